@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Sets up, builds and then starts Tarvex or runs its tests.
+#   ./build.sh start       install what is missing, build, start Tarvex
+#   ./build.sh test        install what is missing, build, run every test
+#   ./build.sh sanitize    the tests again under AddressSanitizer and UBSan
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev nlohmann-json3-dev
+          ffmpeg clang-format)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$p")
+    done
+    if ((${#missing[@]})); then
+        echo "Installing: ${missing[*]}"
+        apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+}
+
+build() { # build dir, extra cmake options...
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEX_WERROR=ON "$@" >/dev/null
+    cmake --build "$dir"
+}
+
+check_format() {
+    local files
+    files=$(git ls-files '*.cpp' '*.h' 2>/dev/null || find . -path ./build\* -prune -o -name '*.[ch]*' -print)
+    [ -z "$files" ] && return 0
+    # shellcheck disable=SC2086
+    if ! clang-format --dry-run -Werror $files; then
+        echo "clang-format: the files above need formatting (clang-format -i FILE)." >&2
+        return 1
+    fi
+}
+
+export LC_ALL=C TZ=Europe/Berlin
+case "${1:-}" in
+start)
+    install_missing
+    build build
+    exec build/app/tarvex "${@:2}"
+    ;;
+test)
+    install_missing
+    build build
+    check_format
+    ctest --test-dir build --output-on-failure -j"$(nproc)"
+    ;;
+sanitize)
+    install_missing
+    build build-sanitize -DTARVEX_SANITIZE=ON
+    ctest --test-dir build-sanitize --output-on-failure -j"$(nproc)"
+    ;;
+*)
+    sed -n '2,5p' "$0" | sed 's/^# //'
+    exit 2
+    ;;
+esac

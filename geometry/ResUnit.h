@@ -1,0 +1,110 @@
+// The picture-geometry model: crop, resize, borders and block counts.
+#pragma once
+
+#include "common/Global.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tarvex {
+
+/// Where Recompute publishes its results; the main window binds these to its
+/// controls. Unset hooks are skipped.
+struct TResizeOutputs {
+    std::function<void(const std::string&)> CropXEdit;
+    std::function<void(const std::string&)> CropYEdit;
+    std::function<void(const std::string&)> Label17;
+    std::function<void(const std::string&)> ErrLabel;
+    std::function<void(TColour)> ErrLabelColour;
+};
+
+/// Black borders around the resized picture: left, top, right, bottom.
+struct TBorderRect {
+    std::int32_t Left = 0;
+    std::int32_t Top = 0;
+    std::int32_t Right = 0;
+    std::int32_t Bottom = 0;
+};
+
+class TResizeStruct {
+  public:
+    TResizeStruct();
+
+    bool Constructing = false;
+    std::int16_t ResizeX = 0;
+    std::int16_t ResizeY = 0;
+    std::int16_t DestX = 0;
+    std::int16_t DestY = 0;
+    std::int16_t CropX = 0;
+    std::int16_t CropY = 0;
+    std::int16_t CropLeft = 0;
+    std::int16_t CropTop = 0;
+    std::int8_t CropRoundX = 0;
+    std::int8_t CropRoundY = 0;
+    std::uint8_t CropMode = 0;
+    bool InterlacedResizing = false;
+    std::int16_t SrcPixelX = 0;
+    std::int16_t SrcPixelY = 0;
+    std::int16_t SrcResX = 0;
+    std::int16_t SrcResY = 0;
+    std::int16_t BorderLeft = 0;
+    std::int16_t BorderTop = 0;
+    double SrcPixelForm = 0;
+    double DestPixelForm = 0;
+    std::uint16_t ResizeChromBlocks = 0;
+    std::uint16_t ResizeLumBlocks = 0;
+    std::uint16_t ResizeBlocks = 0;
+    std::uint16_t FilmChromBlocks = 0;
+    std::uint16_t FilmLumBlocks = 0;
+    std::uint16_t FilmBlocks = 0;
+    std::int32_t DestPixelSuggestionX = 0;
+    std::int32_t DestPixelSuggestionY = 0;
+    std::uint8_t DestPixelRoundX = 0;
+    std::uint8_t DestPixelRoundY = 0;
+    std::int32_t ResizeXAlignment = 0;
+    bool SrcIsPAL = false;
+    bool SrcIsAnamorphic = false;
+    bool SrcIsVFAPI = false;
+    bool DestIsPAL = false;
+    std::int16_t OptPositioning = 0;
+    double SrcBitRate = 0;
+    double SrcFrameRate = 0;
+    std::int32_t SrcFrameCount = 0;
+    std::uint8_t SrcAspectCode = 0;
+    std::string SrcFourCC;
+
+    /// Where the crop results go after each recompute.
+    TResizeOutputs Outputs;
+
+    // Setters compare first; a refused value is dropped silently.
+    void SetSrcPixelForm(double value);
+    void SetDestPixelForm(double value);
+    void SetCropRoundX(std::int8_t value);
+    void SetCropRoundY(std::int8_t value);
+    void SetCropMode(std::uint8_t value);
+    void SetInterlacedResizing(bool value);
+    void SetSrcPixelX(std::int16_t value);
+    void SetSrcPixelY(std::int16_t value);
+    void SetResizeX(std::int16_t value);
+    void SetResizeY(std::int16_t value);
+    void SetDestX(std::int16_t value);
+    void SetDestY(std::int16_t value);
+    void SetSrcResX(std::int16_t value);
+    void SetSrcResY(std::int16_t value);
+    void SetBorderLeft(std::int16_t value);
+    void SetBorderTop(std::int16_t value);
+
+    // Real aspects; 9999 when the height is 0.
+    double FilmAspect() const;
+    double CropAspect() const;
+    double SourceAspect() const;
+    double ResizeAspect() const;
+
+    void Recompute();
+    void CountResizeBlocks();
+    void CountFilmBlocks();
+    TBorderRect GetBorders() const;
+};
+
+} // namespace tarvex
