@@ -1,0 +1,47 @@
+// What a front end supplies to the main window: message boxes, file dialogs,
+// window placement and the version text.
+#pragma once
+
+#include "app/FancyMoving.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarvex {
+
+/// Options of a file dialog, as the window describes it.
+struct TFileDialog {
+    std::string Title;
+    std::string FileName;   ///< proposed file name (may carry a folder)
+    std::string DefaultExt; ///< extension added to a name typed without one
+    std::string Filter;     ///< pairs of text and patterns separated by '|'
+    bool MustExist = false; ///< path and file must exist (open dialog)
+};
+
+class TPlatform {
+  public:
+    virtual ~TPlatform() = default;
+
+    /// A modal message box with an OK button.
+    virtual void ShowMessage(const std::string& title, const std::string& text) = 0;
+    /// The chosen file, or nothing when the user cancels.
+    virtual std::optional<std::string> OpenDialog(const TFileDialog& dialog) = 0;
+    virtual std::optional<std::string> SaveDialog(const TFileDialog& dialog) = 0;
+
+    /// Version text of the program, for example "1.0.0.0"; "0" when unknown.
+    virtual std::string FileVersionText() = 0;
+    /// Full name of the settings file to read and write.
+    virtual std::string SettingsFileName(const std::string& appName) = 0;
+    /// Whether closing may write the settings file.
+    virtual bool MayWriteSettings() { return true; }
+    /// Whether the start-up version check may delete an outdated settings file.
+    virtual bool MayDeleteSettings() { return true; }
+
+    /// The window's outer rectangle and the screen it is on.
+    virtual TRect WindowRect() = 0;
+    virtual void MoveWindow(std::optional<std::int32_t> left, std::optional<std::int32_t> top) = 0;
+    virtual TScreenInfo Screen() = 0;
+};
+
+} // namespace tarvex

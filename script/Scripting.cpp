@@ -1,0 +1,79 @@
+#include "Scripting.h"
+
+#include "common/Numeric.h"
+
+namespace tarvex {
+
+namespace {
+
+struct TFilter {
+    const char* Name;
+    const char* Separator; // between the target size and the crop window
+};
+
+TFilter FilterFor(std::int8_t resizeMode) {
+    switch (resizeMode) {
+    case 0:
+        return {"BilinearResize(", ","};
+    // AviSynth divides integers as integers: 1/3 would be 0.
+    case 1:
+        return {"BicubicResize(", ",1.0/3,1.0/3,"};
+    case 3:
+        return {"LanczosResize(", ","};
+    default:
+        return {"BicubicResize(", ",0,0.6,"};
+    }
+}
+
+std::string Join4(const char* name, std::int64_t a, std::int64_t b, std::int64_t c,
+                  std::int64_t d) {
+    return name + IntToStr(a) + "," + IntToStr(b) + "," + IntToStr(c) + "," + IntToStr(d) + ")";
+}
+
+} // namespace
+
+void TClassAVS::MakeScript(const TResizeStruct& model, TGlobal settings,
+                           const std::string& fileType, std::vector<std::string>& lines) const {
+    if (settings.Updating) return;
+    lines.clear();
+    lines.push_back("# -= AviSynth script by " + settings.AppName + " v" + settings.Version +
+                    " =-");
+    lines.push_back("#LoadPlugin(\"D:\\PathOf\\AnyPlugin.dll\")");
+    const char* source = fileType == ".d2v" ? "mpeg2source(\"" : "AviSource(\"";
+    lines.push_back(source + settings.FileNameSrc + "\")");
+
+    const TFilter filter = FilterFor(settings.ResizeMode);
+    const TBorderRect borders = model.GetBorders();
+    std::int64_t top = borders.Top;
+    std::int64_t bottom = borders.Bottom;
+    if (!model.InterlacedResizing) {
+        if (settings.BffToTff) lines.push_back("DoubleWeave().SelectOdd()");
+        lines.push_back(filter.Name + IntToStr(model.ResizeX) + "," + IntToStr(model.ResizeY) +
+                        filter.Separator + IntToStr(model.CropLeft) + "," +
+                        IntToStr(model.CropTop) + "," + IntToStr(model.CropX) + "," +
+                        IntToStr(model.CropY) + ")");
+    } else {
+        lines.push_back(settings.BffToTff ? "DoubleWeave().SelectOdd().SeparateFields()"
+                                          : "SeparateFields()");
+        lines.push_back(filter.Name + IntToStr(model.ResizeX) + "," +
+                        IntToStr(Half(model.ResizeY)) + filter.Separator +
+                        IntToStr(model.CropLeft) + "," + IntToStr(Half(model.CropTop)) + "," +
+                        IntToStr(model.CropX) + "," + IntToStr(Half(model.CropY)) + ").Weave()");
+        // Even top border; the woven picture is two fields of Half(ResizeY) lines.
+        top = 2 * ((model.DestY - model.ResizeY) / 4);
+        bottom = model.DestY - top - 2 * Half(model.ResizeY);
+    }
+    const std::string addBorders = Join4("AddBorders(", borders.Left, top, borders.Right, bottom);
+    if (addBorders != "AddBorders(0,0,0,0)") lines.push_back(addBorders);
+
+    if (model.SrcIsPAL != model.DestIsPAL)
+        lines.push_back(model.SrcIsPAL ? "AssumeFPS(23.976, true)" : "AssumeFPS(25.000, true)");
+    lines.push_back("#Trim(0," +
+                    IntToStr(Store<std::int32_t>(std::int64_t{model.SrcFrameCount} - 1)) +
+                    ").FadeOut(150)");
+    if (settings.ConvertToRGB) lines.push_back("ConvertToRGB24() # For TMPGEnc or VFAPI");
+    if (settings.ResampleAudio)
+        lines.push_back("ResampleAudio(44100) # also a CCE 2.5 'crashfix' for Athlons");
+}
+
+} // namespace tarvex

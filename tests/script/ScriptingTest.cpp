@@ -1,0 +1,160 @@
+#include "script/Scripting.h"
+
+#include <gtest/gtest.h>
+
+using namespace tarvex;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+// The geometry of the worked example: a PAL film 704 x 436 cropped at (8, 70),
+// resized to 448 x 416 inside a 480 x 576 frame, block aligned.
+TResizeStruct ExampleModel() {
+    TResizeStruct m;
+    m.ResizeX = 448;
+    m.ResizeY = 416;
+    m.DestX = 480;
+    m.DestY = 576;
+    m.CropX = 704;
+    m.CropY = 436;
+    m.CropLeft = 8;
+    m.CropTop = 70;
+    m.SrcIsPAL = true;
+    m.DestIsPAL = true;
+    m.OptPositioning = 1;
+    m.SrcFrameCount = 900;
+    return m;
+}
+
+TGlobal ExampleSettings() {
+    TGlobal g;
+    g.AppName = "Tarvex";
+    g.Version = "1.0.0";
+    g.FileNameSrc = "C:\\film.d2v";
+    g.ResizeMode = 2;
+    return g;
+}
+
+Lines Script(const TResizeStruct& m, const TGlobal& g, const std::string& type = ".d2v") {
+    Lines lines{"old"};
+    TClassAVS().MakeScript(m, g, type, lines);
+    return lines;
+}
+
+const std::string Header = "# -= AviSynth script by Tarvex v1.0.0 =-";
+const std::string Plugin = "#LoadPlugin(\"D:\\PathOf\\AnyPlugin.dll\")";
+const std::string Source = "mpeg2source(\"C:\\film.d2v\")";
+
+} // namespace
+
+TEST(MakeScript, WorkedExampleProgressive) {
+    EXPECT_EQ(Script(ExampleModel(), ExampleSettings()),
+              (Lines{Header, Plugin, Source, "BicubicResize(448,416,0,0.6,8,70,704,436)",
+                     "AddBorders(16,80,16,80)", "#Trim(0,899).FadeOut(150)"}));
+}
+
+TEST(MakeScript, WorkedExampleInterlaced) {
+    TResizeStruct m = ExampleModel();
+    m.InterlacedResizing = true;
+    EXPECT_EQ(Script(m, ExampleSettings()),
+              (Lines{Header, Plugin, Source, "SeparateFields()",
+                     "BicubicResize(448,208,0,0.6,8,35,704,218).Weave()", "AddBorders(16,80,16,80)",
+                     "#Trim(0,899).FadeOut(150)"}));
+}
+
+TEST(MakeScript, FilterPerResizeMode) {
+    const struct {
+        std::int8_t mode;
+        const char* line;
+    } rows[] = {
+        {0, "BilinearResize(448,416,8,70,704,436)"},
+        {1, "BicubicResize(448,416,1.0/3,1.0/3,8,70,704,436)"}, // not integer 1/3 = 0
+        {2, "BicubicResize(448,416,0,0.6,8,70,704,436)"},
+        {3, "LanczosResize(448,416,8,70,704,436)"},
+        {-1, "BicubicResize(448,416,0,0.6,8,70,704,436)"},
+        {9, "BicubicResize(448,416,0,0.6,8,70,704,436)"},
+    };
+    for (const auto& r : rows) {
+        TGlobal g = ExampleSettings();
+        g.ResizeMode = r.mode;
+        EXPECT_EQ(Script(ExampleModel(), g).at(3), r.line) << int{r.mode};
+    }
+}
+
+TEST(MakeScript, OptionsAddTheirLinesInOrder) {
+    TResizeStruct m = ExampleModel();
+    m.SrcIsPAL = false; // NTSC source to a PAL destination
+    TGlobal g = ExampleSettings();
+    g.BffToTff = true;
+    g.ConvertToRGB = true;
+    g.ResampleAudio = true;
+    g.FileNameSrc = "";
+    EXPECT_EQ(Script(m, g, ".avi"),
+              (Lines{Header, Plugin, "AviSource(\"\")", "DoubleWeave().SelectOdd()",
+                     "BicubicResize(448,416,0,0.6,8,70,704,436)", "AddBorders(16,80,16,80)",
+                     "AssumeFPS(25.000, true)", "#Trim(0,899).FadeOut(150)",
+                     "ConvertToRGB24() # For TMPGEnc or VFAPI",
+                     "ResampleAudio(44100) # also a CCE 2.5 'crashfix' for Athlons"}));
+    m.InterlacedResizing = true;
+    EXPECT_EQ(Script(m, g, ".avi").at(3), "DoubleWeave().SelectOdd().SeparateFields()");
+}
+
+TEST(MakeScript, PalToNtscAndNoBorders) {
+    TResizeStruct m = ExampleModel();
+    m.DestIsPAL = false;
+    m.DestX = 448;
+    m.DestY = 416;
+    m.SrcFrameCount = 0;
+    const Lines lines = Script(m, ExampleSettings());
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[4], "AssumeFPS(23.976, true)");
+    EXPECT_EQ(lines[5], "#Trim(0,-1).FadeOut(150)");
+}
+
+TEST(MakeScript, OnlyExactlyD2vUsesMpeg2Source) {
+    for (const char* type : {".D2V", ".avi", "", ".vob"})
+        EXPECT_EQ(Script(ExampleModel(), ExampleSettings(), type).at(2),
+                  "AviSource(\"C:\\film.d2v\")")
+            << type;
+}
+
+TEST(MakeScript, InterlacedBordersFillTheFrame) {
+    // DestY 576 with ResizeY 430 (top 72, bottom 74) and with ResizeY 417,
+    // whose woven picture is 2 x 208 lines: the frame must still be 576 high.
+    const struct {
+        std::int16_t resizeY, top, bottom;
+    } rows[] = {{430, 72, 74}, {417, 78, 82}, {416, 80, 80}, {600, -12, -12}};
+    for (const auto& r : rows) {
+        TResizeStruct m = ExampleModel();
+        m.InterlacedResizing = true;
+        m.ResizeY = r.resizeY;
+        const std::string expected =
+            "AddBorders(16," + std::to_string(r.top) + ",16," + std::to_string(r.bottom) + ")";
+        EXPECT_EQ(Script(m, ExampleSettings()).at(5), expected) << r.resizeY;
+        EXPECT_EQ(r.top + 2 * (r.resizeY / 2) + r.bottom, 576);
+    }
+}
+
+TEST(MakeScript, InterlacedHalvesTruncate) {
+    TResizeStruct m = ExampleModel();
+    m.InterlacedResizing = true;
+    m.CropTop = 71;
+    m.CropY = 435;
+    m.ResizeY = 415;
+    EXPECT_EQ(Script(m, ExampleSettings()).at(4),
+              "BicubicResize(448,207,0,0.6,8,35,704,217).Weave()");
+}
+
+TEST(MakeScript, NegativeBordersKeepTheirSign) {
+    TResizeStruct m = ExampleModel();
+    m.ResizeX = 500;
+    m.ResizeY = 600;
+    m.OptPositioning = 0;
+    EXPECT_EQ(Script(m, ExampleSettings()).at(4), "AddBorders(-10,-12,-10,-12)");
+}
+
+TEST(MakeScript, UpdatingKeepsTheOldText) {
+    TGlobal g = ExampleSettings();
+    g.Updating = true;
+    EXPECT_EQ(Script(ExampleModel(), g), Lines{"old"});
+}
