@@ -1,0 +1,529 @@
+#include "geometry/ResUnit.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tarvex {
+namespace {
+
+using Log = std::vector<std::string>;
+
+std::string ColourName(TColour c) {
+    switch (c) {
+    case TColour::Black:
+        return "Black";
+    case TColour::Yellow:
+        return "Yellow";
+    case TColour::Red:
+        return "Red";
+    default:
+        return "Other";
+    }
+}
+
+/// Binds every output hook to a log so a test sees what was published and in which order.
+void Record(TResizeStruct& m, Log& log) {
+    m.Outputs.CropXEdit = [&log](const std::string& s) { log.push_back("CropXEdit " + s); };
+    m.Outputs.CropYEdit = [&log](const std::string& s) { log.push_back("CropYEdit " + s); };
+    m.Outputs.Label17 = [&log](const std::string& s) { log.push_back("Label17 " + s); };
+    m.Outputs.ErrLabel = [&log](const std::string& s) { log.push_back("ErrLabel " + s); };
+    m.Outputs.ErrLabelColour = [&log](TColour c) { log.push_back("Colour " + ColourName(c)); };
+}
+
+Log Published(int cropX, int cropY, const std::string& label, const std::string& err,
+              const std::string& colour) {
+    return {"CropXEdit " + std::to_string(cropX), "CropYEdit " + std::to_string(cropY),
+            "Label17 " + label, "ErrLabel " + err, "Colour " + colour};
+}
+
+/// A 720x436 film area 70 lines down a PAL DVD frame, resized for a 16:9 SVCD picture.
+void SetUpFilm(TResizeStruct& m, std::uint8_t mode) {
+    m.SetCropMode(mode);
+    m.SetSrcPixelX(720);
+    m.SetSrcPixelY(436);
+    m.SetBorderTop(70);
+    m.SetSrcPixelForm(0.9140625);
+    m.SetDestPixelForm(0.609375);
+    m.SetResizeX(448);
+    m.SetResizeY(416);
+}
+
+class ResizeModelTest : public ::testing::Test {
+  protected:
+    void SetUp() override { Record(model, log); }
+    /// Sets up the film in the given mode and forgets what that published.
+    void Start(std::uint8_t mode) {
+        SetUpFilm(model, mode);
+        log.clear();
+    }
+
+    TResizeStruct model;
+    Log log;
+};
+
+TEST_F(ResizeModelTest, ConstructionSetsDefaultsWithoutRecomputing) {
+    EXPECT_FALSE(model.Constructing);
+    EXPECT_EQ(model.ResizeX, 16);
+    EXPECT_EQ(model.ResizeY, 16);
+    EXPECT_EQ(model.SrcResX, 720);
+    EXPECT_EQ(model.SrcResY, 576);
+    EXPECT_EQ(model.CropRoundX, 2);
+    EXPECT_EQ(model.CropRoundY, 2);
+    EXPECT_EQ(model.SrcPixelForm, 1.0);
+    EXPECT_EQ(model.DestPixelForm, 1.0);
+    EXPECT_EQ(model.SrcPixelX, 0);
+    EXPECT_EQ(model.SrcPixelY, 0);
+    EXPECT_EQ(model.CropMode, 0);
+    // A recompute would have counted the 16x16 resize blocks.
+    EXPECT_EQ(model.ResizeBlocks, 0);
+    EXPECT_EQ(model.FilmBlocks, 0);
+}
+
+TEST_F(ResizeModelTest, ConstructingBlocksRecompute) {
+    model.Constructing = true;
+    model.SetSrcPixelX(720);
+    model.SetSrcPixelY(436);
+    model.SetResizeX(448);
+    model.SetCropMode(1);
+    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(model.CropX, 0);
+    EXPECT_EQ(model.CropY, 0);
+    EXPECT_EQ(model.ResizeBlocks, 0);
+    // The film blocks are the setter's own work, not the recompute's.
+    EXPECT_NE(model.FilmBlocks, 0);
+}
+
+// ---- Worked examples: every crop mode on the same film ----
+
+struct CropCase {
+    const char* name;
+    std::uint8_t mode;
+    int cropX, cropY, cropLeft, cropTop;
+    const char* label;
+    const char* err;
+    const char* colour;
+};
+
+void PrintTo(const CropCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CropModeTest : public ::testing::TestWithParam<CropCase> {};
+
+TEST_P(CropModeTest, CropsAndPublishes) {
+    const CropCase& c = GetParam();
+    TResizeStruct m;
+    Log log;
+    Record(m, log);
+    SetUpFilm(m, c.mode);
+    EXPECT_EQ(m.CropX, c.cropX);
+    EXPECT_EQ(m.CropY, c.cropY);
+    EXPECT_EQ(m.CropLeft, c.cropLeft);
+    EXPECT_EQ(m.CropTop, c.cropTop);
+    // Every setter recomputed; the last one published the final results.
+    ASSERT_GE(log.size(), 5u);
+    const Log tail(log.end() - 5, log.end());
+    EXPECT_EQ(tail, Published(c.cropX, c.cropY, c.label, c.err, c.colour));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Film720x436, CropModeTest,
+    ::testing::Values(
+        CropCase{"Accurate", 1, 704, 436, 8, 70, "= 1.7665", "error: -0.04%", "Black"},
+        CropCase{"MaxHeight", 3, 704, 436, 8, 70, "= 1.7665", "error: -0.04%", "Black"},
+        CropCase{"Average", 2, 710, 436, 5, 70, "= 1.7815", "error: 0.81%", "Yellow"},
+        CropCase{"NoCropping", 0, 720, 436, 0, 70, "= 1.8066", "error: 2.23%", "Red"},
+        CropCase{"MaxWidth", 4, 720, 436, 0, 70, "= 1.8066", "error: 2.23%", "Red"},
+        CropCase{"UnknownModeCropsNothing", 5, 720, 436, 0, 70, "= 1.8066", "error: 2.23%", "Red"},
+        CropCase{"LargestModeCropsNothing", 255, 720, 436, 0, 70, "= 1.8066", "error: 2.23%",
+                 "Red"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Error colour at its limits: square pixels, 16x16 resize, no cropping ----
+
+struct ColourCase {
+    const char* name;
+    std::int16_t filmX, filmY;
+    const char* err;
+    const char* colour;
+};
+
+void PrintTo(const ColourCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ErrColourTest : public ::testing::TestWithParam<ColourCase> {};
+
+TEST_P(ErrColourTest, ColoursBySignedError) {
+    const ColourCase& c = GetParam();
+    TResizeStruct m;
+    Log log;
+    Record(m, log);
+    m.SetSrcPixelX(c.filmX);
+    m.SetSrcPixelY(c.filmY);
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], std::string("ErrLabel ") + c.err);
+    EXPECT_EQ(log.back(), std::string("Colour ") + c.colour);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, ErrColourTest,
+                         ::testing::Values(ColourCase{"Zero", 200, 200, "error: 0%", "Black"},
+                                           ColourCase{"Below", 199, 200, "error: -0.5%", "Black"},
+                                           ColourCase{"FarBelow", 128, 400, "error: -68%", "Black"},
+                                           ColourCase{"Half", 201, 200, "error: 0.5%", "Yellow"},
+                                           ColourCase{"One", 202, 200, "error: 1%", "Yellow"},
+                                           ColourCase{"Above", 203, 200, "error: 1.5%", "Red"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Setters: guards, what they store and whether they recompute ----
+
+struct SetterCase {
+    const char* name;
+    std::function<void(TResizeStruct&)> set;
+    std::function<double(const TResizeStruct&)> field;
+    double stored;
+    bool recomputes;
+};
+
+void PrintTo(const SetterCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SetterTest : public ::testing::TestWithParam<SetterCase> {};
+
+TEST_P(SetterTest, GuardsStoreAndRecompute) {
+    const SetterCase& c = GetParam();
+    TResizeStruct m;
+    SetUpFilm(m, 1);
+    Log log;
+    Record(m, log);
+    c.set(m);
+    EXPECT_EQ(c.field(m), c.stored);
+    if (c.recomputes) {
+        ASSERT_EQ(log.size(), 5u);
+        EXPECT_EQ(log[0].rfind("CropXEdit ", 0), 0u);
+        EXPECT_EQ(log[1].rfind("CropYEdit ", 0), 0u);
+        EXPECT_EQ(log[2].rfind("Label17 = ", 0), 0u);
+        EXPECT_EQ(log[3].rfind("ErrLabel error: ", 0), 0u);
+        EXPECT_EQ(log[4].rfind("Colour ", 0), 0u);
+    } else {
+        EXPECT_TRUE(log.empty()) << log.front();
+    }
+}
+
+// Starting state: SrcRes 720x576, film 720x436, BorderTop 70, crop mode 1, rounding 2.
+INSTANTIATE_TEST_SUITE_P(
+    FromFilm, SetterTest,
+    ::testing::Values(
+        SetterCase{"SrcPixelX127Refused", [](auto& m) { m.SetSrcPixelX(127); },
+                   [](const auto& m) { return m.SrcPixelX; }, 720, false},
+        SetterCase{"SrcPixelX128Stored", [](auto& m) { m.SetSrcPixelX(128); },
+                   [](const auto& m) { return m.SrcPixelX; }, 128, true},
+        SetterCase{"SrcPixelXNegativeRefused", [](auto& m) { m.SetSrcPixelX(-200); },
+                   [](const auto& m) { return m.SrcPixelX; }, 720, false},
+        SetterCase{"SrcPixelXAboveFrameStored", [](auto& m) { m.SetSrcPixelX(1000); },
+                   [](const auto& m) { return m.SrcPixelX; }, 1000, true},
+        SetterCase{"SrcPixelYEqual", [](auto& m) { m.SetSrcPixelY(436); },
+                   [](const auto& m) { return m.SrcPixelY; }, 436, false},
+        SetterCase{"SrcPixelY127Refused", [](auto& m) { m.SetSrcPixelY(127); },
+                   [](const auto& m) { return m.SrcPixelY; }, 436, false},
+        SetterCase{"SrcPixelY128Stored", [](auto& m) { m.SetSrcPixelY(128); },
+                   [](const auto& m) { return m.SrcPixelY; }, 128, true},
+        SetterCase{"BorderTop140Stored", [](auto& m) { m.SetBorderTop(140); },
+                   [](const auto& m) { return m.BorderTop; }, 140, true},
+        SetterCase{"BorderTop141Refused", [](auto& m) { m.SetBorderTop(141); },
+                   [](const auto& m) { return m.BorderTop; }, 70, false},
+        SetterCase{"BorderTopNegativeStored", [](auto& m) { m.SetBorderTop(-4); },
+                   [](const auto& m) { return m.BorderTop; }, -4, true},
+        SetterCase{"BorderTopEqual", [](auto& m) { m.SetBorderTop(70); },
+                   [](const auto& m) { return m.BorderTop; }, 70, false},
+        SetterCase{"BorderLeftBeyondFrameRefused", [](auto& m) { m.SetBorderLeft(1); },
+                   [](const auto& m) { return m.BorderLeft; }, 0, false},
+        SetterCase{"BorderLeftNegativeStored", [](auto& m) { m.SetBorderLeft(-3); },
+                   [](const auto& m) { return m.BorderLeft; }, -3, true},
+        SetterCase{"CropRoundXStored", [](auto& m) { m.SetCropRoundX(16); },
+                   [](const auto& m) { return m.CropRoundX; }, 16, true},
+        SetterCase{"CropRoundYEqual", [](auto& m) { m.SetCropRoundY(2); },
+                   [](const auto& m) { return m.CropRoundY; }, 2, false},
+        SetterCase{"CropModeStored", [](auto& m) { m.SetCropMode(2); },
+                   [](const auto& m) { return m.CropMode; }, 2, true},
+        SetterCase{"CropModeEqual", [](auto& m) { m.SetCropMode(1); },
+                   [](const auto& m) { return m.CropMode; }, 1, false},
+        SetterCase{"InterlacedStored", [](auto& m) { m.SetInterlacedResizing(true); },
+                   [](const auto& m) { return m.InterlacedResizing; }, 1, true},
+        SetterCase{"ResizeXStored", [](auto& m) { m.SetResizeX(480); },
+                   [](const auto& m) { return m.ResizeX; }, 480, true},
+        SetterCase{"ResizeYEqual", [](auto& m) { m.SetResizeY(416); },
+                   [](const auto& m) { return m.ResizeY; }, 416, false},
+        SetterCase{"DestXStoredOnly", [](auto& m) { m.SetDestX(480); },
+                   [](const auto& m) { return m.DestX; }, 480, false},
+        SetterCase{"DestYStoredOnly", [](auto& m) { m.SetDestY(576); },
+                   [](const auto& m) { return m.DestY; }, 576, false},
+        SetterCase{"SrcResXStoredOnly", [](auto& m) { m.SetSrcResX(704); },
+                   [](const auto& m) { return m.SrcResX; }, 704, false},
+        SetterCase{"SrcResYStoredOnly", [](auto& m) { m.SetSrcResY(480); },
+                   [](const auto& m) { return m.SrcResY; }, 480, false},
+        SetterCase{"SrcPixelFormChangedRecomputes", [](auto& m) { m.SetSrcPixelForm(1.0); },
+                   [](const auto& m) { return m.SrcPixelForm; }, 1.0, true},
+        SetterCase{"SrcPixelFormEqual", [](auto& m) { m.SetSrcPixelForm(0.9140625); },
+                   [](const auto& m) { return m.SrcPixelForm; }, 0.9140625, false},
+        SetterCase{"DestPixelFormChangedRecomputes", [](auto& m) { m.SetDestPixelForm(0.75); },
+                   [](const auto& m) { return m.DestPixelForm; }, 0.75, true},
+        SetterCase{"DestPixelFormEqual", [](auto& m) { m.SetDestPixelForm(0.609375); },
+                   [](const auto& m) { return m.DestPixelForm; }, 0.609375, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ResizeModelTest, FilmPixelSetterRefreshesFilmBlocks) {
+    Start(1);
+    const auto before = model.FilmBlocks;
+    model.SetSrcPixelX(127);
+    EXPECT_EQ(model.FilmBlocks, before);
+    model.SetSrcPixelX(128);
+    // 128x436: chroma 8 x 4 x 14, luma 4 x 8 x 28
+    EXPECT_EQ(model.FilmChromBlocks, 448);
+    EXPECT_EQ(model.FilmLumBlocks, 896);
+    EXPECT_EQ(model.FilmBlocks, 1344);
+}
+
+// A changed pixel form must not leave the crop of the old form on show.
+TEST_F(ResizeModelTest, PixelFormChangeRecomputesTheCrop) {
+    Start(1);
+    model.SetDestPixelForm(0.9140625);
+    EXPECT_EQ(model.CropX, 470);
+    EXPECT_EQ(model.CropY, 436);
+    EXPECT_EQ(model.CropLeft, 125);
+
+    // The same inputs given in another order, the forms first, crop alike.
+    TResizeStruct fresh;
+    fresh.SetSrcPixelForm(0.9140625);
+    fresh.SetDestPixelForm(0.9140625);
+    fresh.SetCropMode(1);
+    fresh.SetSrcPixelX(720);
+    fresh.SetSrcPixelY(436);
+    fresh.SetBorderTop(70);
+    fresh.SetResizeX(448);
+    fresh.SetResizeY(416);
+    EXPECT_EQ(fresh.CropX, model.CropX);
+    EXPECT_EQ(fresh.CropY, model.CropY);
+    EXPECT_EQ(fresh.CropLeft, model.CropLeft);
+    ASSERT_EQ(log.size(), 5u);
+    EXPECT_EQ(log[0], "CropXEdit 470");
+
+    log.clear();
+    model.SetSrcPixelForm(1.0);
+    ASSERT_EQ(log.size(), 5u);
+    EXPECT_NE(model.CropX, 470);
+}
+
+// ---- The guard: a failing step keeps what was stored before it ----
+
+/// The crop rectangle a test expects.
+struct Crop {
+    int x, y, left, top;
+};
+
+struct FaultCase {
+    const char* name;
+    std::uint8_t mode;
+    std::function<void(TResizeStruct&)> set;
+    Crop crop;
+    Log published = {};
+};
+
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class FaultTest : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(FaultTest, KeepsWhatWasStoredBeforeTheFailingStep) {
+    const FaultCase& c = GetParam();
+    TResizeStruct m;
+    SetUpFilm(m, c.mode);
+    Log log;
+    Record(m, log);
+    EXPECT_NO_THROW(c.set(m));
+    EXPECT_EQ(m.CropX, c.crop.x);
+    EXPECT_EQ(m.CropY, c.crop.y);
+    EXPECT_EQ(m.CropLeft, c.crop.left);
+    EXPECT_EQ(m.CropTop, c.crop.top);
+    EXPECT_EQ(log, c.published);
+}
+
+void CropRoundX0ThenHeight300(TResizeStruct& m) {
+    m.SetCropRoundX(0);
+    m.SetSrcPixelY(300);
+}
+
+void CropRoundY0ThenWidth600(TResizeStruct& m) {
+    m.SetCropRoundY(0);
+    m.SetSrcPixelX(600);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Guard, FaultTest,
+    ::testing::Values(
+        // Fails on the first division by RX: nothing new, nothing published.
+        FaultCase{"AccurateCropRoundX0", 1, [](auto& m) { m.SetCropRoundX(0); }, {704, 436, 8, 70}},
+        // The crop height of step 1 is stored before the width fails.
+        FaultCase{
+            "AccurateCropRoundX0ThenNewHeight", 1, CropRoundX0ThenHeight300, {704, 300, 8, 70}},
+        FaultCase{"AccurateResizeY0", 1, [](auto& m) { m.SetResizeY(0); }, {704, 436, 8, 70}},
+        FaultCase{"AverageResizeY0KeepsStepOneWidth",
+                  2,
+                  [](auto& m) { m.SetResizeY(0); },
+                  {720, 436, 5, 70}},
+        // The width of step 1 is stored before the height fails.
+        FaultCase{"MaxWidthCropRoundY0ThenNewWidth", 4, CropRoundY0ThenWidth600, {600, 436, 0, 70}},
+        // Fails at the crop aspect: the crop size is already on show.
+        FaultCase{"NoCroppingSrcPixelForm0",
+                  0,
+                  [](auto& m) { m.SetSrcPixelForm(0); },
+                  {720, 436, 0, 70},
+                  {"CropXEdit 720", "CropYEdit 436"}},
+        // Fails at the aspect error: the crop aspect is already on show.
+        FaultCase{"NoCroppingDestPixelForm0",
+                  0,
+                  [](auto& m) { m.SetDestPixelForm(0); },
+                  {720, 436, 0, 70},
+                  {"CropXEdit 720", "CropYEdit 436", "Label17 = 1.8066"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ResizeModelTest, BlocksAreCountedEvenWhenTheCropFails) {
+    Start(1);
+    model.SetResizeY(0);
+    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(model.ResizeBlocks, 0);
+    model.SetResizeY(32);
+    // Recovers once the input is sound again.
+    EXPECT_EQ(log.size(), 5u);
+    EXPECT_EQ(model.ResizeBlocks, 8 * 14 * 1 + 4 * 28 * 2);
+}
+
+TEST_F(ResizeModelTest, UnsetHooksAreSkipped) {
+    Start(1);
+    model.Outputs = {};
+    EXPECT_NO_THROW(model.SetCropMode(2));
+    EXPECT_EQ(model.CropX, 710);
+    EXPECT_EQ(model.CropLeft, 5);
+}
+
+// ---- Derived aspects ----
+
+TEST_F(ResizeModelTest, AspectsOfTheFilm) {
+    Start(1);
+    EXPECT_NEAR(model.FilmAspect(), 1.8066, 0.00005);
+    EXPECT_NEAR(model.CropAspect(), 1.7665, 0.00005);
+    EXPECT_NEAR(model.ResizeAspect(), 1.7673, 0.00005);
+    EXPECT_DOUBLE_EQ(model.SourceAspect(), 1.25);
+}
+
+TEST(ResizeAspects, ZeroHeightGives9999) {
+    TResizeStruct m; // film and crop heights are 0 after construction
+    EXPECT_EQ(m.FilmAspect(), 9999);
+    EXPECT_EQ(m.CropAspect(), 9999);
+    m.SrcResY = 0;
+    EXPECT_EQ(m.SourceAspect(), 9999);
+    m.ResizeY = 0;
+    EXPECT_EQ(m.ResizeAspect(), 9999);
+}
+
+// ---- Block counts ----
+
+struct BlockCase {
+    const char* name;
+    std::int16_t w, h;
+    std::uint16_t chroma, luma, total;
+};
+
+void PrintTo(const BlockCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class BlockTest : public ::testing::TestWithParam<BlockCase> {};
+
+TEST_P(BlockTest, ResizeAndFilmCountsAgree) {
+    const BlockCase& c = GetParam();
+    TResizeStruct m;
+    m.ResizeX = c.w;
+    m.ResizeY = c.h;
+    m.CountResizeBlocks();
+    EXPECT_EQ(m.ResizeChromBlocks, c.chroma);
+    EXPECT_EQ(m.ResizeLumBlocks, c.luma);
+    EXPECT_EQ(m.ResizeBlocks, c.total);
+    m.SrcPixelX = c.w;
+    m.SrcPixelY = c.h;
+    m.CountFilmBlocks();
+    EXPECT_EQ(m.FilmChromBlocks, c.chroma);
+    EXPECT_EQ(m.FilmLumBlocks, c.luma);
+    EXPECT_EQ(m.FilmBlocks, c.total);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pictures, BlockTest,
+    ::testing::Values(BlockCase{"Svcd448x416", 448, 416, 1456, 2912, 4368},
+                      BlockCase{"Exact32", 32, 32, 8, 16, 24},
+                      BlockCase{"StartedBlocksCount", 33, 17, 8 * 2 * 1, 4 * 3 * 2, 16 + 24},
+                      // 31752 + 62500 passes 65535 and wraps
+                      BlockCase{"TotalWraps", 2000, 2000, 31752, 62500, 94252 - 65536},
+                      // 4 x 250 x 125 = 125000 wraps on its own
+                      BlockCase{"LumaWraps", 4000, 2000, 63000, 125000 - 65536,
+                                (63000 + 125000) % 65536}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Borders ----
+
+struct BorderCase {
+    const char* name;
+    std::int16_t destX, destY, resizeX, resizeY, positioning;
+    TBorderRect expected;
+};
+
+void PrintTo(const BorderCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class BorderTest : public ::testing::TestWithParam<BorderCase> {};
+
+TEST_P(BorderTest, PlacesThePicture) {
+    const BorderCase& c = GetParam();
+    TResizeStruct m;
+    m.DestX = c.destX;
+    m.DestY = c.destY;
+    m.ResizeX = c.resizeX;
+    m.ResizeY = c.resizeY;
+    m.OptPositioning = c.positioning;
+    for (bool interlaced : {false, true}) {
+        m.InterlacedResizing = interlaced;
+        const TBorderRect r = m.GetBorders();
+        EXPECT_EQ(r.Left, c.expected.Left);
+        EXPECT_EQ(r.Top, c.expected.Top);
+        EXPECT_EQ(r.Right, c.expected.Right);
+        EXPECT_EQ(r.Bottom, c.expected.Bottom);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Frames, BorderTest,
+    ::testing::Values(BorderCase{"Centered", 480, 576, 448, 552, 0, {16, 12, 16, 12}},
+                      BorderCase{"BlockTieTakesLower", 480, 576, 448, 552, 1, {16, 8, 16, 16}},
+                      BorderCase{"Macroblock", 480, 576, 448, 552, 2, {16, 16, 16, 8}},
+                      BorderCase{"Centered80", 480, 576, 448, 416, 0, {16, 80, 16, 80}},
+                      BorderCase{"Block80", 480, 576, 448, 416, 1, {16, 80, 16, 80}},
+                      BorderCase{"Macroblock80", 480, 576, 448, 416, 2, {16, 80, 16, 80}},
+                      BorderCase{"BlockNearerLower", 480, 576, 448, 558, 1, {16, 8, 16, 10}},
+                      BorderCase{
+                          "OddSurplusRightAndBottom", 481, 577, 448, 416, 0, {16, 80, 17, 81}},
+                      // Half rounds toward zero: -1 / 2 is 0, so the whole pixel goes right.
+                      BorderCase{"PictureTooWide", 447, 576, 448, 576, 0, {0, 0, -1, 0}},
+                      // top -68 lies midway between -72 and -64
+                      BorderCase{"PictureTooHighBlock", 480, 416, 448, 552, 1, {16, -72, 16, -64}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace tarvex
