@@ -77,17 +77,14 @@ bool TEdit::TypeKey(char typed) {
                 edited = true;
             }
         } else if (printable) {
-            const auto limit = static_cast<std::size_t>(FMaxLength);
-            const bool full = FMaxLength > 0 && text.size() >= limit;
-            if (length > 0 || !full) {
-                // The selection goes in any case; the key only if it still fits.
-                text.erase(start, length);
-                if (FMaxLength == 0 || text.size() < limit) {
-                    text.insert(start, 1, key);
-                    caret = start + 1;
-                }
-                edited = true;
+            // The selection goes in any case; the key only if it still fits, so a
+            // full field without a selection stays as it is.
+            text.erase(start, length);
+            if (FMaxLength == 0 || text.size() < static_cast<std::size_t>(FMaxLength)) {
+                text.insert(start, 1, key);
+                caret = start + 1;
             }
+            edited = true;
         }
         if (edited) {
             if (text != FText) {
