@@ -1,0 +1,358 @@
+#include "budget/Imaging.h"
+
+#include "common/Numeric.h"
+
+namespace tarvex {
+
+namespace {
+
+/// One packet layout of a multiplexer: block size, the header bytes of each kind
+/// of pack, and the whole blocks it adds besides audio and video packs.
+struct MuxLayout {
+    std::uint16_t SectorSize;
+    std::uint16_t FirstVideoHeader;
+    std::uint16_t GopVideoHeader;
+    std::uint16_t VideoHeader;
+    std::uint16_t FirstAudioHeader;
+    std::uint16_t AudioHeader;
+    std::uint32_t ExtraSectors;
+};
+
+bool IsDvdLayout(std::int8_t mode) {
+    return mode < 0 || mode > 4;
+}
+
+MuxLayout LayoutFor(std::int8_t mode, std::uint32_t audio2Rate, bool ac3, std::uint16_t iFrames) {
+    switch (mode) {
+    case 0: // SVCD, I-Author: a second audio stream costs one more block
+        return {2324, 33, 33, 33, 33, 33, audio2Rate != 0 ? 3u : 2u};
+    case 1: // SVCD, bbMPEG
+    case 2: // SVCD, TMPGEnc
+        return {2324, 36, 36, 36, 31, 31, 2};
+    case 3: // VCD, bbMPEG
+        return {2324, 30, 30, 30, 45, 45, 3};
+    case 4: // VCD, TMPGEnc
+        return {2324, 30, 30, 30, 45, 45, 2};
+    default: // DVD VOBs: one navigation block per GOP
+        return {2048,   36, 33, 23, std::uint16_t(ac3 ? 35 : 31), std::uint16_t(ac3 ? 32 : 28),
+                iFrames};
+    }
+}
+
+std::uint16_t Payload(std::uint16_t sectorSize, std::uint16_t header) {
+    return Store<std::uint16_t>(std::int64_t{sectorSize} - header);
+}
+
+/// Authoring blocks of a simple menu structure: 300 plus the menus, at least 301.
+std::int64_t MenuBase(std::uint32_t menuBlocks) {
+    return menuBlocks == 0 ? 301 : 300 + std::int64_t{menuBlocks};
+}
+
+} // namespace
+
+TCDImage::TCDImage() {
+    SetFrameRate(25.0f);
+    SetGOPLength(15);
+    Duration = 60.0;
+    SectorSize = 2324;
+    AuthoringReserve = 238;
+}
+
+void TCDImage::SetVideoRate(std::uint32_t value) {
+    if (value != VideoRate) VideoRate = value;
+}
+
+void TCDImage::SetAudio1Rate(std::uint32_t value) {
+    if (value != Audio1Rate) Audio1Rate = value;
+}
+
+void TCDImage::SetAudio2Rate(std::uint32_t value) {
+    if (value != Audio2Rate) Audio2Rate = value;
+}
+
+void TCDImage::SetGOPLength(std::uint8_t value) {
+    if (value == 0 || value == GOPLength) return;
+    GOPLength = value;
+    UpdateGopOverheads();
+}
+
+void TCDImage::SetSceneDetect(bool value) {
+    if (value == SceneDetect) return;
+    SceneDetect = value;
+    UpdateGopOverheads();
+}
+
+void TCDImage::SetFrames(std::uint32_t value) {
+    if (value == 0 || value == Frames) return;
+    Frames = value;
+    Duration = ToDouble(Div(Real(Frames), Real(FrameRate)));
+    UpdateGopOverheads();
+}
+
+void TCDImage::SetFrameRate(float value) {
+    if (value == FrameRate || value == 0.0f) return;
+    FrameRate = value;
+    Duration = ToDouble(Div(Real(Frames), Real(FrameRate)));
+}
+
+void TCDImage::SetScanOffsets(bool value) {
+    if (value == ScanOffsets) return;
+    ScanOffsets = value;
+    UpdateGopOverheads();
+}
+
+void TCDImage::SetSeqAligning(bool value) {
+    if (value == SeqAligning) return;
+    SeqAligning = value;
+    UpdateGopOverheads();
+}
+
+void TCDImage::SetAC3Audio(bool value) {
+    if (value == AC3Audio) return;
+    AC3Audio = value;
+    SetMuxMode(MuxMode);
+}
+
+void TCDImage::SetAddMatrices(std::uint8_t value) {
+    if (value == AddMatrices) return;
+    AddMatrices = value;
+    UpdateGopOverheads();
+}
+
+void TCDImage::UpdateGopOverheads() {
+    Real gops = Div(Real(Frames), Real(GOPLength));
+    if (SceneDetect) gops = gops * 1.035L;
+    IFrames = Store<std::uint16_t>(Ceil(gops));
+
+    ScanOffsetBytes = ScanOffsets ? Store<std::uint32_t>(std::int64_t{IFrames} * 18) : 0;
+
+    if (SeqAligning) {
+        // The product is a 32-bit signed value; with no GOP at all it is negative.
+        const auto lost = Store<std::int32_t>((std::int64_t{IFrames} - 1) * VideoPayload);
+        SeqAlignBytes = Store<std::uint32_t>(Round(Real(lost) * 0.5L));
+    } else {
+        SeqAlignBytes = 0;
+    }
+
+    MatrixBytes = Store<std::uint32_t>(std::int64_t{AddMatrices} * 64 * IFrames);
+
+    // The DVD layout spends one block per GOP, so its extra blocks follow IFrames.
+    // The nested call finds the layout in place and stops there.
+    if (IsDvdLayout(MuxMode)) SetMuxMode(MuxMode);
+}
+
+void TCDImage::SetMuxMode(std::int8_t value) {
+    MuxMode = value;
+    const MuxLayout row = LayoutFor(value, Audio2Rate, AC3Audio, IFrames);
+    const std::uint16_t videoFirst = Payload(row.SectorSize, row.FirstVideoHeader);
+    const std::uint16_t videoGop = Payload(row.SectorSize, row.GopVideoHeader);
+    const std::uint16_t video = Payload(row.SectorSize, row.VideoHeader);
+    const std::uint16_t audioFirst = Payload(row.SectorSize, row.FirstAudioHeader);
+    const std::uint16_t audio = Payload(row.SectorSize, row.AudioHeader);
+
+    if (SectorSize == row.SectorSize && VideoFirstPayload == videoFirst &&
+        VideoGopPayload == videoGop && VideoPayload == video && AudioFirstPayload == audioFirst &&
+        AudioPayload == audio && ExtraSectors == row.ExtraSectors)
+        return;
+
+    SectorSize = row.SectorSize;
+    VideoFirstPayload = videoFirst;
+    VideoGopPayload = videoGop;
+    AudioFirstPayload = audioFirst;
+    AudioPayload = audio;
+    ExtraSectors = row.ExtraSectors;
+    if (VideoPayload != video) {
+        VideoPayload = video;
+        UpdateGopOverheads(); // the alignment loss is counted in video payloads
+    }
+}
+
+void TCDImage::SetSubtitlePics(std::uint16_t value) {
+    if (value == SubtitlePics) return;
+    SubtitlePics = value;
+    // A picture is 9627 bytes as a bitmap and a 2.5th of that in the stream.
+    BMPSubSize = Store<std::uint32_t>(Round(Real(value) * 9627 / 1024));
+    SubtitleStreamBytes = Store<std::uint32_t>(Ceil(Real(BMPSubSize) / 2.5L * 1024));
+}
+
+void TCDImage::SetBMPSubSize(std::uint32_t value) {
+    if (value == BMPSubSize) return;
+    BMPSubSize = value;
+    SubtitleStreamBytes = Store<std::uint32_t>(Ceil(Real(value) / 2.5L * 1024));
+    SubtitlePics = Store<std::uint16_t>(Round(Real(value) * 1024 / 9627));
+}
+
+void TCDImage::SetMenuBlocks(std::uint32_t value) {
+    if (value != MenuBlocks) MenuBlocks = value;
+}
+
+void TCDImage::SetExtraBlocks(std::uint32_t value) {
+    if (value != ExtraBlocks) ExtraBlocks = value;
+}
+
+void TCDImage::SetExtraBlocksMode2324(bool value) {
+    if (value != ExtraBlocksMode2324) ExtraBlocksMode2324 = value;
+}
+
+void TCDImage::SetAuthoringMode(std::int8_t value) {
+    if (value == AuthoringMode) return;
+    AuthoringMode = value;
+    switch (value) {
+    case 0:
+    case 1:
+        AuthoringReserve = 238;
+        break;
+    case 2:
+        AuthoringReserve = 225;
+        break;
+    case 3:
+        AuthoringReserve = 150;
+        break;
+    default:
+        AuthoringReserve = 0;
+        break;
+    }
+}
+
+void TCDImage::SetBlocksUsable(std::uint32_t value) {
+    if (value != BlocksUsable) BlocksUsable = value;
+}
+
+void TCDImage::SetSafety(std::int32_t value) {
+    if (value != Safety) Safety = value;
+}
+
+void TCDImage::ComputeAuthoringOverhead() {
+    const std::int64_t menus = MenuBlocks;
+    const Real seconds = Duration;
+    std::int64_t blocks;
+    switch (AuthoringMode) {
+    case 0:
+        blocks = MenuBase(MenuBlocks);
+        break;
+    case 1:
+        blocks = MenuBase(MenuBlocks) + Ceil((seconds * 3 * 2 + 24 + 60) / 2048);
+        break;
+    case 2:
+        blocks = 225 + menus + 25 + (Ceil((seconds * 3 * 2 + 14) / 2048 + 2) + 1) + 153;
+        if (blocks < 600) blocks = 600;
+        break;
+    case 3:
+        blocks = 225 + menus + Ceil((seconds * 3 * 2 + 24) / 2048) + 3 + 150;
+        break;
+    default:
+        blocks = 450 + menus / 2;
+        break;
+    }
+    AuthoringOverhead = Store<std::uint32_t>(blocks);
+}
+
+void TCDImage::ComputeVideoRate() {
+    StreamSpace = Store<std::uint32_t>(std::int64_t{BlocksUsable} - AuthoringOverhead -
+                                       ExtraBlocks - AuthoringReserve);
+    std::int64_t blocks = std::int64_t{StreamSpace} - Safety;
+
+    // Each audio stream carries 4 bytes beyond its data; a stream that fits into
+    // its first pack takes one pack.
+    const auto audioBytes = [this](std::uint32_t rate) {
+        return CeilInt64(Real(rate) / 8 * Duration + 4);
+    };
+    const auto audioPacks = [this](std::int64_t bytes) -> std::int64_t {
+        if (bytes == 0) return 0;
+        Real rest = Div(Real(bytes - AudioFirstPayload), Real(AudioPayload));
+        if (rest < 0) rest = 0;
+        return 1 + CeilInt64(rest);
+    };
+    const std::int64_t audio1 = audioBytes(Audio1Rate);
+    const std::int64_t audio2 = Audio2Rate != 0 ? audioBytes(Audio2Rate) : 0;
+    blocks = blocks - audioPacks(audio1) - audioPacks(audio2) - ExtraSectors;
+
+    const std::int64_t subtitles =
+        SectorSize == 2048 ? std::int64_t{SubtitlePics} * 2048 : std::int64_t{SubtitleStreamBytes};
+    const std::int64_t video = blocks * VideoPayload -
+                               (std::int64_t{VideoPayload} - VideoFirstPayload) -
+                               (std::int64_t{VideoPayload} - VideoGopPayload) * IFrames -
+                               ScanOffsetBytes - subtitles - SeqAlignBytes - MatrixBytes - 4;
+    StreamBytes = video;
+
+    ExactVideoRate = Store<std::uint32_t>(FloorInt64(Div(Real(video), Duration) * 8));
+    VideoRate = ExactVideoRate / 1000 * 1000;
+
+    // What the player's stream-rate limits leave for video, as elementary rates.
+    double audio = ToDouble(
+        Div(Real(Store<std::uint32_t>(std::int64_t{SectorSize} * Audio1Rate)), AudioPayload));
+    if (Audio2Rate != 0)
+        audio =
+            ToDouble(audio + Div(Real(Store<std::uint32_t>(std::int64_t{SectorSize} * Audio2Rate)),
+                                 AudioPayload));
+    const double matrices = ToDouble(Div(Real(MatrixBytes) * 8, Duration));
+    double align = ToDouble(Div(Real(SeqAlignBytes) * 8, Duration));
+    const double scan = ToDouble(Div(Real(ScanOffsetBytes) * 8, Duration));
+    double gop;
+    double subs;
+    Real low;
+    Real high;
+    if (SectorSize == 2048) {
+        align = ToDouble(align + Div(Real(IFrames) * VideoPayload * 8, Duration));
+        gop = ToDouble(
+            Div(Real(std::int64_t{VideoPayload} - VideoGopPayload) * IFrames * 8, Duration));
+        subs = ToDouble(Div(Real(SubtitlePics) * SectorSize * 8, Duration));
+        if (CDType <= 4) {
+            low = 1229000;
+            high = 4915000;
+        } else {
+            low = 2458000;
+            high = 9800000;
+        }
+    } else {
+        gop = 0;
+        subs = ToDouble(Div(Real(SubtitleStreamBytes) * 8, Duration));
+        low = 1395000;
+        high = 2788000;
+    }
+
+    const auto videoShare = [&](Real limit) {
+        double r = ToDouble(limit - audio);
+        for (const double part : {gop, align, subs, scan, matrices}) r = ToDouble(r - part);
+        return ToDouble(Div(r, SectorSize) * VideoPayload);
+    };
+    MaxVideoRate = Floor(videoShare(high));
+    MinVideoRate = Ceil(videoShare(low));
+}
+
+void TCDImage::ComputeImage() {
+    const bool dvd = SectorSize == 2048;
+    std::int64_t video = CeilInt64(Real(VideoRate) / 8 * Duration) + 4 + ScanOffsetBytes +
+                         (dvd ? 0 : std::int64_t{SubtitleStreamBytes}) + SeqAlignBytes +
+                         MatrixBytes;
+    std::int64_t videoPacks =
+        CeilInt64(Div(Real(video + (std::int64_t{VideoPayload} - VideoFirstPayload) +
+                           (std::int64_t{VideoPayload} - VideoGopPayload) * IFrames),
+                      VideoPayload));
+    if (dvd) {
+        // One block per subtitle picture.
+        videoPacks += SubtitlePics;
+        video += std::int64_t{SubtitlePics} * 2048;
+    }
+    const std::int64_t videoOverhead = videoPacks * SectorSize - video;
+
+    std::int64_t audioOverhead = 0;
+    const auto audioStream = [&](std::uint32_t rate) -> std::int64_t {
+        const std::int64_t bytes = CeilInt64(Real(rate) / 8 * Duration) + 4;
+        const std::int64_t packs = CeilInt64(
+            Div(Real(bytes + AudioPayload - std::int64_t{AudioFirstPayload}), AudioPayload));
+        audioOverhead += packs * SectorSize - bytes;
+        return bytes;
+    };
+    const std::int64_t audio1 = audioStream(Audio1Rate);
+    const std::int64_t audio2 = Audio2Rate != 0 ? audioStream(Audio2Rate) : 0;
+
+    MuxOverhead = Store<std::uint32_t>(videoOverhead + audioOverhead +
+                                       std::int64_t{SectorSize} * ExtraSectors);
+    StreamBytes = std::int64_t{MuxOverhead} + video + audio1 + audio2;
+    const std::int64_t blocks = CeilInt64(Div(Real(StreamBytes), SectorSize));
+    UnusedBlocks = Store<std::int32_t>(std::int64_t{StreamSpace} - blocks);
+    ImageBlocks = Store<std::uint32_t>(std::int64_t{BlocksUsable} - UnusedBlocks);
+}
+
+} // namespace tarvex
