@@ -2,8 +2,6 @@
 // window placement and the version text.
 #pragma once
 
-#include "app/FancyMoving.h"
-
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,11 +35,6 @@ class TPlatform {
     virtual bool MayWriteSettings() { return true; }
     /// Whether the start-up version check may delete an outdated settings file.
     virtual bool MayDeleteSettings() { return true; }
-
-    /// The window's outer rectangle and the screen it is on.
-    virtual TRect WindowRect() = 0;
-    virtual void MoveWindow(std::optional<std::int32_t> left, std::optional<std::int32_t> top) = 0;
-    virtual TScreenInfo Screen() = 0;
 };
 
 } // namespace tarvex

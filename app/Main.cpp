@@ -1,0 +1,358 @@
+// The main window's controls: their items, ranges, initial states, hints and wiring.
+#include "app/Main.h"
+
+namespace tarvex {
+
+namespace {
+
+const std::vector<std::string> AudioRates = {"32",  "48",  "56",  "64",  "80",  "96",  "112", "128",
+                                             "160", "192", "224", "256", "320", "384", "448"};
+
+std::string Lines(std::initializer_list<const char*> lines) {
+    std::string text;
+    for (const char* line : lines) {
+        if (!text.empty()) text += "\r\n";
+        text += line;
+    }
+    return text;
+}
+
+} // namespace
+
+TMainForm::TMainForm(TPlatform& platform)
+    : Caption("Tarvex"), Platform(platform), SourceFile(ResizeModel) {
+    SetupControls();
+    WireHandlers();
+    BindModelOutputs();
+}
+
+void TMainForm::SetupControls() {
+    StaticText2.SetFontColour(TColour::Green);
+    EditMin.SetMaxLength(3);
+    MinUpDown.SetWrap(true);
+    MinUpDown.SetAssociate(&EditMin);
+    EditSec.SetMaxLength(5);
+    SecUpDown.SetWrap(true);
+    SecUpDown.SetAssociate(&EditSec);
+    Videokbps.SetReadOnly(true);
+    Videokbps.SetMaxLength(5);
+    VideoUpDown10.SetIncrement(10);
+    VideoUpDown10.SetWrap(true);
+    VideoUpDown.SetWrap(true);
+    EditGOP.SetReadOnly(true);
+    GOPUpDown.SetWrap(true);
+    GOPUpDown.SetAssociate(&EditGOP);
+    Audio1kbps.SetItems(AudioRates);
+    Audio1kbps.SetItemIndex(0);
+    std::vector<std::string> audio2 = {"0"};
+    audio2.insert(audio2.end(), AudioRates.begin(), AudioRates.end());
+    Audio2kbps.SetItems(audio2);
+    Audio2kbps.SetItemIndex(0);
+    EditSubPics.SetMaxLength(4);
+    MuxModeBox.SetItems({"SVCD MPEG-2 I-Author", "SVCD MPEG-2 bbMPEG", "SVCD MPEG-2 TMPGEnc",
+                         "VCD MPEG-1 bbMPEG", "VCD MPEG-1 TMPGEnc", "DVD VOBs"});
+    Edit1.SetReadOnly(true);
+    AddMatricesUpDown.SetAssociate(&Edit1);
+    AuthoringBox.SetItems(
+        {"SVCD I-Author", "SuperVCD I-Author", "SVCD Nero 5.5", "SVCD vcdimager", "DVD"});
+    EditMenuPics.SetReadOnly(true);
+    MenuUpDown.SetWrap(true);
+    MenuUpDown.SetAssociate(&EditMenuPics);
+    EditCDNr.SetReadOnly(true);
+    EditCDNr.SetMaxLength(3);
+    CDNrUpDown.SetWrap(true);
+    CDNrUpDown.SetAssociate(&EditCDNr);
+    CDTypeBox.SetItems({"21min CD", "74min CD", "80min CD", "90min CD", "99min CD", "2.6GB DVD",
+                        "3.95GB DVD", "4.7GB DVD"});
+    EditCDmin.SetReadOnly(true);
+    EditCDmin.SetMaxLength(3);
+    CDMinUpDown.SetWrap(true);
+    CDMinUpDown.SetAssociate(&EditCDmin);
+    EditCDsec.SetReadOnly(true);
+    EditCDsec.SetMaxLength(5);
+    CDSecUpDown.SetWrap(true);
+    CDSecUpDown.SetAssociate(&EditCDsec);
+    EditImageBlocks.SetReadOnly(true);
+
+    StaticText3.SetFontColour(TColour::Red);
+    SrcXEdit.SetMaxLength(4);
+    SrcYEdit.SetMaxLength(4);
+    SrcAspectBox.SetItems(
+        {"DVD", "XVCD", "\u00be DVD", "SVCD", "\u00bd DVD", "VCD", "1:1 Monitor"});
+    SrcPixelXEdit.SetMaxLength(4);
+    SrcPixelYEdit.SetMaxLength(4);
+    BorderLeftEdit.SetMaxLength(3);
+    BorderTopEdit.SetMaxLength(3);
+    SrcRateEdit.SetMaxLength(4);
+    CropXEdit.SetReadOnly(true);
+    CropYEdit.SetReadOnly(true);
+    CropModeBox.SetItems({"no cropping", "accurate", "average", "max. height", "max. width"});
+    ResizeXEdit.SetReadOnly(true);
+    ResizeYEdit.SetMaxLength(3);
+    ResizeYUpDown.SetWrap(true);
+    DestXEdit.SetReadOnly(true);
+    DestYEdit.SetReadOnly(true);
+    DestAspectBox.SetItems({"DVD", "XVCD", "\u00be DVD full", "\u00be DVD small", "SVCD",
+                            "\u00bd DVD", "VCD", "1:1 Monitor"});
+    TVBorderEdit.SetReadOnly(true);
+    TVBorderUpDown.SetAssociate(&TVBorderEdit);
+
+    StaticText4.SetFontColour(TColour::Navy);
+    ResizeBox.SetItems({"Bilinear", "Bicubic std", "Bicubic precise", "Lanczos"});
+
+    OpenVideoBtn.SetHint("Open a source-file");
+    SaveAVSBtn.SetHint("Save the avisynth-script");
+    Label43.SetHint("Note that the SVCD-standard doesn't allow more than 2600kbps");
+    EditMin.SetHint("= ? min");
+    EditSec.SetHint("= ? sec");
+    FpsCombo.SetHint("= ? frames");
+    SceneDetect.SetHint("An estimation of the I-frames when using scene detection");
+    AC3Box.SetHint(Lines(
+        {"The audio-streams are in Dolby Digital.", "Otherwise calculation is for MP2-Audio."}));
+    SeqAligning.SetHint("Causes many unnecessary overhead. Don't use this!");
+    ScanOffsets.SetHint("The standard requires this, but no player does...");
+    LabelAddMatrices.SetHint(Lines({"The matrices you want to add later. This will increase the",
+                                    "final bitrate, what the encoder sometimes doesn't regard."}));
+    EditExtraDataKB.SetHint("Some extra data, you want to add to each CD");
+    EditCDmin.SetHint("Enter the max. LeadOutPos: get this ATIP-value from e.g. Feurio");
+    EditCDsec.SetHint("Max. LeadOutPos: get this ATIP-value from e.g. Feurio");
+    EditImageBlocks.SetHint("The Image-size for each CD");
+    Label14.SetHint("This is the area of the film which is not black");
+    const std::string anamorphic = Lines({"Coded egg-heads. The Film is zoomed and then",
+                                          "squeezed horizontally by 4/3 to gain more detail.",
+                                          "This is often called a \"16:9\" aspect-ratio."});
+    SrcAnamorphic.SetHint(anamorphic);
+    DestAnamorphic.SetHint(anamorphic);
+    ITUAspect.SetHint(Lines(
+        {"Check this, if the source is conform to the ITU-R BT.601-4.",
+         "The ITU-R BT.601-4 standard describes the pixelform used by your TV.",
+         "Nevertheless, many DVDs use wrong generic aspect-ratios: e.g. 1.333 or 1.778",
+         "Turning this off might help you in some cases to correct the source-aspect-ratio."}));
+    CropModeBox.SetHint(Lines(
+        {"Cropping mode:",
+         "no cropping: Retain the full film-pixel. This causes aspect-ratio error.",
+         "accurate: Retain as much film-pixel as possible. Crop to retain the exact "
+         "aspect-ratio. <default>",
+         "average: Average between no-cropping and aspect-ratio-retaining. This causes slight "
+         "aspect-ratio error.",
+         "max. height: Retain the film-pixel's height. Crop the width to retain the "
+         "aspect-ratio.",
+         "max. width: Retain the film-pixel's width. Crop the height to retain the "
+         "aspect-ratio."}));
+    ErrLabel.SetHint(
+        Lines({"Aspect-ratio error: ", "Cropping aspect-ratio / resizing aspect-ratio"}));
+    DestPALBox.SetHint(
+        Lines({"If this is different from the source-file, a standards-conversion is tried.",
+               "Don't forget to speed-up/slow-down external audio somewhere, too."}));
+    const char* overscan = "The count of surrounding black TV-overscan blocks (8x8 pixels each)";
+    TVBorderEdit.SetHint(overscan);
+    Label55.SetHint(overscan);
+    InterlacedResBox.SetHint("special resizing-mode to retain the fields");
+    OptPosLabel.SetHint(
+        Lines({"This positions the film vertically to optimize the block-usage.",
+               "To achieve this, the film is moved up/down some pixels (if necessary)"}));
+    ResizeBox.SetHint("Resizing mode");
+    BffToTffBox.SetHint("Convert a bff-video to a tff-video. (e.g. for DV-AVIs)");
+    RGBoutputBox.SetHint(Lines({"Convert the output color-format to RGB24.",
+                                "This is needed when you want to process the avisynth-script",
+                                "in TMPGEnc or encapsulate it in a VFAPI-AVI."}));
+    ResampleAudioBox.SetHint(Lines({"Although this program doesn't support audio-handling,",
+                                    "this can be used to fix a crashing-issue with the CCE."}));
+
+    for (TAnyControl c : std::initializer_list<TAnyControl>{&StaticText2,
+                                                            &EditMin,
+                                                            &MinUpDown,
+                                                            &EditSec,
+                                                            &SecUpDown,
+                                                            &FpsCombo,
+                                                            &Label10,
+                                                            &Videokbps,
+                                                            &VideoUpDown10,
+                                                            &VideoUpDown,
+                                                            &Label43,
+                                                            &Label62,
+                                                            &Label63,
+                                                            &EditGOP,
+                                                            &GOPUpDown,
+                                                            &SceneDetect,
+                                                            &Audio1kbps,
+                                                            &Audio1Label,
+                                                            &Audio2kbps,
+                                                            &Audio2Label,
+                                                            &AC3Box,
+                                                            &EditSubPics,
+                                                            &SubKBytes,
+                                                            &MuxModeBox,
+                                                            &Edit1,
+                                                            &AddMatricesUpDown,
+                                                            &LabelAddMatrices,
+                                                            &SeqAligning,
+                                                            &ScanOffsets,
+                                                            &AuthoringBox,
+                                                            &EditMenuPics,
+                                                            &MenuUpDown,
+                                                            &EditExtraDataKB,
+                                                            &ExtraDataModeBox,
+                                                            &EditCDNr,
+                                                            &CDNrUpDown,
+                                                            &CDTypeBox,
+                                                            &EditCDmin,
+                                                            &CDMinUpDown,
+                                                            &EditCDsec,
+                                                            &CDSecUpDown,
+                                                            &EditImageBlocks,
+                                                            &StaticText3,
+                                                            &OpenVideoBtn,
+                                                            &SrcXEdit,
+                                                            &SrcYEdit,
+                                                            &CopyBtn,
+                                                            &SrcAspectBox,
+                                                            &SrcPALBox,
+                                                            &SrcAnamorphic,
+                                                            &ITUAspect,
+                                                            &Label14,
+                                                            &SrcPixelXEdit,
+                                                            &SrcPixelYEdit,
+                                                            &BorderLeftEdit,
+                                                            &BorderTopEdit,
+                                                            &SrcRateEdit,
+                                                            &Label13,
+                                                            &CropXEdit,
+                                                            &CropYEdit,
+                                                            &CropModeBox,
+                                                            &Label17,
+                                                            &ErrLabel,
+                                                            &RoundXCrop,
+                                                            &LabelRoundXCrop,
+                                                            &RoundYCrop,
+                                                            &LabelRoundYCrop,
+                                                            &ResizeXEdit,
+                                                            &ResizeYEdit,
+                                                            &ResizeYUpDown,
+                                                            &Label56,
+                                                            &Label36,
+                                                            &LabelRoundXResize,
+                                                            &RoundYResize,
+                                                            &LabelRoundYResize,
+                                                            &Label57,
+                                                            &DestXEdit,
+                                                            &DestYEdit,
+                                                            &DestAspectBox,
+                                                            &DestPALBox,
+                                                            &DestAnamorphic,
+                                                            &TVBorderEdit,
+                                                            &TVBorderUpDown,
+                                                            &Label55,
+                                                            &StaticText4,
+                                                            &AVSMemo,
+                                                            &ResizeBox,
+                                                            &InterlacedResBox,
+                                                            &OptPosSlider,
+                                                            &OptPosLabel,
+                                                            &BffToTffBox,
+                                                            &RGBoutputBox,
+                                                            &ResampleAudioBox,
+                                                            &SaveAVSBtn})
+        FControls.push_back(c);
+}
+
+void TMainForm::WireHandlers() {
+    const auto digits = [this](TControl&, char& key) { OnlyNumbers(key); };
+    for (TEdit* edit : {&EditMin, &EditSec, &Videokbps, &EditSubPics, &SubKBytes, &EditExtraDataKB,
+                        &SrcXEdit, &SrcYEdit, &SrcPixelXEdit, &SrcPixelYEdit, &BorderLeftEdit,
+                        &BorderTopEdit, &SrcRateEdit, &ResizeYEdit})
+        edit->OnKeyPress = digits;
+
+    const auto on = [this](void (TMainForm::*handler)()) {
+        return [this, handler](TControl&) { (this->*handler)(); };
+    };
+    EditMin.OnChange = on(&TMainForm::TimeChange);
+    EditSec.OnChange = on(&TMainForm::TimeChange);
+    EditSec.OnExit = on(&TMainForm::EditSecExit);
+    EditSec.OnKeyUp = [this](TControl&, char key) { EditSecKeyUp(key); };
+    SecUpDown.OnChangingEx = [this](TControl&, bool&, int value, TUpDownDirection direction) {
+        SecUpDownChangingEx(value, direction);
+    };
+    FpsCombo.OnChange = on(&TMainForm::FpsComboChange);
+    VideoUpDown10.OnClick = [this](TControl&, TUDButton button) { VideoUpDown10Click(button); };
+    VideoUpDown.OnChangingEx = [this](TControl&, bool&, int value, TUpDownDirection) {
+        VideoUpDownChangingEx(value);
+    };
+    for (TEdit* edit : {&EditGOP, &Edit1}) edit->OnChange = on(&TMainForm::CalcImage);
+    SceneDetect.OnClick = on(&TMainForm::CalcImage);
+    Audio1kbps.OnChange = on(&TMainForm::CalcImage);
+    Audio2kbps.OnChange = on(&TMainForm::CalcImage);
+    EditSubPics.OnChange = on(&TMainForm::EditSubPicsChange);
+    SubKBytes.OnChange = on(&TMainForm::SubKBytesChange);
+    MuxModeBox.OnChange = on(&TMainForm::MuxModeBoxChange);
+    for (TCheckBox* box : {&AC3Box, &SeqAligning, &ScanOffsets})
+        box->OnClick = on(&TMainForm::MuxModeBoxChange);
+    AuthoringBox.OnChange = on(&TMainForm::AuthoringBoxChange);
+    EditMenuPics.OnChange = on(&TMainForm::AuthoringBoxChange);
+    EditExtraDataKB.OnChange = on(&TMainForm::EditExtraDataKBChange);
+    ExtraDataModeBox.OnChange = on(&TMainForm::EditExtraDataKBChange);
+    for (TEdit* edit : {&EditCDNr, &EditCDmin, &EditCDsec})
+        edit->OnChange = on(&TMainForm::CDTimeChange);
+    CDTypeBox.OnChange = on(&TMainForm::CDTypeBoxChange);
+    CDSecUpDown.OnChangingEx = [this](TControl&, bool&, int value, TUpDownDirection direction) {
+        CDSecUpDownChangingEx(value, direction);
+    };
+
+    OpenVideoBtn.OnClick = on(&TMainForm::OpenVideoBtnClick);
+    SrcXEdit.OnKeyUp = [this](TControl&, char) { SrcChangeResManual(); };
+    SrcYEdit.OnKeyUp = [this](TControl&, char) { SrcChangeResManual(); };
+    CopyBtn.OnClick = on(&TMainForm::CopyBtnClick);
+    SrcAspectBox.OnChange = on(&TMainForm::SrcChange);
+    for (TCheckBox* box : {&SrcPALBox, &SrcAnamorphic, &ITUAspect})
+        box->OnClick = on(&TMainForm::SrcChange);
+    SrcPixelXEdit.OnChange = on(&TMainForm::SrcChange);
+    SrcPixelYEdit.OnChange = on(&TMainForm::SrcChange);
+    BorderLeftEdit.OnKeyUp = [this](TControl&, char) { BorderTopEditKeyUp(); };
+    BorderTopEdit.OnKeyUp = [this](TControl&, char) { BorderTopEditKeyUp(); };
+    SrcRateEdit.OnChange = on(&TMainForm::ShowRatePerBlock);
+    CropModeBox.OnChange = on(&TMainForm::CropModeBoxChange);
+    RoundXCrop.OnChange = on(&TMainForm::RoundXCropChange);
+    RoundYCrop.OnChange = on(&TMainForm::RoundYCropChange);
+    ResizeYEdit.OnKeyUp = [this](TControl&, char) { ResizeYEditKeyUp(); };
+    ResizeYUpDown.OnChangingEx = [this](TControl&, bool&, int, TUpDownDirection direction) {
+        ResizeYUpDownChangingEx(direction);
+    };
+    RoundYResize.OnChange = on(&TMainForm::DestChange);
+    DestAspectBox.OnChange = on(&TMainForm::DestChange);
+    DestPALBox.OnClick = on(&TMainForm::DestChange);
+    DestAnamorphic.OnClick = on(&TMainForm::DestChange);
+    TVBorderEdit.OnChange = on(&TMainForm::DestChange);
+
+    ResizeBox.OnChange = on(&TMainForm::ChangeAVSOptions);
+    OptPosSlider.OnChange = on(&TMainForm::ChangeAVSOptions);
+    for (TCheckBox* box : {&InterlacedResBox, &BffToTffBox, &RGBoutputBox, &ResampleAudioBox})
+        box->OnClick = on(&TMainForm::ChangeAVSOptions);
+    SaveAVSBtn.OnClick = on(&TMainForm::SaveAVSBtnClick);
+}
+
+void TMainForm::BindModelOutputs() {
+    ResizeModel.Outputs.CropXEdit = [this](const std::string& text) { CropXEdit.SetText(text); };
+    ResizeModel.Outputs.CropYEdit = [this](const std::string& text) { CropYEdit.SetText(text); };
+    ResizeModel.Outputs.Label17 = [this](const std::string& text) { Label17.SetCaption(text); };
+    ResizeModel.Outputs.ErrLabel = [this](const std::string& text) { ErrLabel.SetCaption(text); };
+    ResizeModel.Outputs.ErrLabelColour = [this](TColour c) { ErrLabel.SetFontColour(c); };
+    SourceFile.ShowError = [this](const std::string& text) { Platform.ShowMessage("Error", text); };
+}
+
+const TAnyControl* TMainForm::FindControl(const std::string& name) const {
+    for (const TAnyControl& c : FControls)
+        if (std::visit([](auto* control) -> const std::string& { return control->Name(); }, c) ==
+            name)
+            return &c;
+    return nullptr;
+}
+
+void TMainForm::OnlyNumbers(char& key) {
+    if (key != TEdit::Backspace && (key < '0' || key > '9')) key = 0;
+}
+
+void TMainForm::MakeScript() {
+    ScriptWriter.MakeScript(ResizeModel, Settings, SourceFile.FileType, AVSMemo.Lines());
+}
+
+} // namespace tarvex

@@ -1,0 +1,330 @@
+// Picture geometry on the main window: pixel forms of source and destination,
+// the destination frame, the resize size suggestion and the small handlers that
+// feed the resize model.
+#include "app/Main.h"
+
+#include "common/Numeric.h"
+
+namespace tarvex {
+
+namespace {
+
+// Pixel forms (height / width of a pixel) under ITU-R BT.601-4, by kind.
+constexpr double PalDVD = 0.9140625, PalThreeQuarter = 0.685546875, PalSVCD = 0.609375,
+                 PalHalf = 0.45703125;
+constexpr double NtscDVD = 1.0972222222222223, NtscThreeQuarter = 0.8229166666666666,
+                 NtscSVCD = 0.7314814814814815, NtscHalf = 0.5486111111111112;
+constexpr Real NtscITU = 79.0L / 72.0L;
+
+// Source kinds 0..5: "DVD", "XVCD", "3/4 DVD", "SVCD", "1/2 DVD", "VCD".
+constexpr double SrcPal[] = {PalDVD, PalDVD, PalThreeQuarter, PalSVCD, PalHalf, PalDVD};
+constexpr double SrcNtsc[] = {NtscDVD, NtscDVD, NtscThreeQuarter, NtscSVCD, NtscHalf, NtscDVD};
+
+// Destination kinds 0..6: "DVD" ... "VCD"; 7 "1:1 Monitor" is square.
+constexpr double DestPal[] = {PalDVD,  PalDVD,  PalThreeQuarter, PalThreeQuarter,
+                              PalSVCD, PalHalf, PalDVD};
+constexpr double DestNtsc[] = {NtscDVD,  NtscDVD,  NtscThreeQuarter, NtscThreeQuarter,
+                               NtscSVCD, NtscHalf, NtscDVD};
+constexpr std::int16_t DestWidths[] = {720, 704, 544, 528, 480, 352, 352};
+
+constexpr int SquareKind = 6;     // "1:1 Monitor" among the source kinds
+constexpr int DestSquareKind = 7; // and among the destination kinds
+
+std::string Rounded(Real value, Real scale) {
+    return FloatToStr(static_cast<Real>(Round(value * scale)) / scale);
+}
+
+// The first multiple of `round` that fits `limit`: rounded up, to nearest, down,
+// else the limit itself rounded down.
+std::int32_t FitMultiple(Real q, std::int32_t round, std::int32_t limit) {
+    std::int64_t v = std::int64_t{Ceil(q)} * round;
+    if (v > limit) v = Round(q) * round;
+    if (v > limit) v = std::int64_t{Floor(q)} * round;
+    if (v > limit) v = std::int64_t{Floor(Div(limit, round))} * round;
+    return Store<std::int32_t>(v);
+}
+
+} // namespace
+
+void TMainForm::GetSrcPixelForm() {
+    const int kind = SrcAspectBox.ItemIndex();
+    const bool pal = ResizeModel.SrcIsPAL;
+    Real v = 1.0;
+    if (kind >= 0 && kind < SquareKind) v = pal ? SrcPal[kind] : SrcNtsc[kind];
+    if (kind == SquareKind && ITUAspect.Checked())
+        v = pal ? v * 0.9140625L / 0.9375L : NtscITU * v / 1.125L;
+    if (kind != SquareKind && !ITUAspect.Checked())
+        v = pal ? v / 0.9140625L * 45 / 48 : v / NtscITU * 9 / 8;
+    ResizeModel.SetSrcPixelForm(static_cast<double>(v));
+    if (ResizeModel.SrcIsAnamorphic)
+        ResizeModel.SetSrcPixelForm(
+            static_cast<double>(static_cast<Real>(ResizeModel.SrcPixelForm) * 3 / 4));
+    SrcAspectBox.SetHint("Source aspect:\r\nPixelform: " +
+                         Rounded(ResizeModel.SrcPixelForm, 10000000));
+}
+
+void TMainForm::SrcChange() {
+    if (Settings.Updating) return;
+    ResizeModel.SrcIsPAL = SrcPALBox.Checked();
+    ResizeModel.SrcIsAnamorphic = SrcAnamorphic.Checked();
+    GetSrcPixelForm();
+    // A field that does not hold a number ends this step: the film size stays.
+    std::int32_t x, y;
+    if (TryStrToInt(SrcPixelXEdit.Text(), x)) {
+        if (x != ResizeModel.SrcPixelX) {
+            ResizeModel.SetSrcPixelX(Store<std::int16_t>(x));
+            ResizeModel.SetBorderLeft(
+                Store<std::int16_t>(Half(ResizeModel.SrcResX - ResizeModel.SrcPixelX)));
+            BorderLeftEdit.SetText(IntToStr(ResizeModel.BorderLeft));
+        }
+        if (TryStrToInt(SrcPixelYEdit.Text(), y) && y != ResizeModel.SrcPixelY) {
+            ResizeModel.SetSrcPixelY(Store<std::int16_t>(y));
+            ResizeModel.SetBorderTop(
+                Store<std::int16_t>(Half(ResizeModel.SrcResY - ResizeModel.SrcPixelY)));
+            BorderTopEdit.SetText(IntToStr(ResizeModel.BorderTop));
+        }
+    }
+    try {
+        Label13.SetCaption("= " + Rounded(ResizeModel.FilmAspect(), 10000));
+    } catch (const FloatError&) {
+    }
+    DestChange();
+}
+
+void TMainForm::GetDestPixelForm() {
+    DestAnamorphic.SetEnabled(true);
+    const int kind = DestAspectBox.ItemIndex();
+    if (kind >= 0 && kind < DestSquareKind) {
+        ResizeModel.SetDestPixelForm(ResizeModel.DestIsPAL ? DestPal[kind] : DestNtsc[kind]);
+    } else {
+        // Square pixels are never anamorphic and need no overscan blocks.
+        DestAnamorphic.SetChecked(false);
+        DestAnamorphic.SetEnabled(false);
+        ResizeModel.SetDestPixelForm(1.0);
+        TVBorderUpDown.SetPosition(0);
+    }
+    if (DestAnamorphic.Checked())
+        ResizeModel.SetDestPixelForm(
+            static_cast<double>(static_cast<Real>(ResizeModel.DestPixelForm) * 3 / 4));
+    DestAspectBox.SetHint("Destination aspect:\r\nPixelform: " +
+                          Rounded(ResizeModel.DestPixelForm, 10000000));
+}
+
+void TMainForm::SetDestResDefault() {
+    const bool pal = ResizeModel.DestIsPAL;
+    DestYEdit.SetText(pal ? "576" : "480");
+    ResizeModel.SetDestY(pal ? 576 : 480);
+    const int kind = DestAspectBox.ItemIndex();
+    const std::int16_t width = kind >= 0 && kind <= 6 ? DestWidths[kind] : 768;
+    DestXEdit.SetText(IntToStr(width));
+    ResizeModel.SetDestX(width);
+    if (kind == 6) { // "VCD" has half the lines
+        DestYEdit.SetText(pal ? "288" : "240");
+        ResizeModel.SetDestY(pal ? 288 : 240);
+    }
+}
+
+void TMainForm::GetDestRes() {
+    SetDestResDefault();
+    const int overscan = 16 * TVBorderUpDown.Position();
+    ResizeModel.SetResizeX(Store<std::int16_t>(ResizeModel.DestX - overscan));
+    ResizeModel.SetResizeY(Store<std::int16_t>(ResizeModel.DestY - overscan));
+    ResizeModel.DestPixelRoundY = RoundFromExp(RoundYResize.Position());
+    LabelRoundYResize.SetCaption(IntToStr(ResizeModel.DestPixelRoundY));
+}
+
+void TMainForm::DestChange() {
+    if (Settings.Updating) return;
+    ResizeModel.DestIsPAL = DestPALBox.Checked();
+    GetDestPixelForm();
+    GetDestRes();
+    if (Settings.AutoResizeY) {
+        ResizeModel.DestPixelSuggestionY = 0;
+        ResizeModel.DestPixelSuggestionX = 0;
+    }
+    MakeSuggestion();
+}
+
+std::uint8_t TMainForm::RoundFromExp(int exponent) {
+    return exponent >= 0 && exponent <= 4 ? static_cast<std::uint8_t>(1 << exponent) : 32;
+}
+
+int TMainForm::ExpFromRound(int round) {
+    switch (round) {
+    case 1:
+        return 0;
+    case 2:
+        return 1;
+    case 4:
+        return 2;
+    case 8:
+        return 3;
+    case 16:
+        return 4;
+    default:
+        return 5;
+    }
+}
+
+/// The resize height for the current width: the film's real aspect kept, a
+/// multiple of DestPixelRoundY, at most the current (usable) height.
+static std::int32_t HeightForWidth(const TResizeStruct& m) {
+    const Real q = Div(Div(Div(m.ResizeX, m.DestPixelForm), m.FilmAspect()), m.DestPixelRoundY);
+    return FitMultiple(q, m.DestPixelRoundY, m.ResizeY);
+}
+
+void TMainForm::MakeSuggestion() {
+    if (Settings.Updating) return;
+    if (ResizeModel.DestPixelSuggestionX == 0 && ResizeModel.DestPixelSuggestionY == 0) {
+        try {
+            ResizeModel.DestPixelSuggestionY = HeightForWidth(ResizeModel);
+        } catch (const FloatError&) {
+            return;
+        }
+    }
+    Settings.AutoResizeY = true;
+    CalcNewRes();
+}
+
+void TMainForm::CalcNewYRes() {
+    ResizeModel.SetResizeY(Store<std::int16_t>(HeightForWidth(ResizeModel)));
+}
+
+void TMainForm::CalcNewXRes() {
+    TResizeStruct& m = ResizeModel;
+    const Real q =
+        Div(m.FilmAspect() * (m.ResizeY * static_cast<Real>(m.DestPixelForm)), m.DestPixelRoundX);
+    const std::int32_t w = FitMultiple(q, m.DestPixelRoundX, m.ResizeX);
+    m.SetResizeX(Store<std::int16_t>(w));
+    m.ResizeXAlignment = 1;
+    for (std::int32_t v = w; v % 2 == 0 && m.ResizeXAlignment <= 16; v /= 2)
+        m.ResizeXAlignment *= 2;
+    LabelRoundXResize.SetCaption(IntToStr(m.ResizeXAlignment));
+}
+
+void TMainForm::CalcNewRes() {
+    if (Settings.Updating) return;
+    TResizeStruct& m = ResizeModel;
+    try {
+        GetDestPixelForm();
+        GetDestRes();
+        if (m.DestPixelSuggestionY == 0) {
+            m.SetResizeX(Store<std::int16_t>(m.DestPixelSuggestionX));
+            CalcNewYRes();
+            m.DestPixelSuggestionY = m.ResizeY;
+        } else if (m.DestPixelSuggestionX == 0) {
+            m.SetResizeY(Store<std::int16_t>(m.DestPixelSuggestionY));
+            CalcNewXRes();
+            m.DestPixelSuggestionX = m.ResizeX;
+        }
+        ResizeXEdit.SetText(IntToStr(m.ResizeX));
+        if (Settings.AutoResizeY) ResizeYEdit.SetText(IntToStr(m.ResizeY));
+        switch (RoundYResize.Position()) {
+        case 0:
+            Label57.SetCaption("= no optimization");
+            break;
+        case 1:
+        case 2:
+        case 3:
+            Label57.SetCaption("= MMX optimized");
+            break;
+        case 4:
+            Label57.SetCaption("= block optimized");
+            break;
+        case 5:
+            Label57.SetCaption(m.ResizeXAlignment >= 32 ? "= macroblock optimized"
+                                                        : "= block optimized");
+            break;
+        default:
+            break;
+        }
+        ShowRatePerBlock();
+        Label36.SetCaption("= " + Rounded(m.ResizeAspect(), 10000));
+        MakeScript();
+    } catch (const FloatError&) {
+    }
+}
+
+void TMainForm::ResizeYEditKeyUp() {
+    std::int32_t height;
+    if (ResizeYEdit.Text().size() != 3 || !TryStrToInt(ResizeYEdit.Text(), height)) return;
+    Settings.AutoResizeY = false;
+    ResizeModel.DestPixelSuggestionY = height;
+    ResizeModel.DestPixelSuggestionX = 0;
+    CalcNewRes();
+}
+
+void TMainForm::ResizeYUpDownChangingEx(TUpDownDirection direction) {
+    const std::int32_t s = ResizeModel.DestPixelSuggestionY;
+    const std::int32_t round = ResizeModel.DestPixelRoundY;
+    std::int32_t v;
+    try {
+        if (direction == TUpDownDirection::Up) {
+            v = Ceil(Div(s, round)) * round;
+            if (v == s) v = s + round;
+        } else if (direction == TUpDownDirection::Down) {
+            v = Floor(Div(s, round)) * round;
+            if (v == s) v = s - round;
+        } else {
+            return;
+        }
+    } catch (const FloatError&) {
+        return;
+    }
+    ResizeModel.DestPixelSuggestionY = v;
+    ResizeModel.DestPixelSuggestionX = 0;
+    ResizeYEdit.SetText(IntToStr(v));
+    MakeSuggestion();
+}
+
+void TMainForm::RoundXCropChange() {
+    LabelRoundXCrop.SetCaption(IntToStr(ResizeModel.CropRoundX));
+    if (Settings.Updating) return;
+    ResizeModel.SetCropRoundX(static_cast<std::int8_t>(RoundFromExp(RoundXCrop.Position())));
+    LabelRoundXCrop.SetCaption(IntToStr(ResizeModel.CropRoundX));
+    MakeScript();
+}
+
+void TMainForm::RoundYCropChange() {
+    LabelRoundYCrop.SetCaption(IntToStr(ResizeModel.CropRoundY));
+    if (Settings.Updating) return;
+    ResizeModel.SetCropRoundY(static_cast<std::int8_t>(RoundFromExp(RoundYCrop.Position())));
+    LabelRoundYCrop.SetCaption(IntToStr(ResizeModel.CropRoundY));
+    MakeScript();
+}
+
+void TMainForm::CropModeBoxChange() {
+    ResizeModel.SetCropMode(Store<std::uint8_t>(CropModeBox.ItemIndex()));
+    MakeScript();
+}
+
+void TMainForm::SrcChangeResManual() {
+    std::int32_t x = 0, y = 0;
+    if (!TryStrToInt(SrcXEdit.Text(), x)) x = 0;
+    if (!TryStrToInt(SrcYEdit.Text(), y)) y = 0;
+    const std::uint16_t width = Store<std::uint16_t>(x), height = Store<std::uint16_t>(y);
+    const bool takeX = width >= 64 && width <= 2048, takeY = height >= 64 && height <= 2048;
+    if (takeX) ResizeModel.SetSrcResX(static_cast<std::int16_t>(width));
+    if (takeY) ResizeModel.SetSrcResY(static_cast<std::int16_t>(height));
+    if (takeX || takeY) SrcChange();
+}
+
+void TMainForm::CopyBtnClick() {
+    SrcPixelXEdit.SetText(IntToStr(ResizeModel.SrcResX));
+    SrcPixelYEdit.SetText(IntToStr(ResizeModel.SrcResY));
+}
+
+void TMainForm::BorderTopEditKeyUp() {
+    std::int32_t v;
+    if (TryStrToInt(BorderLeftEdit.Text(), v)) {
+        ResizeModel.SetBorderLeft(Store<std::int16_t>(v));
+        BorderLeftEdit.SetText(IntToStr(ResizeModel.BorderLeft));
+    }
+    if (TryStrToInt(BorderTopEdit.Text(), v)) {
+        ResizeModel.SetBorderTop(Store<std::int16_t>(v));
+        BorderTopEdit.SetText(IntToStr(ResizeModel.BorderTop));
+    }
+    MakeScript();
+}
+
+} // namespace tarvex
