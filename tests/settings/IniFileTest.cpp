@@ -1,0 +1,540 @@
+#include "settings/IniFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tarvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteBytes(const fs::path& p, const std::string& bytes) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+class IniFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string tmpl = (fs::temp_directory_path() / "tarvex-ini-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
+        dir_ = tmpl;
+        file_ = dir_ / "Tarvex.ini";
+    }
+    void TearDown() override {
+        SetIniWriteHook(nullptr);
+        fs::remove_all(dir_);
+    }
+    // Every file in the folder, to see that no temporary file is left behind.
+    std::vector<std::string> Files() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path dir_;
+    fs::path file_;
+};
+
+// --- Reading -------------------------------------------------------------------
+
+TEST_F(IniFileTest, NamesMatchWithoutRegardToCase) {
+    WriteBytes(file_, "[Global]\r\nVersion=1.0.0\r\n[IMAGE]\nseconds=120\n");
+    TIniFile ini(file_);
+    EXPECT_EQ(ini.LoadError(), "");
+    EXPECT_EQ(ini.ReadString("global", "VERSION", "ERROR"), "1.0.0");
+    EXPECT_EQ(ini.ReadString(" Global ", "Version", "ERROR"), "1.0.0");
+    EXPECT_EQ(ini.ReadInteger("Image", "Seconds", 3000), 120);
+}
+
+TEST_F(IniFileTest, MissingFileSectionOrKeyGivesTheDefault) {
+    {
+        TIniFile none(file_);
+        EXPECT_EQ(none.LoadError(), "");
+        EXPECT_EQ(none.ReadString("Global", "Version", "ERROR"), "ERROR");
+        EXPECT_EQ(none.ReadInteger("Image", "Seconds", 3000), 3000);
+        EXPECT_TRUE(none.ReadBool("Image", "SceneDetect", true));
+        none.Flush(); // nothing written: no file appears
+        EXPECT_FALSE(fs::exists(file_));
+    }
+    WriteBytes(file_, "Seconds=5\n[Image]\nAudio1=3\nEmpty=\n[Other]\nSeconds=7\n");
+    TIniFile ini(file_);
+    EXPECT_EQ(ini.ReadInteger("Image", "Seconds", 3000), 3000) << "keys of other sections";
+    EXPECT_EQ(ini.ReadInteger("Global", "Audio1", 8), 8);
+    EXPECT_EQ(ini.ReadString("Image", "Empty", "x"), "") << "a present empty key is not missing";
+    EXPECT_EQ(ini.ReadInteger("Image", "Empty", 9), 9);
+}
+
+TEST_F(IniFileTest, FirstSectionAndFirstKeyCount) {
+    WriteBytes(file_, "\xEF\xBB\xBF[A]\nk=1\nK=2\n[a]\nk=3\nz=4\n");
+    TIniFile ini(file_);
+    EXPECT_EQ(ini.ReadInteger("A", "k", 0), 1);
+    EXPECT_EQ(ini.ReadInteger("A", "z", 0), 0);
+}
+
+struct ValueCase {
+    const char* name;
+    std::string line; // text after "Key=" in the file
+    std::string read;
+};
+
+class IniValueTest : public IniFileTest, public ::testing::WithParamInterface<ValueCase> {};
+
+TEST_P(IniValueTest, ReadsTheValueAsTheProfileRulesSay) {
+    WriteBytes(file_, "[S]\r\nKey=" + GetParam().line + "\r\n");
+    EXPECT_EQ(TIniFile(file_).ReadString("S", "Key", "default"), GetParam().read);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, IniValueTest,
+    ::testing::Values(
+        ValueCase{"Plain", "abc", "abc"}, ValueCase{"Blanks", " \t abc def \t", "abc def"},
+        ValueCase{"DoubleQuotes", "\"abc\"", "abc"}, ValueCase{"SingleQuotes", "'abc'", "abc"},
+        ValueCase{"QuotesKeepBlanks", "  \" a b \"  ", " a b "},
+        ValueCase{"MixedQuotesStay", "\"abc'", "\"abc'"}, ValueCase{"OneQuoteStays", "\"", "\""},
+        ValueCase{"EmptyQuotes", "\"\"", ""}, ValueCase{"OnlyOuterPair", "\"\"x\"\"", "\"x\""},
+        ValueCase{"EqualsInValue", "a=b", "a=b"},
+        ValueCase{"Path", "C:\\Films\\a b.d2v", "C:\\Films\\a b.d2v"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(IniFileTest, LongValuesAreCutTo2047Characters) {
+    std::string longValue;
+    for (int i = 0; i < 3000; ++i) longValue += static_cast<char>('a' + i % 26);
+    TIniFile ini(file_);
+    ASSERT_TRUE(ini.WriteString("S", "Long", longValue));
+    ASSERT_TRUE(ini.WriteString("S", "Exact", longValue.substr(0, 2047)));
+    ASSERT_TRUE(ini.WriteString("S", "Quoted", " " + longValue.substr(0, 2047)));
+    EXPECT_EQ(ini.ReadString("S", "Long", ""), longValue.substr(0, 2047));
+    EXPECT_EQ(ini.ReadString("S", "Exact", ""), longValue.substr(0, 2047));
+    // The quotes go first, then the cut: the blank is kept and the last letter lost.
+    EXPECT_EQ(ini.ReadString("S", "Quoted", ""), " " + longValue.substr(0, 2046));
+    ini.Flush();
+    EXPECT_EQ(TIniFile(file_).ReadString("S", "Long", ""), longValue.substr(0, 2047));
+}
+
+// --- Integers and booleans ------------------------------------------------------
+
+struct IntCase {
+    std::string text;
+    bool ok;
+    std::int32_t value;
+};
+
+class ProfileIntTest : public ::testing::TestWithParam<IntCase> {};
+
+TEST_P(ProfileIntTest, Parses) {
+    std::int32_t v = 77;
+    EXPECT_EQ(ParseProfileInt(GetParam().text, v), GetParam().ok) << GetParam().text;
+    EXPECT_EQ(v, GetParam().ok ? GetParam().value : 77) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ProfileIntTest,
+    ::testing::Values(IntCase{"5", true, 5}, IntCase{"0", true, 0}, IntCase{"007", true, 7},
+                      IntCase{"-12", true, -12}, IntCase{"+7", true, 7}, IntCase{"0x10", true, 16},
+                      IntCase{"0X1f", true, 31}, IntCase{"0x7FFFFFFF", true, 2147483647},
+                      IntCase{"0xFFFFFFFF", true, -1}, IntCase{"0x000000010", true, 16},
+                      IntCase{"2147483647", true, 2147483647},
+                      IntCase{"-2147483648", true, -2147483647 - 1},
+                      IntCase{"2147483648", false, 0}, IntCase{"-2147483649", false, 0},
+                      IntCase{"0x100000000", false, 0}, IntCase{"99999999999999999999", false, 0},
+                      IntCase{"abc", false, 0}, IntCase{"", false, 0}, IntCase{"-", false, 0},
+                      IntCase{"0x", false, 0}, IntCase{"0x1g", false, 0},
+                      IntCase{"-0x10", false, 0}, IntCase{"$10", false, 0},
+                      IntCase{"12abc", false, 0}, IntCase{"1 2", false, 0},
+                      IntCase{"1.5", false, 0}, IntCase{" 5", false, 0}));
+
+TEST_F(IniFileTest, IntegersAndBooleansFromTheFile) {
+    WriteBytes(file_, "[S]\nBool5=5\nHex=0x10\nGarbage=abc\nZero=0\nPadded=  42  \n"
+                      "Quoted=\"42\"\nNegative=-3\n");
+    TIniFile ini(file_);
+    EXPECT_TRUE(ini.ReadBool("S", "Bool5", false));
+    EXPECT_TRUE(ini.ReadBool("S", "Negative", false));
+    EXPECT_FALSE(ini.ReadBool("S", "Zero", true));
+    EXPECT_TRUE(ini.ReadBool("S", "Garbage", true));
+    EXPECT_FALSE(ini.ReadBool("S", "Garbage", false));
+    EXPECT_EQ(ini.ReadInteger("S", "Hex", 0), 16);
+    EXPECT_EQ(ini.ReadInteger("S", "Garbage", 1395), 1395);
+    EXPECT_EQ(ini.ReadInteger("S", "Padded", 0), 42);
+    EXPECT_EQ(ini.ReadInteger("S", "Quoted", 0), 42);
+    EXPECT_EQ(ini.ReadInteger("S", "Negative", 0), -3);
+}
+
+// --- Writing --------------------------------------------------------------------
+
+TEST_F(IniFileTest, ReplacesAValueInPlace) {
+    const std::string before = "; settings\r\n[Global]\r\nVersion=1.0\r\n\r\n[Image]\r\n"
+                               "Audio1=8\r\n  Seconds = 100\r\nUnknown=x\r\n";
+    WriteBytes(file_, before);
+    TIniFile ini(file_);
+    ASSERT_TRUE(ini.WriteInteger("IMAGE", "seconds", 3000));
+    EXPECT_TRUE(ini.Modified());
+    EXPECT_EQ(ini.ReadInteger("Image", "Seconds", 0), 3000) << "reads see the writes";
+    ini.Flush();
+    EXPECT_EQ(ReadBytes(file_), "; settings\r\n[Global]\r\nVersion=1.0\r\n\r\n[Image]\r\n"
+                                "Audio1=8\r\n  Seconds = 3000\r\nUnknown=x\r\n");
+}
+
+TEST_F(IniFileTest, RewritingTheSameValueLeavesTheLineAsItWas) {
+    WriteBytes(file_, "[S]\r\nA = \"abc\"\r\nB=  7\r\n");
+    TIniFile ini(file_);
+    ASSERT_TRUE(ini.WriteString("S", "A", "abc"));
+    ASSERT_TRUE(ini.WriteInteger("S", "B", 7));
+    EXPECT_FALSE(ini.Modified());
+}
+
+TEST_F(IniFileTest, AddsAKeyAfterTheLastKeyOfItsSection) {
+    WriteBytes(file_, "[Image]\nAudio1=8\nGarbage line\n\n; Resolution follows\n"
+                      "[Resolution]\nSrcResX=720\n");
+    TIniFile ini(file_);
+    ASSERT_TRUE(ini.WriteInteger("Image", "Audio2", 0));
+    ASSERT_TRUE(ini.WriteInteger("Resolution", "SrcResY", 576));
+    ini.Flush();
+    EXPECT_EQ(ReadBytes(file_), "[Image]\r\nAudio1=8\r\nGarbage line\r\nAudio2=0\r\n\r\n"
+                                "; Resolution follows\r\n[Resolution]\r\nSrcResX=720\r\n"
+                                "SrcResY=576\r\n");
+}
+
+TEST_F(IniFileTest, AddsAKeyRightAfterTheHeaderOfAnEmptySection) {
+    WriteBytes(file_, "[Image]\r\n\r\n[Other]\r\nX=1\r\n");
+    TIniFile ini(file_);
+    ASSERT_TRUE(ini.WriteInteger("Image", "CDs", 2));
+    EXPECT_EQ(ini.Text(), "[Image]\r\nCDs=2\r\n\r\n[Other]\r\nX=1\r\n");
+}
+
+TEST_F(IniFileTest, AddsMissingSectionsAtTheEndInTheOrderWritten) {
+    WriteBytes(file_, "[Mine]\nkeep=me"); // no line end on the last line
+    TIniFile ini(file_);
+    ASSERT_TRUE(ini.WriteString("Global", "Version", "1.0.0"));
+    ASSERT_TRUE(ini.WriteInteger("Image", "Seconds", 3000));
+    ASSERT_TRUE(ini.WriteInteger("Global", "WindowPosX", -20));
+    ASSERT_TRUE(ini.WriteBool("Image", "SceneDetect", true));
+    ini.Flush();
+    EXPECT_EQ(ReadBytes(file_),
+              "[Mine]\r\nkeep=me\r\n\r\n[Global]\r\nVersion=1.0.0\r\n"
+              "WindowPosX=-20\r\n\r\n[Image]\r\nSeconds=3000\r\nSceneDetect=1\r\n");
+}
+
+TEST_F(IniFileTest, UnknownLinesSurviveAWrite) {
+    const std::string before = "; written by hand\n"
+                               "\n"
+                               "[Global]\n"
+                               "Version=0.9\n"
+                               "Comment without equals\n"
+                               "  ; indented comment\n"
+                               "FutureKey = some value \n"
+                               "\n"
+                               "[Plugins]\n"
+                               "Path=/opt/x\n"
+                               "\n"
+                               "[AVSscript]\n"
+                               "ResizeMode=1\n"
+                               "=no key\n";
+    WriteBytes(file_, before);
+    TIniFile ini(file_);
+    ASSERT_TRUE(ini.WriteString("Global", "Version", "1.0.0"));
+    ASSERT_TRUE(ini.WriteInteger("AVSscript", "ResizeMode", 2));
+    ASSERT_TRUE(ini.WriteString("AVSscript", "FileNameSrc", "/films/a.d2v"));
+    ini.Flush();
+    EXPECT_EQ(ReadBytes(file_), "; written by hand\r\n"
+                                "\r\n"
+                                "[Global]\r\n"
+                                "Version=1.0.0\r\n"
+                                "Comment without equals\r\n"
+                                "  ; indented comment\r\n"
+                                "FutureKey = some value \r\n"
+                                "\r\n"
+                                "[Plugins]\r\n"
+                                "Path=/opt/x\r\n"
+                                "\r\n"
+                                "[AVSscript]\r\n"
+                                "ResizeMode=2\r\n"
+                                "=no key\r\n"
+                                "FileNameSrc=/films/a.d2v\r\n");
+}
+
+TEST_F(IniFileTest, WriteReadWriteIsByteIdentical) {
+    const std::vector<std::pair<std::string, std::string>> values = {
+        {"Plain", "abc"},
+        {"Empty", ""},
+        {"LeadingBlank", " x"},
+        {"TrailingTab", "x\t"},
+        {"Quoted", "\"q\""},
+        {"SingleQuoted", "'q'"},
+        {"LoneQuote", "\""},
+        {"Equals", "a=b;c"},
+        {"Path", "C:\\a b\\c.vob"},
+        {"Negative", "-2147483648"},
+        {"Brackets", "[not a section]"}};
+    TIniFile first(file_);
+    for (const auto& [key, value] : values) ASSERT_TRUE(first.WriteString("S", key, value));
+    ASSERT_TRUE(first.WriteBool("T", "B", false));
+    first.Flush();
+    const std::string bytes = ReadBytes(file_);
+
+    TIniFile second(file_);
+    EXPECT_EQ(second.Text(), bytes);
+    for (const auto& [key, value] : values) {
+        EXPECT_EQ(second.ReadString("S", key, "missing"), value) << key;
+        ASSERT_TRUE(second.WriteString("S", key, value));
+    }
+    ASSERT_TRUE(second.WriteBool("T", "B", false));
+    EXPECT_FALSE(second.Modified());
+    EXPECT_EQ(second.Text(), bytes);
+    second.Flush();
+    EXPECT_EQ(ReadBytes(file_), bytes);
+}
+
+TEST_F(IniFileTest, RefusesNamesAndValuesThatWouldBreakTheFile) {
+    WriteBytes(file_, "[S]\r\nA=1\r\n");
+    TIniFile ini(file_);
+    EXPECT_FALSE(ini.WriteString("S", "A", "two\r\nlines"));
+    EXPECT_FALSE(ini.WriteString("S", "B", "x\ny"));
+    EXPECT_FALSE(ini.WriteString("S", "K=V", "1"));
+    EXPECT_FALSE(ini.WriteString("S", "", "1"));
+    EXPECT_FALSE(ini.WriteString("S", " A", "1"));
+    EXPECT_FALSE(ini.WriteString("S", ";A", "1"));
+    EXPECT_FALSE(ini.WriteString("S", "[A", "1"));
+    EXPECT_FALSE(ini.WriteString("S]", "A", "1"));
+    EXPECT_FALSE(ini.WriteString("", "A", "1"));
+    EXPECT_FALSE(ini.WriteString("S\n", "A", "1"));
+    EXPECT_FALSE(ini.Modified());
+    EXPECT_EQ(ini.Text(), "[S]\r\nA=1\r\n");
+}
+
+TEST_F(IniFileTest, KeepsThePermissionsOfTheOldFile) {
+    WriteBytes(file_, "[S]\r\nA=1\r\n");
+    fs::permissions(file_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    TIniFile ini(file_);
+    ASSERT_TRUE(ini.WriteInteger("S", "A", 2));
+    ini.Flush();
+    EXPECT_EQ(fs::status(file_).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(IniFileTest, DeletesTheFile) {
+    WriteBytes(file_, "[Global]\r\nVersion=0.1\r\n");
+    EXPECT_TRUE(DeleteIniFile(file_));
+    EXPECT_FALSE(fs::exists(file_));
+    EXPECT_TRUE(DeleteIniFile(file_)) << "already gone";
+}
+
+// --- Failures -------------------------------------------------------------------
+
+const std::string OldText = "; keep me\r\n[Global]\r\nVersion=0.9\r\nWindowPosX=5\r\n";
+
+TIniWriteStep failingStep;
+int FailAt(TIniWriteStep step) {
+    return step == failingStep ? EIO : 0;
+}
+
+class IniFaultTest : public IniFileTest, public ::testing::WithParamInterface<TIniWriteStep> {};
+
+TEST_P(IniFaultTest, AFailedStepLeavesTheOldFileWholeAndIsReported) {
+    WriteBytes(file_, OldText);
+    TIniFile ini(file_);
+    ASSERT_TRUE(ini.WriteString("Global", "Version", "1.0.0"));
+    ASSERT_TRUE(ini.WriteString("Image", "Big", std::string(200000, 'x'))); // several chunks
+    failingStep = GetParam();
+    SetIniWriteHook(FailAt);
+    try {
+        ini.Flush();
+        ADD_FAILURE() << "Flush reported success";
+    } catch (const TIniError& e) {
+        EXPECT_NE(std::string(e.what()).find(file_.string()), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find(std::strerror(EIO)), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ReadBytes(file_), OldText);
+    EXPECT_EQ(Files(), std::vector<std::string>{"Tarvex.ini"}) << "no temporary file left";
+    EXPECT_TRUE(ini.Modified());
+
+    // Once the fault is gone, the same object can still save.
+    SetIniWriteHook(nullptr);
+    ini.Flush();
+    EXPECT_EQ(TIniFile(file_).ReadString("Global", "Version", ""), "1.0.0");
+    EXPECT_EQ(Files(), std::vector<std::string>{"Tarvex.ini"});
+}
+
+std::string StepName(const ::testing::TestParamInfo<TIniWriteStep>& info) {
+    switch (info.param) {
+    case TIniWriteStep::OpenTemp:
+        return "OpenTemp";
+    case TIniWriteStep::Write:
+        return "Write";
+    case TIniWriteStep::Sync:
+        return "Sync";
+    case TIniWriteStep::Rename:
+        return "Rename";
+    }
+    return "Unknown";
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, IniFaultTest,
+                         ::testing::Values(TIniWriteStep::OpenTemp, TIniWriteStep::Write,
+                                           TIniWriteStep::Sync, TIniWriteStep::Rename),
+                         StepName);
+
+TEST_F(IniFileTest, AMissingFolderIsReported) {
+    TIniFile ini(dir_ / "missing" / "Tarvex.ini");
+    ASSERT_TRUE(ini.WriteInteger("S", "A", 1));
+    EXPECT_THROW(ini.Flush(), TIniError);
+}
+
+TEST_F(IniFileTest, ARenameOntoAFolderFailsAndCleansUp) {
+    fs::create_directory(file_);
+    WriteBytes(file_ / "inside", "x");
+    TIniFile ini(file_);
+    EXPECT_NE(ini.LoadError(), "");
+    EXPECT_EQ(ini.ReadInteger("S", "A", 4), 4);
+    ASSERT_TRUE(ini.WriteInteger("S", "A", 1));
+    EXPECT_THROW(ini.Flush(), TIniError);
+    EXPECT_TRUE(fs::is_directory(file_));
+    EXPECT_EQ(Files(), std::vector<std::string>{"Tarvex.ini"});
+}
+
+TEST_F(IniFileTest, AFileTooLargeToLoadIsNotOverwritten) {
+    {
+        std::ofstream out(file_, std::ios::binary);
+        out << "[S]\r\nA=1\r\n";
+        out.seekp(static_cast<std::streamoff>(TIniFile::MaxFileSize));
+        out << "end";
+    }
+    const auto size = fs::file_size(file_);
+    TIniFile ini(file_);
+    EXPECT_NE(ini.LoadError(), "");
+    EXPECT_EQ(ini.ReadInteger("S", "A", 9), 9);
+    ASSERT_TRUE(ini.WriteInteger("S", "A", 2));
+    EXPECT_THROW(ini.Flush(), TIniError);
+    EXPECT_EQ(fs::file_size(file_), size);
+}
+
+// A real write error from the system: the child may not write files larger than 4 KiB.
+TEST_F(IniFileTest, ADiscFullStyleWriteErrorLeavesTheOldFileWhole) {
+    WriteBytes(file_, OldText);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        TIniFile ini(file_);
+        ini.WriteString("Image", "Big", std::string(100000, 'y'));
+        try {
+            ini.Flush();
+        } catch (const TIniError& e) {
+            ::_exit(std::string(e.what()).find(std::strerror(EFBIG)) != std::string::npos ? 0 : 2);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: success reported, 2: another error";
+    EXPECT_EQ(ReadBytes(file_), OldText);
+    EXPECT_EQ(Files(), std::vector<std::string>{"Tarvex.ini"});
+}
+
+// --- A writer killed midway -------------------------------------------------------
+
+int stopPipe = -1;
+int writesSeen = 0;
+
+// Lets the first chunk through, then tells the parent and waits to be killed.
+int StopInSecondChunk(TIniWriteStep step) {
+    if (step == TIniWriteStep::Write && ++writesSeen == 2) {
+        const char c = 'w';
+        (void)::write(stopPipe, &c, 1);
+        for (;;) ::pause();
+    }
+    return 0;
+}
+
+TEST_F(IniFileTest, AWriterKilledMidwayLeavesTheOldFileWhole) {
+    WriteBytes(file_, OldText);
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::close(fds[0]);
+        stopPipe = fds[1];
+        SetIniWriteHook(StopInSecondChunk);
+        TIniFile ini(file_);
+        ini.WriteString("Image", "Big", std::string(1000000, 'z'));
+        ini.Flush();
+        ::_exit(3);
+    }
+    ::close(fds[1]);
+    char c = 0;
+    ASSERT_EQ(::read(fds[0], &c, 1), 1);
+    ::close(fds[0]);
+    // The temporary file holds the first chunk now.
+    const fs::path temp = file_.string() + ".tmp" + std::to_string(pid);
+    std::error_code error;
+    const auto tempSize = fs::file_size(temp, error);
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(tempSize, 64u * 1024u) << error.message();
+    EXPECT_EQ(ReadBytes(file_), OldText);
+    EXPECT_EQ(TIniFile(file_).ReadString("Global", "Version", ""), "0.9");
+}
+
+// Slows a writer down to about 1 ms per 64 KiB chunk, so that kills land mid-write.
+int SlowWrites(TIniWriteStep step) {
+    if (step == TIniWriteStep::Write) ::usleep(1000);
+    return 0;
+}
+
+TEST_F(IniFileTest, WritersKilledAtAnyMomentLeaveTheOldOrTheNewFile) {
+    WriteBytes(file_, OldText);
+    const std::string big(4000000, 'n'); // 62 chunks
+    TIniFile model(file_);
+    ASSERT_TRUE(model.WriteString("Image", "Big", big));
+    const std::string newText = model.Text();
+    int midway = 0; // kills that left the writer's temporary file behind
+    for (int round = 0; round < 12; ++round) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            SetIniWriteHook(SlowWrites);
+            TIniFile ini(file_);
+            ini.WriteString("Image", "Big", big);
+            ini.Flush();
+            ::_exit(0);
+        }
+        ::usleep(static_cast<useconds_t>(round * 8000));
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        const std::string now = ReadBytes(file_);
+        ASSERT_TRUE(now == OldText || now == newText)
+            << "round " << round << ": a file of " << now.size() << " bytes";
+        midway += fs::remove(file_.string() + ".tmp" + std::to_string(pid)) ? 1 : 0;
+        WriteBytes(file_, OldText);
+    }
+    EXPECT_GT(midway, 0) << "no kill landed while a writer was at work";
+}
+
+} // namespace
+} // namespace tarvex
