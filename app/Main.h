@@ -221,6 +221,8 @@ class TMainForm {
     }
 
     std::vector<TAnyControl> FControls;
+    /// The last full recomputation found audio and overheads alone above the disc.
+    bool FNoRoomForVideo = false;
 };
 
 } // namespace tarvex

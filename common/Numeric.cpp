@@ -1,6 +1,8 @@
 #include "Numeric.h"
 
+#include <cctype>
 #include <cfenv>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -50,16 +52,22 @@ std::int64_t Round(Real v) {
     return CheckedInt<std::int64_t>(r);
 }
 
-std::int32_t Floor(Real v) { return CheckedInt<std::int32_t>(std::floor(Checked(v))); }
+std::int32_t Floor(Real v) {
+    return CheckedInt<std::int32_t>(std::floor(Checked(v)));
+}
 
-std::int32_t Ceil(Real v) { return CheckedInt<std::int32_t>(std::ceil(Checked(v))); }
+std::int32_t Ceil(Real v) {
+    return CheckedInt<std::int32_t>(std::ceil(Checked(v)));
+}
 
 std::int64_t CeilInt64(Real v) {
     const std::int64_t r = Round(v);
     return v > static_cast<Real>(r) ? r + 1 : r;
 }
 
-std::int64_t FloorInt64(Real v) { return CheckedInt<std::int64_t>(std::floor(Checked(v))); }
+std::int64_t FloorInt64(Real v) {
+    return CheckedInt<std::int64_t>(std::floor(Checked(v)));
+}
 
 std::string FloatToStr(Real v) {
     if (!std::isfinite(v)) return std::isnan(v) ? "NAN" : (v > 0 ? "INF" : "-INF");
@@ -93,7 +101,9 @@ std::string FloatToStr(Real v) {
     return negative ? "-" + out : out;
 }
 
-std::string IntToStr(std::int64_t v) { return std::to_string(v); }
+std::string IntToStr(std::int64_t v) {
+    return std::to_string(v);
+}
 
 bool TryStrToInt(const std::string& text, std::int32_t& out) {
     std::size_t i = 0;
@@ -104,7 +114,8 @@ bool TryStrToInt(const std::string& text, std::int32_t& out) {
     if (i < text.size() && text[i] == '$') {
         base = 16;
         ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    } else if (i + 1 < text.size() && text[i] == '0' &&
+               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
         base = 16;
         i += 2;
     }
@@ -113,10 +124,14 @@ bool TryStrToInt(const std::string& text, std::int32_t& out) {
     for (; i < text.size(); ++i) {
         const char c = text[i];
         int digit;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        else return false;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return false;
         value = value * base + digit;
         if (value > (std::int64_t{1} << 32)) return false;
     }
@@ -129,6 +144,44 @@ bool TryStrToInt(const std::string& text, std::int32_t& out) {
         value > std::numeric_limits<std::int32_t>::max())
         return false;
     out = static_cast<std::int32_t>(value);
+    return true;
+}
+
+bool TryStrToFloat(const std::string& text, Real& out) {
+    std::size_t begin = 0, end = text.size();
+    while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
+    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+    // Rebuild the number in the form from_chars reads, whatever the separator.
+    std::string number;
+    std::size_t i = begin;
+    if (i < end && (text[i] == '+' || text[i] == '-')) {
+        if (text[i] == '-') number += '-';
+        ++i;
+    }
+    std::size_t digits = 0;
+    for (; i < end && std::isdigit(static_cast<unsigned char>(text[i])); ++i, ++digits)
+        number += text[i];
+    if (i < end && text[i] == DecimalSeparator) {
+        number += '.';
+        for (++i; i < end && std::isdigit(static_cast<unsigned char>(text[i])); ++i, ++digits)
+            number += text[i];
+    }
+    if (digits == 0) return false;
+    if (i < end && (text[i] == 'e' || text[i] == 'E')) {
+        number += 'e';
+        ++i;
+        if (i < end && (text[i] == '+' || text[i] == '-')) number += text[i++];
+        std::size_t expDigits = 0;
+        for (; i < end && std::isdigit(static_cast<unsigned char>(text[i])); ++i, ++expDigits)
+            number += text[i];
+        if (expDigits == 0) return false;
+    }
+    if (i != end) return false;
+    Real value = 0;
+    const auto [ptr, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (ec != std::errc() || ptr != number.data() + number.size() || !std::isfinite(value))
+        return false;
+    out = value;
     return true;
 }
 

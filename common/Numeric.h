@@ -43,7 +43,9 @@ std::int64_t CeilInt64(Real v);
 std::int64_t FloorInt64(Real v);
 
 /// Integer division by two toward zero (Half(-7) = -3).
-constexpr std::int64_t Half(std::int64_t v) { return v / 2; }
+constexpr std::int64_t Half(std::int64_t v) {
+    return v / 2;
+}
 
 /// Stores v into a fixed-width field, keeping the low bits (two's complement wrap).
 template <class T>
@@ -65,5 +67,11 @@ std::string IntToStr(std::int64_t v);
 /// leading blanks, an optional sign, decimal digits or hexadecimal after "$" or
 /// "0x". Returns false, leaving out unchanged, when the text is not such a number.
 bool TryStrToInt(const std::string& text, std::int32_t& out);
+
+/// Parses a real number the way a user's number field is read: optional blanks
+/// around it, an optional sign, decimal digits with at most one DecimalSeparator
+/// and an optional exponent ("1.5", "-2", ",5", "1E3"). Returns false, leaving
+/// out unchanged, when the text is not such a finite number.
+bool TryStrToFloat(const std::string& text, Real& out);
 
 } // namespace tarvex

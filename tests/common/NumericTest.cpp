@@ -10,7 +10,7 @@ TEST(Round, TiesGoToEven) {
     const struct {
         Real in;
         std::int64_t out;
-    } rows[] = {{2.5L, 2},   {3.5L, 4},   {-2.5L, -2}, {-3.5L, -4}, {0.5L, 0},
+    } rows[] = {{2.5L, 2},   {3.5L, 4},    {-2.5L, -2},  {-3.5L, -4}, {0.5L, 0},
                 {1.5L, 2},   {2.4999L, 2}, {2.5001L, 3}, {-0.5L, 0},  {17665.0L, 17665},
                 {-4.4L, -4}, {9.4014L, 9}, {1.0637L, 1}};
     for (const auto& r : rows) EXPECT_EQ(Round(r.in), r.out) << static_cast<double>(r.in);
@@ -108,4 +108,27 @@ TEST(TryStrToInt, AcceptsNumbersOnly) {
     for (const char* bad : {"", " ", "abc", "12a", "1.5", "-", "2147483648", "99999999999", "0x"})
         EXPECT_FALSE(TryStrToInt(bad, v)) << bad;
     EXPECT_EQ(v, 7);
+}
+
+TEST(TryStrToFloat, AcceptsRealNumbersOnly) {
+    const struct {
+        const char* in;
+        Real out;
+    } good[] = {{"4432", 4432.0L}, {" 1.5 ", 1.5L},  {"-2", -2.0L},  {".25", 0.25L},
+                {"3.", 3.0L},      {"1E3", 1000.0L}, {"+7e-1", 0.7L}};
+    for (const auto& r : good) {
+        Real v = 0;
+        EXPECT_TRUE(TryStrToFloat(r.in, v)) << r.in;
+        EXPECT_EQ(v, r.out) << r.in;
+    }
+    Real v = 42;
+    for (const char* bad :
+         {"", " ", "-", ".", "1.2.3", "1e", "1e+", "abc", "12a", "1,5", "1e99999"})
+        EXPECT_FALSE(TryStrToFloat(bad, v)) << bad;
+    EXPECT_EQ(v, 42);
+    DecimalSeparator = ',';
+    EXPECT_TRUE(TryStrToFloat("1,5", v));
+    EXPECT_EQ(v, 1.5L);
+    EXPECT_FALSE(TryStrToFloat("1.5", v));
+    DecimalSeparator = '.';
 }

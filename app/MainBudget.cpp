@@ -1,0 +1,328 @@
+// The bitrate report and the film length: the handlers that feed the disc model
+// and the three procedures that recompute it and write every result.
+#include "app/Main.h"
+
+#include "common/Numeric.h"
+
+#include <exception>
+#include <limits>
+
+namespace tarvex {
+
+namespace {
+
+/// value rounded to a multiple of 1 / scale, in the shortest general form.
+std::string Rounded(Real value, Real scale) {
+    return FloatToStr(static_cast<Real>(Round(value * scale)) / scale);
+}
+
+/// The seconds field's carry into the minutes: a proposal past either end of
+/// its range (the wrap case) steps the minutes.
+void CarrySeconds(int proposed, TUpDownDirection direction, TUpDown& minutes) {
+    if (direction != TUpDownDirection::None) return;
+    if (proposed == 60) minutes.SetPosition(minutes.Position() + 1);
+    if (proposed == -1) minutes.SetPosition(minutes.Position() - 1);
+}
+
+/// The hint of one audio stream, with T the playing time of one disc.
+std::string AudioHint(int stream, std::uint32_t rate, Real seconds) {
+    return "Audio stream " + IntToStr(stream) + ": \r\n" + IntToStr(rate / 1000) +
+           " kbps = " + IntToStr(rate) + " bps\r\n" +
+           "Per CD: " + IntToStr(Round(seconds * rate / 8192)) +
+           " KB = " + IntToStr(Round(seconds * rate / 8)) + " Byte";
+}
+
+/// The bitrate of a list of kbps values, or false without a selection or number.
+bool SelectedRate(const TComboBox& box, std::uint32_t& rate) {
+    std::int32_t kbps;
+    if (box.ItemIndex() < 0 || !TryStrToInt(box.Text(), kbps)) return false;
+    rate = Store<std::uint32_t>(std::int64_t{kbps} * 1000);
+    return true;
+}
+
+/// The largest whole-kbps rate a 32-bit rate field holds.
+constexpr std::uint32_t MaxShownRate = std::numeric_limits<std::uint32_t>::max() / 1000 * 1000;
+
+/// Player rate limits in kbps and the kbps of one CD speed, for the hints.
+struct TPlayerRates {
+    std::int32_t Max, Min;
+    Real Speed;
+};
+
+/// A stream rate in CD speeds with two decimals.
+std::string CdSpeed(std::int32_t kbps, Real speed) {
+    return FloatToStr(static_cast<Real>(Round(Div(kbps, speed))) / 100);
+}
+
+} // namespace
+
+// Film length.
+
+void TMainForm::TimeChange() {
+    std::int32_t minutes, seconds;
+    if (TryStrToInt(EditMin.Text(), minutes) && TryStrToInt(EditSec.Text(), seconds))
+        FilmSeconds = Store<std::uint32_t>(std::int64_t{minutes} * 60 + seconds);
+    if (!Settings.Updating) CalcImage();
+}
+
+void TMainForm::SecUpDownChangingEx(int newValue, TUpDownDirection direction) {
+    CarrySeconds(newValue, direction, MinUpDown);
+}
+
+void TMainForm::EditSecExit() {
+    if (EditSec.Text().empty()) EditSec.SetText("0");
+    std::int32_t seconds;
+    if (!TryStrToInt(EditSec.Text(), seconds)) return;
+    if (seconds >= 60) { // the whole film length typed as seconds
+        FilmSeconds = Store<std::uint32_t>(seconds);
+        EditMin.SetText(IntToStr(seconds / 60));
+        EditSec.SetText(IntToStr(seconds % 60));
+    }
+}
+
+void TMainForm::EditSecKeyUp(char key) {
+    if (key == 13) EditSecExit();
+}
+
+void TMainForm::FpsComboChange() {
+    float rate = 25.0f;
+    if (FpsCombo.ItemIndex() == 2) rate = 29.97f;
+    if (FpsCombo.ItemIndex() == 0) rate = 23.976f;
+    try {
+        DiscImage.SetFrameRate(rate);
+    } catch (const std::exception&) {
+        return;
+    }
+    if (!Settings.Updating) CalcImage();
+}
+
+// Subtitles: the edits hold the whole film, the model one disc's share.
+
+void TMainForm::EditSubPicsChange() {
+    try {
+        std::int32_t pictures;
+        if (TryStrToInt(EditSubPics.Text(), pictures))
+            DiscImage.SetSubtitlePics(Store<std::uint16_t>(Ceil(Div(pictures, DiscCount))));
+        SubKBytes.SetText(IntToStr(std::int64_t{DiscImage.BMPSubSize} * DiscCount));
+    } catch (const std::exception&) {
+    }
+}
+
+void TMainForm::SubKBytesChange() {
+    if (Settings.Updating) return;
+    try {
+        std::int32_t kbytes;
+        if (TryStrToInt(SubKBytes.Text(), kbytes))
+            DiscImage.SetBMPSubSize(Store<std::uint32_t>(Ceil(Div(kbytes, DiscCount))));
+    } catch (const std::exception&) {
+        return;
+    }
+    CalcImage();
+}
+
+// The video bitrate by hand: only the image report follows.
+
+void TMainForm::VideoUpDownChangingEx(int newValue) {
+    // The proposal is a full 32-bit value: a disc-filling rate of 32768 kbps or
+    // more must not wrap into a negative one.
+    DiscImage.SetVideoRate(Store<std::uint32_t>(std::int64_t{newValue < 0 ? 0 : newValue} * 1000));
+    VideoUpDown10.SetPosition(static_cast<int>(DiscImage.VideoRate / 1000));
+    CalcExactImage();
+}
+
+void TMainForm::VideoUpDown10Click(TUDButton button) {
+    VideoUpDown.SetPosition(VideoUpDown.Position() + (button == TUDButton::Up ? 10 : -10));
+}
+
+// The full recomputation.
+
+void TMainForm::CalcImage() {
+    if (Settings.Updating) return;
+    try {
+        TCDImage& d = DiscImage;
+        d.SetFrames(Store<std::uint32_t>(Ceil(Div(FilmSeconds * Real(d.FrameRate), DiscCount))));
+        std::uint32_t audio1, audio2;
+        if (!SelectedRate(Audio1kbps, audio1)) return;
+        d.SetAudio1Rate(audio1);
+        if (!SelectedRate(Audio2kbps, audio2)) return;
+        d.SetAudio2Rate(audio2);
+        // The I-Author layout spends one more block on a second audio stream.
+        d.SetMuxMode(d.MuxMode);
+        std::int32_t gop;
+        if (!TryStrToInt(EditGOP.Text(), gop)) return;
+        d.SetGOPLength(Store<std::uint8_t>(gop));
+        d.SetAuthoringMode(Store<std::int8_t>(AuthoringBox.ItemIndex()));
+        d.SetSceneDetect(SceneDetect.Checked());
+        d.SetScanOffsets(ScanOffsets.Checked());
+        d.SetSeqAligning(SeqAligning.Checked());
+        d.SetAC3Audio(AC3Box.Checked());
+        d.SetAddMatrices(Store<std::uint8_t>(AddMatricesUpDown.Position()));
+        d.SetMenuBlocks(Store<std::uint32_t>(std::int64_t{MenuUpDown.Position()} * 150));
+        d.SetExtraBlocksMode2324(ExtraDataModeBox.ItemIndex() != 0);
+        try {
+            std::int32_t kbytes;
+            if (TryStrToInt(EditExtraDataKB.Text(), kbytes))
+                d.SetExtraBlocks(Store<std::uint32_t>(d.ExtraBlocksMode2324
+                                                          ? Ceil(Real(kbytes) / 2324 * 1024)
+                                                          : Ceil(Real(kbytes) / 2)));
+        } catch (const std::exception&) {
+        }
+
+        const Real seconds = Div(d.Frames, Real(d.FrameRate));
+        const std::string audio1Hint = AudioHint(1, d.Audio1Rate, seconds);
+        Audio1kbps.SetHint(audio1Hint);
+        Audio1Label.SetHint(audio1Hint);
+        const std::string audio2Hint = AudioHint(2, d.Audio2Rate, seconds);
+        Audio2kbps.SetHint(audio2Hint);
+        Audio2Label.SetHint(audio2Hint);
+
+        SubKBytes.SetHint("Per CD: ~" + IntToStr(Round(Real(d.SubtitleStreamBytes) / 1024)) +
+                          " KB in the stream\r\n" + "Total: ~" +
+                          IntToStr(Round(Real(d.SubtitleStreamBytes) / 1024 * DiscCount)) +
+                          " KB in the stream");
+        ScanOffsets.SetHint("The standard requires this, but no player does...\r\n" +
+                            IntToStr(d.ScanOffsetBytes) + " Bytes");
+        SeqAligning.SetHint("Causes many unnecessary overhead. Don't use this!\r\n" +
+                            IntToStr(d.SeqAlignBytes) + " Bytes");
+        LabelAddMatrices.SetHint(
+            "The matrices you want to add later. This will increase the\r\nfinal bitrate, "
+            "what the encoder sometimes doesn't regard.\r\n" +
+            IntToStr(d.MatrixBytes) + " Bytes");
+
+        Label10.SetCaption("= " + IntToStr(FilmSeconds) +
+                           " seconds = " + IntToStr(Round(FilmSeconds * Real(d.FrameRate))) +
+                           " frames = " + IntToStr(std::int64_t{d.IFrames} * DiscCount) +
+                           " I-frames");
+        const std::string length = "Total Film-length:\r\n" + Label10.Caption();
+        EditMin.SetHint(length);
+        EditSec.SetHint(length);
+        FpsCombo.SetHint(length);
+
+        ExtraDataModeBox.SetHint(
+            ExtraDataModeBox.ItemIndex() == 1
+                ? "2324 bytes/sect. e.g. (S)VCD-MPEG-files"
+                : "2048 bytes/sect. e.g. files in the filesystem or DVD-MPEGs");
+        EditExtraDataKB.SetHint("Some extra data, you want to add to each CD.\r\nActually: " +
+                                IntToStr(d.ExtraBlocks) + " blocks are used.");
+
+        d.ComputeAuthoringOverhead();
+        const int shownReserve = d.AuthoringMode == 0 || d.AuthoringMode == 1 ? 163
+                                 : d.AuthoringMode == 4                       ? 0
+                                                                              : 150;
+        AuthoringBox.SetHint(
+            "Authoring-overhead = " + IntToStr(std::int64_t{d.AuthoringOverhead} + shownReserve) +
+            " blocks");
+
+        d.ComputeVideoRate();
+        // The model keeps the low 32 bits of the disc-filling rate. When audio and
+        // overheads alone exceed the disc no video fits at all; a film of a few
+        // seconds on a whole disc asks for more than a 32-bit rate holds.
+        FNoRoomForVideo = d.StreamBytes < 0;
+        if (FNoRoomForVideo)
+            d.SetVideoRate(0);
+        else if (FloorInt64(Div(d.StreamBytes, d.Duration) * 8) > MaxShownRate)
+            d.SetVideoRate(MaxShownRate);
+
+        const int kbps = static_cast<int>(d.VideoRate / 1000);
+        VideoUpDown.SetPosition(kbps);
+        VideoUpDown10.SetPosition(kbps);
+        CalcExactImage();
+    } catch (const std::exception&) {
+    }
+}
+
+// The image report for the current video bitrate.
+
+void TMainForm::CalcExactImage() {
+    try {
+        TCDImage& d = DiscImage;
+        d.ComputeImage();
+        MuxModeBox.SetHint("Multiplexing-overhead = " + IntToStr(d.MuxOverhead) + " Byte");
+        Videokbps.SetText(IntToStr(d.VideoRate / 1000));
+
+        const Real seconds = Div(d.Frames, Real(d.FrameRate));
+        std::string videoHint = "Video stream:\r\n" + IntToStr(d.VideoRate / 1000) + " kbps = " +
+                                FloatToStr(static_cast<Real>(Round(d.VideoRate / 102.4L)) / 10) +
+                                " Kbps = " + IntToStr(d.VideoRate) + " bps\r\n" +
+                                "Per CD: " + IntToStr(CeilInt64(seconds * d.VideoRate / 8192)) +
+                                " KB = " + IntToStr(Round(seconds * d.VideoRate / 8)) + " Byte";
+        if (FNoRoomForVideo)
+            videoHint =
+                "No room for video: audio and overheads alone exceed the CD.\r\n" + videoHint;
+        Videokbps.SetHint(videoHint);
+        Label43.SetHint(videoHint);
+
+        TPlayerRates player{d.PlayerRateSVCDMax, d.PlayerRateSVCDMin, 13.944L};
+        if (d.SectorSize == 2048) {
+            // Nothing gives the DVD player rates a value; then the limits that
+            // the computation uses are shown.
+            const bool dvdDisc = d.CDType > 4;
+            player = dvdDisc
+                         ? TPlayerRates{d.PlayerRateDVDMax, d.PlayerRateDVDMin, 12.288L}
+                         : TPlayerRates{d.PlayerRateDVDonCDMax, d.PlayerRateDVDonCDMin, 12.288L};
+            if (player.Max == 0 && player.Min == 0)
+                player =
+                    dvdDisc ? TPlayerRates{9800, 2458, 12.288L} : TPlayerRates{4915, 1229, 12.288L};
+        }
+        Label62.SetHint(
+            "This maximum video-rate is for not exceeding your player's\r\nmaximum stream-rate "
+            "of " +
+            IntToStr(player.Max) + " kbps (= " + CdSpeed(player.Max, player.Speed) + "x CD-speed)");
+        Label63.SetHint(
+            "This minimum video-rate is for not going below your player's\r\nminimum stream-rate "
+            "of " +
+            IntToStr(player.Min) + " kbps (= " + CdSpeed(player.Min, player.Speed) + "x CD-speed)");
+
+        // Signed: audio and overheads above the player's rate leave a negative limit.
+        Label62.SetCaption(IntToStr(d.MaxVideoRate / 1000) + " kbps");
+        Label63.SetCaption(IntToStr(d.MinVideoRate / 1000) + " kbps");
+
+        ShowRatePerBlock();
+
+        EditImageBlocks.SetText(IntToStr(d.ImageBlocks));
+        EditImageBlocks.SetHint(
+            "The Image-size for each CD: " + IntToStr(d.ImageBlocks / 4500) + ":" +
+            IntToStr(d.ImageBlocks / 75 % 60) + ":" + IntToStr(d.ImageBlocks % 75) +
+            " (m:s:f)\r\n" + "Actually " + IntToStr(d.UnusedBlocks) +
+            " blocks = " + IntToStr(Round(Real(d.UnusedBlocks) * d.SectorSize / 1024)) +
+            " KB are left unused.\r\nPure MPEG-stream: " +
+            IntToStr(Round(Div(d.StreamBytes, d.SectorSize))) +
+            " blocks = " + IntToStr(Round(Real(d.StreamBytes) / 1024)) + " KB");
+    } catch (const std::exception&) {
+    }
+}
+
+// Bits per 8x8 block and compression of the destination picture and the source.
+
+void TMainForm::ShowRatePerBlock() {
+    Real kbps;
+    ResizeModel.SrcBitRate = 4400000.0; // the rate of an unreadable field
+    try {
+        if (TryStrToFloat(SrcRateEdit.Text(), kbps)) ResizeModel.SrcBitRate = ToDouble(kbps * 1000);
+    } catch (const FloatError&) {
+    }
+    try {
+        const TResizeStruct& m = ResizeModel;
+        const Real frameRate = DiscImage.FrameRate;
+        Label56.SetHint("= " + IntToStr(m.ResizeLumBlocks) + " LumBlocks and " +
+                        IntToStr(m.ResizeChromBlocks) + " ChromBlocks");
+        if (DiscImage.VideoRate != 0) {
+            const Real perBlock = Div(DiscImage.VideoRate, m.ResizeBlocks);
+            Label56.SetCaption(
+                "= " + IntToStr(m.ResizeBlocks) + " blocks = " + IntToStr(Round(perBlock)) +
+                " bps/block = 1:" + Rounded(Div(768 * frameRate, perBlock), 10) + " compression");
+        }
+        if (m.SrcBitRate != 0) {
+            const Real perBlock = Div(m.SrcBitRate, m.FilmBlocks);
+            SrcRateEdit.SetHint("Source analysis:\r\n= " + IntToStr(m.FilmBlocks) +
+                                " blocks = " + IntToStr(Round(perBlock)) + " bps/block = 1:" +
+                                Rounded(Div(768 * frameRate, perBlock), 10) + " compression");
+            SrcRateEdit.SetHint(SrcRateEdit.Hint() + "\r" + "\n" + "= " +
+                                IntToStr(m.FilmLumBlocks) + " LumBlocks and " +
+                                IntToStr(m.FilmChromBlocks) + " ChromBlocks");
+        }
+    } catch (const std::exception&) {
+    }
+}
+
+} // namespace tarvex

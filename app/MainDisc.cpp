@@ -1,0 +1,157 @@
+// Disc, multiplexing and authoring settings: the disc length and count, the
+// multiplexer with the check boxes only it supports, and the authoring tool.
+#include "app/Main.h"
+
+#include "common/Numeric.h"
+
+#include <exception>
+
+namespace tarvex {
+
+namespace {
+
+/// Lead-out positions (blocks) of "21min CD" ... "4.7GB DVD"; others take the last.
+constexpr std::int32_t LeadOuts[] = {94350, 332850, 359850, 404850, 445350, 1273350, 1907850};
+constexpr std::int32_t LargestLeadOut = 2298496;
+
+constexpr int DvdMuxMode = 5;
+constexpr int DvdAuthoring = 4;
+
+} // namespace
+
+void TMainForm::CDTypeBoxChange() {
+    DiscImage.CDType = Store<std::int8_t>(CDTypeBox.ItemIndex());
+    const int type = DiscImage.CDType;
+    const std::int32_t leadOut = type >= 0 && type <= 6 ? LeadOuts[type] : LargestLeadOut;
+    // Minutes and seconds of the lead-out; its frames are dropped.
+    EditCDmin.SetText(IntToStr(leadOut / 4500));
+    EditCDsec.SetText(IntToStr(leadOut / 75 - leadOut / 4500 * 60));
+    if (DiscImage.CDType > 4 && DiscImage.MuxMode != DvdMuxMode) {
+        MuxModeBox.SetItemIndex(DvdMuxMode);
+        MuxModeBoxChange();
+    }
+}
+
+void TMainForm::CDTimeChange() {
+    if (Settings.Updating) return;
+    std::int32_t minutes, seconds;
+    if (TryStrToInt(EditCDmin.Text(), minutes) && TryStrToInt(EditCDsec.Text(), seconds))
+        DiscImage.SetBlocksUsable(
+            Store<std::uint32_t>((std::int64_t{minutes} * 60 + seconds) * 75 - 1));
+    DiscCount = Store<std::uint8_t>(CDNrUpDown.Position());
+    EditSubPicsChange();
+
+    const std::int64_t usable = DiscImage.BlocksUsable;
+    const std::int64_t calculated = usable - DiscImage.Safety;
+    try {
+        EditCDmin.SetHint(
+            "The size of one destination-CD:\r\nUsable for data: " + IntToStr(usable) +
+            " blocks (Get this value from e.g. Nero)\r\n" +
+            "Max. LeadOutPos. (ATIP-value from e.g. Feurio): block " + IntToStr(usable + 150) +
+            "\r\n" + "\r\n" + "The safety (unused space) is to " + IntToStr(DiscImage.Safety) +
+            " blocks, so the program calculates\r\n" + "the values for " + IntToStr(calculated) +
+            " blocks = " + IntToStr(Round(Real(calculated) * DiscImage.SectorSize / 1024)) +
+            " KB per CD.");
+        EditCDsec.SetHint(EditCDmin.Hint());
+    } catch (const std::exception&) {
+    }
+    TimeChange();
+    CalcImage();
+}
+
+void TMainForm::CDSecUpDownChangingEx(int newValue, TUpDownDirection direction) {
+    // Only a click past either end of the range comes without a direction.
+    if (direction != TUpDownDirection::None) return;
+    if (newValue == 60) CDMinUpDown.SetPosition(CDMinUpDown.Position() + 1);
+    if (newValue == -1) CDMinUpDown.SetPosition(CDMinUpDown.Position() - 1);
+}
+
+void TMainForm::MuxModeBoxChange() {
+    const int mode = MuxModeBox.ItemIndex();
+    if (mode < 0) return;
+    try {
+        DiscImage.SetMuxMode(Store<std::int8_t>(mode));
+        // A state change below runs this handler again; that nested run finds
+        // the same mode and ends after its own recomputation.
+        switch (mode) {
+        case 0: // I-Author: none of the three
+            ScanOffsets.SetChecked(false);
+            SeqAligning.SetChecked(false);
+            AC3Box.SetChecked(false);
+            AC3Box.SetVisible(false);
+            ScanOffsets.SetVisible(false);
+            SeqAligning.SetVisible(false);
+            break;
+        case 1: // bbMPEG: scan offsets need aligned sequence headers
+        case 3:
+            ScanOffsets.SetVisible(true);
+            SeqAligning.SetVisible(true);
+            AC3Box.SetChecked(false);
+            AC3Box.SetVisible(false);
+            if (ScanOffsets.Checked()) SeqAligning.SetChecked(true);
+            break;
+        case 2: // TMPGEnc SVCD always writes scan offsets
+            ScanOffsets.SetChecked(true);
+            SeqAligning.SetChecked(false);
+            ScanOffsets.SetVisible(false);
+            SeqAligning.SetVisible(false);
+            AC3Box.SetChecked(false);
+            AC3Box.SetVisible(false);
+            break;
+        case 4:
+            ScanOffsets.SetChecked(false);
+            SeqAligning.SetChecked(false);
+            AC3Box.SetChecked(false);
+            ScanOffsets.SetVisible(false);
+            SeqAligning.SetVisible(false);
+            AC3Box.SetVisible(false);
+            break;
+        case DvdMuxMode: // VOBs align every sequence header
+            AC3Box.SetVisible(true);
+            ScanOffsets.SetChecked(false);
+            SeqAligning.SetChecked(true);
+            ScanOffsets.SetVisible(false);
+            SeqAligning.SetVisible(false);
+            break;
+        default:
+            break;
+        }
+        DiscImage.SetAC3Audio(AC3Box.Checked());
+        DiscImage.SetScanOffsets(ScanOffsets.Checked());
+        DiscImage.SetSeqAligning(SeqAligning.Checked());
+    } catch (const std::exception&) {
+        return;
+    }
+    if (DiscImage.MuxMode == DvdMuxMode && AuthoringBox.ItemIndex() != DvdAuthoring) {
+        AuthoringBox.SetItemIndex(DvdAuthoring);
+        AuthoringBoxChange();
+    }
+    CalcImage();
+}
+
+void TMainForm::AuthoringBoxChange() {
+    switch (AuthoringBox.ItemIndex()) {
+    case DvdAuthoring:
+        MuxModeBox.SetItemIndex(DvdMuxMode);
+        MuxModeBoxChange();
+        break;
+    case 0: // both I-Author variants need its own multiplexer
+    case 1:
+        MuxModeBox.SetItemIndex(0);
+        MuxModeBoxChange();
+        break;
+    default:
+        if (MuxModeBox.ItemIndex() == DvdMuxMode) {
+            MuxModeBox.SetItemIndex(1);
+            MuxModeBoxChange();
+        }
+        break;
+    }
+    CalcImage();
+}
+
+void TMainForm::EditExtraDataKBChange() {
+    CalcImage();
+}
+
+} // namespace tarvex
