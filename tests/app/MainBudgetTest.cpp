@@ -1,0 +1,355 @@
+// The film length, the bitrate report and the rate per block through the window's controls.
+#include "FormFixture.h"
+
+#include "common/Numeric.h"
+
+using namespace tarvex;
+
+namespace {
+
+// Items of the audio lists.
+constexpr int Audio1_224 = 10, Audio1_448 = 14;
+constexpr int Audio2_128 = 8, Audio2_448 = 15;
+
+class BudgetForm : public FormTest {
+  protected:
+    /// One hour at 25 fps on an "80min CD", I-Author, 224 kbps audio, no scene
+    /// detection, no menus: the model's own worked example, set up by hand.
+    TMainForm& StartOneHourIAuthor() {
+        TMainForm& f = Start();
+        f.AuthoringBox.Select(0);
+        f.Audio1kbps.Select(Audio1_224);
+        Check(f.SceneDetect, false);
+        f.MenuUpDown.ClickDown();
+        Type(f.EditMin, "60");
+        return f;
+    }
+};
+
+TEST_F(BudgetForm, StartUpFilmLength) {
+    TMainForm& f = Start();
+    // Scene detection is on by default: Ceil(5000 x 1.035) GOPs.
+    EXPECT_EQ(f.Label10.Caption(), "= 3000 seconds = 75000 frames = 5175 I-frames");
+    const std::string hint = "Total Film-length:\r\n" + f.Label10.Caption();
+    EXPECT_EQ(f.EditMin.Hint(), hint);
+    EXPECT_EQ(f.EditSec.Hint(), hint);
+    EXPECT_EQ(f.FpsCombo.Hint(), hint);
+    Check(f.SceneDetect, false);
+    EXPECT_EQ(f.Label10.Caption(), "= 3000 seconds = 75000 frames = 5000 I-frames");
+
+    // Two discs: each holds half the frames, the caption keeps the film's totals.
+    f.CDNrUpDown.ClickUp();
+    EXPECT_EQ(f.DiscCount, 2);
+    EXPECT_EQ(f.DiscImage.Frames, 37500u);
+    EXPECT_EQ(f.DiscImage.IFrames, 2500);
+    EXPECT_EQ(f.Label10.Caption(), "= 3000 seconds = 75000 frames = 5000 I-frames");
+    Check(f.SceneDetect, true);
+    EXPECT_EQ(f.Label10.Caption(), "= 3000 seconds = 75000 frames = 5176 I-frames");
+}
+
+TEST_F(BudgetForm, FrameRates) {
+    const struct {
+        int index;
+        float rate;
+        const char* frames;
+        std::uint32_t perDisc;
+    } rows[] = {
+        {2, 29.97f, "89910", 89910}, {0, 23.976f, "71928", 71928}, {1, 25.0f, "75000", 75000}};
+    TMainForm& f = Start();
+    for (const auto& r : rows) {
+        f.FpsCombo.Select(r.index);
+        EXPECT_EQ(f.DiscImage.FrameRate, r.rate) << r.index;
+        EXPECT_EQ(f.DiscImage.Frames, r.perDisc) << r.index;
+        const std::string prefix = std::string("= 3000 seconds = ") + r.frames + " frames = ";
+        EXPECT_EQ(f.Label10.Caption().rfind(prefix, 0), 0u) << f.Label10.Caption();
+    }
+}
+
+TEST_F(BudgetForm, SecondsTypedAsWholeLength) {
+    TMainForm& f = Start();
+    Type(f.EditSec, "75");
+    EXPECT_EQ(f.EditMin.Text(), "1");
+    EXPECT_EQ(f.EditSec.Text(), "15");
+    EXPECT_EQ(f.FilmSeconds, 75u);
+    EXPECT_EQ(f.Label10.Caption().substr(0, 15), "= 75 seconds = ");
+
+    // Enter does the same without leaving the field, whatever the minutes were.
+    Type(f.EditMin, "7");
+    f.EditSec.Focus();
+    f.EditSec.SelectAll();
+    f.EditSec.TypeKeys("90\r");
+    EXPECT_EQ(f.EditMin.Text(), "1");
+    EXPECT_EQ(f.EditSec.Text(), "30");
+    EXPECT_EQ(f.FilmSeconds, 90u);
+
+    // Below a minute the seconds stay where they are.
+    Type(f.EditSec, "45");
+    EXPECT_EQ(f.EditMin.Text(), "1");
+    EXPECT_EQ(f.FilmSeconds, 105u);
+}
+
+TEST_F(BudgetForm, SecondsCarryIntoMinutes) {
+    TMainForm& f = Start();
+    Type(f.EditSec, "59");
+    f.SecUpDown.ClickUp();
+    EXPECT_EQ(f.EditMin.Text(), "51");
+    EXPECT_EQ(f.EditSec.Text(), "0");
+    EXPECT_EQ(f.FilmSeconds, 3060u);
+    f.SecUpDown.ClickDown();
+    EXPECT_EQ(f.EditMin.Text(), "50");
+    EXPECT_EQ(f.EditSec.Text(), "59");
+    EXPECT_EQ(f.FilmSeconds, 3059u);
+    f.SecUpDown.ClickDown(); // inside the range: no carry
+    EXPECT_EQ(f.EditMin.Text(), "50");
+    EXPECT_EQ(f.FilmSeconds, 3058u);
+}
+
+TEST_F(BudgetForm, EmptyFieldsLeaveTheirValues) {
+    TMainForm& f = Start();
+    const std::string image = f.EditImageBlocks.Text();
+    Type(f.EditMin, "");
+    EXPECT_EQ(f.FilmSeconds, 3000u);
+    EXPECT_EQ(f.EditImageBlocks.Text(), image);
+    Type(f.EditMin, "50");
+
+    Type(f.EditSec, ""); // leaving an empty seconds field writes 0
+    EXPECT_EQ(f.EditSec.Text(), "0");
+    EXPECT_EQ(f.FilmSeconds, 3000u);
+
+    Type(f.EditSubPics, "3");
+    const std::uint16_t pictures = f.DiscImage.SubtitlePics;
+    Type(f.EditSubPics, "");
+    EXPECT_EQ(f.DiscImage.SubtitlePics, pictures);
+    Type(f.SubKBytes, "");
+    EXPECT_EQ(f.DiscImage.SubtitlePics, pictures);
+
+    Type(f.EditSubPics, "1x2"); // the digit filter drops the letter
+    EXPECT_EQ(f.EditSubPics.Text(), "12");
+    EXPECT_TRUE(Platform.Messages.empty());
+}
+
+TEST_F(BudgetForm, SubtitlesAreSharedByTheDiscs) {
+    TMainForm& f = Start();
+    Type(f.EditSubPics, "1");
+    EXPECT_EQ(f.SubKBytes.Text(), "9"); // Round(9627 / 1024)
+    EXPECT_EQ(f.DiscImage.SubtitleStreamBytes, 3687u);
+    EXPECT_EQ(f.SubKBytes.Hint(), "Per CD: ~4 KB in the stream\r\nTotal: ~4 KB in the stream");
+
+    f.CDNrUpDown.ClickUp();
+    Type(f.EditSubPics, "3"); // Ceil(1.5) pictures per disc
+    EXPECT_EQ(f.DiscImage.SubtitlePics, 2);
+    EXPECT_EQ(f.DiscImage.BMPSubSize, 19u);
+    EXPECT_EQ(f.SubKBytes.Text(), "38");
+    EXPECT_EQ(f.SubKBytes.Hint(), "Per CD: ~8 KB in the stream\r\nTotal: ~15 KB in the stream");
+
+    // The size in KB feeds the model without rewriting the picture count.
+    Type(f.SubKBytes, "20");
+    EXPECT_EQ(f.DiscImage.BMPSubSize, 10u);
+    EXPECT_EQ(f.DiscImage.SubtitlePics, 1);
+    EXPECT_EQ(f.EditSubPics.Text(), "3");
+}
+
+TEST_F(BudgetForm, ImageReportOfTheWorkedExample) {
+    TMainForm& f = StartOneHourIAuthor();
+    EXPECT_EQ(f.MuxModeBox.ItemIndex(), 0);
+    EXPECT_EQ(f.DiscImage.Frames, 90000u);
+    EXPECT_EQ(f.DiscImage.IFrames, 6000);
+    EXPECT_EQ(f.DiscImage.AuthoringOverhead, 301u);
+    EXPECT_EQ(f.DiscImage.StreamBytes, 834455440);
+    EXPECT_EQ(f.Videokbps.Text(), "1604");
+    EXPECT_EQ(f.VideoUpDown.Position(), 1604);
+    EXPECT_EQ(f.VideoUpDown10.Position(), 1604);
+    EXPECT_EQ(f.EditImageBlocks.Text(), "359599");
+    EXPECT_EQ(f.EditImageBlocks.Hint(), "The Image-size for each CD: 79:54:49 (m:s:f)\r\n"
+                                        "Actually 250 blocks = 567 KB are left unused.\r\n"
+                                        "Pure MPEG-stream: 359060 blocks = 814898 KB");
+    EXPECT_EQ(f.MuxModeBox.Hint(), "Multiplexing-overhead = 11855432 Byte");
+    EXPECT_EQ(f.AuthoringBox.Hint(), "Authoring-overhead = 464 blocks");
+    const std::string video = "Video stream:\r\n1604 kbps = 1566.4 Kbps = 1604000 bps\r\n"
+                              "Per CD: 704883 KB = 721800000 Byte";
+    EXPECT_EQ(f.Videokbps.Hint(), video);
+    EXPECT_EQ(f.Label43.Hint(), video);
+    const std::string audio = "Audio stream 1: \r\n224 kbps = 224000 bps\r\n"
+                              "Per CD: 98438 KB = 100800000 Byte";
+    EXPECT_EQ(f.Audio1kbps.Hint(), audio);
+    EXPECT_EQ(f.Audio1Label.Hint(), audio);
+    EXPECT_EQ(f.Audio2kbps.Hint(), "Audio stream 2: \r\n0 kbps = 0 bps\r\nPer CD: 0 KB = 0 Byte");
+    EXPECT_EQ(f.Label62.Caption(), "2524 kbps");
+    EXPECT_EQ(f.Label63.Caption(), "1151 kbps");
+    EXPECT_EQ(f.Label62.Hint(), "This maximum video-rate is for not exceeding your player's\r\n"
+                                "maximum stream-rate of 2788 kbps (= 2x CD-speed)");
+    EXPECT_EQ(f.Label63.Hint(), "This minimum video-rate is for not going below your player's\r\n"
+                                "minimum stream-rate of 1395 kbps (= 1x CD-speed)");
+    EXPECT_EQ(f.ScanOffsets.Hint(), "The standard requires this, but no player does...\r\n0 Bytes");
+    EXPECT_EQ(f.SeqAligning.Hint(), "Causes many unnecessary overhead. Don't use this!\r\n0 Bytes");
+    EXPECT_EQ(f.LabelAddMatrices.Hint(),
+              "The matrices you want to add later. This will increase the\r\n"
+              "final bitrate, what the encoder sometimes doesn't regard.\r\n0 Bytes");
+}
+
+TEST_F(BudgetForm, GopOverheadsInTheHints) {
+    TMainForm& f = StartOneHourIAuthor();
+    const std::string matrices = "The matrices you want to add later. This will increase the\r\n"
+                                 "final bitrate, what the encoder sometimes doesn't regard.\r\n";
+    f.AddMatricesUpDown.ClickUp();
+    f.AddMatricesUpDown.ClickUp();
+    f.AddMatricesUpDown.ClickUp(); // stops at 2
+    EXPECT_EQ(f.Edit1.Text(), "2");
+    EXPECT_EQ(f.LabelAddMatrices.Hint(), matrices + "768000 Bytes"); // 2 x 64 x 6000
+    f.GOPUpDown.ClickDown(); // 14 frames per GOP: Ceil(6428.6) GOPs
+    EXPECT_EQ(f.DiscImage.IFrames, 6429);
+    EXPECT_EQ(f.LabelAddMatrices.Hint(), matrices + "822912 Bytes");
+    EXPECT_EQ(f.Label10.Caption(), "= 3600 seconds = 90000 frames = 6429 I-frames");
+}
+
+TEST_F(BudgetForm, StepByTenRecomputesOnlyTheImage) {
+    TMainForm& f = StartOneHourIAuthor();
+    f.VideoUpDown10.ClickUp();
+    EXPECT_EQ(f.Videokbps.Text(), "1614");
+    EXPECT_EQ(f.DiscImage.VideoRate, 1614000u);
+    EXPECT_EQ(f.VideoUpDown.Position(), 1614);
+    EXPECT_EQ(f.VideoUpDown10.Position(), 1614);
+    // 10 kbps more for an hour no longer fit: the report says by how much.
+    EXPECT_EQ(f.EditImageBlocks.Text(), "361564");
+    EXPECT_EQ(f.EditImageBlocks.Hint(), "The Image-size for each CD: 80:20:64 (m:s:f)\r\n"
+                                        "Actually -1715 blocks = -3892 KB are left unused.\r\n"
+                                        "Pure MPEG-stream: 361025 blocks = 819358 KB");
+    EXPECT_EQ(f.Label62.Caption(), "2524 kbps");
+    EXPECT_EQ(f.Label63.Caption(), "1151 kbps");
+    EXPECT_EQ(f.DiscImage.ExactVideoRate, 1604509u); // the disc-filling rate was not recomputed
+
+    f.VideoUpDown10.ClickDown();
+    EXPECT_EQ(f.Videokbps.Text(), "1604");
+    EXPECT_EQ(f.EditImageBlocks.Text(), "359599");
+    f.VideoUpDown.ClickUp();
+    EXPECT_EQ(f.Videokbps.Text(), "1605");
+    EXPECT_EQ(f.VideoUpDown10.Position(), 1605);
+}
+
+// A disc-filling rate above 32767 kbps (a minute of film on a whole CD) is
+// taken as it is, and stays the same however often the disc is recomputed.
+TEST_F(BudgetForm, HighDiscFillingRateDoesNotWrap) {
+    TMainForm& f = Start();
+    Type(f.EditMin, "1");
+    const std::uint32_t rate = f.DiscImage.VideoRate;
+    EXPECT_GT(rate, 32768000u);
+    EXPECT_EQ(f.Videokbps.Text(), IntToStr(rate / 1000));
+    EXPECT_GE(f.DiscImage.UnusedBlocks, 150); // the safety margin
+    EXPECT_LE(f.DiscImage.UnusedBlocks, 155);
+    const std::vector<std::string> once = Snapshot(f);
+    f.Audio1kbps.Select(f.Audio1kbps.ItemIndex());
+    EXPECT_EQ(Snapshot(f), once);
+}
+
+// Audio and overheads alone above the player's stream rate: the limits are negative.
+TEST_F(BudgetForm, NegativeRateLimitsAreShownSigned) {
+    TMainForm& f = Start();
+    Type(f.EditMin, "1");
+    Type(f.EditSubPics, "9999");
+    EXPECT_EQ(f.DiscImage.MaxVideoRate, -2469185);
+    EXPECT_EQ(f.DiscImage.MinVideoRate, -3840605);
+    EXPECT_EQ(f.Label62.Caption(), "-2469 kbps");
+    EXPECT_EQ(f.Label63.Caption(), "-3840 kbps");
+    EXPECT_EQ(f.Videokbps.Text(), "104230");
+}
+
+// Five hours with two 448 kbps streams do not fit on a "21min CD" even without video.
+TEST_F(BudgetForm, AudioAloneAboveTheDisc) {
+    TMainForm& f = Start();
+    f.CDTypeBox.Select(0);
+    f.Audio1kbps.Select(Audio1_448);
+    f.Audio2kbps.Select(Audio2_448);
+    Type(f.EditMin, "300");
+    EXPECT_EQ(f.Videokbps.Text(), "0");
+    EXPECT_EQ(f.DiscImage.VideoRate, 0u);
+    const std::string video = "No room for video: audio and overheads alone exceed the CD.\r\n"
+                              "Video stream:\r\n0 kbps = 0 Kbps = 0 bps\r\n"
+                              "Per CD: 0 KB = 0 Byte";
+    EXPECT_EQ(f.Videokbps.Hint(), video);
+    EXPECT_EQ(f.Label43.Hint(), video);
+    EXPECT_EQ(f.EditImageBlocks.Text(), "879932");
+    EXPECT_EQ(f.EditImageBlocks.Hint(), "The Image-size for each CD: 195:32:32 (m:s:f)\r\n"
+                                        "Actually -785583 blocks = -1782905 KB are left unused.\r\n"
+                                        "Pure MPEG-stream: 879201 blocks = 1995374 KB");
+    EXPECT_EQ(f.Label62.Caption(), "1850 kbps");
+    EXPECT_EQ(f.Label63.Caption(), "479 kbps");
+
+    // Back within the disc the notice goes.
+    Type(f.EditMin, "10");
+    EXPECT_NE(f.Videokbps.Text(), "0");
+    EXPECT_EQ(f.Videokbps.Hint().rfind("Video stream:", 0), 0u);
+}
+
+// One second of film on a "99min CD" asks for more than a 32-bit rate holds.
+TEST_F(BudgetForm, RateBeyondThirtyTwoBitsIsCapped) {
+    TMainForm& f = Start();
+    f.CDTypeBox.Select(4);
+    Type(f.EditMin, "0");
+    Type(f.EditSec, "1");
+    EXPECT_EQ(f.Videokbps.Text(), "4294967");
+    EXPECT_EQ(f.DiscImage.UnusedBlocks, 210012);
+    EXPECT_EQ(f.EditImageBlocks.Text(), "235337");
+}
+
+// The I-Author layout counts a third extra block for a second audio stream,
+// whether the stream or the multiplexer was chosen first.
+TEST_F(BudgetForm, SecondAudioStreamInEitherOrder) {
+    TMainForm& f = Start();
+    f.AuthoringBox.Select(0);
+    f.Audio2kbps.Select(Audio2_128);
+    EXPECT_EQ(f.DiscImage.ExtraSectors, 3u);
+    EXPECT_EQ(f.Videokbps.Text(), "1905");
+    EXPECT_EQ(f.EditImageBlocks.Text(), "359651");
+    const std::vector<std::string> streamLast = Snapshot(f);
+
+    Form.reset();
+    TMainForm& g = Start();
+    g.Audio2kbps.Select(Audio2_128);
+    g.AuthoringBox.Select(0);
+    EXPECT_EQ(g.DiscImage.ExtraSectors, 3u);
+    EXPECT_EQ(Snapshot(g), streamLast);
+
+    g.Audio2kbps.Select(0);
+    EXPECT_EQ(g.DiscImage.ExtraSectors, 2u);
+}
+
+TEST_F(BudgetForm, RatePerBlock) {
+    TMainForm& f = Start();
+    Check(f.SrcAnamorphic, false);
+    // PAL "SVCD" resized to 448 x 416: 2912 luminance and 1456 chrominance blocks.
+    ASSERT_EQ(f.ResizeXEdit.Text(), "448");
+    ASSERT_EQ(f.ResizeYEdit.Text(), "416");
+    EXPECT_EQ(f.Label56.Hint(), "= 2912 LumBlocks and 1456 ChromBlocks");
+    EXPECT_EQ(f.Videokbps.Text(), "2030");
+    // 2030000 / 4368 = 464.74 bps per block; 768 x 25 / 464.74 = 41.31.
+    EXPECT_EQ(f.Label56.Caption(), "= 4368 blocks = 465 bps/block = 1:41.3 compression");
+    // The film area of 720 x 436 at the default 4432 kbps: 581.93 bps per block.
+    EXPECT_EQ(f.ResizeModel.SrcBitRate, 4432000.0);
+    EXPECT_EQ(f.SrcRateEdit.Hint(), "Source analysis:\r\n= 7616 blocks = 582 bps/block = "
+                                    "1:33 compression\r\n= 5040 LumBlocks and 2576 ChromBlocks");
+
+    f.SrcRateEdit.SetText(""); // an unreadable source rate counts as 4400 kbps
+    EXPECT_EQ(f.ResizeModel.SrcBitRate, 4400000.0);
+    EXPECT_EQ(f.SrcRateEdit.Hint().rfind("Source analysis:\r\n= 7616 blocks = 578 bps/block", 0),
+              0u);
+    f.SrcRateEdit.SetText("2000");
+    EXPECT_EQ(f.ResizeModel.SrcBitRate, 2000000.0);
+}
+
+TEST_F(BudgetForm, NothingRunsWhileUpdating) {
+    TMainForm& f = Start();
+    const std::string image = f.EditImageBlocks.Text();
+    const std::uint32_t frames = f.DiscImage.Frames;
+    f.Settings.Updating = true;
+    f.FpsCombo.Select(2);
+    f.Audio1kbps.Select(0);
+    f.SubKBytes.SetText("100");
+    f.CDNrUpDown.ClickUp();
+    EXPECT_EQ(f.DiscImage.Frames, frames);
+    EXPECT_EQ(f.DiscImage.BMPSubSize, 0u);
+    EXPECT_EQ(f.DiscCount, 1);
+    EXPECT_EQ(f.Label10.Caption(), "= 3000 seconds = 75000 frames = 5175 I-frames");
+    EXPECT_EQ(f.EditImageBlocks.Text(), image);
+}
+
+} // namespace

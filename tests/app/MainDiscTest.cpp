@@ -1,0 +1,230 @@
+// Disc type, disc length, multiplexer, authoring tool and extra data through the window's controls.
+#include "FormFixture.h"
+
+using namespace tarvex;
+
+namespace {
+
+class DiscForm : public FormTest {
+  protected:
+    /// The window before start-up: every list still has its DVD rows.
+    TMainForm& Construct() {
+        Platform.Folder = Temp.Path;
+        Form = std::make_unique<TMainForm>(Platform);
+        return *Form;
+    }
+};
+
+struct DiscRow {
+    int index;
+    const char *minutes, *seconds;
+    std::uint32_t usable;
+};
+
+TEST_F(DiscForm, CdTypesSetTheDiscLength) {
+    const DiscRow rows[] = {{0, "20", "58", 94349},
+                            {1, "73", "58", 332849},
+                            {2, "79", "58", 359849},
+                            {3, "89", "58", 404849},
+                            {4, "98", "58", 445349}};
+    TMainForm& f = Start();
+    EXPECT_EQ(f.CDTypeBox.Count(), 5);
+    for (const DiscRow& r : rows) {
+        f.CDTypeBox.Select(r.index);
+        EXPECT_EQ(f.DiscImage.CDType, r.index);
+        EXPECT_EQ(f.EditCDmin.Text(), r.minutes) << r.index;
+        EXPECT_EQ(f.EditCDsec.Text(), r.seconds) << r.index;
+        EXPECT_EQ(f.DiscImage.BlocksUsable, r.usable) << r.index;
+        EXPECT_EQ(f.DiscImage.MuxMode, 1) << r.index; // CD rows leave the multiplexer alone
+    }
+}
+
+TEST_F(DiscForm, DiscHint) {
+    TMainForm& f = Start();
+    f.CDTypeBox.Select(0);
+    f.CDTypeBox.Select(2);
+    const std::string hint =
+        "The size of one destination-CD:\r\n"
+        "Usable for data: 359849 blocks (Get this value from e.g. Nero)\r\n"
+        "Max. LeadOutPos. (ATIP-value from e.g. Feurio): block 359999\r\n"
+        "\r\n"
+        "The safety (unused space) is to 150 blocks, so the program calculates\r\n"
+        "the values for 359699 blocks = 816348 KB per CD.";
+    EXPECT_EQ(f.EditCDmin.Hint(), hint);
+    EXPECT_EQ(f.EditCDsec.Hint(), hint);
+}
+
+TEST_F(DiscForm, DvdTypesForceTheDvdLayout) {
+    const DiscRow rows[] = {
+        {5, "282", "58", 1273349}, {6, "423", "58", 1907849}, {7, "510", "46", 2298449}};
+    for (const DiscRow& r : rows) {
+        TMainForm& f = Construct();
+        f.CDTypeBox.Select(r.index);
+        EXPECT_EQ(f.EditCDmin.Text(), r.minutes) << r.index;
+        EXPECT_EQ(f.EditCDsec.Text(), r.seconds) << r.index;
+        EXPECT_EQ(f.DiscImage.BlocksUsable, r.usable) << r.index;
+        EXPECT_EQ(f.MuxModeBox.ItemIndex(), 5) << r.index;
+        EXPECT_EQ(f.AuthoringBox.ItemIndex(), 4) << r.index;
+        EXPECT_EQ(f.DiscImage.MuxMode, 5) << r.index;
+        EXPECT_EQ(f.DiscImage.AuthoringMode, 4) << r.index;
+        EXPECT_EQ(f.DiscImage.SectorSize, 2048) << r.index;
+        EXPECT_TRUE(f.AC3Box.Visible());
+        EXPECT_TRUE(f.SeqAligning.Checked());
+        EXPECT_FALSE(f.SeqAligning.Visible());
+        EXPECT_FALSE(f.ScanOffsets.Checked());
+        // No player rates are stored for DVDs: the computation's own limits are shown.
+        EXPECT_EQ(f.Label62.Hint(), "This maximum video-rate is for not exceeding your player's\r\n"
+                                    "maximum stream-rate of 9800 kbps (= 7.98x CD-speed)");
+        EXPECT_EQ(f.Label63.Hint(),
+                  "This minimum video-rate is for not going below your player's\r\n"
+                  "minimum stream-rate of 2458 kbps (= 2x CD-speed)");
+    }
+}
+
+TEST_F(DiscForm, DiscSecondsCarryIntoMinutes) {
+    TMainForm& f = Start();
+    ASSERT_EQ(f.EditCDmin.Text(), "79");
+    ASSERT_EQ(f.EditCDsec.Text(), "58");
+    f.CDSecUpDown.ClickUp();
+    EXPECT_EQ(f.DiscImage.BlocksUsable, 359924u); // 79:59
+    f.CDSecUpDown.ClickUp();
+    EXPECT_EQ(f.EditCDmin.Text(), "80");
+    EXPECT_EQ(f.EditCDsec.Text(), "0");
+    EXPECT_EQ(f.DiscImage.BlocksUsable, 359999u);
+    EXPECT_EQ(f.EditCDmin.Hint().rfind(
+                  "The size of one destination-CD:\r\nUsable for data: 359999 blocks ", 0),
+              0u);
+    f.CDSecUpDown.ClickDown();
+    EXPECT_EQ(f.EditCDmin.Text(), "79");
+    EXPECT_EQ(f.EditCDsec.Text(), "59");
+    EXPECT_EQ(f.DiscImage.BlocksUsable, 359924u);
+}
+
+TEST_F(DiscForm, MultiplexersSetTheCheckBoxes) {
+    // Visible and checked for ScanOffsets, SeqAligning and AC3Box, after the
+    // user had checked the scan offsets with bbMPEG.
+    const struct {
+        int mode;
+        bool scanShown, scan, seqShown, seq;
+    } rows[] = {{0, false, false, false, false},
+                {1, true, true, true, true},
+                {2, false, true, false, false},
+                {3, true, true, true, true},
+                {4, false, false, false, false}};
+    TMainForm& f = Start();
+    EXPECT_EQ(f.MuxModeBox.Count(), 5);
+    for (const auto& r : rows) {
+        f.MuxModeBox.Select(1);
+        Check(f.ScanOffsets, true);
+        f.MuxModeBox.Select(r.mode);
+        EXPECT_EQ(f.DiscImage.MuxMode, r.mode);
+        EXPECT_EQ(f.ScanOffsets.Visible(), r.scanShown) << r.mode;
+        EXPECT_EQ(f.ScanOffsets.Checked(), r.scan) << r.mode;
+        EXPECT_EQ(f.SeqAligning.Visible(), r.seqShown) << r.mode;
+        EXPECT_EQ(f.SeqAligning.Checked(), r.seq) << r.mode;
+        EXPECT_FALSE(f.AC3Box.Visible()) << r.mode;
+        EXPECT_FALSE(f.AC3Box.Checked()) << r.mode;
+        // The model counts what the boxes hold, shown or not.
+        EXPECT_EQ(f.DiscImage.ScanOffsets, r.scan) << r.mode;
+        EXPECT_EQ(f.DiscImage.SeqAligning, r.seq) << r.mode;
+        EXPECT_FALSE(f.DiscImage.AC3Audio) << r.mode;
+    }
+}
+
+TEST_F(DiscForm, HiddenTmpgencScanOffsetsAreCounted) {
+    TMainForm& f = Start();
+    f.MuxModeBox.Select(2);
+    EXPECT_EQ(f.DiscImage.ScanOffsetBytes, 93150u); // 18 bytes for each of 5175 GOPs
+    EXPECT_EQ(f.ScanOffsets.Hint(),
+              "The standard requires this, but no player does...\r\n93150 Bytes");
+    f.MuxModeBox.Select(0);
+    EXPECT_EQ(f.DiscImage.ScanOffsetBytes, 0u);
+    EXPECT_EQ(f.DiscImage.SeqAlignBytes, 0u);
+}
+
+TEST_F(DiscForm, BbmpegScanOffsetsNeedAlignedHeaders) {
+    TMainForm& f = Start();
+    ASSERT_EQ(f.MuxModeBox.ItemIndex(), 1);
+    Check(f.ScanOffsets, true);
+    EXPECT_TRUE(f.SeqAligning.Checked());
+    EXPECT_TRUE(f.DiscImage.SeqAligning);
+    EXPECT_EQ(f.DiscImage.SeqAlignBytes, 5919056u); // half of 2288 bytes for 5174 GOPs
+    EXPECT_EQ(f.SeqAligning.Hint(),
+              "Causes many unnecessary overhead. Don't use this!\r\n5919056 Bytes");
+    Check(f.ScanOffsets, false);
+    EXPECT_TRUE(f.SeqAligning.Checked()); // stays
+    Check(f.SeqAligning, false);
+    Check(f.SeqAligning, true);
+    EXPECT_FALSE(f.ScanOffsets.Checked());
+    EXPECT_FALSE(f.DiscImage.ScanOffsets);
+    EXPECT_TRUE(f.DiscImage.SeqAligning);
+}
+
+TEST_F(DiscForm, AuthoringForcesTheMultiplexer) {
+    TMainForm& f = Start();
+    EXPECT_EQ(f.AuthoringBox.Count(), 4);
+    const std::uint32_t reserves[] = {238, 238, 225, 150};
+    for (int authoring = 0; authoring < 4; ++authoring) {
+        for (int mux : {1, 2, 3, 4}) {
+            f.MuxModeBox.Select(mux);
+            f.AuthoringBox.Select(authoring);
+            const int expected = authoring < 2 ? 0 : mux; // I-Author needs its own multiplexer
+            EXPECT_EQ(f.MuxModeBox.ItemIndex(), expected) << authoring << mux;
+            EXPECT_EQ(f.DiscImage.MuxMode, expected) << authoring << mux;
+            EXPECT_EQ(f.DiscImage.AuthoringMode, authoring);
+            EXPECT_EQ(f.DiscImage.AuthoringReserve, reserves[authoring]);
+        }
+    }
+}
+
+TEST_F(DiscForm, AuthoringHints) {
+    // 50 minutes with one menu picture (150 blocks); the hint adds the fixed part.
+    const struct {
+        int authoring;
+        const char* hint;
+    } rows[] = {{0, "Authoring-overhead = 613 blocks"},  // 450 + 163
+                {1, "Authoring-overhead = 622 blocks"},  // 450 + Ceil(18084 / 2048) + 163
+                {2, "Authoring-overhead = 750 blocks"},  // at least 600, + 150
+                {3, "Authoring-overhead = 687 blocks"}}; // 225 + 150 + 9 + 3 + 150, + 150
+    TMainForm& f = Start();
+    for (const auto& r : rows) {
+        f.AuthoringBox.Select(r.authoring);
+        EXPECT_EQ(f.AuthoringBox.Hint(), r.hint);
+    }
+}
+
+TEST_F(DiscForm, MenuPicturesRunTheAuthoringHandler) {
+    TMainForm& f = Start();
+    f.AuthoringBox.Select(0);
+    f.MuxModeBox.Select(1);
+    ASSERT_EQ(f.DiscImage.MuxMode, 1);
+    f.MenuUpDown.ClickUp();
+    EXPECT_EQ(f.EditMenuPics.Text(), "2");
+    EXPECT_EQ(f.MuxModeBox.ItemIndex(), 0);
+    EXPECT_EQ(f.DiscImage.MenuBlocks, 300u);
+    EXPECT_EQ(f.AuthoringBox.Hint(), "Authoring-overhead = 763 blocks"); // 300 + 300 + 163
+}
+
+TEST_F(DiscForm, ExtraData) {
+    TMainForm& f = Start();
+    EXPECT_EQ(f.ExtraDataModeBox.Hint(),
+              "2048 bytes/sect. e.g. files in the filesystem or DVD-MPEGs");
+    Type(f.EditExtraDataKB, "1000");
+    EXPECT_EQ(f.DiscImage.ExtraBlocks, 500u);
+    EXPECT_EQ(f.EditExtraDataKB.Hint(),
+              "Some extra data, you want to add to each CD.\r\nActually: 500 blocks are used.");
+    f.ExtraDataModeBox.Select(1);
+    EXPECT_TRUE(f.DiscImage.ExtraBlocksMode2324);
+    EXPECT_EQ(f.DiscImage.ExtraBlocks, 441u); // Ceil(440.62)
+    EXPECT_EQ(f.ExtraDataModeBox.Hint(), "2324 bytes/sect. e.g. (S)VCD-MPEG-files");
+    EXPECT_EQ(f.EditExtraDataKB.Hint(),
+              "Some extra data, you want to add to each CD.\r\nActually: 441 blocks are used.");
+    // 359849 usable - 537 authoring - 441 extra - 150 reserve.
+    EXPECT_EQ(f.DiscImage.StreamSpace, 358721u);
+
+    Type(f.EditExtraDataKB, "");
+    EXPECT_EQ(f.DiscImage.ExtraBlocks, 441u);
+    EXPECT_TRUE(Platform.Messages.empty());
+}
+
+} // namespace
