@@ -11,7 +11,7 @@ namespace tarvex {
 
 namespace {
 
-/// value rounded to a multiple of 1 / scale, in the shortest general form.
+/// The value rounded to a multiple of 1 / scale, in the shortest general form.
 std::string Rounded(Real value, Real scale) {
     return FloatToStr(static_cast<Real>(Round(value * scale)) / scale);
 }
@@ -24,7 +24,7 @@ void CarrySeconds(int proposed, TUpDownDirection direction, TUpDown& minutes) {
     if (proposed == -1) minutes.SetPosition(minutes.Position() - 1);
 }
 
-/// The hint of one audio stream, with T the playing time of one disc.
+/// The hint of one audio stream; seconds is the playing time of one disc.
 std::string AudioHint(int stream, std::uint32_t rate, Real seconds) {
     return "Audio stream " + IntToStr(stream) + ": \r\n" + IntToStr(rate / 1000) +
            " kbps = " + IntToStr(rate) + " bps\r\n" +
