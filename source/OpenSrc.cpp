@@ -185,8 +185,11 @@ std::string ValueOf(const std::string& line) {
 
 std::int32_t ToInt(const std::string& text) {
     std::int32_t value = 0;
-    if (!TryStrToInt(text, value))
-        throw EConvertError("'" + text + "' is not a valid integer value");
+    if (!TryStrToInt(text, value)) {
+        // The message travels as a C string, so it quotes the field up to a NUL byte.
+        throw EConvertError("'" + text.substr(0, text.find('\0')) +
+                            "' is not a valid integer value");
+    }
     return value;
 }
 
