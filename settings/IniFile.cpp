@@ -1,7 +1,8 @@
 #include "settings/IniFile.h"
 
+#include "common/AtomicFile.h"
+
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -11,8 +12,6 @@
 namespace tarvex {
 
 namespace {
-
-std::atomic<TIniWriteHook> writeHook{nullptr};
 
 constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
 
@@ -98,89 +97,6 @@ bool HasLineEnd(std::string_view s) {
 bool ValidName(std::string_view name) {
     return !name.empty() && Trim(name) == name && !HasLineEnd(name) && name.front() != ';' &&
            name.front() != '[';
-}
-
-std::string SystemError(const std::string& what, const std::string& fileName, int err) {
-    return what + " " + fileName + ": " + std::strerror(err);
-}
-
-int Hook(TIniWriteStep step) {
-    const TIniWriteHook hook = writeHook.load();
-    return hook ? hook(step) : 0;
-}
-
-std::string DirectoryOf(const std::string& fileName) {
-    const std::size_t slash = fileName.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return fileName.substr(0, slash);
-}
-
-class TTempFile {
-  public:
-    explicit TTempFile(std::string name) : name_(std::move(name)) {}
-    ~TTempFile() {
-        if (fd_ >= 0) ::close(fd_);
-        if (!done_) ::unlink(name_.c_str());
-    }
-    TTempFile(const TTempFile&) = delete;
-    TTempFile& operator=(const TTempFile&) = delete;
-
-    int fd_ = -1;
-    bool done_ = false;
-    std::string name_;
-};
-
-// Writes text to a temporary file beside fileName, syncs it and renames it over
-// fileName. On failure the temporary file is removed and fileName is untouched.
-void AtomicReplace(const std::string& fileName, const std::string& text) {
-    TTempFile temp(fileName + ".tmp" + std::to_string(::getpid()));
-    auto fail = [&](int err) {
-        throw TIniError(SystemError("Cannot write the settings file", fileName, err));
-    };
-
-    if (int err = Hook(TIniWriteStep::OpenTemp)) fail(err);
-    temp.fd_ = ::open(temp.name_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (temp.fd_ < 0) {
-        const int err = errno;
-        temp.done_ = true; // nothing of ours to remove
-        fail(err);
-    }
-    struct stat old {};
-    if (::stat(fileName.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-        (void)::fchmod(temp.fd_, old.st_mode & 07777); // keep the user's permissions
-
-    constexpr std::size_t Chunk = 64 * 1024;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        if (int err = Hook(TIniWriteStep::Write)) fail(err);
-        const std::size_t n = std::min(Chunk, text.size() - pos);
-        const ssize_t written = ::write(temp.fd_, text.data() + pos, n);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            fail(errno);
-        }
-        if (written == 0) fail(EIO);
-        pos += static_cast<std::size_t>(written);
-    }
-
-    if (int err = Hook(TIniWriteStep::Sync)) fail(err);
-    if (::fsync(temp.fd_) != 0) fail(errno);
-    const int fd = temp.fd_;
-    temp.fd_ = -1;
-    if (::close(fd) != 0) fail(errno);
-
-    if (int err = Hook(TIniWriteStep::Rename)) fail(err);
-    if (::rename(temp.name_.c_str(), fileName.c_str()) != 0) fail(errno);
-    temp.done_ = true;
-
-    // Make the rename itself durable; the new file is already complete, so a failure
-    // here is not reported.
-    const int dir = ::open(DirectoryOf(fileName).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        (void)::fsync(dir);
-        ::close(dir);
-    }
 }
 
 // Reads a whole file of at most TIniFile::MaxFileSize bytes. Returns false with
@@ -272,10 +188,6 @@ bool ParseProfileInt(std::string_view text, std::int32_t& out) {
 
 bool DeleteIniFile(const std::string& fileName) {
     return ::unlink(fileName.c_str()) == 0 || errno == ENOENT;
-}
-
-void SetIniWriteHook(TIniWriteHook hook) {
-    writeHook.store(hook);
 }
 
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {
@@ -406,7 +318,12 @@ void TIniFile::Flush() {
     if (!loadError_.empty())
         throw TIniError("The settings file " + fileName_ + " could not be read (" + loadError_ +
                         "), so it is not overwritten");
-    AtomicReplace(fileName_, Text());
+    try {
+        WriteFileAtomically(fileName_, Text());
+    } catch (const TFileError& e) {
+        throw TIniError("Cannot write the settings file " + fileName_ + ": " +
+                        std::strerror(e.Error));
+    }
     modified_ = false;
 }
 

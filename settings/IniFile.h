@@ -14,6 +14,8 @@
 // its text and its place. Flush writes CR LF line ends; loading accepts LF and CR LF.
 #pragma once
 
+#include "common/AtomicFile.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -93,11 +95,11 @@ bool ParseProfileInt(std::string_view text, std::int32_t& out);
 /// Deletes a settings file; true when the file no longer exists afterwards.
 bool DeleteIniFile(const std::string& fileName);
 
-/// The steps of an atomic replace, for tests that make one fail or stop there.
-enum class TIniWriteStep { OpenTemp, Write, Sync, Rename };
-/// Called before each step; a non-zero return makes that step fail with that errno
-/// value. Null (the default) injects nothing.
-using TIniWriteHook = int (*)(TIniWriteStep step);
-void SetIniWriteHook(TIniWriteHook hook);
+/// The steps of the atomic replace, for tests that make one fail or stop there.
+using TIniWriteStep = TWriteStep;
+using TIniWriteHook = TWriteHook;
+inline void SetIniWriteHook(TIniWriteHook hook) {
+    SetWriteHook(hook);
+}
 
 } // namespace tarvex

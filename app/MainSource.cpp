@@ -1,0 +1,148 @@
+// Opening a source and copying what the reader found into the window.
+#include "app/Main.h"
+
+#include "common/Numeric.h"
+
+#include <cstdio>
+
+namespace tarvex {
+
+namespace {
+
+constexpr int SquareKind = 6; // "1:1 Monitor"
+
+/// Frame-rate list entry and PAL flag for a source rate; false when none fits.
+bool FrameRateEntry(double rate, int& index, bool& pal) {
+    std::int64_t once, twice;
+    try {
+        once = Round(rate);
+        twice = Round(2 * static_cast<Real>(rate));
+    } catch (const FloatError&) {
+        return false;
+    }
+    const struct {
+        bool doubled;
+        std::int64_t value;
+        int index;
+        bool pal;
+    } rows[] = {{false, 25, 1, true}, {false, 24, 0, false}, {false, 30, 2, false},
+                {true, 30, 2, false}, {true, 24, 0, false},  {true, 25, 1, false}};
+    for (const auto& r : rows) {
+        if ((r.doubled ? twice : once) == r.value) {
+            index = r.index;
+            pal = r.pal;
+            return true;
+        }
+    }
+    return false;
+}
+
+/// The source kind of a project file (read directly or served through an AVI).
+int ProjectKind(const TResizeStruct& m) {
+    if (m.SrcAspectCode == 1) return SquareKind;
+    if (m.SrcResX > 704) return 0;
+    if (m.SrcResX > 544) return 1;
+    if (m.SrcResX > 480) return 2;
+    if (m.SrcResX > 360) return 3;
+    if (m.SrcResY > 288) return 4;
+    if (m.SrcAspectCode == 2 || m.SrcAspectCode == 3) return 5;
+    return SquareKind;
+}
+
+/// The source kind of any other file, from its frame's aspect: full frames and
+/// frames cut to 3/4 and 9/16 of the full height at the usual widths.
+int FrameKind(const TResizeStruct& m) {
+    std::int64_t q;
+    try {
+        q = Round(50 * static_cast<Real>(m.SourceAspect()));
+    } catch (const FloatError&) {
+        return SquareKind;
+    }
+    const int dvd = m.SrcResX > 360 ? 0 : 5;  // D
+    const int xvcd = m.SrcResX > 352 ? 1 : 5; // X
+    const struct {
+        std::int64_t q;
+        int kind;
+    } pal[] = {{62, dvd}, {61, xvcd}, {42, 3},    {31, 4},     {83, dvd}, {81, xvcd},
+               {56, 3},   {41, 4},    {111, dvd}, {109, xvcd}, {74, 3},   {54, 4}},
+      ntsc[] = {{75, dvd},  {73, xvcd}, {50, 3},    {37, 4},     {100, dvd},
+                {98, xvcd}, {49, 4},    {133, dvd}, {130, xvcd}, {65, 4}};
+    if (m.SrcIsPAL) {
+        for (const auto& r : pal)
+            if (r.q == q) return r.kind;
+    } else {
+        for (const auto& r : ntsc)
+            if (r.q == q) return r.kind;
+    }
+    return SquareKind;
+}
+
+} // namespace
+
+void TMainForm::OpenVideoBtnClick() {
+    TFileDialog dialog;
+    dialog.Title = "Open a source-file";
+    dialog.FileName = OpenDialogFile.empty() ? Settings.FileNameSrc : OpenDialogFile;
+    dialog.DefaultExt = "*.d2v;*.avi";
+    dialog.Filter = "All files (*.d2v *.avi)|*.d2v;*.D2V;*.avi;*.AVI";
+    dialog.MustExist = true;
+    const auto chosen = Platform.OpenDialog(dialog);
+    if (!chosen) return;
+    OpenDialogFile = *chosen;
+    if (SourceFile.OpenFiles({*chosen}) != 0) return;
+    Settings.FileNameSrc = *chosen;
+    SetFileInfos();
+    MakeScript();
+}
+
+void TMainForm::SetFileInfos() {
+    TResizeStruct& m = ResizeModel;
+    SrcAnamorphic.SetChecked(m.SrcIsAnamorphic);
+    SrcXEdit.SetText(IntToStr(m.SrcResX));
+    SrcPixelXEdit.SetText(IntToStr(m.SrcResX));
+    SrcYEdit.SetText(IntToStr(m.SrcResY));
+    SrcPixelYEdit.SetText(IntToStr(m.SrcResY));
+    char rate[64];
+    std::snprintf(rate, sizeof rate, "%.3f", m.SrcFrameRate);
+    OpenVideoBtn.SetHint("Open a source-file.\r\nActual file: " + Settings.FileNameSrc + "\r\n" +
+                         IntToStr(m.SrcResX) + "x" + IntToStr(m.SrcResY) + " @ " + rate +
+                         "fps\r\nFourCC: " + m.SrcFourCC + "\r\n" + IntToStr(m.SrcFrameCount) +
+                         " frames");
+    GetSrcPixelForm();
+    if (Settings.Updating) return;
+
+    Settings.FileNameAVS = Settings.FileNameSrc + ".avs";
+    int fpsIndex;
+    bool pal;
+    if (FrameRateEntry(m.SrcFrameRate, fpsIndex, pal)) {
+        FpsCombo.SetItemIndex(fpsIndex);
+        m.SrcIsPAL = pal;
+    }
+    FpsComboChange();
+    SrcPALBox.SetChecked(m.SrcIsPAL);
+    m.DestIsPAL = m.SrcIsPAL;
+    DestPALBox.SetChecked(m.SrcIsPAL);
+
+    // Without a frame rate the length is unknown: the film length stays.
+    try {
+        const std::int64_t seconds = Round(Div(m.SrcFrameCount, m.SrcFrameRate));
+        if (seconds < 60) EditMin.SetText("0");
+        EditSec.SetText(IntToStr(seconds));
+        EditSecExit();
+    } catch (const FloatError&) {
+    }
+
+    int kind;
+    if (SourceFile.FileType == ".d2v" || m.SrcIsVFAPI) {
+        kind = ProjectKind(m);
+    } else {
+        SrcAnamorphic.SetChecked(false);
+        InterlacedResBox.SetChecked(m.SrcFourCC == "DVSD" || m.SrcFourCC == "CDVC");
+        kind = FrameKind(m);
+    }
+    SrcAspectBox.SetItemIndex(kind);
+    ITUAspect.SetChecked(kind != SquareKind);
+    SrcChange();
+}
+
+} // namespace tarvex

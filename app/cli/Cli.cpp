@@ -1,0 +1,412 @@
+#include "app/cli/Cli.h"
+
+#include "app/Main.h"
+#include "common/Numeric.h"
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <optional>
+#include <ostream>
+
+namespace tarvex {
+
+namespace {
+
+const char* const HelpText = R"(Usage: tarvex-cli [--ini FILE] ACTION... [--dump] [--script]
+
+Starts Tarvex without a window: reads the settings file (the program's own
+Tarvex.ini beside the executable, or FILE with --ini), fills the window and
+computes everything as the window does at start-up. Then it performs the
+actions in the order given, each as a user would, and prints what was asked
+for. It never writes or deletes a settings file.
+
+Actions (NAME is a control name as shown by --dump):
+  --type NAME=TEXT     focus the edit, select all, type TEXT key by key, press
+                       Tab; an empty TEXT selects all and presses Backspace
+  --select NAME=INDEX  choose item INDEX (from 0) of a list
+  --check NAME=0|1     click the check box if its state differs
+  --slide NAME=POS     drag a track bar to POS
+  --up NAME[=COUNT]    click the up button of an up-down COUNT times (1)
+  --down NAME[=COUNT]  click the down button of an up-down COUNT times (1)
+  --click NAME         click a button
+  --open FILE          click the source button; the open dialog returns FILE
+  --save FILE          click the save button; the save dialog returns FILE
+
+Output:
+  --dump               print every control's state as one JSON object, with
+                       "Caption" (the window caption) and "Messages" (every
+                       message box shown, in order)
+  --script             print the lines of the script box
+  --help               print this text
+
+Exit codes: 0 done; 1 the program showed a message box (its text is also
+printed on stderr); 2 a usage error (nothing was done).
+
+Example: a PAL DVD film of 720 x 436 lines for SVCD with the crop and script:
+  tarvex-cli --select SrcAspectBox=0 --type SrcPixelYEdit=436 \
+             --select DestAspectBox=4 --dump --script
+)";
+
+enum class TActionKind { Type, Select, Check, Slide, Up, Down, Click, Open, Save, Dump, Script };
+
+struct TAction {
+    TActionKind Kind;
+    std::string Option; // as typed, for messages
+    std::string Name;   // control name, or the file of --open / --save
+    std::string Text;   // --type
+    int Number = 1;     // index, state, position or count
+};
+
+class TUsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+/// Message boxes go to stderr and are remembered; dialogs return the file the
+/// next --open or --save named.
+class TCliPlatform : public TPlatform {
+  public:
+    TCliPlatform(std::ostream& err, std::string settingsFile)
+        : Err(err), SettingsFile(std::move(settingsFile)) {}
+
+    void ShowMessage(const std::string& title, const std::string& text) override {
+        Messages.push_back(text);
+        std::string line = text;
+        for (char& c : line)
+            if (c == '\r' || c == '\n') c = ' ';
+        Err << title << ": " << line << '\n';
+    }
+    std::optional<std::string> OpenDialog(const TFileDialog&) override {
+        return std::exchange(NextFile, std::nullopt);
+    }
+    std::optional<std::string> SaveDialog(const TFileDialog& dialog) override {
+        auto file = std::exchange(NextFile, std::nullopt);
+        // A name typed without an extension gets the dialog's default one.
+        if (file && std::filesystem::path(*file).extension().empty() && !dialog.DefaultExt.empty())
+            *file += "." + dialog.DefaultExt;
+        return file;
+    }
+    std::string FileVersionText() override { return TARVEX_VERSION; }
+    std::string SettingsFileName(const std::string&) override { return SettingsFile; }
+    bool MayWriteSettings() override { return false; }
+    bool MayDeleteSettings() override { return false; }
+
+    std::ostream& Err;
+    std::string SettingsFile;
+    std::optional<std::string> NextFile;
+    std::vector<std::string> Messages;
+};
+
+int ParseNumber(const std::string& option, const std::string& text) {
+    std::int32_t v;
+    if (text.empty() || text.find_first_not_of("0123456789-") != std::string::npos ||
+        !TryStrToInt(text, v))
+        throw TUsageError(option + ": \"" + text + "\" is not a whole number");
+    return v;
+}
+
+std::vector<TAction> ParseArgs(const std::vector<std::string>& args, std::string& iniFile,
+                               bool& help) {
+    static const std::pair<const char*, TActionKind> options[] = {
+        {"--type", TActionKind::Type},    {"--select", TActionKind::Select},
+        {"--check", TActionKind::Check},  {"--slide", TActionKind::Slide},
+        {"--up", TActionKind::Up},        {"--down", TActionKind::Down},
+        {"--click", TActionKind::Click},  {"--open", TActionKind::Open},
+        {"--save", TActionKind::Save},    {"--dump", TActionKind::Dump},
+        {"--script", TActionKind::Script}};
+    std::vector<TAction> actions;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& option = args[i];
+        if (option == "--help" || option == "-h") {
+            help = true;
+            continue;
+        }
+        const auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size()) throw TUsageError(option + " needs a value");
+            return args[++i];
+        };
+        if (option == "--ini") {
+            iniFile = value();
+            continue;
+        }
+        const auto* found = std::find_if(std::begin(options), std::end(options),
+                                         [&](const auto& o) { return option == o.first; });
+        if (found == std::end(options))
+            throw TUsageError("unknown option \"" + option + "\" (see --help)");
+        TAction a{found->second, option, {}, {}, 1};
+        if (a.Kind == TActionKind::Dump || a.Kind == TActionKind::Script) {
+            actions.push_back(a);
+            continue;
+        }
+        const std::string arg = value();
+        if (a.Kind == TActionKind::Open || a.Kind == TActionKind::Save) {
+            if (arg.empty()) throw TUsageError(option + " needs a file name");
+            a.Name = arg;
+            actions.push_back(a);
+            continue;
+        }
+        const std::size_t eq = arg.find('=');
+        a.Name = arg.substr(0, eq);
+        const bool hasValue = eq != std::string::npos;
+        const std::string v = hasValue ? arg.substr(eq + 1) : "";
+        switch (a.Kind) {
+        case TActionKind::Type:
+            if (!hasValue) throw TUsageError(option + " " + arg + ": expected NAME=TEXT");
+            a.Text = v;
+            break;
+        case TActionKind::Click:
+            if (hasValue) throw TUsageError(option + " " + arg + ": expected NAME");
+            break;
+        case TActionKind::Up:
+        case TActionKind::Down:
+            if (hasValue) a.Number = ParseNumber(option + " " + a.Name, v);
+            if (a.Number < 1) throw TUsageError(option + " " + arg + ": COUNT must be 1 or more");
+            break;
+        default:
+            if (!hasValue) throw TUsageError(option + " " + arg + ": expected NAME=NUMBER");
+            a.Number = ParseNumber(option + " " + a.Name, v);
+            if (a.Kind == TActionKind::Check && a.Number != 0 && a.Number != 1)
+                throw TUsageError(option + " " + arg + ": the state must be 0 or 1");
+            break;
+        }
+        actions.push_back(a);
+    }
+    return actions;
+}
+
+const char* KindName(TActionKind kind) {
+    switch (kind) {
+    case TActionKind::Type:
+        return "an edit";
+    case TActionKind::Select:
+        return "a list";
+    case TActionKind::Check:
+        return "a check box";
+    case TActionKind::Slide:
+        return "a track bar";
+    case TActionKind::Up:
+    case TActionKind::Down:
+        return "an up-down";
+    default:
+        return "a button";
+    }
+}
+
+bool NeedsControl(TActionKind kind) {
+    return kind != TActionKind::Open && kind != TActionKind::Save && kind != TActionKind::Dump &&
+           kind != TActionKind::Script;
+}
+
+/// Checks that the named control exists and has the kind the action needs;
+/// with `ranges`, also that an index or position lies in the control's range.
+void Validate(const TMainForm& form, const TAction& a, bool ranges) {
+    if (!NeedsControl(a.Kind)) return;
+    const TAnyControl* control = form.FindControl(a.Name);
+    if (!control) throw TUsageError(a.Option + ": there is no control named \"" + a.Name + "\"");
+    const auto wrongKind = [&] {
+        throw TUsageError(a.Option + ": " + a.Name + " is not " + KindName(a.Kind));
+    };
+    switch (a.Kind) {
+    case TActionKind::Type:
+        if (!std::holds_alternative<TEdit*>(*control)) wrongKind();
+        break;
+    case TActionKind::Select:
+        if (!std::holds_alternative<TComboBox*>(*control)) wrongKind();
+        if (ranges) {
+            const int count = std::get<TComboBox*>(*control)->Count();
+            if (a.Number < 0 || a.Number >= count)
+                throw TUsageError(a.Option + " " + a.Name + ": the index must lie in 0.." +
+                                  std::to_string(count - 1));
+        }
+        break;
+    case TActionKind::Check:
+        if (!std::holds_alternative<TCheckBox*>(*control)) wrongKind();
+        break;
+    case TActionKind::Slide:
+        if (!std::holds_alternative<TTrackBar*>(*control)) wrongKind();
+        if (ranges) {
+            const TTrackBar* bar = std::get<TTrackBar*>(*control);
+            if (a.Number < bar->Min() || a.Number > bar->Max())
+                throw TUsageError(a.Option + " " + a.Name + ": the position must lie in " +
+                                  std::to_string(bar->Min()) + ".." + std::to_string(bar->Max()));
+        }
+        break;
+    case TActionKind::Up:
+    case TActionKind::Down:
+        if (!std::holds_alternative<TUpDown*>(*control)) wrongKind();
+        break;
+    default:
+        if (!std::holds_alternative<TButton*>(*control)) wrongKind();
+        break;
+    }
+}
+
+/// Performs one user action; false when the control refused it (disabled or hidden).
+bool Perform(TMainForm& form, TCliPlatform& platform, const TAction& a) {
+    const TAnyControl* control = NeedsControl(a.Kind) ? form.FindControl(a.Name) : nullptr;
+    switch (a.Kind) {
+    case TActionKind::Type: {
+        TEdit& edit = *std::get<TEdit*>(*control);
+        if (!edit.Focus()) return false;
+        edit.SelectAll();
+        if (a.Text.empty())
+            edit.TypeKey(TEdit::Backspace);
+        else
+            edit.TypeKeys(a.Text);
+        return edit.Leave();
+    }
+    case TActionKind::Select:
+        return std::get<TComboBox*>(*control)->Select(a.Number);
+    case TActionKind::Check: {
+        TCheckBox& box = *std::get<TCheckBox*>(*control);
+        return box.Checked() == (a.Number == 1) || box.Click();
+    }
+    case TActionKind::Slide:
+        return std::get<TTrackBar*>(*control)->Slide(a.Number);
+    case TActionKind::Up:
+    case TActionKind::Down:
+        for (int i = 0; i < a.Number; ++i)
+            if (!std::get<TUpDown*>(*control)->Click(a.Kind == TActionKind::Up ? TUDButton::Up
+                                                                               : TUDButton::Down))
+                return false;
+        return true;
+    case TActionKind::Click:
+        return std::get<TButton*>(*control)->Click();
+    case TActionKind::Open:
+        platform.NextFile = a.Name;
+        return form.OpenVideoBtn.Click();
+    case TActionKind::Save:
+        platform.NextFile = a.Name;
+        return form.SaveAVSBtn.Click();
+    default:
+        return true;
+    }
+}
+
+const char* ColourName(TColour colour) {
+    switch (colour) {
+    case TColour::Black:
+        return "black";
+    case TColour::Yellow:
+        return "yellow";
+    case TColour::Red:
+        return "red";
+    case TColour::Green:
+        return "green";
+    case TColour::Navy:
+        return "navy";
+    default:
+        return "default";
+    }
+}
+
+nlohmann::ordered_json Describe(const TAnyControl& any) {
+    nlohmann::ordered_json j;
+    std::visit(
+        [&](auto* c) {
+            using T = std::remove_pointer_t<decltype(c)>;
+            if constexpr (std::is_same_v<T, TEdit>) {
+                j["Kind"] = "edit";
+                j["Text"] = c->Text();
+                j["ReadOnly"] = c->ReadOnly();
+                j["MaxLength"] = c->MaxLength();
+            } else if constexpr (std::is_same_v<T, TUpDown>) {
+                j["Kind"] = "up-down";
+                j["Position"] = c->Position();
+                j["Min"] = c->Min();
+                j["Max"] = c->Max();
+            } else if constexpr (std::is_same_v<T, TComboBox>) {
+                j["Kind"] = "list";
+                j["Items"] = c->Items();
+                j["ItemIndex"] = c->ItemIndex();
+                j["Text"] = c->Text();
+            } else if constexpr (std::is_same_v<T, TCheckBox>) {
+                j["Kind"] = "check box";
+                j["Caption"] = c->Caption();
+                j["Checked"] = c->Checked();
+            } else if constexpr (std::is_same_v<T, TTrackBar>) {
+                j["Kind"] = "track bar";
+                j["Position"] = c->Position();
+                j["Min"] = c->Min();
+                j["Max"] = c->Max();
+            } else if constexpr (std::is_same_v<T, TLabel>) {
+                j["Kind"] = "label";
+                j["Caption"] = c->Caption();
+                if (c->FontColour() != TColour::Default)
+                    j["FontColour"] = ColourName(c->FontColour());
+            } else if constexpr (std::is_same_v<T, TMemo>) {
+                j["Kind"] = "memo";
+                j["Lines"] = c->Lines();
+            } else {
+                j["Kind"] = "button";
+                j["Caption"] = c->Caption();
+            }
+            j["Hint"] = c->Hint();
+            j["Enabled"] = c->Enabled();
+            j["Visible"] = c->Visible();
+        },
+        any);
+    return j;
+}
+
+void Dump(const TMainForm& form, const TCliPlatform& platform, std::ostream& out) {
+    nlohmann::ordered_json j;
+    j["Caption"] = form.Caption;
+    for (const TAnyControl& c : form.AllControls())
+        j[std::visit([](auto* control) { return control->Name(); }, c)] = Describe(c);
+    j["Messages"] = platform.Messages;
+    out << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+}
+
+std::string DefaultSettingsFile(const std::string& exePath) {
+    std::error_code ec;
+    std::filesystem::path exe = std::filesystem::canonical("/proc/self/exe", ec);
+    if (ec) exe = exePath;
+    return (exe.parent_path() / "Tarvex.ini").string();
+}
+
+} // namespace
+
+int RunCli(const std::vector<std::string>& args, const std::string& exePath, std::ostream& out,
+           std::ostream& err) {
+    std::string iniFile;
+    bool help = false;
+    std::vector<TAction> actions;
+    try {
+        actions = ParseArgs(args, iniFile, help);
+    } catch (const TUsageError& e) {
+        err << "tarvex-cli: " << e.what() << '\n';
+        return 2;
+    }
+    if (help) {
+        out << HelpText;
+        return 0;
+    }
+
+    TCliPlatform platform(err, iniFile.empty() ? DefaultSettingsFile(exePath) : iniFile);
+    TMainForm form(platform);
+    try {
+        for (const TAction& a : actions) Validate(form, a, false);
+        form.FormCreate();
+        for (const TAction& a : actions) Validate(form, a, true);
+    } catch (const TUsageError& e) {
+        err << "tarvex-cli: " << e.what() << '\n';
+        return 2;
+    }
+    for (const TAction& a : actions) {
+        if (!Perform(form, platform, a)) {
+            err << "tarvex-cli: " << a.Option << " " << a.Name
+                << ": the control is disabled or hidden\n";
+            return 2;
+        }
+    }
+    for (const TAction& a : actions) {
+        if (a.Kind == TActionKind::Dump) Dump(form, platform, out);
+        if (a.Kind == TActionKind::Script)
+            for (const std::string& line : form.AVSMemo.Lines()) out << line << '\n';
+    }
+    return platform.Messages.empty() ? 0 : 1;
+}
+
+} // namespace tarvex

@@ -1,0 +1,130 @@
+// A main window over a test platform: dialogs answer from a queue, message
+// boxes are recorded, the settings file lives in a fresh temporary folder.
+#pragma once
+
+#include "app/Main.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <unistd.h>
+
+namespace tarvex {
+
+class TTestPlatform : public TPlatform {
+  public:
+    void ShowMessage(const std::string& title, const std::string& text) override {
+        Messages.push_back(title + ": " + text);
+    }
+    std::optional<std::string> OpenDialog(const TFileDialog& dialog) override {
+        LastDialog = dialog;
+        return Next();
+    }
+    std::optional<std::string> SaveDialog(const TFileDialog& dialog) override {
+        LastDialog = dialog;
+        return Next();
+    }
+    std::string FileVersionText() override { return "1.0.0.0"; }
+    std::string SettingsFileName(const std::string& appName) override {
+        return (Folder / (appName + ".ini")).string();
+    }
+
+    std::optional<std::string> Next() {
+        if (Files.empty()) return std::nullopt;
+        auto file = Files.front();
+        Files.pop_front();
+        return file;
+    }
+
+    std::filesystem::path Folder;
+    std::deque<std::optional<std::string>> Files; ///< answers of the next dialogs
+    std::vector<std::string> Messages;
+    TFileDialog LastDialog;
+};
+
+/// A fresh folder per test, removed afterwards.
+class TTempFolder {
+  public:
+    TTempFolder() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        Path = std::filesystem::temp_directory_path() /
+               ("tarvex-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
+                std::to_string(::getpid()));
+        std::filesystem::remove_all(Path);
+        std::filesystem::create_directories(Path);
+    }
+    ~TTempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(Path, ec);
+    }
+    std::filesystem::path Path;
+};
+
+class FormTest : public ::testing::Test {
+  protected:
+    /// Writes the settings file before start-up (a key=value text).
+    void WriteSettings(const std::string& text) { std::ofstream(Temp.Path / "Tarvex.ini") << text; }
+    /// Starts the window as the program does.
+    TMainForm& Start() {
+        Platform.Folder = Temp.Path;
+        Form = std::make_unique<TMainForm>(Platform);
+        Form->FormCreate();
+        return *Form;
+    }
+    /// Types text into an edit as a user does, then leaves it.
+    static void Type(TEdit& edit, const std::string& text) {
+        edit.Focus();
+        edit.SelectAll();
+        if (text.empty())
+            edit.TypeKey(TEdit::Backspace);
+        else
+            edit.TypeKeys(text);
+        edit.Leave();
+    }
+    static void Check(TCheckBox& box, bool checked) {
+        if (box.Checked() != checked) box.Click();
+    }
+
+    TTempFolder Temp;
+    TTestPlatform Platform;
+    std::unique_ptr<TMainForm> Form;
+};
+
+} // namespace tarvex
+
+namespace tarvex {
+
+/// Every control's visible state as one line each, for comparing whole windows.
+inline std::vector<std::string> Snapshot(const TMainForm& form) {
+    std::vector<std::string> lines;
+    for (const TAnyControl& any : form.AllControls()) {
+        std::visit(
+            [&](auto* c) {
+                using T = std::remove_pointer_t<decltype(c)>;
+                std::string s = c->Name() + "|" + c->Hint() + "|" + (c->Enabled() ? "E" : "-") +
+                                (c->Visible() ? "V" : "-") + "|";
+                if constexpr (std::is_same_v<T, TEdit>)
+                    s += c->Text();
+                else if constexpr (std::is_same_v<T, TUpDown> || std::is_same_v<T, TTrackBar>)
+                    s += std::to_string(c->Position());
+                else if constexpr (std::is_same_v<T, TComboBox>)
+                    s += std::to_string(c->ItemIndex()) + "/" + std::to_string(c->Count());
+                else if constexpr (std::is_same_v<T, TCheckBox>)
+                    s += c->Checked() ? "1" : "0";
+                else if constexpr (std::is_same_v<T, TLabel>)
+                    s += c->Caption() + "|" + std::to_string(static_cast<int>(c->FontColour()));
+                else if constexpr (std::is_same_v<T, TMemo>)
+                    s += c->Text();
+                else
+                    s += c->Caption();
+                lines.push_back(s);
+            },
+            any);
+    }
+    return lines;
+}
+
+} // namespace tarvex

@@ -1,0 +1,391 @@
+// The geometry chain through the window's controls.
+#include "FormFixture.h"
+
+using namespace tarvex;
+
+namespace {
+
+class GeometryForm : public FormTest {
+  protected:
+    /// Start-up defaults with a non-anamorphic source: a PAL "DVD" film of
+    /// 720 x 436 at top border 70 for PAL "SVCD" with two overscan blocks.
+    TMainForm& StartPalSvcd() {
+        TMainForm& f = Start();
+        Check(f.SrcAnamorphic, false);
+        return f;
+    }
+};
+
+TEST_F(GeometryForm, PalDvdFilmToSvcd) {
+    TMainForm& f = StartPalSvcd();
+    EXPECT_EQ(f.ResizeXEdit.Text(), "448");
+    EXPECT_EQ(f.ResizeYEdit.Text(), "416");
+    EXPECT_EQ(f.LabelRoundXResize.Caption(), "32");
+    EXPECT_EQ(f.Label57.Caption(), "= block optimized");
+    EXPECT_EQ(f.CropXEdit.Text(), "704");
+    EXPECT_EQ(f.CropYEdit.Text(), "436");
+    EXPECT_EQ(f.ResizeModel.CropLeft, 8);
+    EXPECT_EQ(f.ResizeModel.CropTop, 70);
+    EXPECT_EQ(f.Label17.Caption(), "= 1.7665");
+    EXPECT_EQ(f.ErrLabel.Caption(), "error: -0.04%");
+    EXPECT_EQ(f.ErrLabel.FontColour(), TColour::Black);
+    EXPECT_EQ(f.Label13.Caption(), "= 1.8066");
+    EXPECT_EQ(f.DestXEdit.Text(), "480");
+    EXPECT_EQ(f.DestYEdit.Text(), "576");
+    const TBorderRect b = f.ResizeModel.GetBorders();
+    EXPECT_EQ((std::vector<int>{b.Left, b.Top, b.Right, b.Bottom}),
+              (std::vector<int>{16, 80, 16, 80}));
+    EXPECT_EQ(f.AVSMemo.Lines().at(4), "AddBorders(16,80,16,80)");
+
+    f.RoundYResize.Slide(5); // multiples of 32: the width is macroblock aligned
+    EXPECT_EQ(f.ResizeYEdit.Text(), "416");
+    EXPECT_EQ(f.Label57.Caption(), "= macroblock optimized");
+    EXPECT_EQ(f.LabelRoundYResize.Caption(), "32");
+}
+
+TEST_F(GeometryForm, NtscAnamorphicDvd) {
+    TMainForm& f = Start();
+    Check(f.SrcPALBox, false);
+    Type(f.SrcYEdit, "480");
+    Type(f.SrcPixelYEdit, "480");
+    f.DestAspectBox.Select(0);
+    Check(f.DestPALBox, false);
+    f.TVBorderUpDown.ClickDown();
+    f.TVBorderUpDown.ClickDown();
+    EXPECT_EQ(f.SrcAspectBox.Hint(), "Source aspect:\r\nPixelform: 0.8229167");
+    EXPECT_EQ(f.BorderTopEdit.Text(), "0");
+    EXPECT_EQ(f.ResizeXEdit.Text(), "720");
+    EXPECT_EQ(f.ResizeYEdit.Text(), "368");
+    EXPECT_EQ(f.ResizeModel.ResizeXAlignment, 16);
+    EXPECT_EQ(f.CropXEdit.Text(), "704");
+    EXPECT_EQ(f.CropYEdit.Text(), "480");
+    EXPECT_EQ(f.ResizeModel.CropLeft, 8);
+    EXPECT_EQ(f.ResizeModel.CropTop, 0);
+    const int expected[][2] = {{56, 56}, {56, 56}, {48, 64}};
+    for (int position = 0; position <= 2; ++position) {
+        f.OptPosSlider.Slide(position);
+        const TBorderRect b = f.ResizeModel.GetBorders();
+        EXPECT_EQ(b.Top, expected[position][0]) << position;
+        EXPECT_EQ(b.Bottom, expected[position][1]) << position;
+    }
+}
+
+TEST_F(GeometryForm, SourcePixelForms) {
+    const struct {
+        int kind;
+        bool pal, itu, anamorphic;
+        const char* form;
+    } rows[] = {
+        {0, true, true, false, "0.9140625"}, {0, true, true, true, "0.6855469"},
+        {3, false, false, true, "0.5625"},   {6, true, false, false, "1"},
+        {6, true, true, false, "0.975"},     {6, false, true, false, "0.9753086"},
+        {4, true, true, false, "0.4570312"}, {2, false, true, false, "0.8229167"},
+        {3, true, false, false, "0.625"},    {0, false, false, false, "1.125"},
+    };
+    TMainForm& f = Start();
+    for (const auto& r : rows) {
+        f.SrcAspectBox.Select(r.kind);
+        Check(f.SrcPALBox, r.pal);
+        Check(f.ITUAspect, r.itu);
+        Check(f.SrcAnamorphic, r.anamorphic);
+        EXPECT_EQ(f.SrcAspectBox.Hint(), std::string("Source aspect:\r\nPixelform: ") + r.form)
+            << r.kind << r.pal << r.itu << r.anamorphic;
+    }
+}
+
+TEST_F(GeometryForm, DestinationFramesAndForms) {
+    const struct {
+        int kind;
+        bool pal;
+        const char *width, *height, *form;
+    } rows[] = {
+        {0, true, "720", "576", "0.9140625"},  {1, false, "704", "480", "1.0972222"},
+        {2, true, "544", "576", "0.6855469"},  {3, false, "528", "480", "0.8229167"},
+        {4, false, "480", "480", "0.7314815"}, {5, true, "352", "576", "0.4570312"},
+        {6, false, "352", "240", "1.0972222"}, {6, true, "352", "288", "0.9140625"},
+        {7, true, "768", "576", "1"},
+    };
+    TMainForm& f = Start();
+    for (const auto& r : rows) {
+        f.DestAspectBox.Select(r.kind);
+        Check(f.DestPALBox, r.pal);
+        EXPECT_EQ(f.DestXEdit.Text(), r.width) << r.kind;
+        EXPECT_EQ(f.DestYEdit.Text(), r.height) << r.kind;
+        EXPECT_EQ(f.DestAspectBox.Hint(),
+                  std::string("Destination aspect:\r\nPixelform: ") + r.form)
+            << r.kind;
+    }
+}
+
+TEST_F(GeometryForm, OverscanBlocksShrinkTheUsableArea) {
+    TMainForm& f = Start();
+    f.DestAspectBox.Select(6);
+    Check(f.DestPALBox, false);
+    ASSERT_EQ(f.TVBorderUpDown.Position(), 2);
+    f.GetDestRes();
+    EXPECT_EQ(f.ResizeModel.ResizeX, 320);
+    EXPECT_EQ(f.ResizeModel.ResizeY, 208);
+}
+
+TEST_F(GeometryForm, SquareDestinationEndsAsOneRunWithoutAnamorphicAndBorders) {
+    TMainForm& f = Start();
+    Check(f.DestAnamorphic, true);
+    ASSERT_EQ(f.TVBorderUpDown.Position(), 2);
+    f.DestAspectBox.Select(7);
+    EXPECT_FALSE(f.DestAnamorphic.Checked());
+    EXPECT_FALSE(f.DestAnamorphic.Enabled());
+    EXPECT_EQ(f.TVBorderEdit.Text(), "0");
+    EXPECT_EQ(f.ResizeModel.DestPixelForm, 1.0);
+    EXPECT_EQ(f.DestXEdit.Text(), "768");
+    EXPECT_EQ(f.DestYEdit.Text(), "576");
+    EXPECT_LE(f.ResizeModel.ResizeX, 768);
+
+    // The same window reached the plain way.
+    TTestPlatform platform;
+    platform.Folder = Temp.Path;
+    TMainForm g(platform);
+    g.FormCreate();
+    g.TVBorderUpDown.ClickDown();
+    g.TVBorderUpDown.ClickDown();
+    g.DestAspectBox.Select(7);
+    EXPECT_EQ(Snapshot(f), Snapshot(g));
+}
+
+TEST_F(GeometryForm, UpdatingStopsEveryChain) {
+    TMainForm& f = Start();
+    const auto before = Snapshot(f);
+    const TResizeStruct model = f.ResizeModel;
+    f.Settings.Updating = true;
+    f.DestAspectBox.Select(0);
+    f.SrcAspectBox.Select(5);
+    f.SrcPALBox.Click();
+    f.DestPALBox.Click();
+    f.RoundXCrop.Slide(4);
+    f.RoundYResize.Slide(0);
+    f.OptPosSlider.Slide(2);
+    f.InterlacedResBox.Click();
+    const auto after = Snapshot(f);
+    for (const char* output :
+         {"CropXEdit", "CropYEdit", "ResizeXEdit", "ResizeYEdit", "DestXEdit", "Label13", "Label17",
+          "ErrLabel", "Label36", "Label57", "AVSMemo", "LabelRoundXCrop", "OptPosLabel"}) {
+        const auto same = [&](const std::string& line) { return line.rfind(output, 0) == 0; };
+        EXPECT_EQ(*std::find_if(before.begin(), before.end(), same),
+                  *std::find_if(after.begin(), after.end(), same));
+    }
+    EXPECT_EQ(f.ResizeModel.CropX, model.CropX);
+    EXPECT_EQ(f.ResizeModel.ResizeY, model.ResizeY);
+    EXPECT_EQ(f.ResizeModel.DestX, model.DestX);
+    EXPECT_EQ(f.ResizeModel.CropRoundX, model.CropRoundX);
+    EXPECT_EQ(f.ResizeModel.OptPositioning, model.OptPositioning);
+    EXPECT_EQ(f.ResizeModel.SrcPixelForm, model.SrcPixelForm);
+}
+
+TEST_F(GeometryForm, TypingTowardsAFilmWidthRecentresFromTheStoredOne) {
+    TMainForm& f = StartPalSvcd();
+    Type(f.SrcPixelXEdit, "704");
+    EXPECT_EQ(f.BorderLeftEdit.Text(), "8");
+    Type(f.BorderLeftEdit, "4");
+    EXPECT_EQ(f.ResizeModel.BorderLeft, 4);
+    f.SrcPixelXEdit.SelectAll();
+    f.SrcPixelXEdit.TypeKeys("12");
+    EXPECT_EQ(f.ResizeModel.SrcPixelX, 704);
+    EXPECT_EQ(f.ResizeModel.BorderLeft, 8);
+    EXPECT_EQ(f.BorderLeftEdit.Text(), "8");
+    f.SrcPixelXEdit.TypeKeys("00");
+    EXPECT_EQ(f.ResizeModel.SrcPixelX, 1200);
+}
+
+TEST_F(GeometryForm, BordersRefusedByTheModelShowTheStoredValue) {
+    TMainForm& f = StartPalSvcd();
+    // Each key is applied: 1, 14, then 141 is refused (at most 576 - 436 = 140).
+    Type(f.BorderTopEdit, "141");
+    EXPECT_EQ(f.BorderTopEdit.Text(), "14");
+    Type(f.BorderTopEdit, "140");
+    EXPECT_EQ(f.ResizeModel.CropTop, 140);
+    EXPECT_EQ(f.AVSMemo.Lines().at(3), "BicubicResize(448,416,0,0.6,8,140,704,436)");
+}
+
+TEST_F(GeometryForm, TypedResizeHeight) {
+    TMainForm& f = StartPalSvcd();
+    f.ResizeYEdit.Focus();
+    f.ResizeYEdit.SelectAll();
+    f.ResizeYEdit.TypeKeys("40"); // two characters do nothing
+    EXPECT_EQ(f.ResizeModel.ResizeY, 416);
+    f.ResizeYEdit.TypeKey('0');
+    EXPECT_EQ(f.ResizeModel.ResizeX, 448);
+    EXPECT_EQ(f.ResizeModel.ResizeY, 400);
+    EXPECT_EQ(f.ResizeXEdit.Text(), "448");
+    EXPECT_EQ(f.ResizeYEdit.Text(), "400");
+    EXPECT_FALSE(f.Settings.AutoResizeY);
+}
+
+TEST_F(GeometryForm, SteppingTheResizeHeight) {
+    const struct {
+        std::int32_t from;
+        bool up;
+        const char* to;
+    } rows[] = {{416, true, "432"}, {416, false, "400"}, {410, true, "416"}, {410, false, "400"}};
+    for (const auto& r : rows) {
+        TMainForm& f = StartPalSvcd();
+        f.ResizeModel.DestPixelSuggestionY = r.from;
+        if (r.up)
+            f.ResizeYUpDown.ClickUp();
+        else
+            f.ResizeYUpDown.ClickDown();
+        EXPECT_EQ(f.ResizeYEdit.Text(), r.to) << r.from << r.up;
+        EXPECT_EQ(std::to_string(f.ResizeModel.ResizeY), r.to);
+        EXPECT_TRUE(f.Settings.AutoResizeY);
+    }
+}
+
+TEST_F(GeometryForm, TypedSourceFrameSizeLimits) {
+    TMainForm& f = StartPalSvcd();
+    const struct {
+        const char* text;
+        std::int16_t width;
+    } rows[] = {{"63", 720}, {"2049", 720}, {"abc", 720}, {"2048", 2048}, {"64", 64}};
+    for (const auto& r : rows) {
+        f.SrcXEdit.SetText(r.text);
+        f.SrcXEdit.OnKeyUp(f.SrcXEdit, '0');
+        EXPECT_EQ(f.ResizeModel.SrcResX, r.width) << r.text;
+    }
+    // Accepted values run the source chain: the film area is re-centred.
+    EXPECT_EQ(f.ResizeModel.BorderLeft, 0);
+    EXPECT_EQ(f.BorderLeftEdit.Text(), "0");
+}
+
+TEST_F(GeometryForm, CropRoundingAndModeControls) {
+    TMainForm& f = StartPalSvcd();
+    f.CropModeBox.Select(2);
+    EXPECT_EQ(f.ResizeModel.CropMode, 2);
+    EXPECT_EQ(f.AVSMemo.Lines().at(3), "BicubicResize(448,416,0,0.6,5,70,710,436)");
+    EXPECT_EQ(f.ErrLabel.FontColour(), TColour::Yellow);
+    f.RoundXCrop.Slide(3);
+    EXPECT_EQ(f.ResizeModel.CropRoundX, 8);
+    EXPECT_EQ(f.LabelRoundXCrop.Caption(), "8");
+    EXPECT_EQ(f.ResizeModel.CropX % 8, 0);
+}
+
+TEST_F(GeometryForm, CopyButtonTakesTheWholeFrame) {
+    TMainForm& f = StartPalSvcd();
+    f.CopyBtn.Click();
+    EXPECT_EQ(f.SrcPixelYEdit.Text(), "576");
+    EXPECT_EQ(f.ResizeModel.SrcPixelY, 576);
+    EXPECT_EQ(f.BorderTopEdit.Text(), "0");
+    EXPECT_EQ(f.ResizeModel.BorderTop, 0);
+}
+
+TEST_F(GeometryForm, PixelFormChangeAloneRecomputesTheCrop) {
+    // A whole-frame PAL film for "DVD" without overscan blocks: the resize size
+    // stays 720 x 576 through start-up, so only the pixel form setters can
+    // bring the crop up to date (a stale crop would read 658 x 576, = 1.2498).
+    WriteSettings("[Resolution]\nDestAspectBox=0\nTVBorderBlocks=0\nSrcPixelY=576\n"
+                  "BorderTop=0\nSrcIsAnamorphic=0\n");
+    TMainForm& f = Start();
+    EXPECT_EQ(f.ResizeXEdit.Text(), "720");
+    EXPECT_EQ(f.ResizeYEdit.Text(), "576");
+    EXPECT_EQ(f.CropXEdit.Text(), "720");
+    EXPECT_EQ(f.CropYEdit.Text(), "576");
+    EXPECT_EQ(f.Label17.Caption(), "= 1.3675");
+    EXPECT_EQ(f.ErrLabel.Caption(), "error: 0%");
+
+    // Toggling ITU changes only the source form: the error follows it.
+    f.ITUAspect.Click();
+    TResizeStruct fresh;
+    fresh.SetSrcPixelForm(f.ResizeModel.SrcPixelForm);
+    fresh.SetDestPixelForm(f.ResizeModel.DestPixelForm);
+    fresh.SetCropMode(f.ResizeModel.CropMode);
+    fresh.SetSrcPixelX(f.ResizeModel.SrcPixelX);
+    fresh.SetSrcPixelY(f.ResizeModel.SrcPixelY);
+    fresh.SetResizeX(f.ResizeModel.ResizeX);
+    fresh.SetResizeY(f.ResizeModel.ResizeY);
+    EXPECT_EQ(f.CropXEdit.Text(), std::to_string(fresh.CropX));
+    EXPECT_EQ(f.CropYEdit.Text(), std::to_string(fresh.CropY));
+    EXPECT_NE(f.ErrLabel.Caption(), "error: 0%");
+}
+
+TEST_F(GeometryForm, ScriptFollowsTheWorkedExampleInBothModes) {
+    TMainForm& f = StartPalSvcd();
+    f.ResizeModel.SrcFrameCount = 900;
+    f.Settings.FileNameSrc = "C:\\film.d2v";
+    f.SourceFile.FileType = ".d2v";
+    f.ChangeAVSOptions();
+    const std::vector<std::string> head = {"# -= AviSynth script by Tarvex v1.0.0 =-",
+                                           "#LoadPlugin(\"D:\\PathOf\\AnyPlugin.dll\")",
+                                           "mpeg2source(\"C:\\film.d2v\")"};
+    auto expected = head;
+    expected.insert(expected.end(), {"BicubicResize(448,416,0,0.6,8,70,704,436)",
+                                     "AddBorders(16,80,16,80)", "#Trim(0,899).FadeOut(150)"});
+    EXPECT_EQ(f.AVSMemo.Lines(), expected);
+    f.InterlacedResBox.Click();
+    expected = head;
+    expected.insert(expected.end(),
+                    {"SeparateFields()", "BicubicResize(448,208,0,0.6,8,35,704,218).Weave()",
+                     "AddBorders(16,80,16,80)", "#Trim(0,899).FadeOut(150)"});
+    EXPECT_EQ(f.AVSMemo.Lines(), expected);
+}
+
+TEST_F(GeometryForm, ScriptOptions) {
+    TMainForm& f = StartPalSvcd();
+    const char* captions[] = {"centered", "block aligned", "macroblock aligned"};
+    for (int position : {0, 1, 2, 0}) {
+        f.OptPosSlider.Slide(position);
+        EXPECT_EQ(f.OptPosLabel.Caption(), captions[position]);
+        EXPECT_EQ(f.ResizeModel.OptPositioning, position);
+    }
+    f.ResizeBox.Select(1);
+    EXPECT_EQ(f.Settings.ResizeMode, 1);
+    EXPECT_EQ(f.AVSMemo.Lines().at(3), "BicubicResize(448,416,1.0/3,1.0/3,8,70,704,436)");
+    f.RGBoutputBox.Click();
+    f.ResampleAudioBox.Click();
+    f.BffToTffBox.Click();
+    EXPECT_TRUE(f.Settings.ConvertToRGB && f.Settings.ResampleAudio && f.Settings.BffToTff);
+    EXPECT_EQ(f.AVSMemo.Lines().back(),
+              "ResampleAudio(44100) # also a CCE 2.5 'crashfix' for Athlons");
+}
+
+class SaveScript : public FormTest {};
+
+TEST_F(SaveScript, WritesTheBoxWithCrLfAndRemembersTheName) {
+    TMainForm& f = Start();
+    const std::string file = (Temp.Path / "film.avs").string();
+    f.AVSMemo.SetLines({"first", "edited by hand"});
+    Platform.Files = {file};
+    f.SaveAVSBtn.Click();
+    EXPECT_EQ(Platform.LastDialog.FileName, "");
+    EXPECT_EQ(Platform.LastDialog.DefaultExt, "avs");
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "first\r\nedited by hand\r\n");
+    EXPECT_EQ(f.Settings.FileNameAVS, file);
+
+    Platform.Files = {std::nullopt}; // cancelled: nothing changes
+    f.SaveAVSBtn.Click();
+    EXPECT_EQ(Platform.LastDialog.FileName, file);
+    EXPECT_EQ(f.Settings.FileNameAVS, file);
+    EXPECT_TRUE(Platform.Messages.empty());
+}
+
+TEST_F(SaveScript, AnUnwritablePathIsReportedAndNothingElseChanges) {
+    TMainForm& f = Start();
+    const std::string file = (Temp.Path / "missing" / "film.avs").string();
+    Platform.Files = {file};
+    f.SaveAVSBtn.Click();
+    ASSERT_EQ(Platform.Messages.size(), 1u);
+    EXPECT_EQ(Platform.Messages[0].rfind("Error: Cannot create file \"" + file + "\". ", 0), 0u);
+    EXPECT_EQ(f.Settings.FileNameAVS, file);
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST_F(SaveScript, OverwritesAnExistingScriptWhole) {
+    TMainForm& f = Start();
+    const std::string file = (Temp.Path / "film.avs").string();
+    std::ofstream(file) << std::string(10000, 'x');
+    Platform.Files = {file};
+    f.SaveAVSBtn.Click();
+    std::ifstream in(file, std::ios::binary);
+    const std::string text(std::istreambuf_iterator<char>(in), {});
+    EXPECT_EQ(text, f.AVSMemo.Text());
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+}
+
+} // namespace

@@ -1,0 +1,156 @@
+// Start-up from the settings file and shut-down into it.
+#include "FormFixture.h"
+
+#include "settings/IniFile.h"
+
+#include <sys/stat.h>
+
+using namespace tarvex;
+
+namespace {
+
+class Lifecycle : public FormTest {
+  protected:
+    std::string IniName() const { return (Temp.Path / "Tarvex.ini").string(); }
+    std::string ReadIniText() const {
+        std::ifstream in(IniName(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    /// Closes the window and starts a new one on the same settings folder.
+    TMainForm& Restart() {
+        Form->FormClose();
+        return Start();
+    }
+};
+
+TEST_F(Lifecycle, NoFileGivesTheDefaults) {
+    TMainForm& f = Start();
+    EXPECT_EQ(f.Caption, "Tarvex v1.0.0");
+    EXPECT_EQ(f.EditMin.Text(), "50");
+    EXPECT_EQ(f.EditSec.Text(), "0");
+    EXPECT_EQ(f.FilmSeconds, 3000u);
+    EXPECT_EQ(f.Audio1kbps.Text(), "160");
+    EXPECT_EQ(f.Audio2kbps.Text(), "0");
+    EXPECT_EQ(f.FpsCombo.Text(), "25fps");
+    EXPECT_EQ(f.CDTypeBox.Text(), "80min CD");
+    EXPECT_EQ(f.CDTypeBox.Count(), 5);
+    EXPECT_EQ(f.MuxModeBox.Count(), 5);
+    EXPECT_EQ(f.AuthoringBox.Count(), 4);
+    EXPECT_EQ(f.EditCDNr.Text(), "1");
+    EXPECT_EQ(f.SrcXEdit.Text(), "720");
+    EXPECT_EQ(f.SrcYEdit.Text(), "576");
+    EXPECT_EQ(f.SrcPixelXEdit.Text(), "720");
+    EXPECT_EQ(f.SrcPixelYEdit.Text(), "436");
+    EXPECT_EQ(f.BorderLeftEdit.Text(), "0");
+    EXPECT_EQ(f.BorderTopEdit.Text(), "70");
+    EXPECT_TRUE(f.SrcPALBox.Checked());
+    EXPECT_TRUE(f.SrcAnamorphic.Checked());
+    EXPECT_TRUE(f.ITUAspect.Checked());
+    EXPECT_EQ(f.SrcAspectBox.Text(), "DVD");
+    EXPECT_EQ(f.DestAspectBox.Text(), "SVCD");
+    EXPECT_TRUE(f.DestPALBox.Checked());
+    EXPECT_FALSE(f.DestAnamorphic.Checked());
+    EXPECT_EQ(f.CropModeBox.Text(), "accurate");
+    EXPECT_EQ(f.ResizeBox.Text(), "Bicubic precise");
+    EXPECT_EQ(f.OptPosLabel.Caption(), "block aligned");
+    EXPECT_EQ(f.TVBorderEdit.Text(), "2");
+    EXPECT_EQ(f.LabelRoundYResize.Caption(), "16");
+    EXPECT_EQ(f.RoundYResize.Position(), 4);
+    EXPECT_EQ(f.LabelRoundXResize.Caption(), "32"); // 448 x 320 is 32-aligned
+    EXPECT_FALSE(f.SrcRateEdit.Visible());
+    EXPECT_FALSE(f.Settings.Updating);
+    // The anamorphic film: 720 x 436 with pixel form 0.685546875.
+    EXPECT_EQ(f.Label13.Caption(), "= 2.4088");
+    EXPECT_EQ(f.AVSMemo.Lines().at(0), "# -= AviSynth script by Tarvex v1.0.0 =-");
+    EXPECT_EQ(f.AVSMemo.Lines().at(2), "AviSource(\"\")");
+    EXPECT_TRUE(Platform.Messages.empty());
+}
+
+TEST_F(Lifecycle, TheWindowAfterStartUpIsWhatTheChainsComputeFromItsInputs) {
+    TMainForm& f = Start();
+    const auto started = Snapshot(f);
+    // Running the geometry chain and the disc chain again changes nothing.
+    f.SrcChange();
+    f.ChangeAVSOptions();
+    f.CDTimeChange();
+    EXPECT_EQ(Snapshot(f), started);
+}
+
+TEST_F(Lifecycle, WriteReadWriteIsByteIdentical) {
+    TMainForm& f = Start();
+    f.DestAspectBox.Select(0);
+    Check(f.SrcAnamorphic, false);
+    TMainForm& g = Restart();
+    const std::string first = ReadIniText();
+    EXPECT_EQ(g.DestAspectBox.Text(), "DVD");
+    EXPECT_FALSE(g.SrcAnamorphic.Checked());
+    Restart();
+    EXPECT_EQ(ReadIniText(), first);
+    EXPECT_EQ(first.rfind("[Global]\r\nVersion=1.0.0\r\nWindowPosX=0\r\n", 0), 0u);
+}
+
+TEST_F(Lifecycle, UnknownKeysAndSectionsSurviveAWrite) {
+    WriteSettings("; mine\r\n[Global]\r\nVersion=1.0.0\r\nColour=blue\r\n[Mine]\r\nA=1\r\n");
+    Start();
+    Form->FormClose();
+    const std::string text = ReadIniText();
+    for (const char* kept : {"; mine\r\n", "Colour=blue\r\n", "[Mine]\r\nA=1\r\n"})
+        EXPECT_NE(text.find(kept), std::string::npos) << kept;
+}
+
+TEST_F(Lifecycle, VersionCheck) {
+    const struct {
+        const char* text;
+        bool kept;
+    } rows[] = {
+        {"[Global]\nVersion=1.0.0\n[Image]\nSeconds=90\n", true},
+        {"[Global]\nVersion=0.9.1\n[Image]\nSeconds=90\n", false},
+        {"[Image]\nSeconds=90\n", true},
+        {"[Global]\nVersion=1.0.0 \n[Image]\nSeconds=90\n", true}, // blanks are trimmed
+        {"[Global]\nVersion=1.0.0.0\n[Image]\nSeconds=90\n", false},
+    };
+    for (const auto& r : rows) {
+        WriteSettings(r.text);
+        TMainForm& f = Start();
+        EXPECT_EQ(f.FilmSeconds, 90u) << r.text; // applied in every case
+        EXPECT_EQ(f.EditMin.Text(), "1");
+        EXPECT_EQ(f.EditSec.Text(), "30");
+        EXPECT_EQ(std::filesystem::exists(IniName()), r.kept) << r.text;
+    }
+}
+
+TEST_F(Lifecycle, ValuesAreReadLikeTheProfileApiReadsThem) {
+    WriteSettings("[image]\nsceneDETECT=5\nGOPLength=0x10\nAudio1=abc\nCDs=257\n"
+                  "[Resolution]\nDestAspectBox=99\nSrcPixelX=100\n");
+    TMainForm& f = Start();
+    EXPECT_TRUE(f.SceneDetect.Checked());
+    EXPECT_EQ(f.EditGOP.Text(), "16");
+    EXPECT_EQ(f.Audio1kbps.Text(), "160");
+    EXPECT_EQ(f.DiscCount, 1);
+    EXPECT_EQ(f.EditCDNr.Text(), "1");
+    EXPECT_EQ(f.DestAspectBox.ItemIndex(), -1);
+    EXPECT_EQ(f.ResizeModel.SrcPixelX, 0); // a film width under 128 is refused
+}
+
+TEST_F(Lifecycle, AFailedWriteIsReportedOnceAndTheOldFileStays) {
+    WriteSettings("[Global]\nVersion=1.0.0\n");
+    Start();
+    ::chmod(Temp.Path.c_str(), 0500);
+    Form->FormClose();
+    ::chmod(Temp.Path.c_str(), 0700);
+    if (::geteuid() != 0) { // root writes anyway
+        ASSERT_EQ(Platform.Messages.size(), 1u);
+        EXPECT_EQ(Platform.Messages[0].rfind("Error: The settings could not be saved.", 0), 0u);
+        EXPECT_EQ(ReadIniText(), "[Global]\nVersion=1.0.0\n");
+    }
+}
+
+TEST_F(Lifecycle, AnUnreadableFileIsNeverOverwritten) {
+    std::filesystem::create_directory(IniName()); // a folder where the file should be
+    Start();
+    Form->FormClose();
+    EXPECT_TRUE(std::filesystem::is_directory(IniName()));
+    EXPECT_EQ(Platform.Messages.size(), 1u);
+}
+
+} // namespace
