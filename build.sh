@@ -45,7 +45,9 @@ case "${1:-}" in
 start)
     install_missing
     build build
-    exec build/app/tarvex "${@:2}"
+    # Until the window exists, the headless front end shows what it computes.
+    if (($# > 1)); then exec build/app/tarvex-cli "${@:2}"; fi
+    exec build/app/tarvex-cli --dump --script
     ;;
 test)
     install_missing
