@@ -500,7 +500,7 @@ TEST_F(SourceReaderTest, SequenceHeaderFileThatCannotBeOpened) {
 
 // ---- Project reader -------------------------------------------------------------------
 
-class ProjectTest : public SourceReaderTest {
+class SourceProjectTest : public SourceReaderTest {
   protected:
     /// A project naming a 720x576 16:9 elementary stream.
     TProject Project() {
@@ -511,7 +511,7 @@ class ProjectTest : public SourceReaderTest {
     int Open(const TProject& p) { return reader.OpenFiles({dir.Write("film.d2v", p.Text())}); }
 };
 
-TEST_F(ProjectTest, ReadsSizeCropRateAndFrames) {
+TEST_F(SourceProjectTest, ReadsSizeCropRateAndFrames) {
     TProject p = Project();
     p.Crop = "10,20,8,16,0,0";
     p.Frames = {"7 0 0 2 2 2 2", "7 0 1A00 2 2 2", "7 0 2B00 2 2 9"};
@@ -522,7 +522,7 @@ TEST_F(ProjectTest, ReadsSizeCropRateAndFrames) {
     EXPECT_EQ(reader.FileType, ".d2v");
 }
 
-TEST_F(ProjectTest, FrameRateInThousandths) {
+TEST_F(SourceProjectTest, FrameRateInThousandths) {
     const std::vector<std::pair<std::string, double>> rates = {{"29970", 29.97}, {"23976", 23.976},
                                                                {"25000", 25.0},  {"12500", 12.5},
                                                                {"0", 0.0},       {"-1000", -1.0}};
@@ -540,7 +540,8 @@ struct TFramesCase {
     std::int32_t Count;
 };
 
-class ProjectFramesTest : public ProjectTest, public ::testing::WithParamInterface<TFramesCase> {};
+class ProjectFramesTest : public SourceProjectTest,
+                          public ::testing::WithParamInterface<TFramesCase> {};
 
 TEST_P(ProjectFramesTest, CountsPictureFlags) {
     TProject p = Project();
@@ -561,14 +562,14 @@ INSTANTIATE_TEST_SUITE_P(
                       TFramesCase{"OnlyTokens", {"7 0 0 9"}, -2}, TFramesCase{"NoFrames", {}, -2}),
     [](const auto& info) { return std::string(info.param.Name); });
 
-TEST_F(ProjectTest, FramesEndAtTheFirstEmptyLine) {
+TEST_F(SourceProjectTest, FramesEndAtTheFirstEmptyLine) {
     TProject p = Project();
     p.Frames = {"7 0 0 2 2 2 2", "", "7 0 0 2 2 2 2 2 2 2 2"};
     ASSERT_EQ(Open(p), 0);
     EXPECT_EQ(model.SrcFrameCount, 2);
 }
 
-TEST_F(ProjectTest, FurtherFileLinesAreSkipped) {
+TEST_F(SourceProjectTest, FurtherFileLinesAreSkipped) {
     TProject p = Project();
     p.Line2 = "3";
     p.OtherFiles = {"47 /second.m2v", "47 /third.m2v"};
@@ -578,7 +579,7 @@ TEST_F(ProjectTest, FurtherFileLinesAreSkipped) {
     EXPECT_EQ(model.SrcResX, 680);
 }
 
-TEST_F(ProjectTest, EmptySecondLineSkipsNoFileLines) {
+TEST_F(SourceProjectTest, EmptySecondLineSkipsNoFileLines) {
     TProject p = Project();
     p.Line2 = "";
     p.Crop = "0,0,20,20,0";
@@ -587,7 +588,7 @@ TEST_F(ProjectTest, EmptySecondLineSkipsNoFileLines) {
     EXPECT_EQ(model.SrcFrameCount, 10);
 }
 
-TEST_F(ProjectTest, CarriageReturnLineEnds) {
+TEST_F(SourceProjectTest, CarriageReturnLineEnds) {
     TProject p = Project();
     p.Eol = "\r\n";
     p.Rate = "23976";
@@ -596,7 +597,7 @@ TEST_F(ProjectTest, CarriageReturnLineEnds) {
     EXPECT_EQ(Facts(model), (TFacts{720, 576, 23.976, 10, "OLD1", 3, true, false}));
 }
 
-TEST_F(ProjectTest, MissingMpegFileIsReportedAndReadingGoesOn) {
+TEST_F(SourceProjectTest, MissingMpegFileIsReportedAndReadingGoesOn) {
     TProject p = Project();
     p.Path = dir / "gone.m2v";
     p.Crop = "6,10,8,8,0";
@@ -607,7 +608,7 @@ TEST_F(ProjectTest, MissingMpegFileIsReportedAndReadingGoesOn) {
     EXPECT_EQ(Facts(model), (TFacts{336, 272, 25.0, 10, "OLD1", 9, true, false}));
 }
 
-TEST_F(ProjectTest, CropWrapsIn16Bits) {
+TEST_F(SourceProjectTest, CropWrapsIn16Bits) {
     TProject p = Project();
     p.Crop = "0,0,40000,0,0";
     ASSERT_EQ(Open(p), 0);
@@ -620,7 +621,8 @@ struct TBadField {
     double RateAfter; ///< the frame rate is taken before the crop
 };
 
-class ProjectFieldTest : public ProjectTest, public ::testing::WithParamInterface<TBadField> {};
+class ProjectFieldTest : public SourceProjectTest,
+                         public ::testing::WithParamInterface<TBadField> {};
 
 TEST_P(ProjectFieldTest, NonNumberEndsTheOpen) {
     const auto& c = GetParam();
@@ -644,12 +646,12 @@ INSTANTIATE_TEST_SUITE_P(
                   12.34}),
     [](const auto& info) { return std::string(info.param.Name); });
 
-TEST_F(ProjectTest, EmptyProjectReportsTheMissingFileAndTheBadField) {
+TEST_F(SourceProjectTest, EmptyProjectReportsTheMissingFileAndTheBadField) {
     EXPECT_EQ(reader.OpenFiles({dir.Write("film.d2v", "")}), TOpenSrcFile::OpenConvertError);
     EXPECT_EQ(shown, (std::vector<std::string>{NoEmbedded, "'' is not a valid integer value"}));
 }
 
-TEST_F(ProjectTest, EveryCutOfAProjectEndsInAMessageOrAValue) {
+TEST_F(SourceProjectTest, EveryCutOfAProjectEndsInAMessageOrAValue) {
     TProject p = Project();
     const std::string whole = p.Text();
     for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
@@ -662,7 +664,7 @@ TEST_F(ProjectTest, EveryCutOfAProjectEndsInAMessageOrAValue) {
     }
 }
 
-TEST_F(ProjectTest, ProjectThatCannotBeOpened) {
+TEST_F(SourceProjectTest, ProjectThatCannotBeOpened) {
     reader.ReadProjectFile("");
     reader.ReadProjectFile(dir / "none.d2v");
     EXPECT_EQ(shown, (std::vector<std::string>{CantOpen, CantOpen + dir / "none.d2v"}));
