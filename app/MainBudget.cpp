@@ -11,11 +11,6 @@ namespace tarvex {
 
 namespace {
 
-/// The value rounded to a multiple of 1 / scale, in the shortest general form.
-std::string Rounded(Real value, Real scale) {
-    return FloatToStr(static_cast<Real>(Round(value * scale)) / scale);
-}
-
 /// The seconds field's carry into the minutes: a proposal past either end of
 /// its range (the wrap case) steps the minutes.
 void CarrySeconds(int proposed, TUpDownDirection direction, TUpDown& minutes) {
@@ -308,15 +303,15 @@ void TMainForm::ShowRatePerBlock() {
                         IntToStr(m.ResizeChromBlocks) + " ChromBlocks");
         if (DiscImage.VideoRate != 0) {
             const Real perBlock = Div(DiscImage.VideoRate, m.ResizeBlocks);
-            Label56.SetCaption(
-                "= " + IntToStr(m.ResizeBlocks) + " blocks = " + IntToStr(Round(perBlock)) +
-                " bps/block = 1:" + Rounded(Div(768 * frameRate, perBlock), 10) + " compression");
+            Label56.SetCaption("= " + IntToStr(m.ResizeBlocks) +
+                               " blocks = " + IntToStr(Round(perBlock)) + " bps/block = 1:" +
+                               RoundedToStr(Div(768 * frameRate, perBlock), 10) + " compression");
         }
         if (m.SrcBitRate != 0) {
             const Real perBlock = Div(m.SrcBitRate, m.FilmBlocks);
             SrcRateEdit.SetHint("Source analysis:\r\n= " + IntToStr(m.FilmBlocks) +
                                 " blocks = " + IntToStr(Round(perBlock)) + " bps/block = 1:" +
-                                Rounded(Div(768 * frameRate, perBlock), 10) + " compression");
+                                RoundedToStr(Div(768 * frameRate, perBlock), 10) + " compression");
             SrcRateEdit.SetHint(SrcRateEdit.Hint() + "\r" + "\n" + "= " +
                                 IntToStr(m.FilmLumBlocks) + " LumBlocks and " +
                                 IntToStr(m.FilmChromBlocks) + " ChromBlocks");

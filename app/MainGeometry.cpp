@@ -30,10 +30,6 @@ constexpr std::int16_t DestWidths[] = {720, 704, 544, 528, 480, 352, 352};
 constexpr int SquareKind = 6;     // "1:1 Monitor" among the source kinds
 constexpr int DestSquareKind = 7; // and among the destination kinds
 
-std::string Rounded(Real value, Real scale) {
-    return FloatToStr(static_cast<Real>(Round(value * scale)) / scale);
-}
-
 // The first multiple of `round` that fits `limit`: rounded up, to nearest, down,
 // else the limit itself rounded down.
 std::int32_t FitMultiple(Real q, std::int32_t round, std::int32_t limit) {
@@ -60,7 +56,7 @@ void TMainForm::GetSrcPixelForm() {
         ResizeModel.SetSrcPixelForm(
             static_cast<double>(static_cast<Real>(ResizeModel.SrcPixelForm) * 3 / 4));
     SrcAspectBox.SetHint("Source aspect:\r\nPixelform: " +
-                         Rounded(ResizeModel.SrcPixelForm, 10000000));
+                         RoundedToStr(ResizeModel.SrcPixelForm, 10000000));
 }
 
 void TMainForm::SrcChange() {
@@ -85,7 +81,7 @@ void TMainForm::SrcChange() {
         }
     }
     try {
-        Label13.SetCaption("= " + Rounded(ResizeModel.FilmAspect(), 10000));
+        Label13.SetCaption("= " + RoundedToStr(ResizeModel.FilmAspect(), 10000));
     } catch (const FloatError&) {
     }
     DestChange();
@@ -107,7 +103,7 @@ void TMainForm::GetDestPixelForm() {
         ResizeModel.SetDestPixelForm(
             static_cast<double>(static_cast<Real>(ResizeModel.DestPixelForm) * 3 / 4));
     DestAspectBox.SetHint("Destination aspect:\r\nPixelform: " +
-                          Rounded(ResizeModel.DestPixelForm, 10000000));
+                          RoundedToStr(ResizeModel.DestPixelForm, 10000000));
 }
 
 void TMainForm::SetDestResDefault() {
@@ -239,7 +235,7 @@ void TMainForm::CalcNewRes() {
             break;
         }
         ShowRatePerBlock();
-        Label36.SetCaption("= " + Rounded(m.ResizeAspect(), 10000));
+        Label36.SetCaption("= " + RoundedToStr(m.ResizeAspect(), 10000));
         MakeScript();
     } catch (const FloatError&) {
     }

@@ -101,6 +101,10 @@ std::string FloatToStr(Real v) {
     return negative ? "-" + out : out;
 }
 
+std::string RoundedToStr(Real v, Real scale) {
+    return FloatToStr(Div(static_cast<Real>(Round(Checked(v * scale))), scale));
+}
+
 std::string IntToStr(std::int64_t v) {
     return std::to_string(v);
 }

@@ -60,6 +60,10 @@ extern char DecimalSeparator;
 /// (1.7665, -0.04, 2), using DecimalSeparator.
 std::string FloatToStr(Real v);
 
+/// The text of Round(v x scale) / scale: v with at most as many decimals as
+/// scale has zeros (RoundedToStr(1.76654, 10000) is "1.7665").
+std::string RoundedToStr(Real v, Real scale);
+
 /// A plain decimal integer.
 std::string IntToStr(std::int64_t v);
 

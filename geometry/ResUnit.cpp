@@ -238,9 +238,7 @@ void TResizeStruct::Recompute() {
         CropTop = Store<std::int16_t>(Half(SrcPixelY - CropY) + BorderTop);
 
         const Real cropAspect = CropAspect();
-        Publish(Outputs.Label17,
-                "= " +
-                    FloatToStr(Div(static_cast<Real>(Round(Checked(cropAspect * 10000))), 10000)));
+        Publish(Outputs.Label17, "= " + RoundedToStr(cropAspect, 10000));
 
         const Real ratio = Div(CropAspect(), ResizeAspect());
         const double err =

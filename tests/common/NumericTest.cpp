@@ -132,3 +132,10 @@ TEST(TryStrToFloat, AcceptsRealNumbersOnly) {
     EXPECT_FALSE(TryStrToFloat("1.5", v));
     DecimalSeparator = '.';
 }
+
+TEST(RoundedToStr, RoundsTiesToEvenAtTheGivenScale) {
+    EXPECT_EQ(RoundedToStr(1.76654L, 10000), "1.7665");
+    EXPECT_EQ(RoundedToStr(0.45703125L, 10000000), "0.4570312");
+    EXPECT_EQ(RoundedToStr(2.0L, 10000), "2");
+    EXPECT_THROW(RoundedToStr(1e300L, 1e300L), FloatError);
+}
