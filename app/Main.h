@@ -32,6 +32,8 @@ class TMainForm {
     void FormCreate();
     /// Shut-down: stores the window position and writes the settings file.
     void FormClose();
+    /// The display or a system setting changed: the work area is taken anew.
+    void DisplayChanged();
 
     /// Every named control, in window order.
     const std::vector<TAnyControl>& AllControls() const { return FControls; }
@@ -50,6 +52,7 @@ class TMainForm {
     std::uint32_t FilmSeconds = 0; ///< film length in seconds, all discs
     std::uint8_t DiscCount = 0;    ///< discs the film is spread over
     std::string OpenDialogFile;    ///< the open dialog's selection
+    TRect WorkArea;                ///< the desktop area the window keeps to
 
     // Panel "Stream & Authoring".
     TLabel StaticText2{"StaticText2", "Stream & Authoring"};

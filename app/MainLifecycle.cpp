@@ -33,8 +33,14 @@ TClassIni TMainForm::SettingsFile(TIniControls& controls) {
         TIniTargets{Settings, ResizeModel, DiscImage, FilmSeconds, DiscCount, controls});
 }
 
+void TMainForm::DisplayChanged() {
+    const TScreenInfo screen = Platform.Screen();
+    WorkArea = GetWorkArea(screen.Width, screen.Height, screen.WorkArea, screen.Taskbar);
+}
+
 void TMainForm::FormCreate() {
     Settings.Updating = true;
+    DisplayChanged();
     // "1.1.2.0" becomes "1.1.2"; "0" (no version) becomes empty.
     const std::string version = Platform.FileVersionText();
     Settings.Version = version.size() > 2 ? version.substr(0, version.size() - 2) : "";
@@ -48,6 +54,8 @@ void TMainForm::FormCreate() {
 
     TIniControls controls = IniControls();
     SettingsFile(controls).ReadIni(Platform.MayDeleteSettings());
+    Platform.MoveWindow(SetLastWindowPositions(Platform.WindowPosition(), Platform.WindowSize(),
+                                               WorkArea, Settings.WindowPosX, Settings.WindowPosY));
 
     OpenDialogFile = Settings.FileNameSrc;
     FpsComboChange();
@@ -111,6 +119,9 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::FormClose() {
+    const TPoint position = Platform.WindowPosition();
+    Settings.WindowPosX = position.X;
+    Settings.WindowPosY = position.Y;
     if (!Platform.MayWriteSettings()) return;
     TIniControls controls = IniControls();
     try {

@@ -2,11 +2,21 @@
 // window placement and the version text.
 #pragma once
 
+#include "app/FancyMoving.h"
+
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace tarvex {
+
+/// The screen the window is on, as the system and the shell report it.
+struct TScreenInfo {
+    std::int32_t Width = 1024;
+    std::int32_t Height = 768;
+    TRect WorkArea{0, 0, 1024, 768}; ///< the screen less docked taskbars
+    TTaskbarState Taskbar;
+};
 
 /// Options of a file dialog, as the window describes it.
 struct TFileDialog {
@@ -35,6 +45,12 @@ class TPlatform {
     virtual bool MayWriteSettings() { return true; }
     /// Whether the start-up version check may delete an outdated settings file.
     virtual bool MayDeleteSettings() { return true; }
+
+    /// The screen, the window's outer position and size, and moving the window.
+    virtual TScreenInfo Screen() { return {}; }
+    virtual TPoint WindowPosition() { return {}; }
+    virtual TSize WindowSize() { return {586, 547}; }
+    virtual void MoveWindow(TPoint position) { (void)position; }
 };
 
 } // namespace tarvex

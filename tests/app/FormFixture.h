@@ -14,6 +14,13 @@
 
 namespace tarvex {
 
+inline void PrintTo(const TPoint& p, std::ostream* os) {
+    *os << "(" << p.X << ", " << p.Y << ")";
+}
+inline void PrintTo(const TRect& r, std::ostream* os) {
+    *os << "(" << r.Left << ", " << r.Top << ", " << r.Right << ", " << r.Bottom << ")";
+}
+
 class TTestPlatform : public TPlatform {
   public:
     void ShowMessage(const std::string& title, const std::string& text) override {
@@ -32,6 +39,10 @@ class TTestPlatform : public TPlatform {
         return (Folder / (appName + ".ini")).string();
     }
 
+    TScreenInfo Screen() override { return ScreenInfo; }
+    TPoint WindowPosition() override { return Position; }
+    void MoveWindow(TPoint position) override { Position = position; }
+
     std::optional<std::string> Next() {
         if (Files.empty()) return std::nullopt;
         auto file = Files.front();
@@ -43,6 +54,8 @@ class TTestPlatform : public TPlatform {
     std::deque<std::optional<std::string>> Files; ///< answers of the next dialogs
     std::vector<std::string> Messages;
     TFileDialog LastDialog;
+    TScreenInfo ScreenInfo;
+    TPoint Position{40, 30}; ///< where the system put the new window
 };
 
 /// A fresh folder per test, removed afterwards.

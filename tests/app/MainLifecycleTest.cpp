@@ -154,3 +154,43 @@ TEST_F(Lifecycle, AnUnreadableFileIsNeverOverwritten) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Lifecycle, TheStoredWindowPositionIsRestoredWhereItIsOnScreen) {
+    const struct {
+        const char* stored;
+        TPoint position;
+    } rows[] = {
+        {"", {0, 0}}, // first run: 0, 0 pass
+        {"WindowPosX=300\nWindowPosY=200\n", {300, 200}},
+        {"WindowPosX=924\nWindowPosY=200\n", {40, 200}},  // x >= 1024 - 100: ignored
+        {"WindowPosX=923\nWindowPosY=668\n", {923, 30}},  // y >= 768 - 100: ignored
+        {"WindowPosX=-486\nWindowPosY=-447\n", {40, 30}}, // too far left and up
+    };
+    for (const auto& r : rows) {
+        WriteSettings(std::string("[Global]\n") + r.stored);
+        Platform.Position = {40, 30};
+        Start();
+        EXPECT_EQ(Platform.Position, r.position) << r.stored;
+    }
+}
+
+TEST_F(Lifecycle, ClosingStoresTheWindowPosition) {
+    Start();
+    Platform.Position = {123, 45};
+    Form->FormClose();
+    const std::string text = ReadIniText();
+    EXPECT_NE(text.find("WindowPosX=123\r\nWindowPosY=45\r\n"), std::string::npos);
+}
+
+TEST_F(Lifecycle, TheWorkAreaLeavesRoomForAHiddenTaskbar) {
+    Platform.ScreenInfo.Taskbar = {{-2, 740, 1026, 770}, true};
+    TMainForm& f = Start();
+    EXPECT_EQ(f.WorkArea, (TRect{0, 0, 1024, 766}));
+    Platform.ScreenInfo.Taskbar = {{-2, -2, 1026, 28}, true};
+    f.DisplayChanged();
+    EXPECT_EQ(f.WorkArea, (TRect{0, 3, 1024, 768}));
+}
+
+} // namespace
