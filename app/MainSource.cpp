@@ -3,7 +3,7 @@
 
 #include "common/Numeric.h"
 
-#include <cstdio>
+#include <charconv>
 
 namespace tarvex {
 
@@ -102,12 +102,14 @@ void TMainForm::SetFileInfos() {
     SrcPixelXEdit.SetText(IntToStr(m.SrcResX));
     SrcYEdit.SetText(IntToStr(m.SrcResY));
     SrcPixelYEdit.SetText(IntToStr(m.SrcResY));
-    char rate[64];
-    std::snprintf(rate, sizeof rate, "%.3f", m.SrcFrameRate);
+    // Always with a point, whatever the user's locale: to_chars ignores it, printf does not.
+    char rate[400]; // room for any double in fixed notation
+    const auto written =
+        std::to_chars(rate, rate + sizeof rate, m.SrcFrameRate, std::chars_format::fixed, 3);
     OpenVideoBtn.SetHint("Open a source-file.\r\nActual file: " + Settings.FileNameSrc + "\r\n" +
-                         IntToStr(m.SrcResX) + "x" + IntToStr(m.SrcResY) + " @ " + rate +
-                         "fps\r\nFourCC: " + m.SrcFourCC + "\r\n" + IntToStr(m.SrcFrameCount) +
-                         " frames");
+                         IntToStr(m.SrcResX) + "x" + IntToStr(m.SrcResY) + " @ " +
+                         std::string(rate, written.ptr) + "fps\r\nFourCC: " + m.SrcFourCC + "\r\n" +
+                         IntToStr(m.SrcFrameCount) + " frames");
     GetSrcPixelForm();
     if (Settings.Updating) return;
 

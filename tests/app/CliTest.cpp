@@ -1,9 +1,12 @@
 // tarvex-cli run in-process: exit codes, stdout and stderr.
 #include "app/cli/Cli.h"
 
+#include "tests/source/SourceMedia.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -155,6 +158,126 @@ TEST_F(Cli, ReadsTheNamedSettingsFile) {
 TEST_F(Cli, ARefusedActionOnADisabledControlIsAUsageError) {
     EXPECT_EQ(Run({"--select", "DestAspectBox=7", "--check", "DestAnamorphic=1"}), 2);
     EXPECT_NE(Err.str().find("disabled"), std::string::npos);
+}
+
+// --open with real source files.
+
+namespace tt = tarvex::testing;
+
+class CliSource : public Cli {
+  protected:
+    static void SetUpTestSuite() { Media = std::make_unique<tt::TMediaFolder>(); }
+    static void TearDownTestSuite() { Media.reset(); }
+    void SetUp() override {
+        if (!tt::HaveMediaTools()) GTEST_FAIL() << tt::MissingMediaTools;
+    }
+    std::string Write(const std::string& name, const std::string& bytes) {
+        const std::string path = (Folder / name).string();
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+    /// A d2v project over a test medium.
+    std::string Project(const std::string& media, const std::string& rate) {
+        tt::TProject p;
+        p.Path = (*Media)[media];
+        p.Rate = rate;
+        return Write(media + ".d2v", p.Text());
+    }
+
+    static inline std::unique_ptr<tt::TMediaFolder> Media;
+};
+
+struct OpenRow {
+    std::string file;
+    int fps;
+    bool pal;
+    const char* kind;
+    bool anamorphic, interlaced;
+    const char *minutes, *seconds;
+};
+
+TEST_F(CliSource, OpenFillsTheSourceSide) {
+    const OpenRow rows[] = {
+        {(*Media)["dv_pal.avi"], 1, true, "DVD", false, true, "0", "0"},
+        {(*Media)["raw_rgb.avi"], 1, true, "VCD", false, false, "0", "0"},
+        {(*Media)["mpeg4_ntsc_cut.avi"], 2, false, "1:1 Monitor", false, false, "0", "0"},
+        {(*Media)["raw_half_rate.avi"], 1, false, "1:1 Monitor", false, false, "0", "0"},
+        {Write("film.avi", tt::MakeAvi(720, 480, {{"vids", 1000, 23976, 2500, "XVID"}})), 0, false,
+         "DVD", false, false, "1", "44"},
+        {Project("pal_wide.vob", "25000"), 1, true, "DVD", true, false, "0", "0"},
+    };
+    for (const OpenRow& r : rows) {
+        ASSERT_EQ(Run({"--open", r.file, "--dump"}), 0) << Err.str();
+        EXPECT_EQ(Err.str(), "");
+        const auto j = Dump();
+        EXPECT_EQ(j["FpsCombo"]["ItemIndex"], r.fps) << r.file;
+        EXPECT_EQ(j["SrcPALBox"]["Checked"], r.pal) << r.file;
+        EXPECT_EQ(j["DestPALBox"]["Checked"], r.pal) << r.file;
+        EXPECT_EQ(j["SrcAspectBox"]["Text"], r.kind) << r.file;
+        EXPECT_EQ(j["ITUAspect"]["Checked"], r.kind != std::string("1:1 Monitor")) << r.file;
+        EXPECT_EQ(j["SrcAnamorphic"]["Checked"], r.anamorphic) << r.file;
+        EXPECT_EQ(j["InterlacedResBox"]["Checked"], r.interlaced) << r.file;
+        EXPECT_EQ(j["EditMin"]["Text"], r.minutes) << r.file;
+        EXPECT_EQ(j["EditSec"]["Text"], r.seconds) << r.file;
+        EXPECT_EQ(j["AVSMemo"]["Lines"][2],
+                  (r.file.ends_with(".d2v") ? "mpeg2source(\"" : "AviSource(\"") + r.file + "\")");
+    }
+    ASSERT_EQ(Run({"--open", rows[0].file, "--dump"}), 0);
+    EXPECT_EQ(Dump()["OpenVideoBtn"]["Hint"],
+              "Open a source-file.\r\nActual file: " + rows[0].file +
+                  "\r\n720x576 @ 25.000fps\r\nFourCC: DVSD\r\n3 frames");
+}
+
+// A broken file is reported (exit code 1, the message on stderr) and the actions
+// after it still work.
+TEST_F(CliSource, BrokenFileIsReportedAndLaterActionsWork) {
+    std::ifstream dv((*Media)["dv_pal.avi"], std::ios::binary);
+    const std::string dvBytes(std::istreambuf_iterator<char>(dv), {});
+    std::ifstream vob((*Media)["pal_43.vob"], std::ios::binary);
+    const std::string vobBytes(std::istreambuf_iterator<char>(vob), {});
+    tt::TProject badRate;
+    badRate.Path = (*Media)["pal_43.vob"];
+    badRate.Rate = "fast";
+    const std::string cutAvi = Write("cut.avi", dvBytes.substr(0, 100));
+    const std::string textAvi = Write("text.avi", std::string(300, 'x'));
+    const std::pair<std::string, std::string> rows[] = {
+        {cutAvi, "Given avi-file is broken!\r\nCan't find a video-stream in file: " + cutAvi},
+        {textAvi, "Given avi-file is broken!\r\nCan't find the RIFF-header of file: " + textAvi},
+        {Write("cut.vob", vobBytes.substr(0, 20)),
+         "Exception @ SeqHeader-search! File-End reached?"},
+        {Write("rate.d2v", badRate.Text()), "'fast' is not a valid integer value"},
+        {(Folder / "none.avi").string(), "Can't find file: " + (Folder / "none.avi").string()},
+    };
+    const std::string good = (*Media)["mpeg4_ntsc.avi"];
+    for (const auto& [file, message] : rows) {
+        EXPECT_EQ(Run({"--open", file, "--open", good, "--type", "SrcPixelYEdit=400", "--dump"}), 1)
+            << file;
+        std::string line = message;
+        std::replace(line.begin(), line.end(), '\r', ' ');
+        std::replace(line.begin(), line.end(), '\n', ' ');
+        EXPECT_EQ(Err.str(), "Error: " + line + "\n");
+        const auto j = Dump();
+        EXPECT_EQ(j["Messages"], nlohmann::json::array({message}));
+        EXPECT_EQ(j["SrcXEdit"]["Text"], "720") << file;
+        EXPECT_EQ(j["SrcYEdit"]["Text"], "480") << file;
+        EXPECT_EQ(j["FpsCombo"]["ItemIndex"], 2) << file;
+        EXPECT_EQ(j["SrcPixelYEdit"]["Text"], "400") << file;
+        EXPECT_EQ(j["AVSMemo"]["Lines"][2], "AviSource(\"" + good + "\")");
+    }
+}
+
+// A refused open leaves the whole window as it was.
+TEST_F(CliSource, RefusedOpenChangesNothing) {
+    const std::string good = (*Media)["dv_ntsc.avi"];
+    ASSERT_EQ(Run({"--open", good, "--dump"}), 0);
+    auto before = Dump();
+    const std::string missing = (Folder / "gone.avi").string();
+    ASSERT_EQ(Run({"--open", good, "--open", missing, "--dump"}), 1);
+    auto after = Dump();
+    EXPECT_EQ(after["Messages"], nlohmann::json::array({"Can't find file: " + missing}));
+    after.erase("Messages");
+    before.erase("Messages");
+    EXPECT_EQ(after, before);
 }
 
 } // namespace

@@ -2,79 +2,23 @@
 #include "source/OpenSrc.h"
 
 #include "common/Numeric.h"
-#include "tests/source/SourceFixtures.h"
+#include "tests/source/SourceMedia.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <memory>
-#include <ostream>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include <sys/wait.h>
-
 namespace tarvex {
 namespace {
 
+using testing::AllMedia;
+using testing::TMedia;
 using testing::TProject;
-using testing::TTempDir;
-
-/// A test file: its name (the extension picks the container) and the ffmpeg
-/// arguments that make it. Every input is finite, so ffmpeg always ends.
-struct TMedia {
-    std::string Name;
-    std::string Args;
-    bool Mpeg; ///< read through the sequence header rather than the AVI header
-};
-
-void PrintTo(const TMedia& m, std::ostream* os) {
-    *os << m.Name;
-}
-
-std::string Source(const char* size, const char* rate) {
-    return std::string("-f lavfi -i testsrc=size=") + size + ":rate=" + rate + ":duration=1 ";
-}
-
-std::vector<TMedia> AllMedia() {
-    const std::string pal = Source("720x576", "25");
-    const std::string ntsc = Source("720x480", "30000/1001");
-    const std::string film = Source("720x480", "24000/1001");
-    const std::string cif = Source("352x288", "25");
-    const std::string half = Source("352x288", "12.5");
-    const std::string svcd = Source("480x576", "25");
-    const std::string mpeg2 = "-frames:v 3 -c:v mpeg2video ";
-    return {
-        {"dv_pal.avi", pal + "-frames:v 3 -c:v dvvideo -pix_fmt yuv420p", false},
-        {"dv_ntsc.avi", ntsc + "-frames:v 3 -c:v dvvideo -pix_fmt yuv411p", false},
-        {"mpeg4_pal.avi", pal + "-frames:v 4 -c:v mpeg4", false},
-        {"mpeg4_ntsc.avi", ntsc + "-frames:v 5 -c:v mpeg4", false},
-        {"mpeg4_film.avi", film + "-frames:v 6 -c:v mpeg4", false},
-        {"raw_half_rate.avi", half + "-frames:v 2 -c:v rawvideo -pix_fmt yuv420p", false},
-        {"raw_rgb.avi", cif + "-frames:v 2 -c:v rawvideo -pix_fmt bgr24", false},
-        {"audio_first.avi",
-         "-f lavfi -i sine=duration=0.2 " + svcd +
-             "-frames:v 5 -map 0:a -map 1:v -c:a pcm_s16le -c:v mpeg4",
-         false},
-        {"pal_wide.vob", pal + mpeg2 + "-aspect 16:9 -f vob", true},
-        {"pal_43.vob", pal + mpeg2 + "-aspect 4:3 -f vob", true},
-        {"pal_43.m2v", pal + mpeg2 + "-aspect 4:3 -f mpeg2video", true},
-        {"ntsc_wide.m2v", ntsc + mpeg2 + "-aspect 16:9 -f mpeg2video", true},
-        {"ntsc_43.mpeg", ntsc + mpeg2 + "-aspect 4:3 -f mpeg", true},
-        {"svcd_wide.mpv", svcd + mpeg2 + "-aspect 16:9 -f mpeg2video", true},
-        {"cif.mpg", cif + "-frames:v 3 -c:v mpeg1video -f mpeg", true},
-        {"cif.m1v", cif + "-frames:v 3 -c:v mpeg1video -f mpeg1video", true},
-    };
-}
-
-int RunCommand(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 /// Runs a command and returns what it printed.
 std::string Capture(const std::string& command) {
@@ -139,19 +83,13 @@ int AspectCode(const std::map<std::string, std::string>& p) {
 class SourceMediaTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        HaveTools = RunCommand("ffmpeg -version >/dev/null 2>&1") == 0 &&
-                    RunCommand("ffprobe -version >/dev/null 2>&1") == 0;
-        Dir = std::make_unique<TTempDir>();
+        HaveTools = testing::HaveMediaTools();
+        Files = std::make_unique<testing::TMediaFolder>();
     }
-    static void TearDownTestSuite() {
-        Dir.reset();
-        Made.clear();
-    }
+    static void TearDownTestSuite() { Files.reset(); }
 
     void SetUp() override {
-        if (!HaveTools)
-            GTEST_FAIL() << "ffmpeg and ffprobe make and check the test media; they are a "
-                            "declared dependency (./build.sh installs them)";
+        if (!HaveTools) GTEST_FAIL() << testing::MissingMediaTools;
         reader.ShowError = [this](const std::string& text) { shown.push_back(text); };
         model.SrcFrameRate = 12.34;
         model.SrcFrameCount = 4321;
@@ -159,22 +97,10 @@ class SourceMediaTest : public ::testing::Test {
     }
 
     /// The full name of a test file, made on first use in this run.
-    static std::string Media(const std::string& name) {
-        const std::string path = *Dir / name;
-        if (Made.count(name)) return path;
-        for (const auto& m : AllMedia()) {
-            if (name != m.Name) continue;
-            const int rc =
-                RunCommand("timeout 120 ffmpeg -nostdin -v error -y " + m.Args + " '" + path + "'");
-            EXPECT_EQ(rc, 0) << "ffmpeg could not make " << name;
-            Made.insert(name);
-        }
-        return path;
-    }
+    static std::string Media(const std::string& name) { return (*Files)[name]; }
 
     static inline bool HaveTools = false;
-    static inline std::unique_ptr<TTempDir> Dir;
-    static inline std::set<std::string> Made;
+    static inline std::unique_ptr<testing::TMediaFolder> Files;
 
     TResizeStruct model;
     TOpenSrcFile reader{model};
@@ -223,7 +149,7 @@ TEST_F(SourceMediaTest, ProjectOverAnMpegFile) {
     p.Crop = "4,6,8,10,0";
     p.Rate = "29970";
     p.Frames = {"7 0 0 2 2 2", "7 0 1 2 2 9"};
-    ASSERT_EQ(reader.OpenFiles({Dir->Write("film.d2v", p.Text())}), 0);
+    ASSERT_EQ(reader.OpenFiles({Files->Dir.Write("film.d2v", p.Text())}), 0);
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(model.SrcResX, std::stoi(probe.at("width")) - 8 - 10);
     EXPECT_EQ(model.SrcResY, std::stoi(probe.at("height")) - 4 - 6);
@@ -237,7 +163,8 @@ TEST_F(SourceMediaTest, ProjectOverAnMpegFile) {
 TEST_F(SourceMediaTest, ListOfAviFilesReadsTheFirst) {
     const std::string first = Media("mpeg4_film.avi");
     const std::string second = Media("dv_pal.avi");
-    ASSERT_EQ(reader.OpenFiles({Dir->Write("films.lst", first + "\r\n" + second + "\r\n")}), 0);
+    ASSERT_EQ(reader.OpenFiles({Files->Dir.Write("films.lst", first + "\r\n" + second + "\r\n")}),
+              0);
     EXPECT_EQ(reader.FileNames, (std::vector<std::string>{first, second}));
     EXPECT_EQ(reader.FileType, ".avi");
     EXPECT_EQ(model.SrcResX, 720);

@@ -1,0 +1,467 @@
+// Opening a source through the window's source button: what the window makes of
+// the frame size, frame rate, frame count, FourCC and aspect code it was given.
+#include "FormFixture.h"
+
+#include "tests/source/SourceMedia.h"
+
+#include <clocale>
+#include <random>
+#include <tuple>
+
+namespace tarvex {
+namespace {
+
+namespace tt = tarvex::testing;
+
+class SourceForm : public FormTest {
+  protected:
+    static void SetUpTestSuite() { Media = std::make_unique<tt::TMediaFolder>(); }
+    static void TearDownTestSuite() { Media.reset(); }
+
+    std::string Write(const std::string& name, const std::string& bytes) {
+        const std::string path = (Temp.Path / name).string();
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+    /// An AVI head with one video stream of `rate` / `scale` frames per second.
+    std::string Avi(const std::string& name, std::uint32_t width, std::uint32_t height,
+                    std::int32_t rate, std::int32_t scale, std::uint32_t frames = 1000,
+                    const std::string& fourCC = "dvsd") {
+        return Write(name, tt::MakeAvi(width, height, {{"vids", scale, rate, frames, fourCC}}));
+    }
+    /// A d2v project over an MPEG file whose sequence header has this size and aspect code.
+    std::string Project(const std::string& name, int width, int height, int aspectCode,
+                        const std::string& rate = "25000") {
+        tt::TProject p;
+        p.Path = Write(name + ".m2v", tt::MpegWithHeaderAt(0, 256, width, height, aspectCode));
+        p.Rate = rate;
+        return Write(name, p.Text());
+    }
+    /// Clicks the source button; the open dialog answers `file`.
+    void Open(const std::optional<std::string>& file) {
+        Platform.Files.push_back(file);
+        ASSERT_TRUE(Form->OpenVideoBtn.Click());
+    }
+    std::string SourceLine() const { return Form->AVSMemo.Lines().at(2); }
+
+    static inline std::unique_ptr<tt::TMediaFolder> Media;
+};
+
+constexpr int Square = 6; // "1:1 Monitor"
+
+struct FrameRow {
+    std::uint32_t width, height;
+    bool pal; // 25 fps, else 29.97 fps
+    int kind;
+};
+
+// Any other source than a project: the kind follows from the frame's shape. Full
+// frames and frames cut to 3/4 and 9/16 of the height at the usual widths.
+TEST_F(SourceForm, AviKindFollowsFrameShapeAndPal) {
+    const FrameRow rows[] = {
+        {720, 576, true, 0},       {704, 576, true, 1},      {480, 576, true, 3},
+        {352, 576, true, 4},       {720, 432, true, 0},      {704, 432, true, 1},
+        {480, 432, true, 3},       {352, 432, true, 4},      {720, 324, true, 0},
+        {704, 324, true, 1},       {480, 324, true, 3},      {352, 324, true, 4},
+        {352, 288, true, 5},       {360, 288, true, 5},      {720, 480, false, 0},
+        {704, 480, false, 1},      {480, 480, false, 3},     {352, 480, false, 4},
+        {720, 360, false, 0},      {704, 360, false, 1},     {480, 360, false, Square},
+        {352, 360, false, 4},      {720, 270, false, 0},     {704, 270, false, 1},
+        {480, 270, false, Square}, {352, 270, false, 4},     {352, 240, false, 5},
+        {720, 576, false, Square}, {720, 480, true, Square}, {640, 480, true, Square},
+        {640, 480, false, Square}, {720, 0, true, Square},
+    };
+    TMainForm& f = Start();
+    int n = 0;
+    for (const FrameRow& r : rows) {
+        const std::string what =
+            std::to_string(r.width) + "x" + std::to_string(r.height) + (r.pal ? " PAL" : " NTSC");
+        const std::string avi = Avi("f" + std::to_string(n++) + ".avi", r.width, r.height,
+                                    r.pal ? 25 : 30000, r.pal ? 1 : 1001);
+        Open(avi);
+        EXPECT_EQ(SourceLine(), "AviSource(\"" + avi + "\")") << what;
+        EXPECT_EQ(f.SrcAspectBox.ItemIndex(), r.kind) << what;
+        EXPECT_EQ(f.ITUAspect.Checked(), r.kind != Square) << what;
+        EXPECT_EQ(f.SrcPALBox.Checked(), r.pal) << what;
+        EXPECT_EQ(f.SrcXEdit.Text(), std::to_string(r.width)) << what;
+        EXPECT_EQ(f.SrcPixelYEdit.Text(), std::to_string(r.height)) << what;
+    }
+    EXPECT_TRUE(Platform.Messages.empty());
+}
+
+struct RateRow {
+    std::int32_t rate, scale;
+    int index; // -1: the list and the PAL flag keep their values
+    bool pal;
+};
+
+TEST_F(SourceForm, FrameRatePicksListEntryAndPal) {
+    const RateRow rows[] = {
+        {25, 1, 1, true},         {24000, 1001, 0, false}, {249, 10, 1, true},
+        {30000, 1001, 2, false},  {24, 1, 0, false},       {30, 1, 2, false},
+        {25, 2, 1, false},        {50, 1, -1, false},      {15, 1, 2, false},
+        {60000, 1001, -1, false}, {12000, 1001, 0, false}, {127, 5, 1, true},
+    };
+    const float listRates[] = {23.976f, 25.0f, 29.97f};
+    TMainForm& f = Start();
+    int index = f.FpsCombo.ItemIndex();
+    bool pal = f.SrcPALBox.Checked();
+    int n = 0;
+    for (const RateRow& r : rows) {
+        const std::string what = std::to_string(r.rate) + "/" + std::to_string(r.scale);
+        Open(Avi("r" + std::to_string(n++) + ".avi", 720, 576, r.rate, r.scale));
+        if (r.index >= 0) {
+            index = r.index;
+            pal = r.pal;
+        }
+        EXPECT_EQ(f.FpsCombo.ItemIndex(), index) << what;
+        EXPECT_EQ(f.DiscImage.FrameRate, listRates[index]) << what;
+        EXPECT_EQ(f.ResizeModel.SrcIsPAL, pal) << what;
+        EXPECT_EQ(f.SrcPALBox.Checked(), pal) << what;
+        EXPECT_EQ(f.ResizeModel.DestIsPAL, pal) << what;
+        EXPECT_EQ(f.DestPALBox.Checked(), pal) << what;
+    }
+}
+
+struct ProjectRow {
+    int width, height, aspectCode, kind;
+};
+
+// A project's kind follows its width and MPEG aspect code; the anamorphic flag
+// comes from the aspect code.
+TEST_F(SourceForm, ProjectKindFollowsWidthAndAspectCode) {
+    const ProjectRow rows[] = {
+        {720, 576, 3, 0},      {720, 576, 1, Square}, {720, 576, 2, 0}, {704, 576, 2, 1},
+        {544, 576, 2, 2},      {480, 576, 3, 3},      {361, 288, 2, 3}, {352, 576, 2, 4},
+        {352, 288, 2, 5},      {352, 288, 4, Square}, {352, 240, 3, 5}, {352, 288, 1, Square},
+        {352, 288, 0, Square},
+    };
+    TMainForm& f = Start();
+    int n = 0;
+    for (const ProjectRow& r : rows) {
+        const std::string what = std::to_string(r.width) + "x" + std::to_string(r.height) +
+                                 " code " + std::to_string(r.aspectCode);
+        Open(Project("p" + std::to_string(n++) + ".d2v", r.width, r.height, r.aspectCode));
+        EXPECT_EQ(f.SrcAspectBox.ItemIndex(), r.kind) << what;
+        EXPECT_EQ(f.ITUAspect.Checked(), r.kind != Square) << what;
+        EXPECT_EQ(f.SrcAnamorphic.Checked(), r.aspectCode == 3 || r.aspectCode == 4) << what;
+        EXPECT_EQ(f.SrcXEdit.Text(), std::to_string(r.width)) << what;
+    }
+    EXPECT_TRUE(Platform.Messages.empty());
+}
+
+// A VFAPI AVI serving a project is judged as a project; the next plain AVI is not.
+TEST_F(SourceForm, VfapiAviUsesProjectRuleOnlyForItself) {
+    TMainForm& f = Start();
+    const std::string project = Project("served.d2v", 720, 576, 3);
+    Open(
+        Write("served.avi", tt::MakeVfapiAvi(project, static_cast<std::uint32_t>(project.size()))));
+    EXPECT_EQ(f.SrcAspectBox.ItemIndex(), 0);
+    EXPECT_TRUE(f.SrcAnamorphic.Checked());
+    Open(Avi("plain.avi", 720, 576, 25, 1));
+    EXPECT_EQ(f.SrcAspectBox.ItemIndex(), 0);
+    EXPECT_FALSE(f.SrcAnamorphic.Checked());
+    EXPECT_TRUE(Platform.Messages.empty());
+}
+
+TEST_F(SourceForm, DvFourCCsTurnOnInterlacedResizing) {
+    const std::pair<const char*, bool> rows[] = {
+        {"dvsd", true}, {"XVID", false}, {"cdvc", true}, {"d2v", true}, {"DIVX", false}};
+    TMainForm& f = Start();
+    ASSERT_FALSE(f.InterlacedResBox.Checked());
+    int n = 0;
+    for (const auto& [code, on] : rows) {
+        const std::string name = "i" + std::to_string(n++);
+        // A project leaves the box as it was.
+        Open(code == std::string("d2v") ? Project(name + ".d2v", 720, 576, 2)
+                                        : Avi(name + ".avi", 720, 576, 25, 1, 100, code));
+        EXPECT_EQ(f.InterlacedResBox.Checked(), on) << code;
+        EXPECT_EQ(f.ResizeModel.InterlacedResizing, on) << code;
+    }
+}
+
+struct LengthRow {
+    std::uint32_t frames;
+    std::int32_t rate, scale;
+    const char *minutes, *seconds;
+};
+
+TEST_F(SourceForm, FrameCountAndRateGiveFilmLength) {
+    // Each row changes both fields, so a field left alone shows.
+    const LengthRow rows[] = {
+        {180000, 25, 1, "120", "0"},    {1487, 25, 1, "0", "59"}, // 59.48 s
+        {1499, 25, 1, "1", "0"},                                  // 59.96 s rounds to a full minute
+        {250, 25, 1, "0", "10"},        // under a minute: the minutes are cleared
+        {2500, 23976, 1000, "1", "44"}, // 104.27 s
+        {60, 24, 1, "0", "2"},          // 2.5 s: halves go to even
+        {36, 24, 1, "0", "2"},          // 1.5 s
+        {12, 24, 1, "0", "0"},          // 0.5 s
+    };
+    TMainForm& f = Start();
+    int n = 0;
+    for (const LengthRow& r : rows) {
+        const std::string what = std::to_string(r.frames) + " frames";
+        Open(Avi("l" + std::to_string(n++) + ".avi", 720, 576, r.rate, r.scale, r.frames));
+        EXPECT_EQ(f.EditMin.Text(), r.minutes) << what;
+        EXPECT_EQ(f.EditSec.Text(), r.seconds) << what;
+        EXPECT_EQ(f.FilmSeconds, std::stoul(r.minutes) * 60 + std::stoul(r.seconds)) << what;
+        EXPECT_EQ(f.Label10.Caption().rfind("= " + std::to_string(f.FilmSeconds) + " seconds", 0),
+                  0u)
+            << what;
+    }
+}
+
+TEST_F(SourceForm, FrameRateZeroLeavesFilmLength) {
+    TMainForm& f = Start();
+    Open(Avi("film.avi", 720, 576, 23976, 1000, 2500));
+    ASSERT_EQ(f.EditSec.Text(), "44");
+    Open(Avi("still.avi", 352, 288, 0, 1, 2500));
+    EXPECT_EQ(f.EditMin.Text(), "1");
+    EXPECT_EQ(f.EditSec.Text(), "44");
+    EXPECT_EQ(f.FilmSeconds, 104u);
+    EXPECT_EQ(f.FpsCombo.ItemIndex(), 0);
+    EXPECT_EQ(f.SrcXEdit.Text(), "352"); // the rest of the source is taken
+    EXPECT_TRUE(Platform.Messages.empty());
+}
+
+TEST_F(SourceForm, HintSummarisesTheSource) {
+    TMainForm& f = Start();
+    const std::string a = Avi("a.avi", 720, 576, 25, 1, 1000, "dvsd");
+    Open(a);
+    EXPECT_EQ(f.OpenVideoBtn.Hint(), "Open a source-file.\r\nActual file: " + a +
+                                         "\r\n720x576 @ 25.000fps\r\nFourCC: DVSD\r\n1000 frames");
+    const std::tuple<std::int32_t, std::int32_t, const char*> rates[] = {
+        {24000, 1001, "23.976"}, {30000, 1001, "29.970"}, {25, 2, "12.500"}};
+    for (const auto& [rate, scale, text] : rates) {
+        Open(Avi("b.avi", 352, 240, rate, scale, 7, "FMP4"));
+        EXPECT_NE(f.OpenVideoBtn.Hint().find("\r\n352x240 @ " + std::string(text) +
+                                             "fps\r\nFourCC: FMP4\r\n7 frames"),
+                  std::string::npos)
+            << f.OpenVideoBtn.Hint();
+    }
+}
+
+// A toolkit may switch the process to the user's locale; the hint keeps its point.
+TEST_F(SourceForm, HintRateIgnoresTheLocale) {
+    std::string locale;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8",
+                             "ru_RU.UTF-8", "nl_NL.UTF-8", "es_ES.UTF-8"})
+        if (std::setlocale(LC_NUMERIC, name)) {
+            locale = name;
+            break;
+        }
+    if (locale.empty() || std::string(std::localeconv()->decimal_point) != ",") {
+        std::setlocale(LC_NUMERIC, "C");
+        GTEST_SKIP() << "no locale with a decimal comma is installed";
+    }
+    TMainForm& f = Start();
+    Open(Avi("a.avi", 720, 576, 25, 1));
+    std::setlocale(LC_NUMERIC, "C");
+    EXPECT_NE(f.OpenVideoBtn.Hint().find("720x576 @ 25.000fps"), std::string::npos) << locale;
+}
+
+TEST_F(SourceForm, SourceNamesScriptAndSaveName) {
+    TMainForm& f = Start();
+    const std::string avi = Avi("film.avi", 720, 576, 25, 1);
+    Open(avi);
+    EXPECT_EQ(f.Settings.FileNameSrc, avi);
+    EXPECT_EQ(SourceLine(), "AviSource(\"" + avi + "\")");
+    EXPECT_EQ(f.Settings.FileNameAVS, avi + ".avs");
+    Platform.Files.push_back(std::nullopt);
+    f.SaveAVSBtn.Click();
+    EXPECT_EQ(Platform.LastDialog.FileName, avi + ".avs");
+
+    const std::string d2v = Project("film.d2v", 720, 576, 3);
+    Open(d2v);
+    EXPECT_EQ(SourceLine(), "mpeg2source(\"" + d2v + "\")");
+    EXPECT_EQ(f.Settings.FileNameAVS, d2v + ".avs");
+}
+
+TEST_F(SourceForm, DialogStartsAtTheLastSource) {
+    const std::string stored = (Temp.Path / "gone" / "old.d2v").string();
+    WriteSettings("[AVSscript]\nFileNameSrc=" + stored + "\n");
+    TMainForm& f = Start();
+    Platform.Messages.clear(); // the stored source is missing
+    Open(std::nullopt);
+    EXPECT_EQ(Platform.LastDialog.FileName, stored);
+    EXPECT_EQ(Platform.LastDialog.Filter, "All files (*.d2v *.avi)|*.d2v;*.D2V;*.avi;*.AVI");
+    EXPECT_EQ(Platform.LastDialog.DefaultExt, "*.d2v;*.avi");
+    EXPECT_TRUE(Platform.LastDialog.MustExist);
+    const std::string chosen = Avi("new.avi", 720, 576, 25, 1);
+    Open(chosen);
+    Open(std::nullopt);
+    EXPECT_EQ(Platform.LastDialog.FileName, chosen);
+    EXPECT_EQ(f.Settings.FileNameSrc, chosen);
+    // A refused file stays in the dialog, to be corrected.
+    tt::TProject project;
+    project.Path = Write("refused.m2v", tt::MpegWithHeaderAt(0, 256, 720, 576, 2));
+    project.Rate = "";
+    const std::string refused = Write("refused.d2v", project.Text());
+    Open(refused);
+    ASSERT_EQ(Platform.Messages.size(), 1u);
+    Platform.Messages.clear();
+    Open(std::nullopt);
+    EXPECT_EQ(Platform.LastDialog.FileName, refused);
+    EXPECT_EQ(f.Settings.FileNameSrc, chosen);
+    EXPECT_TRUE(Platform.Messages.empty());
+}
+
+// At start-up the stored source fills only its own fields; the stored film
+// length, frame rate and kind win over the file's.
+TEST_F(SourceForm, StartUpReadsTheStoredSourceQuietly) {
+    const std::string avi = Avi("last.avi", 720, 480, 30000, 1001, 3000);
+    WriteSettings("[Global]\nVersion=1.0.0\n[Image]\nSeconds=600\nFpsBox=1\n"
+                  "[Resolution]\nSrcIsPAL=1\nSrcAspectBox=3\n[AVSscript]\nFileNameSrc=" +
+                  avi + "\n");
+    TMainForm& f = Start();
+    EXPECT_EQ(f.SrcXEdit.Text(), "720");
+    EXPECT_EQ(f.SrcYEdit.Text(), "480");
+    EXPECT_EQ(f.OpenVideoBtn.Hint(), "Open a source-file.\r\nActual file: " + avi +
+                                         "\r\n720x480 @ 29.970fps\r\nFourCC: DVSD\r\n3000 frames");
+    EXPECT_EQ(f.EditMin.Text(), "10");
+    EXPECT_EQ(f.EditSec.Text(), "0");
+    EXPECT_EQ(f.FpsCombo.ItemIndex(), 1);
+    EXPECT_TRUE(f.SrcPALBox.Checked());
+    EXPECT_EQ(f.SrcAspectBox.ItemIndex(), 3);
+    EXPECT_EQ(f.Settings.FileNameAVS, "");
+    EXPECT_EQ(SourceLine(), "AviSource(\"" + avi + "\")");
+    EXPECT_TRUE(Platform.Messages.empty());
+}
+
+struct RefusedRow {
+    const char* what;
+    std::optional<std::string> file;
+    std::size_t messages;
+};
+
+// A refused open changes nothing: not the window, not the source name, not the script.
+TEST_F(SourceForm, RefusedOpenLeavesEverything) {
+    TMainForm& f = Start();
+    const std::string good = Avi("good.avi", 352, 288, 25, 1);
+    tt::TProject badRate;
+    badRate.Path = Write("x.m2v", tt::MpegWithHeaderAt(0, 256, 720, 576, 3));
+    badRate.Rate = "25fps";
+    const RefusedRow rows[] = {
+        {"cancel", std::nullopt, 0},
+        {"missing file", (Temp.Path / "none.avi").string(), 1},
+        {"rate not a number", Write("rate.d2v", badRate.Text()), 1},
+        {"list with a missing file",
+         Write("some.lst", good + "\n" + (Temp.Path / "none.avi").string() + "\n"), 1},
+        {"list of two types", Write("mixed.lst", good + "\n" + badRate.Path + "\n"), 1},
+    };
+    Open(good);
+    for (const RefusedRow& r : rows) {
+        const auto before = Snapshot(f);
+        const std::string saveName = f.Settings.FileNameAVS;
+        Platform.Messages.clear();
+        Open(r.file);
+        EXPECT_EQ(Platform.Messages.size(), r.messages) << r.what;
+        EXPECT_EQ(Snapshot(f), before) << r.what;
+        EXPECT_EQ(f.Settings.FileNameSrc, good) << r.what;
+        EXPECT_EQ(f.Settings.FileNameAVS, saveName) << r.what;
+    }
+}
+
+/// Deterministic noise.
+std::string Noise(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
+    return bytes;
+}
+
+// Broken files of every kind end in a message; the window goes on working.
+TEST_F(SourceForm, BrokenFilesLeaveTheWindowUsable) {
+    if (!tt::HaveMediaTools()) GTEST_FAIL() << tt::MissingMediaTools;
+    std::ifstream dv((*Media)["dv_pal.avi"], std::ios::binary);
+    const std::string dvBytes(std::istreambuf_iterator<char>(dv), {});
+    std::ifstream vob((*Media)["pal_wide.vob"], std::ios::binary);
+    const std::string vobBytes(std::istreambuf_iterator<char>(vob), {});
+    tt::TProject project;
+    project.Path = (*Media)["pal_wide.vob"];
+    const std::string projectText = project.Text();
+    ASSERT_GT(dvBytes.size(), 1000u);
+    ASSERT_GT(vobBytes.size(), 1000u);
+
+    const std::pair<const char*, std::string> rows[] = {
+        {"cut.avi", dvBytes.substr(0, 100)},
+        {"noise.avi", Noise(5000, 1)},
+        {"empty.avi", ""},
+        {"riff.avi", "RIFF" + Noise(3000, 2)},
+        {"cut.vob", vobBytes.substr(0, 20)},
+        {"noise.vob", Noise(20000, 3)},
+        {"noise.m2v", Noise(300, 4)},
+        {"cut.d2v", projectText.substr(0, projectText.find("Clipping"))},
+        {"noise.d2v", Noise(2000, 5)},
+        {"empty.d2v", ""},
+        {"noise.lst", Noise(500, 6)},
+    };
+    TMainForm& f = Start();
+    const std::string good = Avi("good.avi", 352, 288, 25, 1, 1000, "FMP4");
+    for (const auto& [name, bytes] : rows) {
+        Open(good);
+        ASSERT_TRUE(Platform.Messages.empty()) << name;
+        Open(Write(name, bytes));
+        EXPECT_FALSE(Platform.Messages.empty()) << name;
+        for (const std::string& m : Platform.Messages) EXPECT_EQ(m.rfind("Error: ", 0), 0u) << m;
+        Platform.Messages.clear();
+        // Still at work: a new source and a typed film area.
+        Open(Avi("after.avi", 720, 576, 25, 1));
+        EXPECT_EQ(f.SrcAspectBox.Text(), "DVD") << name;
+        EXPECT_EQ(f.SrcXEdit.Text(), "720") << name;
+        Type(f.SrcPixelYEdit, "436");
+        EXPECT_EQ(f.ResizeModel.SrcPixelY, 436) << name;
+        EXPECT_TRUE(Platform.Messages.empty()) << name;
+    }
+}
+
+struct MediaRow {
+    const char* file; // a project over the named MPEG file when it ends in .d2v
+    int fps;
+    bool pal;
+    const char* kind;
+    bool anamorphic, interlaced;
+};
+
+// Files as ffmpeg writes them.
+TEST_F(SourceForm, RealFiles) {
+    if (!tt::HaveMediaTools()) GTEST_FAIL() << tt::MissingMediaTools;
+    const MediaRow rows[] = {
+        {"dv_pal.avi", 1, true, "DVD", false, true},
+        {"raw_rgb.avi", 1, true, "VCD", false, false},
+        {"mpeg4_ntsc.avi", 2, false, "DVD", false, false},
+        {"dv_ntsc.avi", 2, false, "DVD", false, true},
+        {"mpeg4_ntsc_cut.avi", 2, false, "1:1 Monitor", false, false},
+        {"raw_half_rate.avi", 1, false, "1:1 Monitor", false, false},
+        {"mpeg4_film.avi", 0, false, "DVD", false, false},
+        {"pal_wide.vob.d2v", 1, true, "DVD", true, false},
+        {"ntsc_43.mpeg.d2v", 2, false, "DVD", false, false},
+    };
+    for (const MediaRow& r : rows) {
+        std::string file = r.file;
+        const bool project = file.ends_with(".d2v");
+        if (project) {
+            tt::TProject p;
+            p.Path = (*Media)[file.substr(0, file.size() - 4)];
+            p.Rate = r.pal ? "25000" : "29970";
+            file = Write(file, p.Text());
+        } else {
+            file = (*Media)[file];
+        }
+        TMainForm& f = Start();
+        Open(file);
+        EXPECT_TRUE(Platform.Messages.empty()) << r.file;
+        EXPECT_EQ(f.FpsCombo.ItemIndex(), r.fps) << r.file;
+        EXPECT_EQ(f.SrcPALBox.Checked(), r.pal) << r.file;
+        EXPECT_EQ(f.DestPALBox.Checked(), r.pal) << r.file;
+        EXPECT_EQ(f.SrcAspectBox.Text(), r.kind) << r.file;
+        EXPECT_EQ(f.ITUAspect.Checked(), r.kind != std::string("1:1 Monitor")) << r.file;
+        EXPECT_EQ(f.SrcAnamorphic.Checked(), r.anamorphic) << r.file;
+        EXPECT_EQ(f.InterlacedResBox.Checked(), r.interlaced) << r.file;
+        EXPECT_EQ(f.EditMin.Text(), "0") << r.file; // a few frames only
+        EXPECT_EQ(SourceLine(), (project ? "mpeg2source(\"" : "AviSource(\"") + file + "\")");
+    }
+}
+
+} // namespace
+} // namespace tarvex
