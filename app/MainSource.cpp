@@ -4,6 +4,7 @@
 #include "common/Numeric.h"
 
 #include <charconv>
+#include <limits>
 
 namespace tarvex {
 
@@ -125,12 +126,15 @@ void TMainForm::SetFileInfos() {
     m.DestIsPAL = m.SrcIsPAL;
     DestPALBox.SetChecked(m.SrcIsPAL);
 
-    // Without a frame rate the length is unknown: the film length stays.
+    // Without a frame rate the length is unknown, and a damaged header can give a
+    // negative or endless one: then the film length stays.
     try {
         const std::int64_t seconds = Round(Div(m.SrcFrameCount, m.SrcFrameRate));
-        if (seconds < 60) EditMin.SetText("0");
-        EditSec.SetText(IntToStr(seconds));
-        EditSecExit();
+        if (seconds >= 0 && seconds <= std::numeric_limits<std::int32_t>::max()) {
+            if (seconds < 60) EditMin.SetText("0");
+            EditSec.SetText(IntToStr(seconds));
+            EditSecExit();
+        }
     } catch (const FloatError&) {
     }
 

@@ -211,17 +211,25 @@ TEST_F(SourceForm, FrameCountAndRateGiveFilmLength) {
     }
 }
 
-TEST_F(SourceForm, FrameRateZeroLeavesFilmLength) {
-    TMainForm& f = Start();
-    Open(Avi("film.avi", 720, 576, 23976, 1000, 2500));
-    ASSERT_EQ(f.EditSec.Text(), "44");
-    Open(Avi("still.avi", 352, 288, 0, 1, 2500));
-    EXPECT_EQ(f.EditMin.Text(), "1");
-    EXPECT_EQ(f.EditSec.Text(), "44");
-    EXPECT_EQ(f.FilmSeconds, 104u);
-    EXPECT_EQ(f.FpsCombo.ItemIndex(), 0);
-    EXPECT_EQ(f.SrcXEdit.Text(), "352"); // the rest of the source is taken
-    EXPECT_TRUE(Platform.Messages.empty());
+// No rate, or a header whose count or rate gives no sensible length.
+TEST_F(SourceForm, UnknownLengthLeavesFilmLength) {
+    const std::tuple<const char*, std::int32_t, std::int32_t, std::uint32_t> rows[] = {
+        {"rate 0", 0, 1, 2500},
+        {"negative count", 25, 1, 0xFFFFFFF0},
+        {"negative rate", -25, 1, 2500},
+        {"endless", 1, 1000, 0x7FFFFFFF},
+    };
+    for (const auto& [what, rate, scale, frames] : rows) {
+        TMainForm& f = Start();
+        Open(Avi("film.avi", 720, 576, 23976, 1000, 2500));
+        ASSERT_EQ(f.EditSec.Text(), "44");
+        Open(Avi("odd.avi", 352, 288, rate, scale, frames));
+        EXPECT_EQ(f.EditMin.Text(), "1") << what;
+        EXPECT_EQ(f.EditSec.Text(), "44") << what;
+        EXPECT_EQ(f.FilmSeconds, 104u) << what;
+        EXPECT_EQ(f.SrcXEdit.Text(), "352") << what; // the rest of the source is taken
+        EXPECT_TRUE(Platform.Messages.empty()) << what;
+    }
 }
 
 TEST_F(SourceForm, HintSummarisesTheSource) {
