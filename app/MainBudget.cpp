@@ -212,7 +212,11 @@ void TMainForm::CalcImage() {
         // The model keeps the low 32 bits of the disc-filling rate. When audio and
         // overheads alone exceed the disc no video fits at all; a film of a few
         // seconds on a whole disc asks for more than a 32-bit rate holds.
-        FNoRoomForVideo = d.StreamBytes < 0;
+        // The stream space is unsigned in the model: extra data and authoring
+        // larger than the disc wrap it into a huge positive room for video.
+        const std::int64_t streamSpace =
+            std::int64_t{d.BlocksUsable} - d.AuthoringOverhead - d.ExtraBlocks - d.AuthoringReserve;
+        FNoRoomForVideo = d.StreamBytes < 0 || streamSpace < 0;
         if (FNoRoomForVideo)
             d.SetVideoRate(0);
         else if (FloorInt64(Div(d.StreamBytes, d.Duration) * 8) > MaxShownRate)

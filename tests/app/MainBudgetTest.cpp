@@ -280,6 +280,20 @@ TEST_F(BudgetForm, AudioAloneAboveTheDisc) {
     EXPECT_EQ(f.Videokbps.Hint().rfind("Video stream:", 0), 0u);
 }
 
+// Extra data larger than the disc leave no room for video either.
+TEST_F(BudgetForm, ExtraDataAboveTheDisc) {
+    TMainForm& f = Start();
+    for (const char* kbytes : {"718300", "718400", "2000000"}) {
+        Type(f.EditExtraDataKB, kbytes);
+        EXPECT_EQ(f.Videokbps.Text(), "0") << kbytes;
+        EXPECT_EQ(f.Videokbps.Hint().rfind("No room for video", 0), 0u) << kbytes;
+        EXPECT_LT(f.DiscImage.UnusedBlocks, 0) << kbytes;
+        EXPECT_EQ(f.DiscImage.ImageBlocks,
+                  f.DiscImage.BlocksUsable - static_cast<std::int64_t>(f.DiscImage.UnusedBlocks));
+        EXPECT_GT(f.DiscImage.ImageBlocks, f.DiscImage.ExtraBlocks) << kbytes;
+    }
+}
+
 // One second of film on a "99min CD" asks for more than a 32-bit rate holds.
 TEST_F(BudgetForm, RateBeyondThirtyTwoBitsIsCapped) {
     TMainForm& f = Start();
