@@ -178,7 +178,9 @@ void TCDImage::SetSubtitlePics(std::uint16_t value) {
 void TCDImage::SetBMPSubSize(std::uint32_t value) {
     if (value == BMPSubSize) return;
     BMPSubSize = value;
-    SubtitleStreamBytes = Store<std::uint32_t>(Ceil(Real(value) / 2.5L * 1024));
+    // Any 32-bit size must be taken: the field keeps the low 32 bits, as it
+    // does for every other result, rather than failing half-way.
+    SubtitleStreamBytes = Store<std::uint32_t>(CeilInt64(Real(value) / 2.5L * 1024));
     SubtitlePics = Store<std::uint16_t>(Round(Real(value) * 1024 / 9627));
 }
 

@@ -164,7 +164,9 @@ void TClassIni::WriteIni() {
     boolean(AVSscript, "BffToTff", g.BffToTff);
     boolean(AVSscript, "InterlacedResizing", r.InterlacedResizing);
     integer(AVSscript, "ResizeMode", g.ResizeMode);
-    ini.WriteString(AVSscript, "FileNameSrc", g.FileNameSrc);
+    // A name with a line break cannot be kept; an empty one is better than the last.
+    if (!ini.WriteString(AVSscript, "FileNameSrc", g.FileNameSrc))
+        ini.WriteString(AVSscript, "FileNameSrc", "");
     ini.Flush();
 }
 

@@ -36,8 +36,9 @@ Actions (NAME is a control name as shown by --dump):
 Output:
   --dump               print every control's state as one JSON object, with
                        "Caption" (the window caption) and "Messages" (every
-                       message box shown, in order)
+                       message box shown so far, in order)
   --script             print the lines of the script box
+  Both print the state at their place among the actions.
   --help               print this text
 
 Exit codes: 0 done; 1 the program showed a message box (its text is also
@@ -204,6 +205,8 @@ void Validate(const TMainForm& form, const TAction& a, bool ranges) {
     if (!NeedsControl(a.Kind)) return;
     const TAnyControl* control = form.FindControl(a.Name);
     if (!control) throw TUsageError(a.Option + ": there is no control named \"" + a.Name + "\"");
+    if (ranges && !std::visit([](auto* c) { return c->Reachable(); }, *control))
+        throw TUsageError(a.Option + " " + a.Name + ": the control is disabled or hidden");
     const auto wrongKind = [&] {
         throw TUsageError(a.Option + ": " + a.Name + " is not " + KindName(a.Kind));
     };
@@ -395,16 +398,16 @@ int RunCli(const std::vector<std::string>& args, const std::string& exePath, std
         return 2;
     }
     for (const TAction& a : actions) {
-        if (!Perform(form, platform, a)) {
+        if (a.Kind == TActionKind::Dump) {
+            Dump(form, platform, out);
+        } else if (a.Kind == TActionKind::Script) {
+            for (const std::string& line : form.AVSMemo.Lines()) out << line << '\n';
+        } else if (!Perform(form, platform, a)) {
+            // An earlier action disabled or hid it.
             err << "tarvex-cli: " << a.Option << " " << a.Name
                 << ": the control is disabled or hidden\n";
             return 2;
         }
-    }
-    for (const TAction& a : actions) {
-        if (a.Kind == TActionKind::Dump) Dump(form, platform, out);
-        if (a.Kind == TActionKind::Script)
-            for (const std::string& line : form.AVSMemo.Lines()) out << line << '\n';
     }
     return platform.Messages.empty() ? 0 : 1;
 }

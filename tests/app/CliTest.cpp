@@ -155,6 +155,22 @@ TEST_F(Cli, ReadsTheNamedSettingsFile) {
     EXPECT_EQ(j["DestYEdit"]["Text"], "240");
 }
 
+TEST_F(Cli, AHiddenControlIsRefusedBeforeAnyAction) {
+    const std::string file = (Folder / "x.avs").string();
+    EXPECT_EQ(Run({"--save", file, "--type", "SrcRateEdit=5"}), 2);
+    EXPECT_NE(Err.str().find("SrcRateEdit: the control is disabled or hidden"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST_F(Cli, OutputsShowTheStateAtTheirPlace) {
+    ASSERT_EQ(Run({"--dump", "--select", "DestAspectBox=0", "--dump"}), 0);
+    std::istringstream in(Out.str());
+    nlohmann::json before, after;
+    in >> before >> after;
+    EXPECT_EQ(before["DestXEdit"]["Text"], "480");
+    EXPECT_EQ(after["DestXEdit"]["Text"], "720");
+}
+
 TEST_F(Cli, ARefusedActionOnADisabledControlIsAUsageError) {
     EXPECT_EQ(Run({"--select", "DestAspectBox=7", "--check", "DestAnamorphic=1"}), 2);
     EXPECT_NE(Err.str().find("disabled"), std::string::npos);

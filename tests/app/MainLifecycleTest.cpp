@@ -132,6 +132,24 @@ TEST_F(Lifecycle, ValuesAreReadLikeTheProfileApiReadsThem) {
     EXPECT_EQ(f.ResizeModel.SrcPixelX, 0); // a film width under 128 is refused
 }
 
+TEST_F(Lifecycle, NoStoredValueEndsStartUp) {
+    for (const char* stored : {"BMPSubSize=-1", "BMPSubSize=6000000", "SubtitlePics=-1",
+                               "Seconds=-1", "BlocksUsable=0", "CDs=0", "GOPLength=0"}) {
+        WriteSettings(std::string("[Image]\n") + stored + "\n");
+        TMainForm& f = Start();
+        EXPECT_FALSE(f.Settings.Updating) << stored;
+        EXPECT_EQ(f.AVSMemo.Lines().at(0), "# -= AviSynth script by Tarvex v1.0.0 =-") << stored;
+    }
+}
+
+TEST_F(Lifecycle, ASourceNameTheFileCannotHoldIsNotKept) {
+    WriteSettings("[AVSscript]\nFileNameSrc=old.avi\n");
+    TMainForm& f = Start();
+    f.Settings.FileNameSrc = "two\nlines.avi";
+    f.FormClose();
+    EXPECT_NE(ReadIniText().find("FileNameSrc=\r\n"), std::string::npos);
+}
+
 TEST_F(Lifecycle, AFailedWriteIsReportedOnceAndTheOldFileStays) {
     WriteSettings("[Global]\nVersion=1.0.0\n");
     Start();

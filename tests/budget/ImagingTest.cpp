@@ -307,6 +307,13 @@ TEST(TCDImageTest, SubtitlePicturesAndBitmapSize) {
     m.SetBMPSubSize(10);
     EXPECT_EQ(m.SubtitlePics, 1); // round(1.0637)
     EXPECT_EQ(m.SubtitleStreamBytes, 4096u);
+
+    // Sizes beyond 2^31 stream bytes are taken, the stream bytes cut to 32 bits.
+    m.SetBMPSubSize(6000000);
+    EXPECT_EQ(m.SubtitleStreamBytes, 2457600000u);
+    m.SetBMPSubSize(0xFFFFFFFFu);
+    EXPECT_EQ(m.BMPSubSize, 0xFFFFFFFFu);
+    EXPECT_EQ(m.SubtitleStreamBytes, static_cast<std::uint32_t>(1759218604032LL));
 }
 
 struct AuthoringCase {
