@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev nlohmann-json3-dev
-          ffmpeg clang-format)
+          ffmpeg locales clang-format)
 
 install_missing() {
     local missing=()
