@@ -64,7 +64,7 @@ class TOpenSrcFile {
     void ReadSourceInfo();
 
     /// Frame size, rate, count and FourCC of the first video stream of an AVI file;
-    /// a VFAPI AVI also reads the project it serves.
+    /// a VFAPI AVI also reads the project it serves (and so may throw `EConvertError`).
     void ReadAviHeader(const std::string& name);
     /// Frame size (less the project's crop), rate and count of a d2v project, and
     /// the sequence header of the MPEG file it names. Throws `EConvertError` when
