@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev nlohmann-json3-dev
-          ffmpeg locales clang-format)
+          ffmpeg locales clang-format qt6-base-dev fonts-liberation2)
 
 install_missing() {
     local missing=()
@@ -45,7 +45,8 @@ case "${1:-}" in
 start)
     install_missing
     build build
-    # Until the window exists, the headless front end shows what it computes.
+    # The window on a display; without one, the headless front end shows what it computes.
+    if (($# == 1)) && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then exec build/app/qt/tarvex; fi
     if (($# > 1)); then exec build/app/tarvex-cli "${@:2}"; fi
     exec build/app/tarvex-cli --dump --script
     ;;

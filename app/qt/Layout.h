@@ -1,0 +1,51 @@
+// Where the main window's widgets sit: one place per named control and the static
+// captions that belong to no control. Plain data, so that the window and its tests
+// read the same table.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+namespace tarvex::qt {
+
+/// A control's place in client coordinates. A width or height of 0 means the
+/// widget takes the size its text needs (labels).
+struct TPlace {
+    std::string_view Name;
+    int Left = 0;
+    int Top = 0;
+    int Width = 0;
+    int Height = 0;
+};
+
+/// A text of the window that no handler ever changes.
+struct TStaticCaption {
+    std::string_view Text;
+    int Left = 0;
+    int Top = 0;
+};
+
+/// A raised frame painted on the background (left and top white, right and
+/// bottom in the button-shadow colour).
+struct TFrame {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+};
+
+constexpr int ClientWidth = 580;
+constexpr int ClientHeight = 518;
+
+const std::vector<TPlace>& ControlPlaces();
+/// The place of the named control, or nullptr.
+const TPlace* FindPlace(std::string_view name);
+const std::vector<TStaticCaption>& StaticCaptions();
+
+/// The six frames for a window of the given outer size and the tops of the three
+/// panel titles; the right and bottom of the frames around buttons are already
+/// moved one pixel inwards.
+std::vector<TFrame> PanelFrames(int outerWidth, int outerHeight, int title2Top, int title3Top,
+                                int title4Top);
+
+} // namespace tarvex::qt

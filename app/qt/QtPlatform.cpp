@@ -1,0 +1,140 @@
+#include "app/qt/QtPlatform.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QWidget>
+
+namespace tarvex::qt {
+
+namespace {
+
+QString Text(const std::string& text) {
+    // The models end lines with CR LF; Qt wants LF alone.
+    return QString::fromStdString(text).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
+
+std::optional<std::string> Chosen(const QFileDialog& dialog) {
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) return std::nullopt;
+    return QDir::toNativeSeparators(files.front()).toStdString();
+}
+
+void Prepare(QFileDialog& dialog, const TFileDialog& options) {
+    if (!options.Title.empty()) dialog.setWindowTitle(QString::fromStdString(options.Title));
+    const QStringList filters = DialogFilters(options.Filter);
+    if (!filters.isEmpty()) dialog.setNameFilters(filters);
+    if (!options.FileName.empty()) {
+        const QFileInfo proposed(QString::fromStdString(options.FileName));
+        if (!proposed.path().isEmpty() && proposed.path() != QLatin1String("."))
+            dialog.setDirectory(proposed.absolutePath());
+        dialog.selectFile(proposed.fileName());
+    }
+}
+
+} // namespace
+
+QStringList DialogFilters(const std::string& filter) {
+    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString text = parts[i].trimmed();
+        QStringList patterns;
+        for (const QString& pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            patterns << (pattern.trimmed() == QLatin1String("*.*") ? QStringLiteral("*")
+                                                                   : pattern.trimmed());
+        if (patterns.isEmpty()) continue;
+        // "Scripts (*.avs)" shows its own pattern list; the real one replaces it.
+        if (text.endsWith(QLatin1Char(')'))) {
+            const qsizetype open = text.lastIndexOf(QLatin1Char('('));
+            if (open >= 0) text = text.left(open).trimmed();
+        }
+        filters << text + QLatin1String(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return filters;
+}
+
+std::string WithDefaultExt(const std::string& fileName, const std::string& defaultExt) {
+    if (defaultExt.empty() || defaultExt.find_first_of("*?;. ") != std::string::npos)
+        return fileName;
+    const QFileInfo info(QString::fromStdString(fileName));
+    if (!info.suffix().isEmpty() || info.fileName().isEmpty()) return fileName;
+    return fileName + "." + defaultExt;
+}
+
+void TQtPlatform::ShowMessage(const std::string& title, const std::string& text) {
+    QMessageBox box(QMessageBox::Critical, QString::fromStdString(title), Text(text),
+                    QMessageBox::Ok, FWindow);
+    box.exec();
+}
+
+std::optional<std::string> TQtPlatform::OpenDialog(const TFileDialog& options) {
+    QFileDialog dialog(FWindow);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(options.MustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    Prepare(dialog, options);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return Chosen(dialog);
+}
+
+std::optional<std::string> TQtPlatform::SaveDialog(const TFileDialog& options) {
+    QFileDialog dialog(FWindow);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    Prepare(dialog, options);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    // A name typed without an extension gets the default one.
+    auto file = Chosen(dialog);
+    if (file) *file = WithDefaultExt(*file, options.DefaultExt);
+    return file;
+}
+
+std::string TQtPlatform::FileVersionText() {
+    return TARVEX_VERSION;
+}
+
+std::string TQtPlatform::SettingsFileName(const std::string& appName) {
+    if (!FSettingsFile.empty()) return FSettingsFile;
+    const QString dir = QCoreApplication::applicationDirPath();
+    return QDir(dir)
+        .filePath(QString::fromStdString(appName) + QLatin1String(".ini"))
+        .toStdString();
+}
+
+TScreenInfo TQtPlatform::Screen() {
+    const QScreen* screen = FWindow != nullptr ? FWindow->screen() : nullptr;
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    TScreenInfo info;
+    if (screen == nullptr) return info;
+    const QRect all = screen->geometry();
+    const QRect work = screen->availableGeometry();
+    info.Width = all.width();
+    info.Height = all.height();
+    info.WorkArea =
+        TRect{work.left(), work.top(), work.left() + work.width(), work.top() + work.height()};
+    // The desktops here tell nothing about a hiding panel: the work area stands as it is.
+    info.Taskbar = TTaskbarState{};
+    return info;
+}
+
+TPoint TQtPlatform::WindowPosition() {
+    if (FWindow == nullptr) return {};
+    return TPoint{FWindow->x(), FWindow->y()};
+}
+
+TSize TQtPlatform::WindowSize() {
+    if (FWindow == nullptr) return TPlatform::WindowSize();
+    const QRect frame = FWindow->frameGeometry();
+    return TSize{frame.width(), frame.height()};
+}
+
+void TQtPlatform::MoveWindow(TPoint position) {
+    if (FWindow == nullptr) return;
+    FWindow->move(position.X, position.Y);
+}
+
+} // namespace tarvex::qt
