@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
@@ -147,10 +148,28 @@ QIcon DrawIcon(TIcon icon) {
     return QIcon(pixmap);
 }
 
+/// Lists with a narrower arrow, so that items fill the small lists as they were laid out.
+class TCompactListStyle : public QProxyStyle {
+  public:
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
+                         const QWidget* widget) const override {
+        QRect rect = QProxyStyle::subControlRect(control, option, part, widget);
+        if (control != CC_ComboBox) return rect;
+        constexpr int arrowWidth = 15;
+        if (part == SC_ComboBoxArrow) rect.setLeft(option->rect.right() - arrowWidth + 1);
+        if (part == SC_ComboBoxEditField) {
+            rect.setLeft(option->rect.left() + 2);
+            rect.setRight(option->rect.right() - arrowWidth);
+        }
+        return rect;
+    }
+};
+
 } // namespace
 
 TQtMainWindow::TQtMainWindow(TQtPlatform& platform, QWidget* parent)
-    : QWidget(parent), FForm(std::make_unique<TMainForm>(platform)) {
+    : QWidget(parent), FForm(std::make_unique<TMainForm>(platform)),
+      FListStyle(std::make_unique<TCompactListStyle>()) {
     platform.SetWindow(this);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -259,6 +278,7 @@ QWidget* TQtMainWindow::CreateWidget(TBinding& binding) {
             } else if constexpr (std::is_same_v<T, TComboBox>) {
                 auto* box = new QComboBox(this);
                 box->setMaxVisibleItems(20);
+                box->setStyle(FListStyle.get());
                 QObject::connect(box, &QComboBox::activated, this,
                                  [this, c](int index) { Act([&] { c->Select(index); }); });
                 return box;

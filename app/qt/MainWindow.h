@@ -15,6 +15,7 @@
 #include <vector>
 
 class QLineEdit;
+class QStyle;
 
 namespace tarvex::qt {
 
@@ -76,6 +77,7 @@ class TQtMainWindow : public QWidget {
     static void TypeText(TEdit& edit, const QString& text);
 
     std::unique_ptr<TMainForm> FForm;
+    std::unique_ptr<QStyle> FListStyle; ///< outlives the lists that use it
     std::vector<TBinding> FBindings;
     std::unordered_map<const QObject*, TEdit*> FEditOf;
     std::unordered_map<const TEdit*, TUpDown*> FBuddyOf;
