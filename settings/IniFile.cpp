@@ -121,12 +121,15 @@ bool ReadWholeFile(const std::string& fileName, std::string& text, std::string& 
         ok = false;
     }
     if (ok) {
-        // Read at most one byte past the limit, whatever the size said, to notice
-        // a file that grew.
-        text.resize(TIniFile::MaxFileSize + 1);
-        std::size_t got = 0;
-        while (got < text.size()) {
-            const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+        // Read in chunks, so that the text grows with the file rather than with the
+        // limit, and at most one byte past the limit, whatever the size said, to
+        // notice a file that grew.
+        text.reserve(static_cast<std::size_t>(st.st_size) + 1);
+        char chunk[16384];
+        for (;;) {
+            const std::size_t room = TIniFile::MaxFileSize + 1 - text.size();
+            if (room == 0) break;
+            const ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, room));
             if (n < 0) {
                 if (errno == EINTR) continue;
                 error = std::strerror(errno);
@@ -134,14 +137,13 @@ bool ReadWholeFile(const std::string& fileName, std::string& text, std::string& 
                 break;
             }
             if (n == 0) break;
-            got += static_cast<std::size_t>(n);
+            text.append(chunk, static_cast<std::size_t>(n));
         }
-        if (ok && got > TIniFile::MaxFileSize) {
+        if (ok && text.size() > TIniFile::MaxFileSize) {
             error = "file too large";
             ok = false;
         }
-        text.resize(ok ? got : 0);
-        text.shrink_to_fit();
+        if (!ok) text.clear();
     }
     ::close(fd);
     return ok;

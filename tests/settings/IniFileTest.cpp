@@ -14,6 +14,23 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+// The largest single allocation while a test watches, to see what loading costs.
+static std::size_t largestAllocation = 0;
+static bool watchingAllocations = false;
+
+void* operator new(std::size_t size) {
+    if (watchingAllocations && size > largestAllocation) largestAllocation = size;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+// Not inlined into callers, where the compiler would take the pair for a mismatch.
+[[gnu::noinline]] void operator delete(void* p) noexcept {
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
 namespace tarvex {
 namespace {
 
@@ -409,6 +426,16 @@ TEST_F(IniFileTest, ARenameOntoAFolderFailsAndCleansUp) {
     EXPECT_THROW(ini.Flush(), TIniError);
     EXPECT_TRUE(fs::is_directory(file_));
     EXPECT_EQ(Files(), std::vector<std::string>{"Tarvex.ini"});
+}
+
+TEST_F(IniFileTest, ASmallFileIsReadWithASmallBuffer) {
+    WriteBytes(file_, OldText);
+    largestAllocation = 0;
+    watchingAllocations = true;
+    const TIniFile ini(file_);
+    watchingAllocations = false;
+    EXPECT_EQ(ini.ReadString("Global", "Version", ""), "0.9");
+    EXPECT_LT(largestAllocation, 64u * 1024u); // not a buffer as large as the size limit
 }
 
 TEST_F(IniFileTest, AFileTooLargeToLoadIsNotOverwritten) {
