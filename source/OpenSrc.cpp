@@ -146,6 +146,10 @@ class TLineReader {
         return In.is_open();
     }
 
+    /// The longest line kept; the rest of a longer line is skipped, so a file
+    /// without line ends cannot take the memory of its size.
+    static constexpr std::size_t MaxLine = 1 << 20;
+
     /// The next line, or false (and an empty line) at the end of the file.
     bool Next(std::string& line) {
         line.clear();
@@ -154,7 +158,7 @@ class TLineReader {
         int c = buf->sbumpc();
         if (c == Traits::eof()) return false;
         while (c != Traits::eof() && c != '\n' && c != '\r') {
-            line.push_back(static_cast<char>(c));
+            if (line.size() < MaxLine) line.push_back(static_cast<char>(c));
             c = buf->sbumpc();
         }
         if (c == '\r' && buf->sgetc() == '\n') buf->sbumpc();

@@ -522,6 +522,16 @@ TEST_F(SourceProjectTest, ReadsSizeCropRateAndFrames) {
     EXPECT_EQ(reader.FileType, ".d2v");
 }
 
+TEST_F(SourceProjectTest, AnEndlessLineIsCutToOneMebibyte) {
+    TProject p = Project();
+    std::string frames = "7 0 0";
+    while (frames.size() < 3 * (1 << 20)) frames += " 2";
+    p.Frames = {frames};
+    ASSERT_EQ(Open(p), 0);
+    // The first MiB holds (2^20 - 5) / 2 pictures after the three leading tokens.
+    EXPECT_EQ(model.SrcFrameCount, ((1 << 20) - 5) / 2 - 2);
+}
+
 TEST_F(SourceProjectTest, FrameRateInThousandths) {
     const std::vector<std::pair<std::string, double>> rates = {{"29970", 29.97}, {"23976", 23.976},
                                                                {"25000", 25.0},  {"12500", 12.5},
