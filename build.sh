@@ -40,7 +40,6 @@ check_format() {
     fi
 }
 
-export LC_ALL=C TZ=Europe/Berlin
 case "${1:-}" in
 start)
     install_missing
@@ -51,12 +50,14 @@ start)
     exec build/app/tarvex-cli --dump --script
     ;;
 test)
+    export LC_ALL=C TZ=Europe/Berlin # tests run pinned, whatever the user's locale
     install_missing
     build build
     check_format
     ctest --test-dir build --output-on-failure -j"$(nproc)"
     ;;
 sanitize)
+    export LC_ALL=C TZ=Europe/Berlin
     install_missing
     build build-sanitize -DTARVEX_SANITIZE=ON
     ctest --test-dir build-sanitize --output-on-failure -j"$(nproc)"
