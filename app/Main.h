@@ -218,10 +218,10 @@ class TMainForm {
     void BindModelOutputs();
     TIniControls IniControls();
     TClassIni SettingsFile(TIniControls& controls);
-    template <class T>
-    void Register(T& control) {
-        FControls.push_back(&control);
-    }
+    /// A seconds up-down stepped past either end carries into its minutes.
+    static void CarrySeconds(int proposed, TUpDownDirection direction, TUpDown& minutes);
+    void RoundCropChange(const TTrackBar& slider, TLabel& label, const std::int8_t& round,
+                         void (TResizeStruct::*set)(std::int8_t));
 
     std::vector<TAnyControl> FControls;
     /// The last full recomputation found audio and overheads alone above the disc.

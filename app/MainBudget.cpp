@@ -11,14 +11,6 @@ namespace tarvex {
 
 namespace {
 
-/// The seconds field's carry into the minutes: a proposal past either end of
-/// its range (the wrap case) steps the minutes.
-void CarrySeconds(int proposed, TUpDownDirection direction, TUpDown& minutes) {
-    if (direction != TUpDownDirection::None) return;
-    if (proposed == 60) minutes.SetPosition(minutes.Position() + 1);
-    if (proposed == -1) minutes.SetPosition(minutes.Position() - 1);
-}
-
 /// The hint of one audio stream; seconds is the playing time of one disc.
 std::string AudioHint(int stream, std::uint32_t rate, Real seconds) {
     return "Audio stream " + IntToStr(stream) + ": \r\n" + IntToStr(rate / 1000) +
@@ -52,6 +44,13 @@ std::string CdSpeed(std::int32_t kbps, Real speed) {
 } // namespace
 
 // Film length.
+
+void TMainForm::CarrySeconds(int proposed, TUpDownDirection direction, TUpDown& minutes) {
+    // Only a click past either end of the range comes without a direction.
+    if (direction != TUpDownDirection::None) return;
+    if (proposed == 60) minutes.SetPosition(minutes.Position() + 1);
+    if (proposed == -1) minutes.SetPosition(minutes.Position() - 1);
+}
 
 void TMainForm::TimeChange() {
     std::int32_t minutes, seconds;

@@ -60,10 +60,7 @@ void TMainForm::CDTimeChange() {
 }
 
 void TMainForm::CDSecUpDownChangingEx(int newValue, TUpDownDirection direction) {
-    // Only a click past either end of the range comes without a direction.
-    if (direction != TUpDownDirection::None) return;
-    if (newValue == 60) CDMinUpDown.SetPosition(CDMinUpDown.Position() + 1);
-    if (newValue == -1) CDMinUpDown.SetPosition(CDMinUpDown.Position() - 1);
+    CarrySeconds(newValue, direction, CDMinUpDown);
 }
 
 void TMainForm::MuxModeBoxChange() {

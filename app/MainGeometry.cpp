@@ -273,20 +273,23 @@ void TMainForm::ResizeYUpDownChangingEx(TUpDownDirection direction) {
     MakeSuggestion();
 }
 
-void TMainForm::RoundXCropChange() {
-    LabelRoundXCrop.SetCaption(IntToStr(ResizeModel.CropRoundX));
+void TMainForm::RoundCropChange(const TTrackBar& slider, TLabel& label, const std::int8_t& round,
+                                void (TResizeStruct::*set)(std::int8_t)) {
+    label.SetCaption(IntToStr(round));
     if (Settings.Updating) return;
-    ResizeModel.SetCropRoundX(static_cast<std::int8_t>(RoundFromExp(RoundXCrop.Position())));
-    LabelRoundXCrop.SetCaption(IntToStr(ResizeModel.CropRoundX));
+    (ResizeModel.*set)(static_cast<std::int8_t>(RoundFromExp(slider.Position())));
+    label.SetCaption(IntToStr(round));
     MakeScript();
 }
 
+void TMainForm::RoundXCropChange() {
+    RoundCropChange(RoundXCrop, LabelRoundXCrop, ResizeModel.CropRoundX,
+                    &TResizeStruct::SetCropRoundX);
+}
+
 void TMainForm::RoundYCropChange() {
-    LabelRoundYCrop.SetCaption(IntToStr(ResizeModel.CropRoundY));
-    if (Settings.Updating) return;
-    ResizeModel.SetCropRoundY(static_cast<std::int8_t>(RoundFromExp(RoundYCrop.Position())));
-    LabelRoundYCrop.SetCaption(IntToStr(ResizeModel.CropRoundY));
-    MakeScript();
+    RoundCropChange(RoundYCrop, LabelRoundYCrop, ResizeModel.CropRoundY,
+                    &TResizeStruct::SetCropRoundY);
 }
 
 void TMainForm::CropModeBoxChange() {

@@ -264,6 +264,11 @@ TEST_F(GeometryForm, CropRoundingAndModeControls) {
     EXPECT_EQ(f.ResizeModel.CropRoundX, 8);
     EXPECT_EQ(f.LabelRoundXCrop.Caption(), "8");
     EXPECT_EQ(f.ResizeModel.CropX % 8, 0);
+    f.RoundYCrop.Slide(4);
+    EXPECT_EQ(f.ResizeModel.CropRoundY, 16);
+    EXPECT_EQ(f.LabelRoundYCrop.Caption(), "16");
+    EXPECT_EQ(f.LabelRoundXCrop.Caption(), "8");
+    EXPECT_EQ(f.ResizeModel.CropY % 16, 0);
 }
 
 TEST_F(GeometryForm, CopyButtonTakesTheWholeFrame) {
