@@ -351,8 +351,4 @@ void TMainForm::OnlyNumbers(char& key) {
     if (key != TEdit::Backspace && (key < '0' || key > '9')) key = 0;
 }
 
-void TMainForm::MakeScript() {
-    ScriptWriter.MakeScript(ResizeModel, Settings, SourceFile.FileType, AVSMemo.Lines());
-}
-
 } // namespace tarvex

@@ -6,7 +6,6 @@
 #include "app/Controls.h"
 #include "app/Platform.h"
 #include "budget/Imaging.h"
-#include "common/Global.h"
 #include "geometry/ResUnit.h"
 #include "script/Scripting.h"
 #include "settings/Options.h"
@@ -44,7 +43,15 @@ class TMainForm {
 
     // Program-wide state.
     TPlatform& Platform;
-    TGlobal Settings;
+    std::string AppName;      ///< "Tarvex"
+    std::string Version;      ///< version text of the program
+    bool Updating = false;    ///< handlers that start a recomputation return at once
+    bool AutoResizeY = false; ///< the resize height follows the suggestion
+    std::string FileNameSrc;  ///< full path of the opened source file
+    std::string FileNameAVS;  ///< script file name proposed for saving
+    std::int32_t WindowPosX = 0, WindowPosY = 0; ///< window position at the last close
+    std::int8_t ResizeMode = 0; ///< script options: ResizeBox index, -1 with no selection
+    bool BffToTff = false, ResampleAudio = false, ConvertToRGB = false;
     TResizeStruct ResizeModel;
     TCDImage DiscImage;
     TClassAVS ScriptWriter;
@@ -216,8 +223,7 @@ class TMainForm {
     void SetupControls();
     void WireHandlers();
     void BindModelOutputs();
-    TIniControls IniControls();
-    TClassIni SettingsFile(TIniControls& controls);
+    TClassIni SettingsFile();
     /// A seconds up-down stepped past either end carries into its minutes.
     static void CarrySeconds(int proposed, TUpDownDirection direction, TUpDown& minutes);
     void RoundCropChange(const TTrackBar& slider, TLabel& label, const std::int8_t& round,

@@ -56,7 +56,7 @@ void TMainForm::TimeChange() {
     std::int32_t minutes, seconds;
     if (TryStrToInt(EditMin.Text(), minutes) && TryStrToInt(EditSec.Text(), seconds))
         FilmSeconds = Store<std::uint32_t>(std::int64_t{minutes} * 60 + seconds);
-    if (!Settings.Updating) CalcImage();
+    if (!Updating) CalcImage();
 }
 
 void TMainForm::SecUpDownChangingEx(int newValue, TUpDownDirection direction) {
@@ -87,7 +87,7 @@ void TMainForm::FpsComboChange() {
     } catch (const std::exception&) {
         return;
     }
-    if (!Settings.Updating) CalcImage();
+    if (!Updating) CalcImage();
 }
 
 // Subtitles: the edits hold the whole film, the model one disc's share.
@@ -103,7 +103,7 @@ void TMainForm::EditSubPicsChange() {
 }
 
 void TMainForm::SubKBytesChange() {
-    if (Settings.Updating) return;
+    if (Updating) return;
     try {
         std::int32_t kbytes;
         if (TryStrToInt(SubKBytes.Text(), kbytes))
@@ -131,7 +131,7 @@ void TMainForm::VideoUpDown10Click(TUDButton button) {
 // The full recomputation.
 
 void TMainForm::CalcImage() {
-    if (Settings.Updating) return;
+    if (Updating) return;
     try {
         TCDImage& d = DiscImage;
         d.SetFrames(Store<std::uint32_t>(Ceil(Div(FilmSeconds * Real(d.FrameRate), DiscCount))));

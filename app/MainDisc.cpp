@@ -33,7 +33,7 @@ void TMainForm::CDTypeBoxChange() {
 }
 
 void TMainForm::CDTimeChange() {
-    if (Settings.Updating) return;
+    if (Updating) return;
     std::int32_t minutes, seconds;
     if (TryStrToInt(EditCDmin.Text(), minutes) && TryStrToInt(EditCDsec.Text(), seconds))
         DiscImage.SetBlocksUsable(

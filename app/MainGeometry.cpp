@@ -60,7 +60,7 @@ void TMainForm::GetSrcPixelForm() {
 }
 
 void TMainForm::SrcChange() {
-    if (Settings.Updating) return;
+    if (Updating) return;
     ResizeModel.SrcIsPAL = SrcPALBox.Checked();
     ResizeModel.SrcIsAnamorphic = SrcAnamorphic.Checked();
     GetSrcPixelForm();
@@ -130,11 +130,11 @@ void TMainForm::GetDestRes() {
 }
 
 void TMainForm::DestChange() {
-    if (Settings.Updating) return;
+    if (Updating) return;
     ResizeModel.DestIsPAL = DestPALBox.Checked();
     GetDestPixelForm();
     GetDestRes();
-    if (Settings.AutoResizeY) {
+    if (AutoResizeY) {
         ResizeModel.DestPixelSuggestionY = 0;
         ResizeModel.DestPixelSuggestionX = 0;
     }
@@ -170,7 +170,7 @@ static std::int32_t HeightForWidth(const TResizeStruct& m) {
 }
 
 void TMainForm::MakeSuggestion() {
-    if (Settings.Updating) return;
+    if (Updating) return;
     if (ResizeModel.DestPixelSuggestionX == 0 && ResizeModel.DestPixelSuggestionY == 0) {
         try {
             ResizeModel.DestPixelSuggestionY = HeightForWidth(ResizeModel);
@@ -178,7 +178,7 @@ void TMainForm::MakeSuggestion() {
             return;
         }
     }
-    Settings.AutoResizeY = true;
+    AutoResizeY = true;
     CalcNewRes();
 }
 
@@ -199,7 +199,7 @@ void TMainForm::CalcNewXRes() {
 }
 
 void TMainForm::CalcNewRes() {
-    if (Settings.Updating) return;
+    if (Updating) return;
     TResizeStruct& m = ResizeModel;
     try {
         GetDestPixelForm();
@@ -214,7 +214,7 @@ void TMainForm::CalcNewRes() {
             m.DestPixelSuggestionX = m.ResizeX;
         }
         ResizeXEdit.SetText(IntToStr(m.ResizeX));
-        if (Settings.AutoResizeY) ResizeYEdit.SetText(IntToStr(m.ResizeY));
+        if (AutoResizeY) ResizeYEdit.SetText(IntToStr(m.ResizeY));
         switch (RoundYResize.Position()) {
         case 0:
             Label57.SetCaption("= no optimization");
@@ -244,7 +244,7 @@ void TMainForm::CalcNewRes() {
 void TMainForm::ResizeYEditKeyUp() {
     std::int32_t height;
     if (ResizeYEdit.Text().size() != 3 || !TryStrToInt(ResizeYEdit.Text(), height)) return;
-    Settings.AutoResizeY = false;
+    AutoResizeY = false;
     ResizeModel.DestPixelSuggestionY = height;
     ResizeModel.DestPixelSuggestionX = 0;
     CalcNewRes();
@@ -276,7 +276,7 @@ void TMainForm::ResizeYUpDownChangingEx(TUpDownDirection direction) {
 void TMainForm::RoundCropChange(const TTrackBar& slider, TLabel& label, const std::int8_t& round,
                                 void (TResizeStruct::*set)(std::int8_t)) {
     label.SetCaption(IntToStr(round));
-    if (Settings.Updating) return;
+    if (Updating) return;
     (ResizeModel.*set)(static_cast<std::int8_t>(RoundFromExp(slider.Position())));
     label.SetCaption(IntToStr(round));
     MakeScript();

@@ -5,32 +5,52 @@
 #include "settings/IniFile.h"
 #include "settings/Options.h"
 
+#include <stdexcept>
+#include <type_traits>
+
 namespace tarvex {
 
-TIniControls TMainForm::IniControls() {
-    const auto index = [](TComboBox& box) {
-        return TIniControl{[&box] { return box.ItemIndex(); },
-                           [&box](std::int32_t v) { box.SetItemIndex(v); }};
-    };
-    const auto position = [](TUpDown& upDown) {
-        return TIniControl{[&upDown] { return upDown.Position(); },
-                           [&upDown](std::int32_t v) { upDown.SetPosition(v); }};
-    };
-    const auto checked = [](TCheckBox& box) {
-        return TIniControl{[&box] { return box.Checked() ? 1 : 0; },
-                           [&box](std::int32_t v) { box.SetChecked(v != 0); }};
-    };
-    return TIniControls{index(Audio1kbps),       index(Audio2kbps),           index(FpsCombo),
-                        position(GOPUpDown),     position(AddMatricesUpDown), checked(SceneDetect),
-                        checked(ScanOffsets),    checked(SeqAligning),        position(MenuUpDown),
-                        index(SrcAspectBox),     checked(ITUAspect),          index(DestAspectBox),
-                        checked(DestAnamorphic), position(TVBorderUpDown)};
+namespace {
+
+/// The stored value of a list, up-down or check box.
+TIniValue StoredValue(const TAnyControl* any, const char* name) {
+    if (!any) throw std::logic_error(std::string("No control ") + name);
+    return std::visit(
+        [name](auto* c) -> TIniValue {
+            using T = std::remove_pointer_t<decltype(c)>;
+            if constexpr (std::is_same_v<T, TComboBox>)
+                return {[c] { return c->ItemIndex(); },
+                        [c](std::int64_t v) { c->SetItemIndex(static_cast<int>(v)); }};
+            else if constexpr (std::is_same_v<T, TUpDown>)
+                return {[c] { return c->Position(); },
+                        [c](std::int64_t v) { c->SetPosition(static_cast<int>(v)); }};
+            else if constexpr (std::is_same_v<T, TCheckBox>)
+                return {[c] { return c->Checked() ? 1 : 0; },
+                        [c](std::int64_t v) { c->SetChecked(v != 0); }};
+            else
+                throw std::logic_error(std::string("No stored value in ") + name);
+        },
+        *any);
 }
 
-TClassIni TMainForm::SettingsFile(TIniControls& controls) {
+} // namespace
+
+TClassIni TMainForm::SettingsFile() {
     return TClassIni(
-        Platform.SettingsFileName(Settings.AppName),
-        TIniTargets{Settings, ResizeModel, DiscImage, FilmSeconds, DiscCount, controls});
+        Platform.SettingsFileName(AppName),
+        {.ResizeModel = ResizeModel,
+         .DiscImage = DiscImage,
+         .FilmSeconds = FilmSeconds,
+         .DiscCount = DiscCount,
+         .WindowPosX = WindowPosX,
+         .WindowPosY = WindowPosY,
+         .ResizeMode = ResizeMode,
+         .BffToTff = BffToTff,
+         .ResampleAudio = ResampleAudio,
+         .ConvertToRGB = ConvertToRGB,
+         .FileNameSrc = FileNameSrc,
+         .Version = Version,
+         .Control = [this](const char* name) { return StoredValue(FindControl(name), name); }});
 }
 
 void TMainForm::DisplayChanged() {
@@ -39,25 +59,24 @@ void TMainForm::DisplayChanged() {
 }
 
 void TMainForm::FormCreate() {
-    Settings.Updating = true;
+    Updating = true;
     DisplayChanged();
     // "1.1.2.0" becomes "1.1.2"; "0" (no version) becomes empty.
     const std::string version = Platform.FileVersionText();
-    Settings.Version = version.size() > 2 ? version.substr(0, version.size() - 2) : "";
-    Settings.AppName = "Tarvex";
+    Version = version.size() > 2 ? version.substr(0, version.size() - 2) : "";
+    AppName = "Tarvex";
     // The DVD rows are never offered.
     MuxModeBox.DeleteItem(MuxModeBox.Count() - 1);
     AuthoringBox.DeleteItem(AuthoringBox.Count() - 1);
     for (int i = 0; i < 3; ++i) CDTypeBox.DeleteItem(CDTypeBox.Count() - 1);
     SrcRateEdit.SetVisible(false);
-    Caption = Settings.AppName + " v" + Settings.Version;
+    Caption = AppName + " v" + Version;
 
-    TIniControls controls = IniControls();
-    SettingsFile(controls).ReadIni(Platform.MayDeleteSettings());
+    SettingsFile().ReadIni(Platform.MayDeleteSettings());
     Platform.MoveWindow(SetLastWindowPositions(Platform.WindowPosition(), Platform.WindowSize(),
-                                               WorkArea, Settings.WindowPosX, Settings.WindowPosY));
+                                               WorkArea, WindowPosX, WindowPosY));
 
-    OpenDialogFile = Settings.FileNameSrc;
+    OpenDialogFile = FileNameSrc;
     FpsComboChange();
     // Both parts from the stored length: the first text change recomputes it.
     const std::uint32_t seconds = FilmSeconds;
@@ -79,9 +98,9 @@ void TMainForm::FormCreate() {
                      ? FloorInt64(static_cast<Real>(DiscImage.ExtraBlocks) * 2.26953125L)
                      : std::int64_t{DiscImage.ExtraBlocks} * 2));
     AuthoringBox.SetItemIndex(DiscImage.AuthoringMode);
-    Settings.AutoResizeY = true;
+    AutoResizeY = true;
 
-    if (!Settings.FileNameSrc.empty()) SourceFile.OpenFiles({OpenDialogFile});
+    if (!FileNameSrc.empty()) SourceFile.OpenFiles({OpenDialogFile});
     SetFileInfos();
 
     SrcPALBox.SetChecked(ResizeModel.SrcIsPAL);
@@ -96,18 +115,18 @@ void TMainForm::FormCreate() {
     LabelRoundXResize.SetCaption(IntToStr(ResizeModel.DestPixelRoundX));
     LabelRoundYResize.SetCaption(IntToStr(ResizeModel.DestPixelRoundY));
     CropModeBox.SetItemIndex(ResizeModel.CropMode);
-    Settings.AutoResizeY = true;
+    AutoResizeY = true;
     GetDestRes();
     InterlacedResBox.SetChecked(ResizeModel.InterlacedResizing);
-    BffToTffBox.SetChecked(Settings.BffToTff);
-    RGBoutputBox.SetChecked(Settings.ConvertToRGB);
-    ResampleAudioBox.SetChecked(Settings.ResampleAudio);
+    BffToTffBox.SetChecked(BffToTff);
+    RGBoutputBox.SetChecked(ConvertToRGB);
+    ResampleAudioBox.SetChecked(ResampleAudio);
     OptPosSlider.SetPosition(ResizeModel.OptPositioning);
-    ResizeBox.SetItemIndex(Settings.ResizeMode);
+    ResizeBox.SetItemIndex(ResizeMode);
 
     // The geometry chain re-centres the film area; the stored offsets win.
     const std::int16_t borderLeft = ResizeModel.BorderLeft, borderTop = ResizeModel.BorderTop;
-    Settings.Updating = false;
+    Updating = false;
     SrcChange();
     ResizeModel.SetBorderLeft(borderLeft);
     ResizeModel.SetBorderTop(borderTop);
@@ -120,13 +139,12 @@ void TMainForm::FormCreate() {
 
 void TMainForm::FormClose() {
     const TPoint position = Platform.WindowPosition();
-    Settings.WindowPosX = position.X;
-    Settings.WindowPosY = position.Y;
+    WindowPosX = position.X;
+    WindowPosY = position.Y;
     if (!Platform.MayWriteSettings()) return;
-    TIniControls controls = IniControls();
     try {
-        SettingsFile(controls).WriteIni();
-    } catch (const std::exception& e) {
+        SettingsFile().WriteIni();
+    } catch (const TIniError& e) {
         Platform.ShowMessage("Error", std::string("The settings could not be saved. ") + e.what());
     }
 }

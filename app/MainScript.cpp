@@ -7,36 +7,43 @@
 namespace tarvex {
 
 void TMainForm::ChangeAVSOptions() {
-    if (Settings.Updating) return;
-    Settings.ResizeMode = Store<std::int8_t>(ResizeBox.ItemIndex());
-    Settings.BffToTff = BffToTffBox.Checked();
-    Settings.ConvertToRGB = RGBoutputBox.Checked();
-    Settings.ResampleAudio = ResampleAudioBox.Checked();
+    if (Updating) return;
+    ResizeMode = Store<std::int8_t>(ResizeBox.ItemIndex());
+    BffToTff = BffToTffBox.Checked();
+    ConvertToRGB = RGBoutputBox.Checked();
+    ResampleAudio = ResampleAudioBox.Checked();
     ResizeModel.SetInterlacedResizing(InterlacedResBox.Checked());
     ResizeModel.OptPositioning = Store<std::int16_t>(OptPosSlider.Position());
-    switch (OptPosSlider.Position()) {
-    case 2:
-        OptPosLabel.SetCaption("macroblock aligned");
-        break;
-    case 1:
-        OptPosLabel.SetCaption("block aligned");
-        break;
-    default:
-        OptPosLabel.SetCaption("centered");
-        break;
-    }
+    const int position = OptPosSlider.Position();
+    OptPosLabel.SetCaption(position == 2   ? "macroblock aligned"
+                           : position == 1 ? "block aligned"
+                                           : "centered");
     MakeScript();
+}
+
+void TMainForm::MakeScript() {
+    if (Updating) return;
+    ScriptWriter.MakeScript(ResizeModel,
+                            {.AppName = AppName,
+                             .Version = Version,
+                             .FileNameSrc = FileNameSrc,
+                             .FileType = SourceFile.FileType,
+                             .ResizeMode = ResizeMode,
+                             .BffToTff = BffToTff,
+                             .ResampleAudio = ResampleAudio,
+                             .ConvertToRGB = ConvertToRGB},
+                            AVSMemo.Lines());
 }
 
 void TMainForm::SaveAVSBtnClick() {
     TFileDialog dialog;
     dialog.Title = "Save script";
-    dialog.FileName = Settings.FileNameAVS;
+    dialog.FileName = FileNameAVS;
     dialog.DefaultExt = "avs";
     dialog.Filter = "AviSynth-scripts (*.avs)|*.avs;*.AVS|All files (*.*)|*.*";
     const auto chosen = Platform.SaveDialog(dialog);
     if (!chosen) return;
-    Settings.FileNameAVS = *chosen;
+    FileNameAVS = *chosen;
     try {
         WriteFileAtomically(*chosen, AVSMemo.Text());
     } catch (const TFileError& e) {

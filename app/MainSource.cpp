@@ -83,7 +83,7 @@ int FrameKind(const TResizeStruct& m) {
 void TMainForm::OpenVideoBtnClick() {
     TFileDialog dialog;
     dialog.Title = "Open a source-file";
-    dialog.FileName = OpenDialogFile.empty() ? Settings.FileNameSrc : OpenDialogFile;
+    dialog.FileName = OpenDialogFile.empty() ? FileNameSrc : OpenDialogFile;
     dialog.DefaultExt = "*.d2v;*.avi";
     dialog.Filter = "All files (*.d2v *.avi)|*.d2v;*.D2V;*.avi;*.AVI";
     dialog.MustExist = true;
@@ -91,7 +91,7 @@ void TMainForm::OpenVideoBtnClick() {
     if (!chosen) return;
     OpenDialogFile = *chosen;
     if (SourceFile.OpenFiles({*chosen}) != 0) return;
-    Settings.FileNameSrc = *chosen;
+    FileNameSrc = *chosen;
     SetFileInfos();
     MakeScript();
 }
@@ -107,14 +107,14 @@ void TMainForm::SetFileInfos() {
     char rate[400]; // room for any double in fixed notation
     const auto written =
         std::to_chars(rate, rate + sizeof rate, m.SrcFrameRate, std::chars_format::fixed, 3);
-    OpenVideoBtn.SetHint("Open a source-file.\r\nActual file: " + Settings.FileNameSrc + "\r\n" +
+    OpenVideoBtn.SetHint("Open a source-file.\r\nActual file: " + FileNameSrc + "\r\n" +
                          IntToStr(m.SrcResX) + "x" + IntToStr(m.SrcResY) + " @ " +
                          std::string(rate, written.ptr) + "fps\r\nFourCC: " + m.SrcFourCC + "\r\n" +
                          IntToStr(m.SrcFrameCount) + " frames");
     GetSrcPixelForm();
-    if (Settings.Updating) return;
+    if (Updating) return;
 
-    Settings.FileNameAVS = Settings.FileNameSrc + ".avs";
+    FileNameAVS = FileNameSrc + ".avs";
     int fpsIndex;
     bool pal;
     if (FrameRateEntry(m.SrcFrameRate, fpsIndex, pal)) {

@@ -32,29 +32,27 @@ std::string Join4(const char* name, std::int64_t a, std::int64_t b, std::int64_t
 
 } // namespace
 
-void TClassAVS::MakeScript(const TResizeStruct& model, TGlobal settings,
-                           const std::string& fileType, std::vector<std::string>& lines) const {
-    if (settings.Updating) return;
+void TClassAVS::MakeScript(const TResizeStruct& model, const TScriptOptions& options,
+                           std::vector<std::string>& lines) const {
     lines.clear();
-    lines.push_back("# -= AviSynth script by " + settings.AppName + " v" + settings.Version +
-                    " =-");
+    lines.push_back("# -= AviSynth script by " + options.AppName + " v" + options.Version + " =-");
     lines.push_back("#LoadPlugin(\"D:\\PathOf\\AnyPlugin.dll\")");
-    const char* source = fileType == ".d2v" ? "mpeg2source(\"" : "AviSource(\"";
-    lines.push_back(source + settings.FileNameSrc + "\")");
+    const char* source = options.FileType == ".d2v" ? "mpeg2source(\"" : "AviSource(\"";
+    lines.push_back(source + options.FileNameSrc + "\")");
 
-    const TFilter filter = FilterFor(settings.ResizeMode);
+    const TFilter filter = FilterFor(options.ResizeMode);
     const TBorderRect borders = model.GetBorders();
     std::int64_t top = borders.Top;
     std::int64_t bottom = borders.Bottom;
     if (!model.InterlacedResizing) {
-        if (settings.BffToTff) lines.push_back("DoubleWeave().SelectOdd()");
+        if (options.BffToTff) lines.push_back("DoubleWeave().SelectOdd()");
         lines.push_back(filter.Name + IntToStr(model.ResizeX) + "," + IntToStr(model.ResizeY) +
                         filter.Separator + IntToStr(model.CropLeft) + "," +
                         IntToStr(model.CropTop) + "," + IntToStr(model.CropX) + "," +
                         IntToStr(model.CropY) + ")");
     } else {
-        lines.push_back(settings.BffToTff ? "DoubleWeave().SelectOdd().SeparateFields()"
-                                          : "SeparateFields()");
+        lines.push_back(options.BffToTff ? "DoubleWeave().SelectOdd().SeparateFields()"
+                                         : "SeparateFields()");
         lines.push_back(filter.Name + IntToStr(model.ResizeX) + "," +
                         IntToStr(Half(model.ResizeY)) + filter.Separator +
                         IntToStr(model.CropLeft) + "," + IntToStr(Half(model.CropTop)) + "," +
@@ -71,8 +69,8 @@ void TClassAVS::MakeScript(const TResizeStruct& model, TGlobal settings,
     lines.push_back("#Trim(0," +
                     IntToStr(Store<std::int32_t>(std::int64_t{model.SrcFrameCount} - 1)) +
                     ").FadeOut(150)");
-    if (settings.ConvertToRGB) lines.push_back("ConvertToRGB24() # For TMPGEnc or VFAPI");
-    if (settings.ResampleAudio)
+    if (options.ConvertToRGB) lines.push_back("ConvertToRGB24() # For TMPGEnc or VFAPI");
+    if (options.ResampleAudio)
         lines.push_back("ResampleAudio(44100) # also a CCE 2.5 'crashfix' for Athlons");
 }
 

@@ -3,170 +3,158 @@
 #include "common/Numeric.h"
 #include "settings/IniFile.h"
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 namespace tarvex {
 
 namespace {
 
-constexpr const char* Global = "Global";
-constexpr const char* Image = "Image";
-constexpr const char* Resolution = "Resolution";
-constexpr const char* AVSscript = "AVSscript";
+enum TSection { Global, Image, Resolution, AVSscript };
+constexpr const char* SectionNames[] = {"Global", "Image", "Resolution", "AVSscript"};
 
 /// The version text of a file that has none.
 constexpr const char* NoVersion = "ERROR";
+constexpr const char* VersionKey = "Version";
+
+/// How a number read from the file is stored: wrapped to the width of its field,
+/// or as a check (any value other than 0 is 1).
+using TWidth = std::int64_t (*)(std::int32_t);
+template <class T>
+std::int64_t Wrap(std::int32_t v) {
+    return Store<T>(v);
+}
+constexpr TWidth I8 = Wrap<std::int8_t>, I16 = Wrap<std::int16_t>, I32 = Wrap<std::int32_t>,
+                 U8 = Wrap<std::uint8_t>, U16 = Wrap<std::uint16_t>, U32 = Wrap<std::uint32_t>,
+                 Bool = Wrap<bool>, Text = nullptr;
+
+/// One key of the file. The orders count within the section: reading applies the
+/// values in read order (a value set earlier can limit a later one), writing adds
+/// missing keys in write order.
+struct TRow {
+    TSection Section;
+    const char* Key;
+    std::int32_t Default; ///< 0 or 1 for a check; a text defaults to empty
+    TWidth Width;
+    int ReadOrder, WriteOrder;
+    TIniValue Value;             ///< a number's place
+    std::string* Text = nullptr; ///< a text's place
+};
+
+template <class T>
+TIniValue Field(T& field) {
+    return {[&field] { return static_cast<std::int64_t>(field); },
+            [&field](std::int64_t v) { field = static_cast<T>(v); }};
+}
+
+/// A model field that is read directly and set through its setter.
+template <class M, class T, class A>
+TIniValue Setter(const T& field, M& model, void (M::*set)(A)) {
+    return {[&field] { return static_cast<std::int64_t>(field); },
+            [&model, set](std::int64_t v) { (model.*set)(static_cast<A>(v)); }};
+}
+
+std::vector<TRow> Rows(const TIniTargets& t) {
+    TResizeStruct& r = t.ResizeModel;
+    TCDImage& d = t.DiscImage;
+    // clang-format off
+    // section, key, default, width, read order, write order, where the value lives
+    return {
+        {Global,     "WindowPosX",           0,      I32,   3,  1, Field(t.WindowPosX)},
+        {Global,     "WindowPosY",           0,      I32,   4,  2, Field(t.WindowPosY)},
+        {Global,     "PlayerRateSVCDMin",    1395,   I32,   1,  3, Field(d.PlayerRateSVCDMin)},
+        {Global,     "PlayerRateSVCDMax",    2788,   I32,   2,  4, Field(d.PlayerRateSVCDMax)},
+
+        {Image,      "Seconds",              3000,   U32,   1,  1, Field(t.FilmSeconds)},
+        {Image,      "Audio1",               8,      I32,   2,  2, t.Control("Audio1kbps")},
+        {Image,      "Audio2",               0,      I32,   3,  3, t.Control("Audio2kbps")},
+        {Image,      "FpsBox",               1,      I32,   4,  4, t.Control("FpsCombo")},
+        {Image,      "CDs",                  1,      U8,   19,  5, Field(t.DiscCount)},
+        {Image,      "CDType",               2,      I8,    5,  6, Field(d.CDType)},
+        {Image,      "BlocksUsable",         359849, U32,   6,  7, Setter(d.BlocksUsable, d, &TCDImage::SetBlocksUsable)},
+        {Image,      "Safety",               150,    I32,   7,  8, Setter(d.Safety, d, &TCDImage::SetSafety)},
+        {Image,      "ExtraBlocks",          0,      U32,   9,  9, Setter(d.ExtraBlocks, d, &TCDImage::SetExtraBlocks)},
+        {Image,      "ExtraBlocksMode2324",  0,      Bool,  8, 10, Setter(d.ExtraBlocksMode2324, d, &TCDImage::SetExtraBlocksMode2324)},
+        {Image,      "SubtitlePics",         0,      U16,  10, 11, Setter(d.SubtitlePics, d, &TCDImage::SetSubtitlePics)},
+        {Image,      "BMPSubSize",           0,      U32,  11, 12, Setter(d.BMPSubSize, d, &TCDImage::SetBMPSubSize)},
+        {Image,      "SceneDetect",          1,      Bool, 14, 13, t.Control("SceneDetect")},
+        {Image,      "ScanOffsets",          0,      Bool, 15, 14, t.Control("ScanOffsets")},
+        {Image,      "SeqAligning",          0,      Bool, 16, 15, t.Control("SeqAligning")},
+        {Image,      "GOPLength",            15,     I16,  12, 16, t.Control("GOPUpDown")},
+        {Image,      "AddMatrices",          0,      I16,  13, 17, t.Control("AddMatricesUpDown")},
+        {Image,      "MuxMode",              1,      I8,   17, 18, Setter(d.MuxMode, d, &TCDImage::SetMuxMode)},
+        {Image,      "AuthoringMode",        3,      I8,   18, 19, Setter(d.AuthoringMode, d, &TCDImage::SetAuthoringMode)},
+        {Image,      "MenuPics",             1,      I16,  20, 20, t.Control("MenuUpDown")},
+
+        {Resolution, "SrcIsPAL",             1,      Bool,  1,  1, Field(r.SrcIsPAL)},
+        {Resolution, "DestIsPAL",            1,      Bool,  2,  2, Field(r.DestIsPAL)},
+        {Resolution, "SrcResX",              720,    I16,   3,  3, Setter(r.SrcResX, r, &TResizeStruct::SetSrcResX)},
+        {Resolution, "SrcResY",              576,    I16,   4,  4, Setter(r.SrcResY, r, &TResizeStruct::SetSrcResY)},
+        {Resolution, "SrcPixelX",            720,    I16,   5,  5, Setter(r.SrcPixelX, r, &TResizeStruct::SetSrcPixelX)},
+        {Resolution, "SrcPixelY",            436,    I16,   6,  6, Setter(r.SrcPixelY, r, &TResizeStruct::SetSrcPixelY)},
+        {Resolution, "BorderLeft",           0,      I16,   7,  7, Setter(r.BorderLeft, r, &TResizeStruct::SetBorderLeft)},
+        {Resolution, "BorderTop",            70,     I16,   8,  8, Setter(r.BorderTop, r, &TResizeStruct::SetBorderTop)},
+        {Resolution, "SrcAspectBox",         0,      I32,   9,  9, t.Control("SrcAspectBox")},
+        {Resolution, "OptPositioning",       1,      I16,  10, 10, Field(r.OptPositioning)},
+        {Resolution, "SrcIsAnamorphic",      1,      Bool, 11, 11, Field(r.SrcIsAnamorphic)},
+        {Resolution, "ITUAspect",            1,      Bool, 12, 12, t.Control("ITUAspect")},
+        {Resolution, "CropMode",             1,      U8,   13, 13, Setter(r.CropMode, r, &TResizeStruct::SetCropMode)},
+        {Resolution, "CropRoundX",           2,      I8,   14, 14, Setter(r.CropRoundX, r, &TResizeStruct::SetCropRoundX)},
+        {Resolution, "CropRoundY",           2,      I8,   15, 15, Setter(r.CropRoundY, r, &TResizeStruct::SetCropRoundY)},
+        {Resolution, "DestPixelRoundY",      16,     U8,   16, 16, Field(r.DestPixelRoundY)},
+        {Resolution, "DestPixelSuggestionX", 0,      I32,  17, 17, Field(r.DestPixelSuggestionX)},
+        {Resolution, "DestPixelSuggestionY", 0,      I32,  18, 18, Field(r.DestPixelSuggestionY)},
+        {Resolution, "DestAspectBox",        4,      I32,  19, 19, t.Control("DestAspectBox")},
+        {Resolution, "DestIsAnamorphic",     0,      Bool, 20, 20, t.Control("DestAnamorphic")},
+        {Resolution, "TVBorderBlocks",       2,      I16,  21, 21, t.Control("TVBorderUpDown")},
+
+        {AVSscript,  "ConvertToRGB",         0,      Bool,  1,  1, Field(t.ConvertToRGB)},
+        {AVSscript,  "ResampleAudio",        0,      Bool,  2,  2, Field(t.ResampleAudio)},
+        {AVSscript,  "BffToTff",             0,      Bool,  3,  3, Field(t.BffToTff)},
+        {AVSscript,  "InterlacedResizing",   0,      Bool,  4,  4, Setter(r.InterlacedResizing, r, &TResizeStruct::SetInterlacedResizing)},
+        {AVSscript,  "ResizeMode",           2,      I8,    5,  5, Field(t.ResizeMode)},
+        {AVSscript,  "FileNameSrc",          0,      Text,  6,  6, {}, &t.FileNameSrc},
+    };
+    // clang-format on
+}
+
+/// The rows by section, then by `order` within it.
+std::vector<TRow> InOrder(std::vector<TRow> rows, int TRow::*order) {
+    std::sort(rows.begin(), rows.end(), [order](const TRow& a, const TRow& b) {
+        return std::pair(a.Section, a.*order) < std::pair(b.Section, b.*order);
+    });
+    return rows;
+}
 
 } // namespace
 
 void TClassIni::ReadIni(bool mayDelete) {
     const TIniFile ini(FileName);
-    TGlobal& g = Targets.Settings;
-    TResizeStruct& r = Targets.ResizeModel;
-    TCDImage& d = Targets.DiscImage;
-    TIniControls& c = Targets.Controls;
-    const auto integer = [&](const char* section, const char* key, std::int32_t def) {
-        return ini.ReadInteger(section, key, def);
-    };
-    const auto boolean = [&](const char* section, const char* key, bool def) {
-        return ini.ReadBool(section, key, def);
-    };
-    const auto i8 = [&](const char* section, const char* key, std::int32_t def) {
-        return Store<std::int8_t>(integer(section, key, def));
-    };
-    const auto i16 = [&](const char* section, const char* key, std::int32_t def) {
-        return Store<std::int16_t>(integer(section, key, def));
-    };
-
-    const std::string version = ini.ReadString(Global, "Version", NoVersion);
-    d.PlayerRateSVCDMin = integer(Global, "PlayerRateSVCDMin", 1395);
-    d.PlayerRateSVCDMax = integer(Global, "PlayerRateSVCDMax", 2788);
-    g.WindowPosX = integer(Global, "WindowPosX", 0);
-    g.WindowPosY = integer(Global, "WindowPosY", 0);
-
-    Targets.FilmSeconds = Store<std::uint32_t>(integer(Image, "Seconds", 3000));
-    c.Audio1.Set(integer(Image, "Audio1", 8));
-    c.Audio2.Set(integer(Image, "Audio2", 0));
-    c.FpsBox.Set(integer(Image, "FpsBox", 1));
-    d.CDType = i8(Image, "CDType", 2);
-    d.SetBlocksUsable(Store<std::uint32_t>(integer(Image, "BlocksUsable", 359849)));
-    d.SetSafety(integer(Image, "Safety", 150));
-    d.SetExtraBlocksMode2324(boolean(Image, "ExtraBlocksMode2324", false));
-    d.SetExtraBlocks(Store<std::uint32_t>(integer(Image, "ExtraBlocks", 0)));
-    d.SetSubtitlePics(Store<std::uint16_t>(integer(Image, "SubtitlePics", 0)));
-    d.SetBMPSubSize(Store<std::uint32_t>(integer(Image, "BMPSubSize", 0)));
-    c.GOPLength.Set(i16(Image, "GOPLength", 15));
-    c.AddMatrices.Set(i16(Image, "AddMatrices", 0));
-    c.SceneDetect.Set(boolean(Image, "SceneDetect", true));
-    c.ScanOffsets.Set(boolean(Image, "ScanOffsets", false));
-    c.SeqAligning.Set(boolean(Image, "SeqAligning", false));
-    d.SetMuxMode(i8(Image, "MuxMode", 1));
-    d.SetAuthoringMode(i8(Image, "AuthoringMode", 3));
-    Targets.DiscCount = Store<std::uint8_t>(integer(Image, "CDs", 1));
-    c.MenuPics.Set(i16(Image, "MenuPics", 1));
-
-    r.SrcIsPAL = boolean(Resolution, "SrcIsPAL", true);
-    r.DestIsPAL = boolean(Resolution, "DestIsPAL", true);
-    r.SetSrcResX(i16(Resolution, "SrcResX", 720));
-    r.SetSrcResY(i16(Resolution, "SrcResY", 576));
-    r.SetSrcPixelX(i16(Resolution, "SrcPixelX", 720));
-    r.SetSrcPixelY(i16(Resolution, "SrcPixelY", 436));
-    r.SetBorderLeft(i16(Resolution, "BorderLeft", 0));
-    r.SetBorderTop(i16(Resolution, "BorderTop", 70));
-    c.SrcAspectBox.Set(integer(Resolution, "SrcAspectBox", 0));
-    r.OptPositioning = i16(Resolution, "OptPositioning", 1);
-    r.SrcIsAnamorphic = boolean(Resolution, "SrcIsAnamorphic", true);
-    c.ITUAspect.Set(boolean(Resolution, "ITUAspect", true));
-    r.SetCropMode(Store<std::uint8_t>(integer(Resolution, "CropMode", 1)));
-    r.SetCropRoundX(i8(Resolution, "CropRoundX", 2));
-    r.SetCropRoundY(i8(Resolution, "CropRoundY", 2));
-    r.DestPixelRoundX = 16; // the resize width is always a multiple of 16
-    r.DestPixelRoundY = Store<std::uint8_t>(integer(Resolution, "DestPixelRoundY", 16));
-    r.DestPixelSuggestionX = integer(Resolution, "DestPixelSuggestionX", 0);
-    r.DestPixelSuggestionY = integer(Resolution, "DestPixelSuggestionY", 0);
-    c.DestAspectBox.Set(integer(Resolution, "DestAspectBox", 4));
-    c.DestIsAnamorphic.Set(boolean(Resolution, "DestIsAnamorphic", false));
-    c.TVBorderBlocks.Set(i16(Resolution, "TVBorderBlocks", 2));
-
-    g.ConvertToRGB = boolean(AVSscript, "ConvertToRGB", false);
-    g.ResampleAudio = boolean(AVSscript, "ResampleAudio", false);
-    g.BffToTff = boolean(AVSscript, "BffToTff", false);
-    r.SetInterlacedResizing(boolean(AVSscript, "InterlacedResizing", false));
-    g.ResizeMode = i8(AVSscript, "ResizeMode", 2);
-    g.FileNameSrc = ini.ReadString(AVSscript, "FileNameSrc", "");
+    const std::string version = ini.ReadString(SectionNames[Global], VersionKey, NoVersion);
+    for (const TRow& row : InOrder(Rows(Targets), &TRow::ReadOrder)) {
+        const char* section = SectionNames[row.Section];
+        if (row.Text)
+            *row.Text = ini.ReadString(section, row.Key, "");
+        else
+            row.Value.Set(row.Width(ini.ReadInteger(section, row.Key, row.Default)));
+    }
+    Targets.ResizeModel.DestPixelRoundX = 16; // the resize width is always a multiple of 16
 
     // A file of another version is not kept: the next write starts afresh.
-    if (mayDelete && version != g.Version && version != NoVersion) DeleteIniFile(FileName);
+    if (mayDelete && version != Targets.Version && version != NoVersion) DeleteIniFile(FileName);
 }
 
 void TClassIni::WriteIni() {
     TIniFile ini(FileName);
-    const TGlobal& g = Targets.Settings;
-    const TResizeStruct& r = Targets.ResizeModel;
-    const TCDImage& d = Targets.DiscImage;
-    TIniControls& c = Targets.Controls;
-    const auto integer = [&](const char* section, const char* key, std::int64_t value) {
-        ini.WriteInteger(section, key, Store<std::int32_t>(value));
-    };
-    const auto boolean = [&](const char* section, const char* key, bool value) {
-        ini.WriteBool(section, key, value);
-    };
-
-    ini.WriteString(Global, "Version", g.Version);
-    integer(Global, "WindowPosX", g.WindowPosX);
-    integer(Global, "WindowPosY", g.WindowPosY);
-    integer(Global, "PlayerRateSVCDMin", d.PlayerRateSVCDMin);
-    integer(Global, "PlayerRateSVCDMax", d.PlayerRateSVCDMax);
-
-    integer(Image, "Seconds", Targets.FilmSeconds);
-    integer(Image, "Audio1", c.Audio1.Get());
-    integer(Image, "Audio2", c.Audio2.Get());
-    integer(Image, "FpsBox", c.FpsBox.Get());
-    integer(Image, "CDs", Targets.DiscCount);
-    integer(Image, "CDType", d.CDType);
-    integer(Image, "BlocksUsable", d.BlocksUsable);
-    integer(Image, "Safety", d.Safety);
-    integer(Image, "ExtraBlocks", d.ExtraBlocks);
-    boolean(Image, "ExtraBlocksMode2324", d.ExtraBlocksMode2324);
-    integer(Image, "SubtitlePics", d.SubtitlePics);
-    integer(Image, "BMPSubSize", d.BMPSubSize);
-    boolean(Image, "SceneDetect", c.SceneDetect.Get() != 0);
-    boolean(Image, "ScanOffsets", c.ScanOffsets.Get() != 0);
-    boolean(Image, "SeqAligning", c.SeqAligning.Get() != 0);
-    integer(Image, "GOPLength", c.GOPLength.Get());
-    integer(Image, "AddMatrices", c.AddMatrices.Get());
-    integer(Image, "MuxMode", d.MuxMode);
-    integer(Image, "AuthoringMode", d.AuthoringMode);
-    integer(Image, "MenuPics", c.MenuPics.Get());
-
-    boolean(Resolution, "SrcIsPAL", r.SrcIsPAL);
-    boolean(Resolution, "DestIsPAL", r.DestIsPAL);
-    integer(Resolution, "SrcResX", r.SrcResX);
-    integer(Resolution, "SrcResY", r.SrcResY);
-    integer(Resolution, "SrcPixelX", r.SrcPixelX);
-    integer(Resolution, "SrcPixelY", r.SrcPixelY);
-    integer(Resolution, "BorderLeft", r.BorderLeft);
-    integer(Resolution, "BorderTop", r.BorderTop);
-    integer(Resolution, "SrcAspectBox", c.SrcAspectBox.Get());
-    integer(Resolution, "OptPositioning", r.OptPositioning);
-    boolean(Resolution, "SrcIsAnamorphic", r.SrcIsAnamorphic);
-    boolean(Resolution, "ITUAspect", c.ITUAspect.Get() != 0);
-    integer(Resolution, "CropMode", r.CropMode);
-    integer(Resolution, "CropRoundX", r.CropRoundX);
-    integer(Resolution, "CropRoundY", r.CropRoundY);
-    integer(Resolution, "DestPixelRoundY", r.DestPixelRoundY);
-    integer(Resolution, "DestPixelSuggestionX", r.DestPixelSuggestionX);
-    integer(Resolution, "DestPixelSuggestionY", r.DestPixelSuggestionY);
-    integer(Resolution, "DestAspectBox", c.DestAspectBox.Get());
-    boolean(Resolution, "DestIsAnamorphic", c.DestIsAnamorphic.Get() != 0);
-    integer(Resolution, "TVBorderBlocks", c.TVBorderBlocks.Get());
-
-    boolean(AVSscript, "ConvertToRGB", g.ConvertToRGB);
-    boolean(AVSscript, "ResampleAudio", g.ResampleAudio);
-    boolean(AVSscript, "BffToTff", g.BffToTff);
-    boolean(AVSscript, "InterlacedResizing", r.InterlacedResizing);
-    integer(AVSscript, "ResizeMode", g.ResizeMode);
-    // A name with a line break cannot be kept; an empty one is better than the last.
-    if (!ini.WriteString(AVSscript, "FileNameSrc", g.FileNameSrc))
-        ini.WriteString(AVSscript, "FileNameSrc", "");
+    ini.WriteString(SectionNames[Global], VersionKey, Targets.Version);
+    for (const TRow& row : InOrder(Rows(Targets), &TRow::WriteOrder)) {
+        const char* section = SectionNames[row.Section];
+        if (!row.Text) ini.WriteInteger(section, row.Key, Store<std::int32_t>(row.Value.Get()));
+        // A name with a line break cannot be kept; an empty one is better than the last.
+        else if (!ini.WriteString(section, row.Key, *row.Text))
+            ini.WriteString(section, row.Key, "");
+    }
     ini.Flush();
 }
 

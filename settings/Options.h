@@ -2,7 +2,6 @@
 #pragma once
 
 #include "budget/Imaging.h"
-#include "common/Global.h"
 #include "geometry/ResUnit.h"
 
 #include <cstdint>
@@ -11,34 +10,32 @@
 
 namespace tarvex {
 
-/// A value the main window holds in a control: an item index, a position or a
-/// check state (0 or 1).
-struct TIniControl {
-    std::function<std::int32_t()> Get;
-    std::function<void(std::int32_t)> Set;
-};
-
-/// The controls whose values the settings file keeps, named by their keys.
-struct TIniControls {
-    TIniControl Audio1, Audio2, FpsBox, GOPLength, AddMatrices, SceneDetect, ScanOffsets,
-        SeqAligning, MenuPics, SrcAspectBox, ITUAspect, DestAspectBox, DestIsAnamorphic,
-        TVBorderBlocks;
+/// Where a stored number lives: a model field, a window value, or a control's item
+/// index, position or check state (0 or 1).
+struct TIniValue {
+    std::function<std::int64_t()> Get;
+    std::function<void(std::int64_t)> Set;
 };
 
 /// Everything the settings file reads into and writes from.
 struct TIniTargets {
-    TGlobal& Settings;
     TResizeStruct& ResizeModel;
     TCDImage& DiscImage;
     std::uint32_t& FilmSeconds;
     std::uint8_t& DiscCount;
-    TIniControls& Controls;
+    std::int32_t &WindowPosX, &WindowPosY;
+    std::int8_t& ResizeMode;
+    bool &BffToTff, &ResampleAudio, &ConvertToRGB;
+    std::string& FileNameSrc;
+    const std::string& Version; ///< the program's: written, and compared with the file's
+    /// The value the control of this name holds.
+    std::function<TIniValue(const char* name)> Control;
 };
 
 class TClassIni {
   public:
     TClassIni(std::string fileName, TIniTargets targets)
-        : FileName(std::move(fileName)), Targets(targets) {}
+        : FileName(std::move(fileName)), Targets(std::move(targets)) {}
 
     /// Reads every key (a missing file or key gives the default) and applies it at
     /// once. A file written by another version is deleted afterwards when

@@ -354,7 +354,7 @@ TEST_F(BudgetForm, NothingRunsWhileUpdating) {
     TMainForm& f = Start();
     const std::string image = f.EditImageBlocks.Text();
     const std::uint32_t frames = f.DiscImage.Frames;
-    f.Settings.Updating = true;
+    f.Updating = true;
     f.FpsCombo.Select(2);
     f.Audio1kbps.Select(0);
     f.SubKBytes.SetText("100");

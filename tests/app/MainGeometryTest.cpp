@@ -155,7 +155,7 @@ TEST_F(GeometryForm, UpdatingStopsEveryChain) {
     TMainForm& f = Start();
     const auto before = Snapshot(f);
     const TResizeStruct model = f.ResizeModel;
-    f.Settings.Updating = true;
+    f.Updating = true;
     f.DestAspectBox.Select(0);
     f.SrcAspectBox.Select(5);
     f.SrcPALBox.Click();
@@ -164,6 +164,7 @@ TEST_F(GeometryForm, UpdatingStopsEveryChain) {
     f.RoundYResize.Slide(0);
     f.OptPosSlider.Slide(2);
     f.InterlacedResBox.Click();
+    f.MakeScript();
     const auto after = Snapshot(f);
     for (const char* output :
          {"CropXEdit", "CropYEdit", "ResizeXEdit", "ResizeYEdit", "DestXEdit", "Label13", "Label17",
@@ -216,7 +217,7 @@ TEST_F(GeometryForm, TypedResizeHeight) {
     EXPECT_EQ(f.ResizeModel.ResizeY, 400);
     EXPECT_EQ(f.ResizeXEdit.Text(), "448");
     EXPECT_EQ(f.ResizeYEdit.Text(), "400");
-    EXPECT_FALSE(f.Settings.AutoResizeY);
+    EXPECT_FALSE(f.AutoResizeY);
 }
 
 TEST_F(GeometryForm, SteppingTheResizeHeight) {
@@ -234,7 +235,7 @@ TEST_F(GeometryForm, SteppingTheResizeHeight) {
             f.ResizeYUpDown.ClickDown();
         EXPECT_EQ(f.ResizeYEdit.Text(), r.to) << r.from << r.up;
         EXPECT_EQ(std::to_string(f.ResizeModel.ResizeY), r.to);
-        EXPECT_TRUE(f.Settings.AutoResizeY);
+        EXPECT_TRUE(f.AutoResizeY);
     }
 }
 
@@ -312,7 +313,7 @@ TEST_F(GeometryForm, PixelFormChangeAloneRecomputesTheCrop) {
 TEST_F(GeometryForm, ScriptFollowsTheWorkedExampleInBothModes) {
     TMainForm& f = StartPalSvcd();
     f.ResizeModel.SrcFrameCount = 900;
-    f.Settings.FileNameSrc = "C:\\film.d2v";
+    f.FileNameSrc = "C:\\film.d2v";
     f.SourceFile.FileType = ".d2v";
     f.ChangeAVSOptions();
     const std::vector<std::string> head = {"# -= AviSynth script by Tarvex v1.0.0 =-",
@@ -339,12 +340,12 @@ TEST_F(GeometryForm, ScriptOptions) {
         EXPECT_EQ(f.ResizeModel.OptPositioning, position);
     }
     f.ResizeBox.Select(1);
-    EXPECT_EQ(f.Settings.ResizeMode, 1);
+    EXPECT_EQ(f.ResizeMode, 1);
     EXPECT_EQ(f.AVSMemo.Lines().at(3), "BicubicResize(448,416,1.0/3,1.0/3,8,70,704,436)");
     f.RGBoutputBox.Click();
     f.ResampleAudioBox.Click();
     f.BffToTffBox.Click();
-    EXPECT_TRUE(f.Settings.ConvertToRGB && f.Settings.ResampleAudio && f.Settings.BffToTff);
+    EXPECT_TRUE(f.ConvertToRGB && f.ResampleAudio && f.BffToTff);
     EXPECT_EQ(f.AVSMemo.Lines().back(),
               "ResampleAudio(44100) # also a CCE 2.5 'crashfix' for Athlons");
 }
@@ -361,12 +362,12 @@ TEST_F(SaveScript, WritesTheBoxWithCrLfAndRemembersTheName) {
     EXPECT_EQ(Platform.LastDialog.DefaultExt, "avs");
     std::ifstream in(file, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "first\r\nedited by hand\r\n");
-    EXPECT_EQ(f.Settings.FileNameAVS, file);
+    EXPECT_EQ(f.FileNameAVS, file);
 
     Platform.Files = {std::nullopt}; // cancelled: nothing changes
     f.SaveAVSBtn.Click();
     EXPECT_EQ(Platform.LastDialog.FileName, file);
-    EXPECT_EQ(f.Settings.FileNameAVS, file);
+    EXPECT_EQ(f.FileNameAVS, file);
     EXPECT_TRUE(Platform.Messages.empty());
 }
 
@@ -377,7 +378,7 @@ TEST_F(SaveScript, AnUnwritablePathIsReportedAndNothingElseChanges) {
     f.SaveAVSBtn.Click();
     ASSERT_EQ(Platform.Messages.size(), 1u);
     EXPECT_EQ(Platform.Messages[0].rfind("Error: Cannot create file \"" + file + "\". ", 0), 0u);
-    EXPECT_EQ(f.Settings.FileNameAVS, file);
+    EXPECT_EQ(f.FileNameAVS, file);
     EXPECT_FALSE(std::filesystem::exists(file));
 }
 

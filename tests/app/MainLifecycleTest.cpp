@@ -59,7 +59,7 @@ TEST_F(Lifecycle, NoFileGivesTheDefaults) {
     EXPECT_EQ(f.RoundYResize.Position(), 4);
     EXPECT_EQ(f.LabelRoundXResize.Caption(), "32"); // 448 x 320 is 32-aligned
     EXPECT_FALSE(f.SrcRateEdit.Visible());
-    EXPECT_FALSE(f.Settings.Updating);
+    EXPECT_FALSE(f.Updating);
     // The anamorphic film: 720 x 436 with pixel form 0.685546875.
     EXPECT_EQ(f.Label13.Caption(), "= 2.4088");
     EXPECT_EQ(f.AVSMemo.Lines().at(0), "# -= AviSynth script by Tarvex v1.0.0 =-");
@@ -138,7 +138,7 @@ TEST_F(Lifecycle, NoStoredValueEndsStartUp) {
                                "Seconds=-1", "BlocksUsable=0", "CDs=0", "GOPLength=0"}) {
         WriteSettings(std::string("[Image]\n") + stored + "\n");
         TMainForm& f = Start();
-        EXPECT_FALSE(f.Settings.Updating) << stored;
+        EXPECT_FALSE(f.Updating) << stored;
         EXPECT_EQ(f.AVSMemo.Lines().at(0), "# -= AviSynth script by Tarvex v1.0.0 =-") << stored;
     }
 }
@@ -146,7 +146,7 @@ TEST_F(Lifecycle, NoStoredValueEndsStartUp) {
 TEST_F(Lifecycle, ASourceNameTheFileCannotHoldIsNotKept) {
     WriteSettings("[AVSscript]\nFileNameSrc=old.avi\n");
     TMainForm& f = Start();
-    f.Settings.FileNameSrc = "two\nlines.avi";
+    f.FileNameSrc = "two\nlines.avi";
     f.FormClose();
     EXPECT_NE(ReadIniText().find("FileNameSrc=\r\n"), std::string::npos);
 }

@@ -277,9 +277,9 @@ TEST_F(SourceForm, SourceNamesScriptAndSaveName) {
     TMainForm& f = Start();
     const std::string avi = Avi("film.avi", 720, 576, 25, 1);
     Open(avi);
-    EXPECT_EQ(f.Settings.FileNameSrc, avi);
+    EXPECT_EQ(f.FileNameSrc, avi);
     EXPECT_EQ(SourceLine(), "AviSource(\"" + avi + "\")");
-    EXPECT_EQ(f.Settings.FileNameAVS, avi + ".avs");
+    EXPECT_EQ(f.FileNameAVS, avi + ".avs");
     Platform.Files.push_back(std::nullopt);
     f.SaveAVSBtn.Click();
     EXPECT_EQ(Platform.LastDialog.FileName, avi + ".avs");
@@ -287,7 +287,7 @@ TEST_F(SourceForm, SourceNamesScriptAndSaveName) {
     const std::string d2v = Project("film.d2v", 720, 576, 3);
     Open(d2v);
     EXPECT_EQ(SourceLine(), "mpeg2source(\"" + d2v + "\")");
-    EXPECT_EQ(f.Settings.FileNameAVS, d2v + ".avs");
+    EXPECT_EQ(f.FileNameAVS, d2v + ".avs");
 }
 
 TEST_F(SourceForm, DialogStartsAtTheLastSource) {
@@ -304,7 +304,7 @@ TEST_F(SourceForm, DialogStartsAtTheLastSource) {
     Open(chosen);
     Open(std::nullopt);
     EXPECT_EQ(Platform.LastDialog.FileName, chosen);
-    EXPECT_EQ(f.Settings.FileNameSrc, chosen);
+    EXPECT_EQ(f.FileNameSrc, chosen);
     // A refused file stays in the dialog, to be corrected.
     tt::TProject project;
     project.Path = Write("refused.m2v", tt::MpegWithHeaderAt(0, 256, 720, 576, 2));
@@ -315,7 +315,7 @@ TEST_F(SourceForm, DialogStartsAtTheLastSource) {
     Platform.Messages.clear();
     Open(std::nullopt);
     EXPECT_EQ(Platform.LastDialog.FileName, refused);
-    EXPECT_EQ(f.Settings.FileNameSrc, chosen);
+    EXPECT_EQ(f.FileNameSrc, chosen);
     EXPECT_TRUE(Platform.Messages.empty());
 }
 
@@ -336,7 +336,7 @@ TEST_F(SourceForm, StartUpReadsTheStoredSourceQuietly) {
     EXPECT_EQ(f.FpsCombo.ItemIndex(), 1);
     EXPECT_TRUE(f.SrcPALBox.Checked());
     EXPECT_EQ(f.SrcAspectBox.ItemIndex(), 3);
-    EXPECT_EQ(f.Settings.FileNameAVS, "");
+    EXPECT_EQ(f.FileNameAVS, "");
     EXPECT_EQ(SourceLine(), "AviSource(\"" + avi + "\")");
     EXPECT_TRUE(Platform.Messages.empty());
 }
@@ -365,13 +365,13 @@ TEST_F(SourceForm, RefusedOpenLeavesEverything) {
     Open(good);
     for (const RefusedRow& r : rows) {
         const auto before = Snapshot(f);
-        const std::string saveName = f.Settings.FileNameAVS;
+        const std::string saveName = f.FileNameAVS;
         Platform.Messages.clear();
         Open(r.file);
         EXPECT_EQ(Platform.Messages.size(), r.messages) << r.what;
         EXPECT_EQ(Snapshot(f), before) << r.what;
-        EXPECT_EQ(f.Settings.FileNameSrc, good) << r.what;
-        EXPECT_EQ(f.Settings.FileNameAVS, saveName) << r.what;
+        EXPECT_EQ(f.FileNameSrc, good) << r.what;
+        EXPECT_EQ(f.FileNameAVS, saveName) << r.what;
     }
 }
 

@@ -26,18 +26,18 @@ TResizeStruct ExampleModel() {
     return m;
 }
 
-TGlobal ExampleSettings() {
-    TGlobal g;
-    g.AppName = "Tarvex";
-    g.Version = "1.0.0";
-    g.FileNameSrc = "C:\\film.d2v";
-    g.ResizeMode = 2;
-    return g;
+TScriptOptions ExampleOptions() {
+    return {.AppName = "Tarvex",
+            .Version = "1.0.0",
+            .FileNameSrc = "C:\\film.d2v",
+            .FileType = ".d2v",
+            .ResizeMode = 2};
 }
 
-Lines Script(const TResizeStruct& m, const TGlobal& g, const std::string& type = ".d2v") {
+Lines Script(const TResizeStruct& m, TScriptOptions g, const std::string& type = ".d2v") {
     Lines lines{"old"};
-    TClassAVS().MakeScript(m, g, type, lines);
+    g.FileType = type;
+    TClassAVS().MakeScript(m, g, lines);
     return lines;
 }
 
@@ -48,7 +48,7 @@ const std::string Source = "mpeg2source(\"C:\\film.d2v\")";
 } // namespace
 
 TEST(MakeScript, WorkedExampleProgressive) {
-    EXPECT_EQ(Script(ExampleModel(), ExampleSettings()),
+    EXPECT_EQ(Script(ExampleModel(), ExampleOptions()),
               (Lines{Header, Plugin, Source, "BicubicResize(448,416,0,0.6,8,70,704,436)",
                      "AddBorders(16,80,16,80)", "#Trim(0,899).FadeOut(150)"}));
 }
@@ -56,7 +56,7 @@ TEST(MakeScript, WorkedExampleProgressive) {
 TEST(MakeScript, WorkedExampleInterlaced) {
     TResizeStruct m = ExampleModel();
     m.InterlacedResizing = true;
-    EXPECT_EQ(Script(m, ExampleSettings()),
+    EXPECT_EQ(Script(m, ExampleOptions()),
               (Lines{Header, Plugin, Source, "SeparateFields()",
                      "BicubicResize(448,208,0,0.6,8,35,704,218).Weave()", "AddBorders(16,80,16,80)",
                      "#Trim(0,899).FadeOut(150)"}));
@@ -75,7 +75,7 @@ TEST(MakeScript, FilterPerResizeMode) {
         {9, "BicubicResize(448,416,0,0.6,8,70,704,436)"},
     };
     for (const auto& r : rows) {
-        TGlobal g = ExampleSettings();
+        TScriptOptions g = ExampleOptions();
         g.ResizeMode = r.mode;
         EXPECT_EQ(Script(ExampleModel(), g).at(3), r.line) << int{r.mode};
     }
@@ -84,7 +84,7 @@ TEST(MakeScript, FilterPerResizeMode) {
 TEST(MakeScript, OptionsAddTheirLinesInOrder) {
     TResizeStruct m = ExampleModel();
     m.SrcIsPAL = false; // NTSC source to a PAL destination
-    TGlobal g = ExampleSettings();
+    TScriptOptions g = ExampleOptions();
     g.BffToTff = true;
     g.ConvertToRGB = true;
     g.ResampleAudio = true;
@@ -105,7 +105,7 @@ TEST(MakeScript, PalToNtscAndNoBorders) {
     m.DestX = 448;
     m.DestY = 416;
     m.SrcFrameCount = 0;
-    const Lines lines = Script(m, ExampleSettings());
+    const Lines lines = Script(m, ExampleOptions());
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[4], "AssumeFPS(23.976, true)");
     EXPECT_EQ(lines[5], "#Trim(0,-1).FadeOut(150)");
@@ -113,7 +113,7 @@ TEST(MakeScript, PalToNtscAndNoBorders) {
 
 TEST(MakeScript, OnlyExactlyD2vUsesMpeg2Source) {
     for (const char* type : {".D2V", ".avi", "", ".vob"})
-        EXPECT_EQ(Script(ExampleModel(), ExampleSettings(), type).at(2),
+        EXPECT_EQ(Script(ExampleModel(), ExampleOptions(), type).at(2),
                   "AviSource(\"C:\\film.d2v\")")
             << type;
 }
@@ -130,7 +130,7 @@ TEST(MakeScript, InterlacedBordersFillTheFrame) {
         m.ResizeY = r.resizeY;
         const std::string expected =
             "AddBorders(16," + std::to_string(r.top) + ",16," + std::to_string(r.bottom) + ")";
-        EXPECT_EQ(Script(m, ExampleSettings()).at(5), expected) << r.resizeY;
+        EXPECT_EQ(Script(m, ExampleOptions()).at(5), expected) << r.resizeY;
         EXPECT_EQ(r.top + 2 * (r.resizeY / 2) + r.bottom, 576);
     }
 }
@@ -141,7 +141,7 @@ TEST(MakeScript, InterlacedHalvesTruncate) {
     m.CropTop = 71;
     m.CropY = 435;
     m.ResizeY = 415;
-    EXPECT_EQ(Script(m, ExampleSettings()).at(4),
+    EXPECT_EQ(Script(m, ExampleOptions()).at(4),
               "BicubicResize(448,207,0,0.6,8,35,704,217).Weave()");
 }
 
@@ -150,11 +150,5 @@ TEST(MakeScript, NegativeBordersKeepTheirSign) {
     m.ResizeX = 500;
     m.ResizeY = 600;
     m.OptPositioning = 0;
-    EXPECT_EQ(Script(m, ExampleSettings()).at(4), "AddBorders(-10,-12,-10,-12)");
-}
-
-TEST(MakeScript, UpdatingKeepsTheOldText) {
-    TGlobal g = ExampleSettings();
-    g.Updating = true;
-    EXPECT_EQ(Script(ExampleModel(), g), Lines{"old"});
+    EXPECT_EQ(Script(m, ExampleOptions()).at(4), "AddBorders(-10,-12,-10,-12)");
 }
