@@ -90,6 +90,27 @@ TEST_F(Lifecycle, WriteReadWriteIsByteIdentical) {
     EXPECT_EQ(first.rfind("[Global]\r\nVersion=1.0.0\r\nWindowPosX=0\r\n", 0), 0u);
 }
 
+TEST_F(Lifecycle, AFirstRunWritesEveryKeyInItsPlace) {
+    Start();
+    Form->FormClose();
+    EXPECT_EQ(ReadIniText(),
+              "[Global]\r\nVersion=1.0.0\r\nWindowPosX=0\r\nWindowPosY=0\r\n"
+              "PlayerRateSVCDMin=1395\r\nPlayerRateSVCDMax=2788\r\n\r\n"
+              "[Image]\r\nSeconds=3000\r\nAudio1=8\r\nAudio2=0\r\nFpsBox=1\r\nCDs=1\r\n"
+              "CDType=2\r\nBlocksUsable=359849\r\nSafety=150\r\nExtraBlocks=0\r\n"
+              "ExtraBlocksMode2324=0\r\nSubtitlePics=0\r\nBMPSubSize=0\r\nSceneDetect=1\r\n"
+              "ScanOffsets=0\r\nSeqAligning=0\r\nGOPLength=15\r\nAddMatrices=0\r\nMuxMode=1\r\n"
+              "AuthoringMode=3\r\nMenuPics=1\r\n\r\n"
+              "[Resolution]\r\nSrcIsPAL=1\r\nDestIsPAL=1\r\nSrcResX=720\r\nSrcResY=576\r\n"
+              "SrcPixelX=720\r\nSrcPixelY=436\r\nBorderLeft=0\r\nBorderTop=70\r\n"
+              "SrcAspectBox=0\r\nOptPositioning=1\r\nSrcIsAnamorphic=1\r\nITUAspect=1\r\n"
+              "CropMode=1\r\nCropRoundX=2\r\nCropRoundY=2\r\nDestPixelRoundY=16\r\n"
+              "DestPixelSuggestionX=448\r\nDestPixelSuggestionY=320\r\nDestAspectBox=4\r\n"
+              "DestIsAnamorphic=0\r\nTVBorderBlocks=2\r\n\r\n"
+              "[AVSscript]\r\nConvertToRGB=0\r\nResampleAudio=0\r\nBffToTff=0\r\n"
+              "InterlacedResizing=0\r\nResizeMode=2\r\nFileNameSrc=\r\n");
+}
+
 TEST_F(Lifecycle, UnknownKeysAndSectionsSurviveAWrite) {
     WriteSettings("; mine\r\n[Global]\r\nVersion=1.0.0\r\nColour=blue\r\n[Mine]\r\nA=1\r\n");
     Start();
