@@ -527,9 +527,13 @@ TEST_F(IniFileTest, AWriterKilledMidwayLeavesTheOldFileWhole) {
     EXPECT_EQ(TIniFile(file_).ReadString("Global", "Version", ""), "0.9");
 }
 
+int WriterStarted = -1; // a pipe the writer tells once its first chunk is due
+
 // Slows a writer down to about 1 ms per 64 KiB chunk, so that kills land mid-write.
 int SlowWrites(TIniWriteStep step) {
-    if (step == TIniWriteStep::Write) ::usleep(1000);
+    if (step != TIniWriteStep::Write) return 0;
+    if (WriterStarted >= 0 && ::write(WriterStarted, "w", 1) == 1) WriterStarted = -1;
+    ::usleep(1000);
     return 0;
 }
 
@@ -541,15 +545,25 @@ TEST_F(IniFileTest, WritersKilledAtAnyMomentLeaveTheOldOrTheNewFile) {
     const std::string newText = model.Text();
     int midway = 0; // kills that left the writer's temporary file behind
     for (int round = 0; round < 12; ++round) {
+        int started[2];
+        ASSERT_EQ(::pipe(started), 0);
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
+            ::close(started[0]);
+            WriterStarted = started[1];
             SetIniWriteHook(SlowWrites);
             TIniFile ini(file_);
             ini.WriteString("Image", "Big", big);
             ini.Flush();
             ::_exit(0);
         }
+        ::close(started[1]);
+        // Every other round waits for the writer to be at work, however busy the machine.
+        char signal = 0;
+        const bool atWork = round % 2 == 0 || ::read(started[0], &signal, 1) == 1;
+        EXPECT_TRUE(atWork) << "round " << round << ": the writer ended before its first chunk";
+        ::close(started[0]);
         ::usleep(static_cast<useconds_t>(round * 8000));
         ::kill(pid, SIGKILL);
         int status = 0;
