@@ -42,6 +42,9 @@ struct TRow {
     std::string* Text = nullptr; ///< a text's place
 };
 
+/// The place of a number kept by the control that has the key's name.
+const TIniValue SameControl{};
+
 template <class T>
 TIniValue Field(T& field) {
     return {[&field] { return static_cast<std::int64_t>(field); },
@@ -60,7 +63,7 @@ std::vector<TRow> Rows(const TIniTargets& t) {
     TCDImage& d = t.DiscImage;
     // clang-format off
     // section, key, default, width, read order, write order, where the value lives
-    return {
+    std::vector<TRow> rows = {
         {Global,     "WindowPosX",           0,      I32,   3,  1, Field(t.WindowPosX)},
         {Global,     "WindowPosY",           0,      I32,   4,  2, Field(t.WindowPosY)},
         {Global,     "PlayerRateSVCDMin",    1395,   I32,   1,  3, Field(d.PlayerRateSVCDMin)},
@@ -78,9 +81,9 @@ std::vector<TRow> Rows(const TIniTargets& t) {
         {Image,      "ExtraBlocksMode2324",  0,      Bool,  8, 10, Setter(d.ExtraBlocksMode2324, d, &TCDImage::SetExtraBlocksMode2324)},
         {Image,      "SubtitlePics",         0,      U16,  10, 11, Setter(d.SubtitlePics, d, &TCDImage::SetSubtitlePics)},
         {Image,      "BMPSubSize",           0,      U32,  11, 12, Setter(d.BMPSubSize, d, &TCDImage::SetBMPSubSize)},
-        {Image,      "SceneDetect",          1,      Bool, 14, 13, t.Control("SceneDetect")},
-        {Image,      "ScanOffsets",          0,      Bool, 15, 14, t.Control("ScanOffsets")},
-        {Image,      "SeqAligning",          0,      Bool, 16, 15, t.Control("SeqAligning")},
+        {Image,      "SceneDetect",          1,      Bool, 14, 13, SameControl},
+        {Image,      "ScanOffsets",          0,      Bool, 15, 14, SameControl},
+        {Image,      "SeqAligning",          0,      Bool, 16, 15, SameControl},
         {Image,      "GOPLength",            15,     I16,  12, 16, t.Control("GOPUpDown")},
         {Image,      "AddMatrices",          0,      I16,  13, 17, t.Control("AddMatricesUpDown")},
         {Image,      "MuxMode",              1,      I8,   17, 18, Setter(d.MuxMode, d, &TCDImage::SetMuxMode)},
@@ -95,17 +98,17 @@ std::vector<TRow> Rows(const TIniTargets& t) {
         {Resolution, "SrcPixelY",            436,    I16,   6,  6, Setter(r.SrcPixelY, r, &TResizeStruct::SetSrcPixelY)},
         {Resolution, "BorderLeft",           0,      I16,   7,  7, Setter(r.BorderLeft, r, &TResizeStruct::SetBorderLeft)},
         {Resolution, "BorderTop",            70,     I16,   8,  8, Setter(r.BorderTop, r, &TResizeStruct::SetBorderTop)},
-        {Resolution, "SrcAspectBox",         0,      I32,   9,  9, t.Control("SrcAspectBox")},
+        {Resolution, "SrcAspectBox",         0,      I32,   9,  9, SameControl},
         {Resolution, "OptPositioning",       1,      I16,  10, 10, Field(r.OptPositioning)},
         {Resolution, "SrcIsAnamorphic",      1,      Bool, 11, 11, Field(r.SrcIsAnamorphic)},
-        {Resolution, "ITUAspect",            1,      Bool, 12, 12, t.Control("ITUAspect")},
+        {Resolution, "ITUAspect",            1,      Bool, 12, 12, SameControl},
         {Resolution, "CropMode",             1,      U8,   13, 13, Setter(r.CropMode, r, &TResizeStruct::SetCropMode)},
         {Resolution, "CropRoundX",           2,      I8,   14, 14, Setter(r.CropRoundX, r, &TResizeStruct::SetCropRoundX)},
         {Resolution, "CropRoundY",           2,      I8,   15, 15, Setter(r.CropRoundY, r, &TResizeStruct::SetCropRoundY)},
         {Resolution, "DestPixelRoundY",      16,     U8,   16, 16, Field(r.DestPixelRoundY)},
         {Resolution, "DestPixelSuggestionX", 0,      I32,  17, 17, Field(r.DestPixelSuggestionX)},
         {Resolution, "DestPixelSuggestionY", 0,      I32,  18, 18, Field(r.DestPixelSuggestionY)},
-        {Resolution, "DestAspectBox",        4,      I32,  19, 19, t.Control("DestAspectBox")},
+        {Resolution, "DestAspectBox",        4,      I32,  19, 19, SameControl},
         {Resolution, "DestIsAnamorphic",     0,      Bool, 20, 20, t.Control("DestAnamorphic")},
         {Resolution, "TVBorderBlocks",       2,      I16,  21, 21, t.Control("TVBorderUpDown")},
 
@@ -117,6 +120,9 @@ std::vector<TRow> Rows(const TIniTargets& t) {
         {AVSscript,  "FileNameSrc",          0,      Text,  6,  6, {}, &t.FileNameSrc},
     };
     // clang-format on
+    for (TRow& row : rows)
+        if (!row.Value.Get && !row.Text) row.Value = t.Control(row.Key);
+    return rows;
 }
 
 /// The rows by section, then by `order` within it.
