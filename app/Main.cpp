@@ -331,11 +331,7 @@ void TMainForm::WireHandlers() {
 }
 
 void TMainForm::BindModelOutputs() {
-    ResizeModel.Outputs.CropXEdit = [this](const std::string& text) { CropXEdit.SetText(text); };
-    ResizeModel.Outputs.CropYEdit = [this](const std::string& text) { CropYEdit.SetText(text); };
-    ResizeModel.Outputs.Label17 = [this](const std::string& text) { Label17.SetCaption(text); };
-    ResizeModel.Outputs.ErrLabel = [this](const std::string& text) { ErrLabel.SetCaption(text); };
-    ResizeModel.Outputs.ErrLabelColour = [this](TColour c) { ErrLabel.SetFontColour(c); };
+    ResizeModel.OnCropResult = [this](const TCropResult& crop) { ShowCrop(crop); };
     SourceFile.ShowError = [this](const std::string& text) { Platform.ShowMessage("Error", text); };
 }
 

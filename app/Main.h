@@ -61,6 +61,11 @@ class TMainForm {
     std::string OpenDialogFile;    ///< the open dialog's selection
     TRect WorkArea;                ///< the desktop area the window keeps to
 
+    /// The decimal separator of the numbers the window shows.
+    char DecimalSeparator = '.';
+    /// "1:1 Monitor" among the source kinds.
+    static constexpr int SquareKind = 6;
+
     // Panel "Stream & Authoring".
     TLabel StaticText2{"StaticText2", "Stream & Authoring"};
     TEdit EditMin{"EditMin", "1"};
@@ -171,6 +176,7 @@ class TMainForm {
     void SetDestResDefault();
     void GetDestRes();
     void DestChange();
+    void ShowCrop(const TCropResult& crop);
 
     // Resize size suggestion and the small geometry handlers.
     static std::uint8_t RoundFromExp(int exponent);
@@ -230,8 +236,6 @@ class TMainForm {
                          void (TResizeStruct::*set)(std::int8_t));
 
     std::vector<TAnyControl> FControls;
-    /// The last full recomputation found audio and overheads alone above the disc.
-    bool FNoRoomForVideo = false;
 };
 
 } // namespace tarvex

@@ -4,7 +4,6 @@
 
 #include "common/Numeric.h"
 
-#include <exception>
 #include <limits>
 
 namespace tarvex {
@@ -37,8 +36,8 @@ struct TPlayerRates {
 };
 
 /// A stream rate in CD speeds with two decimals.
-std::string CdSpeed(std::int32_t kbps, Real speed) {
-    return FloatToStr(static_cast<Real>(Round(Div(kbps, speed))) / 100);
+std::string CdSpeed(std::int32_t kbps, Real speed, char separator) {
+    return FloatToStr(static_cast<Real>(Round(Div(kbps, speed))) / 100, separator);
 }
 
 } // namespace
@@ -84,7 +83,7 @@ void TMainForm::FpsComboChange() {
     if (FpsCombo.ItemIndex() == 0) rate = 23.976f;
     try {
         DiscImage.SetFrameRate(rate);
-    } catch (const std::exception&) {
+    } catch (const FloatError&) {
         return;
     }
     if (!Updating) CalcImage();
@@ -98,7 +97,7 @@ void TMainForm::EditSubPicsChange() {
         if (TryStrToInt(EditSubPics.Text(), pictures))
             DiscImage.SetSubtitlePics(Store<std::uint16_t>(Ceil(Div(pictures, DiscCount))));
         SubKBytes.SetText(IntToStr(std::int64_t{DiscImage.BMPSubSize} * DiscCount));
-    } catch (const std::exception&) {
+    } catch (const FloatError&) {
     }
 }
 
@@ -108,7 +107,7 @@ void TMainForm::SubKBytesChange() {
         std::int32_t kbytes;
         if (TryStrToInt(SubKBytes.Text(), kbytes))
             DiscImage.SetBMPSubSize(Store<std::uint32_t>(Ceil(Div(kbytes, DiscCount))));
-    } catch (const std::exception&) {
+    } catch (const FloatError&) {
         return;
     }
     CalcImage();
@@ -134,7 +133,8 @@ void TMainForm::CalcImage() {
     if (Updating) return;
     try {
         TCDImage& d = DiscImage;
-        d.SetFrames(Store<std::uint32_t>(Ceil(Div(FilmSeconds * Real(d.FrameRate), DiscCount))));
+        d.SetFrames(Store<std::uint32_t>(
+            Ceil(Div(FilmSeconds * static_cast<Real>(d.FrameRate), DiscCount))));
         std::uint32_t audio1, audio2;
         if (!SelectedRate(Audio1kbps, audio1)) return;
         d.SetAudio1Rate(audio1);
@@ -156,13 +156,13 @@ void TMainForm::CalcImage() {
         try {
             std::int32_t kbytes;
             if (TryStrToInt(EditExtraDataKB.Text(), kbytes))
-                d.SetExtraBlocks(Store<std::uint32_t>(d.ExtraBlocksMode2324
-                                                          ? Ceil(Real(kbytes) / 2324 * 1024)
-                                                          : Ceil(Real(kbytes) / 2)));
-        } catch (const std::exception&) {
+                d.SetExtraBlocks(Store<std::uint32_t>(
+                    d.ExtraBlocksMode2324 ? Ceil(static_cast<Real>(kbytes) / 2324 * 1024)
+                                          : Ceil(static_cast<Real>(kbytes) / 2)));
+        } catch (const FloatError&) {
         }
 
-        const Real seconds = Div(d.Frames, Real(d.FrameRate));
+        const Real seconds = Div(d.Frames, d.FrameRate);
         const std::string audio1Hint = AudioHint(1, d.Audio1Rate, seconds);
         Audio1kbps.SetHint(audio1Hint);
         Audio1Label.SetHint(audio1Hint);
@@ -170,10 +170,11 @@ void TMainForm::CalcImage() {
         Audio2kbps.SetHint(audio2Hint);
         Audio2Label.SetHint(audio2Hint);
 
-        SubKBytes.SetHint("Per CD: ~" + IntToStr(Round(Real(d.SubtitleStreamBytes) / 1024)) +
-                          " KB in the stream\r\n" + "Total: ~" +
-                          IntToStr(Round(Real(d.SubtitleStreamBytes) / 1024 * DiscCount)) +
-                          " KB in the stream");
+        SubKBytes.SetHint(
+            "Per CD: ~" + IntToStr(Round(static_cast<Real>(d.SubtitleStreamBytes) / 1024)) +
+            " KB in the stream\r\n" + "Total: ~" +
+            IntToStr(Round(static_cast<Real>(d.SubtitleStreamBytes) / 1024 * DiscCount)) +
+            " KB in the stream");
         ScanOffsets.SetHint("The standard requires this, but no player does...\r\n" +
                             IntToStr(d.ScanOffsetBytes) + " Bytes");
         SeqAligning.SetHint("Causes many unnecessary overhead. Don't use this!\r\n" +
@@ -183,10 +184,10 @@ void TMainForm::CalcImage() {
             "what the encoder sometimes doesn't regard.\r\n" +
             IntToStr(d.MatrixBytes) + " Bytes");
 
-        Label10.SetCaption("= " + IntToStr(FilmSeconds) +
-                           " seconds = " + IntToStr(Round(FilmSeconds * Real(d.FrameRate))) +
-                           " frames = " + IntToStr(std::int64_t{d.IFrames} * DiscCount) +
-                           " I-frames");
+        Label10.SetCaption(
+            "= " + IntToStr(FilmSeconds) +
+            " seconds = " + IntToStr(Round(FilmSeconds * static_cast<Real>(d.FrameRate))) +
+            " frames = " + IntToStr(std::int64_t{d.IFrames} * DiscCount) + " I-frames");
         const std::string length = "Total Film-length:\r\n" + Label10.Caption();
         EditMin.SetHint(length);
         EditSec.SetHint(length);
@@ -208,24 +209,19 @@ void TMainForm::CalcImage() {
             " blocks");
 
         d.ComputeVideoRate();
-        // The model keeps the low 32 bits of the disc-filling rate. When audio and
-        // overheads alone exceed the disc no video fits at all; a film of a few
-        // seconds on a whole disc asks for more than a 32-bit rate holds.
-        // The stream space is unsigned in the model: extra data and authoring
-        // larger than the disc wrap it into a huge positive room for video.
-        const std::int64_t streamSpace =
-            std::int64_t{d.BlocksUsable} - d.AuthoringOverhead - d.ExtraBlocks - d.AuthoringReserve;
-        FNoRoomForVideo = d.StreamBytes < 0 || streamSpace < 0;
-        if (FNoRoomForVideo)
+        // The model keeps the low 32 bits of the disc-filling rate: shown are no
+        // video when none fits, and the largest rate when a film of a few seconds
+        // on a whole disc asks for more than 32 bits hold.
+        if (!d.VideoFits)
             d.SetVideoRate(0);
-        else if (FloorInt64(Div(d.StreamBytes, d.Duration) * 8) > MaxShownRate)
+        else if (d.UncutVideoRate > MaxShownRate)
             d.SetVideoRate(MaxShownRate);
 
         const int kbps = static_cast<int>(d.VideoRate / 1000);
         VideoUpDown.SetPosition(kbps);
         VideoUpDown10.SetPosition(kbps);
         CalcExactImage();
-    } catch (const std::exception&) {
+    } catch (const FloatError&) {
     }
 }
 
@@ -238,13 +234,14 @@ void TMainForm::CalcExactImage() {
         MuxModeBox.SetHint("Multiplexing-overhead = " + IntToStr(d.MuxOverhead) + " Byte");
         Videokbps.SetText(IntToStr(d.VideoRate / 1000));
 
-        const Real seconds = Div(d.Frames, Real(d.FrameRate));
-        std::string videoHint = "Video stream:\r\n" + IntToStr(d.VideoRate / 1000) + " kbps = " +
-                                FloatToStr(static_cast<Real>(Round(d.VideoRate / 102.4L)) / 10) +
-                                " Kbps = " + IntToStr(d.VideoRate) + " bps\r\n" +
-                                "Per CD: " + IntToStr(CeilInt64(seconds * d.VideoRate / 8192)) +
-                                " KB = " + IntToStr(Round(seconds * d.VideoRate / 8)) + " Byte";
-        if (FNoRoomForVideo)
+        const Real seconds = Div(d.Frames, d.FrameRate);
+        std::string videoHint =
+            "Video stream:\r\n" + IntToStr(d.VideoRate / 1000) + " kbps = " +
+            FloatToStr(static_cast<Real>(Round(d.VideoRate / 102.4L)) / 10, DecimalSeparator) +
+            " Kbps = " + IntToStr(d.VideoRate) + " bps\r\n" +
+            "Per CD: " + IntToStr(CeilInt64(seconds * d.VideoRate / 8192)) +
+            " KB = " + IntToStr(Round(seconds * d.VideoRate / 8)) + " Byte";
+        if (!d.VideoFits)
             videoHint =
                 "No room for video: audio and overheads alone exceed the CD.\r\n" + videoHint;
         Videokbps.SetHint(videoHint);
@@ -265,11 +262,13 @@ void TMainForm::CalcExactImage() {
         Label62.SetHint(
             "This maximum video-rate is for not exceeding your player's\r\nmaximum stream-rate "
             "of " +
-            IntToStr(player.Max) + " kbps (= " + CdSpeed(player.Max, player.Speed) + "x CD-speed)");
+            IntToStr(player.Max) +
+            " kbps (= " + CdSpeed(player.Max, player.Speed, DecimalSeparator) + "x CD-speed)");
         Label63.SetHint(
             "This minimum video-rate is for not going below your player's\r\nminimum stream-rate "
             "of " +
-            IntToStr(player.Min) + " kbps (= " + CdSpeed(player.Min, player.Speed) + "x CD-speed)");
+            IntToStr(player.Min) +
+            " kbps (= " + CdSpeed(player.Min, player.Speed, DecimalSeparator) + "x CD-speed)");
 
         // Signed: audio and overheads above the player's rate leave a negative limit.
         Label62.SetCaption(IntToStr(d.MaxVideoRate / 1000) + " kbps");
@@ -281,45 +280,12 @@ void TMainForm::CalcExactImage() {
         EditImageBlocks.SetHint(
             "The Image-size for each CD: " + IntToStr(d.ImageBlocks / 4500) + ":" +
             IntToStr(d.ImageBlocks / 75 % 60) + ":" + IntToStr(d.ImageBlocks % 75) +
-            " (m:s:f)\r\n" + "Actually " + IntToStr(d.UnusedBlocks) +
-            " blocks = " + IntToStr(Round(Real(d.UnusedBlocks) * d.SectorSize / 1024)) +
+            " (m:s:f)\r\n" + "Actually " + IntToStr(d.UnusedBlocks) + " blocks = " +
+            IntToStr(Round(static_cast<Real>(d.UnusedBlocks) * d.SectorSize / 1024)) +
             " KB are left unused.\r\nPure MPEG-stream: " +
             IntToStr(Round(Div(d.StreamBytes, d.SectorSize))) +
-            " blocks = " + IntToStr(Round(Real(d.StreamBytes) / 1024)) + " KB");
-    } catch (const std::exception&) {
-    }
-}
-
-// Bits per 8x8 block and compression of the destination picture and the source.
-
-void TMainForm::ShowRatePerBlock() {
-    Real kbps;
-    ResizeModel.SrcBitRate = 4400000.0; // the rate of an unreadable field
-    try {
-        if (TryStrToFloat(SrcRateEdit.Text(), kbps)) ResizeModel.SrcBitRate = ToDouble(kbps * 1000);
+            " blocks = " + IntToStr(Round(static_cast<Real>(d.StreamBytes) / 1024)) + " KB");
     } catch (const FloatError&) {
-    }
-    try {
-        const TResizeStruct& m = ResizeModel;
-        const Real frameRate = DiscImage.FrameRate;
-        Label56.SetHint("= " + IntToStr(m.ResizeLumBlocks) + " LumBlocks and " +
-                        IntToStr(m.ResizeChromBlocks) + " ChromBlocks");
-        if (DiscImage.VideoRate != 0) {
-            const Real perBlock = Div(DiscImage.VideoRate, m.ResizeBlocks);
-            Label56.SetCaption("= " + IntToStr(m.ResizeBlocks) +
-                               " blocks = " + IntToStr(Round(perBlock)) + " bps/block = 1:" +
-                               RoundedToStr(Div(768 * frameRate, perBlock), 10) + " compression");
-        }
-        if (m.SrcBitRate != 0) {
-            const Real perBlock = Div(m.SrcBitRate, m.FilmBlocks);
-            SrcRateEdit.SetHint("Source analysis:\r\n= " + IntToStr(m.FilmBlocks) +
-                                " blocks = " + IntToStr(Round(perBlock)) + " bps/block = 1:" +
-                                RoundedToStr(Div(768 * frameRate, perBlock), 10) + " compression");
-            SrcRateEdit.SetHint(SrcRateEdit.Hint() + "\r" + "\n" + "= " +
-                                IntToStr(m.FilmLumBlocks) + " LumBlocks and " +
-                                IntToStr(m.FilmChromBlocks) + " ChromBlocks");
-        }
-    } catch (const std::exception&) {
     }
 }
 

@@ -4,8 +4,6 @@
 
 #include "common/Numeric.h"
 
-#include <exception>
-
 namespace tarvex {
 
 namespace {
@@ -50,10 +48,11 @@ void TMainForm::CDTimeChange() {
             "Max. LeadOutPos. (ATIP-value from e.g. Feurio): block " + IntToStr(usable + 150) +
             "\r\n" + "\r\n" + "The safety (unused space) is to " + IntToStr(DiscImage.Safety) +
             " blocks, so the program calculates\r\n" + "the values for " + IntToStr(calculated) +
-            " blocks = " + IntToStr(Round(Real(calculated) * DiscImage.SectorSize / 1024)) +
+            " blocks = " +
+            IntToStr(Round(static_cast<Real>(calculated) * DiscImage.SectorSize / 1024)) +
             " KB per CD.");
         EditCDsec.SetHint(EditCDmin.Hint());
-    } catch (const std::exception&) {
+    } catch (const FloatError&) {
     }
     TimeChange();
     CalcImage();
@@ -116,7 +115,7 @@ void TMainForm::MuxModeBoxChange() {
         DiscImage.SetAC3Audio(AC3Box.Checked());
         DiscImage.SetScanOffsets(ScanOffsets.Checked());
         DiscImage.SetSeqAligning(SeqAligning.Checked());
-    } catch (const std::exception&) {
+    } catch (const FloatError&) {
         return;
     }
     if (DiscImage.MuxMode == DvdMuxMode && AuthoringBox.ItemIndex() != DvdAuthoring) {

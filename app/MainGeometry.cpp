@@ -15,6 +15,8 @@ constexpr double PalDVD = 0.9140625, PalThreeQuarter = 0.685546875, PalSVCD = 0.
 constexpr double NtscDVD = 1.0972222222222223, NtscThreeQuarter = 0.8229166666666666,
                  NtscSVCD = 0.7314814814814815, NtscHalf = 0.5486111111111112;
 constexpr Real NtscITU = 79.0L / 72.0L;
+// Pixel forms of a DVD frame without ITU-R BT.601-4: 45/48 and 9/8.
+constexpr Real PalPlainDVD = 0.9375L, NtscPlainDVD = 1.125L;
 
 // Source kinds 0..5: "DVD", "XVCD", "3/4 DVD", "SVCD", "1/2 DVD", "VCD".
 constexpr double SrcPal[] = {PalDVD, PalDVD, PalThreeQuarter, PalSVCD, PalHalf, PalDVD};
@@ -27,8 +29,10 @@ constexpr double DestNtsc[] = {NtscDVD,  NtscDVD,  NtscThreeQuarter, NtscThreeQu
                                NtscSVCD, NtscHalf, NtscDVD};
 constexpr std::int16_t DestWidths[] = {720, 704, 544, 528, 480, 352, 352};
 
-constexpr int SquareKind = 6;     // "1:1 Monitor" among the source kinds
-constexpr int DestSquareKind = 7; // and among the destination kinds
+constexpr int DestSquareKind = 7; // "1:1 Monitor" among the destination kinds
+
+/// The font colour of each error band.
+constexpr TColour BandColours[] = {TColour::Black, TColour::Yellow, TColour::Red};
 
 // The first multiple of `round` that fits `limit`: rounded up, to nearest, down,
 // else the limit itself rounded down.
@@ -40,6 +44,14 @@ std::int32_t FitMultiple(Real q, std::int32_t round, std::int32_t limit) {
     return Store<std::int32_t>(v);
 }
 
+/// "N blocks = R bps/block = 1:C compression": a bitrate spread over the blocks of a frame.
+std::string BlockRate(std::uint16_t blocks, Real rate, Real frameRate, char separator) {
+    const Real perBlock = Div(rate, blocks);
+    return IntToStr(blocks) + " blocks = " + IntToStr(Round(perBlock)) +
+           " bps/block = 1:" + RoundedToStr(Div(768 * frameRate, perBlock), 10, separator) +
+           " compression";
+}
+
 } // namespace
 
 void TMainForm::GetSrcPixelForm() {
@@ -48,15 +60,16 @@ void TMainForm::GetSrcPixelForm() {
     Real v = 1.0;
     if (kind >= 0 && kind < SquareKind) v = pal ? SrcPal[kind] : SrcNtsc[kind];
     if (kind == SquareKind && ITUAspect.Checked())
-        v = pal ? v * 0.9140625L / 0.9375L : NtscITU * v / 1.125L;
+        v = pal ? v * PalDVD / PalPlainDVD : NtscITU * v / NtscPlainDVD;
+    // Multiplied by the fractions themselves, which rounds differently from the forms.
     if (kind != SquareKind && !ITUAspect.Checked())
-        v = pal ? v / 0.9140625L * 45 / 48 : v / NtscITU * 9 / 8;
+        v = pal ? v / PalDVD * 45 / 48 : v / NtscITU * 9 / 8;
     ResizeModel.SetSrcPixelForm(static_cast<double>(v));
     if (ResizeModel.SrcIsAnamorphic)
         ResizeModel.SetSrcPixelForm(
             static_cast<double>(static_cast<Real>(ResizeModel.SrcPixelForm) * 3 / 4));
     SrcAspectBox.SetHint("Source aspect:\r\nPixelform: " +
-                         RoundedToStr(ResizeModel.SrcPixelForm, 10000000));
+                         RoundedToStr(ResizeModel.SrcPixelForm, 10000000, DecimalSeparator));
 }
 
 void TMainForm::SrcChange() {
@@ -81,10 +94,20 @@ void TMainForm::SrcChange() {
         }
     }
     try {
-        Label13.SetCaption("= " + RoundedToStr(ResizeModel.FilmAspect(), 10000));
+        Label13.SetCaption("= " + RoundedToStr(ResizeModel.FilmAspect(), 10000, DecimalSeparator));
     } catch (const FloatError&) {
     }
     DestChange();
+}
+
+void TMainForm::ShowCrop(const TCropResult& crop) {
+    CropXEdit.SetText(IntToStr(crop.CropX));
+    CropYEdit.SetText(IntToStr(crop.CropY));
+    if (!crop.CropAspect) return;
+    Label17.SetCaption("= " + FloatToStr(*crop.CropAspect, DecimalSeparator));
+    if (!crop.Error) return;
+    ErrLabel.SetCaption("error: " + FloatToStr(*crop.Error, DecimalSeparator) + "%");
+    ErrLabel.SetFontColour(BandColours[static_cast<int>(crop.Band)]);
 }
 
 void TMainForm::GetDestPixelForm() {
@@ -103,7 +126,7 @@ void TMainForm::GetDestPixelForm() {
         ResizeModel.SetDestPixelForm(
             static_cast<double>(static_cast<Real>(ResizeModel.DestPixelForm) * 3 / 4));
     DestAspectBox.SetHint("Destination aspect:\r\nPixelform: " +
-                          RoundedToStr(ResizeModel.DestPixelForm, 10000000));
+                          RoundedToStr(ResizeModel.DestPixelForm, 10000000, DecimalSeparator));
 }
 
 void TMainForm::SetDestResDefault() {
@@ -235,7 +258,7 @@ void TMainForm::CalcNewRes() {
             break;
         }
         ShowRatePerBlock();
-        Label36.SetCaption("= " + RoundedToStr(m.ResizeAspect(), 10000));
+        Label36.SetCaption("= " + RoundedToStr(m.ResizeAspect(), 10000, DecimalSeparator));
         MakeScript();
     } catch (const FloatError&) {
     }
@@ -324,6 +347,33 @@ void TMainForm::BorderTopEditKeyUp() {
         BorderTopEdit.SetText(IntToStr(ResizeModel.BorderTop));
     }
     MakeScript();
+}
+
+// Bits per 8x8 block and compression of the destination picture and the source.
+
+void TMainForm::ShowRatePerBlock() {
+    Real kbps;
+    ResizeModel.SrcBitRate = 4400000.0; // the rate of an unreadable field
+    try {
+        if (TryStrToFloat(SrcRateEdit.Text(), kbps, DecimalSeparator))
+            ResizeModel.SrcBitRate = ToDouble(kbps * 1000);
+    } catch (const FloatError&) {
+    }
+    const TResizeStruct& m = ResizeModel;
+    const Real frameRate = DiscImage.FrameRate;
+    try {
+        Label56.SetHint("= " + IntToStr(m.ResizeLumBlocks) + " LumBlocks and " +
+                        IntToStr(m.ResizeChromBlocks) + " ChromBlocks");
+        if (DiscImage.VideoRate != 0)
+            Label56.SetCaption(
+                "= " + BlockRate(m.ResizeBlocks, DiscImage.VideoRate, frameRate, DecimalSeparator));
+        if (m.SrcBitRate != 0)
+            SrcRateEdit.SetHint("Source analysis:\r\n= " +
+                                BlockRate(m.FilmBlocks, m.SrcBitRate, frameRate, DecimalSeparator) +
+                                "\r\n= " + IntToStr(m.FilmLumBlocks) + " LumBlocks and " +
+                                IntToStr(m.FilmChromBlocks) + " ChromBlocks");
+    } catch (const FloatError&) {
+    }
 }
 
 } // namespace tarvex

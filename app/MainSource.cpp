@@ -10,8 +10,6 @@ namespace tarvex {
 
 namespace {
 
-constexpr int SquareKind = 6; // "1:1 Monitor"
-
 /// Frame-rate list entry and PAL flag for a source rate; false when none fits.
 bool FrameRateEntry(double rate, int& index, bool& pal) {
     std::int64_t once, twice;
@@ -40,14 +38,14 @@ bool FrameRateEntry(double rate, int& index, bool& pal) {
 
 /// The source kind of a project file (read directly or served through an AVI).
 int ProjectKind(const TResizeStruct& m) {
-    if (m.SrcAspectCode == 1) return SquareKind;
+    if (m.SrcAspectCode == 1) return TMainForm::SquareKind;
     if (m.SrcResX > 704) return 0;
     if (m.SrcResX > 544) return 1;
     if (m.SrcResX > 480) return 2;
     if (m.SrcResX > 360) return 3;
     if (m.SrcResY > 288) return 4;
     if (m.SrcAspectCode == 2 || m.SrcAspectCode == 3) return 5;
-    return SquareKind;
+    return TMainForm::SquareKind;
 }
 
 /// The source kind of any other file, from its frame's aspect: full frames and
@@ -57,7 +55,7 @@ int FrameKind(const TResizeStruct& m) {
     try {
         q = Round(50 * static_cast<Real>(m.SourceAspect()));
     } catch (const FloatError&) {
-        return SquareKind;
+        return TMainForm::SquareKind;
     }
     const int dvd = m.SrcResX > 360 ? 0 : 5;  // D
     const int xvcd = m.SrcResX > 352 ? 1 : 5; // X
@@ -75,7 +73,7 @@ int FrameKind(const TResizeStruct& m) {
         for (const auto& r : ntsc)
             if (r.q == q) return r.kind;
     }
-    return SquareKind;
+    return TMainForm::SquareKind;
 }
 
 } // namespace

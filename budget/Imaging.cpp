@@ -85,14 +85,14 @@ void TCDImage::SetSceneDetect(bool value) {
 void TCDImage::SetFrames(std::uint32_t value) {
     if (value == 0 || value == Frames) return;
     Frames = value;
-    Duration = ToDouble(Div(Real(Frames), Real(FrameRate)));
+    Duration = ToDouble(Div(Frames, FrameRate));
     UpdateGopOverheads();
 }
 
 void TCDImage::SetFrameRate(float value) {
     if (value == FrameRate || value == 0.0f) return;
     FrameRate = value;
-    Duration = ToDouble(Div(Real(Frames), Real(FrameRate)));
+    Duration = ToDouble(Div(Frames, FrameRate));
 }
 
 void TCDImage::SetScanOffsets(bool value) {
@@ -120,7 +120,7 @@ void TCDImage::SetAddMatrices(std::uint8_t value) {
 }
 
 void TCDImage::UpdateGopOverheads() {
-    Real gops = Div(Real(Frames), Real(GOPLength));
+    Real gops = Div(Frames, GOPLength);
     if (SceneDetect) gops = gops * 1.035L;
     IFrames = Store<std::uint16_t>(Ceil(gops));
 
@@ -129,7 +129,7 @@ void TCDImage::UpdateGopOverheads() {
     if (SeqAligning) {
         // The product is a 32-bit signed value; with no GOP at all it is negative.
         const auto lost = Store<std::int32_t>((std::int64_t{IFrames} - 1) * VideoPayload);
-        SeqAlignBytes = Store<std::uint32_t>(Round(Real(lost) * 0.5L));
+        SeqAlignBytes = Store<std::uint32_t>(Round(static_cast<Real>(lost) * 0.5L));
     } else {
         SeqAlignBytes = 0;
     }
@@ -171,8 +171,8 @@ void TCDImage::SetSubtitlePics(std::uint16_t value) {
     if (value == SubtitlePics) return;
     SubtitlePics = value;
     // A picture is 9627 bytes as a bitmap and a 2.5th of that in the stream.
-    BMPSubSize = Store<std::uint32_t>(Round(Real(value) * 9627 / 1024));
-    SubtitleStreamBytes = Store<std::uint32_t>(Ceil(Real(BMPSubSize) / 2.5L * 1024));
+    BMPSubSize = Store<std::uint32_t>(Round(static_cast<Real>(value) * 9627 / 1024));
+    SubtitleStreamBytes = Store<std::uint32_t>(Ceil(static_cast<Real>(BMPSubSize) / 2.5L * 1024));
 }
 
 void TCDImage::SetBMPSubSize(std::uint32_t value) {
@@ -180,8 +180,8 @@ void TCDImage::SetBMPSubSize(std::uint32_t value) {
     BMPSubSize = value;
     // Any 32-bit size must be taken: the field keeps the low 32 bits, as it
     // does for every other result, rather than failing half-way.
-    SubtitleStreamBytes = Store<std::uint32_t>(CeilInt64(Real(value) / 2.5L * 1024));
-    SubtitlePics = Store<std::uint16_t>(Round(Real(value) * 1024 / 9627));
+    SubtitleStreamBytes = Store<std::uint32_t>(CeilInt64(static_cast<Real>(value) / 2.5L * 1024));
+    SubtitlePics = Store<std::uint16_t>(Round(static_cast<Real>(value) * 1024 / 9627));
 }
 
 void TCDImage::SetMenuBlocks(std::uint32_t value) {
@@ -250,18 +250,19 @@ void TCDImage::ComputeAuthoringOverhead() {
 }
 
 void TCDImage::ComputeVideoRate() {
-    StreamSpace = Store<std::uint32_t>(std::int64_t{BlocksUsable} - AuthoringOverhead -
-                                       ExtraBlocks - AuthoringReserve);
+    SignedStreamSpace =
+        std::int64_t{BlocksUsable} - AuthoringOverhead - ExtraBlocks - AuthoringReserve;
+    StreamSpace = Store<std::uint32_t>(SignedStreamSpace);
     std::int64_t blocks = std::int64_t{StreamSpace} - Safety;
 
     // Each audio stream carries 4 bytes beyond its data; a stream that fits into
     // its first pack takes one pack.
     const auto audioBytes = [this](std::uint32_t rate) {
-        return CeilInt64(Real(rate) / 8 * Duration + 4);
+        return CeilInt64(static_cast<Real>(rate) / 8 * Duration + 4);
     };
     const auto audioPacks = [this](std::int64_t bytes) -> std::int64_t {
         if (bytes == 0) return 0;
-        Real rest = Div(Real(bytes - AudioFirstPayload), Real(AudioPayload));
+        Real rest = Div(bytes - AudioFirstPayload, AudioPayload);
         if (rest < 0) rest = 0;
         return 1 + CeilInt64(rest);
     };
@@ -277,28 +278,29 @@ void TCDImage::ComputeVideoRate() {
                                ScanOffsetBytes - subtitles - SeqAlignBytes - MatrixBytes - 4;
     StreamBytes = video;
 
-    ExactVideoRate = Store<std::uint32_t>(FloorInt64(Div(Real(video), Duration) * 8));
+    UncutVideoRate = FloorInt64(Div(video, Duration) * 8);
+    ExactVideoRate = Store<std::uint32_t>(UncutVideoRate);
     VideoRate = ExactVideoRate / 1000 * 1000;
 
     // What the player's stream-rate limits leave for video, as elementary rates.
-    double audio = ToDouble(
-        Div(Real(Store<std::uint32_t>(std::int64_t{SectorSize} * Audio1Rate)), AudioPayload));
+    double audio =
+        ToDouble(Div(Store<std::uint32_t>(std::int64_t{SectorSize} * Audio1Rate), AudioPayload));
     if (Audio2Rate != 0)
-        audio =
-            ToDouble(audio + Div(Real(Store<std::uint32_t>(std::int64_t{SectorSize} * Audio2Rate)),
-                                 AudioPayload));
-    const double matrices = ToDouble(Div(Real(MatrixBytes) * 8, Duration));
-    double align = ToDouble(Div(Real(SeqAlignBytes) * 8, Duration));
-    const double scan = ToDouble(Div(Real(ScanOffsetBytes) * 8, Duration));
+        audio = ToDouble(
+            audio + Div(Store<std::uint32_t>(std::int64_t{SectorSize} * Audio2Rate), AudioPayload));
+    const double matrices = ToDouble(Div(static_cast<Real>(MatrixBytes) * 8, Duration));
+    double align = ToDouble(Div(static_cast<Real>(SeqAlignBytes) * 8, Duration));
+    const double scan = ToDouble(Div(static_cast<Real>(ScanOffsetBytes) * 8, Duration));
     double gop;
     double subs;
     Real low;
     Real high;
     if (SectorSize == 2048) {
-        align = ToDouble(align + Div(Real(IFrames) * VideoPayload * 8, Duration));
+        align = ToDouble(align + Div(static_cast<Real>(IFrames) * VideoPayload * 8, Duration));
         gop = ToDouble(
-            Div(Real(std::int64_t{VideoPayload} - VideoGopPayload) * IFrames * 8, Duration));
-        subs = ToDouble(Div(Real(SubtitlePics) * SectorSize * 8, Duration));
+            Div(static_cast<Real>(std::int64_t{VideoPayload} - VideoGopPayload) * IFrames * 8,
+                Duration));
+        subs = ToDouble(Div(static_cast<Real>(SubtitlePics) * SectorSize * 8, Duration));
         if (CDType <= 4) {
             low = 1229000;
             high = 4915000;
@@ -308,7 +310,7 @@ void TCDImage::ComputeVideoRate() {
         }
     } else {
         gop = 0;
-        subs = ToDouble(Div(Real(SubtitleStreamBytes) * 8, Duration));
+        subs = ToDouble(Div(static_cast<Real>(SubtitleStreamBytes) * 8, Duration));
         low = 1395000;
         high = 2788000;
     }
@@ -320,16 +322,17 @@ void TCDImage::ComputeVideoRate() {
     };
     MaxVideoRate = Floor(videoShare(high));
     MinVideoRate = Ceil(videoShare(low));
+    VideoFits = StreamBytes >= 0 && SignedStreamSpace >= 0;
 }
 
 void TCDImage::ComputeImage() {
     const bool dvd = SectorSize == 2048;
-    std::int64_t video = CeilInt64(Real(VideoRate) / 8 * Duration) + 4 + ScanOffsetBytes +
-                         (dvd ? 0 : std::int64_t{SubtitleStreamBytes}) + SeqAlignBytes +
-                         MatrixBytes;
+    std::int64_t video = CeilInt64(static_cast<Real>(VideoRate) / 8 * Duration) + 4 +
+                         ScanOffsetBytes + (dvd ? 0 : std::int64_t{SubtitleStreamBytes}) +
+                         SeqAlignBytes + MatrixBytes;
     std::int64_t videoPacks =
-        CeilInt64(Div(Real(video + (std::int64_t{VideoPayload} - VideoFirstPayload) +
-                           (std::int64_t{VideoPayload} - VideoGopPayload) * IFrames),
+        CeilInt64(Div(video + (std::int64_t{VideoPayload} - VideoFirstPayload) +
+                          (std::int64_t{VideoPayload} - VideoGopPayload) * IFrames,
                       VideoPayload));
     if (dvd) {
         // One block per subtitle picture.
@@ -340,9 +343,9 @@ void TCDImage::ComputeImage() {
 
     std::int64_t audioOverhead = 0;
     const auto audioStream = [&](std::uint32_t rate) -> std::int64_t {
-        const std::int64_t bytes = CeilInt64(Real(rate) / 8 * Duration) + 4;
-        const std::int64_t packs = CeilInt64(
-            Div(Real(bytes + AudioPayload - std::int64_t{AudioFirstPayload}), AudioPayload));
+        const std::int64_t bytes = CeilInt64(static_cast<Real>(rate) / 8 * Duration) + 4;
+        const std::int64_t packs =
+            CeilInt64(Div(bytes + AudioPayload - std::int64_t{AudioFirstPayload}, AudioPayload));
         audioOverhead += packs * SectorSize - bytes;
         return bytes;
     };
@@ -352,7 +355,7 @@ void TCDImage::ComputeImage() {
     MuxOverhead = Store<std::uint32_t>(videoOverhead + audioOverhead +
                                        std::int64_t{SectorSize} * ExtraSectors);
     StreamBytes = std::int64_t{MuxOverhead} + video + audio1 + audio2;
-    const std::int64_t blocks = CeilInt64(Div(Real(StreamBytes), SectorSize));
+    const std::int64_t blocks = CeilInt64(Div(StreamBytes, SectorSize));
     UnusedBlocks = Store<std::int32_t>(std::int64_t{StreamSpace} - blocks);
     ImageBlocks = Store<std::uint32_t>(std::int64_t{BlocksUsable} - UnusedBlocks);
 }

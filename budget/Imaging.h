@@ -18,6 +18,7 @@ class TCDImage {
   public:
     std::uint32_t VideoRate = 0;      ///< bps; whole kbps after ComputeVideoRate
     std::uint32_t ExactVideoRate = 0; ///< bps that fills the disc, before the cut to kbps
+    std::int64_t UncutVideoRate = 0;  ///< ExactVideoRate before the cut to 32 bits
     std::int32_t MinVideoRate = 0;    ///< lowest video bps within the player's stream rate
     std::int32_t MaxVideoRate = 0;    ///< highest video bps within the player's stream rate
     std::uint32_t Audio1Rate = 0;     ///< bps
@@ -55,7 +56,9 @@ class TCDImage {
     bool ExtraBlocksMode2324 = false; ///< read by the window only
     std::uint32_t AuthoringReserve = 0;
     std::uint32_t AuthoringOverhead = 0;
-    std::uint32_t StreamSpace = 0; ///< blocks for the multiplexed stream, safety included
+    std::uint32_t StreamSpace = 0;      ///< blocks for the multiplexed stream, safety included
+    std::int64_t SignedStreamSpace = 0; ///< StreamSpace before the cut to 32 bits
+    bool VideoFits = true; ///< audio and overheads leave room, after a successful ComputeVideoRate
     std::uint32_t BlocksUsable = 0;
     std::uint32_t ImageBlocks = 0;
     std::int32_t UnusedBlocks = 0; ///< negative when the image does not fit
@@ -100,7 +103,8 @@ class TCDImage {
 
     /// Sets AuthoringOverhead from the authoring mode, menus and duration.
     void ComputeAuthoringOverhead();
-    /// Sets StreamSpace, StreamBytes, ExactVideoRate, VideoRate, MinVideoRate, MaxVideoRate.
+    /// Sets StreamSpace, StreamBytes, ExactVideoRate, VideoRate, MinVideoRate, MaxVideoRate
+    /// and VideoFits.
     void ComputeVideoRate();
     /// Sets StreamBytes, MuxOverhead, ImageBlocks and UnusedBlocks for VideoRate, using
     /// StreamSpace from the last ComputeVideoRate.

@@ -9,8 +9,6 @@
 
 namespace tarvex {
 
-char DecimalSeparator = '.';
-
 Real Checked(Real v) {
     if (!std::isfinite(v)) throw FloatError("floating-point overflow or invalid operation");
     return v;
@@ -69,7 +67,7 @@ std::int64_t FloorInt64(Real v) {
     return CheckedInt<std::int64_t>(std::floor(Checked(v)));
 }
 
-std::string FloatToStr(Real v) {
+std::string FloatToStr(Real v, char separator) {
     if (!std::isfinite(v)) return std::isnan(v) ? "NAN" : (v > 0 ? "INF" : "-INF");
     if (v == 0) return "0";
     // 15 significant digits: d.dddddddddddddde+XX
@@ -86,23 +84,27 @@ std::string FloatToStr(Real v) {
     std::string out;
     if (exponent >= 15 || std::fabs(v) < 0.00001L) {
         out = digits.substr(0, 1);
-        if (digits.size() > 1) out += DecimalSeparator + digits.substr(1);
+        if (digits.size() > 1) out += separator + digits.substr(1);
         out += 'E' + std::to_string(exponent);
     } else if (exponent < 0) {
-        out = std::string("0") + DecimalSeparator + std::string(-exponent - 1, '0') + digits;
+        out = std::string("0") + separator + std::string(-exponent - 1, '0') + digits;
     } else {
         const auto intDigits = static_cast<std::size_t>(exponent) + 1;
         if (digits.size() <= intDigits) {
             out = digits + std::string(intDigits - digits.size(), '0');
         } else {
-            out = digits.substr(0, intDigits) + DecimalSeparator + digits.substr(intDigits);
+            out = digits.substr(0, intDigits) + separator + digits.substr(intDigits);
         }
     }
     return negative ? "-" + out : out;
 }
 
-std::string RoundedToStr(Real v, Real scale) {
-    return FloatToStr(Div(static_cast<Real>(Round(Checked(v * scale))), scale));
+Real RoundTo(Real v, Real scale) {
+    return Div(static_cast<Real>(Round(Checked(v * scale))), scale);
+}
+
+std::string RoundedToStr(Real v, Real scale, char separator) {
+    return FloatToStr(RoundTo(v, scale), separator);
 }
 
 std::string IntToStr(std::int64_t v) {
@@ -151,7 +153,7 @@ bool TryStrToInt(const std::string& text, std::int32_t& out) {
     return true;
 }
 
-bool TryStrToFloat(const std::string& text, Real& out) {
+bool TryStrToFloat(const std::string& text, Real& out, char separator) {
     std::size_t begin = 0, end = text.size();
     while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin;
     while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
@@ -165,7 +167,7 @@ bool TryStrToFloat(const std::string& text, Real& out) {
     std::size_t digits = 0;
     for (; i < end && std::isdigit(static_cast<unsigned char>(text[i])); ++i, ++digits)
         number += text[i];
-    if (i < end && text[i] == DecimalSeparator) {
+    if (i < end && text[i] == separator) {
         number += '.';
         for (++i; i < end && std::isdigit(static_cast<unsigned char>(text[i])); ++i, ++digits)
             number += text[i];

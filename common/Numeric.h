@@ -53,16 +53,16 @@ constexpr T Store(std::int64_t v) {
     return static_cast<T>(v);
 }
 
-/// The decimal separator of the user's view; models use '.', a front end may change it.
-extern char DecimalSeparator;
+/// Round(v x scale) / scale: v kept to as many decimals as scale has zeros
+/// (RoundTo(1.76654, 10000) is 1.7665).
+Real RoundTo(Real v, Real scale);
 
 /// A number in the shortest general form with at most 15 significant digits
-/// (1.7665, -0.04, 2), using DecimalSeparator.
-std::string FloatToStr(Real v);
+/// (1.7665, -0.04, 2), with the given decimal separator.
+std::string FloatToStr(Real v, char separator);
 
-/// The text of Round(v x scale) / scale: v with at most as many decimals as
-/// scale has zeros (RoundedToStr(1.76654, 10000) is "1.7665").
-std::string RoundedToStr(Real v, Real scale);
+/// The text of RoundTo(v, scale).
+std::string RoundedToStr(Real v, Real scale, char separator);
 
 /// A plain decimal integer.
 std::string IntToStr(std::int64_t v);
@@ -73,9 +73,9 @@ std::string IntToStr(std::int64_t v);
 bool TryStrToInt(const std::string& text, std::int32_t& out);
 
 /// Parses a real number the way a user's number field is read: optional blanks
-/// around it, an optional sign, decimal digits with at most one DecimalSeparator
-/// and an optional exponent ("1.5", "-2", ",5", "1E3"). Returns false, leaving
-/// out unchanged, when the text is not such a finite number.
-bool TryStrToFloat(const std::string& text, Real& out);
+/// around it, an optional sign, decimal digits with at most one separator and an
+/// optional exponent ("1.5", "-2", ",5", "1E3"). Returns false, leaving out
+/// unchanged, when the text is not such a finite number.
+bool TryStrToFloat(const std::string& text, Real& out, char separator);
 
 } // namespace tarvex

@@ -6,12 +6,6 @@ namespace tarvex {
 
 namespace {
 
-/// Runs an output hook when the window has bound one.
-template <class Hook, class Value>
-void Publish(const Hook& hook, const Value& value) {
-    if (hook) hook(value);
-}
-
 /// A rounded count times a rounding step, kept to the low 16 bits like the crop fields.
 /// The product is formed in unsigned arithmetic so that a huge count wraps instead of
 /// overflowing.
@@ -197,6 +191,7 @@ void TResizeStruct::Recompute() {
         if (CropY > SrcPixelY) CropY = FloorToMultiple(SrcPixelY, ry);
     };
 
+    std::optional<TCropResult> found;
     try {
         switch (CropMode) {
         case 1: // accurate
@@ -230,26 +225,24 @@ void TResizeStruct::Recompute() {
             break;
         }
 
-        Publish(Outputs.CropXEdit, IntToStr(CropX));
-        Publish(Outputs.CropYEdit, IntToStr(CropY));
-
         // Centred in the film area; an odd surplus leaves the extra pixel right or below.
         CropLeft = Store<std::int16_t>(Half(SrcPixelX - CropX) + BorderLeft);
         CropTop = Store<std::int16_t>(Half(SrcPixelY - CropY) + BorderTop);
+        found =
+            TCropResult{.CropX = CropX, .CropY = CropY, .CropLeft = CropLeft, .CropTop = CropTop};
 
-        const Real cropAspect = CropAspect();
-        Publish(Outputs.Label17, "= " + RoundedToStr(cropAspect, 10000));
-
+        found->CropAspect = RoundTo(CropAspect(), 10000);
         const Real ratio = Div(CropAspect(), ResizeAspect());
         const double err =
             ToDouble(Div(static_cast<Real>(Round(Checked((ratio - 1) * 10000))), 100));
-        Publish(Outputs.ErrLabel, "error: " + FloatToStr(err) + "%");
-        Publish(Outputs.ErrLabelColour, err < 0.5    ? TColour::Black
-                                        : err <= 1.0 ? TColour::Yellow
-                                                     : TColour::Red);
-    } catch (...) {
-        // A failed step leaves what was stored before it; nothing is reported.
+        found->Error = err;
+        found->Band = err < 0.5    ? TErrorBand::Small
+                      : err <= 1.0 ? TErrorBand::Noticeable
+                                   : TErrorBand::Large;
+    } catch (const FloatError&) {
+        // A failed step leaves what was stored before it; only what came before is reported.
     }
+    if (found && OnCropResult) OnCropResult(*found);
     CountResizeBlocks();
 }
 

@@ -1,22 +1,27 @@
 // The picture-geometry model: crop, resize, borders and block counts.
 #pragma once
 
-#include "common/Global.h"
+#include "common/Numeric.h"
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace tarvex {
 
-/// Where Recompute publishes its results; the main window binds these to its
-/// controls. Unset hooks are skipped.
-struct TResizeOutputs {
-    std::function<void(const std::string&)> CropXEdit;
-    std::function<void(const std::string&)> CropYEdit;
-    std::function<void(const std::string&)> Label17;
-    std::function<void(const std::string&)> ErrLabel;
-    std::function<void(TColour)> ErrLabelColour;
+/// How far the crop aspect strays from the resize aspect: below 0.5 %, up to 1 %, more.
+enum class TErrorBand { Small, Noticeable, Large };
+
+/// What one Recompute found. A step that fails leaves the fields after it empty.
+struct TCropResult {
+    std::int16_t CropX = 0;
+    std::int16_t CropY = 0;
+    std::int16_t CropLeft = 0;
+    std::int16_t CropTop = 0;
+    std::optional<Real> CropAspect = {}; ///< rounded to 4 decimals
+    std::optional<double> Error = {};    ///< crop aspect / resize aspect - 1, in % with 2 decimals
+    TErrorBand Band = TErrorBand::Small;
 };
 
 /// Black borders around the resized picture: left, top, right, bottom.
@@ -74,8 +79,8 @@ class TResizeStruct {
     std::uint8_t SrcAspectCode = 0;
     std::string SrcFourCC;
 
-    /// Where the crop results go after each recompute.
-    TResizeOutputs Outputs;
+    /// Receives the crop after each recompute that found one; may be unset.
+    std::function<void(const TCropResult&)> OnCropResult;
 
     // Setters compare first; a refused value is dropped silently.
     void SetSrcPixelForm(double value);

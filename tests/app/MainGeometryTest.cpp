@@ -1,6 +1,9 @@
 // The geometry chain through the window's controls.
 #include "FormFixture.h"
 
+#include <functional>
+#include <new>
+
 using namespace tarvex;
 
 namespace {
@@ -393,5 +396,50 @@ TEST_F(SaveScript, OverwritesAnExistingScriptWhole) {
     EXPECT_EQ(text, f.AVSMemo.Text());
     EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
 }
+
+TEST_F(GeometryForm, DecimalsUseTheWindowsSeparator) {
+    TMainForm& f = StartPalSvcd();
+    f.DecimalSeparator = ',';
+    f.CropModeBox.Select(2);
+    EXPECT_EQ(f.Label17.Caption(), "= 1,7815");
+    EXPECT_EQ(f.ErrLabel.Caption(), "error: 0,81%");
+    f.SrcRateEdit.SetText("4432,5");
+    EXPECT_EQ(f.ResizeModel.SrcBitRate, 4432500.0);
+}
+
+// An out-of-memory inside a chain is no numeric fault: no handler or model swallows it.
+struct FaultRow {
+    const char* name;
+    std::function<void(TMainForm&)> inject, act;
+};
+
+class InjectedFault : public FormTest, public ::testing::WithParamInterface<FaultRow> {};
+
+TEST_P(InjectedFault, OutOfMemoryReachesTheCaller) {
+    TMainForm& f = Start();
+    GetParam().inject(f);
+    EXPECT_THROW(GetParam().act(f), std::bad_alloc);
+}
+
+void OutOfMemory(TControl&) {
+    throw std::bad_alloc();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Handlers, InjectedFault,
+    ::testing::Values(FaultRow{"CropModel",
+                               [](TMainForm& f) {
+                                   f.ResizeModel.OnCropResult = [](const TCropResult&) {
+                                       throw std::bad_alloc();
+                                   };
+                               },
+                               [](TMainForm& f) { f.CropModeBox.Select(2); }},
+                      FaultRow{"DiscBudget",
+                               [](TMainForm& f) { f.Videokbps.OnChange = OutOfMemory; },
+                               [](TMainForm& f) { f.Audio1kbps.Select(5); }},
+                      FaultRow{"DiscLayout",
+                               [](TMainForm& f) { f.ScanOffsets.OnClick = OutOfMemory; },
+                               [](TMainForm& f) { f.MuxModeBox.Select(2); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

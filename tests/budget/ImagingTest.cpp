@@ -21,9 +21,9 @@ auto Fields(const TCDImage& m) {
         m.ExtraSectors, m.SeqAlignBytes, m.ScanOffsetBytes, m.MatrixBytes, m.SubtitlePics,
         m.BMPSubSize, m.SubtitleStreamBytes, m.StreamBytes, m.MuxOverhead, m.MenuBlocks,
         m.ExtraBlocks, m.ExtraBlocksMode2324, m.AuthoringReserve, m.AuthoringOverhead,
-        m.StreamSpace, m.BlocksUsable, m.ImageBlocks, m.UnusedBlocks, m.Safety, m.CDType,
-        m.PlayerRateDVDMin, m.PlayerRateDVDMax, m.PlayerRateSVCDMin, m.PlayerRateSVCDMax,
-        m.PlayerRateDVDonCDMin, m.PlayerRateDVDonCDMax);
+        m.StreamSpace, m.SignedStreamSpace, m.UncutVideoRate, m.VideoFits, m.BlocksUsable,
+        m.ImageBlocks, m.UnusedBlocks, m.Safety, m.CDType, m.PlayerRateDVDMin, m.PlayerRateDVDMax,
+        m.PlayerRateSVCDMin, m.PlayerRateSVCDMax, m.PlayerRateDVDonCDMin, m.PlayerRateDVDonCDMax);
 }
 
 /// One hour of PAL film with one 224 kbps audio stream on an SVCD (I-Author layout).
@@ -168,6 +168,46 @@ TEST(TCDImageTest, StreamThatDoesNotFitGivesNegativeUnusedBlocks) {
     EXPECT_EQ(m.StreamBytes % 2324, 0);
     EXPECT_EQ(std::int64_t{m.StreamSpace} - m.StreamBytes / 2324, m.UnusedBlocks);
 }
+
+// The window decides from these what rate it shows; the 32-bit fields alone cannot tell.
+struct RoomCase {
+    const char* name;
+    std::uint32_t blocksUsable, frames;
+    std::int64_t space, uncutRate;
+    bool fits;
+};
+
+void PrintTo(const RoomCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class RoomTest : public testing::TestWithParam<RoomCase> {};
+
+TEST_P(RoomTest, SignedSpaceUncutRateAndWhetherVideoFits) {
+    const RoomCase& c = GetParam();
+    TCDImage m = OneHourSvcd();
+    m.SetBlocksUsable(c.blocksUsable);
+    m.SetFrames(c.frames);
+    m.ComputeAuthoringOverhead();
+    m.ComputeVideoRate();
+    EXPECT_EQ(m.SignedStreamSpace, c.space);
+    EXPECT_EQ(m.StreamSpace, Store<std::uint32_t>(c.space));
+    EXPECT_EQ(m.UncutVideoRate, c.uncutRate);
+    EXPECT_EQ(m.ExactVideoRate, Store<std::uint32_t>(c.uncutRate));
+    EXPECT_EQ(m.VideoFits, c.fits);
+}
+
+// Stream space = blocks - 301 - 238; video = (space - 150 - audio packs - 2) * 2291 - 4 bytes.
+INSTANTIATE_TEST_SUITE_P(
+    TCDImage, RoomTest,
+    testing::Values(RoomCase{"OneHour", 359849, 90000, 359310, 1604509, true},
+                    // 43999 audio packs: -100093794 bytes over 3600 s.
+                    RoomCase{"AudioAboveTheDisc", 1000, 90000, 461, -222431, false},
+                    // The wrapped space would hold 9839668835842 bytes of video.
+                    RoomCase{"AuthoringAboveTheDisc", 500, 90000, -39, 21865930746, false},
+                    // One second: 822801191 bytes, 13 audio packs.
+                    RoomCase{"RateAbove32Bits", 359849, 25, 359310, 6582409528, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct LayoutCase {
     std::string name;
@@ -461,6 +501,7 @@ TEST(TCDImageFailureTest, ZeroPayloadsBeforeTheFirstLayout) {
     m.ComputeAuthoringOverhead();
     TCDImage expected = m;
     expected.StreamSpace = 359310; // stored before the audio packs are counted
+    expected.SignedStreamSpace = 359310;
     EXPECT_THROW(m.ComputeVideoRate(), FloatError);
     EXPECT_EQ(Fields(m), Fields(expected));
 

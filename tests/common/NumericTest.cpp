@@ -83,13 +83,12 @@ TEST(FloatToStr, ShortestGeneralForm) {
                 {-1234.5L, "-1234.5"},
                 {100.0L, "100"},
                 {9999.0L, "9999"}};
-    for (const auto& r : rows) EXPECT_EQ(FloatToStr(r.in), r.out);
+    for (const auto& r : rows) EXPECT_EQ(FloatToStr(r.in, '.'), r.out);
 }
 
-TEST(FloatToStr, UsesTheDecimalSeparator) {
-    DecimalSeparator = ',';
-    EXPECT_EQ(FloatToStr(1.7665L), "1,7665");
-    DecimalSeparator = '.';
+TEST(FloatToStr, UsesTheGivenSeparator) {
+    EXPECT_EQ(FloatToStr(1.7665L, ','), "1,7665");
+    EXPECT_EQ(FloatToStr(1.5e-6L, ','), "1,5E-6");
 }
 
 TEST(TryStrToInt, AcceptsNumbersOnly) {
@@ -118,24 +117,22 @@ TEST(TryStrToFloat, AcceptsRealNumbersOnly) {
                 {"3.", 3.0L},      {"1E3", 1000.0L}, {"+7e-1", 0.7L}};
     for (const auto& r : good) {
         Real v = 0;
-        EXPECT_TRUE(TryStrToFloat(r.in, v)) << r.in;
+        EXPECT_TRUE(TryStrToFloat(r.in, v, '.')) << r.in;
         EXPECT_EQ(v, r.out) << r.in;
     }
     Real v = 42;
     for (const char* bad :
          {"", " ", "-", ".", "1.2.3", "1e", "1e+", "abc", "12a", "1,5", "1e99999"})
-        EXPECT_FALSE(TryStrToFloat(bad, v)) << bad;
+        EXPECT_FALSE(TryStrToFloat(bad, v, '.')) << bad;
     EXPECT_EQ(v, 42);
-    DecimalSeparator = ',';
-    EXPECT_TRUE(TryStrToFloat("1,5", v));
+    EXPECT_TRUE(TryStrToFloat("1,5", v, ','));
     EXPECT_EQ(v, 1.5L);
-    EXPECT_FALSE(TryStrToFloat("1.5", v));
-    DecimalSeparator = '.';
+    EXPECT_FALSE(TryStrToFloat("1.5", v, ','));
 }
 
 TEST(RoundedToStr, RoundsTiesToEvenAtTheGivenScale) {
-    EXPECT_EQ(RoundedToStr(1.76654L, 10000), "1.7665");
-    EXPECT_EQ(RoundedToStr(0.45703125L, 10000000), "0.4570312");
-    EXPECT_EQ(RoundedToStr(2.0L, 10000), "2");
-    EXPECT_THROW(RoundedToStr(1e300L, 1e300L), FloatError);
+    EXPECT_EQ(RoundedToStr(1.76654L, 10000, '.'), "1.7665");
+    EXPECT_EQ(RoundedToStr(0.45703125L, 10000000, ','), "0,4570312");
+    EXPECT_EQ(RoundedToStr(2.0L, 10000, '.'), "2");
+    EXPECT_THROW(RoundedToStr(1e300L, 1e300L, '.'), FloatError);
 }
