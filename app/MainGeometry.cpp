@@ -31,6 +31,10 @@ constexpr std::int16_t DestWidths[] = {720, 704, 544, 528, 480, 352, 352};
 
 constexpr int DestSquareKind = 7; // "1:1 Monitor" among the destination kinds
 
+/// What a resize height rounding of 2^0 .. 2^4 is good for.
+constexpr const char* Optimisations[] = {"= no optimization", "= MMX optimized", "= MMX optimized",
+                                         "= MMX optimized", "= block optimized"};
+
 /// The font colour of each error band.
 constexpr TColour BandColours[] = {TColour::Black, TColour::Yellow, TColour::Red};
 
@@ -169,20 +173,9 @@ std::uint8_t TMainForm::RoundFromExp(int exponent) {
 }
 
 int TMainForm::ExpFromRound(int round) {
-    switch (round) {
-    case 1:
-        return 0;
-    case 2:
-        return 1;
-    case 4:
-        return 2;
-    case 8:
-        return 3;
-    case 16:
-        return 4;
-    default:
-        return 5;
-    }
+    int exponent = 0;
+    while (exponent < 5 && round != 1 << exponent) ++exponent;
+    return exponent;
 }
 
 /// The resize height for the current width: the film's real aspect kept, a
@@ -238,25 +231,11 @@ void TMainForm::CalcNewRes() {
         }
         ResizeXEdit.SetText(IntToStr(m.ResizeX));
         if (AutoResizeY) ResizeYEdit.SetText(IntToStr(m.ResizeY));
-        switch (RoundYResize.Position()) {
-        case 0:
-            Label57.SetCaption("= no optimization");
-            break;
-        case 1:
-        case 2:
-        case 3:
-            Label57.SetCaption("= MMX optimized");
-            break;
-        case 4:
-            Label57.SetCaption("= block optimized");
-            break;
-        case 5:
+        const int rounding = RoundYResize.Position();
+        if (rounding >= 0 && rounding < 5) Label57.SetCaption(Optimisations[rounding]);
+        if (rounding == 5)
             Label57.SetCaption(m.ResizeXAlignment >= 32 ? "= macroblock optimized"
                                                         : "= block optimized");
-            break;
-        default:
-            break;
-        }
         ShowRatePerBlock();
         Label36.SetCaption("= " + RoundedToStr(m.ResizeAspect(), 10000, DecimalSeparator));
         MakeScript();

@@ -199,21 +199,7 @@ void TCDImage::SetExtraBlocksMode2324(bool value) {
 void TCDImage::SetAuthoringMode(std::int8_t value) {
     if (value == AuthoringMode) return;
     AuthoringMode = value;
-    switch (value) {
-    case 0:
-    case 1:
-        AuthoringReserve = 238;
-        break;
-    case 2:
-        AuthoringReserve = 225;
-        break;
-    case 3:
-        AuthoringReserve = 150;
-        break;
-    default:
-        AuthoringReserve = 0;
-        break;
-    }
+    AuthoringReserve = value == 0 || value == 1 ? 238 : value == 2 ? 225 : value == 3 ? 150 : 0;
 }
 
 void TCDImage::SetBlocksUsable(std::uint32_t value) {
