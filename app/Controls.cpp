@@ -8,6 +8,16 @@
 
 namespace tarvex {
 
+TControl& AsControl(const TAnyControl& control) {
+    return *std::visit([](auto* c) -> TControl* { return c; }, control);
+}
+
+const TAnyControl* TControlOwner::FindControl(const std::string& name) const {
+    for (const TAnyControl& c : FControls)
+        if (AsControl(c).Name() == name) return &c;
+    return nullptr;
+}
+
 // ---------------------------------------------------------------------------
 // TEdit
 

@@ -8,12 +8,48 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace tarvex {
 
 class TControl;
+class TEdit;
 class TUpDown;
+class TComboBox;
+class TCheckBox;
+class TTrackBar;
+class TLabel;
+class TMemo;
+class TButton;
+
+/// Any control, by its kind.
+using TAnyControl =
+    std::variant<TEdit*, TUpDown*, TComboBox*, TCheckBox*, TTrackBar*, TLabel*, TMemo*, TButton*>;
+
+/// The part every kind of control shares.
+TControl& AsControl(const TAnyControl& control);
+
+/// A window's controls in the order they were constructed. A control constructed
+/// with its owner joins this list, so declaring a control is all it takes to list it.
+class TControlOwner {
+  public:
+    TControlOwner() = default;
+    TControlOwner(const TControlOwner&) = delete;
+    TControlOwner& operator=(const TControlOwner&) = delete;
+
+    /// Every control, in the order of construction.
+    const std::vector<TAnyControl>& AllControls() const { return FControls; }
+    /// The control with this name, or nothing.
+    const TAnyControl* FindControl(const std::string& name) const;
+
+  protected:
+    ~TControlOwner() = default;
+
+  private:
+    friend class TControl;
+    std::vector<TAnyControl> FControls;
+};
 
 /// Direction an up-down reports for a coming change: Up or Down for a click that
 /// stays inside the range, None for a change from code and for a click that
@@ -59,6 +95,9 @@ class TControl {
     explicit TControl(std::string name) : FName(std::move(name)) {}
     ~TControl() = default;
 
+    /// Adds the control to its owner's list; every kind's owner constructor ends with it.
+    static void Join(TControlOwner& owner, TAnyControl self) { owner.FControls.push_back(self); }
+
     /// Stores value in field and says whether that changed anything.
     template <class T>
     static bool Assign(T& field, const T& value) {
@@ -84,6 +123,10 @@ class TEdit : public TControl {
     static constexpr char Backspace = 8;
 
     explicit TEdit(std::string name, std::string text = {});
+    TEdit(TControlOwner& owner, std::string name, std::string text = {})
+        : TEdit(std::move(name), std::move(text)) {
+        Join(owner, this);
+    }
     ~TEdit();
 
     TNotifyEvent OnChange;
@@ -149,6 +192,11 @@ class TCheckBox : public TControl {
   public:
     explicit TCheckBox(std::string name, std::string caption = {}, bool checked = false)
         : TControl(std::move(name)), FCaption(std::move(caption)), FChecked(checked) {}
+    TCheckBox(TControlOwner& owner, std::string name, std::string caption = {},
+              bool checked = false)
+        : TCheckBox(std::move(name), std::move(caption), checked) {
+        Join(owner, this);
+    }
 
     TNotifyEvent OnClick;
 
@@ -169,6 +217,11 @@ class TCheckBox : public TControl {
 class TComboBox : public TControl {
   public:
     explicit TComboBox(std::string name, std::vector<std::string> items = {}, int itemIndex = -1);
+    TComboBox(TControlOwner& owner, std::string name, std::vector<std::string> items = {},
+              int itemIndex = -1)
+        : TComboBox(std::move(name), std::move(items), itemIndex) {
+        Join(owner, this);
+    }
 
     TNotifyEvent OnChange;
 
@@ -220,6 +273,10 @@ class TComboBox : public TControl {
 class TUpDown : public TControl {
   public:
     explicit TUpDown(std::string name, int min = 0, int max = 100, int position = 0);
+    TUpDown(TControlOwner& owner, std::string name, int min = 0, int max = 100, int position = 0)
+        : TUpDown(std::move(name), min, max, position) {
+        Join(owner, this);
+    }
     ~TUpDown();
 
     TUDChangingEvent OnChangingEx;
@@ -275,6 +332,10 @@ class TUpDown : public TControl {
 class TTrackBar : public TControl {
   public:
     explicit TTrackBar(std::string name, int min = 0, int max = 10, int position = 0);
+    TTrackBar(TControlOwner& owner, std::string name, int min = 0, int max = 10, int position = 0)
+        : TTrackBar(std::move(name), min, max, position) {
+        Join(owner, this);
+    }
 
     TNotifyEvent OnChange;
 
@@ -299,6 +360,10 @@ class TLabel : public TControl {
   public:
     explicit TLabel(std::string name, std::string caption = {})
         : TControl(std::move(name)), FCaption(std::move(caption)) {}
+    TLabel(TControlOwner& owner, std::string name, std::string caption = {})
+        : TLabel(std::move(name), std::move(caption)) {
+        Join(owner, this);
+    }
 
     const std::string& Caption() const { return FCaption; }
     void SetCaption(std::string caption) { FCaption = std::move(caption); }
@@ -316,6 +381,10 @@ class TMemo : public TControl {
   public:
     explicit TMemo(std::string name, std::vector<std::string> lines = {})
         : TControl(std::move(name)), FLines(std::move(lines)) {}
+    TMemo(TControlOwner& owner, std::string name, std::vector<std::string> lines = {})
+        : TMemo(std::move(name), std::move(lines)) {
+        Join(owner, this);
+    }
 
     const std::vector<std::string>& Lines() const { return FLines; }
     std::vector<std::string>& Lines() { return FLines; }
@@ -334,6 +403,10 @@ class TButton : public TControl {
   public:
     explicit TButton(std::string name, std::string caption = {})
         : TControl(std::move(name)), FCaption(std::move(caption)) {}
+    TButton(TControlOwner& owner, std::string name, std::string caption = {})
+        : TButton(std::move(name), std::move(caption)) {
+        Join(owner, this);
+    }
 
     TNotifyEvent OnClick;
 

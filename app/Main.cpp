@@ -158,102 +158,6 @@ void TMainForm::SetupControls() {
                                 "in TMPGEnc or encapsulate it in a VFAPI-AVI."}));
     ResampleAudioBox.SetHint(Lines({"Although this program doesn't support audio-handling,",
                                     "this can be used to fix a crashing-issue with the CCE."}));
-
-    for (TAnyControl c : std::initializer_list<TAnyControl>{&StaticText2,
-                                                            &EditMin,
-                                                            &MinUpDown,
-                                                            &EditSec,
-                                                            &SecUpDown,
-                                                            &FpsCombo,
-                                                            &Label10,
-                                                            &Videokbps,
-                                                            &VideoUpDown10,
-                                                            &VideoUpDown,
-                                                            &Label43,
-                                                            &Label62,
-                                                            &Label63,
-                                                            &EditGOP,
-                                                            &GOPUpDown,
-                                                            &SceneDetect,
-                                                            &Audio1kbps,
-                                                            &Audio1Label,
-                                                            &Audio2kbps,
-                                                            &Audio2Label,
-                                                            &AC3Box,
-                                                            &EditSubPics,
-                                                            &SubKBytes,
-                                                            &MuxModeBox,
-                                                            &Edit1,
-                                                            &AddMatricesUpDown,
-                                                            &LabelAddMatrices,
-                                                            &SeqAligning,
-                                                            &ScanOffsets,
-                                                            &AuthoringBox,
-                                                            &EditMenuPics,
-                                                            &MenuUpDown,
-                                                            &EditExtraDataKB,
-                                                            &ExtraDataModeBox,
-                                                            &EditCDNr,
-                                                            &CDNrUpDown,
-                                                            &CDTypeBox,
-                                                            &EditCDmin,
-                                                            &CDMinUpDown,
-                                                            &EditCDsec,
-                                                            &CDSecUpDown,
-                                                            &EditImageBlocks,
-                                                            &StaticText3,
-                                                            &OpenVideoBtn,
-                                                            &SrcXEdit,
-                                                            &SrcYEdit,
-                                                            &CopyBtn,
-                                                            &SrcAspectBox,
-                                                            &SrcPALBox,
-                                                            &SrcAnamorphic,
-                                                            &ITUAspect,
-                                                            &Label14,
-                                                            &SrcPixelXEdit,
-                                                            &SrcPixelYEdit,
-                                                            &BorderLeftEdit,
-                                                            &BorderTopEdit,
-                                                            &SrcRateEdit,
-                                                            &Label13,
-                                                            &CropXEdit,
-                                                            &CropYEdit,
-                                                            &CropModeBox,
-                                                            &Label17,
-                                                            &ErrLabel,
-                                                            &RoundXCrop,
-                                                            &LabelRoundXCrop,
-                                                            &RoundYCrop,
-                                                            &LabelRoundYCrop,
-                                                            &ResizeXEdit,
-                                                            &ResizeYEdit,
-                                                            &ResizeYUpDown,
-                                                            &Label56,
-                                                            &Label36,
-                                                            &LabelRoundXResize,
-                                                            &RoundYResize,
-                                                            &LabelRoundYResize,
-                                                            &Label57,
-                                                            &DestXEdit,
-                                                            &DestYEdit,
-                                                            &DestAspectBox,
-                                                            &DestPALBox,
-                                                            &DestAnamorphic,
-                                                            &TVBorderEdit,
-                                                            &TVBorderUpDown,
-                                                            &Label55,
-                                                            &StaticText4,
-                                                            &AVSMemo,
-                                                            &ResizeBox,
-                                                            &InterlacedResBox,
-                                                            &OptPosSlider,
-                                                            &OptPosLabel,
-                                                            &BffToTffBox,
-                                                            &RGBoutputBox,
-                                                            &ResampleAudioBox,
-                                                            &SaveAVSBtn})
-        FControls.push_back(c);
 }
 
 void TMainForm::WireHandlers() {
@@ -333,14 +237,6 @@ void TMainForm::WireHandlers() {
 void TMainForm::BindModelOutputs() {
     ResizeModel.OnCropResult = [this](const TCropResult& crop) { ShowCrop(crop); };
     SourceFile.ShowError = [this](const std::string& text) { Platform.ShowMessage("Error", text); };
-}
-
-const TAnyControl* TMainForm::FindControl(const std::string& name) const {
-    for (const TAnyControl& c : FControls)
-        if (std::visit([](auto* control) -> const std::string& { return control->Name(); }, c) ==
-            name)
-            return &c;
-    return nullptr;
 }
 
 void TMainForm::OnlyNumbers(char& key) {

@@ -13,15 +13,11 @@
 
 #include <cstdint>
 #include <string>
-#include <variant>
 #include <vector>
 
 namespace tarvex {
 
-using TAnyControl =
-    std::variant<TEdit*, TUpDown*, TComboBox*, TCheckBox*, TTrackBar*, TLabel*, TMemo*, TButton*>;
-
-class TMainForm {
+class TMainForm : public TControlOwner {
   public:
     explicit TMainForm(TPlatform& platform);
     TMainForm(const TMainForm&) = delete;
@@ -33,11 +29,6 @@ class TMainForm {
     void FormClose();
     /// The display or a system setting changed: the work area is taken anew.
     void DisplayChanged();
-
-    /// Every named control, in window order.
-    const std::vector<TAnyControl>& AllControls() const { return FControls; }
-    /// The control with this name, or nothing.
-    const TAnyControl* FindControl(const std::string& name) const;
 
     std::string Caption; ///< the window caption
 
@@ -67,104 +58,104 @@ class TMainForm {
     static constexpr int SquareKind = 6;
 
     // Panel "Stream & Authoring".
-    TLabel StaticText2{"StaticText2", "Stream & Authoring"};
-    TEdit EditMin{"EditMin", "1"};
-    TUpDown MinUpDown{"MinUpDown", 0, 300, 1};
-    TEdit EditSec{"EditSec", "1"};
-    TUpDown SecUpDown{"SecUpDown", 0, 59, 1};
-    TComboBox FpsCombo{"FpsCombo", {"23.976fps", "25fps", "29.97fps"}, 0};
-    TLabel Label10{"Label10", "= ? sec"};
-    TEdit Videokbps{"Videokbps", "2000"};
-    TUpDown VideoUpDown10{"VideoUpDown10", 400, 15000, 2000};
-    TUpDown VideoUpDown{"VideoUpDown", 400, 15000, 2000};
-    TLabel Label43{"Label43", "kbps Video"};
-    TLabel Label62{"Label62"};
-    TLabel Label63{"Label63"};
-    TEdit EditGOP{"EditGOP", "15"};
-    TUpDown GOPUpDown{"GOPUpDown", 12, 60, 15};
-    TCheckBox SceneDetect{"SceneDetect", "Scene change detect"};
-    TComboBox Audio1kbps{"Audio1kbps"};
-    TLabel Audio1Label{"Audio1Label", "kbps Audio1"};
-    TComboBox Audio2kbps{"Audio2kbps"};
-    TLabel Audio2Label{"Audio2Label", "kbps Audio2"};
-    TCheckBox AC3Box{"AC3Box", "Dolby Digital (AC-3)"};
-    TEdit EditSubPics{"EditSubPics", "0"};
-    TEdit SubKBytes{"SubKBytes", "0"};
-    TComboBox MuxModeBox{"MuxModeBox"};
-    TEdit Edit1{"Edit1", "0"};
-    TUpDown AddMatricesUpDown{"AddMatricesUpDown", 0, 2, 0};
-    TLabel LabelAddMatrices{"LabelAddMatrices", "additional matrices"};
-    TCheckBox SeqAligning{"SeqAligning", "Seq.-header aligning"};
-    TCheckBox ScanOffsets{"ScanOffsets", "SVCD scan offsets"};
-    TComboBox AuthoringBox{"AuthoringBox"};
-    TEdit EditMenuPics{"EditMenuPics", "1"};
-    TUpDown MenuUpDown{"MenuUpDown", 0, 99, 1};
-    TEdit EditExtraDataKB{"EditExtraDataKB", "0"};
-    TComboBox ExtraDataModeBox{"ExtraDataModeBox", {"mode2048", "mode2324"}, 0};
-    TEdit EditCDNr{"EditCDNr", "1"};
-    TUpDown CDNrUpDown{"CDNrUpDown", 1, 9, 1};
-    TComboBox CDTypeBox{"CDTypeBox"};
-    TEdit EditCDmin{"EditCDmin", "80"};
-    TUpDown CDMinUpDown{"CDMinUpDown", 10, 510, 80};
-    TEdit EditCDsec{"EditCDsec", "0"};
-    TUpDown CDSecUpDown{"CDSecUpDown", 0, 59, 0};
-    TEdit EditImageBlocks{"EditImageBlocks"};
+    TLabel StaticText2{*this, "StaticText2", "Stream & Authoring"};
+    TEdit EditMin{*this, "EditMin", "1"};
+    TUpDown MinUpDown{*this, "MinUpDown", 0, 300, 1};
+    TEdit EditSec{*this, "EditSec", "1"};
+    TUpDown SecUpDown{*this, "SecUpDown", 0, 59, 1};
+    TComboBox FpsCombo{*this, "FpsCombo", {"23.976fps", "25fps", "29.97fps"}, 0};
+    TLabel Label10{*this, "Label10", "= ? sec"};
+    TEdit Videokbps{*this, "Videokbps", "2000"};
+    TUpDown VideoUpDown10{*this, "VideoUpDown10", 400, 15000, 2000};
+    TUpDown VideoUpDown{*this, "VideoUpDown", 400, 15000, 2000};
+    TLabel Label43{*this, "Label43", "kbps Video"};
+    TLabel Label62{*this, "Label62"};
+    TLabel Label63{*this, "Label63"};
+    TEdit EditGOP{*this, "EditGOP", "15"};
+    TUpDown GOPUpDown{*this, "GOPUpDown", 12, 60, 15};
+    TCheckBox SceneDetect{*this, "SceneDetect", "Scene change detect"};
+    TComboBox Audio1kbps{*this, "Audio1kbps"};
+    TLabel Audio1Label{*this, "Audio1Label", "kbps Audio1"};
+    TComboBox Audio2kbps{*this, "Audio2kbps"};
+    TLabel Audio2Label{*this, "Audio2Label", "kbps Audio2"};
+    TCheckBox AC3Box{*this, "AC3Box", "Dolby Digital (AC-3)"};
+    TEdit EditSubPics{*this, "EditSubPics", "0"};
+    TEdit SubKBytes{*this, "SubKBytes", "0"};
+    TComboBox MuxModeBox{*this, "MuxModeBox"};
+    TEdit Edit1{*this, "Edit1", "0"};
+    TUpDown AddMatricesUpDown{*this, "AddMatricesUpDown", 0, 2, 0};
+    TLabel LabelAddMatrices{*this, "LabelAddMatrices", "additional matrices"};
+    TCheckBox SeqAligning{*this, "SeqAligning", "Seq.-header aligning"};
+    TCheckBox ScanOffsets{*this, "ScanOffsets", "SVCD scan offsets"};
+    TComboBox AuthoringBox{*this, "AuthoringBox"};
+    TEdit EditMenuPics{*this, "EditMenuPics", "1"};
+    TUpDown MenuUpDown{*this, "MenuUpDown", 0, 99, 1};
+    TEdit EditExtraDataKB{*this, "EditExtraDataKB", "0"};
+    TComboBox ExtraDataModeBox{*this, "ExtraDataModeBox", {"mode2048", "mode2324"}, 0};
+    TEdit EditCDNr{*this, "EditCDNr", "1"};
+    TUpDown CDNrUpDown{*this, "CDNrUpDown", 1, 9, 1};
+    TComboBox CDTypeBox{*this, "CDTypeBox"};
+    TEdit EditCDmin{*this, "EditCDmin", "80"};
+    TUpDown CDMinUpDown{*this, "CDMinUpDown", 10, 510, 80};
+    TEdit EditCDsec{*this, "EditCDsec", "0"};
+    TUpDown CDSecUpDown{*this, "CDSecUpDown", 0, 59, 0};
+    TEdit EditImageBlocks{*this, "EditImageBlocks"};
 
     // Panel "MPEG Resizing".
-    TLabel StaticText3{"StaticText3", "MPEG Resizing"};
-    TButton OpenVideoBtn{"OpenVideoBtn", " Source:"};
-    TEdit SrcXEdit{"SrcXEdit", "100"};
-    TEdit SrcYEdit{"SrcYEdit", "100"};
-    TButton CopyBtn{"CopyBtn", "u"};
-    TComboBox SrcAspectBox{"SrcAspectBox"};
-    TCheckBox SrcPALBox{"SrcPALBox", "PAL"};
-    TCheckBox SrcAnamorphic{"SrcAnamorphic", "Anamorphic"};
-    TCheckBox ITUAspect{"ITUAspect", "ITU-R BT.601-4"};
-    TLabel Label14{"Label14", "Film pixel:"};
-    TEdit SrcPixelXEdit{"SrcPixelXEdit", "100"};
-    TEdit SrcPixelYEdit{"SrcPixelYEdit", "100"};
-    TEdit BorderLeftEdit{"BorderLeftEdit", "0"};
-    TEdit BorderTopEdit{"BorderTopEdit", "0"};
-    TEdit SrcRateEdit{"SrcRateEdit", "4432"};
-    TLabel Label13{"Label13"};
-    TEdit CropXEdit{"CropXEdit"};
-    TEdit CropYEdit{"CropYEdit"};
-    TComboBox CropModeBox{"CropModeBox"};
-    TLabel Label17{"Label17"};
-    TLabel ErrLabel{"ErrLabel", "Error:"};
-    TTrackBar RoundXCrop{"RoundXCrop", 0, 5, 1};
-    TLabel LabelRoundXCrop{"LabelRoundXCrop", "1"};
-    TTrackBar RoundYCrop{"RoundYCrop", 0, 5, 1};
-    TLabel LabelRoundYCrop{"LabelRoundYCrop", "1"};
-    TEdit ResizeXEdit{"ResizeXEdit", "100"};
-    TEdit ResizeYEdit{"ResizeYEdit", "100"};
-    TUpDown ResizeYUpDown{"ResizeYUpDown", 0, 10000, 5000};
-    TLabel Label56{"Label56", "= ? blocks = ? bps per block"};
-    TLabel Label36{"Label36"};
-    TLabel LabelRoundXResize{"LabelRoundXResize", "1"};
-    TTrackBar RoundYResize{"RoundYResize", 0, 5, 1};
-    TLabel LabelRoundYResize{"LabelRoundYResize", "1"};
-    TLabel Label57{"Label57", "= ?-optimized"};
-    TEdit DestXEdit{"DestXEdit", "100"};
-    TEdit DestYEdit{"DestYEdit", "100"};
-    TComboBox DestAspectBox{"DestAspectBox"};
-    TCheckBox DestPALBox{"DestPALBox", "PAL"};
-    TCheckBox DestAnamorphic{"DestAnamorphic", "Anamorphic"};
-    TEdit TVBorderEdit{"TVBorderEdit", "2"};
-    TUpDown TVBorderUpDown{"TVBorderUpDown", 0, 3, 2};
-    TLabel Label55{"Label55", "Blocks TV-overscan"};
+    TLabel StaticText3{*this, "StaticText3", "MPEG Resizing"};
+    TButton OpenVideoBtn{*this, "OpenVideoBtn", " Source:"};
+    TEdit SrcXEdit{*this, "SrcXEdit", "100"};
+    TEdit SrcYEdit{*this, "SrcYEdit", "100"};
+    TButton CopyBtn{*this, "CopyBtn", "u"};
+    TComboBox SrcAspectBox{*this, "SrcAspectBox"};
+    TCheckBox SrcPALBox{*this, "SrcPALBox", "PAL"};
+    TCheckBox SrcAnamorphic{*this, "SrcAnamorphic", "Anamorphic"};
+    TCheckBox ITUAspect{*this, "ITUAspect", "ITU-R BT.601-4"};
+    TLabel Label14{*this, "Label14", "Film pixel:"};
+    TEdit SrcPixelXEdit{*this, "SrcPixelXEdit", "100"};
+    TEdit SrcPixelYEdit{*this, "SrcPixelYEdit", "100"};
+    TEdit BorderLeftEdit{*this, "BorderLeftEdit", "0"};
+    TEdit BorderTopEdit{*this, "BorderTopEdit", "0"};
+    TEdit SrcRateEdit{*this, "SrcRateEdit", "4432"};
+    TLabel Label13{*this, "Label13"};
+    TEdit CropXEdit{*this, "CropXEdit"};
+    TEdit CropYEdit{*this, "CropYEdit"};
+    TComboBox CropModeBox{*this, "CropModeBox"};
+    TLabel Label17{*this, "Label17"};
+    TLabel ErrLabel{*this, "ErrLabel", "Error:"};
+    TTrackBar RoundXCrop{*this, "RoundXCrop", 0, 5, 1};
+    TLabel LabelRoundXCrop{*this, "LabelRoundXCrop", "1"};
+    TTrackBar RoundYCrop{*this, "RoundYCrop", 0, 5, 1};
+    TLabel LabelRoundYCrop{*this, "LabelRoundYCrop", "1"};
+    TEdit ResizeXEdit{*this, "ResizeXEdit", "100"};
+    TEdit ResizeYEdit{*this, "ResizeYEdit", "100"};
+    TUpDown ResizeYUpDown{*this, "ResizeYUpDown", 0, 10000, 5000};
+    TLabel Label56{*this, "Label56", "= ? blocks = ? bps per block"};
+    TLabel Label36{*this, "Label36"};
+    TLabel LabelRoundXResize{*this, "LabelRoundXResize", "1"};
+    TTrackBar RoundYResize{*this, "RoundYResize", 0, 5, 1};
+    TLabel LabelRoundYResize{*this, "LabelRoundYResize", "1"};
+    TLabel Label57{*this, "Label57", "= ?-optimized"};
+    TEdit DestXEdit{*this, "DestXEdit", "100"};
+    TEdit DestYEdit{*this, "DestYEdit", "100"};
+    TComboBox DestAspectBox{*this, "DestAspectBox"};
+    TCheckBox DestPALBox{*this, "DestPALBox", "PAL"};
+    TCheckBox DestAnamorphic{*this, "DestAnamorphic", "Anamorphic"};
+    TEdit TVBorderEdit{*this, "TVBorderEdit", "2"};
+    TUpDown TVBorderUpDown{*this, "TVBorderUpDown", 0, 3, 2};
+    TLabel Label55{*this, "Label55", "Blocks TV-overscan"};
 
     // Panel "AviSynth Script".
-    TLabel StaticText4{"StaticText4", "AviSynth Script"};
-    TMemo AVSMemo{"AVSMemo", {"AviSource(\"x:\\some.avi\")"}};
-    TComboBox ResizeBox{"ResizeBox"};
-    TCheckBox InterlacedResBox{"InterlacedResBox", "interlaced resizing"};
-    TTrackBar OptPosSlider{"OptPosSlider", 0, 2, 0};
-    TLabel OptPosLabel{"OptPosLabel", "OptPosLabel"};
-    TCheckBox BffToTffBox{"BffToTffBox", "bff -> tff"};
-    TCheckBox RGBoutputBox{"RGBoutputBox", "RGB-output"};
-    TCheckBox ResampleAudioBox{"ResampleAudioBox", "Resample Audio"};
-    TButton SaveAVSBtn{"SaveAVSBtn", "Save script"};
+    TLabel StaticText4{*this, "StaticText4", "AviSynth Script"};
+    TMemo AVSMemo{*this, "AVSMemo", {"AviSource(\"x:\\some.avi\")"}};
+    TComboBox ResizeBox{*this, "ResizeBox"};
+    TCheckBox InterlacedResBox{*this, "InterlacedResBox", "interlaced resizing"};
+    TTrackBar OptPosSlider{*this, "OptPosSlider", 0, 2, 0};
+    TLabel OptPosLabel{*this, "OptPosLabel", "OptPosLabel"};
+    TCheckBox BffToTffBox{*this, "BffToTffBox", "bff -> tff"};
+    TCheckBox RGBoutputBox{*this, "RGBoutputBox", "RGB-output"};
+    TCheckBox ResampleAudioBox{*this, "ResampleAudioBox", "Resample Audio"};
+    TButton SaveAVSBtn{*this, "SaveAVSBtn", "Save script"};
 
     // Digit filter of the number fields.
     void OnlyNumbers(char& key);
@@ -234,8 +225,6 @@ class TMainForm {
     static void CarrySeconds(int proposed, TUpDownDirection direction, TUpDown& minutes);
     void RoundCropChange(const TTrackBar& slider, TLabel& label, const std::int8_t& round,
                          void (TResizeStruct::*set)(std::int8_t));
-
-    std::vector<TAnyControl> FControls;
 };
 
 } // namespace tarvex

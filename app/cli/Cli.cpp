@@ -205,7 +205,7 @@ void Validate(const TMainForm& form, const TAction& a, bool ranges) {
     if (!NeedsControl(a.Kind)) return;
     const TAnyControl* control = form.FindControl(a.Name);
     if (!control) throw TUsageError(a.Option + ": there is no control named \"" + a.Name + "\"");
-    if (ranges && !std::visit([](auto* c) { return c->Reachable(); }, *control))
+    if (ranges && !AsControl(*control).Reachable())
         throw TUsageError(a.Option + " " + a.Name + ": the control is disabled or hidden");
     const auto wrongKind = [&] {
         throw TUsageError(a.Option + ": " + a.Name + " is not " + KindName(a.Kind));
@@ -356,8 +356,7 @@ nlohmann::ordered_json Describe(const TAnyControl& any) {
 void Dump(const TMainForm& form, const TCliPlatform& platform, std::ostream& out) {
     nlohmann::ordered_json j;
     j["Caption"] = form.Caption;
-    for (const TAnyControl& c : form.AllControls())
-        j[std::visit([](auto* control) { return control->Name(); }, c)] = Describe(c);
+    for (const TAnyControl& c : form.AllControls()) j[AsControl(c).Name()] = Describe(c);
     j["Messages"] = platform.Messages;
     out << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
 }

@@ -78,10 +78,6 @@ int CharLength(const std::string& text, int bytes) {
     return static_cast<int>(QString::fromUtf8(text.data(), n).size());
 }
 
-std::string NameOf(const TAnyControl& control) {
-    return std::visit([](auto* c) { return c->Name(); }, control);
-}
-
 /// The memo's lines as the widget holds them.
 std::string MemoText(const TMemo& memo) {
     std::string text;
@@ -208,7 +204,7 @@ void TQtMainWindow::Start() {
 
 QWidget* TQtMainWindow::WidgetOf(std::string_view name) const {
     for (const TBinding& binding : FBindings)
-        if (NameOf(binding.Control) == name) return binding.Widget;
+        if (AsControl(binding.Control).Name() == name) return binding.Widget;
     return nullptr;
 }
 
@@ -225,7 +221,7 @@ void TQtMainWindow::CreateWidgets() {
         FBindings.push_back(TBinding{control, nullptr, {}, {}});
         TBinding& binding = FBindings.back();
         binding.Widget = CreateWidget(binding);
-        const TPlace* place = FindPlace(NameOf(control));
+        const TPlace* place = FindPlace(AsControl(control).Name());
         if (place != nullptr) {
             if (place->Width > 0)
                 binding.Widget->setGeometry(place->Left, place->Top, place->Width, place->Height);
