@@ -143,6 +143,9 @@ class TEdit : public TControl {
     void SetMaxLength(int maxLength);
     bool ReadOnly() const { return FReadOnly; }
     void SetReadOnly(bool readOnly) { FReadOnly = readOnly; }
+    /// Drawn on the button face as the read-only fields are, though the user may type.
+    bool ButtonFace() const { return FButtonFace; }
+    void SetButtonFace(bool buttonFace) { FButtonFace = buttonFace; }
 
     int SelStart() const { return FSelStart; }
     int SelLength() const { return FSelLength; }
@@ -181,6 +184,7 @@ class TEdit : public TControl {
     std::string FText;
     int FMaxLength = 0;
     bool FReadOnly = false;
+    bool FButtonFace = false;
     int FSelStart = 0;
     int FSelLength = 0;
     bool FFocused = false;

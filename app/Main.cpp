@@ -76,7 +76,9 @@ void TMainForm::SetupControls() {
 
     StaticText3.SetFontColour(TColour::Red);
     SrcXEdit.SetMaxLength(4);
+    SrcXEdit.SetButtonFace(true);
     SrcYEdit.SetMaxLength(4);
+    SrcYEdit.SetButtonFace(true);
     SrcAspectBox.SetItems(
         {"DVD", "XVCD", "\u00be DVD", "SVCD", "\u00bd DVD", "VCD", "1:1 Monitor"});
     SrcPixelXEdit.SetMaxLength(4);

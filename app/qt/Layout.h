@@ -1,7 +1,9 @@
-// Where the main window's widgets sit: one place per named control and the static
-// captions that belong to no control. Plain data, so that the window and its tests
-// read the same table.
+// Where the main window's widgets sit: one place per control of the form and the
+// static captions that belong to no control. Plain data, so that the window and its
+// tests read the same table.
 #pragma once
+
+#include "app/Main.h"
 
 #include <string_view>
 #include <vector>
@@ -11,7 +13,7 @@ namespace tarvex::qt {
 /// A control's place in client coordinates. A width or height of 0 means the
 /// widget takes the size its text needs (labels).
 struct TPlace {
-    std::string_view Name;
+    const TControl* Control = nullptr;
     int Left = 0;
     int Top = 0;
     int Width = 0;
@@ -37,9 +39,10 @@ struct TFrame {
 constexpr int ClientWidth = 580;
 constexpr int ClientHeight = 518;
 
-const std::vector<TPlace>& ControlPlaces();
-/// The place of the named control, or nullptr.
-const TPlace* FindPlace(std::string_view name);
+/// The place of each of the form's controls.
+std::vector<TPlace> ControlPlaces(const TMainForm& form);
+/// The control's place among places, or nullptr.
+const TPlace* FindPlace(const std::vector<TPlace>& places, const TControl& control);
 const std::vector<TStaticCaption>& StaticCaptions();
 
 /// The six frames for a window of the given outer size and the tops of the three

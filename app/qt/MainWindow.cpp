@@ -217,11 +217,16 @@ void TQtMainWindow::CreateWidgets() {
         label->move(caption.Left, caption.Top);
         label->adjustSize();
     }
+    const std::vector<TPlace> places = ControlPlaces(*FForm);
     for (const TAnyControl& control : FForm->AllControls()) {
-        FBindings.push_back(TBinding{control, nullptr, {}, {}});
+        const TPlace* place = FindPlace(places, AsControl(control));
+        FBindings.push_back(TBinding{.Control = control,
+                                     .Widget = nullptr,
+                                     .ShownHint = {},
+                                     .ShownText = {},
+                                     .SizedByText = place == nullptr || place->Width == 0});
         TBinding& binding = FBindings.back();
         binding.Widget = CreateWidget(binding);
-        const TPlace* place = FindPlace(AsControl(control).Name());
         if (place != nullptr) {
             if (place->Width > 0)
                 binding.Widget->setGeometry(place->Left, place->Top, place->Width, place->Height);
@@ -242,7 +247,7 @@ QWidget* TQtMainWindow::CreateWidget(TBinding& binding) {
             using T = std::remove_pointer_t<decltype(c)>;
             if constexpr (std::is_same_v<T, TEdit>) {
                 auto* line = new QLineEdit(this);
-                if (c->ReadOnly() || c->Name() == "SrcXEdit" || c->Name() == "SrcYEdit") {
+                if (c->ReadOnly() || c->ButtonFace()) {
                     QPalette face = line->palette();
                     face.setColor(QPalette::Base, face.color(QPalette::Button));
                     line->setPalette(face);
@@ -295,8 +300,7 @@ QWidget* TQtMainWindow::CreateWidget(TBinding& binding) {
             } else if constexpr (std::is_same_v<T, TLabel>) {
                 auto* label = new QLabel(this);
                 label->setTextFormat(Qt::PlainText);
-                const TPlace* place = FindPlace(c->Name());
-                if (place != nullptr && place->Width > 0) {
+                if (!binding.SizedByText) {
                     // A panel title: boxed, centred, covering the panel frame behind it.
                     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
                     label->setAlignment(Qt::AlignCenter);
@@ -418,8 +422,7 @@ void TQtMainWindow::RefreshOne(TBinding& binding) {
                 const QString caption = Q(c->Caption());
                 if (label->text() != caption) {
                     label->setText(caption);
-                    const TPlace* place = FindPlace(c->Name());
-                    if (place == nullptr || place->Width == 0) label->adjustSize();
+                    if (binding.SizedByText) label->adjustSize();
                 }
                 const QColor colour =
                     Colour(c->FontColour(), palette().color(QPalette::WindowText));
@@ -547,15 +550,15 @@ bool TQtMainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void TQtMainWindow::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
-    const auto top = [this](const char* name) {
-        const QWidget* title = WidgetOf(name);
+    const auto top = [this](const TLabel& label) {
+        const QWidget* title = WidgetOf(label.Name());
         return title != nullptr ? title->y() : 0;
     };
     QPainter painter(this);
     const QColor shadow = palette().color(QPalette::Dark);
     for (const TFrame& f :
-         PanelFrames(width() + OuterExtraWidth, height() + OuterExtraHeight, top("StaticText2"),
-                     top("StaticText3"), top("StaticText4"))) {
+         PanelFrames(width() + OuterExtraWidth, height() + OuterExtraHeight,
+                     top(FForm->StaticText2), top(FForm->StaticText3), top(FForm->StaticText4))) {
         painter.setPen(Qt::white);
         const QPoint light[] = {{f.Left, f.Bottom}, {f.Left, f.Top}, {f.Right, f.Top}};
         painter.drawPolyline(light, 3);

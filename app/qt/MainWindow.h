@@ -53,8 +53,9 @@ class TQtMainWindow : public QWidget {
     struct TBinding {
         TAnyControl Control;
         QWidget* Widget = nullptr;
-        std::string ShownHint; ///< the hint the tooltip was made from
-        std::string ShownText; ///< memo: the text last shown or taken from the user
+        std::string ShownHint;   ///< the hint the tooltip was made from
+        std::string ShownText;   ///< memo: the text last shown or taken from the user
+        bool SizedByText = true; ///< the widget takes the size its text needs (labels)
     };
 
     void CreateWidgets();

@@ -151,11 +151,13 @@ TEST_F(QtWindow, StartsWithEveryControlInPlace) {
     ExpectMirrors();
 
     // One place per control, no place without its control.
-    std::set<std::string> named;
+    const std::vector<TPlace> places = ControlPlaces(w.Form());
+    std::set<const TControl*> placed;
     for (const TAnyControl& any : w.Form().AllControls()) {
-        const std::string name = std::visit([](auto* c) { return c->Name(); }, any);
-        named.insert(name);
-        const TPlace* place = FindPlace(name);
+        const TControl& control = AsControl(any);
+        const std::string& name = control.Name();
+        placed.insert(&control);
+        const TPlace* place = FindPlace(places, control);
         ASSERT_NE(place, nullptr) << name;
         const QWidget* widget = w.WidgetOf(name);
         EXPECT_EQ(widget->pos(), QPoint(place->Left, place->Top)) << name;
@@ -163,7 +165,7 @@ TEST_F(QtWindow, StartsWithEveryControlInPlace) {
             EXPECT_EQ(widget->size(), QSize(place->Width, place->Height)) << name;
         }
     }
-    EXPECT_EQ(named.size(), ControlPlaces().size());
+    EXPECT_EQ(placed.size(), places.size());
 
     EXPECT_EQ(Get<QComboBox>("CDTypeBox").count(), 5);
     EXPECT_TRUE(Get<QLineEdit>("SrcRateEdit").isHidden());
@@ -172,6 +174,13 @@ TEST_F(QtWindow, StartsWithEveryControlInPlace) {
     // Output fields are skipped by Tab; hints keep their lines and their angle brackets.
     EXPECT_EQ(Get<QLineEdit>("CropXEdit").focusPolicy(), Qt::ClickFocus);
     EXPECT_EQ(Get<QLineEdit>("SrcPixelXEdit").focusPolicy(), Qt::StrongFocus);
+    // The source size is typed on the button face of the output fields.
+    const auto base = [&](std::string_view edit) {
+        return Get<QLineEdit>(edit).palette().color(QPalette::Base);
+    };
+    EXPECT_EQ(base("SrcXEdit"), base("CropXEdit"));
+    EXPECT_EQ(base("SrcYEdit"), base("CropXEdit"));
+    EXPECT_NE(base("SrcPixelXEdit"), base("CropXEdit"));
     EXPECT_EQ(PlainToolTip(Get<QCheckBox>("ITUAspect")),
               "Check this, if the source is conform to the ITU-R BT.601-4.\n"
               "The ITU-R BT.601-4 standard describes the pixelform used by your TV.\n"
