@@ -1,6 +1,7 @@
 // tarvex-cli run in-process: exit codes, stdout and stderr.
 #include "app/cli/Cli.h"
 
+#include "tests/TempFolder.h"
 #include "tests/source/SourceMedia.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 using namespace tarvex;
 
@@ -18,14 +18,7 @@ namespace {
 
 class Cli : public ::testing::Test {
   protected:
-    Cli() {
-        Folder = std::filesystem::temp_directory_path() /
-                 ("tarvex-cli-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(Folder);
-        Ini = (Folder / "Tarvex.ini").string();
-    }
-    ~Cli() override { std::filesystem::remove_all(Folder); }
+    Cli() : Folder(Temp.Path), Ini(Temp / "Tarvex.ini") {}
 
     /// Runs the program with the test's settings file first.
     int Run(std::vector<std::string> args) {
@@ -36,6 +29,7 @@ class Cli : public ::testing::Test {
     }
     nlohmann::json Dump() { return nlohmann::json::parse(Out.str()); }
 
+    TTempFolder Temp;
     std::filesystem::path Folder;
     std::string Ini;
     std::ostringstream Out, Err;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/Main.h"
+#include "tests/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <unistd.h>
 
 namespace tarvex {
 
@@ -56,24 +56,6 @@ class TTestPlatform : public TPlatform {
     TFileDialog LastDialog;
     TScreenInfo ScreenInfo;
     TPoint Position{40, 30}; ///< where the system put the new window
-};
-
-/// A fresh folder per test, removed afterwards.
-class TTempFolder {
-  public:
-    TTempFolder() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        Path = std::filesystem::temp_directory_path() /
-               ("tarvex-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
-                std::to_string(::getpid()));
-        std::filesystem::remove_all(Path);
-        std::filesystem::create_directories(Path);
-    }
-    ~TTempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(Path, ec);
-    }
-    std::filesystem::path Path;
 };
 
 class FormTest : public ::testing::Test {

@@ -2,6 +2,8 @@
 // there and work inside it, so a file can name another one by a short relative name.
 #pragma once
 
+#include "tests/TempFolder.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,34 +13,19 @@
 
 namespace tarvex::fuzz {
 
-class TFuzzFolder {
-  public:
-    /// Makes the folder, in memory when /dev/shm is there.
-    TFuzzFolder() {
-        namespace fs = std::filesystem;
-        std::error_code ec;
-        const fs::path base =
-            fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
-        std::string pattern = (base / "tarvex-fuzz-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) std::abort();
-        Path = pattern;
-    }
-    ~TFuzzFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(Path, ec);
-    }
-    TFuzzFolder(const TFuzzFolder&) = delete;
-    TFuzzFolder& operator=(const TFuzzFolder&) = delete;
-
-    std::filesystem::path Path;
-};
+/// Where the fuzz folder goes: in memory when /dev/shm is there.
+inline std::filesystem::path FuzzFolderBase() {
+    std::error_code ec;
+    return std::filesystem::is_directory("/dev/shm", ec) ? std::filesystem::path("/dev/shm")
+                                                         : std::filesystem::temp_directory_path();
+}
 
 /// Works in the fuzz folder for one input and returns to the old folder afterwards,
 /// where libFuzzer reads its corpus by relative names. (Give -artifact_prefix an
 /// absolute folder: a crash leaves the process inside the fuzz folder.)
 class TInFolder {
   public:
-    explicit TInFolder(const TFuzzFolder& folder) : Old(std::filesystem::current_path()) {
+    explicit TInFolder(const TTempFolder& folder) : Old(std::filesystem::current_path()) {
         std::filesystem::current_path(folder.Path);
     }
     ~TInFolder() { std::filesystem::current_path(Old); }

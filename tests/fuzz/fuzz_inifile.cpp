@@ -23,7 +23,7 @@ void Require(bool condition) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const fuzz::TFuzzFolder folder;
+    static const TTempFolder folder(fuzz::FuzzFolderBase());
     const fuzz::TInFolder inside(folder);
     std::string_view file, ops;
     fuzz::Split(std::string_view(reinterpret_cast<const char*>(data), size), "@@OPS@@", file, ops);

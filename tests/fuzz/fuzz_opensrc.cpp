@@ -14,7 +14,7 @@
 using namespace tarvex;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const fuzz::TFuzzFolder folder;
+    static const TTempFolder folder(fuzz::FuzzFolderBase());
     const fuzz::TInFolder inside(folder);
     static const std::array<std::string, 4> types = {".avi", ".d2v", ".mpg", ".lst"};
     if (size < 1) return 0;

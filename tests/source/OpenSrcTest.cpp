@@ -23,7 +23,6 @@ using testing::MpegWithHeaderAt;
 using testing::SeqHeader;
 using testing::TAviStream;
 using testing::TProject;
-using testing::TTempDir;
 
 const std::string NoRiff = "Given avi-file is broken!\r\nCan't find the RIFF-header of file: ";
 const std::string NoVideo = "Given avi-file is broken!\r\nCan't find a video-stream in file: ";
@@ -70,7 +69,7 @@ class SourceReaderTest : public ::testing::Test {
 
     std::vector<std::string> Shown(const std::string& text) const { return {text}; }
 
-    TTempDir dir;
+    TTempFolder dir;
     TResizeStruct model;
     TOpenSrcFile reader{model};
     std::vector<std::string> shown;

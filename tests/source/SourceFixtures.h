@@ -1,6 +1,8 @@
 // Small source files built byte by byte for the source reader's tests.
 #pragma once
 
+#include "tests/TempFolder.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -11,37 +13,6 @@
 #include <vector>
 
 namespace tarvex::testing {
-
-/// A folder of its own below the system's temporary folder, removed with its contents.
-class TTempDir {
-  public:
-    TTempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tarvex-source-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        Path = pattern;
-    }
-    ~TTempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(Path, ec);
-    }
-    TTempDir(const TTempDir&) = delete;
-    TTempDir& operator=(const TTempDir&) = delete;
-
-    /// The full name of `name` inside the folder.
-    std::string operator/(const std::string& name) const { return (Path / name).string(); }
-
-    /// Writes `bytes` into `name` inside the folder and returns its full name.
-    std::string Write(const std::string& name, const std::string& bytes) const {
-        const std::string path = *this / name;
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (!out) throw std::runtime_error("cannot write " + path);
-        return path;
-    }
-
-    std::filesystem::path Path;
-};
 
 /// Appends little-endian numbers and four-character codes.
 class TBytes {

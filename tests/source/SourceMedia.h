@@ -101,7 +101,7 @@ class TMediaFolder {
         return path;
     }
 
-    TTempDir Dir;
+    TTempFolder Dir;
 
   private:
     std::set<std::string> Made;
