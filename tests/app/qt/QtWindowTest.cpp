@@ -9,7 +9,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -354,28 +353,15 @@ TEST_F(QtWindow, ClosingWritesThePositionIntoTheSettingsFile) {
     EXPECT_NE(text.find("WindowPosY=80\r\n"), std::string::npos) << text;
 }
 
-TEST_F(QtWindow, RefreshIsFast) {
+TEST_F(QtWindow, RefreshFollowsChangesMadeBehindTheWidgetsBack) {
     TQtMainWindow& w = Start();
-    // Each round changes the geometry, its captions and the script behind the widgets' back.
-    constexpr int runs = 100;
-    qint64 unchanged = 0, changed = 0;
-    QElapsedTimer timer;
-    for (int i = 0; i < runs; ++i) {
+    // Each round changes geometry, captions and script; the second refresh has nothing to do.
+    for (int i = 0; i < 3; ++i) {
         w.Form().SrcAnamorphic.Click();
-        timer.start();
         w.Refresh();
-        changed += timer.nsecsElapsed();
-        timer.start();
         w.Refresh();
-        unchanged += timer.nsecsElapsed();
     }
     ExpectMirrors();
-    const double changedUs = static_cast<double>(changed) / 1000.0 / runs;
-    const double unchangedUs = static_cast<double>(unchanged) / 1000.0 / runs;
-    std::printf("Refresh of every widget: %.1f us after a change, %.1f us without\n", changedUs,
-                unchangedUs);
-    EXPECT_LT(changedUs, 5000.0); // far below one frame, also under the sanitizers
-    EXPECT_LT(unchangedUs, 5000.0);
 }
 
 TEST(QtDialogs, FiltersAndDefaultExtension) {
