@@ -92,16 +92,13 @@ std::string MemoText(const TMemo& memo) {
 
 enum class TIcon { None, Open, Save, Arrow };
 
-TIcon IconOf(const std::string& buttonName) {
-    if (buttonName == "OpenVideoBtn") return TIcon::Open;
-    if (buttonName == "SaveAVSBtn") return TIcon::Save;
-    if (buttonName == "CopyBtn") return TIcon::Arrow;
+/// The image of a button; the arrow stands for a caption that is a glyph of a
+/// symbol font, so that button shows no text.
+TIcon IconOf(const TMainForm& form, const TButton& button) {
+    if (&button == &form.OpenVideoBtn) return TIcon::Open;
+    if (&button == &form.SaveAVSBtn) return TIcon::Save;
+    if (&button == &form.CopyBtn) return TIcon::Arrow;
     return TIcon::None;
-}
-
-/// Buttons whose caption is a glyph of a symbol font: they show that glyph as an image.
-bool IsSymbolButton(const std::string& name) {
-    return IconOf(name) == TIcon::Arrow;
 }
 
 /// The buttons' small images, drawn here: a folder, a disk and an arrow pointing down.
@@ -322,7 +319,7 @@ QWidget* TQtMainWindow::CreateWidget(TBinding& binding) {
                 auto* button = new QPushButton(this);
                 button->setFlat(true);
                 button->setFocusPolicy(Qt::NoFocus);
-                const TIcon icon = IconOf(c->Name());
+                const TIcon icon = IconOf(*FForm, *c);
                 if (icon != TIcon::None) {
                     button->setIcon(DrawIcon(icon));
                     button->setIconSize(icon == TIcon::Arrow ? QSize(7, 7) : QSize(12, 12));
@@ -441,7 +438,7 @@ void TQtMainWindow::RefreshOne(TBinding& binding) {
             } else if constexpr (std::is_same_v<T, TButton>) {
                 auto* button = static_cast<QPushButton*>(widget);
                 const QString caption =
-                    IsSymbolButton(c->Name()) ? QString() : ButtonText(c->Caption());
+                    IconOf(*FForm, *c) == TIcon::Arrow ? QString() : ButtonText(c->Caption());
                 if (button->text() != caption) button->setText(caption);
             }
             if (widget->isEnabled() != c->Enabled()) widget->setEnabled(c->Enabled());
