@@ -649,4 +649,19 @@ TEST(UpDown, RefusedSettings) {
     EXPECT_EQ(u.Position(), 6);
 }
 
+TEST(ControlOwner, ListsItsControlsInTheOrderTheyAreDeclared) {
+    struct TForm : TControlOwner {
+        TEdit Edit{*this, "Edit", "1"};
+        TLabel Label{*this, "Label"};
+        TUpDown UpDown{*this, "UpDown", 0, 9, 3};
+    } form;
+    TEdit loose("Loose"); // made without an owner: in no list
+    const std::vector<TAnyControl> expected = {&form.Edit, &form.Label, &form.UpDown};
+    EXPECT_EQ(form.AllControls(), expected);
+    EXPECT_EQ(form.FindControl("Label"), &form.AllControls()[1]);
+    EXPECT_EQ(form.FindControl("Loose"), nullptr);
+    EXPECT_EQ(form.Edit.Text(), "1");
+    EXPECT_EQ(form.UpDown.Position(), 3);
+}
+
 } // namespace
