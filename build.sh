@@ -3,11 +3,13 @@
 #   ./build.sh start       install what is missing, build, start Tarvex
 #   ./build.sh test        install what is missing, build, run every test
 #   ./build.sh sanitize    the tests again under AddressSanitizer and UBSan
+#   ./build.sh bench       build, then time the border detection and the preview beside ffmpeg
 set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev nlohmann-json3-dev
-          ffmpeg locales clang-format qt6-base-dev fonts-liberation2)
+          ffmpeg locales clang-format qt6-base-dev fonts-liberation2
+          libavformat-dev libavcodec-dev libavutil-dev libswscale-dev hyperfine)
 
 install_missing() {
     local missing=()
@@ -62,8 +64,13 @@ sanitize)
     build build-sanitize -DTARVEX_SANITIZE=ON
     ctest --test-dir build-sanitize --output-on-failure -j"$(nproc)"
     ;;
+bench)
+    install_missing
+    build build
+    tests/preview/bench.sh build
+    ;;
 *)
-    sed -n '2,5p' "$0" | sed 's/^# //'
+    sed -n '2,6p' "$0" | sed 's/^# //'
     exit 2
     ;;
 esac

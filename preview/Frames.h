@@ -1,0 +1,83 @@
+// Frame access for the preview and the border detection: opens a film through
+// libavformat, seeks to the keyframe at a position and decodes that one picture.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarvex {
+
+/// Lines and columns cut from each edge of the decoded picture before anyone sees
+/// it (a d2v project's crop), so that frames have the size the source fields show.
+struct TFrameCrop {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+};
+
+/// One decoded picture: its 8-bit luma plane and, on request, its colours.
+struct TFrame {
+    int Width = 0;
+    int Height = 0;
+    /// Where it lies in the film, 0 at the start, 1 at the end: by its time stamp,
+    /// or by its place in the file where the film has no usable time stamps.
+    double Position = 0;
+    /// Seconds from the film's start; 0 when the film's length is unknown.
+    double Seconds = 0;
+    /// Where its packet lies in the file; with `Position` it tells one frame from another.
+    std::int64_t FilePos = -1;
+    /// Row after row, `Width` bytes each.
+    std::vector<std::uint8_t> Luma;
+    /// Row after row, one 0xAARRGGBB value per pixel; empty unless asked for.
+    std::vector<std::uint32_t> Rgb;
+};
+
+/// Why a film cannot be read; the window turns it into its message.
+enum class TFrameError {
+    None,
+    CannotOpen,   ///< missing, unreadable or not a container libavformat knows
+    NoVideo,      ///< no video stream
+    NoDecoder,    ///< a video stream libavcodec cannot decode
+    BadFrameSize, ///< a frame size outside what Tarvex handles, or a crop larger than the frame
+};
+
+/// Reads pictures of one film. Not shared between threads: each thread that
+/// decodes opens its own reader.
+class TFrameReader {
+  public:
+    /// The largest frame side accepted from a file.
+    static constexpr int MaxSide = 4096;
+    /// The fewest lines and columns left after the crop.
+    static constexpr int MinSide = 16;
+
+    TFrameReader();
+    ~TFrameReader();
+    TFrameReader(const TFrameReader&) = delete;
+    TFrameReader& operator=(const TFrameReader&) = delete;
+
+    /// Opens `name` and its first video stream; `crop` applies to every frame.
+    /// Closes any film opened before.
+    TFrameError Open(const std::string& name, const TFrameCrop& crop = {});
+
+    /// Frame size after the crop; 0 while nothing is open.
+    int Width() const;
+    int Height() const;
+    /// Film length in seconds; 0 when the container does not say.
+    double Duration() const;
+
+    /// Decodes the keyframe at `fraction` (0 = start, 1 = end) of the film: the
+    /// one at or before that time where the container has an index or reliable
+    /// time stamps, else the first one after that share of the file's bytes.
+    /// Only that keyframe is decoded. Nothing when no picture could be decoded there.
+    std::optional<TFrame> DecodeAt(double fraction, bool withRgb);
+
+  private:
+    struct TState;
+    std::unique_ptr<TState> State;
+};
+
+} // namespace tarvex

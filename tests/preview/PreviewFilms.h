@@ -1,0 +1,152 @@
+// Short films with known black borders, made by ffmpeg for the border detection's
+// tests and its benchmark: a test picture padded into a PAL or NTSC frame.
+#pragma once
+
+#include "preview/Borders.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tarvex::testing {
+
+struct TFilm {
+    std::string Name; ///< file name; the extension picks the container
+    int FrameWidth;
+    int FrameHeight;
+    /// Where the test picture lies: the film area the detection must find.
+    TFilmArea Picture;
+    /// Filters on the test picture before it is padded (fades, dark scenes).
+    std::string OnPicture;
+    /// Filters on the padded frame (bars at another luma, logos, noise).
+    std::string OnFrame;
+    /// Noise on the bars: the area may be off by up to two lines, never into the picture.
+    bool Noisy = false;
+    /// Seconds of film.
+    int Seconds = 4;
+};
+
+inline bool IsNtsc(const TFilm& f) {
+    return f.FrameHeight == 480;
+}
+
+/// A box drawn over the frame between two times (a logo or a line of subtitles).
+inline std::string Box(int x, int y, int w, int h, double from, double to) {
+    return "drawbox=x=" + std::to_string(x) + ":y=" + std::to_string(y) +
+           ":w=" + std::to_string(w) + ":h=" + std::to_string(h) +
+           ":color=white:t=fill:enable='between(t," + std::to_string(from) + "," +
+           std::to_string(to) + ")'";
+}
+
+/// Bars at a black level above 0 (luma 24 for 0x090909) with noise over the whole frame.
+inline std::string GreyBars(const TFilmArea& a, int frameW, int frameH, const char* colour) {
+    const std::string c = std::string(":color=") + colour + ":t=fill";
+    const std::string top = std::to_string(a.Top);
+    const std::string left = std::to_string(a.Left);
+    const std::string right = std::to_string(a.Left + a.Width);
+    const std::string bottom = std::to_string(a.Top + a.Height);
+    std::string f;
+    if (a.Top > 0) f += "drawbox=x=0:y=0:w=" + std::to_string(frameW) + ":h=" + top + c + ",";
+    if (a.Top + a.Height < frameH)
+        f += "drawbox=x=0:y=" + bottom + ":w=" + std::to_string(frameW) +
+             ":h=" + std::to_string(frameH - a.Top - a.Height) + c + ",";
+    if (a.Left > 0) f += "drawbox=x=0:y=0:w=" + left + ":h=" + std::to_string(frameH) + c + ",";
+    if (a.Left + a.Width < frameW)
+        f += "drawbox=x=" + right + ":y=0:w=" + std::to_string(frameW - a.Left - a.Width) +
+             ":h=" + std::to_string(frameH) + c + ",";
+    return f + "noise=alls=40:allf=t+u";
+}
+
+inline std::vector<TFilm> AllFilms() {
+    const TFilmArea noisyLetterbox{720, 360, 0, 60};
+    const TFilmArea noisyBoth{640, 400, 40, 88};
+    return {
+        {"letterbox.vob", 720, 576, {720, 436, 0, 70}, "", ""},
+        {"pillarbox.avi", 720, 480, {540, 480, 90, 0}, "", ""},
+        {"both.m2v", 720, 576, {656, 432, 32, 72}, "", ""},
+        {"asymmetric.mpg", 720, 576, {688, 420, 10, 100}, "", ""},
+        {"full_frame.vob", 720, 576, {720, 576, 0, 0}, "", ""},
+        // The upper bar stays at luma 16, the lower one is lifted to 24.
+        {"noisy_letterbox.mpg", 720, 480, noisyLetterbox, "",
+         "drawbox=x=0:y=420:w=720:h=60:color=0x090909:t=fill,noise=alls=40:allf=t+u", true},
+        {"noisy_both.mpg", 720, 576, noisyBoth, "", GreyBars(noisyBoth, 720, 576, "0x060606"),
+         true},
+        {"logo.vob", 720, 576, {720, 432, 0, 72}, "", Box(612, 526, 64, 26, 0, 1.3)},
+        {"subtitles.vob",
+         720,
+         480,
+         {720, 360, 0, 60},
+         "",
+         Box(200, 436, 90, 18, 1.5, 2.7) + "," + Box(300, 436, 130, 18, 1.5, 2.7) + "," +
+             Box(440, 436, 80, 18, 1.5, 2.7)},
+        // Fades over the first and last second, a dark scene and a black one between:
+        // about a third of the positions show the picture at full brightness.
+        {"fades.vob",
+         720,
+         576,
+         {720, 404, 0, 86},
+         "fade=t=in:st=0:d=1,fade=t=out:st=3:d=1,"
+         "colorchannelmixer=rr=0.12:gg=0.12:bb=0.12:enable='between(t,1.4,1.9)',"
+         "drawbox=x=0:y=0:w=iw:h=ih:color=black:t=fill:enable='between(t,2.1,2.5)'",
+         ""},
+    };
+}
+
+/// The ffmpeg arguments that make `f` (without the output name).
+inline std::string FilmArgs(const TFilm& f) {
+    const TFilmArea& a = f.Picture;
+    std::string picture = "testsrc2=size=" + std::to_string(a.Width) + "x" +
+                          std::to_string(a.Height) + ":rate=" + (IsNtsc(f) ? "30000/1001" : "25") +
+                          ":duration=" + std::to_string(f.Seconds);
+    std::string filters = f.OnPicture.empty() ? "" : f.OnPicture + ",";
+    filters += "pad=" + std::to_string(f.FrameWidth) + ":" + std::to_string(f.FrameHeight) + ":" +
+               std::to_string(a.Left) + ":" + std::to_string(a.Top);
+    if (!f.OnFrame.empty()) filters += "," + f.OnFrame;
+    std::string codec = f.Name.ends_with(".avi") ? "-c:v mpeg4" : "-c:v mpeg2video";
+    // Keyframes close together, so that the short films give many distinct positions.
+    codec += std::string(" -g 3 -pix_fmt yuv420p -q:v ") + (f.Noisy ? "5" : "3");
+    if (f.Name.ends_with(".m2v")) codec += " -f mpeg2video";
+    if (f.Name.ends_with(".vob")) codec += " -f vob";
+    return "-f lavfi -i '" + picture + "' -vf \"" + filters + "\" " + codec;
+}
+
+/// Makes `f` as `path`; true when ffmpeg succeeded.
+inline bool MakeFilm(const TFilm& f, const std::string& path) {
+    const std::string command =
+        "timeout 120 ffmpeg -nostdin -v error -y " + FilmArgs(f) + " '" + path + "'";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+/// The film named `name` in `folder`, made when it is not there yet. Its file name
+/// carries a hash of the ffmpeg arguments, so a changed film is made again; it is
+/// made under a name of its own and renamed, so tests running at once may share it.
+inline std::string CachedFilm(const std::string& folder, const std::string& name) {
+    for (const TFilm& f : AllFilms()) {
+        if (f.Name != name) continue;
+        const std::string path =
+            folder + "/" + std::to_string(std::hash<std::string>{}(FilmArgs(f)) % 1000000007) +
+            "-" + name;
+        if (std::filesystem::exists(path)) return path;
+        std::filesystem::create_directories(folder);
+        const std::string part = folder + "/part-" + std::to_string(getpid()) + "-" + name;
+        if (!MakeFilm(f, part)) return "";
+        std::filesystem::rename(part, path);
+        return path;
+    }
+    return "";
+}
+
+/// The film `name` of `AllFilms`.
+inline TFilm FilmNamed(const std::string& name) {
+    for (const TFilm& f : AllFilms())
+        if (f.Name == name) return f;
+    return {};
+}
+
+} // namespace tarvex::testing
