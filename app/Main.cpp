@@ -103,6 +103,7 @@ void TMainForm::SetupControls() {
     ResizeBox.SetItems({"Bilinear", "Bicubic std", "Bicubic precise", "Lanczos"});
 
     OpenVideoBtn.SetHint("Open a source-file");
+    DetectBtn.SetHint("Find the film area without the black borders in the source's frames");
     SaveAVSBtn.SetHint("Save the avisynth-script");
     Label43.SetHint("Note that the SVCD-standard doesn't allow more than 2600kbps");
     EditMin.SetHint("= ? min");
@@ -205,6 +206,7 @@ void TMainForm::WireHandlers() {
     };
 
     OpenVideoBtn.OnClick = on(&TMainForm::OpenVideoBtnClick);
+    DetectBtn.OnClick = on(&TMainForm::DetectBtnClick);
     SrcXEdit.OnKeyUp = [this](TControl&, char) { SrcChangeResManual(); };
     SrcYEdit.OnKeyUp = [this](TControl&, char) { SrcChangeResManual(); };
     CopyBtn.OnClick = on(&TMainForm::CopyBtnClick);

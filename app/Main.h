@@ -7,11 +7,13 @@
 #include "app/Platform.h"
 #include "budget/Imaging.h"
 #include "geometry/ResUnit.h"
+#include "preview/Borders.h"
 #include "script/Scripting.h"
 #include "settings/Options.h"
 #include "source/OpenSrc.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,8 @@ namespace tarvex {
 class TMainForm : public TControlOwner {
   public:
     explicit TMainForm(TPlatform& platform);
+    /// Cancels a running detection and waits for its thread.
+    ~TMainForm();
     TMainForm(const TMainForm&) = delete;
     TMainForm& operator=(const TMainForm&) = delete;
 
@@ -116,6 +120,8 @@ class TMainForm : public TControlOwner {
     TEdit SrcPixelYEdit{*this, "SrcPixelYEdit", "100"};
     TEdit BorderLeftEdit{*this, "BorderLeftEdit", "0"};
     TEdit BorderTopEdit{*this, "BorderTopEdit", "0"};
+    TButton DetectBtn{*this, "DetectBtn", "Detect"};
+    TLabel DetectLabel{*this, "DetectLabel"};
     TEdit SrcRateEdit{*this, "SrcRateEdit", "4432"};
     TLabel Label13{*this, "Label13"};
     TEdit CropXEdit{*this, "CropXEdit"};
@@ -211,12 +217,22 @@ class TMainForm : public TControlOwner {
     void OpenVideoBtnClick();
     void SetFileInfos();
 
+    // Film area found in the source's frames.
+    /// Starts the detection off the window's thread, or cancels the running one.
+    void DetectBtnClick();
+    /// Whether a detection runs; its progress and result arrive through `Platform.Post`.
+    bool Detecting() const { return FDetection != nullptr; }
+    /// Types a film area into the film-pixel and border fields, as the user would.
+    void TypeFilmArea(const TFilmArea& area);
+
     // Script options and saving.
     void MakeScript();
     void ChangeAVSOptions();
     void SaveAVSBtnClick();
 
   private:
+    void DetectProgress(int done, int total);
+    void DetectDone(const TDetectResult& result);
     void SetupControls();
     void WireHandlers();
     void BindModelOutputs();
@@ -225,6 +241,10 @@ class TMainForm : public TControlOwner {
     static void CarrySeconds(int proposed, TUpDownDirection direction, TUpDown& minutes);
     void RoundCropChange(const TTrackBar& slider, TLabel& label, const std::int8_t& round,
                          void (TResizeStruct::*set)(std::int8_t));
+
+    std::unique_ptr<TDetectJob> FDetection;
+    /// Work posted by a worker runs only while the window it was posted for lives.
+    std::shared_ptr<int> FAlive = std::make_shared<int>(0);
 };
 
 } // namespace tarvex

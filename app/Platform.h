@@ -4,6 +4,10 @@
 
 #include "app/FancyMoving.h"
 
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,6 +55,33 @@ class TPlatform {
     virtual TPoint WindowPosition() { return {}; }
     virtual TSize WindowSize() { return {586, 547}; }
     virtual void MoveWindow(TPoint position) { (void)position; }
+
+    /// Hands `work` to the window's thread: a worker thread's results come back so.
+    /// Safe on any thread. Here it waits in a queue that `RunPosted` empties; a
+    /// window's platform runs it from its event loop instead.
+    virtual void Post(std::function<void()> work) {
+        {
+            std::lock_guard<std::mutex> hold(FPostLock);
+            FPosted.push_back(std::move(work));
+        }
+        FPostArrived.notify_all();
+    }
+    /// Runs the work posted so far, on the calling thread; with `wait`, first waits
+    /// until there is some.
+    void RunPosted(bool wait) {
+        std::deque<std::function<void()>> posted;
+        {
+            std::unique_lock<std::mutex> hold(FPostLock);
+            if (wait) FPostArrived.wait(hold, [this] { return !FPosted.empty(); });
+            posted.swap(FPosted);
+        }
+        for (auto& work : posted) work();
+    }
+
+  private:
+    std::mutex FPostLock;
+    std::condition_variable FPostArrived;
+    std::deque<std::function<void()>> FPosted;
 };
 
 } // namespace tarvex

@@ -341,6 +341,8 @@ void TOpenSrcFile::ReadSourceInfo() {
     // Only a VFAPI AVI sets the flag again, so it never outlives the source it came from.
     Model.SrcIsVFAPI = false;
     const std::string name = FileNames.front();
+    FrameFile = name;
+    FrameCrop = {};
     if (FileType == ".asf")
         Model.SrcFrameRate = 25.0;
     else if (FileType == ".avi")
@@ -432,9 +434,10 @@ void TOpenSrcFile::ReadProjectFile(const std::string& name) {
     std::string line = file.ReadLn(); // line 2 starts the skip of the further file lines
     std::string path = file.ReadLn();
     DropToken(path);
-    if (FileExists(path))
+    if (FileExists(path)) {
         ReadSequenceHeader(path);
-    else
+        FrameFile = path;
+    } else
         Error(MsgNoEmbedded + path);
 
     while (!line.empty()) line = file.ReadLn();
@@ -446,6 +449,7 @@ void TOpenSrcFile::ReadProjectFile(const std::string& name) {
 
     Model.SrcFrameRate = ToDouble(static_cast<Real>(ToInt(rate)) / 1000);
     const auto c = CropFields(crop);
+    FrameCrop = {c[2], c[0], c[3], c[1]};
     Model.SetSrcResX(Store<std::int16_t>(std::int64_t{Model.SrcResX} - c[2] - c[3]));
     Model.SetSrcResY(Store<std::int16_t>(std::int64_t{Model.SrcResY} - c[0] - c[1]));
 

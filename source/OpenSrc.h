@@ -5,6 +5,8 @@
 
 #include "geometry/ResUnit.h"
 
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -47,6 +49,11 @@ class TOpenSrcFile {
     std::vector<std::string> FileNames;
     /// Common extension of `FileNames`: lower case, with the dot, at most 8 characters.
     std::string FileType;
+    /// The file whose frames are the film's pictures: the MPEG file a project names,
+    /// else the first accepted file; empty until a source was read.
+    std::string FrameFile;
+    /// What a project cuts from each side of those frames: left, top, right, bottom.
+    std::array<std::int32_t, 4> FrameCrop{};
 
     /// Shows a failure to the user (the window: a modal box titled "Error").
     /// Messages are dropped while it is unset.

@@ -32,6 +32,8 @@ Actions (NAME is a control name as shown by --dump):
   --click NAME         click a button
   --open FILE          click the source button; the open dialog returns FILE
   --save FILE          click the save button; the save dialog returns FILE
+  --detect             click Detect and wait until the film area found in the
+                       source's frames is typed into the film-pixel fields
 
 Output:
   --dump               print every control's state as one JSON object, with
@@ -49,7 +51,20 @@ Example: a PAL DVD film of 720 x 436 lines for SVCD with the crop and script:
              --select DestAspectBox=4 --dump --script
 )";
 
-enum class TActionKind { Type, Select, Check, Slide, Up, Down, Click, Open, Save, Dump, Script };
+enum class TActionKind {
+    Type,
+    Select,
+    Check,
+    Slide,
+    Up,
+    Down,
+    Click,
+    Open,
+    Save,
+    Detect,
+    Dump,
+    Script
+};
 
 struct TAction {
     TActionKind Kind;
@@ -110,12 +125,12 @@ int ParseNumber(const std::string& option, const std::string& text) {
 std::vector<TAction> ParseArgs(const std::vector<std::string>& args, std::string& iniFile,
                                bool& help) {
     static const std::pair<const char*, TActionKind> options[] = {
-        {"--type", TActionKind::Type},    {"--select", TActionKind::Select},
-        {"--check", TActionKind::Check},  {"--slide", TActionKind::Slide},
-        {"--up", TActionKind::Up},        {"--down", TActionKind::Down},
-        {"--click", TActionKind::Click},  {"--open", TActionKind::Open},
-        {"--save", TActionKind::Save},    {"--dump", TActionKind::Dump},
-        {"--script", TActionKind::Script}};
+        {"--type", TActionKind::Type},   {"--select", TActionKind::Select},
+        {"--check", TActionKind::Check}, {"--slide", TActionKind::Slide},
+        {"--up", TActionKind::Up},       {"--down", TActionKind::Down},
+        {"--click", TActionKind::Click}, {"--open", TActionKind::Open},
+        {"--save", TActionKind::Save},   {"--detect", TActionKind::Detect},
+        {"--dump", TActionKind::Dump},   {"--script", TActionKind::Script}};
     std::vector<TAction> actions;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
@@ -136,7 +151,8 @@ std::vector<TAction> ParseArgs(const std::vector<std::string>& args, std::string
         if (found == std::end(options))
             throw TUsageError("unknown option \"" + option + "\" (see --help)");
         TAction a{found->second, option, {}, {}, 1};
-        if (a.Kind == TActionKind::Dump || a.Kind == TActionKind::Script) {
+        if (a.Kind == TActionKind::Dump || a.Kind == TActionKind::Script ||
+            a.Kind == TActionKind::Detect) {
             actions.push_back(a);
             continue;
         }
@@ -196,7 +212,7 @@ const char* KindName(TActionKind kind) {
 
 bool NeedsControl(TActionKind kind) {
     return kind != TActionKind::Open && kind != TActionKind::Save && kind != TActionKind::Dump &&
-           kind != TActionKind::Script;
+           kind != TActionKind::Script && kind != TActionKind::Detect;
 }
 
 /// Checks that the named control exists and has the kind the action needs;
@@ -282,6 +298,11 @@ bool Perform(TMainForm& form, TCliPlatform& platform, const TAction& a) {
     case TActionKind::Save:
         platform.NextFile = a.Name;
         return form.SaveAVSBtn.Click();
+    case TActionKind::Detect:
+        // The same work as in the window, waited for in the foreground.
+        if (!form.DetectBtn.Click()) return false;
+        while (form.Detecting()) platform.RunPosted(true);
+        return true;
     default:
         return true;
     }

@@ -63,6 +63,8 @@ std::vector<TPlace> ControlPlaces(const TMainForm& f) {
         {&f.SrcPixelYEdit, 132, 260, 33, 19},
         {&f.BorderLeftEdit, 184, 260, 25, 19},
         {&f.BorderTopEdit, 280, 260, 25, 19},
+        {&f.DetectBtn, 362, 259, 46, 21},
+        {&f.DetectLabel, 452, 262},
         {&f.SrcRateEdit, 414, 260, 33, 19},
         {&f.Label13, 521, 262},
         {&f.CropXEdit, 84, 284, 33, 19},

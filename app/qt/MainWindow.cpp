@@ -164,6 +164,7 @@ TQtMainWindow::TQtMainWindow(TQtPlatform& platform, QWidget* parent)
     : QWidget(parent), FForm(std::make_unique<TMainForm>(platform)),
       FListStyle(std::make_unique<TCompactListStyle>()) {
     platform.SetWindow(this);
+    platform.AfterPosted = [this] { Refresh(); };
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);

@@ -137,4 +137,15 @@ void TQtPlatform::MoveWindow(TPoint position) {
     FWindow->move(position.X, position.Y);
 }
 
+void TQtPlatform::Post(std::function<void()> work) {
+    QObject* context = FWindow ? static_cast<QObject*>(FWindow) : QCoreApplication::instance();
+    QMetaObject::invokeMethod(
+        context,
+        [this, work = std::move(work)] {
+            work();
+            if (AfterPosted) AfterPosted();
+        },
+        Qt::QueuedConnection);
+}
+
 } // namespace tarvex::qt

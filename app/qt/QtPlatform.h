@@ -6,6 +6,7 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <string>
 
 class QWidget;
@@ -41,6 +42,10 @@ class TQtPlatform : public TPlatform {
     TPoint WindowPosition() override;
     TSize WindowSize() override;
     void MoveWindow(TPoint position) override;
+    /// Runs `work` from the event loop, then `AfterPosted` (the window refreshes).
+    void Post(std::function<void()> work) override;
+
+    std::function<void()> AfterPosted;
 
   private:
     std::string FSettingsFile;

@@ -2,6 +2,7 @@
 #include "app/cli/Cli.h"
 
 #include "tests/TempFolder.h"
+#include "tests/preview/PreviewFilms.h"
 #include "tests/source/SourceMedia.h"
 
 #include <gtest/gtest.h>
@@ -291,3 +292,58 @@ TEST_F(CliSource, RefusedOpenChangesNothing) {
 }
 
 } // namespace
+
+// --detect on films with known black borders.
+class CliDetect : public Cli {
+  protected:
+    std::string Film(const std::string& name) {
+        const std::string path = tt::CachedFilm(Temp / "films", name);
+        EXPECT_FALSE(path.empty()) << "ffmpeg could not make " << name;
+        return path;
+    }
+};
+
+TEST_F(CliDetect, TypesTheFilmAreaAsTheUserWould) {
+    tt::TProject project;
+    project.Path = Film("letterbox.vob");
+    project.Crop = "4,6,8,8,0"; // top, bottom, left, right
+    const std::string d2v = Temp.Write("cropped.d2v", project.Text());
+    const struct {
+        std::string file;
+        const char *width, *height, *left, *top, *aspect;
+    } rows[] = {
+        {Film("letterbox.vob"), "720", "436", "0", "70", "= 1.8066"},
+        {Film("asymmetric.mpg"), "688", "420", "10", "100", "= 1.7921"},
+        {Film("pillarbox.avi"), "540", "480", "90", "0", "= 1.0253"},
+        // The project's frames are cut first: the area lies in the frame it shows
+        // (square pixels: ffmpeg's sequence header has the aspect code 1).
+        {d2v, "704", "436", "0", "66", "= 1.6147"},
+    };
+    for (const auto& r : rows) {
+        ASSERT_EQ(Run({"--open", r.file, "--detect", "--dump"}), 0) << Err.str();
+        const auto j = Dump();
+        EXPECT_EQ(j["SrcPixelXEdit"]["Text"], r.width) << r.file;
+        EXPECT_EQ(j["SrcPixelYEdit"]["Text"], r.height) << r.file;
+        EXPECT_EQ(j["BorderLeftEdit"]["Text"], r.left) << r.file;
+        EXPECT_EQ(j["BorderTopEdit"]["Text"], r.top) << r.file;
+        EXPECT_EQ(j["Label13"]["Caption"], r.aspect) << r.file;
+        EXPECT_EQ(j["DetectBtn"]["Caption"], "Detect");
+    }
+}
+
+TEST_F(CliDetect, WithoutASourceOrFramesTheUserIsTold) {
+    EXPECT_EQ(Run({"--detect", "--dump"}), 1);
+    EXPECT_EQ(Dump()["Messages"][0], "Open a source first: its frames show the film area.");
+    // A project whose MPEG file is a sequence header of 720 x 576 and no picture.
+    const std::string empty = Temp.Write(
+        "empty.m2v", std::string("\x00\x00\x01\xB3\x2D\x02\x40\x23\xFF\xFF\xE0\x00", 12));
+    tt::TProject project;
+    project.Path = empty;
+    const std::string d2v = Temp.Write("empty.d2v", project.Text());
+    EXPECT_EQ(Run({"--open", d2v, "--detect", "--dump"}), 1);
+    const auto j = Dump();
+    ASSERT_EQ(j["Messages"].size(), 1u) << Err.str();
+    EXPECT_NE(j["Messages"][0].get<std::string>().find(empty), std::string::npos);
+    EXPECT_EQ(j["SrcPixelXEdit"]["Text"], "720");
+    EXPECT_EQ(j["DetectBtn"]["Caption"], "Detect");
+}

@@ -1,0 +1,94 @@
+// Finding the film area in the source's frames: a worker decodes them, the
+// window's thread takes the result and types it into the film-pixel fields.
+#include "app/Main.h"
+
+#include "common/Numeric.h"
+
+namespace tarvex {
+
+namespace {
+
+/// What a failed detection tells the user.
+std::string DetectFailure(const TDetectResult& r, const std::string& file) {
+    switch (r.Error) {
+    case TFrameError::None:
+        return "No picture found in the frames of " + file;
+    case TFrameError::NoVideo:
+        return "No video stream in " + file;
+    case TFrameError::NoDecoder:
+        return "Can't decode the video of " + file;
+    case TFrameError::BadFrameSize:
+        return "Unusable frame size in " + file;
+    default:
+        return "Can't open " + file;
+    }
+}
+
+/// The user's typing: focus, select all, the digits, leave.
+void TypeInto(TEdit& edit, int value) {
+    edit.Focus();
+    edit.SelectAll();
+    edit.TypeKeys(IntToStr(value));
+    edit.Leave();
+}
+
+} // namespace
+
+TMainForm::~TMainForm() {
+    FDetection.reset();
+}
+
+void TMainForm::DetectBtnClick() {
+    if (FDetection) {
+        FDetection->Cancel();
+        return;
+    }
+    const std::string file = SourceFile.FrameFile;
+    if (file.empty()) {
+        Platform.ShowMessage("Error", "Open a source first: its frames show the film area.");
+        return;
+    }
+    const auto& c = SourceFile.FrameCrop;
+    const std::weak_ptr<int> alive = FAlive;
+    TPlatform& platform = Platform;
+    DetectBtn.SetCaption("Cancel");
+    DetectLabel.SetCaption("0%");
+    FDetection = std::make_unique<TDetectJob>(
+        file, TFrameCrop{c[0], c[1], c[2], c[3]}, TDetectOptions{},
+        [this, alive, &platform](int done, int total) {
+            platform.Post([this, alive, done, total] {
+                if (alive.lock()) DetectProgress(done, total);
+            });
+        },
+        [this, alive, &platform](const TDetectResult& r) {
+            platform.Post([this, alive, r] {
+                if (alive.lock()) DetectDone(r);
+            });
+        });
+}
+
+void TMainForm::DetectProgress(int done, int total) {
+    if (FDetection && total > 0) DetectLabel.SetCaption(IntToStr(100 * done / total) + "%");
+}
+
+void TMainForm::DetectDone(const TDetectResult& result) {
+    FDetection.reset();
+    DetectBtn.SetCaption("Detect");
+    DetectLabel.SetCaption(result.Cancelled ? "cancelled" : "");
+    if (result.Cancelled) return;
+    if (!result.Area) {
+        Platform.ShowMessage("Error", DetectFailure(result, SourceFile.FrameFile));
+        return;
+    }
+    TypeFilmArea(*result.Area);
+}
+
+void TMainForm::TypeFilmArea(const TFilmArea& area) {
+    // The size first: each size re-centres its border, which the border then replaces.
+    TypeInto(SrcPixelXEdit, area.Width);
+    TypeInto(SrcPixelYEdit, area.Height);
+    TypeInto(BorderLeftEdit, area.Left);
+    TypeInto(BorderTopEdit, area.Top);
+}
+
+} // namespace tarvex
