@@ -103,6 +103,7 @@ void TMainForm::SetupControls() {
     ResizeBox.SetItems({"Bilinear", "Bicubic std", "Bicubic precise", "Lanczos"});
 
     OpenVideoBtn.SetHint("Open a source-file");
+    PreviewBtn.SetHint("Show the source's frames and the destination frame the script makes");
     DetectBtn.SetHint("Find the film area without the black borders in the source's frames");
     SaveAVSBtn.SetHint("Save the avisynth-script");
     Label43.SetHint("Note that the SVCD-standard doesn't allow more than 2600kbps");
@@ -207,6 +208,7 @@ void TMainForm::WireHandlers() {
 
     OpenVideoBtn.OnClick = on(&TMainForm::OpenVideoBtnClick);
     DetectBtn.OnClick = on(&TMainForm::DetectBtnClick);
+    PreviewBtn.OnClick = on(&TMainForm::PreviewBtnClick);
     SrcXEdit.OnKeyUp = [this](TControl&, char) { SrcChangeResManual(); };
     SrcYEdit.OnKeyUp = [this](TControl&, char) { SrcChangeResManual(); };
     CopyBtn.OnClick = on(&TMainForm::CopyBtnClick);

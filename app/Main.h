@@ -8,6 +8,7 @@
 #include "budget/Imaging.h"
 #include "geometry/ResUnit.h"
 #include "preview/Borders.h"
+#include "preview/Layout.h"
 #include "script/Scripting.h"
 #include "settings/Options.h"
 #include "source/OpenSrc.h"
@@ -108,6 +109,7 @@ class TMainForm : public TControlOwner {
     // Panel "MPEG Resizing".
     TLabel StaticText3{*this, "StaticText3", "MPEG Resizing"};
     TButton OpenVideoBtn{*this, "OpenVideoBtn", " Source:"};
+    TButton PreviewBtn{*this, "PreviewBtn", "Preview"};
     TEdit SrcXEdit{*this, "SrcXEdit", "100"};
     TEdit SrcYEdit{*this, "SrcYEdit", "100"};
     TButton CopyBtn{*this, "CopyBtn", "u"};
@@ -224,6 +226,12 @@ class TMainForm : public TControlOwner {
     bool Detecting() const { return FDetection != nullptr; }
     /// Types a film area into the film-pixel and border fields, as the user would.
     void TypeFilmArea(const TFilmArea& area);
+    /// The preview window: the platform opens it.
+    void PreviewBtnClick() { Platform.ShowPreview(); }
+    /// What the preview draws, as the window's geometry stands.
+    TPreviewGeometry PreviewGeometry() const;
+    /// The crop as the geometry model last published it.
+    TCropResult LastCrop;
 
     // Script options and saving.
     void MakeScript();

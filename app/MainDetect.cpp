@@ -91,4 +91,29 @@ void TMainForm::TypeFilmArea(const TFilmArea& area) {
     TypeInto(BorderTopEdit, area.Top);
 }
 
+TPreviewGeometry TMainForm::PreviewGeometry() const {
+    const TResizeStruct& m = ResizeModel;
+    const TBorderRect b = m.GetBorders();
+    return {.SrcResX = m.SrcResX,
+            .SrcResY = m.SrcResY,
+            .SrcPixelX = m.SrcPixelX,
+            .SrcPixelY = m.SrcPixelY,
+            .BorderLeft = m.BorderLeft,
+            .BorderTop = m.BorderTop,
+            .CropX = m.CropX,
+            .CropY = m.CropY,
+            .CropLeft = m.CropLeft,
+            .CropTop = m.CropTop,
+            .ResizeX = m.ResizeX,
+            .ResizeY = m.ResizeY,
+            .DestX = m.DestX,
+            .DestY = m.DestY,
+            .DestBorders = {b.Left, b.Top, b.Right, b.Bottom},
+            .OverscanBlocks = TVBorderUpDown.Position(),
+            .SrcPixelForm = m.SrcPixelForm,
+            .DestPixelForm = m.DestPixelForm,
+            .AspectError = LastCrop.Error.value_or(0),
+            .ErrorBand = static_cast<int>(LastCrop.Band)};
+}
+
 } // namespace tarvex

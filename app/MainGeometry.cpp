@@ -105,6 +105,7 @@ void TMainForm::SrcChange() {
 }
 
 void TMainForm::ShowCrop(const TCropResult& crop) {
+    LastCrop = crop;
     CropXEdit.SetText(IntToStr(crop.CropX));
     CropYEdit.SetText(IntToStr(crop.CropY));
     if (!crop.CropAspect) return;

@@ -55,6 +55,8 @@ class TPlatform {
     virtual TPoint WindowPosition() { return {}; }
     virtual TSize WindowSize() { return {586, 547}; }
     virtual void MoveWindow(TPoint position) { (void)position; }
+    /// Opens the preview window (a front end without one ignores it).
+    virtual void ShowPreview() {}
 
     /// Hands `work` to the window's thread: a worker thread's results come back so.
     /// Safe on any thread. Here it waits in a queue that `RunPosted` empties; a

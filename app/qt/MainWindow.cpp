@@ -165,6 +165,7 @@ TQtMainWindow::TQtMainWindow(TQtPlatform& platform, QWidget* parent)
       FListStyle(std::make_unique<TCompactListStyle>()) {
     platform.SetWindow(this);
     platform.AfterPosted = [this] { Refresh(); };
+    platform.OpenPreview = [this] { OpenPreview(); };
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -363,7 +364,16 @@ void TQtMainWindow::showEvent(QShowEvent* event) {
     }
 }
 
+TQtPreviewWindow& TQtMainWindow::OpenPreview() {
+    if (!FPreview) FPreview = std::make_unique<TQtPreviewWindow>(*FForm);
+    FPreview->show();
+    FPreview->raise();
+    FPreview->Follow();
+    return *FPreview;
+}
+
 void TQtMainWindow::Refresh() {
+    if (FPreview && FPreview->isVisible()) FPreview->Follow();
     setWindowTitle(Q(FForm->Caption));
     for (TBinding& binding : FBindings) RefreshOne(binding);
 }

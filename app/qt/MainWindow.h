@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/Main.h"
+#include "app/qt/PreviewWindow.h"
 #include "app/qt/QtPlatform.h"
 
 #include <QWidget>
@@ -39,6 +40,9 @@ class TQtMainWindow : public QWidget {
         return dynamic_cast<W*>(WidgetOf(name));
     }
     bool Dragging() const { return FDragging; }
+    /// The preview window, opened (or raised) by the preview button.
+    TQtPreviewWindow& OpenPreview();
+    TQtPreviewWindow* Preview() const { return FPreview.get(); }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -87,6 +91,7 @@ class TQtMainWindow : public QWidget {
     bool FStarted = false;
     bool FClosed = false;
     bool FScreenWatched = false;
+    std::unique_ptr<TQtPreviewWindow> FPreview;
 };
 
 } // namespace tarvex::qt

@@ -44,8 +44,12 @@ class TQtPlatform : public TPlatform {
     void MoveWindow(TPoint position) override;
     /// Runs `work` from the event loop, then `AfterPosted` (the window refreshes).
     void Post(std::function<void()> work) override;
+    void ShowPreview() override {
+        if (OpenPreview) OpenPreview();
+    }
 
     std::function<void()> AfterPosted;
+    std::function<void()> OpenPreview;
 
   private:
     std::string FSettingsFile;

@@ -2,6 +2,7 @@
 // and the widgets must show what the controls hold afterwards.
 #include "app/qt/Layout.h"
 #include "app/qt/MainWindow.h"
+#include "app/qt/PreviewWindow.h"
 #include "app/qt/UpDown.h"
 #include "tests/app/FormFixture.h"
 
@@ -380,6 +381,60 @@ TEST(QtDialogs, FiltersAndDefaultExtension) {
     };
     for (const auto& [typed, chosen] : rows) EXPECT_EQ(WithDefaultExt(typed, "avs"), chosen);
     EXPECT_EQ(WithDefaultExt("/tmp/film", "*.d2v;*.avi"), "/tmp/film");
+}
+
+/// The colour at the middle of a view's rectangle, in the preview window's pixels.
+QColor ColourAt(const QImage& image, QPoint origin, const TRectF& r) {
+    return image.pixelColor(
+        origin + QPoint(static_cast<int>(r.X + r.W / 2), static_cast<int>(r.Y + r.H / 2)));
+}
+
+TEST_F(QtWindow, PreviewDrawsTheGeometryAndFollowsTheWindow) {
+    TQtMainWindow& w = Start();
+    QTest::mouseClick(&Get<QPushButton>("PreviewBtn"), Qt::LeftButton);
+    TQtPreviewWindow* preview = w.Preview();
+    ASSERT_NE(preview, nullptr);
+    preview->resize(900, 420);
+    Type("SrcPixelYEdit", "436");
+    ASSERT_FALSE(preview->HasFrame());
+
+    const auto scene = [&] {
+        return LayoutPreview(w.Form().PreviewGeometry(), preview->SourceSize(), preview->DestSize(),
+                             false);
+    };
+    const auto item = [](const TPreviewView& v, TShape shape) {
+        for (const TShapeItem& i : v.Items)
+            if (i.Shape == shape) return i.Rect;
+        throw std::runtime_error("shape not drawn");
+    };
+    const QPoint source = preview->ViewsArea().topLeft();
+    const QPoint dest = source + QPoint(preview->SourceSize().Width + 8, 0);
+    const TPreviewScene s = scene();
+    const QImage image = preview->grab().toImage();
+    // Without a source: the frame as a diagram, the film area's top edge in green.
+    EXPECT_EQ(ColourAt(image, source, item(s.Source, TShape::CropRect)), QColor(96, 96, 96));
+    // (Two pixels in: the crop's outline, 8 frame pixels further in, covers the rest.)
+    const TRectF film = item(s.Source, TShape::FilmArea);
+    EXPECT_EQ(
+        image.pixelColor(source + QPoint(static_cast<int>(film.X) + 2, static_cast<int>(film.Y))),
+        QColor(0, 200, 0));
+    // The destination: black borders, the overscan shaded over them, the picture.
+    const TRectF frame = item(s.Dest, TShape::DestFrame);
+    const TRectF picture = item(s.Dest, TShape::PictureDiagram);
+    EXPECT_EQ(ColourAt(image, dest, item(s.Dest, TShape::Overscan)), QColor(90, 90, 90));
+    EXPECT_EQ(ColourAt(image, dest, picture), QColor(150, 150, 150));
+    const TRectF border{frame.X, (frame.Y + picture.Y) / 2 + 12, frame.W, 0};
+    EXPECT_EQ(ColourAt(image, dest, border), QColor(0, 0, 0));
+
+    // A change in the main window is drawn at once: a smaller film area, its top
+    // edge lower down.
+    Type("SrcPixelYEdit", "400");
+    const TRectF moved = item(scene().Source, TShape::FilmArea);
+    ASSERT_GT(moved.Y, film.Y);
+    const QImage after = preview->grab().toImage();
+    EXPECT_EQ(
+        after.pixelColor(source + QPoint(static_cast<int>(moved.X) + 2, static_cast<int>(moved.Y))),
+        QColor(0, 200, 0));
 }
 
 } // namespace
