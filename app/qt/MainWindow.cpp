@@ -614,6 +614,7 @@ void TQtMainWindow::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TQtMainWindow::closeEvent(QCloseEvent* event) {
+    if (FPreview) FPreview->close();
     if (FStarted && !FClosed) {
         FClosed = true;
         FForm->FormClose();

@@ -261,24 +261,6 @@ TEST(DetectFilmArea, AreaIsInTheCroppedFrame) {
     EXPECT_EQ(r.Area, (TFilmArea{704, 436, 0, 66}));
 }
 
-TEST(DetectFilmArea, ReportsProgressAndStopsWhenCancelled) {
-    const std::string film = Film("letterbox.vob");
-    std::vector<std::pair<int, int>> calls;
-    std::atomic<bool> cancel{false};
-    const TDetectResult r = DetectFilmArea(
-        film, {}, {},
-        [&](int done, int total) {
-            calls.emplace_back(done, total);
-            if (done == 5) cancel = true;
-        },
-        &cancel);
-    EXPECT_TRUE(r.Cancelled);
-    EXPECT_FALSE(r.Area);
-    EXPECT_EQ(calls,
-              (std::vector<std::pair<int, int>>{{1, 30}, {2, 30}, {3, 30}, {4, 30}, {5, 30}}));
-    EXPECT_EQ(r.Frames.size(), 5u);
-}
-
 TEST(DetectJob, RunsOffTheCallersThreadAndFinishesOnce) {
     const std::string film = Film("letterbox.vob");
     std::mutex lock;
