@@ -7,7 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev nlohmann-json3-dev
-          ffmpeg locales clang-format qt6-base-dev fonts-liberation2)
+          ffmpeg locales clang-format qt6-base-dev fonts-liberation2
+          libavformat-dev libavcodec-dev libavutil-dev hyperfine)
 
 install_missing() {
     local missing=()
