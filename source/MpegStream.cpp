@@ -8,7 +8,6 @@ namespace tarvex::mpeg {
 
 namespace {
 
-constexpr unsigned char SequenceHeaderCode = 0xB3;
 constexpr unsigned char ExtensionCode = 0xB5;
 constexpr unsigned char GroupCode = 0xB8;
 constexpr unsigned char PictureCode = 0x00;
