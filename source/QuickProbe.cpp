@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarvex {
@@ -68,32 +69,33 @@ std::optional<TCodecView> MpegView(TBytes stream) {
 }
 
 /// The best fraction with both terms up to `max` (continued fractions, taking
-/// the better of the last convergent and the last semiconvergent).
+/// the better of the last convergent and the last semiconvergent). The terms
+/// are worked in 128 bits, so no input overflows them.
 TRatio Approximate(std::int64_t num, std::int64_t den, std::int64_t max) {
-    if (num <= 0 || den <= 0) return {};
-    std::int64_t a0n = 0, a0d = 1, a1n = 1, a1d = 0;
-    while (den) {
-        std::int64_t x = num / den;
-        const std::int64_t nextDen = num - den * x;
-        const std::int64_t a2n = x * a1n + a0n;
-        const std::int64_t a2d = x * a1d + a0d;
-        if (a2n > max || a2d > max) {
+    using Wide = __int128;
+    if (num <= 0 || den <= 0 || max <= 0) return {};
+    Wide n = num, d = den, a0n = 0, a0d = 1, a1n = 1, a1d = 0;
+    while (d) {
+        Wide x = n / d;
+        const Wide next = n - d * x;
+        if (x * a1n + a0n > max || x * a1d + a0d > max) {
             if (a1n) x = (max - a0n) / a1n;
             if (a1d) x = std::min(x, (max - a0d) / a1d);
-            if (den * (2 * x * a1d + a0d) > num * a1d) {
+            if (d * (2 * x * a1d + a0d) > n * a1d) {
                 a1n = x * a1n + a0n;
                 a1d = x * a1d + a0d;
             }
             break;
         }
+        const Wide a2n = x * a1n + a0n, a2d = x * a1d + a0d;
         a0n = a1n;
         a0d = a1d;
         a1n = a2n;
         a1d = a2d;
-        num = den;
-        den = nextDen;
+        n = d;
+        d = next;
     }
-    return TRatio{a1n, a1d}.Reduced();
+    return TRatio{static_cast<std::int64_t>(a1n), static_cast<std::int64_t>(a1d)}.Reduced();
 }
 
 /// Puts the container's and the codec's facts together.
@@ -208,56 +210,30 @@ struct TMkvTrack {
     std::uint64_t DisplayUnit = 0, Interlaced = 0, FieldOrder = 2;
 };
 
+/// The number elements of a track and of its video settings, and where they go.
+const std::pair<std::uint32_t, std::uint64_t TMkvTrack::*> NumberElements[] = {
+    {mkv::DefaultDuration, &TMkvTrack::DefaultDuration},
+    {mkv::PixelWidth, &TMkvTrack::PixelWidth},
+    {mkv::PixelHeight, &TMkvTrack::PixelHeight},
+    {mkv::DisplayWidth, &TMkvTrack::DisplayWidth},
+    {mkv::DisplayHeight, &TMkvTrack::DisplayHeight},
+    {mkv::DisplayUnit, &TMkvTrack::DisplayUnit},
+    {mkv::FlagInterlaced, &TMkvTrack::Interlaced},
+    {mkv::FieldOrder, &TMkvTrack::FieldOrder}};
+
 void ReadTrack(TBytes entry, TMkvTrack& t) {
     TMkvTrack candidate;
     std::uint64_t type = 0;
+    auto take = [&](const TElement& e, TBytes b) {
+        for (const auto& [id, member] : NumberElements)
+            if (e.Id == id) candidate.*member = EbmlUint(b);
+    };
     ForEachChild(entry, [&](const TElement& e, TBytes b) {
-        switch (e.Id) {
-        case mkv::TrackType:
-            type = EbmlUint(b);
-            break;
-        case mkv::CodecId:
-            candidate.Codec.assign(b.begin(), b.end());
-            break;
-        case mkv::CodecPrivate:
-            candidate.Private.assign(b.begin(), b.end());
-            break;
-        case mkv::DefaultDuration:
-            candidate.DefaultDuration = EbmlUint(b);
-            break;
-        case mkv::Video:
-            ForEachChild(b, [&](const TElement& v, TBytes c) {
-                const std::uint64_t n = EbmlUint(c);
-                switch (v.Id) {
-                case mkv::PixelWidth:
-                    candidate.PixelWidth = n;
-                    break;
-                case mkv::PixelHeight:
-                    candidate.PixelHeight = n;
-                    break;
-                case mkv::DisplayWidth:
-                    candidate.DisplayWidth = n;
-                    break;
-                case mkv::DisplayHeight:
-                    candidate.DisplayHeight = n;
-                    break;
-                case mkv::DisplayUnit:
-                    candidate.DisplayUnit = n;
-                    break;
-                case mkv::FlagInterlaced:
-                    candidate.Interlaced = n;
-                    break;
-                case mkv::FieldOrder:
-                    candidate.FieldOrder = n;
-                    break;
-                default:
-                    break;
-                }
-            });
-            break;
-        default:
-            break;
-        }
+        if (e.Id == mkv::TrackType) type = EbmlUint(b);
+        if (e.Id == mkv::CodecId) candidate.Codec.assign(b.begin(), b.end());
+        if (e.Id == mkv::CodecPrivate) candidate.Private.assign(b.begin(), b.end());
+        if (e.Id == mkv::Video) ForEachChild(b, take);
+        take(e, b);
     });
     if (type == mkv::VideoTrack && !t.Found) {
         t = std::move(candidate);
