@@ -2,8 +2,8 @@
 
 #include "common/Numeric.h"
 #include "source/BinaryFile.h"
-#include "source/H264.h"
 #include "source/MpegStream.h"
+#include "source/ParameterSets.h"
 
 #include <cmath>
 #include <cstring>
@@ -45,13 +45,23 @@ struct TCodecView {
     TFieldOrder FieldOrder = TFieldOrder::Unknown;
 };
 
-/// An H.264 stream coded in frames only; anything that may hold fields needs the
-/// full probe to tell its field order.
+/// An H.264 or HEVC stream of progressive frames only; anything that may hold
+/// fields needs the full probe to tell its field order. An H.264 set that rules
+/// fields out makes the stream progressive; an HEVC set says nothing of the
+/// order, which only its container may state.
+std::optional<TCodecView> SpsView(const char* codec, TBytes spsNal, bool (*parse)(TByteSpan, TSps&),
+                                  TFieldOrder order) {
+    TSps sps;
+    if (spsNal.empty() || !parse(spsNal, sps) || !sps.FramesOnly) return std::nullopt;
+    return TCodecView{codec, sps.Width, sps.Height, sps.SampleAspect, sps.FrameRate, order};
+}
+
 std::optional<TCodecView> H264View(TBytes spsNal) {
-    h264::TSps sps;
-    if (spsNal.empty() || !h264::ParseSps(spsNal, sps) || !sps.FrameMbsOnly) return std::nullopt;
-    return TCodecView{"h264",           sps.Width,     sps.Height,
-                      sps.SampleAspect, sps.FrameRate, TFieldOrder::Progressive};
+    return SpsView("h264", spsNal, h264::ParseSps, TFieldOrder::Progressive);
+}
+
+std::optional<TCodecView> HevcView(TBytes spsNal) {
+    return SpsView("hevc", spsNal, hevc::ParseSps, TFieldOrder::Unknown);
 }
 
 /// MPEG-1 or MPEG-2 video from the bytes starting at its sequence header.
@@ -121,7 +131,7 @@ bool Finish(const TCodecView& v, TRatio sampleAspect, TRatio rate, std::int64_t 
 std::string CodeOf(const std::string& codec) {
     if (codec == "mpeg2video") return "MPG2";
     if (codec == "mpeg1video") return "MPG1";
-    return "H264";
+    return codec == "hevc" ? "HEVC" : "H264";
 }
 
 // ---- Matroska and WebM ---------------------------------------------------------------
@@ -302,6 +312,7 @@ bool QuickMatroska(TBinaryFile& file, TMediaInfo& info) {
 
     std::optional<TCodecView> view;
     if (track.Codec == "V_MPEG4/ISO/AVC") view = H264View(h264::SpsOfConfig(track.Private));
+    if (track.Codec == "V_MPEGH/ISO/HEVC") view = HevcView(hevc::SpsOfConfig(track.Private));
     if (track.Codec == "V_MPEG2" || track.Codec == "V_MPEG1") view = MpegView(track.Private);
     if (!view) return false;
     const TFieldOrder stated = MkvFieldOrder(track);
@@ -377,6 +388,23 @@ TBytes Path(TBytes d, std::initializer_list<std::string_view> types) {
     return d;
 }
 
+/// The field order a "fiel" box states: one field, or two in the order given.
+TFieldOrder Mp4FieldOrder(TBytes fiel) {
+    if (fiel.size() < 2) return TFieldOrder::Unknown;
+    if (fiel[0] == 1) return TFieldOrder::Progressive;
+    if (fiel[0] != 2) return TFieldOrder::Unknown;
+    switch (fiel[1]) {
+    case 0x01: // top first
+    case 0x0E: // bottom stored first, top shown first
+        return TFieldOrder::TopFirst;
+    case 0x06:
+    case 0x09:
+        return TFieldOrder::BottomFirst;
+    default:
+        return TFieldOrder::Unknown;
+    }
+}
+
 /// The movie box, read whole; empty when the file has none or it is too large.
 std::vector<unsigned char> MovieBox(TBinaryFile& file) {
     std::uint64_t at = 0;
@@ -433,13 +461,16 @@ bool QuickMp4(TBinaryFile& file, TMediaInfo& info) {
     const TBytes entry = stsd.subspan(8);
     const std::uint64_t entrySize = BigEndian(entry, 0, 4);
     const std::uint32_t format = static_cast<std::uint32_t>(BigEndian(entry, 4, 4));
-    if (entrySize < 86 || entrySize > entry.size() ||
-        (format != FourCC("avc1") && format != FourCC("avc3")))
-        return false;
+    if (entrySize < 86 || entrySize > entry.size()) return false;
     const TBytes boxes = entry.subspan(86, static_cast<std::size_t>(entrySize) - 86);
-    if (!Child(boxes, FourCC("fiel")).empty()) return false; // a stated field order: full probe
-    auto view = H264View(h264::SpsOfConfig(Child(boxes, FourCC("avcC"))));
+    std::optional<TCodecView> view;
+    if (format == FourCC("avc1") || format == FourCC("avc3"))
+        view = H264View(h264::SpsOfConfig(Child(boxes, FourCC("avcC"))));
+    if (format == FourCC("hvc1") || format == FourCC("hev1"))
+        view = HevcView(hevc::SpsOfConfig(Child(boxes, FourCC("hvcC"))));
     if (!view) return false;
+    const TFieldOrder stated = Mp4FieldOrder(Child(boxes, FourCC("fiel")));
+    if (stated != TFieldOrder::Unknown) view->FieldOrder = stated;
 
     // A constant sample duration (the last sample may differ) gives the rate.
     const std::uint64_t entries = BigEndian(stts, 4, 4);
@@ -470,7 +501,7 @@ bool QuickMp4(TBinaryFile& file, TMediaInfo& info) {
 
 constexpr std::size_t TsPacket = 188;
 constexpr unsigned char TsSync = 0x47;
-constexpr int StreamMpeg1 = 0x01, StreamMpeg2 = 0x02, StreamH264 = 0x1B;
+constexpr int StreamMpeg1 = 0x01, StreamMpeg2 = 0x02, StreamH264 = 0x1B, StreamHevc = 0x24;
 
 /// The packet size (188, or 192 with a time stamp before each packet) and the
 /// offset of the first sync byte; 0 when `d` is no transport stream.
@@ -559,7 +590,8 @@ bool QuickTransportStream(TBinaryFile& file, TMediaInfo& info) {
             std::size_t i = 12 + (BigEndian(s, 10, 2) & 0x0FFF);
             for (; i + 5 <= s.size(); i += 5 + (BigEndian(s, i + 3, 2) & 0x0FFF)) {
                 const int type = s[i];
-                if (type == StreamMpeg1 || type == StreamMpeg2 || type == StreamH264) {
+                if (type == StreamMpeg1 || type == StreamMpeg2 || type == StreamH264 ||
+                    type == StreamHevc) {
                     streamType = type;
                     videoPid = static_cast<int>(BigEndian(s, i + 1, 2) & 0x1FFF);
                     break;
@@ -596,8 +628,9 @@ bool QuickTransportStream(TBinaryFile& file, TMediaInfo& info) {
     }
 
     std::optional<TCodecView> view;
-    if (streamType == StreamH264) {
-        view = H264View(h264::SpsOfByteStream(stream));
+    if (streamType == StreamH264 || streamType == StreamHevc) {
+        view = streamType == StreamH264 ? H264View(h264::SpsOfByteStream(stream))
+                                        : HevcView(hevc::SpsOfByteStream(stream));
         if (view) view->FrameRate = UsualFrameRate(view->FrameRate);
     } else {
         const TBytes s(stream);

@@ -1,8 +1,8 @@
 // Reads Matroska/WebM, MP4/MOV and MPEG transport stream files by hand when
-// their headers say all the source reader needs: the common H.264 and MPEG-2
-// films then open without loading libavformat. Anything else (other codecs,
-// fragmented or variable-rate files, H.264 coded as fields) is left to the
-// full probe.
+// their headers say all the source reader needs: the common H.264, HEVC and
+// MPEG-2 films then open without loading libavformat. Anything else (other
+// codecs, fragmented or variable-rate files, pictures that may be fields) is
+// left to the full probe.
 #pragma once
 
 #include "source/MediaProbe.h"

@@ -59,6 +59,7 @@ inline std::vector<TMedia> AllMedia() {
     // its head and tail are read in.
     const std::string longMpeg2 = "-frames:v 12 -g 1 -q:v 1 -c:v mpeg2video ";
     const std::string x264 = "-frames:v 3 -c:v libx264 ";
+    const std::string x265 = "-frames:v 3 -c:v libx265 -x265-params log-level=none ";
     return {
         {"dv_pal.avi", pal + "-frames:v 3 -c:v dvvideo -pix_fmt yuv420p", Avi},
         {"dv_ntsc.avi", ntsc + "-frames:v 3 -c:v dvvideo -pix_fmt yuv411p", Avi},
@@ -93,6 +94,9 @@ inline std::vector<TMedia> AllMedia() {
         {"pal_wide.m2ts", pal + x264 + "-aspect 16:9 -mpegts_m2ts_mode 1", Quick},
         {"ntsc_tff.ts", ntsc + mpeg2 + tff + "-aspect 4:3 -f mpegts", Quick},
         {"hd_ntsc.ts", hdNtsc + x264 + "-f mpegts", Quick},
+        {"pal_wide_hevc.mkv", pal + x265 + "-aspect 16:9", Quick},
+        {"hd_film_hevc.mp4", hdFilm + x265 + "-tag:v hvc1", Quick},
+        {"ntsc_hevc.ts", ntsc + x265 + "-aspect 4:3 -f mpegts", Quick},
         {"pal_bff.ts", pal + x264 + "-x264-params interlaced=1:bff=1 -aspect 16:9", Full},
         {"ntsc.webm", ntsc + "-frames:v 3 -c:v libvpx -b:v 200k", Full},
         {"cif.flv", cif + "-frames:v 3 -c:v flv1", Full},

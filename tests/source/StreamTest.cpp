@@ -1,13 +1,14 @@
 // The stream readers on streams built bit by bit: MPEG headers, program-stream
 // packets, group time codes, H.264 parameter sets, and the aspect and rate rules.
-#include "source/H264.h"
 #include "source/MpegStream.h"
+#include "source/ParameterSets.h"
 #include "source/ProjectFile.h"
 #include "source/QuickProbe.h"
 #include "source/SourceFacts.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,6 +28,14 @@ class TBitWriter {
             ++Used;
         }
         return *this;
+    }
+    TBitWriter& Zeros(int count) {
+        for (; count > 0; count -= 8) Bits(0, std::min(count, 8));
+        return *this;
+    }
+    TBitWriter& Se(std::int32_t v) {
+        return Ue(v > 0 ? static_cast<std::uint32_t>(2 * v - 1)
+                        : static_cast<std::uint32_t>(-2 * v));
     }
     TBitWriter& Ue(std::uint32_t v) {
         int length = 0;
@@ -329,6 +338,20 @@ struct TSpsCase {
     TRatio Aspect, Rate;
 };
 
+/// `header` and then `payload` with emulation prevention bytes put in.
+TData Nal(TData header, const TData& payload) {
+    int zeros = 0;
+    for (unsigned char b : payload) {
+        if (zeros >= 2 && b <= 3) {
+            header.push_back(3);
+            zeros = 0;
+        }
+        zeros = b == 0 ? zeros + 1 : 0;
+        header.push_back(b);
+    }
+    return header;
+}
+
 /// A parameter set NAL unit with emulation prevention bytes put in.
 TData MakeSps(const TSpsCase& c) {
     TBitWriter w;
@@ -346,17 +369,7 @@ TData MakeSps(const TSpsCase& c) {
     w.Bits(0, 1).Bits(0, 1).Bits(0, 1).Bits(c.Tick > 0, 1);
     if (c.Tick > 0) w.Bits(c.Tick, 32).Bits(c.Scale, 32).Bits(1, 1);
     w.Bits(0, 5).Bits(1, 1); // the rest of the VUI absent, stop bit
-    TData nal = {0x67};
-    int zeros = 0;
-    for (unsigned char b : w.Data) {
-        if (zeros >= 2 && b <= 3) {
-            nal.push_back(3);
-            zeros = 0;
-        }
-        zeros = b == 0 ? zeros + 1 : 0;
-        nal.push_back(b);
-    }
-    return nal;
+    return Nal({0x67}, w.Data);
 }
 
 class SpsTest : public ::testing::TestWithParam<TSpsCase> {};
@@ -364,11 +377,11 @@ class SpsTest : public ::testing::TestWithParam<TSpsCase> {};
 TEST_P(SpsTest, SizeShapeAndRate) {
     const auto& c = GetParam();
     const TData nal = MakeSps(c);
-    h264::TSps sps;
+    TSps sps;
     ASSERT_TRUE(h264::ParseSps(nal, sps));
     EXPECT_EQ(sps.Width, c.Width);
     EXPECT_EQ(sps.Height, c.Height);
-    EXPECT_EQ(sps.FrameMbsOnly, c.FrameMbsOnly);
+    EXPECT_EQ(sps.FramesOnly, c.FrameMbsOnly);
     EXPECT_EQ(sps.SampleAspect, c.Aspect);
     EXPECT_EQ(sps.FrameRate, c.Rate);
     // Found the same in a byte stream and in a decoder configuration record.
@@ -405,7 +418,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Sps, CutShortOrOtherUnitsAreRefused) {
     const TData nal = MakeSps({"", 100, 45, 36, true, 0, 0, 255, 1, 50, 0, 0, {}, {}});
-    h264::TSps sps;
+    TSps sps;
     for (std::size_t cut = 0; cut < 8; ++cut)
         EXPECT_FALSE(h264::ParseSps(TData(nal.begin(), nal.begin() + cut), sps)) << cut;
     TData pps = nal;
@@ -413,6 +426,93 @@ TEST(Sps, CutShortOrOtherUnitsAreRefused) {
     EXPECT_FALSE(h264::ParseSps(pps, sps));
     EXPECT_TRUE(h264::SpsOfConfig(TData{1, 100, 0, 40, 0xFF, 0xE1, 0, 200, 0x67}).empty());
 }
+
+struct THevcCase {
+    const char* Name;
+    std::uint32_t SubLayers;
+    bool Vui, FieldSequence;
+    int Width, Height;
+    TRatio Aspect, Rate;
+};
+
+/// An HEVC parameter set with the parts a reader must step over: sub-layers,
+/// scaling lists, PCM, a predicted short-term reference set and long-term ones.
+TData MakeHevcSps(const THevcCase& c) {
+    TBitWriter w;
+    w.Bits(0, 4).Bits(c.SubLayers, 3).Bits(1, 1);
+    w.Bits(1, 8).Bits(0x60000000, 32).Bits(8, 4).Zeros(44).Bits(93, 8); // profile, tier, level
+    for (std::uint32_t i = 0; i < c.SubLayers; ++i) w.Bits(3, 2);
+    if (c.SubLayers > 0) w.Zeros(2 * (8 - c.SubLayers));
+    for (std::uint32_t i = 0; i < c.SubLayers; ++i) w.Zeros(88 + 8);
+    w.Ue(0).Ue(1).Ue(1920).Ue(1088).Bits(1, 1).Ue(0).Ue(0).Ue(0).Ue(4); // 4 chroma rows cut
+    w.Ue(0).Ue(0).Ue(4).Bits(1, 1);
+    for (std::uint32_t i = 0; i <= c.SubLayers; ++i) w.Ue(4).Ue(0).Ue(0);
+    w.Ue(0).Ue(3).Ue(0).Ue(3).Ue(0).Ue(0);
+    w.Bits(1, 1).Bits(1, 1); // scaling lists given
+    for (int size = 0; size < 4; ++size) {
+        for (int matrix = 0; matrix < 6; matrix += size == 3 ? 3 : 1) {
+            const bool given = matrix == 0;
+            w.Bits(given, 1);
+            if (!given) w.Ue(0);
+            if (given && size > 1) w.Se(-3);
+            for (int i = 0; given && i < std::min(64, 1 << (4 + 2 * size)); ++i) w.Se(i % 3 - 1);
+        }
+    }
+    w.Bits(1, 1).Bits(1, 1).Bits(1, 1).Bits(7, 4).Bits(7, 4).Ue(0).Ue(1).Bits(0, 1); // PCM
+    w.Ue(2).Ue(2).Ue(1); // two short-term sets
+    for (int i = 0; i < 3; ++i) w.Ue(i).Bits(1, 1);
+    w.Bits(1, 1).Bits(0, 1).Ue(0).Bits(1, 1).Bits(0, 2).Bits(0, 1).Bits(1, 1).Bits(1, 1);
+    w.Bits(1, 1).Ue(2).Bits(17, 8).Bits(1, 1).Bits(200, 8).Bits(0, 1); // long-term pictures
+    w.Bits(1, 1).Bits(1, 1).Bits(c.Vui, 1);
+    if (c.Vui) {
+        w.Bits(1, 1).Bits(255, 8).Bits(64, 16).Bits(45, 16).Bits(0, 1);
+        w.Bits(1, 1).Bits(5, 3).Bits(0, 1).Bits(1, 1).Bits(0x010101, 24).Bits(0, 1);
+        w.Bits(0, 1).Bits(c.FieldSequence, 1).Bits(0, 1).Bits(1, 1).Ue(0).Ue(0).Ue(0).Ue(0);
+        w.Bits(1, 1).Bits(1001, 32).Bits(60000, 32).Bits(0, 3);
+    }
+    w.Bits(0, 1).Bits(1, 1); // no extension, stop bit
+    return Nal({0x42, 0x01}, w.Data);
+}
+
+class HevcSpsTest : public ::testing::TestWithParam<THevcCase> {};
+
+TEST_P(HevcSpsTest, SizeShapeAndRate) {
+    const auto& c = GetParam();
+    const TData nal = MakeHevcSps(c);
+    TSps sps;
+    ASSERT_TRUE(hevc::ParseSps(nal, sps));
+    EXPECT_EQ(sps.Width, c.Width);
+    EXPECT_EQ(sps.Height, c.Height);
+    EXPECT_EQ(sps.FramesOnly, !c.FieldSequence);
+    EXPECT_EQ(sps.SampleAspect, c.Aspect);
+    EXPECT_EQ(sps.FrameRate, c.Rate);
+    const TData stream = Join({{0, 0, 0, 1, 0x40, 0x01, 0x0C}, {0, 0, 1}, nal, {0, 0, 1, 0x44, 1}});
+    const auto inStream = hevc::SpsOfByteStream(stream);
+    EXPECT_EQ(TData(inStream.begin(), inStream.end()), nal);
+    // A configuration record: its fixed part, a parameter set array of the video
+    // parameter set, then one of this set.
+    TData config(22, 0);
+    config[0] = 1;
+    config =
+        Join({config,
+              {2, 0x20, 0, 1, 0, 2, 0x40, 0x01},
+              {0xA1, 0, 1},
+              {static_cast<unsigned char>(nal.size() >> 8), static_cast<unsigned char>(nal.size())},
+              nal});
+    const auto inConfig = hevc::SpsOfConfig(config);
+    EXPECT_EQ(TData(inConfig.begin(), inConfig.end()), nal);
+    for (std::size_t cut = 2; cut < nal.size() / 2; ++cut)
+        EXPECT_FALSE(hevc::ParseSps(TData(nal.begin(), nal.begin() + cut), sps)) << cut;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sets, HevcSpsTest,
+    ::testing::Values(THevcCase{"Full", 0, true, false, 1920, 1080, {64, 45}, {60000, 1001}},
+                      THevcCase{"SubLayers", 2, true, false, 1920, 1080, {64, 45}, {60000, 1001}},
+                      THevcCase{
+                          "FieldSequence", 0, true, true, 1920, 1080, {64, 45}, {60000, 1001}},
+                      THevcCase{"NoVui", 1, false, false, 1920, 1080, {}, {}}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 // ---- Aspect, rate and project rules ---------------------------------------------------
 
