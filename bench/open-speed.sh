@@ -25,6 +25,7 @@ hd="-f lavfi -i testsrc=size=1280x720:rate=24000/1001:duration=1"
     media dv.avi $pal -frames:v 25 -c:v dvvideo -pix_fmt yuv420p
     media film.vob $pal -frames:v 25 -c:v mpeg2video -aspect 16:9 -f vob
     media film.mkv $pal -frames:v 25 -c:v libx264 -aspect 16:9
+    media hevc.mkv $pal -frames:v 25 -c:v libx265 -x265-params log-level=none -aspect 16:9
     media film.mp4 $hd -frames:v 24 -c:v libx264
     media film.ts $hd -frames:v 24 -c:v libx264
     media film.webm $pal -frames:v 25 -c:v libvpx -b:v 500k
@@ -33,7 +34,7 @@ hd="-f lavfi -i testsrc=size=1280x720:rate=24000/1001:duration=1"
 # A settings file of its own, so that the runs neither read nor change the user's.
 : >"$work/bench.ini"
 commands=()
-for f in dv.avi film.vob film.mkv film.mp4 film.ts film.webm; do
+for f in dv.avi film.vob film.mkv hevc.mkv film.mp4 film.ts film.webm; do
     commands+=(-n "tarvex $f" "$cli --ini $work/bench.ini --open $work/$f --dump")
     [ -n "$other" ] && commands+=(-n "other $f" "$other --ini $work/bench.ini --open $work/$f --dump")
     commands+=(-n "ffprobe $f" "ffprobe -v quiet -show_streams $work/$f")
