@@ -330,13 +330,18 @@ bool TOpenSrcFile::ReadSourceInfo() {
     // Only a VFAPI AVI sets the flag again, so it never outlives the source it came from.
     Model.SrcIsVFAPI = false;
     Facts = {};
-    if (FileType == ".avi")
+    Reader = TSourceReader::Nothing;
+    if (FileType == ".avi") {
+        Reader = TSourceReader::Avi;
         ReadOrProbe(name, AviHeader(name));
-    else if (FileType == ".d2v") {
+    } else if (FileType == ".d2v") {
+        Reader = TSourceReader::Project;
         ReadProjectFile(name);
         if (!Facts.Codec.empty()) Model.SrcFourCC = FourCCOfMpeg(Facts.Codec);
-    } else if (FileType != ".avs")
+    } else if (FileType != ".avs") {
+        Reader = TSourceReader::Mpeg;
         ReadOrProbe(name, SequenceHeader(name, true));
+    }
     return true;
 }
 
@@ -367,6 +372,7 @@ bool TOpenSrcFile::Probe(const std::string& name, bool report) {
     Model.SrcAspectCode = AspectCodeOf(info.Width, info.Height, info.Facts.SampleAspect);
     Model.SrcIsAnamorphic = Model.SrcAspectCode == 3 || Model.SrcAspectCode == 4;
     Facts = info.Facts;
+    Reader = TSourceReader::MediaProbe;
     return true;
 }
 

@@ -21,6 +21,9 @@ class EConvertError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+/// The reader that read the last source.
+enum class TSourceReader { Nothing, Avi, Project, Mpeg, MediaProbe };
+
 class TOpenSrcFile {
   public:
     /// Results of `OpenFiles`; callers only test for `OpenOk`.
@@ -55,6 +58,8 @@ class TOpenSrcFile {
     /// What the last read found beyond the model's source fields; cleared by
     /// every read that changes the model.
     TSourceFacts Facts;
+    /// Which reader read them.
+    TSourceReader Reader = TSourceReader::Nothing;
 
     /// Shows a failure to the user (the window: a modal box titled "Error").
     /// Messages are dropped while it is unset.
