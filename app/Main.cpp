@@ -101,6 +101,7 @@ void TMainForm::SetupControls() {
 
     StaticText4.SetFontColour(TColour::Navy);
     ResizeBox.SetItems({"Bilinear", "Bicubic std", "Bicubic precise", "Lanczos"});
+    SourceFilterBox.SetItems({std::begin(SourceFilters), std::end(SourceFilters)});
 
     OpenVideoBtn.SetHint("Open a source-file");
     PreviewBtn.SetHint("Show the source's frames and the destination frame the script makes");
@@ -156,6 +157,9 @@ void TMainForm::SetupControls() {
         Lines({"This positions the film vertically to optimize the block-usage.",
                "To achieve this, the film is moved up/down some pixels (if necessary)"}));
     ResizeBox.SetHint("Resizing mode");
+    SourceFilterBox.SetHint(Lines({"The AviSynth filter that loads the source.",
+                                   "automatic: mpeg2source for d2v projects, AviSource for AVI",
+                                   "files, LWLibavVideoSource for every other film."}));
     BffToTffBox.SetHint("Convert a bff-video to a tff-video. (e.g. for DV-AVIs)");
     RGBoutputBox.SetHint(Lines({"Convert the output color-format to RGB24.",
                                 "This is needed when you want to process the avisynth-script",
@@ -234,6 +238,7 @@ void TMainForm::WireHandlers() {
     TVBorderEdit.OnChange = on(&TMainForm::DestChange);
 
     ResizeBox.OnChange = on(&TMainForm::ChangeAVSOptions);
+    SourceFilterBox.OnChange = on(&TMainForm::ChangeAVSOptions);
     OptPosSlider.OnChange = on(&TMainForm::ChangeAVSOptions);
     for (TCheckBox* box : {&InterlacedResBox, &BffToTffBox, &RGBoutputBox, &ResampleAudioBox})
         box->OnClick = on(&TMainForm::ChangeAVSOptions);

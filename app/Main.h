@@ -157,6 +157,8 @@ class TMainForm : public TControlOwner {
     TLabel StaticText4{*this, "StaticText4", "AviSynth Script"};
     TMemo AVSMemo{*this, "AVSMemo", {"AviSource(\"x:\\some.avi\")"}};
     TComboBox ResizeBox{*this, "ResizeBox"};
+    TLabel SourceFilterLabel{*this, "SourceFilterLabel", "Source filter"};
+    TComboBox SourceFilterBox{*this, "SourceFilterBox"};
     TCheckBox InterlacedResBox{*this, "InterlacedResBox", "interlaced resizing"};
     TTrackBar OptPosSlider{*this, "OptPosSlider", 0, 2, 0};
     TLabel OptPosLabel{*this, "OptPosLabel", "OptPosLabel"};

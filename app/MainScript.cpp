@@ -29,6 +29,7 @@ void TMainForm::MakeScript() {
                              .FileNameSrc = FileNameSrc,
                              .FileType = SourceFile.FileType,
                              .ResizeMode = ResizeMode,
+                             .SourceFilter = Store<std::int8_t>(SourceFilterBox.ItemIndex()),
                              .BffToTff = BffToTff,
                              .ResampleAudio = ResampleAudio,
                              .ConvertToRGB = ConvertToRGB},

@@ -76,6 +76,22 @@ int FrameKind(const TResizeStruct& m) {
     return TMainForm::SquareKind;
 }
 
+/// Every kind of file the source reader reads, by its usual extensions.
+const std::string VideoFilesFilter = [] {
+    const char* const kinds[] = {"avi", "d2v", "lst",  "vob", "mpg", "mpeg", "m2v", "m1v",
+                                 "mpv", "mkv", "webm", "mp4", "m4v", "mov",  "ts",  "m2ts",
+                                 "mts", "flv", "ogv",  "ogg", "dv",  "asf",  "wmv", "avs"};
+    std::string shown, patterns;
+    for (const char* k : kinds) {
+        shown += std::string(shown.empty() ? "" : " ") + "*." + k;
+        std::string upper = k;
+        for (char& c : upper)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        patterns += std::string(patterns.empty() ? "" : ";") + "*." + k + ";*." + upper;
+    }
+    return "Video files (" + shown + ")|" + patterns;
+}();
+
 } // namespace
 
 void TMainForm::OpenVideoBtnClick() {
@@ -83,7 +99,8 @@ void TMainForm::OpenVideoBtnClick() {
     dialog.Title = "Open a source-file";
     dialog.FileName = OpenDialogFile.empty() ? FileNameSrc : OpenDialogFile;
     dialog.DefaultExt = "*.d2v;*.avi";
-    dialog.Filter = "All files (*.d2v *.avi)|*.d2v;*.D2V;*.avi;*.AVI";
+    dialog.Filter = VideoFilesFilter + "|All files (*.d2v *.avi)|*.d2v;*.D2V;*.avi;*.AVI"
+                                       "|All files (*.*)|*.*";
     dialog.MustExist = true;
     const auto chosen = Platform.OpenDialog(dialog);
     if (!chosen) return;
@@ -136,13 +153,33 @@ void TMainForm::SetFileInfos() {
     } catch (const FloatError&) {
     }
 
+    // Projects and MPEG streams say their picture shape by their aspect code, and
+    // so do other films whose pixels are stated to be other than square.
+    const TSourceReader reader = SourceFile.Reader;
+    const bool shapeStated =
+        reader == TSourceReader::Mpeg ||
+        (reader == TSourceReader::MediaProbe && m.SrcAspectCode >= 2 && m.SrcAspectCode <= 4);
+    // DV by its FourCC, or by its codec in a container without one (a .dv file).
+    const bool dv =
+        m.SrcFourCC == "DVSD" || m.SrcFourCC == "CDVC" || SourceFile.Facts.Codec == "dvvideo";
     int kind;
-    if (SourceFile.FileType == ".d2v" || m.SrcIsVFAPI) {
+    if (SourceFile.FileType == ".d2v" || m.SrcIsVFAPI || shapeStated) {
         kind = ProjectKind(m);
     } else {
         SrcAnamorphic.SetChecked(false);
-        InterlacedResBox.SetChecked(m.SrcFourCC == "DVSD" || m.SrcFourCC == "CDVC");
+        InterlacedResBox.SetChecked(dv);
         kind = FrameKind(m);
+    }
+    // DV is always interlaced; otherwise a field order read from the stream ticks
+    // interlaced resizing, and the field swap for bottom-first pictures.
+    const TFieldOrder order = SourceFile.Facts.FieldOrder;
+    if (reader == TSourceReader::Mpeg || reader == TSourceReader::MediaProbe) {
+        if (dv) {
+            InterlacedResBox.SetChecked(true);
+        } else if (order != TFieldOrder::Unknown) {
+            InterlacedResBox.SetChecked(order != TFieldOrder::Progressive);
+            BffToTffBox.SetChecked(order == TFieldOrder::BottomFirst);
+        }
     }
     SrcAspectBox.SetItemIndex(kind);
     ITUAspect.SetChecked(kind != SquareKind);

@@ -2,6 +2,8 @@
 
 #include "common/Numeric.h"
 
+#include <iterator>
+
 namespace tarvex {
 
 namespace {
@@ -30,6 +32,19 @@ std::string Join4(const char* name, std::int64_t a, std::int64_t b, std::int64_t
     return name + IntToStr(a) + "," + IntToStr(b) + "," + IntToStr(c) + "," + IntToStr(d) + ")";
 }
 
+/// The call that loads the source: a d2v project only through its own filter;
+/// automatically AVI files through AviSource (and scripts, which it opens too,
+/// and no file at all), every other film through LWLibavVideoSource, which reads
+/// any container.
+std::string SourceFunction(const TScriptOptions& options) {
+    if (options.FileType == ".d2v") return "mpeg2source";
+    const auto chosen = static_cast<std::size_t>(options.SourceFilter);
+    if (options.SourceFilter != AutomaticSource && chosen < std::size(SourceFilters))
+        return SourceFilters[chosen];
+    const bool avi = options.FileType == ".avi" || options.FileType == ".avs";
+    return avi || options.FileNameSrc.empty() ? "AviSource" : "LWLibavVideoSource";
+}
+
 } // namespace
 
 void TClassAVS::MakeScript(const TResizeStruct& model, const TScriptOptions& options,
@@ -37,8 +52,7 @@ void TClassAVS::MakeScript(const TResizeStruct& model, const TScriptOptions& opt
     lines.clear();
     lines.push_back("# -= AviSynth script by " + options.AppName + " v" + options.Version + " =-");
     lines.push_back("#LoadPlugin(\"D:\\PathOf\\AnyPlugin.dll\")");
-    const char* source = options.FileType == ".d2v" ? "mpeg2source(\"" : "AviSource(\"";
-    lines.push_back(source + options.FileNameSrc + "\")");
+    lines.push_back(SourceFunction(options) + "(\"" + options.FileNameSrc + "\")");
 
     const TFilter filter = FilterFor(options.ResizeMode);
     const TBorderRect borders = model.GetBorders();

@@ -16,8 +16,16 @@ struct TScriptOptions {
     std::string FileNameSrc;    ///< the source file the script opens
     std::string FileType;       ///< kind of the opened source files, for example ".d2v"
     std::int8_t ResizeMode = 0; ///< ResizeBox index, -1 with no selection
+    /// The filter that loads the source: `AutomaticSource` picks one by the
+    /// kind, any other value is an index into `SourceFilters`.
+    std::int8_t SourceFilter = 0;
     bool BffToTff = false, ResampleAudio = false, ConvertToRGB = false;
 };
+
+/// The choices of the "Source filter" list: automatic, then the filters by name.
+inline constexpr const char* SourceFilters[] = {"automatic", "FFVideoSource", "LWLibavVideoSource",
+                                                "DirectShowSource", "AviSource"};
+inline constexpr std::int8_t AutomaticSource = 0;
 
 class TClassAVS {
   public:

@@ -118,6 +118,7 @@ std::vector<TRow> Rows(const TIniTargets& t) {
         {AVSscript,  "InterlacedResizing",   0,      Bool,  4,  4, Setter(r.InterlacedResizing, r, &TResizeStruct::SetInterlacedResizing)},
         {AVSscript,  "ResizeMode",           2,      I8,    5,  5, Field(t.ResizeMode)},
         {AVSscript,  "FileNameSrc",          0,      Text,  6,  6, {}, &t.FileNameSrc},
+        {AVSscript,  "SourceFilter",         0,      I8,    7,  7, t.Control("SourceFilterBox")},
     };
     // clang-format on
     for (TRow& row : rows)

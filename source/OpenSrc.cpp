@@ -1,6 +1,10 @@
 #include "source/OpenSrc.h"
 
 #include "common/Numeric.h"
+#include "source/BinaryFile.h"
+#include "source/MediaProbe.h"
+#include "source/MpegStream.h"
+#include "source/ProjectFile.h"
 
 #include <algorithm>
 #include <array>
@@ -8,7 +12,10 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <span>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 namespace tarvex {
 
@@ -29,6 +36,7 @@ const char* const MsgNoEmbedded =
 const char* const MsgSearchFailed = "Exception @ SeqHeader-search! File-End reached?";
 const char* const MsgNoSeqHeader = "Can't find the sequence-header of: ";
 const char* const MsgBadSeqHeader = "Can't parse the sequence-header of: ";
+const char* const MsgUnreadable = "Can't read the file: ";
 
 /// Removes blanks and control characters from both ends.
 std::string Trim(const std::string& s) {
@@ -59,82 +67,6 @@ std::string Extension(const std::string& name) {
     if (dot == std::string::npos || name[dot] != '.') return {};
     return LowerCase(Trim(name.substr(dot)));
 }
-
-bool ValidPath(const std::string& name) {
-    // A name with a NUL byte would reach the system cut short and so name another file.
-    return !name.empty() && name.find('\0') == std::string::npos;
-}
-
-/// True for an existing file that can be read as a byte stream: folders, devices
-/// and pipes are not source files (a pipe would block the reader for ever).
-bool FileExists(const std::string& name) {
-    if (!ValidPath(name)) return false;
-    std::error_code ec;
-    return fs::is_regular_file(fs::path(name), ec);
-}
-
-/// A file read by offset; every read is checked against the file's end.
-class TBinaryFile {
-  public:
-    bool Open(const std::string& name) {
-        if (!FileExists(name)) return false;
-        std::error_code ec;
-        const auto size = fs::file_size(fs::path(name), ec);
-        if (ec) return false;
-        Size = size;
-        In.open(name, std::ios::binary);
-        return In.is_open();
-    }
-
-    /// Reads up to `count` bytes at `offset`; returns how many were read.
-    std::size_t ReadUpTo(std::uint64_t offset, void* buffer, std::size_t count) {
-        if (offset >= Size) return 0;
-        if (count > Size - offset) count = static_cast<std::size_t>(Size - offset);
-        In.clear();
-        In.seekg(static_cast<std::streamoff>(offset));
-        if (!In) return 0;
-        In.read(static_cast<char*>(buffer), static_cast<std::streamsize>(count));
-        return static_cast<std::size_t>(In.gcount());
-    }
-
-    /// Reads exactly `count` bytes at `offset`; false when the file ends before.
-    bool ReadAt(std::uint64_t offset, void* buffer, std::size_t count) {
-        return ReadUpTo(offset, buffer, count) == count;
-    }
-
-    bool ReadU16(std::uint64_t offset, std::uint16_t& value) {
-        std::array<unsigned char, 2> b{};
-        if (!ReadAt(offset, b.data(), b.size())) return false;
-        value = static_cast<std::uint16_t>(b[0] | b[1] << 8);
-        return true;
-    }
-
-    bool ReadU32(std::uint64_t offset, std::uint32_t& value) {
-        std::array<unsigned char, 4> b{};
-        if (!ReadAt(offset, b.data(), b.size())) return false;
-        value = static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-                static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
-        return true;
-    }
-
-    bool ReadI32(std::uint64_t offset, std::int32_t& value) {
-        std::uint32_t u = 0;
-        if (!ReadU32(offset, u)) return false;
-        value = static_cast<std::int32_t>(u);
-        return true;
-    }
-
-    bool ReadTag(std::uint64_t offset, std::string& tag) {
-        std::array<char, 4> b{};
-        if (!ReadAt(offset, b.data(), b.size())) return false;
-        tag.assign(b.data(), b.size());
-        return true;
-    }
-
-  private:
-    std::ifstream In;
-    std::uint64_t Size = 0;
-};
 
 /// A text file read line by line. A line ends at LF, CR LF or a lone CR; past the
 /// end every read gives an empty line, so a loop that waits for an empty line ends.
@@ -250,6 +182,55 @@ constexpr int SeqBlocks = 50;
 constexpr std::size_t SeqBlockSize = 256;
 constexpr std::size_t SeqBlockStep = 253;
 constexpr std::size_t SeqHeaderBytes = 8;
+// The bytes read after the sequence header's start code for the header and its extension.
+constexpr std::size_t SeqHeaderWindow = 256;
+// The length of an MPEG stream is read from this much of its head and as much of
+// its tail; a file up to twice as long is read whole.
+constexpr std::size_t StreamWindow = 256 * 1024;
+
+/// Frames of an MPEG program or elementary stream, from its head and tail.
+std::optional<std::int64_t> StreamFrames(TBinaryFile& file, const std::vector<unsigned char>& head,
+                                         TRatio rate) {
+    std::vector<unsigned char> tail;
+    if (file.FileSize() > head.size())
+        tail = ReadWindow(file, file.FileSize() - StreamWindow, StreamWindow);
+    if (mpeg::IsProgramStream(head)) {
+        mpeg::TPtsRange range;
+        mpeg::ScanProgramStream(head, range);
+        mpeg::ScanProgramStream(tail, range);
+        return mpeg::FramesOfPtsRange(range, rate);
+    }
+    if (mpeg::IsTransportStream(head)) return std::nullopt;
+    return mpeg::FramesOfElementaryStream(head, tail, rate);
+}
+
+/// The MPEG aspect code of a project's "Aspect_Ratio" value; 0 for others.
+std::uint8_t AspectCodeOfName(const std::string& name) {
+    if (name == "1:1") return 1;
+    if (name == "4:3") return 2;
+    if (name == "16:9") return 3;
+    if (name == "2.21:1") return 4;
+    return 0;
+}
+
+/// A project's file name: a name without a folder lies beside the project.
+std::string BesideProject(const std::string& project, const std::string& file) {
+    const fs::path path(file);
+    if (file.empty() || path.is_absolute()) return file;
+    return (fs::path(project).parent_path() / path).string();
+}
+
+const char* const MpegCodec1 = "mpeg1video";
+const char* const MpegCodec2 = "mpeg2video";
+
+/// The code the source hint shows for MPEG video.
+std::string FourCCOfMpeg(const std::string& codec) {
+    return codec == MpegCodec2 ? "MPG2" : "MPG1";
+}
+
+double RateOf(TRatio rate) {
+    return ToDouble(static_cast<Real>(rate.Num) / rate.Den);
+}
 
 } // namespace
 
@@ -325,10 +306,14 @@ int TOpenSrcFile::OpenFiles(const std::vector<std::string>& files) {
         return OpenSomeMissing;
     }
 
-    FileNames = std::move(accepted);
-    FileType = type;
+    auto previousNames = std::exchange(FileNames, std::move(accepted));
+    auto previousType = std::exchange(FileType, type);
     try {
-        ReadSourceInfo();
+        if (!ReadSourceInfo()) {
+            FileNames = std::move(previousNames);
+            FileType = std::move(previousType);
+            return OpenUnreadable;
+        }
     } catch (const EConvertError& e) {
         Error(e.what());
         return OpenConvertError;
@@ -336,43 +321,79 @@ int TOpenSrcFile::OpenFiles(const std::vector<std::string>& files) {
     return OpenOk;
 }
 
-void TOpenSrcFile::ReadSourceInfo() {
-    if (FileNames.empty()) return;
-    // Only a VFAPI AVI sets the flag again, so it never outlives the source it came from.
-    Model.SrcIsVFAPI = false;
+bool TOpenSrcFile::ReadSourceInfo() {
+    if (FileNames.empty()) return true;
     const std::string name = FileNames.front();
     FrameFile = name;
     FrameCrop = {};
-    if (FileType == ".asf")
-        Model.SrcFrameRate = 25.0;
-    else if (FileType == ".avi")
-        ReadAviHeader(name);
-    else if (FileType == ".d2v")
+    const bool byHand = FileType == ".avi" || FileType == ".d2v" || IsMpegType(FileType);
+    if (!byHand && FileType != ".avs") return Probe(name, true);
+
+    // Only a VFAPI AVI sets the flag again, so it never outlives the source it came from.
+    Model.SrcIsVFAPI = false;
+    Facts = {};
+    Reader = TSourceReader::Nothing;
+    if (FileType == ".avi") {
+        Reader = TSourceReader::Avi;
+        ReadOrProbe(name, AviHeader(name));
+    } else if (FileType == ".d2v") {
+        Reader = TSourceReader::Project;
         ReadProjectFile(name);
-    else if (IsMpegType(FileType))
-        ReadSequenceHeader(name);
+        if (!Facts.Codec.empty()) Model.SrcFourCC = FourCCOfMpeg(Facts.Codec);
+    } else if (FileType != ".avs") {
+        Reader = TSourceReader::Mpeg;
+        ReadOrProbe(name, SequenceHeader(name, true));
+    }
+    return true;
+}
+
+void TOpenSrcFile::ReadOrProbe(const std::string& name, const TResult& failure) {
+    if (!failure) return;
+    if (failure->OtherKind && Probe(name, false)) return;
+    Error(failure->Message);
+}
+
+bool TOpenSrcFile::ReadMediaProbe(const std::string& name) {
+    return Probe(name, true);
+}
+
+bool TOpenSrcFile::Probe(const std::string& name, bool report) {
+    TMediaInfo info;
+    std::string reason;
+    if (!ProbeMedia(name, info, reason)) {
+        if (report) Error(MsgUnreadable + name + "\r\n" + reason);
+        return false;
+    }
+    Model.SrcIsVFAPI = false;
+    Model.SetSrcResX(Store<std::int16_t>(info.Width));
+    Model.SetSrcResY(Store<std::int16_t>(info.Height));
+    // An unknown rate or length reads as 0, never as the previous source's.
+    Model.SrcFrameRate = info.Facts.FrameRate.Known() ? RateOf(info.Facts.FrameRate) : 0.0;
+    Model.SrcFrameCount = info.FrameCount >= 0 ? Store<std::int32_t>(info.FrameCount) : 0;
+    Model.SrcFourCC = info.FourCC;
+    Model.SrcAspectCode = AspectCodeOf(info.Width, info.Height, info.Facts.SampleAspect);
+    Model.SrcIsAnamorphic = Model.SrcAspectCode == 3 || Model.SrcAspectCode == 4;
+    Facts = info.Facts;
+    Reader = TSourceReader::MediaProbe;
+    return true;
 }
 
 void TOpenSrcFile::ReadAviHeader(const std::string& name) {
+    if (const auto failure = AviHeader(name)) Error(failure->Message);
+}
+
+TOpenSrcFile::TResult TOpenSrcFile::AviHeader(const std::string& name) {
     TBinaryFile file;
-    if (FileFound(name) != 0 || !file.Open(name)) {
-        Error(MsgCantOpen + name);
-        return;
-    }
+    if (FileFound(name) != 0 || !file.Open(name)) return TFailure{MsgCantOpen + name};
     std::string tag;
-    if (!file.ReadTag(0, tag) || tag != "RIFF") {
-        Error(MsgNoRiff + name);
-        return;
-    }
+    if (!file.ReadTag(0, tag) || tag != "RIFF") return TFailure{MsgNoRiff + name, true};
 
     std::uint32_t riffSize = 0;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     if (!file.ReadU32(AviRiffSize, riffSize) || !file.ReadU32(AviWidth, width) ||
-        !file.ReadU32(AviHeight, height)) {
-        Error(MsgNoVideo + name);
-        return;
-    }
+        !file.ReadU32(AviHeight, height))
+        return TFailure{MsgNoVideo + name, true};
 
     // Walk the stream lists until a video stream header. Each step moves at least
     // eight bytes on, and a list size pointing past the file ends the walk.
@@ -396,10 +417,8 @@ void TOpenSrcFile::ReadAviHeader(const std::string& name) {
     std::uint32_t length = 0;
     std::array<char, 4> code{};
     if (!found || !file.ReadI32(typeAt + 20, scale) || !file.ReadI32(typeAt + 24, rate) ||
-        !file.ReadU32(typeAt + 32, length) || !file.ReadAt(typeAt + 80, code.data(), code.size())) {
-        Error(MsgNoVideo + name);
-        return;
-    }
+        !file.ReadU32(typeAt + 32, length) || !file.ReadAt(typeAt + 80, code.data(), code.size()))
+        return TFailure{MsgNoVideo + name, true};
 
     // The code ends at a NUL byte: uncompressed video has the code 0.
     const std::string fourCC =
@@ -410,18 +429,18 @@ void TOpenSrcFile::ReadAviHeader(const std::string& name) {
     Model.SetSrcResY(Store<std::int16_t>(height));
     // Without a time scale the stream has no frame rate; the old one stays.
     if (scale != 0) Model.SrcFrameRate = ToDouble(static_cast<Real>(rate) / scale);
+    if (scale > 0 && rate > 0) Facts.FrameRate = TRatio{rate, scale}.Reduced();
     Model.SrcIsVFAPI = fourCC == "VIFP";
-    if (!Model.SrcIsVFAPI) return;
+    if (!Model.SrcIsVFAPI) return std::nullopt;
 
     std::uint16_t servedLength = 0;
     std::array<char, MaxServedName> served{};
     if (!file.ReadU16(AviServedName, servedLength) || servedLength > MaxServedName ||
-        !file.ReadAt(AviServedName + 2, served.data(), servedLength)) {
-        Error(MsgNoVideo + name);
-        return;
-    }
+        !file.ReadAt(AviServedName + 2, served.data(), servedLength))
+        return TFailure{MsgNoVideo + name};
     const std::string servedName(served.data(), servedLength);
     if (Extension(servedName) == ".d2v") ReadProjectFile(servedName);
+    return std::nullopt;
 }
 
 void TOpenSrcFile::ReadProjectFile(const std::string& name) {
@@ -430,15 +449,14 @@ void TOpenSrcFile::ReadProjectFile(const std::string& name) {
         Error(MsgCantOpen + name);
         return;
     }
-    file.ReadLn();
+    if (IsKeyedProject(file.ReadLn())) {
+        KeyedProjectFile(name, [&file](std::string& line) { return file.Next(line); });
+        return;
+    }
     std::string line = file.ReadLn(); // line 2 starts the skip of the further file lines
     std::string path = file.ReadLn();
     DropToken(path);
-    if (FileExists(path)) {
-        ReadSequenceHeader(path);
-        FrameFile = path;
-    } else
-        Error(MsgNoEmbedded + path);
+    ReadEmbedded(path);
 
     while (!line.empty()) line = file.ReadLn();
     for (int i = 0; i < 4; ++i) file.ReadLn();
@@ -447,7 +465,9 @@ void TOpenSrcFile::ReadProjectFile(const std::string& name) {
     const std::string rate = ValueOf(file.ReadLn());
     for (int i = 0; i < 2; ++i) file.ReadLn();
 
-    Model.SrcFrameRate = ToDouble(static_cast<Real>(ToInt(rate)) / 1000);
+    const std::int32_t thousandths = ToInt(rate);
+    Model.SrcFrameRate = ToDouble(static_cast<Real>(thousandths) / 1000);
+    Facts.FrameRate = TRatio{thousandths, 1000}.Reduced();
     const auto c = CropFields(crop);
     FrameCrop = {c[2], c[0], c[3], c[1]};
     Model.SetSrcResX(Store<std::int16_t>(std::int64_t{Model.SrcResX} - c[2] - c[3]));
@@ -459,11 +479,12 @@ void TOpenSrcFile::ReadProjectFile(const std::string& name) {
 }
 
 void TOpenSrcFile::ReadSequenceHeader(const std::string& name) {
+    if (const auto failure = SequenceHeader(name, true)) Error(failure->Message);
+}
+
+TOpenSrcFile::TResult TOpenSrcFile::SequenceHeader(const std::string& name, bool wholeStream) {
     TBinaryFile file;
-    if (FileFound(name) != 0 || !file.Open(name)) {
-        Error(MsgCantOpen + name);
-        return;
-    }
+    if (FileFound(name) != 0 || !file.Open(name)) return TFailure{MsgCantOpen + name};
 
     std::optional<std::uint64_t> start;
     std::array<unsigned char, SeqBlockSize> block{};
@@ -478,25 +499,107 @@ void TOpenSrcFile::ReadSequenceHeader(const std::string& name) {
             }
         }
         // A start code in a short last block still counts; past it the file has ended.
-        if (!start && got < block.size()) {
-            Error(MsgSearchFailed);
-            return;
+        if (!start && got < block.size()) return TFailure{MsgSearchFailed, true};
+    }
+    if (!start) return TFailure{MsgNoSeqHeader + name, true};
+
+    const auto header = ReadWindow(file, *start, SeqHeaderWindow);
+    mpeg::TSequence seq;
+    if (header.size() < SeqHeaderBytes || !mpeg::ReadSequence(header, seq))
+        return TFailure{MsgBadSeqHeader + name};
+    // A transport stream carries the header too, but its length and field order
+    // are the media probe's to read.
+    const auto head =
+        ReadWindow(file, 0, file.FileSize() > 2 * StreamWindow ? StreamWindow : 2 * StreamWindow);
+    if (wholeStream && mpeg::IsTransportStream(head) && Probe(name, false)) return std::nullopt;
+
+    Model.SetSrcResX(static_cast<std::int16_t>(seq.Width));
+    Model.SetSrcResY(static_cast<std::int16_t>(seq.Height));
+    Model.SrcAspectCode = seq.AspectCode;
+    Model.SrcIsAnamorphic = Model.SrcAspectCode == 3 || Model.SrcAspectCode == 4;
+    Facts.Codec = seq.Mpeg2 ? MpegCodec2 : MpegCodec1;
+    Facts.SampleAspect = seq.SampleAspect;
+    Facts.DisplayAspect = DisplayAspectOf(seq.Width, seq.Height, seq.SampleAspect);
+    Facts.FieldOrder = mpeg::FirstFieldOrder(
+        std::span(head).subspan(std::min<std::size_t>(*start, head.size())), seq);
+    // A project's own lines give its rate and length.
+    if (!wholeStream) return std::nullopt;
+
+    Model.SrcFourCC = FourCCOfMpeg(Facts.Codec);
+    Facts.FrameRate = seq.FrameRate;
+    // A reserved rate code gives no rate: then neither rate nor length is known.
+    Model.SrcFrameRate = seq.FrameRate.Known() ? RateOf(seq.FrameRate) : 0.0;
+
+    auto frames = StreamFrames(file, head, seq.FrameRate);
+    if (!frames) {
+        // A stream whose length the head and tail do not tell: the media probe
+        // estimates it from the duration.
+        TMediaInfo info;
+        std::string reason;
+        if (ProbeMedia(name, info, reason) && info.FrameCount >= 0) {
+            frames = info.FrameCount;
+            Facts.FrameCountEstimated = true;
         }
     }
-    if (!start) {
-        Error(MsgNoSeqHeader + name);
-        return;
-    }
+    Model.SrcFrameCount = Store<std::int32_t>(frames.value_or(0));
+    return std::nullopt;
+}
 
-    std::array<unsigned char, SeqHeaderBytes> b{};
-    if (!file.ReadAt(*start, b.data(), b.size())) {
-        Error(MsgBadSeqHeader + name);
-        return;
+bool TOpenSrcFile::ReadEmbedded(const std::string& path) {
+    if (!FileExists(path)) {
+        Error(MsgNoEmbedded + path);
+        return false;
     }
-    Model.SetSrcResX(static_cast<std::int16_t>(b[4] * 16 + (b[5] >> 4)));
-    Model.SetSrcResY(static_cast<std::int16_t>((b[5] & 0x0F) * 256 + b[6]));
-    Model.SrcAspectCode = static_cast<std::uint8_t>(b[7] >> 4);
-    Model.SrcIsAnamorphic = Model.SrcAspectCode == 3 || Model.SrcAspectCode == 4;
+    FrameFile = path;
+    const auto failure = SequenceHeader(path, false);
+    if (failure) Error(failure->Message);
+    return !failure;
+}
+
+void TOpenSrcFile::KeyedProjectFile(const std::string& name,
+                                    const std::function<bool(std::string&)>& nextLine) {
+    const TKeyedProject p = ReadKeyedProject(nextLine);
+    const std::string path = BesideProject(name, p.FirstFile);
+    const bool headerRead = ReadEmbedded(path);
+
+    const auto clip = p.Setting("Clipping");
+    const auto c = clip ? CropFields(*clip + ",") : std::array<std::int32_t, 4>{}; // l, r, t, b
+    FrameCrop = {c[0], c[2], c[1], c[3]};
+    if (const auto size = p.Setting("Picture_Size")) {
+        // The size after the project's crop.
+        const std::size_t x = size->find('x');
+        Model.SetSrcResX(Store<std::int16_t>(ToInt(size->substr(0, x))));
+        Model.SetSrcResY(Store<std::int16_t>(
+            ToInt(x == std::string::npos ? std::string() : size->substr(x + 1))));
+    } else if (clip) {
+        Model.SetSrcResX(Store<std::int16_t>(std::int64_t{Model.SrcResX} - c[0] - c[1]));
+        Model.SetSrcResY(Store<std::int16_t>(std::int64_t{Model.SrcResY} - c[2] - c[3]));
+    }
+    if (!headerRead) {
+        Model.SrcAspectCode = AspectCodeOfName(p.Setting("Aspect_Ratio").value_or(""));
+        Model.SrcIsAnamorphic = Model.SrcAspectCode == 3 || Model.SrcAspectCode == 4;
+        Facts.Codec = p.Setting("MPEG_Type").value_or("") == "1" ? MpegCodec1 : MpegCodec2;
+    }
+    if (const auto rate = p.Setting("Frame_Rate")) {
+        // "25000 (25/1)": thousandths, then the exact fraction.
+        const std::size_t open = rate->find('(');
+        TRatio exact;
+        if (open != std::string::npos) {
+            const std::string fraction = rate->substr(open + 1, rate->find(')', open) - open - 1);
+            const std::size_t slash = fraction.find('/');
+            exact = TRatio{
+                ToInt(fraction.substr(0, slash)),
+                ToInt(slash == std::string::npos ? std::string("1") : fraction.substr(slash + 1))};
+        } else {
+            exact = TRatio{ToInt(*rate), 1000};
+        }
+        Facts.FrameRate = exact.Reduced();
+        Model.SrcFrameRate = exact.Known() ? RateOf(exact) : 0.0;
+    }
+    // Honouring the pulldown flags shows every repeated field; otherwise each
+    // picture is one frame.
+    const bool honourPulldown = p.Setting("Field_Operation").value_or("0") == "0";
+    Model.SrcFrameCount = Store<std::int32_t>(honourPulldown ? Half(p.Fields) : p.Pictures);
 }
 
 } // namespace tarvex

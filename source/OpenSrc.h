@@ -1,13 +1,15 @@
 // The source reader: checks the files the user names as the film's source and
-// reads their properties (AVI headers, d2v projects, MPEG sequence headers) into
-// the resize model.
+// reads their properties into the resize model: AVI headers, d2v projects and
+// MPEG streams by hand, every other kind through the media probe.
 #pragma once
 
 #include "geometry/ResUnit.h"
+#include "source/SourceFacts.h"
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -20,6 +22,9 @@ class EConvertError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
+
+/// The reader that read the last source.
+enum class TSourceReader { Nothing, Avi, Project, Mpeg, MediaProbe };
 
 class TOpenSrcFile {
   public:
@@ -34,6 +39,8 @@ class TOpenSrcFile {
     static constexpr int OpenListUnreadable = -6;
     /// The list was accepted, but a project field was not a number.
     static constexpr int OpenConvertError = -7;
+    /// A file of a kind only the media probe reads could not be read as video.
+    static constexpr int OpenUnreadable = -8;
     /// `FileFound` when nothing of that name exists.
     static constexpr int NotFound = -15;
 
@@ -55,6 +62,12 @@ class TOpenSrcFile {
     /// What a project cuts from each side of those frames: left, top, right, bottom.
     std::array<std::int32_t, 4> FrameCrop{};
 
+    /// What the last read found beyond the model's source fields; cleared by
+    /// every read that changes the model.
+    TSourceFacts Facts;
+    /// Which reader read them.
+    TSourceReader Reader = TSourceReader::Nothing;
+
     /// Shows a failure to the user (the window: a modal box titled "Error").
     /// Messages are dropped while it is unset.
     std::function<void(const std::string&)> ShowError;
@@ -67,27 +80,54 @@ class TOpenSrcFile {
     int OpenFiles(const std::vector<std::string>& files);
 
     /// Reads the properties of the first name in `FileNames` with the reader
-    /// `FileType` selects. Throws `EConvertError` from the project reader.
-    void ReadSourceInfo();
+    /// `FileType` selects: the AVI, project and MPEG readers for their kinds
+    /// (the media probe when such a file is of another kind after all), nothing
+    /// for .avs scripts, the media probe for everything else. Returns false, with
+    /// the message shown and nothing changed, when the media probe cannot read a
+    /// file only it reads. Throws `EConvertError` from the project reader.
+    bool ReadSourceInfo();
 
     /// Frame size, rate, count and FourCC of the first video stream of an AVI file;
     /// a VFAPI AVI also reads the project it serves (and so may throw `EConvertError`).
     void ReadAviHeader(const std::string& name);
     /// Frame size (less the project's crop), rate and count of a d2v project, and
     /// the sequence header of the MPEG file it names. Throws `EConvertError` when
-    /// its crop or frame-rate field is not a number.
+    /// its crop, size or frame-rate field is not a number.
     void ReadProjectFile(const std::string& name);
-    /// Frame size, aspect code and anamorphic flag from the first MPEG video
-    /// sequence header in the head of the file.
+    /// Frame size, aspect code, anamorphic flag, frame rate and FourCC from the
+    /// first MPEG video sequence header in the head of the file, and the frame
+    /// count from the stream's head and tail.
     void ReadSequenceHeader(const std::string& name);
+    /// Everything the media probe finds in the first video stream of the file;
+    /// a failure is shown and changes nothing. True when the file was read.
+    bool ReadMediaProbe(const std::string& name);
 
     /// 0 when anything (file or folder) of that name exists, `NotFound` otherwise.
     static int FileFound(const std::string& name);
 
   private:
+    /// A reader's failure: the message, and whether the file looked like another
+    /// kind than its name says (then the media probe gets a try).
+    struct TFailure {
+        std::string Message;
+        bool OtherKind = false;
+    };
+    using TResult = std::optional<TFailure>;
+
     TResizeStruct& Model;
 
     void Error(const std::string& text) const;
+    /// A reader of the kinds read by hand: on a failure that suggests another
+    /// kind, the media probe tries the file quietly; otherwise the failure is shown.
+    void ReadOrProbe(const std::string& name, const TResult& failure);
+    TResult AviHeader(const std::string& name);
+    TResult SequenceHeader(const std::string& name, bool wholeStream);
+    /// The sequence header of a project's MPEG file; false, with the message shown,
+    /// when the file is missing or has none.
+    bool ReadEmbedded(const std::string& path);
+    void KeyedProjectFile(const std::string& name,
+                          const std::function<bool(std::string&)>& nextLine);
+    bool Probe(const std::string& name, bool report);
 };
 
 } // namespace tarvex

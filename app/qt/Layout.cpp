@@ -105,6 +105,8 @@ std::vector<TPlace> ControlPlaces(const TMainForm& f) {
         {&f.BffToTffBox, 336, 437, 65, 15},
         {&f.RGBoutputBox, 336, 469, 81, 15},
         {&f.ResampleAudioBox, 336, 485, 101, 15},
+        {&f.SourceFilterLabel, 450, 453},
+        {&f.SourceFilterBox, 450, 467, 125, 22},
         {&f.SaveAVSBtn, 486, 494, 89, 19},
     };
 }

@@ -205,6 +205,7 @@ struct OpenRow {
     const char* kind;
     bool anamorphic, interlaced;
     const char *minutes, *seconds;
+    const char* filter = "AviSource"; ///< of the script's source line
 };
 
 TEST_F(CliSource, OpenFillsTheSourceSide) {
@@ -215,7 +216,13 @@ TEST_F(CliSource, OpenFillsTheSourceSide) {
         {(*Media)["raw_half_rate.avi"], 1, false, "1:1 Monitor", false, false, "0", "0"},
         {Write("film.avi", tt::MakeAvi(720, 480, {{"vids", 1000, 23976, 2500, "XVID"}})), 0, false,
          "DVD", false, false, "1", "44"},
-        {Project("pal_wide.vob", "25000"), 1, true, "DVD", true, false, "0", "0"},
+        {Project("pal_wide.vob", "25000"), 1, true, "DVD", true, false, "0", "0", "mpeg2source"},
+        {(*Media)["pal_wide.vob"], 1, true, "DVD", true, false, "0", "0", "LWLibavVideoSource"},
+        {(*Media)["pal_wide.mkv"], 1, true, "DVD", true, false, "0", "0", "LWLibavVideoSource"},
+        {(*Media)["hd_film.mp4"], 0, false, "1:1 Monitor", false, false, "0", "0",
+         "LWLibavVideoSource"},
+        {(*Media)["ntsc_tff.ts"], 2, false, "DVD", false, true, "0", "0", "LWLibavVideoSource"},
+        {(*Media)["ntsc.webm"], 2, false, "DVD", false, false, "0", "0", "LWLibavVideoSource"},
     };
     for (const OpenRow& r : rows) {
         ASSERT_EQ(Run({"--open", r.file, "--dump"}), 0) << Err.str();
@@ -230,8 +237,7 @@ TEST_F(CliSource, OpenFillsTheSourceSide) {
         EXPECT_EQ(j["InterlacedResBox"]["Checked"], r.interlaced) << r.file;
         EXPECT_EQ(j["EditMin"]["Text"], r.minutes) << r.file;
         EXPECT_EQ(j["EditSec"]["Text"], r.seconds) << r.file;
-        EXPECT_EQ(j["AVSMemo"]["Lines"][2],
-                  (r.file.ends_with(".d2v") ? "mpeg2source(\"" : "AviSource(\"") + r.file + "\")");
+        EXPECT_EQ(j["AVSMemo"]["Lines"][2], std::string(r.filter) + "(\"" + r.file + "\")");
     }
     ASSERT_EQ(Run({"--open", rows[0].file, "--dump"}), 0);
     EXPECT_EQ(Dump()["OpenVideoBtn"]["Hint"],

@@ -108,7 +108,7 @@ TEST_F(Lifecycle, AFirstRunWritesEveryKeyInItsPlace) {
               "DestPixelSuggestionX=448\r\nDestPixelSuggestionY=320\r\nDestAspectBox=4\r\n"
               "DestIsAnamorphic=0\r\nTVBorderBlocks=2\r\n\r\n"
               "[AVSscript]\r\nConvertToRGB=0\r\nResampleAudio=0\r\nBffToTff=0\r\n"
-              "InterlacedResizing=0\r\nResizeMode=2\r\nFileNameSrc=\r\n");
+              "InterlacedResizing=0\r\nResizeMode=2\r\nFileNameSrc=\r\nSourceFilter=0\r\n");
 }
 
 TEST_F(Lifecycle, UnknownKeysAndSectionsSurviveAWrite) {

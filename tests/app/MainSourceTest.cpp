@@ -297,7 +297,20 @@ TEST_F(SourceForm, DialogStartsAtTheLastSource) {
     Platform.Messages.clear(); // the stored source is missing
     Open(std::nullopt);
     EXPECT_EQ(Platform.LastDialog.FileName, stored);
-    EXPECT_EQ(Platform.LastDialog.Filter, "All files (*.d2v *.avi)|*.d2v;*.D2V;*.avi;*.AVI");
+    // Every kind the reader reads, the old filter, and all files.
+    std::vector<std::string> filter;
+    for (std::string rest = Platform.LastDialog.Filter + "|"; !rest.empty();) {
+        filter.push_back(rest.substr(0, rest.find('|')));
+        rest.erase(0, rest.find('|') + 1);
+    }
+    ASSERT_EQ(filter.size(), 6u);
+    EXPECT_EQ(filter[0].rfind("Video files (", 0), 0u);
+    for (const auto& m : tt::AllMedia()) {
+        const std::string ext = m.Name.substr(m.Name.rfind('.'));
+        EXPECT_NE((filter[1] + ";").find("*" + ext + ";"), std::string::npos) << ext;
+    }
+    EXPECT_EQ(filter[2] + "|" + filter[3], "All files (*.d2v *.avi)|*.d2v;*.D2V;*.avi;*.AVI");
+    EXPECT_EQ(filter[4] + "|" + filter[5], "All files (*.*)|*.*");
     EXPECT_EQ(Platform.LastDialog.DefaultExt, "*.d2v;*.avi");
     EXPECT_TRUE(Platform.LastDialog.MustExist);
     const std::string chosen = Avi("new.avi", 720, 576, 25, 1);
@@ -428,27 +441,111 @@ TEST_F(SourceForm, BrokenFilesLeaveTheWindowUsable) {
     }
 }
 
+// A 16:9 VOB after a DV AVI: everything the window shows is the VOB's own.
+TEST_F(SourceForm, VobAfterDvAvi) {
+    if (!tt::HaveMediaTools()) GTEST_FAIL() << tt::MissingMediaTools;
+    TMainForm& f = Start();
+    Open(Avi("dv.avi", 720, 576, 25, 1, 100, "dvsd"));
+    ASSERT_EQ(f.EditSec.Text(), "4");
+    ASSERT_TRUE(f.InterlacedResBox.Checked());
+    const std::string vob = (*Media)["pal_wide.vob"];
+    Open(vob);
+    EXPECT_TRUE(Platform.Messages.empty());
+    EXPECT_EQ(f.OpenVideoBtn.Hint(), "Open a source-file.\r\nActual file: " + vob +
+                                         "\r\n720x576 @ 25.000fps\r\nFourCC: MPG2\r\n3 frames");
+    EXPECT_EQ(f.EditSec.Text(), "0");
+    EXPECT_TRUE(f.SrcAnamorphic.Checked());
+    EXPECT_EQ(f.SrcAspectBox.Text(), "DVD");
+    EXPECT_FALSE(f.InterlacedResBox.Checked()); // a progressive stream
+    EXPECT_EQ(f.Label13.Caption(), "= 1.8234"); // 720 / 576 / (117 / 128 x 3 / 4)
+    EXPECT_EQ(SourceLine(), "LWLibavVideoSource(\"" + vob + "\")");
+}
+
+// A project of DGIndex 1.5 or later, with the window's view of it.
+TEST_F(SourceForm, KeyedProjectOpens) {
+    if (!tt::HaveMediaTools()) GTEST_FAIL() << tt::MissingMediaTools;
+    TMainForm& f = Start();
+    tt::TKeyedProjectText p;
+    p.Files = {(*Media)["pal_bff.vob"]};
+    p.Set("Aspect_Ratio", "4:3").Set("Clipping", "8,8,0,0").Set("Picture_Size", "704x576");
+    std::string line = "900 5 0 0 0 0 0 92";
+    for (int i = 0; i < 24; ++i) line += " a2";
+    p.Data.assign(30, line); // 30 x 25 pictures and one more
+    p.Data.push_back("900 5 0 0 0 0 0 92 ff");
+    const std::string d2v = Write("keyed.d2v", p.Text());
+    Open(d2v);
+    EXPECT_TRUE(Platform.Messages.empty());
+    EXPECT_EQ(f.SrcXEdit.Text(), "704");
+    EXPECT_EQ(f.SrcYEdit.Text(), "576");
+    EXPECT_EQ(f.FpsCombo.ItemIndex(), 1);
+    EXPECT_EQ(f.EditMin.Text(), "0"); // 751 frames at 25 fps: 30 seconds
+    EXPECT_EQ(f.EditSec.Text(), "30");
+    EXPECT_EQ(f.SrcAspectBox.Text(), "XVCD");
+    EXPECT_EQ(SourceLine(), "mpeg2source(\"" + d2v + "\")");
+}
+
+// The chosen filter loads every source but a project, and is kept between runs.
+TEST_F(SourceForm, SourceFilterChoice) {
+    TMainForm& f = Start();
+    const std::string avi = Avi("film.avi", 720, 576, 25, 1);
+    Open(avi);
+    ASSERT_TRUE(f.SourceFilterBox.Select(1));
+    EXPECT_EQ(SourceLine(), "FFVideoSource(\"" + avi + "\")");
+    ASSERT_TRUE(f.SourceFilterBox.Select(3));
+    EXPECT_EQ(SourceLine(), "DirectShowSource(\"" + avi + "\")");
+    const std::string d2v = Project("film.d2v", 720, 576, 3);
+    Open(d2v);
+    EXPECT_EQ(SourceLine(), "mpeg2source(\"" + d2v + "\")");
+    f.FormClose();
+    TMainForm& again = Start();
+    EXPECT_EQ(again.SourceFilterBox.ItemIndex(), 3);
+    EXPECT_EQ(again.SourceFilterBox.Text(), "DirectShowSource");
+}
+
 struct MediaRow {
     const char* file; // a project over the named MPEG file when it ends in .d2v
     int fps;
     bool pal;
     const char* kind;
-    bool anamorphic, interlaced;
+    bool anamorphic, interlaced, bottomFirst;
+    const char* filter; // of the script's source line
 };
 
 // Files as ffmpeg writes them.
 TEST_F(SourceForm, RealFiles) {
     if (!tt::HaveMediaTools()) GTEST_FAIL() << tt::MissingMediaTools;
     const MediaRow rows[] = {
-        {"dv_pal.avi", 1, true, "DVD", false, true},
-        {"raw_rgb.avi", 1, true, "VCD", false, false},
-        {"mpeg4_ntsc.avi", 2, false, "DVD", false, false},
-        {"dv_ntsc.avi", 2, false, "DVD", false, true},
-        {"mpeg4_ntsc_cut.avi", 2, false, "1:1 Monitor", false, false},
-        {"raw_half_rate.avi", 1, false, "1:1 Monitor", false, false},
-        {"mpeg4_film.avi", 0, false, "DVD", false, false},
-        {"pal_wide.vob.d2v", 1, true, "DVD", true, false},
-        {"ntsc_43.mpeg.d2v", 2, false, "DVD", false, false},
+        {"dv_pal.avi", 1, true, "DVD", false, true, false, "AviSource"},
+        {"raw_rgb.avi", 1, true, "VCD", false, false, false, "AviSource"},
+        {"mpeg4_ntsc.avi", 2, false, "DVD", false, false, false, "AviSource"},
+        {"dv_ntsc.avi", 2, false, "DVD", false, true, false, "AviSource"},
+        {"mpeg4_ntsc_cut.avi", 2, false, "1:1 Monitor", false, false, false, "AviSource"},
+        {"raw_half_rate.avi", 1, false, "1:1 Monitor", false, false, false, "AviSource"},
+        {"mpeg4_film.avi", 0, false, "DVD", false, false, false, "AviSource"},
+        {"pal_wide.vob.d2v", 1, true, "DVD", true, false, false, "mpeg2source"},
+        {"ntsc_43.mpeg.d2v", 2, false, "DVD", false, false, false, "mpeg2source"},
+        // MPEG read by hand: the aspect code gives the kind and the anamorphic flag.
+        {"pal_wide.vob", 1, true, "DVD", true, false, false, "LWLibavVideoSource"},
+        {"pal_bff.vob", 1, true, "DVD", false, true, true, "LWLibavVideoSource"},
+        {"ntsc_tff.m2v", 2, false, "DVD", true, true, false, "LWLibavVideoSource"},
+        {"svcd_wide.mpv", 1, true, "SVCD", true, false, false, "LWLibavVideoSource"},
+        {"cif.mpg", 1, true, "1:1 Monitor", false, false, false, "LWLibavVideoSource"},
+        // Every other container: a stated pixel shape as for MPEG, else the frame's shape.
+        {"pal_wide.mkv", 1, true, "DVD", true, false, false, "LWLibavVideoSource"},
+        {"ntsc_43.mkv", 2, false, "DVD", false, false, false, "LWLibavVideoSource"},
+        {"pal_bff.mkv", 1, true, "DVD", false, true, true, "LWLibavVideoSource"},
+        {"hd_film.mp4", 0, false, "1:1 Monitor", false, false, false, "LWLibavVideoSource"},
+        {"pal_tff.mp4", 1, true, "DVD", false, true, false, "LWLibavVideoSource"},
+        {"ntsc_wide.mov", 2, false, "DVD", true, false, false, "LWLibavVideoSource"},
+        {"pal_wide.m2ts", 1, true, "DVD", true, false, false, "LWLibavVideoSource"},
+        {"ntsc_tff.ts", 2, false, "DVD", false, true, false, "LWLibavVideoSource"},
+        {"hd_ntsc.ts", 2, false, "1:1 Monitor", false, false, false, "LWLibavVideoSource"},
+        {"pal_bff.ts", 1, true, "DVD", true, true, true, "LWLibavVideoSource"},
+        {"pal_wide_hevc.mkv", 1, true, "DVD", true, false, false, "LWLibavVideoSource"},
+        {"ntsc.webm", 2, false, "DVD", false, false, false, "LWLibavVideoSource"},
+        {"cif.flv", 1, true, "VCD", false, false, false, "LWLibavVideoSource"},
+        {"pal_43.ogv", 1, true, "DVD", false, false, false, "LWLibavVideoSource"},
+        {"dv_pal.dv", 1, true, "DVD", false, true, false, "LWLibavVideoSource"},
     };
     for (const MediaRow& r : rows) {
         std::string file = r.file;
@@ -471,8 +568,10 @@ TEST_F(SourceForm, RealFiles) {
         EXPECT_EQ(f.ITUAspect.Checked(), r.kind != std::string("1:1 Monitor")) << r.file;
         EXPECT_EQ(f.SrcAnamorphic.Checked(), r.anamorphic) << r.file;
         EXPECT_EQ(f.InterlacedResBox.Checked(), r.interlaced) << r.file;
+        EXPECT_EQ(f.BffToTffBox.Checked(), r.bottomFirst) << r.file;
         EXPECT_EQ(f.EditMin.Text(), "0") << r.file; // a few frames only
-        EXPECT_EQ(SourceLine(), (project ? "mpeg2source(\"" : "AviSource(\"") + file + "\")");
+        EXPECT_EQ(f.SrcXEdit.Text(), IntToStr(f.ResizeModel.SrcResX)) << r.file;
+        EXPECT_EQ(SourceLine(), std::string(r.filter) + "(\"" + file + "\")");
     }
 }
 

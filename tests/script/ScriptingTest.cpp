@@ -111,11 +111,44 @@ TEST(MakeScript, PalToNtscAndNoBorders) {
     EXPECT_EQ(lines[5], "#Trim(0,-1).FadeOut(150)");
 }
 
-TEST(MakeScript, OnlyExactlyD2vUsesMpeg2Source) {
-    for (const char* type : {".D2V", ".avi", "", ".vob"})
-        EXPECT_EQ(Script(ExampleModel(), ExampleOptions(), type).at(2),
-                  "AviSource(\"C:\\film.d2v\")")
-            << type;
+TEST(MakeScript, SourceLineByKindAndChosenFilter) {
+    // The chosen filter, for each kind of source: automatic, then FFVideoSource,
+    // LWLibavVideoSource, DirectShowSource, AviSource; out of range is automatic.
+    const struct {
+        const char* Type;
+        std::vector<std::string> ByChoice; // indexes 0 to 5
+    } rows[] = {
+        {".d2v",
+         {"mpeg2source", "mpeg2source", "mpeg2source", "mpeg2source", "mpeg2source",
+          "mpeg2source"}},
+        {".avi",
+         {"AviSource", "FFVideoSource", "LWLibavVideoSource", "DirectShowSource", "AviSource",
+          "AviSource"}},
+        {".avs",
+         {"AviSource", "FFVideoSource", "LWLibavVideoSource", "DirectShowSource", "AviSource",
+          "AviSource"}},
+        {".vob",
+         {"LWLibavVideoSource", "FFVideoSource", "LWLibavVideoSource", "DirectShowSource",
+          "AviSource", "LWLibavVideoSource"}},
+        {".mkv",
+         {"LWLibavVideoSource", "FFVideoSource", "LWLibavVideoSource", "DirectShowSource",
+          "AviSource", "LWLibavVideoSource"}},
+        {".D2V",
+         {"LWLibavVideoSource", "FFVideoSource", "LWLibavVideoSource", "DirectShowSource",
+          "AviSource", "LWLibavVideoSource"}},
+        {"",
+         {"LWLibavVideoSource", "FFVideoSource", "LWLibavVideoSource", "DirectShowSource",
+          "AviSource", "LWLibavVideoSource"}},
+    };
+    for (const auto& r : rows) {
+        for (std::size_t choice = 0; choice < r.ByChoice.size(); ++choice) {
+            TScriptOptions options = ExampleOptions();
+            options.SourceFilter = static_cast<std::int8_t>(choice);
+            EXPECT_EQ(Script(ExampleModel(), options, r.Type).at(2),
+                      r.ByChoice[choice] + "(\"C:\\film.d2v\")")
+                << r.Type << " " << choice;
+        }
+    }
 }
 
 TEST(MakeScript, InterlacedBordersFillTheFrame) {

@@ -11,6 +11,7 @@
 #include <ostream>
 #include <random>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -199,34 +200,52 @@ TEST_F(SourceReaderTest, OnlyTheFirstFileIsRead) {
 
 // ---- Choosing the reader --------------------------------------------------------------
 
+enum class TReader { SequenceHeader, Nothing, MediaProbe };
+
 struct TTypeCase {
     const char* Name;
     std::string File;
-    bool ReadsHeader;
+    TReader Reader;
 };
 
 class ReaderChoiceTest : public SourceReaderTest,
                          public ::testing::WithParamInterface<TTypeCase> {};
 
-TEST_P(ReaderChoiceTest, MpegTypesReadTheSequenceHeader) {
+TEST_P(ReaderChoiceTest, ExtensionPicksTheReader) {
     const auto& c = GetParam();
     const TFacts before = Facts(model);
-    ASSERT_EQ(reader.OpenFiles({dir.Write(c.File, MpegWithHeaderAt(40, 400, 352, 240, 3))}), 0);
+    reader.FileNames = {"previous.avi"};
+    const std::string name = dir.Write(c.File, MpegWithHeaderAt(40, 400, 352, 240, 3));
+    const int result = reader.OpenFiles({name});
+    if (c.Reader == TReader::MediaProbe) {
+        // Bytes of no known kind: the probe says why, and nothing changes.
+        EXPECT_EQ(result, TOpenSrcFile::OpenUnreadable);
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].rfind("Can't read the file: " + name + "\r\n", 0), 0u) << shown[0];
+        EXPECT_EQ(reader.FileNames, std::vector<std::string>{"previous.avi"});
+        EXPECT_EQ(Facts(model), before);
+        return;
+    }
+    EXPECT_EQ(result, 0);
     EXPECT_TRUE(shown.empty());
-    TFacts expected = before;
-    if (c.ReadsHeader) expected = {352, 240, 12.34, 4321, "OLD1", 3, true, false};
-    if (std::string(c.Name) == "Asf") expected.Rate = 25.0;
-    EXPECT_EQ(Facts(model), expected);
+    // The header's own rate code (25 fps); no picture follows it, so no frames.
+    const TFacts header{352, 240, 25.0, 0, "MPG1", 3, true, false};
+    EXPECT_EQ(Facts(model), c.Reader == TReader::SequenceHeader ? header : before);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Types, ReaderChoiceTest,
-    ::testing::Values(TTypeCase{"Vob", "f.vob", true}, TTypeCase{"Mpg", "f.mpg", true},
-                      TTypeCase{"MpegUpper", "f.MPEG", true}, TTypeCase{"M2v", "f.m2v", true},
-                      TTypeCase{"M1v", "f.m1v", true}, TTypeCase{"Mpv", "f.Mpv", true},
-                      TTypeCase{"Asf", "f.asf", false}, TTypeCase{"Avs", "f.avs", false},
-                      TTypeCase{"Other", "f.ts", false}, TTypeCase{"None", "film", false}),
-    [](const auto& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Types, ReaderChoiceTest,
+                         ::testing::Values(TTypeCase{"Vob", "f.vob", TReader::SequenceHeader},
+                                           TTypeCase{"Mpg", "f.mpg", TReader::SequenceHeader},
+                                           TTypeCase{"MpegUpper", "f.MPEG",
+                                                     TReader::SequenceHeader},
+                                           TTypeCase{"M2v", "f.m2v", TReader::SequenceHeader},
+                                           TTypeCase{"M1v", "f.m1v", TReader::SequenceHeader},
+                                           TTypeCase{"Mpv", "f.Mpv", TReader::SequenceHeader},
+                                           TTypeCase{"Avs", "f.avs", TReader::Nothing},
+                                           TTypeCase{"Asf", "f.asf", TReader::MediaProbe},
+                                           TTypeCase{"Other", "f.ts", TReader::MediaProbe},
+                                           TTypeCase{"None", "film", TReader::MediaProbe}),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 // ---- AVI header reader ----------------------------------------------------------------
 
@@ -421,7 +440,7 @@ TEST_F(SourceReaderTest, VfapiFlagIsClearedByTheNextSource) {
     const std::string vfapi = dir.Write("v.avi", MakeVfapiAvi("x.avs", 5));
     const std::vector<std::string> others = {
         dir.Write("plain.avi", MakeAvi(720, 576, {{}})), dir.Write("f.vob", SeqHeader(720, 576, 2)),
-        dir.Write("f.asf", ""), dir.Write("broken.avi", "RIFF")};
+        dir.Write("f.avs", ""), dir.Write("broken.avi", "RIFF")};
     for (const auto& other : others) {
         SCOPED_TRACE(other);
         ASSERT_EQ(reader.OpenFiles({vfapi}), 0);
@@ -447,7 +466,7 @@ TEST_P(SeqSearchTest, FindsTheStartCodeInTheHeadOfTheFile) {
     reader.ReadSequenceHeader(name);
     if (c.Message.empty()) {
         EXPECT_TRUE(shown.empty());
-        EXPECT_EQ(Facts(model), (TFacts{720, 480, 12.34, 4321, "OLD1", 3, true, false}));
+        EXPECT_EQ(Facts(model), (TFacts{720, 480, 25.0, 0, "MPG1", 3, true, false}));
     } else {
         EXPECT_EQ(shown, Shown(c.Message == SearchFailed ? c.Message : c.Message + name));
         EXPECT_EQ(Facts(model), before);
@@ -517,7 +536,7 @@ TEST_F(SourceProjectTest, ReadsSizeCropRateAndFrames) {
     ASSERT_EQ(Open(p), 0);
     EXPECT_TRUE(shown.empty());
     // Four, three and two pictures, the end marker not counted, less two.
-    EXPECT_EQ(Facts(model), (TFacts{696, 546, 25.0, 7, "OLD1", 3, true, false}));
+    EXPECT_EQ(Facts(model), (TFacts{696, 546, 25.0, 7, "MPG1", 3, true, false}));
     EXPECT_EQ(reader.FileType, ".d2v");
 }
 
@@ -603,7 +622,7 @@ TEST_F(SourceProjectTest, CarriageReturnLineEnds) {
     p.Rate = "23976";
     ASSERT_EQ(Open(p), 0);
     EXPECT_TRUE(shown.empty());
-    EXPECT_EQ(Facts(model), (TFacts{720, 576, 23.976, 10, "OLD1", 3, true, false}));
+    EXPECT_EQ(Facts(model), (TFacts{720, 576, 23.976, 10, "MPG1", 3, true, false}));
 }
 
 TEST_F(SourceProjectTest, MissingMpegFileIsReportedAndReadingGoesOn) {
@@ -677,6 +696,116 @@ TEST_F(SourceProjectTest, ProjectThatCannotBeOpened) {
     reader.ReadProjectFile("");
     reader.ReadProjectFile(dir / "none.d2v");
     EXPECT_EQ(shown, (std::vector<std::string>{CantOpen, CantOpen + dir / "none.d2v"}));
+}
+
+// ---- Project files of DGIndex 1.5 and later ------------------------------------------
+
+struct TKeyedCase {
+    const char* Name;
+    std::vector<std::pair<std::string, std::string>> Settings; ///< changed settings ("" removes)
+    std::vector<std::string> Data;                             ///< data lines, when changed
+    std::string File; ///< the MPEG file as the project names it ({d} is the folder)
+    TFacts Expected;  ///< starting from 720x576 film.m2v, aspect code 2
+    TRatio Rate;      ///< the exact rate the reader keeps
+    bool MissingFile = false;
+};
+
+class KeyedProjectTest : public SourceReaderTest,
+                         public ::testing::WithParamInterface<TKeyedCase> {};
+
+TEST_P(KeyedProjectTest, ReadsTheProjectByItsKeys) {
+    const auto& c = GetParam();
+    dir.Write("film.m2v", SeqHeader(720, 576, 2));
+    testing::TKeyedProjectText p;
+    p.Files = {Expand(c.File, dir.Path.string())};
+    for (const auto& [key, value] : c.Settings) p.Set(key, value);
+    if (!c.Data.empty()) p.Data = c.Data;
+    ASSERT_EQ(reader.OpenFiles({dir.Write("film.d2v", p.Text())}), 0);
+    EXPECT_EQ(shown, c.MissingFile ? Shown(NoEmbedded + p.Files[0]) : std::vector<std::string>{});
+    EXPECT_EQ(Facts(model), c.Expected);
+    EXPECT_EQ(reader.Facts.FrameRate, c.Rate);
+}
+
+const std::string Film = "{d}/film.m2v";
+// Five pictures, three of them repeating a field: thirteen fields.
+const std::string Pulldown = "900 5 0 0 0 0 0 d2 f1 e2 f1 e3 ff";
+const double Ntsc = static_cast<double>(Real(30000) / 1001);
+const double NtscFilm = static_cast<double>(Real(24000) / 1001);
+
+INSTANTIATE_TEST_SUITE_P(
+    Projects, KeyedProjectTest,
+    ::testing::Values(
+        // 12 pictures; the size after the crop, the aspect from the MPEG file.
+        TKeyedCase{
+            "Defaults", {}, {}, Film, {720, 576, 25.0, 12, "MPG1", 2, false, false}, {25, 1}},
+        TKeyedCase{"SizeAfterCrop",
+                   {{"Clipping", "8,8,0,0"}, {"Picture_Size", "704x576"}},
+                   {},
+                   Film,
+                   {704, 576, 25.0, 12, "MPG1", 2, false, false},
+                   {25, 1}},
+        TKeyedCase{"CropWithoutSize",
+                   {{"Clipping", "8,10,2,4"}, {"Picture_Size", ""}},
+                   {},
+                   Film,
+                   {702, 570, 25.0, 12, "MPG1", 2, false, false},
+                   {25, 1}},
+        TKeyedCase{"SeveralLines",
+                   {},
+                   {"900 5 0 0 0 0 0 d2 e2 e2", "900 5 0 7f0 1 0 0 92 a2 b2 b2",
+                    "800 5 0 ff0 0 0 0 92 ff"},
+                   Film,
+                   {720, 576, 25.0, 8, "MPG1", 2, false, false},
+                   {25, 1}},
+        TKeyedCase{"PulldownHonoured",
+                   {{"Frame_Rate", "29970 (30000/1001)"}},
+                   {Pulldown},
+                   Film,
+                   {720, 576, Ntsc, 6, "MPG1", 2, false, false},
+                   {30000, 1001}},
+        TKeyedCase{"ForcedFilm",
+                   {{"Frame_Rate", "23976 (24000/1001)"}, {"Field_Operation", "1"}},
+                   {Pulldown},
+                   Film,
+                   {720, 576, NtscFilm, 5, "MPG1", 2, false, false},
+                   {24000, 1001}},
+        TKeyedCase{"RateWithoutFraction",
+                   {{"Frame_Rate", "29970"}},
+                   {},
+                   Film,
+                   {720, 576, 29.97, 12, "MPG1", 2, false, false},
+                   {2997, 100}},
+        TKeyedCase{"FileBesideTheProject",
+                   {},
+                   {},
+                   "film.m2v",
+                   {720, 576, 25.0, 12, "MPG1", 2, false, false},
+                   {25, 1}},
+        // Without the MPEG file the project's own size and aspect stand.
+        TKeyedCase{"MissingMpegFile",
+                   {{"Picture_Size", "704x480"}, {"Frame_Rate", "29970 (30000/1001)"}},
+                   {},
+                   "{d}/gone.vob",
+                   {704, 480, Ntsc, 12, "MPG2", 3, true, false},
+                   {30000, 1001},
+                   true}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(SourceReaderTest, KeyedProjectFieldThatIsNoNumber) {
+    dir.Write("film.m2v", SeqHeader(720, 576, 2));
+    for (const auto& [key, value, message] :
+         {std::tuple{"Frame_Rate", "fast", "'fast' is not a valid integer value"},
+          std::tuple{"Frame_Rate", "25000 (25/x)", "'x' is not a valid integer value"},
+          std::tuple{"Picture_Size", "720", "'' is not a valid integer value"}}) {
+        SCOPED_TRACE(value);
+        shown.clear();
+        testing::TKeyedProjectText p;
+        p.Files = {dir / "film.m2v"};
+        p.Set(key, value);
+        EXPECT_EQ(reader.OpenFiles({dir.Write("film.d2v", p.Text())}),
+                  TOpenSrcFile::OpenConvertError);
+        EXPECT_EQ(shown, Shown(message));
+    }
 }
 
 // ---- Hostile files --------------------------------------------------------------------

@@ -143,4 +143,38 @@ struct TProject {
     }
 };
 
+/// A project in the keyed format of DGIndex 1.5 and later.
+struct TKeyedProjectText {
+    std::vector<std::string> Files;
+    std::vector<std::string> Settings = {"Stream_Type=1",
+                                         "MPEG_Type=2",
+                                         "iDCT_Algorithm=6 (1:MMX 2:SSEMMX 3:SSE2MMX 4:FPU)",
+                                         "YUVRGB_Scale=1",
+                                         "Luminance_Filter=0,0",
+                                         "Clipping=0,0,0,0",
+                                         "Aspect_Ratio=16:9",
+                                         "Picture_Size=720x576",
+                                         "Field_Operation=0",
+                                         "Frame_Rate=25000 (25/1)",
+                                         "Location=0,0,0,1a2b"};
+    std::vector<std::string> Data = {"900 5 0 0 0 0 0 d2 e2 e2 f2 e2 e2 f2 e2 e2 f2 e2 e2 ff"};
+
+    /// Replaces the setting `key` (or adds it); an empty value removes it.
+    TKeyedProjectText& Set(const std::string& key, const std::string& value) {
+        std::erase_if(Settings, [&](const std::string& l) { return l.rfind(key + "=", 0) == 0; });
+        if (!value.empty()) Settings.push_back(key + "=" + value);
+        return *this;
+    }
+
+    std::string Text() const {
+        std::string t = "DGIndexProjectFile16\r\n" + std::to_string(Files.size()) + "\r\n";
+        for (const auto& f : Files) t += f + "\r\n";
+        t += "\r\n";
+        for (const auto& l : Settings) t += l + "\r\n";
+        t += "\r\n";
+        for (const auto& l : Data) t += l + "\r\n";
+        return t + "\r\nFINISHED  100.00% FILM\r\n";
+    }
+};
+
 } // namespace tarvex::testing

@@ -1,0 +1,142 @@
+#include "source/MediaProbe.h"
+
+#include "common/Numeric.h"
+#include "source/AvProbe.h"
+#include "source/QuickProbe.h"
+
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <mutex>
+#include <vector>
+
+#include <dlfcn.h>
+
+namespace tarvex {
+
+namespace {
+
+constexpr const char* LibraryName = "libtarvex_avprobe.so";
+
+std::atomic<bool> Loaded{false};
+
+/// Where the probe library may be: beside the running program, then where the
+/// build put it.
+std::vector<std::string> LibraryCandidates() {
+    std::vector<std::string> paths;
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) paths.push_back((self.parent_path() / LibraryName).string());
+#ifdef TARVEX_AVPROBE_PATH
+    paths.emplace_back(TARVEX_AVPROBE_PATH);
+#endif
+    paths.emplace_back(LibraryName); // the loader's own search
+    return paths;
+}
+
+/// The probe function, loaded once; null (with the loader's message) when the
+/// library cannot be loaded.
+TAvProbeFunction ProbeFunction(std::string& failure) {
+    static std::once_flag once;
+    static TAvProbeFunction function = nullptr;
+    static std::string message;
+    std::call_once(once, [] {
+        for (const auto& path : LibraryCandidates()) {
+            void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (!handle) {
+                if (message.empty()) message = dlerror();
+                continue;
+            }
+            function = reinterpret_cast<TAvProbeFunction>(dlsym(handle, AvProbeSymbol));
+            if (function) {
+                Loaded = true;
+                return;
+            }
+            dlclose(handle);
+        }
+        message =
+            "the video library (" + std::string(LibraryName) + ") cannot be loaded: " + message;
+    });
+    failure = message;
+    return function;
+}
+
+/// The container's code when it is four printable characters, else a short
+/// name of the codec.
+std::string FourCCOf(const TAvProbeResult& r) {
+    std::string tag(r.CodecTag, 4);
+    bool printable = true;
+    for (char c : tag) printable = printable && c > ' ' && c < 0x7F;
+    std::string code = printable ? tag : std::string(r.CodecName);
+    if (!printable && code == "mpeg1video") code = "MPG1";
+    if (!printable && code == "mpeg2video") code = "MPG2";
+    for (char& c : code)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return code;
+}
+
+/// The recorded frame count, else the duration (the stream's, else the file's)
+/// times the rate; -1 when neither gives one.
+std::int64_t FrameCountOf(const TAvProbeResult& r, TRatio rate, bool& estimated) {
+    estimated = false;
+    if (r.StreamFrames > 0) return r.StreamFrames;
+    if (!rate.Known()) return -1;
+    Real seconds;
+    if (r.StreamDuration >= 0 && r.TimeBaseNum > 0 && r.TimeBaseDen > 0)
+        seconds = static_cast<Real>(r.StreamDuration) * r.TimeBaseNum / r.TimeBaseDen;
+    else if (r.FileDurationUs >= 0)
+        seconds = static_cast<Real>(r.FileDurationUs) / 1'000'000;
+    else
+        return -1;
+    std::int64_t frames;
+    try {
+        frames = Round(seconds * rate.Num / rate.Den);
+    } catch (const FloatError&) {
+        return -1;
+    }
+    if (frames > std::numeric_limits<std::int32_t>::max()) return -1;
+    estimated = true;
+    return frames;
+}
+
+} // namespace
+
+bool ProbeLibraryLoaded() {
+    return Loaded;
+}
+
+bool ProbeMedia(const std::string& path, TMediaInfo& info, std::string& reason,
+                const TProbeLimits& limits) {
+    if (limits.ByHand && QuickProbe(path, info)) {
+        reason.clear();
+        return true;
+    }
+    const TAvProbeFunction probe = ProbeFunction(reason);
+    if (!probe) return false;
+    const TAvProbeLimits l{limits.ProbeSize, limits.AnalyzeDurationUs, limits.TimeLimitUs};
+    TAvProbeResult r{};
+    if (probe(path.c_str(), &l, &r) != 0) {
+        reason.assign(r.Reason, ::strnlen(r.Reason, sizeof r.Reason));
+        return false;
+    }
+    r.CodecName[sizeof r.CodecName - 1] = '\0';
+
+    info = {};
+    info.Width = r.Width;
+    info.Height = r.Height;
+    info.FourCC = FourCCOf(r);
+    TSourceFacts& f = info.Facts;
+    f.FrameRate = TRatio{r.RateNum, r.RateDen}.Reduced();
+    f.SampleAspect = TRatio{r.SarNum, r.SarDen}.Reduced();
+    f.DisplayAspect = DisplayAspectOf(r.Width, r.Height, f.SampleAspect);
+    f.FieldOrder = r.FieldOrder >= 0 && r.FieldOrder <= static_cast<int>(TFieldOrder::BottomFirst)
+                       ? static_cast<TFieldOrder>(r.FieldOrder)
+                       : TFieldOrder::Unknown;
+    f.Codec = r.CodecName;
+    info.FrameCount = FrameCountOf(r, f.FrameRate, f.FrameCountEstimated);
+    reason.clear();
+    return true;
+}
+
+} // namespace tarvex
