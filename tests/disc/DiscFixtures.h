@@ -11,6 +11,7 @@
 #include <string>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace tarvex::testing {
 
@@ -24,7 +25,7 @@ inline int Shell(const std::string& command) {
 /// encoder must spend its bits, and a 440 Hz tone. Returns whether the file is there.
 inline bool MakeNoisyFilm(const std::string& path, int seconds) {
     if (std::filesystem::exists(path)) return true;
-    const std::string part = path + ".part";
+    const std::string part = path + "." + std::to_string(getpid()) + ".part";
     const std::string length = std::to_string(seconds);
     const int rc = Shell("ffmpeg -nostdin -v error -y -f lavfi -i "
                          "'testsrc2=size=720x576:rate=25:duration=" +
