@@ -64,6 +64,10 @@ void ScanSector(TBytes b, TPackScan& scan) {
     bool gop = false;
     while (at + 6 <= b.size() && b[at] == 0 && b[at + 1] == 0 && b[at + 2] == 1) {
         const std::uint8_t id = b[at + 3];
+        if (id == 0xB9) { // the program's end code
+            at += 4;
+            break;
+        }
         const std::size_t size = 6 + (std::size_t{b[at + 4]} << 8 | b[at + 5]);
         if (id < 0xBB || at + size > b.size()) {
             ++scan[TPackKind::Broken].Packs;

@@ -4,8 +4,9 @@
 // filled its sectors. Not a test: it runs for minutes (docs/disc-measurements.md).
 //
 //   tarvex-disc-measure DIR [--seconds N] [--disc-minutes N] [--format vcd|svcd|dvd]
-//                       [--mux N] [--authoring N] [--audio KBPS] [--ac3]
+//                       [--mux N] [--authoring N] [--audio KBPS] [--ac3] [--measured]
 
+#include "disc/Layouts.h"
 #include "disc/PackScan.h"
 #include "disc/Report.h"
 #include "disc/Runner.h"
@@ -30,6 +31,7 @@ struct TArgs {
     int Authoring = -1;
     std::uint32_t Audio = 0;
     bool Ac3 = false;
+    bool Measured = false; ///< the measured layout and authoring of the tools run here
 };
 
 TRows DefaultRows(TDiscFormat format) {
@@ -109,7 +111,8 @@ int main(int argc, char** argv) {
     TArgs a;
     if (!Parse(argc, argv, a)) {
         std::cerr << "usage: tarvex-disc-measure DIR [--seconds N] [--disc-minutes N] "
-                     "[--format vcd|svcd|dvd] [--mux N] [--authoring N] [--audio KBPS] [--ac3]\n";
+                     "[--format vcd|svcd|dvd] [--mux N] [--authoring N] [--audio KBPS] [--ac3] "
+                     "[--measured]\n";
         return 2;
     }
     std::filesystem::create_directories(a.Dir);
@@ -124,11 +127,10 @@ int main(int argc, char** argv) {
     TCDImage budget = [&] {
         TCDImage m = Budget(a.Format, rows, a.Seconds, a.DiscMinutes,
                             a.Audio ? a.Audio : DefaultAudio(a.Format));
-        if (a.Ac3) {
-            m.SetAC3Audio(true);
-            m.ComputeVideoRate();
-            m.ComputeImage();
-        }
+        m.SetAC3Audio(a.Ac3);
+        if (a.Measured) UseMeasuredRows(m, a.Format);
+        m.ComputeVideoRate();
+        m.ComputeImage();
         return m;
     }();
     std::printf("plan: %d s on a %d-minute disc (%u blocks), mux row %d, authoring row %d\n",
@@ -158,7 +160,10 @@ int main(int argc, char** argv) {
     if (result.Status != TMakeStatus::Done) return 1;
 
     for (const TDiscResult& disc : result.Discs) {
-        const TDiscCheck c = CheckDisc(budget, disc, a.Format);
+        const TDiscCheck c = a.Measured
+                                 ? CheckDisc(budget, disc, a.Format,
+                                             [&](TCDImage& m) { UseMeasuredRows(m, a.Format); })
+                                 : CheckDisc(budget, disc, a.Format);
         std::printf("disc %d: %lld frames\n", c.Number, static_cast<long long>(disc.VideoFrames));
         Row("video bytes (encoder)", c.PlannedVideoBytes, c.RealVideoBytes);
         Row("audio bytes (encoder)", c.PlannedAudioBytes, c.RealAudioBytes);
