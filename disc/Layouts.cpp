@@ -2,6 +2,8 @@
 
 #include "common/Numeric.h"
 
+#include <algorithm>
+
 namespace tarvex {
 
 TMeasuredLayout FfmpegLayout(TDiscFormat format) {
@@ -15,8 +17,8 @@ TMeasuredLayout FfmpegLayout(TDiscFormat format) {
     }
 }
 
-std::uint32_t AuthoringBlocks(TDiscFormat format, double seconds, std::uint32_t menuBlocks,
-                              std::uint32_t& reserve) {
+std::uint32_t AuthoringBlocks(TDiscFormat format, double seconds, std::uint32_t gops,
+                              std::uint32_t menuBlocks, std::uint32_t& reserve) {
     switch (format) {
     case TDiscFormat::VCD:
         reserve = 150;
@@ -26,11 +28,16 @@ std::uint32_t AuthoringBlocks(TDiscFormat format, double seconds, std::uint32_t 
         return Store<std::uint32_t>(225 + std::int64_t{menuBlocks} +
                                     Ceil((static_cast<Real>(seconds) * 3 * 2 + 24) / 2048) + 3 +
                                     150);
-    default: // the title set's IFO and its backup grow by 10.2 bytes a second
+    default: {
+        // The file system and the menu IFO are fixed; the title set's IFO and its
+        // backup hold a VOBU map (4 bytes a GOP) and a time map (4 bytes a second,
+        // at most 2048 entries), each table in whole sectors.
         reserve = 0;
-        return Store<std::uint32_t>(
-            199 + 2 * std::int64_t{Ceil(static_cast<Real>(seconds) * 10.2L / 2048)} +
-            menuBlocks / 2);
+        const std::int64_t vobus = Ceil((static_cast<Real>(gops) * 4 + 4) / 2048);
+        const std::int64_t times =
+            Ceil(std::min<Real>(static_cast<Real>(seconds), 2048) * 4 / 2048);
+        return Store<std::uint32_t>(197 + 2 * (vobus + times) + menuBlocks / 2);
+    }
     }
 }
 
@@ -47,7 +54,8 @@ void UseMeasuredRows(TCDImage& m, TDiscFormat format) {
     if (m.SeqAligning)
         m.SeqAlignBytes = Store<std::uint32_t>(
             Round(static_cast<Real>((std::int64_t{m.IFrames} - 1) * m.VideoPayload) * 0.5L));
-    m.AuthoringOverhead = AuthoringBlocks(format, m.Duration, m.MenuBlocks, m.AuthoringReserve);
+    m.AuthoringOverhead =
+        AuthoringBlocks(format, m.Duration, m.IFrames, m.MenuBlocks, m.AuthoringReserve);
 }
 
 } // namespace tarvex

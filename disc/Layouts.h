@@ -30,9 +30,9 @@ TMeasuredLayout FfmpegLayout(TDiscFormat format);
 /// row's. Call it after the setters, before the computations.
 void UseMeasuredRows(TCDImage& model, TDiscFormat format);
 
-/// Blocks the authoring tool of `format` adds to a multiplexed film of `seconds`
-/// with `menuBlocks` reserved for menus; its fixed part is `reserve`.
-std::uint32_t AuthoringBlocks(TDiscFormat format, double seconds, std::uint32_t menuBlocks,
-                              std::uint32_t& reserve);
+/// Blocks the authoring tool of `format` adds to a multiplexed film of `seconds` in
+/// `gops` GOPs with `menuBlocks` reserved for menus; its fixed part is `reserve`.
+std::uint32_t AuthoringBlocks(TDiscFormat format, double seconds, std::uint32_t gops,
+                              std::uint32_t menuBlocks, std::uint32_t& reserve);
 
 } // namespace tarvex

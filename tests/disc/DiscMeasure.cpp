@@ -65,6 +65,8 @@ bool Parse(int argc, char** argv, TArgs& a) {
             a.Audio = static_cast<std::uint32_t>(std::stoi(next())) * 1000;
         else if (arg == "--ac3")
             a.Ac3 = true;
+        else if (arg == "--measured")
+            a.Measured = true;
         else if (arg == "--format") {
             const std::string f = next();
             a.Format = f == "vcd"   ? TDiscFormat::VCD
