@@ -26,8 +26,7 @@ std::int64_t PlannedBytes(std::uint32_t rate, const TCDImage& m) {
 
 } // namespace
 
-TDiscCheck CheckDisc(const TCDImage& plan, const TDiscResult& disc, TDiscFormat format,
-                     const std::function<void(TCDImage&)>& rows) {
+TDiscCheck CheckDisc(const TCDImage& plan, const TDiscResult& disc, TDiscFormat format) {
     const bool dvd = format == TDiscFormat::DVD;
     TDiscCheck c;
     c.Number = disc.Number;
@@ -46,7 +45,6 @@ TDiscCheck CheckDisc(const TCDImage& plan, const TDiscResult& disc, TDiscFormat 
     m.SetAudio1Rate(audio1 > 0 ? RateOf(audio1 - 4, m) : 0);
     m.SetAudio2Rate(audio2 > 0 ? RateOf(audio2 - 4, m) : 0);
     m.SetMuxMode(m.MuxMode); // a second audio stream may change the layout
-    if (rows) rows(m);
     m.ComputeImage();
     c.PredictedMuxBlocks = Blocks(m.StreamBytes, m.SectorSize);
 

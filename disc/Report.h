@@ -8,7 +8,6 @@
 #include "disc/Runner.h"
 
 #include <cstdint>
-#include <functional>
 
 namespace tarvex {
 
@@ -37,10 +36,8 @@ struct TDiscCheck {
 };
 
 /// Compares a made disc with `plan`, the budget of one disc as the window computed
-/// it (its computations run). `rows`, when given, sets the model's layout after its
-/// setters. Throws FloatError when the plan has no duration.
-TDiscCheck CheckDisc(const TCDImage& plan, const TDiscResult& disc, TDiscFormat format,
-                     const std::function<void(TCDImage&)>& rows = {});
+/// it (its computations run). Throws FloatError when the plan has no duration.
+TDiscCheck CheckDisc(const TCDImage& plan, const TDiscResult& disc, TDiscFormat format);
 
 /// How far `real` lies from `predicted`, in per cent of the prediction.
 double Deviation(std::int64_t predicted, std::int64_t real);

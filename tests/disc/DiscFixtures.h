@@ -4,7 +4,7 @@
 
 #include "budget/Imaging.h"
 #include "disc/DiscJob.h"
-#include "tests/source/SourceFixtures.h"
+#include "tests/TempFolder.h"
 
 #include <cstdlib>
 #include <filesystem>

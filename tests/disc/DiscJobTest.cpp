@@ -74,7 +74,7 @@ TEST_P(VideoFilterTest, MirrorsTheScript) {
 TEST_P(VideoFilterTest, FfmpegMakesTheFrame) {
     TDiscPlan plan = Example();
     GetParam().Change(plan);
-    const testing::TTempDir dir;
+    const TTempFolder dir;
     const std::string frame = dir / "frame.gray";
     ASSERT_EQ(testing::Shell("ffmpeg -nostdin -v error -f lavfi -i color=size=720x576:rate=25 "
                              "-vf '" +

@@ -4,9 +4,8 @@
 // filled its sectors. Not a test: it runs for minutes (docs/disc-measurements.md).
 //
 //   tarvex-disc-measure DIR [--seconds N] [--disc-minutes N] [--format vcd|svcd|dvd]
-//                       [--mux N] [--authoring N] [--audio KBPS] [--ac3] [--measured]
+//                       [--mux N] [--authoring N] [--audio KBPS] [--ac3]
 
-#include "disc/Layouts.h"
 #include "disc/PackScan.h"
 #include "disc/Report.h"
 #include "disc/Runner.h"
@@ -31,17 +30,16 @@ struct TArgs {
     int Authoring = -1;
     std::uint32_t Audio = 0;
     bool Ac3 = false;
-    bool Measured = false; ///< the measured layout and authoring of the tools run here
 };
 
 TRows DefaultRows(TDiscFormat format) {
     switch (format) {
-    case TDiscFormat::VCD:
-        return {4, 3};
-    case TDiscFormat::SVCD:
-        return {1, 3};
-    default:
-        return {5, 4};
+    case TDiscFormat::VCD: // "VCD MPEG-1 ffmpeg", "VCD vcdimager"
+        return {6, 5};
+    case TDiscFormat::SVCD: // "SVCD MPEG-2 ffmpeg", "SVCD vcdimager"
+        return {7, 3};
+    default: // "DVD VOBs ffmpeg", "DVD dvdauthor"
+        return {8, 6};
     }
 }
 
@@ -65,8 +63,6 @@ bool Parse(int argc, char** argv, TArgs& a) {
             a.Audio = static_cast<std::uint32_t>(std::stoi(next())) * 1000;
         else if (arg == "--ac3")
             a.Ac3 = true;
-        else if (arg == "--measured")
-            a.Measured = true;
         else if (arg == "--format") {
             const std::string f = next();
             a.Format = f == "vcd"   ? TDiscFormat::VCD
@@ -113,8 +109,7 @@ int main(int argc, char** argv) {
     TArgs a;
     if (!Parse(argc, argv, a)) {
         std::cerr << "usage: tarvex-disc-measure DIR [--seconds N] [--disc-minutes N] "
-                     "[--format vcd|svcd|dvd] [--mux N] [--authoring N] [--audio KBPS] [--ac3] "
-                     "[--measured]\n";
+                     "[--format vcd|svcd|dvd] [--mux N] [--authoring N] [--audio KBPS] [--ac3]\n";
         return 2;
     }
     std::filesystem::create_directories(a.Dir);
@@ -130,7 +125,7 @@ int main(int argc, char** argv) {
         TCDImage m = Budget(a.Format, rows, a.Seconds, a.DiscMinutes,
                             a.Audio ? a.Audio : DefaultAudio(a.Format));
         m.SetAC3Audio(a.Ac3);
-        if (a.Measured) UseMeasuredRows(m, a.Format);
+        m.ComputeAuthoringOverhead();
         m.ComputeVideoRate();
         m.ComputeImage();
         return m;
@@ -162,10 +157,7 @@ int main(int argc, char** argv) {
     if (result.Status != TMakeStatus::Done) return 1;
 
     for (const TDiscResult& disc : result.Discs) {
-        const TDiscCheck c = a.Measured
-                                 ? CheckDisc(budget, disc, a.Format,
-                                             [&](TCDImage& m) { UseMeasuredRows(m, a.Format); })
-                                 : CheckDisc(budget, disc, a.Format);
+        const TDiscCheck c = CheckDisc(budget, disc, a.Format);
         std::printf("disc %d: %lld frames\n", c.Number, static_cast<long long>(disc.VideoFrames));
         Row("video bytes (encoder)", c.PlannedVideoBytes, c.RealVideoBytes);
         Row("audio bytes (encoder)", c.PlannedAudioBytes, c.RealAudioBytes);

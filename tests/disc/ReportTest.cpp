@@ -113,7 +113,7 @@ std::string Packet(unsigned char id, std::size_t headerData, const std::string& 
 }
 
 TEST(ScanPacksTest, CountsHandMadePacksAndBrokenOnes) {
-    const testing::TTempDir dir;
+    const TTempFolder dir;
     const std::string gop("\x00\x00\x01\xB8\x00\x08\x00\x40", 8);
     const std::string padding =
         std::string("\x00\x00\x01\xBE\x00\x10", 6) + std::string(16, '\xFF');
@@ -135,7 +135,7 @@ TEST(ScanPacksTest, CountsHandMadePacksAndBrokenOnes) {
 }
 
 TEST(ScanPacksTest, AMultiplexedFileCarriesEveryStreamByte) {
-    const testing::TTempDir dir;
+    const TTempFolder dir;
     ASSERT_EQ(testing::Shell("cd '" + dir.Path.string() +
                              "' && ffmpeg -nostdin -v error -f lavfi -i "
                              "testsrc=size=352x288:rate=25:duration=2 -c:v mpeg1video -b:v 1150k "

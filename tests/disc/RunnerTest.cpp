@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 
 /// A job of one disc whose steps are given; its image is `made.bin` when the steps
 /// write it.
-TDiscJob OneDisc(const testing::TTempDir& dir, std::vector<TStep> steps) {
+TDiscJob OneDisc(const TTempFolder& dir, std::vector<TStep> steps) {
     TDiscJob job;
     job.WorkDir = dir / "work";
     job.OutDir = dir / "out";
@@ -63,7 +63,7 @@ std::string Log(const TMakeResult& result) {
 }
 
 TEST(FindProgramTest, LooksThroughTheSearchPath) {
-    const testing::TTempDir dir;
+    const TTempFolder dir;
     const std::string tool = dir.Write("tool", "#!/bin/sh\n");
     EXPECT_EQ(FindProgram("tool", "/nonexistent:" + dir.Path.string()), "");
     fs::permissions(tool, fs::perms::owner_all);
@@ -74,7 +74,7 @@ TEST(FindProgramTest, LooksThroughTheSearchPath) {
 }
 
 TEST(MakeDiscsTest, MissingToolsAreNamedWithTheirPackages) {
-    const testing::TTempDir dir;
+    const TTempFolder dir;
     TDiscPlan plan;
     plan.Source = "/films/film.avi";
     plan.SrcFrames = 100;
@@ -95,7 +95,7 @@ TEST(MakeDiscsTest, MissingToolsAreNamedWithTheirPackages) {
 }
 
 TEST(MakeDiscsTest, TooLittleSpaceStopsBeforeTheFirstStep) {
-    const testing::TTempDir dir;
+    const TTempFolder dir;
     TDiscJob job = OneDisc(dir, {Picture(0.2, "made.bin")});
     job.NeededBytes = std::uint64_t{1} << 62;
     const TMakeResult result = MakeDiscs(job, {});
@@ -106,7 +106,7 @@ TEST(MakeDiscsTest, TooLittleSpaceStopsBeforeTheFirstStep) {
 }
 
 TEST(MakeDiscsTest, AFailingStepIsNamedWithItsLastWords) {
-    const testing::TTempDir dir;
+    const TTempFolder dir;
     const TDiscJob job =
         OneDisc(dir, {Picture(0.2, "made.bin"),
                       {"Disc 1: multiplexing",
@@ -125,7 +125,7 @@ TEST(MakeDiscsTest, AFailingStepIsNamedWithItsLastWords) {
 }
 
 TEST(MakeDiscsTest, AFullDiskIsSaidSo) {
-    const testing::TTempDir dir;
+    const TTempFolder dir;
     const TDiscJob job = OneDisc(dir, {Picture(1, "/dev/full")});
     const TMakeResult result = MakeDiscs(job, {});
     EXPECT_EQ(result.Status, TMakeStatus::Failed);
@@ -135,7 +135,7 @@ TEST(MakeDiscsTest, AFullDiskIsSaidSo) {
 }
 
 TEST(MakeDiscsTest, ACancelStopsTheRunningToolAtOnce) {
-    const testing::TTempDir dir;
+    const TTempFolder dir;
     // An hour of pictures: only a cancel ends it within the test's time.
     const TDiscJob job = OneDisc(dir, {Picture(3600, "made.bin", 90000)});
     std::atomic<bool> cancel = false;
@@ -153,7 +153,7 @@ TEST(MakeDiscsTest, ACancelStopsTheRunningToolAtOnce) {
 }
 
 TEST(MakeDiscsTest, ProgressRisesToTheEndAndTheImageGetsItsName) {
-    const testing::TTempDir dir;
+    const TTempFolder dir;
     TDiscJob job = OneDisc(dir, {Picture(2, "made.bin", 50), Picture(2, "other.bin", 50)});
     job.Parts[0].Steps[1].Title = "Disc 1: again";
     std::vector<TProgress> seen;
