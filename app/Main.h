@@ -20,6 +20,21 @@
 
 namespace tarvex {
 
+/// Modes of the disc model's rows the handlers name: the DVD rows of the original
+/// tools, and the rows measured for the tools the disc maker runs.
+namespace Rows {
+constexpr std::int8_t DvdMux = 5, VcdFfmpeg = 6, SvcdFfmpeg = 7, DvdFfmpeg = 8;
+constexpr std::int8_t DvdAuthoring = 4, VcdVcdimager = 5, DvdDvdauthor = 6;
+/// The lists' items by mode; start-up removes the DVD rows of the original tools.
+inline const std::vector<std::string> MuxNames = {
+    "SVCD MPEG-2 I-Author", "SVCD MPEG-2 bbMPEG", "SVCD MPEG-2 TMPGEnc",
+    "VCD MPEG-1 bbMPEG",    "VCD MPEG-1 TMPGEnc", "DVD VOBs",
+    "VCD MPEG-1 ffmpeg",    "SVCD MPEG-2 ffmpeg", "DVD VOBs ffmpeg"};
+inline const std::vector<std::string> AuthoringNames = {
+    "SVCD I-Author", "SuperVCD I-Author", "SVCD Nero 5.5", "SVCD vcdimager",
+    "DVD",           "VCD vcdimager",     "DVD dvdauthor"};
+} // namespace Rows
+
 class TMainForm : public TControlOwner {
   public:
     explicit TMainForm(TPlatform& platform);
@@ -200,6 +215,13 @@ class TMainForm : public TControlOwner {
     void MuxModeBoxChange();
     void AuthoringBoxChange();
     void EditExtraDataKBChange();
+    /// The model's multiplexing and authoring modes of the lists' selections (-1 for
+    /// none), and the selections that show a mode (none for a mode the list does not
+    /// offer): after start-up an item is not always its mode.
+    std::int8_t SelectedMuxMode() const;
+    void SelectMuxMode(std::int8_t mode);
+    std::int8_t SelectedAuthoringMode() const;
+    void SelectAuthoringMode(std::int8_t mode);
 
     // Bitrate report and film length.
     void TimeChange();
