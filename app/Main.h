@@ -6,6 +6,8 @@
 #include "app/Controls.h"
 #include "app/Platform.h"
 #include "budget/Imaging.h"
+#include "disc/DiscJob.h"
+#include "disc/Runner.h"
 #include "geometry/ResUnit.h"
 #include "preview/Borders.h"
 #include "preview/Layout.h"
@@ -222,6 +224,15 @@ class TMainForm : public TControlOwner {
     void SelectMuxMode(std::int8_t mode);
     std::int8_t SelectedAuthoringMode() const;
     void SelectAuthoringMode(std::int8_t mode);
+
+    // Making discs.
+    /// The plan of the current inputs for the disc maker.
+    TDiscPlan DiscPlan() const;
+    /// The job that makes the plan's discs in `dir`. Throws TJobError.
+    TDiscJob DiscJob(const std::string& dir) const;
+    /// The report of a run: its message, then per disc what the budget predicted
+    /// against what was made.
+    std::vector<std::string> DiscReport(const TMakeResult& result) const;
 
     // Bitrate report and film length.
     void TimeChange();

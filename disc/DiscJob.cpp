@@ -12,6 +12,9 @@ namespace tarvex {
 
 namespace {
 
+/// The highest video rate the encoders take for a disc.
+constexpr std::uint32_t MaxMpegRate = 15000000;
+
 const TRate Film{24000, 1001};
 const TRate Pal{25, 1};
 const TRate Ntsc{30000, 1001};
@@ -122,6 +125,9 @@ void CheckPlan(const TDiscPlan& plan) {
     if (plan.SrcFrames < plan.DiscCount)
         throw TJobError("The film has fewer frames than there are discs.");
     if (plan.VideoRate == 0) throw TJobError("The video rate is 0 kbps.");
+    if (plan.VideoRate > MaxMpegRate)
+        throw TJobError("The video rate of " + Num(std::int64_t{plan.VideoRate / 1000}) +
+                        " kbps is more than the 15000 kbps a disc's MPEG video can have.");
     if (plan.GOPLength < 1) throw TJobError("The GOP length must be at least 1.");
     if (p.CropX <= 0 || p.CropY <= 0 || p.ResizeX <= 0 || p.ResizeY <= 0)
         throw TJobError("The crop window and the resize size must not be empty.");

@@ -43,6 +43,14 @@ TEST_F(Cli, HelpExplainsWithAnExample) {
     EXPECT_EQ(Err.str(), "");
 }
 
+TEST_F(Cli, MakeDiscSaysWhyAPlanCannotBeMade) {
+    // No source film: nothing is run, nothing is written.
+    EXPECT_EQ(Run({"--make-disc", (Folder / "discs").string()}), 1);
+    EXPECT_EQ(Err.str(), "tarvex-cli: --make-disc: No source film is open.\n");
+    EXPECT_EQ(Out.str(), "");
+    EXPECT_FALSE(std::filesystem::exists(Folder / "discs"));
+}
+
 TEST_F(Cli, UsageErrorsStopBeforeAnyAction) {
     const std::pair<std::vector<std::string>, const char*> rows[] = {
         {{"--click", "NoSuchButton"}, "there is no control named \"NoSuchButton\""},

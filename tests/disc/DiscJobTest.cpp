@@ -346,6 +346,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "The film has too few frames for 4 discs."},
         TRefusal{"no_video_rate", [](TDiscPlan& p) { p.VideoRate = 0; },
                  "The video rate is 0 kbps."},
+        TRefusal{"video_rate_beyond_mpeg", [](TDiscPlan& p) { p.VideoRate = 550825000; },
+                 "The video rate of 550825 kbps is more than the 15000 kbps a disc's MPEG video "
+                 "can have."},
         TRefusal{"no_gop", [](TDiscPlan& p) { p.GOPLength = 0; },
                  "The GOP length must be at least 1."},
         TRefusal{"empty_crop", [](TDiscPlan& p) { p.Picture.CropY = 0; },
