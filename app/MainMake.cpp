@@ -60,13 +60,7 @@ TDiscPlan TMainForm::DiscPlan() const {
                     .Widescreen = DestAnamorphic.Checked()};
     plan.Format = FormatOf(d.MuxMode);
     plan.DiscCount = DiscCount;
-    plan.VideoRate = d.VideoRate;
-    plan.MaxVideoRate = static_cast<std::uint32_t>(std::max(d.MaxVideoRate, 0));
-    plan.GOPLength = d.GOPLength;
-    plan.SceneDetect = d.SceneDetect;
-    plan.Audio1Rate = d.Audio1Rate;
-    plan.Audio2Rate = d.Audio2Rate;
-    plan.AC3 = d.AC3Audio;
+    TakeBudget(plan, d);
     return plan;
 }
 

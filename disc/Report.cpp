@@ -60,6 +60,16 @@ TDiscCheck CheckDisc(const TCDImage& plan, const TDiscResult& disc, TDiscFormat 
     return c;
 }
 
+void TakeBudget(TDiscPlan& plan, const TCDImage& budget) {
+    plan.VideoRate = budget.VideoRate;
+    plan.MaxVideoRate = static_cast<std::uint32_t>(std::max(budget.MaxVideoRate, 0));
+    plan.GOPLength = budget.GOPLength;
+    plan.SceneDetect = budget.SceneDetect;
+    plan.Audio1Rate = budget.Audio1Rate;
+    plan.Audio2Rate = budget.Audio2Rate;
+    plan.AC3 = budget.AC3Audio;
+}
+
 double Deviation(std::int64_t predicted, std::int64_t real) {
     if (predicted == 0) return 0;
     return static_cast<double>(real - predicted) * 100 / static_cast<double>(predicted);

@@ -39,6 +39,10 @@ struct TDiscCheck {
 /// it (its computations run). Throws FloatError when the plan has no duration.
 TDiscCheck CheckDisc(const TCDImage& plan, const TDiscResult& disc, TDiscFormat format);
 
+/// Puts the encoder settings of a disc's budget into `plan`: the video rate and
+/// the player's highest, the GOP, scene detection and the audio streams.
+void TakeBudget(TDiscPlan& plan, const TCDImage& budget);
+
 /// How far `real` lies from `predicted`, in per cent of the prediction.
 double Deviation(std::int64_t predicted, std::int64_t real);
 

@@ -4,6 +4,7 @@
 
 #include "budget/Imaging.h"
 #include "disc/DiscJob.h"
+#include "disc/Report.h"
 #include "tests/TempFolder.h"
 
 #include <cstdlib>
@@ -77,12 +78,7 @@ inline TDiscPlan Plan(TDiscFormat format, const std::string& source, std::int64_
     p.ResizeX = format == TDiscFormat::VCD ? 352 : format == TDiscFormat::SVCD ? 480 : 720;
     p.ResizeY = format == TDiscFormat::VCD ? 288 : 576;
     p.DestY = p.ResizeY;
-    plan.VideoRate = budget.VideoRate;
-    plan.MaxVideoRate = static_cast<std::uint32_t>(std::max(budget.MaxVideoRate, 0));
-    plan.GOPLength = budget.GOPLength;
-    plan.Audio1Rate = budget.Audio1Rate;
-    plan.Audio2Rate = budget.Audio2Rate;
-    plan.AC3 = budget.AC3Audio;
+    TakeBudget(plan, budget);
     return plan;
 }
 
