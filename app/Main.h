@@ -6,6 +6,8 @@
 #include "app/Controls.h"
 #include "app/Platform.h"
 #include "budget/Imaging.h"
+#include "disc/DiscJob.h"
+#include "disc/Runner.h"
 #include "geometry/ResUnit.h"
 #include "preview/Borders.h"
 #include "preview/Layout.h"
@@ -19,6 +21,21 @@
 #include <vector>
 
 namespace tarvex {
+
+/// Modes of the disc model's rows the handlers name: the DVD rows of the original
+/// tools, and the rows measured for the tools the disc maker runs.
+namespace Rows {
+constexpr std::int8_t DvdMux = 5, VcdFfmpeg = 6, SvcdFfmpeg = 7, DvdFfmpeg = 8;
+constexpr std::int8_t DvdAuthoring = 4, VcdVcdimager = 5, DvdDvdauthor = 6;
+/// The lists' items by mode; start-up removes the DVD rows of the original tools.
+inline const std::vector<std::string> MuxNames = {
+    "SVCD MPEG-2 I-Author", "SVCD MPEG-2 bbMPEG", "SVCD MPEG-2 TMPGEnc",
+    "VCD MPEG-1 bbMPEG",    "VCD MPEG-1 TMPGEnc", "DVD VOBs",
+    "VCD MPEG-1 ffmpeg",    "SVCD MPEG-2 ffmpeg", "DVD VOBs ffmpeg"};
+inline const std::vector<std::string> AuthoringNames = {
+    "SVCD I-Author", "SuperVCD I-Author", "SVCD Nero 5.5", "SVCD vcdimager",
+    "DVD",           "VCD vcdimager",     "DVD dvdauthor"};
+} // namespace Rows
 
 class TMainForm : public TControlOwner {
   public:
@@ -202,6 +219,22 @@ class TMainForm : public TControlOwner {
     void MuxModeBoxChange();
     void AuthoringBoxChange();
     void EditExtraDataKBChange();
+    /// The model's multiplexing and authoring modes of the lists' selections (-1 for
+    /// none), and the selections that show a mode (none for a mode the list does not
+    /// offer): after start-up an item is not always its mode.
+    std::int8_t SelectedMuxMode() const;
+    void SelectMuxMode(std::int8_t mode);
+    std::int8_t SelectedAuthoringMode() const;
+    void SelectAuthoringMode(std::int8_t mode);
+
+    // Making discs.
+    /// The plan of the current inputs for the disc maker.
+    TDiscPlan DiscPlan() const;
+    /// The job that makes the plan's discs in `dir`. Throws TJobError.
+    TDiscJob DiscJob(const std::string& dir) const;
+    /// The report of a run: its message, then per disc what the budget predicted
+    /// against what was made.
+    std::vector<std::string> DiscReport(const TMakeResult& result) const;
 
     // Bitrate report and film length.
     void TimeChange();

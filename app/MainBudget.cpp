@@ -145,7 +145,7 @@ void TMainForm::CalcImage() {
         std::int32_t gop;
         if (!TryStrToInt(EditGOP.Text(), gop)) return;
         d.SetGOPLength(Store<std::uint8_t>(gop));
-        d.SetAuthoringMode(Store<std::int8_t>(AuthoringBox.ItemIndex()));
+        d.SetAuthoringMode(SelectedAuthoringMode());
         d.SetSceneDetect(SceneDetect.Checked());
         d.SetScanOffsets(ScanOffsets.Checked());
         d.SetSeqAligning(SeqAligning.Checked());
@@ -201,9 +201,10 @@ void TMainForm::CalcImage() {
                                 IntToStr(d.ExtraBlocks) + " blocks are used.");
 
         d.ComputeAuthoringOverhead();
-        const int shownReserve = d.AuthoringMode == 0 || d.AuthoringMode == 1 ? 163
-                                 : d.AuthoringMode == 4                       ? 0
-                                                                              : 150;
+        const int shownReserve =
+            d.AuthoringMode == 0 || d.AuthoringMode == 1                                     ? 163
+            : d.AuthoringMode == Rows::DvdAuthoring || d.AuthoringMode == Rows::DvdDvdauthor ? 0
+                                                                                             : 150;
         AuthoringBox.SetHint(
             "Authoring-overhead = " + IntToStr(std::int64_t{d.AuthoringOverhead} + shownReserve) +
             " blocks");

@@ -4,6 +4,8 @@
 
 #include "common/Numeric.h"
 
+#include <algorithm>
+
 namespace tarvex {
 
 namespace {
@@ -12,8 +14,32 @@ namespace {
 constexpr std::int32_t LeadOuts[] = {94350, 332850, 359850, 404850, 445350, 1273350, 1907850};
 constexpr std::int32_t LargestLeadOut = 2298496;
 
-constexpr int DvdMuxMode = 5;
-constexpr int DvdAuthoring = 4;
+using namespace Rows;
+
+/// The mode a list's selection names, -1 for none.
+std::int8_t ModeOf(const TComboBox& box, const std::vector<std::string>& names) {
+    if (box.ItemIndex() < 0) return -1;
+    const auto at = std::find(names.begin(), names.end(), box.Text());
+    return at == names.end() ? -1 : static_cast<std::int8_t>(at - names.begin());
+}
+
+/// Selects the item that names `mode`, or nothing when the list does not offer it.
+void SelectMode(TComboBox& box, const std::vector<std::string>& names, std::int8_t mode) {
+    const auto& items = box.Items();
+    const auto at =
+        mode >= 0 && static_cast<std::size_t>(mode) < names.size()
+            ? std::find(items.begin(), items.end(), names[static_cast<std::size_t>(mode)])
+            : items.end();
+    box.SetItemIndex(at == items.end() ? -1 : static_cast<int>(at - items.begin()));
+}
+
+bool IsDvdMux(int mode) {
+    return mode == DvdMux || mode == DvdFfmpeg;
+}
+
+bool IsVcdMux(int mode) {
+    return mode == 3 || mode == 4 || mode == VcdFfmpeg;
+}
 
 } // namespace
 
@@ -24,8 +50,8 @@ void TMainForm::CDTypeBoxChange() {
     // Minutes and seconds of the lead-out; its frames are dropped.
     EditCDmin.SetText(IntToStr(leadOut / 4500));
     EditCDsec.SetText(IntToStr(leadOut / 75 - leadOut / 4500 * 60));
-    if (DiscImage.CDType > 4 && DiscImage.MuxMode != DvdMuxMode) {
-        MuxModeBox.SetItemIndex(DvdMuxMode);
+    if (DiscImage.CDType > 4 && !IsDvdMux(DiscImage.MuxMode)) {
+        SelectMuxMode(DvdMux);
         MuxModeBoxChange();
     }
 }
@@ -63,7 +89,7 @@ void TMainForm::CDSecUpDownChangingEx(int newValue, TUpDownDirection direction) 
 }
 
 void TMainForm::MuxModeBoxChange() {
-    const int mode = MuxModeBox.ItemIndex();
+    const int mode = SelectedMuxMode();
     if (mode < 0) return;
     try {
         DiscImage.SetMuxMode(Store<std::int8_t>(mode));
@@ -86,7 +112,8 @@ void TMainForm::MuxModeBoxChange() {
             AC3Box.SetVisible(false);
             if (ScanOffsets.Checked()) SeqAligning.SetChecked(true);
             break;
-        case 2: // TMPGEnc SVCD always writes scan offsets
+        case 2: // TMPGEnc and ffmpeg always write scan offsets on an SVCD
+        case SvcdFfmpeg:
             ScanOffsets.SetChecked(true);
             SeqAligning.SetChecked(false);
             ScanOffsets.SetVisible(false);
@@ -95,6 +122,7 @@ void TMainForm::MuxModeBoxChange() {
             AC3Box.SetVisible(false);
             break;
         case 4:
+        case VcdFfmpeg:
             ScanOffsets.SetChecked(false);
             SeqAligning.SetChecked(false);
             AC3Box.SetChecked(false);
@@ -102,7 +130,8 @@ void TMainForm::MuxModeBoxChange() {
             SeqAligning.SetVisible(false);
             AC3Box.SetVisible(false);
             break;
-        case DvdMuxMode: // VOBs align every sequence header
+        case DvdMux: // VOBs align every sequence header
+        case DvdFfmpeg:
             AC3Box.SetVisible(true);
             ScanOffsets.SetChecked(false);
             SeqAligning.SetChecked(true);
@@ -118,32 +147,64 @@ void TMainForm::MuxModeBoxChange() {
     } catch (const FloatError&) {
         return;
     }
-    if (DiscImage.MuxMode == DvdMuxMode && AuthoringBox.ItemIndex() != DvdAuthoring) {
-        AuthoringBox.SetItemIndex(DvdAuthoring);
+    const int authoring = SelectedAuthoringMode();
+    const bool dvdAuthoring = authoring == DvdAuthoring || authoring == DvdDvdauthor;
+    if (IsDvdMux(DiscImage.MuxMode) && !dvdAuthoring) {
+        SelectAuthoringMode(DiscImage.MuxMode == DvdFfmpeg ? DvdDvdauthor : DvdAuthoring);
+        AuthoringBoxChange();
+    } else if (!IsDvdMux(DiscImage.MuxMode) && authoring == DvdDvdauthor) {
+        SelectAuthoringMode(IsVcdMux(DiscImage.MuxMode) ? VcdVcdimager : 3);
         AuthoringBoxChange();
     }
     CalcImage();
 }
 
 void TMainForm::AuthoringBoxChange() {
-    switch (AuthoringBox.ItemIndex()) {
+    const int mux = SelectedMuxMode();
+    switch (SelectedAuthoringMode()) {
     case DvdAuthoring:
-        MuxModeBox.SetItemIndex(DvdMuxMode);
+        SelectMuxMode(DvdMux);
+        MuxModeBoxChange();
+        break;
+    case DvdDvdauthor:
+        SelectMuxMode(DvdFfmpeg);
         MuxModeBoxChange();
         break;
     case 0: // both I-Author variants need its own multiplexer
     case 1:
-        MuxModeBox.SetItemIndex(0);
+        SelectMuxMode(0);
         MuxModeBoxChange();
         break;
+    case VcdVcdimager: // vcdimager makes a VCD of MPEG-1 only
+        if (!IsVcdMux(mux)) {
+            SelectMuxMode(VcdFfmpeg);
+            MuxModeBoxChange();
+        }
+        break;
     default:
-        if (MuxModeBox.ItemIndex() == DvdMuxMode) {
-            MuxModeBox.SetItemIndex(1);
+        if (IsDvdMux(mux)) {
+            SelectMuxMode(mux == DvdFfmpeg ? SvcdFfmpeg : 1);
             MuxModeBoxChange();
         }
         break;
     }
     CalcImage();
+}
+
+std::int8_t TMainForm::SelectedMuxMode() const {
+    return ModeOf(MuxModeBox, MuxNames);
+}
+
+void TMainForm::SelectMuxMode(std::int8_t mode) {
+    SelectMode(MuxModeBox, MuxNames, mode);
+}
+
+std::int8_t TMainForm::SelectedAuthoringMode() const {
+    return ModeOf(AuthoringBox, AuthoringNames);
+}
+
+void TMainForm::SelectAuthoringMode(std::int8_t mode) {
+    SelectMode(AuthoringBox, AuthoringNames, mode);
 }
 
 void TMainForm::EditExtraDataKBChange() {

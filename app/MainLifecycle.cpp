@@ -65,9 +65,9 @@ void TMainForm::FormCreate() {
     const std::string version = Platform.FileVersionText();
     Version = version.size() > 2 ? version.substr(0, version.size() - 2) : "";
     AppName = "Tarvex";
-    // The DVD rows are never offered.
-    MuxModeBox.DeleteItem(MuxModeBox.Count() - 1);
-    AuthoringBox.DeleteItem(AuthoringBox.Count() - 1);
+    // The DVD rows of the original tools are never offered.
+    MuxModeBox.DeleteItem(Rows::DvdMux);
+    AuthoringBox.DeleteItem(Rows::DvdAuthoring);
     for (int i = 0; i < 3; ++i) CDTypeBox.DeleteItem(CDTypeBox.Count() - 1);
     SrcRateEdit.SetVisible(false);
     Caption = AppName + " v" + Version;
@@ -89,7 +89,7 @@ void TMainForm::FormCreate() {
     const std::int64_t leadOut = std::int64_t{DiscImage.BlocksUsable} + 1;
     CDMinUpDown.SetPosition(static_cast<int>(leadOut / 4500));
     CDSecUpDown.SetPosition(static_cast<int>(Round(static_cast<Real>(leadOut) / 75) % 60));
-    MuxModeBox.SetItemIndex(DiscImage.MuxMode);
+    SelectMuxMode(DiscImage.MuxMode);
     AC3Box.SetChecked(DiscImage.AC3Audio);
     MuxModeBoxChange();
     ExtraDataModeBox.SetItemIndex(DiscImage.ExtraBlocksMode2324 ? 1 : 0);
@@ -97,7 +97,7 @@ void TMainForm::FormCreate() {
         IntToStr(DiscImage.ExtraBlocksMode2324
                      ? FloorInt64(static_cast<Real>(DiscImage.ExtraBlocks) * 2.26953125L)
                      : std::int64_t{DiscImage.ExtraBlocks} * 2));
-    AuthoringBox.SetItemIndex(DiscImage.AuthoringMode);
+    SelectAuthoringMode(DiscImage.AuthoringMode);
     AutoResizeY = true;
 
     if (!FileNameSrc.empty()) SourceFile.OpenFiles({OpenDialogFile});

@@ -18,8 +18,11 @@ struct MuxLayout {
     std::uint32_t ExtraSectors;
 };
 
+/// Modes of the rows measured for ffmpeg's multiplexers, appended after the DVD row.
+constexpr std::int8_t VcdFfmpeg = 6, SvcdFfmpeg = 7, DvdFfmpeg = 8;
+
 bool IsDvdLayout(std::int8_t mode) {
-    return mode < 0 || mode > 4;
+    return mode < 0 || mode == 5 || mode >= DvdFfmpeg;
 }
 
 MuxLayout LayoutFor(std::int8_t mode, std::uint32_t audio2Rate, bool ac3, std::uint16_t iFrames) {
@@ -33,6 +36,13 @@ MuxLayout LayoutFor(std::int8_t mode, std::uint32_t audio2Rate, bool ac3, std::u
         return {2324, 30, 30, 30, 45, 45, 3};
     case 4: // VCD, TMPGEnc
         return {2324, 30, 30, 30, 45, 45, 2};
+    case VcdFfmpeg: // 20 zero bytes follow every audio packet
+        return {2324, 21, 21, 21, 43, 43, 2};
+    case SvcdFfmpeg:
+        return {2324, 27, 27, 27, 30, 30, 1};
+    case DvdFfmpeg: // the pack before each navigation pack is padded out
+        return {2048,   28, 28, 28, std::uint16_t(ac3 ? 33 : 29), std::uint16_t(ac3 ? 33 : 29),
+                iFrames};
     default: // DVD VOBs: one navigation block per GOP
         return {2048,   36, 33, 23, std::uint16_t(ac3 ? 35 : 31), std::uint16_t(ac3 ? 32 : 28),
                 iFrames};
@@ -199,7 +209,10 @@ void TCDImage::SetExtraBlocksMode2324(bool value) {
 void TCDImage::SetAuthoringMode(std::int8_t value) {
     if (value == AuthoringMode) return;
     AuthoringMode = value;
-    AuthoringReserve = value == 0 || value == 1 ? 238 : value == 2 ? 225 : value == 3 ? 150 : 0;
+    AuthoringReserve = value == 0 || value == 1   ? 238
+                       : value == 2               ? 225
+                       : value == 3 || value == 5 ? 150
+                                                  : 0;
 }
 
 void TCDImage::SetBlocksUsable(std::uint32_t value) {
@@ -228,6 +241,18 @@ void TCDImage::ComputeAuthoringOverhead() {
     case 3:
         blocks = 225 + menus + Ceil((seconds * 3 * 2 + 24) / 2048) + 3 + 150;
         break;
+    case 5: // vcdimager's VCD 2.0: a fixed file system and track gaps
+        blocks = 525 + menus;
+        break;
+    case 6: {
+        // dvdauthor and xorriso: a fixed file system and menu IFO; the title set's
+        // IFO and its backup hold a VOBU map (4 bytes a GOP) and a time map (4 bytes
+        // a second, at most 2048 entries), each table in whole sectors.
+        const std::int64_t vobus = Ceil((static_cast<Real>(IFrames) * 4 + 4) / 2048);
+        const std::int64_t times = Ceil((seconds < 2048 ? seconds : 2048) * 4 / 2048);
+        blocks = 197 + 2 * (vobus + times) + menus / 2;
+        break;
+    }
     default:
         blocks = 450 + menus / 2;
         break;

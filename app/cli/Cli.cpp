@@ -34,6 +34,9 @@ Actions (NAME is a control name as shown by --dump):
   --save FILE          click the save button; the save dialog returns FILE
   --detect             click Detect and wait until the film area found in the
                        source's frames is typed into the film-pixel fields
+  --make-disc DIR      make the disc images of the current plan in DIR (ffmpeg,
+                       vcdimager, dvdauthor, xorriso), showing the progress on
+                       stderr; then print the report of each disc
 
 Output:
   --dump               print every control's state as one JSON object, with
@@ -44,7 +47,8 @@ Output:
   --help               print this text
 
 Exit codes: 0 done; 1 the program showed a message box (its text is also
-printed on stderr); 2 a usage error (nothing was done).
+printed on stderr) or the discs could not be made; 2 a usage error (nothing
+was done).
 
 Example: a PAL DVD film of 720 x 436 lines for SVCD with the crop and script:
   tarvex-cli --select SrcAspectBox=0 --type SrcPixelYEdit=436 \
@@ -62,6 +66,7 @@ enum class TActionKind {
     Open,
     Save,
     Detect,
+    MakeDisc,
     Dump,
     Script
 };
@@ -125,12 +130,19 @@ int ParseNumber(const std::string& option, const std::string& text) {
 std::vector<TAction> ParseArgs(const std::vector<std::string>& args, std::string& iniFile,
                                bool& help) {
     static const std::pair<const char*, TActionKind> options[] = {
-        {"--type", TActionKind::Type},   {"--select", TActionKind::Select},
-        {"--check", TActionKind::Check}, {"--slide", TActionKind::Slide},
-        {"--up", TActionKind::Up},       {"--down", TActionKind::Down},
-        {"--click", TActionKind::Click}, {"--open", TActionKind::Open},
-        {"--save", TActionKind::Save},   {"--detect", TActionKind::Detect},
-        {"--dump", TActionKind::Dump},   {"--script", TActionKind::Script}};
+        {"--type", TActionKind::Type},
+        {"--select", TActionKind::Select},
+        {"--check", TActionKind::Check},
+        {"--slide", TActionKind::Slide},
+        {"--up", TActionKind::Up},
+        {"--down", TActionKind::Down},
+        {"--click", TActionKind::Click},
+        {"--open", TActionKind::Open},
+        {"--save", TActionKind::Save},
+        {"--detect", TActionKind::Detect},
+        {"--make-disc", TActionKind::MakeDisc},
+        {"--dump", TActionKind::Dump},
+        {"--script", TActionKind::Script}};
     std::vector<TAction> actions;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
@@ -157,7 +169,8 @@ std::vector<TAction> ParseArgs(const std::vector<std::string>& args, std::string
             continue;
         }
         const std::string arg = value();
-        if (a.Kind == TActionKind::Open || a.Kind == TActionKind::Save) {
+        if (a.Kind == TActionKind::Open || a.Kind == TActionKind::Save ||
+            a.Kind == TActionKind::MakeDisc) {
             if (arg.empty()) throw TUsageError(option + " needs a file name");
             a.Name = arg;
             actions.push_back(a);
@@ -212,7 +225,8 @@ const char* KindName(TActionKind kind) {
 
 bool NeedsControl(TActionKind kind) {
     return kind != TActionKind::Open && kind != TActionKind::Save && kind != TActionKind::Dump &&
-           kind != TActionKind::Script && kind != TActionKind::Detect;
+           kind != TActionKind::Script && kind != TActionKind::Detect &&
+           kind != TActionKind::MakeDisc;
 }
 
 /// Checks that the named control exists and has the kind the action needs;
@@ -389,6 +403,31 @@ std::string DefaultSettingsFile(const std::string& exePath) {
     return (exe.parent_path() / "Tarvex.ini").string();
 }
 
+/// Makes the discs of the form's plan in `dir` in the foreground; false when they
+/// could not be made.
+bool MakeDisc(const TMainForm& form, const std::string& dir, std::ostream& out, std::ostream& err) {
+    TDiscJob job;
+    try {
+        job = form.DiscJob(dir);
+    } catch (const TJobError& e) {
+        err << "tarvex-cli: --make-disc: " << e.what() << '\n';
+        return false;
+    }
+    TMakeOptions options;
+    int shown = -1;
+    options.OnProgress = [&](const TProgress& p) {
+        const int percent = static_cast<int>(p.Fraction * 100);
+        if (percent / 5 == shown) return;
+        shown = percent / 5;
+        err << percent << " % " << p.Step;
+        if (p.SecondsLeft >= 0) err << ", " << static_cast<long long>(p.SecondsLeft) << " s left";
+        err << '\n';
+    };
+    const TMakeResult result = MakeDiscs(job, options);
+    for (const std::string& line : form.DiscReport(result)) out << line << '\n';
+    return result.Status == TMakeStatus::Done;
+}
+
 } // namespace
 
 int RunCli(const std::vector<std::string>& args, const std::string& exePath, std::ostream& out,
@@ -417,9 +456,12 @@ int RunCli(const std::vector<std::string>& args, const std::string& exePath, std
         err << "tarvex-cli: " << e.what() << '\n';
         return 2;
     }
+    bool made = true;
     for (const TAction& a : actions) {
         if (a.Kind == TActionKind::Dump) {
             Dump(form, platform, out);
+        } else if (a.Kind == TActionKind::MakeDisc) {
+            made = MakeDisc(form, a.Name, out, err) && made;
         } else if (a.Kind == TActionKind::Script) {
             for (const std::string& line : form.AVSMemo.Lines()) out << line << '\n';
         } else if (!Perform(form, platform, a)) {
@@ -429,7 +471,7 @@ int RunCli(const std::vector<std::string>& args, const std::string& exePath, std
             return 2;
         }
     }
-    return platform.Messages.empty() ? 0 : 1;
+    return platform.Messages.empty() && made ? 0 : 1;
 }
 
 } // namespace tarvex

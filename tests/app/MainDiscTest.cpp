@@ -1,6 +1,8 @@
 // Disc type, disc length, multiplexer, authoring tool and extra data through the window's controls.
 #include "FormFixture.h"
 
+#include <algorithm>
+
 using namespace tarvex;
 
 namespace {
@@ -112,7 +114,7 @@ TEST_F(DiscForm, MultiplexersSetTheCheckBoxes) {
                 {3, true, true, true, true},
                 {4, false, false, false, false}};
     TMainForm& f = Start();
-    EXPECT_EQ(f.MuxModeBox.Count(), 5);
+    EXPECT_EQ(f.MuxModeBox.Count(), 8);
     for (const auto& r : rows) {
         f.MuxModeBox.Select(1);
         Check(f.ScanOffsets, true);
@@ -162,7 +164,7 @@ TEST_F(DiscForm, BbmpegScanOffsetsNeedAlignedHeaders) {
 
 TEST_F(DiscForm, AuthoringForcesTheMultiplexer) {
     TMainForm& f = Start();
-    EXPECT_EQ(f.AuthoringBox.Count(), 4);
+    EXPECT_EQ(f.AuthoringBox.Count(), 6);
     const std::uint32_t reserves[] = {238, 238, 225, 150};
     for (int authoring = 0; authoring < 4; ++authoring) {
         for (int mux : {1, 2, 3, 4}) {
@@ -177,15 +179,51 @@ TEST_F(DiscForm, AuthoringForcesTheMultiplexer) {
     }
 }
 
+// The rows of the tools the disc maker runs pull their partners along; after
+// start-up an item is not its mode, the lists leaving out the original DVD rows.
+TEST_F(DiscForm, MeasuredRowsPickTheirPartners) {
+    const struct {
+        const char* box;
+        const char* item;
+        std::int8_t mux, authoring;
+        bool scan, seq, ac3Shown;
+    } steps[] = {
+        {"MuxModeBox", "DVD VOBs ffmpeg", 8, 6, false, true, true},
+        {"AuthoringBox", "SVCD vcdimager", 7, 3, true, false, false},
+        {"AuthoringBox", "VCD vcdimager", 6, 5, false, false, false},
+        {"AuthoringBox", "DVD dvdauthor", 8, 6, false, true, true},
+        {"MuxModeBox", "VCD MPEG-1 ffmpeg", 6, 5, false, false, false},
+        {"MuxModeBox", "SVCD MPEG-2 bbMPEG", 1, 5, false, false, false},
+    };
+    TMainForm& f = Start();
+    for (const auto& s : steps) {
+        TComboBox& box = std::string(s.box) == "MuxModeBox" ? f.MuxModeBox : f.AuthoringBox;
+        const auto& items = box.Items();
+        box.Select(static_cast<int>(std::find(items.begin(), items.end(), s.item) - items.begin()));
+        EXPECT_EQ(f.DiscImage.MuxMode, s.mux) << s.item;
+        EXPECT_EQ(f.MuxModeBox.Text(), Rows::MuxNames[static_cast<std::size_t>(s.mux)]) << s.item;
+        EXPECT_EQ(f.DiscImage.AuthoringMode, s.authoring) << s.item;
+        EXPECT_EQ(f.AuthoringBox.Text(),
+                  Rows::AuthoringNames[static_cast<std::size_t>(s.authoring)])
+            << s.item;
+        EXPECT_EQ(f.DiscImage.ScanOffsets, s.scan) << s.item;
+        EXPECT_EQ(f.DiscImage.SeqAligning, s.seq) << s.item;
+        EXPECT_EQ(f.AC3Box.Visible(), s.ac3Shown) << s.item;
+    }
+}
+
 TEST_F(DiscForm, AuthoringHints) {
     // 50 minutes with one menu picture (150 blocks); the hint adds the fixed part.
     const struct {
         int authoring;
         const char* hint;
-    } rows[] = {{0, "Authoring-overhead = 613 blocks"},  // 450 + 163
-                {1, "Authoring-overhead = 622 blocks"},  // 450 + Ceil(18084 / 2048) + 163
-                {2, "Authoring-overhead = 750 blocks"},  // at least 600, + 150
-                {3, "Authoring-overhead = 687 blocks"}}; // 225 + 150 + 9 + 3 + 150, + 150
+    } rows[] = {{0, "Authoring-overhead = 613 blocks"}, // 450 + 163
+                {1, "Authoring-overhead = 622 blocks"}, // 450 + Ceil(18084 / 2048) + 163
+                {2, "Authoring-overhead = 750 blocks"}, // at least 600, + 150
+                {3, "Authoring-overhead = 687 blocks"}, // 225 + 150 + 9 + 3 + 150, + 150
+                {4, "Authoring-overhead = 825 blocks"}, // VCD vcdimager: 525 + 150, + 150
+                // DVD dvdauthor, 5175 GOPs: 197 + 2 x (11 + 4) + 150 div 2
+                {5, "Authoring-overhead = 302 blocks"}};
     TMainForm& f = Start();
     for (const auto& r : rows) {
         f.AuthoringBox.Select(r.authoring);

@@ -251,6 +251,11 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"SvcdIgnoresAc3", 0, true, 2324, 2291, 2291, 2291, 2291, 2291, 2},
         LayoutCase{"Dvd", 5, false, 2048, 2012, 2015, 2025, 2017, 2020, 100},
         LayoutCase{"DvdAc3", 5, true, 2048, 2012, 2015, 2025, 2013, 2016, 100},
+        // Measured for ffmpeg's multiplexers (docs/disc-measurements.md).
+        LayoutCase{"VcdFfmpeg", 6, false, 2324, 2303, 2303, 2303, 2281, 2281, 2},
+        LayoutCase{"SvcdFfmpeg", 7, false, 2324, 2297, 2297, 2297, 2294, 2294, 1},
+        LayoutCase{"DvdFfmpeg", 8, false, 2048, 2020, 2020, 2020, 2019, 2019, 100},
+        LayoutCase{"DvdFfmpegAc3", 8, true, 2048, 2020, 2020, 2020, 2015, 2015, 100},
         LayoutCase{"UnknownModeIsDvd", 9, false, 2048, 2012, 2015, 2025, 2017, 2020, 100},
         LayoutCase{"NegativeModeIsDvd", -1, true, 2048, 2012, 2015, 2025, 2013, 2016, 100}),
     [](const auto& info) { return info.param.name; });
@@ -394,6 +399,12 @@ INSTANTIATE_TEST_SUITE_P(
                                   225 + 300 + 25 + 14 + 153},                     // ceil(12.55)+1
                     AuthoringCase{"Mode3", 3, 0, 90000, 150, 225 + 11 + 3 + 150}, // ceil(10.56)
                     AuthoringCase{"Mode4", 4, 301, 90000, 0, 450 + 150},
+                    // Measured for vcdimager, dvdauthor and xorriso: 675 blocks on a VCD;
+                    // 201 and 229 on DVDs of 60 s (100 GOPs) and 3600 s (6000 GOPs).
+                    AuthoringCase{"Mode5", 5, 0, 90000, 150, 525},
+                    AuthoringCase{"Mode5Menus", 5, 150, 1500, 150, 675},
+                    AuthoringCase{"Mode6Minute", 6, 0, 1500, 0, 197 + 2 * (1 + 1)},
+                    AuthoringCase{"Mode6Hour", 6, 300, 90000, 0, 197 + 2 * (12 + 4) + 150},
                     AuthoringCase{"OtherMode", 7, 0, 90000, 0, 450}),
     [](const auto& info) { return info.param.name; });
 
@@ -451,7 +462,10 @@ INSTANTIATE_TEST_SUITE_P(
                     FitCase{"VcdBbmpeg", 3, false, 0, true, false, false, 0, 0, 4},
                     FitCase{"VcdTmpgenc", 4, false, 0, false, false, false, 0, 5, 0},
                     FitCase{"Dvd", 5, false, 0, false, false, false, 0, 0, 0},
-                    FitCase{"DvdAc3Everything", 5, true, 192000, true, true, true, 2, 40, 2}),
+                    FitCase{"DvdAc3Everything", 5, true, 192000, true, true, true, 2, 40, 2},
+                    FitCase{"VcdFfmpeg", 6, false, 0, false, false, false, 0, 0, 5},
+                    FitCase{"SvcdFfmpeg", 7, false, 128000, false, true, false, 0, 3, 3},
+                    FitCase{"DvdFfmpeg", 8, true, 192000, false, false, true, 0, 2, 6}),
     [](const auto& info) { return info.param.name; });
 
 TEST(TCDImageFailureTest, ZeroDurationStopsVideoRateAfterTheStreamBytes) {

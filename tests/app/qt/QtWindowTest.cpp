@@ -295,8 +295,9 @@ TEST_F(QtWindow, SpinButtonsListsAndArrowKeys) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     mux.setFocus();
     QTest::keyClick(&mux, Qt::Key_End);
-    EXPECT_EQ(mux.currentText(), "VCD MPEG-1 TMPGEnc");
-    EXPECT_EQ(w.Form().MuxModeBox.ItemIndex(), 4);
+    EXPECT_EQ(mux.currentText(), "DVD VOBs ffmpeg");
+    EXPECT_EQ(w.Form().MuxModeBox.ItemIndex(), 7);
+    EXPECT_EQ(w.Form().DiscImage.MuxMode, 8);
     ExpectMirrors();
 }
 

@@ -1,0 +1,455 @@
+#include "disc/DiscJob.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <string_view>
+
+namespace tarvex {
+
+namespace {
+
+/// The highest video rate the encoders take for a disc.
+constexpr std::uint32_t MaxMpegRate = 15000000;
+
+const TRate Film{24000, 1001};
+const TRate Pal{25, 1};
+const TRate Ntsc{30000, 1001};
+
+/// A real number in its shortest exact form, whatever the locale.
+std::string Num(double v) {
+    std::array<char, 32> text{};
+    const auto result = std::to_chars(text.data(), text.data() + text.size(), v);
+    return std::string(text.data(), result.ptr);
+}
+
+std::string Num(std::int64_t v) {
+    return std::to_string(v);
+}
+
+std::string RateText(TRate r) {
+    return r.Den == 1 ? Num(std::int64_t{r.Num})
+                      : Num(std::int64_t{r.Num}) + "/" + Num(std::int64_t{r.Den});
+}
+
+double Value(TRate r) {
+    return static_cast<double>(r.Num) / r.Den;
+}
+
+bool Mpeg1(const TDiscPlan& plan) {
+    return plan.Format == TDiscFormat::VCD;
+}
+
+/// The rate closest to a measured one among those MPEG video can carry.
+TRate NearestMpegRate(double fps) {
+    static const std::array<TRate, 8> rates = {
+        {Film, {24, 1}, Pal, Ntsc, {30, 1}, {50, 1}, {60000, 1001}, {60, 1}}};
+    TRate best = rates[0];
+    for (const TRate r : rates)
+        if (std::fabs(Value(r) - fps) < std::fabs(Value(best) - fps)) best = r;
+    return best;
+}
+
+/// The four borders as the script writes them: in the interlaced mode the top
+/// border is an even number of lines and the bottom one fills the frame.
+std::array<int, 4> Borders(const TPicturePlan& p) {
+    if (!p.Interlaced) return {p.BorderLeft, p.BorderTop, p.BorderRight, p.BorderBottom};
+    const int top = 2 * ((p.DestY - p.ResizeY) / 4);
+    return {p.BorderLeft, top, p.BorderRight, p.DestY - top - 2 * (p.ResizeY / 2)};
+}
+
+std::string ScaleFlags(int resizeMode) {
+    switch (resizeMode) {
+    case 0:
+        return "flags=bilinear";
+    case 1:
+        return "flags=bicubic:param0=1/3:param1=1/3";
+    case 3:
+        return "flags=lanczos:param0=3";
+    default:
+        return "flags=bicubic:param0=0:param1=0.6";
+    }
+}
+
+/// The crop window and the resize, on whole frames or on the fields of each frame.
+std::string Resize(const TPicturePlan& p) {
+    const int div = p.Interlaced ? 2 : 1;
+    const std::string crop = "crop=w=" + Num(std::int64_t{p.CropX}) +
+                             ":h=" + Num(std::int64_t{p.CropY / div}) +
+                             ":x=" + Num(std::int64_t{p.CropLeft}) +
+                             ":y=" + Num(std::int64_t{p.CropTop / div}) + ":exact=1";
+    const std::string scale = "scale=w=" + Num(std::int64_t{p.ResizeX}) +
+                              ":h=" + Num(std::int64_t{p.ResizeY / div}) + ":" +
+                              ScaleFlags(p.ResizeMode);
+    if (!p.Interlaced) return crop + "," + scale;
+    return "setfield=tff,separatefields," + crop + "," + scale + ",weave=first_field=top";
+}
+
+std::string Trim(const char* filter, const std::string& first, const std::string& end) {
+    std::string args;
+    if (!first.empty()) args += first;
+    if (!end.empty()) args += (args.empty() ? "" : ":") + end;
+    return args.empty() ? "" : std::string(filter) + "=" + args + ",";
+}
+
+bool IsInterlaced(const TDiscPlan& plan) {
+    return !Mpeg1(plan) && (plan.Picture.Interlaced || plan.Picture.BffToTff);
+}
+
+const std::array<int, 14> MpegAudioKbps = {32,  48,  56,  64,  80,  96,  112,
+                                           128, 160, 192, 224, 256, 320, 384};
+const std::array<int, 19> Ac3Kbps = {32,  40,  48,  56,  64,  80,  96,  112, 128, 160,
+                                     192, 224, 256, 320, 384, 448, 512, 576, 640};
+
+void CheckAudioRate(const TDiscPlan& plan, std::uint32_t rate, int stream) {
+    if (rate == 0) return;
+    const auto kbps = static_cast<int>(rate / 1000);
+    const bool ac3 = plan.AC3;
+    const bool known =
+        rate % 1000 == 0 &&
+        (ac3 ? std::find(Ac3Kbps.begin(), Ac3Kbps.end(), kbps) != Ac3Kbps.end()
+             : std::find(MpegAudioKbps.begin(), MpegAudioKbps.end(), kbps) != MpegAudioKbps.end());
+    if (!known)
+        throw TJobError("Audio stream " + Num(std::int64_t{stream}) + ": " +
+                        Num(std::int64_t{rate / 1000}) + " kbps is not a rate of " +
+                        (ac3 ? "AC-3" : "MPEG audio") + ".");
+}
+
+void CheckPlan(const TDiscPlan& plan) {
+    const TPicturePlan& p = plan.Picture;
+    if (plan.Source.empty()) throw TJobError("No source film is open.");
+    if (plan.DiscCount < 1) throw TJobError("The number of discs must be at least 1.");
+    if (plan.SrcFrames < plan.DiscCount)
+        throw TJobError("The film has fewer frames than there are discs.");
+    if (plan.VideoRate == 0) throw TJobError("The video rate is 0 kbps.");
+    if (plan.VideoRate > MaxMpegRate)
+        throw TJobError("The video rate of " + Num(std::int64_t{plan.VideoRate / 1000}) +
+                        " kbps is more than the 15000 kbps a disc's MPEG video can have.");
+    if (plan.GOPLength < 1) throw TJobError("The GOP length must be at least 1.");
+    if (p.CropX <= 0 || p.CropY <= 0 || p.ResizeX <= 0 || p.ResizeY <= 0)
+        throw TJobError("The crop window and the resize size must not be empty.");
+    for (const int border : Borders(p))
+        if (border < 0)
+            throw TJobError("The resized picture is larger than the frame: a border is negative.");
+    if (plan.AC3 && plan.Format != TDiscFormat::DVD)
+        throw TJobError("AC-3 audio goes on DVDs only.");
+    CheckAudioRate(plan, plan.Audio1Rate, 1);
+    CheckAudioRate(plan, plan.Audio2Rate, 2);
+}
+
+TStep Step(std::string title, std::vector<std::string> args, double weight, std::int64_t frames = 0,
+           std::vector<std::string> env = {}) {
+    return TStep{std::move(title), std::move(args), std::move(env), frames, weight};
+}
+
+const std::vector<std::string> FfmpegStart = {"ffmpeg", "-nostdin", "-hide_banner",
+                                              "-v",     "warning",  "-y"};
+
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+std::string Ext(const TDiscPlan& plan, bool video) {
+    if (video) return Mpeg1(plan) ? ".m1v" : ".m2v";
+    return plan.AC3 ? ".ac3" : ".mp2";
+}
+
+std::string Kbps(std::uint32_t rate) {
+    return Num(std::int64_t{rate / 1000}) + "k";
+}
+
+/// Frames the encoder writes for source frames [first, end).
+std::int64_t OutputFrames(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
+    return static_cast<std::int64_t>(std::ceil(static_cast<double>(end - first) *
+                                               Value(DiscRate(plan)) / Value(ScriptRate(plan))));
+}
+
+std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool lastPart) {
+    const std::string name = "disc" + Num(std::int64_t{part.Number});
+    const std::int64_t frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
+    const std::vector<std::string> input = {
+        "-i",
+        plan.Source,
+        "-map",
+        "0:v:0",
+        "-an",
+        "-vf",
+        VideoFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame, lastPart ? 0 : part.EndFrame),
+        "-r",
+        RateText(DiscRate(plan))};
+    const std::vector<std::string> codec =
+        Concat(VideoCodecArgs(plan), {"-passlogfile", name + "_pass"});
+    const std::string disc = "Disc " + Num(std::int64_t{part.Number});
+    return {
+        Step(disc + ": video, first pass",
+             Concat(Concat(Concat(FfmpegStart, input), codec), {"-pass", "1", "-f", "null", "-"}),
+             static_cast<double>(frames), frames),
+        Step(
+            disc + ": video, second pass",
+            Concat(Concat(Concat(FfmpegStart, input), codec),
+                   {"-pass", "2", "-f", Mpeg1(plan) ? "mpeg1video" : "mpeg2video", part.VideoFile}),
+            1.2 * static_cast<double>(frames), frames)};
+}
+
+/// The rates of the planned audio streams, in stream order.
+std::vector<std::uint32_t> AudioRates(const TDiscPlan& plan) {
+    std::vector<std::uint32_t> rates;
+    for (const std::uint32_t rate : {plan.Audio1Rate, plan.Audio2Rate})
+        if (rate != 0) rates.push_back(rate);
+    return rates;
+}
+
+TStep AudioStep(const TDiscPlan& plan, const TDiscPart& part, bool lastPart, int stream) {
+    const std::uint32_t rate = AudioRates(plan)[static_cast<std::size_t>(stream - 1)];
+    std::vector<std::string> input;
+    if (plan.SourceAudioStreams <= 0) {
+        // A film without sound still gets the planned streams, silent.
+        const double seconds =
+            static_cast<double>(part.EndFrame - part.FirstFrame) / Value(ScriptRate(plan));
+        input = {"-f", "lavfi", "-i", "anullsrc=r=48000:cl=stereo", "-t", Num(seconds)};
+    } else {
+        const int source = std::min(stream, plan.SourceAudioStreams) - 1;
+        input = {"-i",
+                 plan.Source,
+                 "-map",
+                 "0:a:" + Num(std::int64_t{source}),
+                 "-vn",
+                 "-af",
+                 AudioFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame,
+                             lastPart ? 0 : part.EndFrame)};
+    }
+    const bool dvd = plan.Format == TDiscFormat::DVD;
+    const std::vector<std::string> codec = {"-c:a",
+                                            plan.AC3 ? "ac3" : "mp2",
+                                            "-b:a",
+                                            Kbps(rate),
+                                            "-ar",
+                                            dvd ? "48000" : "44100",
+                                            "-ac",
+                                            "2",
+                                            "-f",
+                                            plan.AC3 ? "ac3" : "mp2",
+                                            part.AudioFiles[stream - 1]};
+    const auto frames = static_cast<double>(part.EndFrame - part.FirstFrame);
+    return Step("Disc " + Num(std::int64_t{part.Number}) + ": audio stream " +
+                    Num(std::int64_t{stream}),
+                Concat(Concat(FfmpegStart, input), codec), 0.05 * frames);
+}
+
+TStep MuxStep(const TDiscPlan& plan, const TDiscPart& part) {
+    // Raw video carries no presentation times on its I-frames; the DVD muxer
+    // needs them to start a navigation pack at each GOP.
+    std::vector<std::string> args =
+        Concat(FfmpegStart, {"-fflags", "+genpts", "-i", part.VideoFile});
+    for (const std::string& audio : part.AudioFiles) args = Concat(args, {"-i", audio});
+    args = Concat(args, {"-map", "0:v"});
+    for (std::size_t i = 0; i < part.AudioFiles.size(); ++i)
+        args = Concat(args, {"-map", Num(static_cast<std::int64_t>(i + 1)) + ":a"});
+    const char* muxer = plan.Format == TDiscFormat::VCD    ? "vcd"
+                        : plan.Format == TDiscFormat::SVCD ? "svcd"
+                                                           : "dvd";
+    // Without the packet size the (S)VCD muxers write 2048-byte packs, which the
+    // authoring tool then pads to full sectors.
+    const char* packet = plan.Format == TDiscFormat::DVD ? "2048" : "2324";
+    args = Concat(args, {"-c", "copy", "-f", muxer, "-packetsize", packet, part.MuxFile});
+    const std::int64_t frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
+    return Step("Disc " + Num(std::int64_t{part.Number}) + ": multiplexing", args,
+                0.05 * static_cast<double>(frames), frames);
+}
+
+void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& part) {
+    const std::string n = Num(std::int64_t{part.Number});
+    const std::string title = "Disc " + n + ": authoring";
+    const double weight = 0.05 * static_cast<double>(part.EndFrame - part.FirstFrame);
+    const std::string base = "disc" + n;
+    if (plan.Format != TDiscFormat::DVD) {
+        part.Steps.push_back(
+            Step(title,
+                 {"vcdimager", "-t", plan.Format == TDiscFormat::VCD ? "vcd2" : "svcd", "-c",
+                  base + ".cue", "-b", base + ".bin", part.MuxFile},
+                 weight));
+        // The cue sheet names the image, so the image is complete before it appears.
+        part.Images = {{base + ".bin", outDir + "/" + base + ".bin"},
+                       {base + ".cue", outDir + "/" + base + ".cue"}};
+        return;
+    }
+    const std::string dir = base + "_dvd";
+    const std::vector<std::string> env = {std::string("VIDEO_FORMAT=") +
+                                          (plan.Picture.DestIsPAL ? "PAL" : "NTSC")};
+    part.MakeDirs = {dir + "/AUDIO_TS"};
+    part.Steps.push_back(Step(title, {"dvdauthor", "-o", dir, "-t", part.MuxFile}, weight, 0, env));
+    part.Steps.push_back(Step(title, {"dvdauthor", "-o", dir, "-T"}, 0, 0, env));
+    part.Steps.push_back(
+        Step("Disc " + n + ": disc image",
+             {"xorriso", "-as", "mkisofs", "-V", "TARVEX_" + n, "-o", base + ".iso", dir}, weight));
+    part.Images = {{base + ".iso", outDir + "/" + base + ".iso"}};
+}
+
+/// Bytes of one disc's streams, from the rates and its playing time.
+double StreamBytes(const TDiscPlan& plan, std::int64_t frames) {
+    const double seconds = static_cast<double>(frames) / Value(ScriptRate(plan));
+    return (static_cast<double>(plan.VideoRate) + plan.Audio1Rate + plan.Audio2Rate) / 8 * seconds;
+}
+
+std::string Quote(const std::string& arg) {
+    const bool plain = !arg.empty() && std::all_of(arg.begin(), arg.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) ||
+               std::string_view("_./:=+,-").find(c) != std::string_view::npos;
+    });
+    if (plain) return arg;
+    std::string quoted = "'";
+    for (const char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+} // namespace
+
+TRate ScriptRate(const TDiscPlan& plan) {
+    const TPicturePlan& p = plan.Picture;
+    if (p.SrcIsPAL != p.DestIsPAL) return p.SrcIsPAL ? Film : Pal;
+    return NearestMpegRate(plan.SrcFrameRate);
+}
+
+TRate DiscRate(const TDiscPlan& plan) {
+    if (plan.Picture.DestIsPAL) return Pal;
+    // A VCD carries film frames as they are; (S)VCD and DVD players want 29.97.
+    if (Mpeg1(plan) && ScriptRate(plan) == Film) return Film;
+    return Ntsc;
+}
+
+std::string VideoFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
+    const TPicturePlan& p = plan.Picture;
+    std::string graph;
+    // DoubleWeave().SelectOdd(): frame k becomes the top field of frame k and the
+    // bottom field of frame k + 1; the clip keeps its length.
+    if (p.BffToTff) graph += "phase=b,trim=start_frame=1,tpad=stop=1:stop_mode=clone,";
+    graph += Trim("trim", first > 0 ? "start_frame=" + Num(first) : "",
+                  end > 0 ? "end_frame=" + Num(end) : "");
+    graph += Resize(p);
+    const auto [left, top, right, bottom] = Borders(p);
+    if (left != 0 || top != 0 || right != 0 || bottom != 0) {
+        const int rows = p.Interlaced ? 2 * (p.ResizeY / 2) : p.ResizeY;
+        graph += ",pad=w=" + Num(std::int64_t{left + p.ResizeX + right}) +
+                 ":h=" + Num(std::int64_t{top + rows + bottom}) + ":x=" + Num(std::int64_t{left}) +
+                 ":y=" + Num(std::int64_t{top}) + ":color=black";
+    }
+    const TRate script = ScriptRate(plan);
+    if (p.SrcIsPAL != p.DestIsPAL) // AssumeFPS: every frame stays, shown at the new rate
+        graph += ",setpts=N*" + Num(std::int64_t{script.Den}) + "/" +
+                 Num(std::int64_t{script.Num}) + "/TB";
+    else
+        graph += ",setpts=PTS-STARTPTS";
+    const TRate disc = DiscRate(plan);
+    if (!(script == disc))
+        graph += script == Film && disc == Ntsc ? ",telecine=first_field=top:pattern=23"
+                                                : ",fps=" + RateText(disc);
+    if (IsInterlaced(plan)) graph += ",setfield=tff";
+    if (p.ConvertToRGB) graph += ",format=rgb24";
+    return graph + ",format=yuv420p";
+}
+
+std::vector<std::string> VideoCodecArgs(const TDiscPlan& plan) {
+    const bool mpeg1 = Mpeg1(plan);
+    // The player's buffer: 40 KB on a VCD, 224 KB on SVCDs and DVDs.
+    const char* buffer = mpeg1 ? "327680" : "1835008";
+    const std::uint32_t max = std::max(plan.MaxVideoRate, plan.VideoRate);
+    std::vector<std::string> args = {"-c:v",     mpeg1 ? "mpeg1video" : "mpeg2video",
+                                     "-b:v",     Num(std::int64_t{plan.VideoRate}),
+                                     "-maxrate", Num(std::int64_t{max}),
+                                     "-bufsize", buffer,
+                                     "-g",       Num(std::int64_t{plan.GOPLength}),
+                                     "-bf",      "2"};
+    if (!plan.SceneDetect) args = Concat(args, {"-sc_threshold", "1000000000"});
+    // SVCD players and vcdimager expect room for the scan offsets in every GOP.
+    if (plan.Format == TDiscFormat::SVCD) args = Concat(args, {"-scan_offset", "1"});
+    if (IsInterlaced(plan)) args = Concat(args, {"-flags", "+ildct+ilme", "-top", "1"});
+    return Concat(args, {"-aspect", plan.Picture.Widescreen ? "16:9" : "4:3"});
+}
+
+std::string AudioFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
+    const auto time = [&](std::int64_t frame) {
+        return Num(static_cast<double>(frame) / plan.SrcFrameRate);
+    };
+    std::string graph =
+        Trim("atrim", first > 0 ? "start=" + time(first) : "", end > 0 ? "end=" + time(end) : "");
+    graph += "asetpts=PTS-STARTPTS";
+    // AssumeFPS with its audio: the sound keeps pace with the pictures.
+    const TPicturePlan& p = plan.Picture;
+    if (p.SrcIsPAL != p.DestIsPAL)
+        graph += ",atempo=" + Num(Value(ScriptRate(plan)) / plan.SrcFrameRate);
+    return graph;
+}
+
+TDiscJob BuildJob(const TDiscPlan& planned, const std::string& workDir, const std::string& outDir) {
+    CheckPlan(planned);
+    // The steps run in the work folder, so every other name is a full one.
+    const auto full = [](const std::string& name) {
+        return std::filesystem::absolute(name).lexically_normal().string();
+    };
+    TDiscPlan plan = planned;
+    plan.Source = full(planned.Source);
+    TDiscJob job;
+    job.Format = plan.Format;
+    job.WorkDir = full(workDir);
+    job.OutDir = full(outDir);
+    const std::int64_t share = (plan.SrcFrames + plan.DiscCount - 1) / plan.DiscCount;
+    double images = 0;
+    double largest = 0;
+    for (int n = 1; n <= plan.DiscCount; ++n) {
+        TDiscPart part;
+        part.Number = n;
+        part.FirstFrame = share * (n - 1);
+        part.EndFrame = std::min(share * n, plan.SrcFrames);
+        if (part.EndFrame <= part.FirstFrame)
+            throw TJobError("The film has too few frames for " + Num(std::int64_t{plan.DiscCount}) +
+                            " discs.");
+        const std::string base = "disc" + Num(std::int64_t{n});
+        part.VideoFile = base + Ext(plan, true);
+        for (std::size_t i = 1; i <= AudioRates(plan).size(); ++i)
+            part.AudioFiles.push_back(base + "_audio" + Num(static_cast<std::int64_t>(i)) +
+                                      Ext(plan, false));
+        part.MuxFile = base + ".mpg";
+        const bool last = n == plan.DiscCount;
+        part.Steps = VideoSteps(plan, part, last);
+        for (std::size_t i = 0; i < part.AudioFiles.size(); ++i)
+            part.Steps.push_back(AudioStep(plan, part, last, static_cast<int>(i) + 1));
+        part.Steps.push_back(MuxStep(plan, part));
+        AddAuthoring(plan, job.OutDir, part);
+        job.Parts.push_back(part);
+        const double bytes = StreamBytes(plan, part.EndFrame - part.FirstFrame);
+        images += bytes;
+        largest = std::max(largest, bytes);
+    }
+    // Every image, plus one disc's streams and multiplexed file while it is made,
+    // with a tenth more for the multiplexing and the file systems.
+    job.NeededBytes = static_cast<std::uint64_t>((images + 2 * largest) * 1.1);
+    return job;
+}
+
+std::string CommandLine(const TStep& step) {
+    std::string line;
+    for (const std::string& env : step.Env) line += Quote(env) + " ";
+    for (const std::string& arg : step.Args) line += Quote(arg) + " ";
+    if (!line.empty()) line.pop_back();
+    return line;
+}
+
+std::vector<std::string> JobScript(const TDiscJob& job) {
+    std::vector<std::string> lines = {"#!/bin/sh", "set -e", "mkdir -p " + Quote(job.WorkDir),
+                                      "cd " + Quote(job.WorkDir)};
+    for (const TDiscPart& part : job.Parts) {
+        lines.push_back("# Disc " + Num(std::int64_t{part.Number}) + ": source frames " +
+                        Num(part.FirstFrame) + " to " + Num(part.EndFrame - 1));
+        for (const std::string& dir : part.MakeDirs) lines.push_back("mkdir -p " + Quote(dir));
+        for (const TStep& step : part.Steps) lines.push_back(CommandLine(step));
+        for (const TFinalFile& file : part.Images)
+            lines.push_back("mv " + Quote(file.WorkName) + " " + Quote(file.FinalName));
+    }
+    return lines;
+}
+
+} // namespace tarvex

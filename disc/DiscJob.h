@@ -1,0 +1,129 @@
+// The plan as an ffmpeg job: the picture steps of the AviSynth script as a filter
+// graph, the disc budget as encoder settings, and the commands that encode,
+// multiplex and author each disc.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tarvex {
+
+/// The disc kinds a job makes: MPEG-1 on a VCD, MPEG-2 on an SVCD or a DVD.
+enum class TDiscFormat { VCD, SVCD, DVD };
+
+/// The picture steps of the script: the numbers the script writer reads from the
+/// geometry model and the script options.
+struct TPicturePlan {
+    int CropLeft = 0;
+    int CropTop = 0;
+    int CropX = 0;
+    int CropY = 0;
+    int ResizeX = 0;
+    int ResizeY = 0;
+    int DestY = 0; ///< frame height; the interlaced borders are computed from it
+    int BorderLeft = 0;
+    int BorderTop = 0;
+    int BorderRight = 0;
+    int BorderBottom = 0;
+    bool Interlaced = false; ///< field by field resize
+    int ResizeMode = 2;      ///< 0 bilinear, 1 bicubic 1/3, 3 Lanczos, any other bicubic 0/0.6
+    bool BffToTff = false;
+    bool ConvertToRGB = false;
+    bool SrcIsPAL = true;
+    bool DestIsPAL = true;
+    bool Widescreen = false; ///< 16:9 display instead of 4:3
+};
+
+/// Everything a job is built from: the source, the picture steps and the budget
+/// of one disc (all discs of a film share it).
+struct TDiscPlan {
+    std::string Source;         ///< the film's file
+    double SrcFrameRate = 25;   ///< frames per second of the source
+    std::int64_t SrcFrames = 0; ///< frames of the whole film
+    int SourceAudioStreams = 1; ///< audio streams in the source; 0 makes silence
+    TPicturePlan Picture;
+    TDiscFormat Format = TDiscFormat::SVCD;
+    int DiscCount = 1;
+    std::uint32_t VideoRate = 0;    ///< bps
+    std::uint32_t MaxVideoRate = 0; ///< bps the player allows; below VideoRate it is ignored
+    int GOPLength = 15;
+    bool SceneDetect = false;     ///< the encoder may start a GOP at a scene change
+    std::uint32_t Audio1Rate = 0; ///< bps
+    std::uint32_t Audio2Rate = 0; ///< bps, 0 without a second stream
+    bool AC3 = false;             ///< AC-3 instead of MPEG audio (DVD only)
+};
+
+/// A plan that cannot become a job; the text says why, for the user.
+class TJobError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+/// A frame rate as a fraction.
+struct TRate {
+    int Num = 25;
+    int Den = 1;
+    bool operator==(const TRate&) const = default;
+};
+
+/// One child process of a job.
+struct TStep {
+    std::string Title;             ///< shown while it runs
+    std::vector<std::string> Args; ///< Args[0] is the program, looked up in PATH
+    std::vector<std::string> Env;  ///< NAME=value added to the environment
+    std::int64_t Frames = 0;       ///< frames it encodes, when it reports ffmpeg progress; else 0
+    double Weight = 1;             ///< its share of the whole work
+};
+
+/// A file of the work folder that becomes a final file once its disc is complete.
+struct TFinalFile {
+    std::string WorkName;
+    std::string FinalName;
+};
+
+/// One disc: its share of the film and the steps that make it.
+struct TDiscPart {
+    int Number = 1;
+    std::int64_t FirstFrame = 0;         ///< first source frame
+    std::int64_t EndFrame = 0;           ///< source frame after the last
+    std::string VideoFile;               ///< elementary streams and the multiplexed file, in
+    std::vector<std::string> AudioFiles; ///< the work folder
+    std::string MuxFile;
+    std::vector<std::string> MakeDirs; ///< folders the steps expect
+    std::vector<TStep> Steps;
+    std::vector<TFinalFile> Images; ///< renamed in this order; the first is the image
+};
+
+/// The whole job: every disc, run in the work folder, finished into the output folder.
+struct TDiscJob {
+    TDiscFormat Format = TDiscFormat::SVCD;
+    std::string WorkDir;
+    std::string OutDir;
+    std::vector<TDiscPart> Parts;
+    std::uint64_t NeededBytes = 0; ///< free space the job needs in the output folder
+};
+
+/// The frame rate the script's picture steps give the film.
+TRate ScriptRate(const TDiscPlan& plan);
+/// The frame rate written on the disc.
+TRate DiscRate(const TDiscPlan& plan);
+/// The filter graph for source frames [first, end) of the film; end 0 means to the end.
+std::string VideoFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t end);
+/// The encoder settings for the video, without input, pass and output.
+std::vector<std::string> VideoCodecArgs(const TDiscPlan& plan);
+/// The audio filter for source frames [first, end); end 0 means to the end.
+std::string AudioFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t end);
+
+/// The job for `plan`, with its work files in workDir and its images going to outDir.
+/// Throws TJobError when the plan cannot be made.
+TDiscJob BuildJob(const TDiscPlan& plan, const std::string& workDir, const std::string& outDir);
+
+/// A step as one shell command line, its environment first.
+std::string CommandLine(const TStep& step);
+
+/// The job as a shell script, one command a line, to run in the work folder.
+std::vector<std::string> JobScript(const TDiscJob& job);
+
+} // namespace tarvex

@@ -1,0 +1,78 @@
+#include "disc/Report.h"
+
+#include "common/Numeric.h"
+
+#include <algorithm>
+
+namespace tarvex {
+
+namespace {
+
+/// The bits per second that make `bytes` over the model's duration, the inverse of
+/// the model's Ceil(rate / 8 x duration); the error is below one byte per 8 / duration.
+std::uint32_t RateOf(std::int64_t bytes, const TCDImage& m) {
+    const std::int64_t rate = Round(Div(static_cast<Real>(std::max<std::int64_t>(bytes, 0)) * 8,
+                                        static_cast<Real>(m.Duration)));
+    return Store<std::uint32_t>(std::clamp<std::int64_t>(rate, 0, UINT32_MAX));
+}
+
+std::int64_t Blocks(std::int64_t bytes, std::int64_t blockSize) {
+    return (bytes + blockSize - 1) / blockSize;
+}
+
+std::int64_t PlannedBytes(std::uint32_t rate, const TCDImage& m) {
+    return rate == 0 ? 0 : CeilInt64(static_cast<Real>(rate) / 8 * m.Duration) + 4;
+}
+
+} // namespace
+
+TDiscCheck CheckDisc(const TCDImage& plan, const TDiscResult& disc, TDiscFormat format) {
+    const bool dvd = format == TDiscFormat::DVD;
+    TDiscCheck c;
+    c.Number = disc.Number;
+    c.PlannedVideoBytes = PlannedBytes(plan.VideoRate, plan) + plan.ScanOffsetBytes;
+    c.PlannedAudioBytes = PlannedBytes(plan.Audio1Rate, plan) + PlannedBytes(plan.Audio2Rate, plan);
+    c.RealVideoBytes = disc.VideoBytes;
+    for (const std::int64_t bytes : disc.AudioBytes) c.RealAudioBytes += bytes;
+
+    // The model again, fed with what the encoder really wrote: its frames (so its
+    // GOPs) and rates that give back the real byte counts.
+    TCDImage m = plan;
+    if (disc.VideoFrames > 0) m.SetFrames(Store<std::uint32_t>(disc.VideoFrames));
+    m.SetVideoRate(RateOf(disc.VideoBytes - 4 - m.ScanOffsetBytes, m));
+    const std::int64_t audio1 = disc.AudioBytes.size() > 0 ? disc.AudioBytes[0] : 0;
+    const std::int64_t audio2 = disc.AudioBytes.size() > 1 ? disc.AudioBytes[1] : 0;
+    m.SetAudio1Rate(audio1 > 0 ? RateOf(audio1 - 4, m) : 0);
+    m.SetAudio2Rate(audio2 > 0 ? RateOf(audio2 - 4, m) : 0);
+    m.SetMuxMode(m.MuxMode); // a second audio stream may change the layout
+    m.ComputeImage();
+    c.PredictedMuxBlocks = Blocks(m.StreamBytes, m.SectorSize);
+
+    const std::int64_t authoring =
+        std::int64_t{plan.AuthoringOverhead} + std::int64_t{plan.AuthoringReserve};
+    c.RealMuxBlocks = Blocks(disc.MuxBytes, dvd ? 2048 : 2324);
+    c.PredictedImageBlocks = c.RealMuxBlocks + authoring;
+    c.RealImageBlocks = Blocks(disc.ImageBytes, dvd ? 2048 : 2352);
+    c.StreamImageBlocks = c.PredictedMuxBlocks + authoring;
+    c.PlannedImageBlocks = std::int64_t{plan.ImageBlocks} - plan.ExtraBlocks;
+    c.BlocksUsable = plan.BlocksUsable;
+    c.Fits = c.RealImageBlocks + plan.ExtraBlocks <= c.BlocksUsable;
+    return c;
+}
+
+void TakeBudget(TDiscPlan& plan, const TCDImage& budget) {
+    plan.VideoRate = budget.VideoRate;
+    plan.MaxVideoRate = static_cast<std::uint32_t>(std::max(budget.MaxVideoRate, 0));
+    plan.GOPLength = budget.GOPLength;
+    plan.SceneDetect = budget.SceneDetect;
+    plan.Audio1Rate = budget.Audio1Rate;
+    plan.Audio2Rate = budget.Audio2Rate;
+    plan.AC3 = budget.AC3Audio;
+}
+
+double Deviation(std::int64_t predicted, std::int64_t real) {
+    if (predicted == 0) return 0;
+    return static_cast<double>(real - predicted) * 100 / static_cast<double>(predicted);
+}
+
+} // namespace tarvex

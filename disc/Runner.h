@@ -1,0 +1,62 @@
+// Makes the discs of a job: runs its steps one after the other with progress,
+// time left and cancel, keeps a log, and moves each image to its final name
+// only once it is complete.
+#pragma once
+
+#include "disc/DiscJob.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tarvex {
+
+/// Where a running job is.
+struct TProgress {
+    int Disc = 0;  ///< the disc being made, from 1
+    int Discs = 0; ///< discs of the job
+    std::string Step;
+    double Fraction = 0;     ///< of the whole job, 0..1
+    double SecondsLeft = -1; ///< -1 while there is no estimate yet
+};
+
+enum class TMakeStatus { Done, Cancelled, Failed };
+
+/// What was made of one disc: the real sizes of its streams, files and image.
+struct TDiscResult {
+    int Number = 0;
+    std::int64_t VideoFrames = 0; ///< frames the encoder wrote
+    std::int64_t VideoBytes = 0;
+    std::vector<std::int64_t> AudioBytes; ///< one for each audio stream
+    std::int64_t MuxBytes = 0;
+    std::int64_t ImageBytes = 0;
+    std::vector<std::string> Files; ///< final names, the image first
+};
+
+struct TMakeResult {
+    TMakeStatus Status = TMakeStatus::Failed;
+    std::string Message;            ///< for the user, whatever the outcome
+    std::vector<TDiscResult> Discs; ///< the discs that were finished
+    std::string LogFile;
+    std::string WorkDir; ///< the work folder, when it was kept
+};
+
+struct TMakeOptions {
+    std::string SearchPath; ///< where the tools are looked up; empty: the PATH of this process
+    std::function<void(const TProgress&)> OnProgress; ///< called on the running thread
+    const std::atomic<bool>* Cancel = nullptr;        ///< set from any thread to stop
+    std::string LogName = "tarvex-disc.log";          ///< in the output folder
+    bool KeepWork = false; ///< leave the streams and multiplexed files in the work folder
+};
+
+/// The job's tools that cannot be found, each with the Debian package that has it.
+std::vector<std::string> MissingTools(const TDiscJob& job, const std::string& searchPath);
+
+/// Runs the whole job in the calling thread and returns when it is done, failed or
+/// cancelled. The work folder is removed unless asked to keep it; the output folder
+/// holds only complete images and the log.
+TMakeResult MakeDiscs(const TDiscJob& job, const TMakeOptions& options);
+
+} // namespace tarvex

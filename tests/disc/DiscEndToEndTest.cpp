@@ -1,0 +1,230 @@
+// From a film to disc images with the real tools, one short film for every format:
+// the images get their final names, the players' tools read them, the frame has the
+// size and the borders the script gives it, and the report holds the made sizes.
+#include "disc/Report.h"
+#include "disc/Runner.h"
+#include "tests/disc/DiscFixtures.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <numeric>
+
+namespace tarvex {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::UnorderedElementsAreArray;
+
+namespace fs = std::filesystem;
+
+constexpr int FilmSeconds = 12;
+
+/// One made disc set: its plan, its budget and the result.
+struct TCase {
+    const char* Name;
+    TDiscFormat Format;
+    testing::TRows Rows;
+    std::uint32_t VideoRate;
+    std::uint32_t AudioRate;
+    bool Ac3;
+    int Discs;
+    std::function<void(TPicturePlan&)> Picture;
+    int Width, Height; ///< of the frame on the disc
+    int Top, Left;     ///< black borders
+    std::vector<std::string> Files;
+    const char* Detected;        ///< what the image's reader says of it
+    std::int64_t AuthoringSlack; ///< blocks the authoring row may miss by
+};
+
+void PrintTo(const TCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
+class DiscEndToEndTest : public ::testing::TestWithParam<TCase> {
+  protected:
+    static void SetUpTestSuite() {
+        Dir = std::make_unique<TTempFolder>();
+        // Kept in the build folder: made on the first run, used by every later one.
+        std::filesystem::create_directories(TARVEX_DISC_FILMS);
+        FilmMade = testing::MakeNoisyFilm(Film, FilmSeconds);
+    }
+    static void TearDownTestSuite() { Dir.reset(); }
+
+    /// The budget of one disc as the window computes it when the rate is set by hand.
+    static TCDImage Budget(const TCase& c) {
+        TCDImage m;
+        m.SetFrames(static_cast<std::uint32_t>(FilmSeconds * 25 / c.Discs));
+        m.SetAudio1Rate(c.AudioRate);
+        m.SetSeqAligning(c.Format == TDiscFormat::DVD);
+        m.SetScanOffsets(c.Format == TDiscFormat::SVCD);
+        m.SetAC3Audio(c.Ac3);
+        m.SetMuxMode(c.Rows.MuxMode);
+        m.SetAuthoringMode(c.Rows.AuthoringMode);
+        m.SetBlocksUsable(4499); // a one-minute disc
+        m.SetSafety(150);
+        m.ComputeAuthoringOverhead();
+        m.ComputeVideoRate();
+        m.SetVideoRate(c.VideoRate);
+        m.ComputeImage();
+        return m;
+    }
+
+    /// The luma of one frame of the multiplexed file, a little into the film.
+    static std::string Frame(const std::string& file, const std::string& name) {
+        const std::string out = *Dir / name;
+        testing::Shell("ffmpeg -nostdin -v error -y -ss 3 -i '" + file +
+                       "' -frames:v 1 -pix_fmt gray -f rawvideo '" + out + "'");
+        std::ifstream in(out, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+    static inline const std::string Film = TARVEX_DISC_FILMS "/film-12s.avi";
+    static inline std::unique_ptr<TTempFolder> Dir;
+    static inline bool FilmMade = false;
+};
+
+/// The mean luma of a row or a column of a frame.
+double Mean(const std::string& frame, int width, int row, int column) {
+    const auto at = [&](int x, int y) {
+        return static_cast<unsigned char>(frame[static_cast<std::size_t>(y * width + x)]);
+    };
+    const int height = static_cast<int>(frame.size()) / width;
+    double sum = 0;
+    const int n = row >= 0 ? width : height;
+    for (int i = 0; i < n; ++i) sum += row >= 0 ? at(i, row) : at(column, i);
+    return sum / n;
+}
+
+TEST_P(DiscEndToEndTest, MakesTheImagesOfThePlan) {
+    const TCase& c = GetParam();
+    ASSERT_TRUE(FilmMade) << "ffmpeg could not make the film";
+    const TCDImage budget = Budget(c);
+    TDiscPlan plan = testing::Plan(c.Format, Film, FilmSeconds * 25, budget);
+    plan.DiscCount = c.Discs;
+    c.Picture(plan.Picture);
+    const std::string out = *Dir / c.Name;
+    const TDiscJob job = BuildJob(plan, out + "/.work", out);
+    TMakeOptions options;
+    options.KeepWork = true;
+    const TMakeResult result = MakeDiscs(job, options);
+    ASSERT_EQ(result.Status, TMakeStatus::Done) << result.Message;
+
+    std::vector<std::string> files;
+    for (const auto& e : fs::directory_iterator(out))
+        if (e.is_regular_file()) files.push_back(e.path().filename());
+    EXPECT_THAT(files, UnorderedElementsAreArray(c.Files));
+    const std::string image = result.Discs.at(0).Files.at(0);
+    const std::string reader = c.Format == TDiscFormat::DVD
+                                   ? "xorriso -indev '" + image + "' -ls /VIDEO_TS 2>&1"
+                                   : "vcd-info -t -c '" + out + "/disc1.cue' 2>&1";
+    std::string said;
+    {
+        FILE* pipe = popen(reader.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        char buffer[4096];
+        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) said.append(buffer, n);
+        pclose(pipe);
+    }
+    EXPECT_THAT(said, HasSubstr(c.Detected));
+
+    // The frame the script makes: its size, black borders and picture inside them.
+    const std::string frame = Frame(result.WorkDir + "/disc1.mpg", std::string(c.Name) + ".gray");
+    ASSERT_EQ(frame.size(), static_cast<std::size_t>(c.Width * c.Height));
+    if (c.Top > 0) {
+        EXPECT_LT(Mean(frame, c.Width, c.Top - 1, -1), 24);
+        EXPECT_GT(Mean(frame, c.Width, c.Top + 1, -1), 40);
+        EXPECT_LT(Mean(frame, c.Width, c.Height - c.Top, -1), 24);
+    }
+    if (c.Left > 0) {
+        EXPECT_LT(Mean(frame, c.Width, -1, c.Left - 2), 24);
+        EXPECT_GT(Mean(frame, c.Width, -1, c.Left + 1), 40);
+    }
+
+    // The report holds what was made; the images fit their discs.
+    ASSERT_EQ(result.Discs.size(), static_cast<std::size_t>(c.Discs));
+    for (const TDiscResult& disc : result.Discs) {
+        const TDiscCheck check = CheckDisc(budget, disc, c.Format);
+        EXPECT_EQ(check.RealImageBlocks * (c.Format == TDiscFormat::DVD ? 2048 : 2352),
+                  static_cast<std::int64_t>(fs::file_size(disc.Files[0])));
+        // Seconds of film leave the encoder's rate control little room; the ten-minute
+        // measurement judges it.
+        EXPECT_NEAR(Deviation(check.PlannedVideoBytes, check.RealVideoBytes), 0, 8);
+        EXPECT_NEAR(Deviation(check.PlannedAudioBytes, check.RealAudioBytes), 0, 1);
+        const double layoutSlack =
+            std::max(3.0, 0.002 * static_cast<double>(check.PredictedMuxBlocks));
+        EXPECT_NEAR(static_cast<double>(check.RealMuxBlocks),
+                    static_cast<double>(check.PredictedMuxBlocks), layoutSlack);
+        EXPECT_NEAR(check.RealImageBlocks, check.PredictedImageBlocks, c.AuthoringSlack);
+        EXPECT_TRUE(check.Fits);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, DiscEndToEndTest,
+                         ::testing::Values(TCase{"vcd_two_discs_letterboxed",
+                                                 TDiscFormat::VCD,
+                                                 {6, 5},
+                                                 1150000,
+                                                 224000,
+                                                 false,
+                                                 2,
+                                                 [](TPicturePlan& p) {
+                                                     p.ResizeY = 240;
+                                                     p.BorderTop = p.BorderBottom = 24;
+                                                     p.DestY = 288;
+                                                 },
+                                                 352,
+                                                 288,
+                                                 24,
+                                                 0,
+                                                 {"disc1.bin", "disc1.cue", "disc2.bin",
+                                                  "disc2.cue", "tarvex-disc.log"},
+                                                 "VCD 2.0 detected",
+                                                 3},
+                                           TCase{"svcd_interlaced_letterboxed",
+                                                 TDiscFormat::SVCD,
+                                                 {7, 3},
+                                                 2000000,
+                                                 160000,
+                                                 false,
+                                                 1,
+                                                 [](TPicturePlan& p) {
+                                                     p.Interlaced = true;
+                                                     p.ResizeY = 432;
+                                                 },
+                                                 480,
+                                                 576,
+                                                 72,
+                                                 0,
+                                                 {"disc1.bin", "disc1.cue", "tarvex-disc.log"},
+                                                 "SVCD detected",
+                                                 // The row "SVCD vcdimager" counts 70
+                                                 // blocks fewer than vcdimager writes.
+                                                 75},
+                                           TCase{"dvd_pillarboxed_ac3",
+                                                 TDiscFormat::DVD,
+                                                 {8, 6},
+                                                 3000000,
+                                                 192000,
+                                                 true,
+                                                 1,
+                                                 [](TPicturePlan& p) {
+                                                     p.ResizeX = 704;
+                                                     p.BorderLeft = p.BorderRight = 8;
+                                                 },
+                                                 720,
+                                                 576,
+                                                 0,
+                                                 8,
+                                                 {"disc1.iso", "tarvex-disc.log"},
+                                                 "VTS_01_1.VOB",
+                                                 3}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+} // namespace
+} // namespace tarvex

@@ -1,0 +1,382 @@
+#include "disc/DiscJob.h"
+
+#include "tests/disc/DiscFixtures.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tarvex {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+/// The geometry of the script writer's worked example: 704x436 from (8,70), resized
+/// to 448x416 and centred in 480x576 with borders 16 and 80.
+TDiscPlan Example(TDiscFormat format = TDiscFormat::SVCD) {
+    TDiscPlan plan;
+    plan.Source = "/films/film.avi";
+    plan.SrcFrames = 15000;
+    plan.Format = format;
+    plan.VideoRate = 1187000;
+    plan.MaxVideoRate = 2516000;
+    plan.Audio1Rate = 160000;
+    TPicturePlan& p = plan.Picture;
+    p.CropLeft = 8;
+    p.CropTop = 70;
+    p.CropX = 704;
+    p.CropY = 436;
+    p.ResizeX = 448;
+    p.ResizeY = 416;
+    p.DestY = 576;
+    p.BorderLeft = 16;
+    p.BorderTop = 80;
+    p.BorderRight = 16;
+    p.BorderBottom = 80;
+    return plan;
+}
+
+struct TFilterCase {
+    const char* Name;
+    std::function<void(TDiscPlan&)> Change;
+    std::int64_t First;
+    std::int64_t End;
+    std::string Graph;
+    int Width = 480; ///< of the frame the graph makes
+    int Height = 576;
+};
+
+void PrintTo(const TFilterCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
+const std::string Crop = "crop=w=704:h=436:x=8:y=70:exact=1,";
+const std::string Precise = "flags=bicubic:param0=0:param1=0.6";
+const std::string Pad = ",pad=w=480:h=576:x=16:y=80:color=black";
+const std::string FieldCrop = "setfield=tff,separatefields,crop=w=704:h=218:x=8:y=35:exact=1,";
+const std::string Weave = ",weave=first_field=top";
+
+class VideoFilterTest : public ::testing::TestWithParam<TFilterCase> {};
+
+TEST_P(VideoFilterTest, MirrorsTheScript) {
+    TDiscPlan plan = Example();
+    GetParam().Change(plan);
+    EXPECT_EQ(VideoFilter(plan, GetParam().First, GetParam().End), GetParam().Graph);
+}
+
+// ffmpeg takes every graph and makes the frame the script makes.
+TEST_P(VideoFilterTest, FfmpegMakesTheFrame) {
+    TDiscPlan plan = Example();
+    GetParam().Change(plan);
+    const TTempFolder dir;
+    const std::string frame = dir / "frame.gray";
+    ASSERT_EQ(testing::Shell("ffmpeg -nostdin -v error -f lavfi -i color=size=720x576:rate=25 "
+                             "-vf '" +
+                             VideoFilter(plan, GetParam().First, GetParam().End) +
+                             "' -frames:v 1 -pix_fmt gray -f rawvideo '" + frame + "'"),
+              0);
+    EXPECT_EQ(std::filesystem::file_size(frame),
+              static_cast<std::uintmax_t>(GetParam().Width * GetParam().Height));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plans, VideoFilterTest,
+    ::testing::Values(
+        TFilterCase{"progressive", [](TDiscPlan&) {}, 0, 0,
+                    Crop + "scale=w=448:h=416:" + Precise + Pad +
+                        ",setpts=PTS-STARTPTS,format=yuv420p"},
+        TFilterCase{"interlaced_fields_halved_borders_even",
+                    [](TDiscPlan& p) {
+                        p.Picture.Interlaced = true;
+                        p.Picture.ResizeY = 430;
+                        p.Picture.CropTop = 71;
+                    },
+                    0, 0,
+                    FieldCrop + "scale=w=448:h=215:" + Precise + Weave +
+                        ",pad=w=480:h=576:x=16:y=72:color=black,setpts=PTS-STARTPTS,"
+                        "setfield=tff,format=yuv420p"},
+        TFilterCase{"bilinear_without_borders",
+                    [](TDiscPlan& p) {
+                        p.Picture.ResizeMode = 0;
+                        p.Picture.BorderLeft = p.Picture.BorderTop = 0;
+                        p.Picture.BorderRight = p.Picture.BorderBottom = 0;
+                    },
+                    0, 0,
+                    Crop + "scale=w=448:h=416:flags=bilinear,setpts=PTS-STARTPTS,format=yuv420p",
+                    448, 416},
+        TFilterCase{"bicubic_standard", [](TDiscPlan& p) { p.Picture.ResizeMode = 1; }, 0, 0,
+                    Crop + "scale=w=448:h=416:flags=bicubic:param0=1/3:param1=1/3" + Pad +
+                        ",setpts=PTS-STARTPTS,format=yuv420p"},
+        TFilterCase{"lanczos", [](TDiscPlan& p) { p.Picture.ResizeMode = 3; }, 0, 0,
+                    Crop + "scale=w=448:h=416:flags=lanczos:param0=3" + Pad +
+                        ",setpts=PTS-STARTPTS,format=yuv420p"},
+        TFilterCase{
+            "no_selection_is_precise_bicubic", [](TDiscPlan& p) { p.Picture.ResizeMode = -1; }, 0,
+            0, Crop + "scale=w=448:h=416:" + Precise + Pad + ",setpts=PTS-STARTPTS,format=yuv420p"},
+        TFilterCase{"bff_to_tff_shifts_one_field", [](TDiscPlan& p) { p.Picture.BffToTff = true; },
+                    0, 0,
+                    "phase=b,trim=start_frame=1,tpad=stop=1:stop_mode=clone," + Crop +
+                        "scale=w=448:h=416:" + Precise + Pad +
+                        ",setpts=PTS-STARTPTS,setfield=tff,format=yuv420p"},
+        TFilterCase{"middle_disc_of_three", [](TDiscPlan&) {}, 50, 100,
+                    "trim=start_frame=50:end_frame=100," + Crop + "scale=w=448:h=416:" + Precise +
+                        Pad + ",setpts=PTS-STARTPTS,format=yuv420p"},
+        TFilterCase{"last_disc_runs_to_the_end", [](TDiscPlan&) {}, 75, 0,
+                    "trim=start_frame=75," + Crop + "scale=w=448:h=416:" + Precise + Pad +
+                        ",setpts=PTS-STARTPTS,format=yuv420p"},
+        TFilterCase{"pal_to_ntsc_svcd_slows_down_and_pulls_down",
+                    [](TDiscPlan& p) { p.Picture.DestIsPAL = false; }, 0, 0,
+                    Crop + "scale=w=448:h=416:" + Precise + Pad +
+                        ",setpts=N*1001/24000/TB,telecine=first_field=top:pattern=23,"
+                        "format=yuv420p"},
+        TFilterCase{"pal_to_ntsc_vcd_keeps_film_rate",
+                    [](TDiscPlan& p) {
+                        p.Format = TDiscFormat::VCD;
+                        p.Picture.DestIsPAL = false;
+                    },
+                    0, 0,
+                    Crop + "scale=w=448:h=416:" + Precise + Pad +
+                        ",setpts=N*1001/24000/TB,format=yuv420p"},
+        TFilterCase{
+            "ntsc_film_to_pal_speeds_up",
+            [](TDiscPlan& p) {
+                p.SrcFrameRate = 23.976;
+                p.Picture.SrcIsPAL = false;
+            },
+            0, 0, Crop + "scale=w=448:h=416:" + Precise + Pad + ",setpts=N*1/25/TB,format=yuv420p"},
+        TFilterCase{"ntsc_video_on_ntsc_dvd_unchanged",
+                    [](TDiscPlan& p) {
+                        p.Format = TDiscFormat::DVD;
+                        p.SrcFrameRate = 29.97;
+                        p.Picture.SrcIsPAL = p.Picture.DestIsPAL = false;
+                    },
+                    0, 0,
+                    Crop + "scale=w=448:h=416:" + Precise + Pad +
+                        ",setpts=PTS-STARTPTS,format=yuv420p"},
+        TFilterCase{"fifty_frames_to_pal", [](TDiscPlan& p) { p.SrcFrameRate = 50; }, 0, 0,
+                    Crop + "scale=w=448:h=416:" + Precise + Pad +
+                        ",setpts=PTS-STARTPTS,fps=25,format=yuv420p"},
+        TFilterCase{"rgb_output", [](TDiscPlan& p) { p.Picture.ConvertToRGB = true; }, 0, 0,
+                    Crop + "scale=w=448:h=416:" + Precise + Pad +
+                        ",setpts=PTS-STARTPTS,format=rgb24,format=yuv420p"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+struct TCodecCase {
+    const char* Name;
+    std::function<void(TDiscPlan&)> Change;
+    std::vector<std::string> Args;
+};
+
+void PrintTo(const TCodecCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
+class VideoCodecTest : public ::testing::TestWithParam<TCodecCase> {};
+
+TEST_P(VideoCodecTest, EncoderSettings) {
+    TDiscPlan plan = Example();
+    GetParam().Change(plan);
+    EXPECT_EQ(VideoCodecArgs(plan), GetParam().Args);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plans, VideoCodecTest,
+    ::testing::Values(TCodecCase{"vcd_mpeg1_small_buffer",
+                                 [](TDiscPlan& p) {
+                                     p.Format = TDiscFormat::VCD;
+                                     p.VideoRate = 1150000;
+                                     p.MaxVideoRate = 0;
+                                     p.Picture.Interlaced = true; // no interlaced coding in MPEG-1
+                                 },
+                                 {"-c:v", "mpeg1video", "-b:v", "1150000", "-maxrate", "1150000",
+                                  "-bufsize", "327680", "-g", "15", "-bf", "2", "-sc_threshold",
+                                  "1000000000", "-aspect", "4:3"}},
+                      TCodecCase{"svcd_scan_offsets",
+                                 [](TDiscPlan&) {},
+                                 {"-c:v", "mpeg2video", "-b:v", "1187000", "-maxrate", "2516000",
+                                  "-bufsize", "1835008", "-g", "15", "-bf", "2", "-sc_threshold",
+                                  "1000000000", "-scan_offset", "1", "-aspect", "4:3"}},
+                      TCodecCase{"dvd_interlaced_wide_scene_changes",
+                                 [](TDiscPlan& p) {
+                                     p.Format = TDiscFormat::DVD;
+                                     p.GOPLength = 12;
+                                     p.SceneDetect = true;
+                                     p.Picture.Interlaced = true;
+                                     p.Picture.Widescreen = true;
+                                 },
+                                 {"-c:v", "mpeg2video", "-b:v", "1187000", "-maxrate", "2516000",
+                                  "-bufsize", "1835008", "-g", "12", "-bf", "2", "-flags",
+                                  "+ildct+ilme", "-top", "1", "-aspect", "16:9"}}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(AudioFilterTest, CutsBySourceTimeAndKeepsPaceWithTheRateChange) {
+    TDiscPlan plan = Example();
+    EXPECT_EQ(AudioFilter(plan, 0, 0), "asetpts=PTS-STARTPTS");
+    EXPECT_EQ(AudioFilter(plan, 5000, 10001), "atrim=start=200:end=400.04,asetpts=PTS-STARTPTS");
+    plan.Picture.DestIsPAL = false;
+    EXPECT_EQ(AudioFilter(plan, 0, 2500),
+              "atrim=end=100,asetpts=PTS-STARTPTS,atempo=0.9590409590409591");
+}
+
+/// The programs and titles of a job's steps, disc by disc.
+std::vector<std::string> Outline(const TDiscJob& job) {
+    std::vector<std::string> lines;
+    for (const TDiscPart& part : job.Parts)
+        for (const TStep& step : part.Steps) lines.push_back(step.Args[0] + ": " + step.Title);
+    return lines;
+}
+
+TEST(BuildJobTest, SvcdEncodesTwiceMultiplexesAndAuthorsWithVcdimager) {
+    const TDiscJob job = BuildJob(Example(), "/out/.work", "/out");
+    ASSERT_EQ(job.Parts.size(), 1u);
+    EXPECT_THAT(Outline(job),
+                ElementsAre("ffmpeg: Disc 1: video, first pass",
+                            "ffmpeg: Disc 1: video, second pass", "ffmpeg: Disc 1: audio stream 1",
+                            "ffmpeg: Disc 1: multiplexing", "vcdimager: Disc 1: authoring"));
+    const TDiscPart& part = job.Parts[0];
+    EXPECT_EQ(part.Steps[1].Args.back(), "disc1.m2v");
+    EXPECT_THAT(CommandLine(part.Steps[2]),
+                HasSubstr("-map 0:a:0 -vn -af asetpts=PTS-STARTPTS -c:a mp2 -b:a 160k -ar 44100"));
+    EXPECT_THAT(CommandLine(part.Steps[3]),
+                HasSubstr("-fflags +genpts -i disc1.m2v -i disc1_audio1.mp2 -map 0:v -map 1:a "
+                          "-c copy -f svcd -packetsize 2324 disc1.mpg"));
+    EXPECT_EQ(CommandLine(part.Steps[4]), "vcdimager -t svcd -c disc1.cue -b disc1.bin disc1.mpg");
+    ASSERT_EQ(part.Images.size(), 2u);
+    EXPECT_EQ(part.Images[0].FinalName, "/out/disc1.bin");
+    EXPECT_EQ(part.Images[1].FinalName, "/out/disc1.cue");
+    EXPECT_EQ(part.Steps[0].Frames, 15000);
+}
+
+TEST(BuildJobTest, DvdOnTwoDiscsSplitsTheFilmAndAuthorsEachIntoAnIso) {
+    TDiscPlan plan = Example(TDiscFormat::DVD);
+    plan.DiscCount = 2;
+    plan.SrcFrames = 15001;
+    plan.AC3 = true;
+    plan.Audio1Rate = 448000;
+    plan.Audio2Rate = 192000;
+    plan.SourceAudioStreams = 1;
+    const TDiscJob job = BuildJob(plan, "/out/.work", "/out");
+    ASSERT_EQ(job.Parts.size(), 2u);
+    EXPECT_EQ(job.Parts[0].EndFrame, 7501);
+    EXPECT_EQ(job.Parts[1].FirstFrame, 7501);
+    EXPECT_EQ(job.Parts[1].EndFrame, 15001);
+    const TDiscPart& second = job.Parts[1];
+    EXPECT_THAT(CommandLine(second.Steps[0]), HasSubstr("-vf trim=start_frame=7501,crop="));
+    // Both audio streams come from the source's only one.
+    EXPECT_THAT(CommandLine(second.Steps[3]),
+                HasSubstr("-map 0:a:0 -vn -af atrim=start=300.04,asetpts=PTS-STARTPTS -c:a ac3 "
+                          "-b:a 192k -ar 48000 -ac 2 -f ac3 disc2_audio2.ac3"));
+    EXPECT_THAT(CommandLine(second.Steps[4]),
+                HasSubstr("-i disc2_audio1.ac3 -i disc2_audio2.ac3 -map 0:v -map 1:a -map 2:a "
+                          "-c copy -f dvd -packetsize 2048 disc2.mpg"));
+    EXPECT_EQ(CommandLine(second.Steps[5]), "VIDEO_FORMAT=PAL dvdauthor -o disc2_dvd -t disc2.mpg");
+    EXPECT_EQ(CommandLine(second.Steps[6]), "VIDEO_FORMAT=PAL dvdauthor -o disc2_dvd -T");
+    EXPECT_EQ(CommandLine(second.Steps[7]),
+              "xorriso -as mkisofs -V TARVEX_2 -o disc2.iso disc2_dvd");
+    EXPECT_THAT(second.MakeDirs, ElementsAre("disc2_dvd/AUDIO_TS"));
+    ASSERT_EQ(second.Images.size(), 1u);
+    EXPECT_EQ(second.Images[0].FinalName, "/out/disc2.iso");
+    // Two discs of about 300 s at 1827 kbps, and room for one disc's work files.
+    EXPECT_NEAR(static_cast<double>(job.NeededBytes), (2 + 2) * 1827000.0 / 8 * 300 * 1.1, 1e6);
+}
+
+TEST(BuildJobTest, FilmWithoutSoundGetsSilence) {
+    TDiscPlan plan = Example(TDiscFormat::VCD);
+    plan.SourceAudioStreams = 0;
+    plan.Audio1Rate = 224000;
+    const TDiscJob job = BuildJob(plan, "/out/.work", "/out");
+    EXPECT_THAT(CommandLine(job.Parts[0].Steps[2]),
+                HasSubstr("-f lavfi -i anullsrc=r=48000:cl=stereo -t 600 -c:a mp2 -b:a 224k"));
+}
+
+TEST(BuildJobTest, RelativeNamesBecomeFullNames) {
+    TDiscPlan plan = Example();
+    plan.Source = "films/../film.avi";
+    const TDiscJob job = BuildJob(plan, "work", "out");
+    const std::string cwd = std::filesystem::current_path().string();
+    EXPECT_EQ(job.WorkDir, cwd + "/work");
+    EXPECT_EQ(job.Parts[0].Images[0].FinalName, cwd + "/out/disc1.bin");
+    EXPECT_THAT(CommandLine(job.Parts[0].Steps[0]), HasSubstr("-i " + cwd + "/film.avi "));
+}
+
+struct TRefusal {
+    const char* Name;
+    std::function<void(TDiscPlan&)> Change;
+    const char* Message;
+};
+
+void PrintTo(const TRefusal& c, std::ostream* os) {
+    *os << c.Name;
+}
+
+class RefusedPlanTest : public ::testing::TestWithParam<TRefusal> {};
+
+TEST_P(RefusedPlanTest, SaysWhy) {
+    TDiscPlan plan = Example();
+    GetParam().Change(plan);
+    try {
+        BuildJob(plan, "/out/.work", "/out");
+        FAIL() << "no error";
+    } catch (const TJobError& e) {
+        EXPECT_STREQ(e.what(), GetParam().Message);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plans, RefusedPlanTest,
+    ::testing::Values(
+        TRefusal{"no_source", [](TDiscPlan& p) { p.Source.clear(); }, "No source film is open."},
+        TRefusal{"more_discs_than_frames",
+                 [](TDiscPlan& p) {
+                     p.SrcFrames = 2;
+                     p.DiscCount = 3;
+                 },
+                 "The film has fewer frames than there are discs."},
+        TRefusal{"an_empty_last_disc",
+                 [](TDiscPlan& p) {
+                     p.SrcFrames = 5;
+                     p.DiscCount = 4;
+                 },
+                 "The film has too few frames for 4 discs."},
+        TRefusal{"no_video_rate", [](TDiscPlan& p) { p.VideoRate = 0; },
+                 "The video rate is 0 kbps."},
+        TRefusal{"video_rate_beyond_mpeg", [](TDiscPlan& p) { p.VideoRate = 550825000; },
+                 "The video rate of 550825 kbps is more than the 15000 kbps a disc's MPEG video "
+                 "can have."},
+        TRefusal{"no_gop", [](TDiscPlan& p) { p.GOPLength = 0; },
+                 "The GOP length must be at least 1."},
+        TRefusal{"empty_crop", [](TDiscPlan& p) { p.Picture.CropY = 0; },
+                 "The crop window and the resize size must not be empty."},
+        TRefusal{"picture_larger_than_frame", [](TDiscPlan& p) { p.Picture.BorderLeft = -2; },
+                 "The resized picture is larger than the frame: a border is negative."},
+        TRefusal{"interlaced_picture_larger_than_frame",
+                 [](TDiscPlan& p) {
+                     p.Picture.Interlaced = true;
+                     p.Picture.ResizeY = 580;
+                 },
+                 "The resized picture is larger than the frame: a border is negative."},
+        TRefusal{"ac3_on_svcd", [](TDiscPlan& p) { p.AC3 = true; },
+                 "AC-3 audio goes on DVDs only."},
+        TRefusal{"mpeg_audio_at_448", [](TDiscPlan& p) { p.Audio2Rate = 448000; },
+                 "Audio stream 2: 448 kbps is not a rate of MPEG audio."}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(JobScriptTest, QuotesWhatTheShellWouldReadOtherwise) {
+    TDiscPlan plan = Example();
+    plan.Source = "/films/it's here.avi";
+    const std::vector<std::string> script = JobScript(BuildJob(plan, "/out/.work", "/out"));
+    ASSERT_GE(script.size(), 6u);
+    EXPECT_THAT(script, ::testing::IsSupersetOf({"#!/bin/sh", "set -e", "cd /out/.work",
+                                                 "# Disc 1: source frames 0 to 14999",
+                                                 "mv disc1.bin /out/disc1.bin"}));
+    EXPECT_THAT(script[5], HasSubstr("-i '/films/it'\\''s here.avi' -map 0:v:0 -an -vf crop="));
+}
+
+} // namespace
+} // namespace tarvex

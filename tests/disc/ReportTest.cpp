@@ -1,0 +1,160 @@
+// The report against the budget model, and the pack counter against real and
+// broken multiplexed files.
+#include "disc/Report.h"
+#include "common/Numeric.h"
+#include "disc/PackScan.h"
+#include "tests/disc/DiscFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+namespace tarvex {
+namespace {
+
+using testing::TRows;
+
+/// The made disc the plan predicts: every stream exactly as budgeted.
+TDiscResult AsPlanned(const TCDImage& plan, std::int64_t imageBlockSize) {
+    TDiscResult disc;
+    disc.Number = 1;
+    disc.VideoFrames = plan.Frames;
+    disc.VideoBytes =
+        CeilInt64(static_cast<Real>(plan.VideoRate) / 8 * plan.Duration) + 4 + plan.ScanOffsetBytes;
+    disc.AudioBytes = {CeilInt64(static_cast<Real>(plan.Audio1Rate) / 8 * plan.Duration) + 4};
+    disc.MuxBytes = plan.StreamBytes;
+    disc.ImageBytes = std::int64_t{plan.ImageBlocks} * imageBlockSize;
+    return disc;
+}
+
+struct TReportCase {
+    const char* Name;
+    TDiscFormat Format;
+    TRows Rows;
+};
+
+class ReportTest : public ::testing::TestWithParam<TReportCase> {};
+
+TEST_P(ReportTest, APlanMadeExactlyIsPredictedExactly) {
+    const TReportCase& c = GetParam();
+    const TCDImage plan = testing::Budget(c.Format, c.Rows, 600, 10, 224000);
+    const std::int64_t block = c.Format == TDiscFormat::DVD ? 2048 : 2352;
+    const TDiscCheck check = CheckDisc(plan, AsPlanned(plan, block), c.Format);
+    const std::int64_t streamBlocks = (plan.StreamBytes + plan.SectorSize - 1) / plan.SectorSize;
+    EXPECT_EQ(check.PlannedVideoBytes, check.RealVideoBytes);
+    EXPECT_EQ(check.PlannedAudioBytes, check.RealAudioBytes);
+    EXPECT_EQ(check.PredictedMuxBlocks, streamBlocks);
+    EXPECT_EQ(check.RealMuxBlocks, streamBlocks);
+    EXPECT_EQ(check.StreamImageBlocks, plan.ImageBlocks);
+    EXPECT_EQ(check.PredictedImageBlocks, plan.ImageBlocks);
+    EXPECT_EQ(check.PlannedImageBlocks, plan.ImageBlocks);
+    EXPECT_EQ(check.RealImageBlocks, plan.ImageBlocks);
+    EXPECT_TRUE(check.Fits);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ReportTest,
+                         ::testing::Values(TReportCase{"svcd", TDiscFormat::SVCD, {1, 3}},
+                                           TReportCase{"iauthor", TDiscFormat::SVCD, {0, 0}},
+                                           TReportCase{"vcd", TDiscFormat::VCD, {4, 3}},
+                                           TReportCase{"dvd", TDiscFormat::DVD, {5, 4}}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(ReportTest, TheLayoutFollowsTheGopsTheEncoderWrote) {
+    // A DVD spends a block on every GOP: frames pulled down to 29.97 make more GOPs.
+    const TCDImage plan = testing::Budget(TDiscFormat::DVD, {5, 4}, 600, 10, 192000);
+    TDiscResult disc = AsPlanned(plan, 2048);
+    const TDiscCheck asPlanned = CheckDisc(plan, disc, TDiscFormat::DVD);
+    disc.VideoFrames = plan.Frames * 5 / 4;
+    const TDiscCheck pulledDown = CheckDisc(plan, disc, TDiscFormat::DVD);
+    // 250 more GOPs: a navigation block and half a pack of alignment each.
+    EXPECT_NEAR(static_cast<double>(pulledDown.PredictedMuxBlocks - asPlanned.PredictedMuxBlocks),
+                250 * 1.5, 3);
+    EXPECT_EQ(pulledDown.RealVideoBytes, asPlanned.RealVideoBytes);
+}
+
+TEST(ReportTest, FitsLeavesRoomForThePlannedExtraData) {
+    TCDImage plan = testing::Budget(TDiscFormat::VCD, {4, 3}, 600, 10, 224000);
+    plan.SetExtraBlocks(100);
+    TDiscResult disc = AsPlanned(plan, 2352);
+    disc.ImageBytes = (std::int64_t{plan.BlocksUsable} - 100) * 2352;
+    EXPECT_TRUE(CheckDisc(plan, disc, TDiscFormat::VCD).Fits);
+    disc.ImageBytes += 1;
+    const TDiscCheck over = CheckDisc(plan, disc, TDiscFormat::VCD);
+    EXPECT_FALSE(over.Fits);
+    EXPECT_EQ(over.RealImageBlocks, std::int64_t{plan.BlocksUsable} - 99);
+}
+
+TEST(DeviationTest, IsInPerCentOfThePrediction) {
+    EXPECT_DOUBLE_EQ(Deviation(44826, 44614), -212.0 * 100 / 44826);
+    EXPECT_DOUBLE_EQ(Deviation(200, 201), 0.5);
+    EXPECT_DOUBLE_EQ(Deviation(0, 5), 0);
+}
+
+/// A sector of `size` bytes: an MPEG-2 pack header and then `packets`.
+std::string Sector(std::size_t size, const std::string& packets) {
+    std::string s("\x00\x00\x01\xBA\x44\x00\x04\x00\x04\x01\x01\x89\xC3\xF8", 14);
+    s += packets;
+    s.resize(size, '\0');
+    return s;
+}
+
+/// A PES packet of `id` with an MPEG-2 header of `headerData` bytes and `payload` bytes.
+std::string Packet(unsigned char id, std::size_t headerData, const std::string& payload) {
+    const std::size_t length = 3 + headerData + payload.size();
+    std::string p("\x00\x00\x01", 3);
+    p += static_cast<char>(id);
+    p += static_cast<char>(length >> 8);
+    p += static_cast<char>(length & 0xFF);
+    p += "\x81\x80";
+    p += static_cast<char>(headerData);
+    p.append(headerData, '\xFF');
+    return p + payload;
+}
+
+TEST(ScanPacksTest, CountsHandMadePacksAndBrokenOnes) {
+    const TTempFolder dir;
+    const std::string gop("\x00\x00\x01\xB8\x00\x08\x00\x40", 8);
+    const std::string padding =
+        std::string("\x00\x00\x01\xBE\x00\x10", 6) + std::string(16, '\xFF');
+    std::string file = Sector(256, Packet(0xE0, 5, gop + std::string(100, 'v')) + padding) +
+                       Sector(256, Packet(0xC0, 5, std::string(200, 'a'))) +
+                       Sector(256, std::string("\x00\x00\x01\xBF\x00\x04xxxx", 10)) +
+                       Sector(256, Packet(0xE0, 5, std::string(300, 'v'))) + // overruns
+                       std::string(256, '\x47') + std::string(10, '\0');     // no pack
+    const TPackScan scan = ScanPacks(dir.Write("packs.mpg", file), 256);
+    EXPECT_EQ(scan.Sectors, 5);
+    EXPECT_EQ(scan[TPackKind::Video].Packs, 1);
+    EXPECT_EQ(scan[TPackKind::Video].Payload, 108);
+    EXPECT_EQ(scan[TPackKind::Video].GopStarts, 1);
+    EXPECT_EQ(scan[TPackKind::Audio].Payload, 200);
+    EXPECT_EQ(scan[TPackKind::Navigation].Packs, 1);
+    EXPECT_EQ(scan[TPackKind::Broken].Packs, 2);
+    EXPECT_EQ(scan.PaddingBytes, 22);
+    EXPECT_THROW(ScanPacks(dir / "missing.mpg", 2048), std::runtime_error);
+}
+
+TEST(ScanPacksTest, AMultiplexedFileCarriesEveryStreamByte) {
+    const TTempFolder dir;
+    ASSERT_EQ(testing::Shell("cd '" + dir.Path.string() +
+                             "' && ffmpeg -nostdin -v error -f lavfi -i "
+                             "testsrc=size=352x288:rate=25:duration=2 -c:v mpeg1video -b:v 1150k "
+                             "-f mpeg1video v.m1v && ffmpeg -nostdin -v error -f lavfi -i "
+                             "sine=duration=2 -c:a mp2 -b:a 224k -ar 44100 -f mp2 a.mp2 && "
+                             "ffmpeg -nostdin -v error -i v.m1v -i a.mp2 -c copy -f vcd "
+                             "-packetsize 2324 vcd.mpg"),
+              0);
+    const TPackScan scan = ScanPacks(dir / "vcd.mpg", 2324);
+    EXPECT_EQ(scan.Sectors * 2324,
+              static_cast<std::int64_t>(std::filesystem::file_size(dir / "vcd.mpg")));
+    EXPECT_EQ(scan[TPackKind::Video].Payload,
+              static_cast<std::int64_t>(std::filesystem::file_size(dir / "v.m1v")));
+    EXPECT_EQ(scan[TPackKind::Audio].Payload,
+              static_cast<std::int64_t>(std::filesystem::file_size(dir / "a.mp2")));
+    EXPECT_EQ(scan[TPackKind::Broken].Packs, 0);
+    // Every audio packet of a VCD is followed by 20 zero bytes.
+    EXPECT_GE(scan.FillBytes, scan[TPackKind::Audio].Packs * 20);
+}
+
+} // namespace
+} // namespace tarvex

@@ -1,0 +1,178 @@
+// The disc maker's failure paths, with the real tools: a missing tool, too little
+// space, a step that fails, a full disk and a cancel; and its progress.
+#include "disc/Runner.h"
+
+#include "disc/Process.h"
+#include "tests/disc/DiscFixtures.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace tarvex {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+namespace fs = std::filesystem;
+
+/// A job of one disc whose steps are given; its image is `made.bin` when the steps
+/// write it.
+TDiscJob OneDisc(const TTempFolder& dir, std::vector<TStep> steps) {
+    TDiscJob job;
+    job.WorkDir = dir / "work";
+    job.OutDir = dir / "out";
+    TDiscPart part;
+    part.VideoFile = "made.bin";
+    part.MuxFile = "made.bin";
+    part.Steps = std::move(steps);
+    part.Images = {{"made.bin", job.OutDir + "/disc1.bin"}};
+    job.Parts = {part};
+    return job;
+}
+
+/// A step of ffmpeg making `seconds` of a small test picture into `output`.
+TStep Picture(double seconds, const std::string& output, std::int64_t frames = 0) {
+    return {"Disc 1: test picture",
+            {"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+             "testsrc=size=160x120:rate=25:duration=" + std::to_string(seconds), "-f", "rawvideo",
+             output},
+            {},
+            frames,
+            1};
+}
+
+/// What the output folder holds besides the log, and whether a work folder is left.
+std::vector<std::string> Made(const TDiscJob& job) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(fs::path(job.OutDir)))
+        if (e.path().filename() != "tarvex-disc.log") names.push_back(e.path().filename());
+    for (const auto& e : fs::directory_iterator(fs::path(job.WorkDir).parent_path()))
+        if (e.path().filename().string().starts_with("work")) names.push_back("work folder left");
+    return names;
+}
+
+std::string Log(const TMakeResult& result) {
+    std::ifstream in(result.LogFile);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(FindProgramTest, LooksThroughTheSearchPath) {
+    const TTempFolder dir;
+    const std::string tool = dir.Write("tool", "#!/bin/sh\n");
+    EXPECT_EQ(FindProgram("tool", "/nonexistent:" + dir.Path.string()), "");
+    fs::permissions(tool, fs::perms::owner_all);
+    EXPECT_EQ(FindProgram("tool", "/nonexistent:" + dir.Path.string()), tool);
+    EXPECT_EQ(FindProgram(tool, ""), tool);
+    EXPECT_EQ(FindProgram("tool", "/nonexistent"), "");
+    EXPECT_EQ(FindProgram("", dir.Path.string()), "");
+}
+
+TEST(MakeDiscsTest, MissingToolsAreNamedWithTheirPackages) {
+    const TTempFolder dir;
+    TDiscPlan plan;
+    plan.Source = "/films/film.avi";
+    plan.SrcFrames = 100;
+    plan.VideoRate = 4000000;
+    plan.Audio1Rate = 192000;
+    plan.Picture.CropX = plan.Picture.ResizeX = 720;
+    plan.Picture.CropY = plan.Picture.ResizeY = 576;
+    plan.Format = TDiscFormat::DVD;
+    const TDiscJob job = BuildJob(plan, dir / "work", dir / "out");
+    TMakeOptions options;
+    options.SearchPath = dir.Path.string(); // an empty folder: no tool at all
+    const TMakeResult result = MakeDiscs(job, options);
+    EXPECT_EQ(result.Status, TMakeStatus::Failed);
+    EXPECT_EQ(result.Message, "These tools are missing: dvdauthor (package dvdauthor), ffmpeg "
+                              "(package ffmpeg), xorriso (package xorriso). Install them "
+                              "(./build.sh installs them) and try again.");
+    EXPECT_TRUE(Made(job).empty());
+}
+
+TEST(MakeDiscsTest, TooLittleSpaceStopsBeforeTheFirstStep) {
+    const TTempFolder dir;
+    TDiscJob job = OneDisc(dir, {Picture(0.2, "made.bin")});
+    job.NeededBytes = std::uint64_t{1} << 62;
+    const TMakeResult result = MakeDiscs(job, {});
+    EXPECT_EQ(result.Status, TMakeStatus::Failed);
+    EXPECT_THAT(result.Message, StartsWith("Not enough free space in " + job.OutDir +
+                                           ": the discs need about 4398046511104 MB, "));
+    EXPECT_TRUE(Made(job).empty());
+}
+
+TEST(MakeDiscsTest, AFailingStepIsNamedWithItsLastWords) {
+    const TTempFolder dir;
+    const TDiscJob job =
+        OneDisc(dir, {Picture(0.2, "made.bin"),
+                      {"Disc 1: multiplexing",
+                       {"ffmpeg", "-nostdin", "-v", "error", "-i", "missing.m2v", "out.mpg"},
+                       {},
+                       0,
+                       1}});
+    const TMakeResult result = MakeDiscs(job, {});
+    EXPECT_EQ(result.Status, TMakeStatus::Failed);
+    EXPECT_EQ(result.Message, "\"Disc 1: multiplexing\" failed: ffmpeg ended with exit code 1 "
+                              "(missing.m2v: No such file or directory). The log is " +
+                                  result.LogFile + ".");
+    EXPECT_TRUE(Made(job).empty()); // the first step's output never became an image
+    EXPECT_THAT(Log(result), HasSubstr("$ ffmpeg -nostdin -v error -i missing.m2v out.mpg\n"
+                                       "missing.m2v: No such file or directory\n# exit code 1\n"));
+}
+
+TEST(MakeDiscsTest, AFullDiskIsSaidSo) {
+    const TTempFolder dir;
+    const TDiscJob job = OneDisc(dir, {Picture(1, "/dev/full")});
+    const TMakeResult result = MakeDiscs(job, {});
+    EXPECT_EQ(result.Status, TMakeStatus::Failed);
+    EXPECT_EQ(result.Message, "The disk is full: \"Disc 1: test picture\" could not write its "
+                              "output. Free some space and try again.");
+    EXPECT_TRUE(Made(job).empty());
+}
+
+TEST(MakeDiscsTest, ACancelStopsTheRunningToolAtOnce) {
+    const TTempFolder dir;
+    // An hour of pictures: only a cancel ends it within the test's time.
+    const TDiscJob job = OneDisc(dir, {Picture(3600, "made.bin", 90000)});
+    std::atomic<bool> cancel = false;
+    TMakeOptions options;
+    options.Cancel = &cancel;
+    options.OnProgress = [&](const TProgress& p) {
+        if (p.Fraction > 0) cancel = true;
+    };
+    const auto start = std::chrono::steady_clock::now();
+    const TMakeResult result = MakeDiscs(job, options);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_EQ(result.Status, TMakeStatus::Cancelled);
+    EXPECT_EQ(result.Message, "Cancelled: no image of the disc being made was written.");
+    EXPECT_TRUE(Made(job).empty());
+}
+
+TEST(MakeDiscsTest, ProgressRisesToTheEndAndTheImageGetsItsName) {
+    const TTempFolder dir;
+    TDiscJob job = OneDisc(dir, {Picture(2, "made.bin", 50), Picture(2, "other.bin", 50)});
+    job.Parts[0].Steps[1].Title = "Disc 1: again";
+    std::vector<TProgress> seen;
+    TMakeOptions options;
+    options.OnProgress = [&](const TProgress& p) { seen.push_back(p); };
+    const TMakeResult result = MakeDiscs(job, options);
+    ASSERT_EQ(result.Status, TMakeStatus::Done) << result.Message;
+    EXPECT_EQ(result.Message, "Made 1 disc image in " + job.OutDir + ".");
+    EXPECT_EQ(Made(job), std::vector<std::string>{"disc1.bin"});
+    ASSERT_EQ(result.Discs.size(), 1u);
+    EXPECT_EQ(result.Discs[0].ImageBytes, 160 * 120 * 3 * 50); // rgb24
+    EXPECT_EQ(result.Discs[0].VideoFrames, 50);
+    ASSERT_FALSE(seen.empty());
+    for (std::size_t i = 1; i < seen.size(); ++i) EXPECT_GE(seen[i].Fraction, seen[i - 1].Fraction);
+    EXPECT_EQ(seen.front().Step, "Disc 1: test picture");
+    EXPECT_EQ(seen.back().Step, "Disc 1: again");
+    EXPECT_EQ(seen.back().Fraction, 1);
+    EXPECT_EQ(seen.back().Discs, 1);
+}
+
+} // namespace
+} // namespace tarvex
