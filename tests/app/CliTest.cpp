@@ -326,11 +326,12 @@ TEST_F(CliDetect, TypesTheFilmAreaAsTheUserWould) {
         std::string file;
         const char *width, *height, *left, *top, *aspect;
     } rows[] = {
-        {Film("letterbox.vob"), "720", "436", "0", "70", "= 1.8066"},
-        {Film("asymmetric.mpg"), "688", "420", "10", "100", "= 1.7921"},
+        {Film("letterbox.vob"), "720", "436", "0", "70", "= 1.6514"},
+        {Film("asymmetric.mpg"), "688", "420", "10", "100", "= 1.6381"},
         {Film("pillarbox.avi"), "540", "480", "90", "0", "= 1.0253"},
-        // The project's frames are cut first: the area lies in the frame it shows
-        // (square pixels: ffmpeg's sequence header has the aspect code 1).
+        // MPEG films keep the square pixels of their aspect code 1 (ffmpeg's), so the
+        // aspect is the area's own. The project's frames are cut first: the area lies
+        // in the frame it shows.
         {d2v, "704", "436", "0", "66", "= 1.6147"},
     };
     for (const auto& r : rows) {
