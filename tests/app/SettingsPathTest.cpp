@@ -1,6 +1,6 @@
 // Where the settings file lives, over a made-up system; making its folder.
 #include "app/SettingsPath.h"
-#include "tests/source/SourceFixtures.h"
+#include "tests/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -78,7 +78,7 @@ mode_t ModeOf(const std::string& path) {
 }
 
 TEST(MakeSettingsFolder, MakesMissingLevelsForTheUserAlone) {
-    tarvex::testing::TTempDir dir;
+    TTempFolder dir;
     ASSERT_EQ(::chmod(dir.Path.c_str(), 0755), 0);
     const std::string file = dir / "config/Tarvex/Tarvex.ini";
     EXPECT_TRUE(MakeSettingsFolder(file));
@@ -89,7 +89,7 @@ TEST(MakeSettingsFolder, MakesMissingLevelsForTheUserAlone) {
 }
 
 TEST(MakeSettingsFolder, FileInTheWayFails) {
-    tarvex::testing::TTempDir dir;
+    TTempFolder dir;
     dir.Write("config", "not a folder");
     EXPECT_FALSE(MakeSettingsFolder(dir / "config/Tarvex/Tarvex.ini"));
 }
