@@ -1,14 +1,51 @@
-// The program: the main window over Tarvex.ini beside the executable.
+// The program: the main window over its settings file (Tarvex.ini beside the
+// executable, or in the user's configuration folder).
 #include "app/qt/MainWindow.h"
 
 #include <QApplication>
 #include <QLocale>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int SignalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    const char byte = 1;
+    (void)!::write(SignalPipe[1], &byte, 1);
+}
+
+/// A request to end (logout, kill, Ctrl+C in the terminal) closes the window as
+/// the user would, so that the settings are kept.
+void CloseOnSignals(QWidget& window) {
+    if (::pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(SignalPipe[0], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        char byte;
+        while (::read(SignalPipe[0], &byte, 1) > 0) {
+        }
+        window.close();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    ::sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvex"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tarvex"));
     tarvex::qt::TQtPlatform platform;
     tarvex::qt::TQtMainWindow window(platform);
+    CloseOnSignals(window);
     // Numbers with decimals are shown with the user's decimal separator.
     const QString point = QLocale().decimalPoint();
     if (point.size() == 1 && point[0].unicode() < 0x80)

@@ -42,4 +42,34 @@ as_user tarvex-cli --script | grep -q 'Resize(' || fail "the installed tarvex-cl
 status=0
 as_user tarvex-cli --bogus 2>/dev/null || status=$?
 [ "$status" = 2 ] || fail "tarvex-cli answered a bad option with $status, not 2"
-echo "package $(basename "$deb") installs and runs as a normal user"
+# The installed window as that user: /usr/bin takes no settings file, so they go
+# to ~/.config/Tarvex. It is closed as a logout closes it; a failure box would
+# keep it open (nothing answers it offscreen).
+run_window() {
+    as_user sh -c 'QT_QPA_PLATFORM=offscreen tarvex >window.log 2>&1 & echo $! >window.pid; wait $!' &
+    runner=$!
+    sleep 3
+    kill -TERM "$(cat "$home/window.pid")"
+    for _ in $(seq 1 40); do
+        kill -0 "$runner" 2>/dev/null || break
+        sleep 0.25
+    done
+    if kill -0 "$runner" 2>/dev/null; then
+        kill -KILL "$(cat "$home/window.pid")"
+        fail "the window did not close: $(cat "$home/window.log")"
+    fi
+}
+settings=$home/.config/Tarvex/Tarvex.ini
+run_window
+[ -f "$settings" ] || fail "the window kept no settings in $settings"
+[ ! -e /usr/bin/Tarvex.ini ] || fail "the window wrote beside the program"
+[ "$(stat -c %a "$home/.config/Tarvex")" = 700 ] || fail "the settings folder is open to others"
+# A 95 minute film on two discs, as a earlier run would have left them; a second
+# run keeps them, and tarvex-cli reads the same file.
+sed -i 's/^Seconds=.*/Seconds=5700\r/; s/^CDs=.*/CDs=2\r/' "$settings"
+run_window
+grep -q '^Seconds=5700' "$settings" || fail "the film length was lost: $(cat "$settings")"
+grep -q '^CDs=2' "$settings" || fail "the number of discs was lost"
+dump=$(as_user tarvex-cli --dump)
+echo "$dump" | grep -A2 '"EditMin"' | grep -q '"Text": "95"' || fail "tarvex-cli read other settings"
+echo "package $(basename "$deb") installs and runs as a normal user, who keeps the settings"
