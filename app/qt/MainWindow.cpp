@@ -627,14 +627,16 @@ void TQtMainWindow::mouseMoveEvent(QMouseEvent* event) {
         QWidget::mouseMoveEvent(event);
         return;
     }
+    // The window itself moves, or the scrolling frame around it (ScrollFrame.h).
+    QWidget& top = *window();
     const QPoint at = mapFromGlobal(event->globalPosition().toPoint());
-    const QSize outer = frameGeometry().size();
+    const QSize outer = top.frameGeometry().size();
     const TDragKeys keys{(event->modifiers() & Qt::ShiftModifier) != 0,
                          (event->modifiers() & Qt::ControlModifier) != 0};
     const TPoint to =
-        CalcDragPosition(FDragging, TPoint{x(), y()}, TSize{outer.width(), outer.height()},
+        CalcDragPosition(FDragging, TPoint{top.x(), top.y()}, TSize{outer.width(), outer.height()},
                          FForm->WorkArea, TPoint{at.x(), at.y()}, FGrabOffset, keys);
-    if (to.X != x() || to.Y != y()) move(to.X, to.Y);
+    if (to.X != top.x() || to.Y != top.y()) top.move(to.X, to.Y);
     event->accept();
 }
 

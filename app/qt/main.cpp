@@ -1,13 +1,16 @@
 // The program: the main window over its settings file (Tarvex.ini beside the
 // executable, or in the user's configuration folder).
 #include "app/qt/MainWindow.h"
+#include "app/qt/ScrollFrame.h"
 
 #include <QApplication>
 #include <QLocale>
+#include <QScreen>
 #include <QSocketNotifier>
 
 #include <csignal>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -45,12 +48,22 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("tarvex"));
     tarvex::qt::TQtPlatform platform;
     tarvex::qt::TQtMainWindow window(platform);
-    CloseOnSignals(window);
     // Numbers with decimals are shown with the user's decimal separator.
     const QString point = QLocale().decimalPoint();
     if (point.size() == 1 && point[0].unicode() < 0x80)
         window.Form().DecimalSeparator = static_cast<char>(point[0].unicode());
+    // Too large for the screen: the window scrolls inside a frame that fits.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect available = screen != nullptr ? screen->availableGeometry() : QRect();
+    std::unique_ptr<tarvex::qt::TScrollFrame> frame;
+    if (screen != nullptr && tarvex::qt::TooLargeFor(window.size(), available)) {
+        frame = std::make_unique<tarvex::qt::TScrollFrame>(window);
+        platform.SetWindow(frame.get());
+    }
+    QWidget& top = frame ? static_cast<QWidget&>(*frame) : window;
+    CloseOnSignals(top);
     window.Start();
-    window.show();
+    if (frame) frame->Fit(available);
+    top.show();
     return QApplication::exec();
 }

@@ -3,6 +3,7 @@
 #include "app/qt/Layout.h"
 #include "app/qt/MainWindow.h"
 #include "app/qt/PreviewWindow.h"
+#include "app/qt/ScrollFrame.h"
 #include "app/qt/UpDown.h"
 #include "tests/app/FormFixture.h"
 
@@ -496,6 +497,33 @@ TEST_F(QtWindow, NumbersFitAndNothingOverlaps) {
         for (std::size_t j = i + 1; j < shown.size(); ++j)
             EXPECT_FALSE(shown[i]->geometry().intersects(shown[j]->geometry()))
                 << nameOf(shown[i]).toStdString() << " / " << nameOf(shown[j]).toStdString();
+}
+
+TEST_F(QtWindow, TooLargeForTheScreenItScrollsAndKeepsItsSettings) {
+    const QSize client(ClientWidth, ClientHeight);
+    EXPECT_FALSE(TooLargeFor(client, QRect(0, 0, 1280, 994)));
+    EXPECT_TRUE(TooLargeFor(client, QRect(0, 0, 640, 482))); // 1280 x 1024 at scale 2, a panel
+    Platform = std::make_unique<TTestQtPlatform>((Temp.Path / "Tarvex.ini").string());
+    Window = std::make_unique<TQtMainWindow>(*Platform);
+    auto frame = std::make_unique<TScrollFrame>(*Window);
+    Platform->SetWindow(frame.get());
+    Window->Start();
+    frame->Fit(QRect(0, 0, 400, 300));
+    frame->show();
+    EXPECT_LE(frame->width(), 400);
+    EXPECT_LE(frame->height(), 300);
+    EXPECT_EQ(frame->windowTitle().toStdString(), "Tarvex v1.0.0");
+    // Scrolled down, the save button is in sight.
+    QPushButton& save = Get<QPushButton>("SaveAVSBtn");
+    frame->ensureWidgetVisible(&save);
+    const QRect shown(save.mapTo(frame->viewport(), QPoint(0, 0)), save.size());
+    EXPECT_TRUE(frame->viewport()->rect().contains(shown));
+    frame->move(30, 40);
+    frame->close();
+    std::ifstream in(Temp.Path / "Tarvex.ini");
+    const std::string text(std::istreambuf_iterator<char>(in), {});
+    EXPECT_NE(text.find("WindowPosX=30\r\n"), std::string::npos) << text;
+    frame->takeWidget(); // the window stays the fixture's
 }
 
 TEST_F(QtWindow, ClosingWritesThePositionIntoTheSettingsFile) {
