@@ -44,7 +44,7 @@ Output:
   --report             print what was computed as one JSON object with plain
                        names: source, geometry, budget and script
   --script             print the lines of the script box
-  Both print the state at their place among the actions.
+  Each prints the state at its place among the actions.
   --help               print this text
   --version            print the program's version
 
