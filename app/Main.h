@@ -56,7 +56,6 @@ class TMainForm : public TControlOwner {
     std::uint8_t DiscCount = 0;    ///< discs the film is spread over
     std::string OpenDialogFile;    ///< the open dialog's selection
     TRect WorkArea;                ///< the desktop area the window keeps to
-    TCropResult LastCrop;          ///< what the resize model last published
 
     /// The decimal separator of the numbers the window shows.
     char DecimalSeparator = '.';
