@@ -373,13 +373,14 @@ TEST_F(QtWindow, TabWalksEveryInputInReadingOrder) {
         "ScanOffsets", "AuthoringBox", "EditMenuPics", "EditExtraDataKB", "ExtraDataModeBox",
         "EditCDNr", "CDTypeBox", "EditCDmin", "EditCDsec",
         //
-        "OpenVideoBtn", "SrcXEdit", "SrcYEdit", "CopyBtn", "SrcAspectBox", "SrcPALBox",
-        "SrcAnamorphic", "ITUAspect", "SrcPixelXEdit", "SrcPixelYEdit", "BorderLeftEdit",
-        "BorderTopEdit", "CropModeBox", "RoundXCrop", "RoundYCrop", "ResizeYEdit", "RoundYResize",
-        "DestAspectBox", "DestPALBox", "DestAnamorphic", "TVBorderEdit",
+        "OpenVideoBtn", "PreviewBtn", "SrcXEdit", "SrcYEdit", "CopyBtn", "SrcAspectBox",
+        "SrcPALBox", "SrcAnamorphic", "ITUAspect", "SrcPixelXEdit", "SrcPixelYEdit",
+        "BorderLeftEdit", "BorderTopEdit", "DetectBtn", "CropModeBox", "RoundXCrop", "RoundYCrop",
+        "ResizeYEdit", "RoundYResize", "DestAspectBox", "DestPALBox", "DestAnamorphic",
+        "TVBorderEdit",
         //
-        "AVSMemo", "ResizeBox", "InterlacedResBox", "OptPosSlider", "BffToTffBox", "RGBoutputBox",
-        "ResampleAudioBox", "SaveAVSBtn"};
+        "AVSMemo", "ResizeBox", "SourceFilterBox", "InterlacedResBox", "OptPosSlider",
+        "BffToTffBox", "RGBoutputBox", "ResampleAudioBox", "SaveAVSBtn"};
     Get<QLineEdit>("EditMin").setFocus();
     std::vector<std::string> forward, backward;
     for (std::size_t i = 0; i < chain.size(); ++i) {
