@@ -4,13 +4,15 @@
 #   ./build.sh test        install what is missing, build, run every test
 #   ./build.sh sanitize    the tests again under AddressSanitizer and UBSan
 #   ./build.sh bench       build, then time the border detection and the preview beside ffmpeg
+#   ./build.sh fuzz [SEC]  build the fuzz harnesses with clang, run each SEC seconds (60)
 set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev nlohmann-json3-dev
           ffmpeg locales clang-format qt6-base-dev fonts-liberation2
           libavformat-dev libavcodec-dev libavutil-dev libswscale-dev hyperfine
-          mjpegtools vcdimager dvdauthor xorriso)
+          mjpegtools vcdimager dvdauthor xorriso desktop-file-utils groff-base)
+fuzz_packages=(clang libclang-rt-14-dev)
 
 install_missing() {
     local missing=()
@@ -32,15 +34,39 @@ build() { # build dir, extra cmake options...
     cmake --build "$dir"
 }
 
+source_files() { # git's list in a checkout; in an unpacked archive every .cpp and .h outside build*/
+    if [ -e .git ] && git ls-files '*.cpp' '*.h' 2>/dev/null; then return; fi
+    find . -path './build*' -prune -o -type f \( -name '*.cpp' -o -name '*.h' \) -print
+}
+
 check_format() {
     local files
-    files=$(git ls-files '*.cpp' '*.h' 2>/dev/null || find . -path ./build\* -prune -o -name '*.[ch]*' -print)
+    files=$(source_files)
     [ -z "$files" ] && return 0
     # shellcheck disable=SC2086
     if ! clang-format --dry-run -Werror $files; then
         echo "clang-format: the files above need formatting (clang-format -i FILE)." >&2
         return 1
     fi
+}
+
+fuzz() { # seconds per harness
+    local seconds=$1 seeds name log
+    for seeds in tests/fuzz/seeds/*/; do
+        name=$(basename "$seeds")
+        log=build-fuzz/fuzz-$name.log
+        echo "Fuzzing $name for ${seconds}s"
+        rm -rf "build-fuzz/corpus-$name" && mkdir -p "build-fuzz/corpus-$name"
+        # New inputs go into a corpus of the build's own; the seeds stay as they are.
+        if ! "build-fuzz/tests/fuzz/fuzz_$name" -max_total_time="$seconds" -timeout=5 \
+            -rss_limit_mb=2048 -dict="tests/fuzz/$name.dict" -artifact_prefix=build-fuzz/ \
+            -print_final_stats=1 "build-fuzz/corpus-$name" "$seeds" >"$log" 2>&1; then
+            tail -n 60 "$log" >&2
+            echo "fuzz_$name failed; the input is in build-fuzz/, the log in $log" >&2
+            return 1
+        fi
+        grep -E '^stat::number_of_executed_units|^Done' "$log" || true
+    done
 }
 
 case "${1:-}" in
@@ -71,8 +97,18 @@ bench)
     build build
     tests/preview/bench.sh build
     ;;
+fuzz)
+    export LC_ALL=C TZ=Europe/Berlin
+    packages+=("${fuzz_packages[@]}")
+    install_missing
+    cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVEX_WERROR=ON \
+        -DCMAKE_CXX_COMPILER=clang++ -DTARVEX_FUZZ=ON >/dev/null
+    cmake --build build-fuzz --target fuzz_opensrc fuzz_inifile fuzz_mainform
+    ctest --test-dir build-fuzz --output-on-failure -R '^fuzz_.*_seeds$'
+    fuzz "${2:-60}"
+    ;;
 *)
-    sed -n '2,6p' "$0" | sed 's/^# //'
+    sed -n '2,7p' "$0" | sed 's/^# //'
     exit 2
     ;;
 esac

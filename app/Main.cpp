@@ -108,6 +108,7 @@ void TMainForm::SetupControls() {
     PreviewBtn.SetHint("Show the source's frames and the destination frame the script makes");
     DetectBtn.SetHint("Find the film area without the black borders in the source's frames");
     SaveAVSBtn.SetHint("Save the avisynth-script");
+    CopyBtn.SetHint("Take the whole source frame as the film pixel area");
     Label43.SetHint("Note that the SVCD-standard doesn't allow more than 2600kbps");
     EditMin.SetHint("= ? min");
     EditSec.SetHint("= ? sec");

@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 
 #include "app/Main.h"
+#include "app/SettingsPath.h"
 #include "common/Numeric.h"
 
 #include <nlohmann/json.hpp>
@@ -13,13 +14,14 @@ namespace tarvex {
 
 namespace {
 
-const char* const HelpText = R"(Usage: tarvex-cli [--ini FILE] ACTION... [--dump] [--script]
+const char* const HelpText =
+    R"(Usage: tarvex-cli [--ini FILE] ACTION... [--dump] [--report] [--script]
 
-Starts Tarvex without a window: reads the settings file (the program's own
-Tarvex.ini beside the executable, or FILE with --ini), fills the window and
-computes everything as the window does at start-up. Then it performs the
-actions in the order given, each as a user would, and prints what was asked
-for. It never writes or deletes a settings file.
+Starts Tarvex without a window: reads the settings file (the window's own
+Tarvex.ini, beside the executable or in ~/.config/Tarvex, or FILE with --ini),
+fills the window and computes everything as the window does at start-up. Then
+it performs the actions in the order given, each as a user would, and prints
+what was asked for. It never writes or deletes a settings file.
 
 Actions (NAME is a control name as shown by --dump):
   --type NAME=TEXT     focus the edit, select all, type TEXT key by key, press
@@ -42,9 +44,12 @@ Output:
   --dump               print every control's state as one JSON object, with
                        "Caption" (the window caption) and "Messages" (every
                        message box shown so far, in order)
+  --report             print what was computed as one JSON object with plain
+                       names: source, geometry, budget and script
   --script             print the lines of the script box
-  Both print the state at their place among the actions.
+  Each prints the state at its place among the actions.
   --help               print this text
+  --version            print the program's version
 
 Exit codes: 0 done; 1 the program showed a message box (its text is also
 printed on stderr) or the discs could not be made; 2 a usage error (nothing
@@ -68,6 +73,7 @@ enum class TActionKind {
     Detect,
     MakeDisc,
     Dump,
+    Report,
     Script
 };
 
@@ -119,6 +125,12 @@ class TCliPlatform : public TPlatform {
     std::vector<std::string> Messages;
 };
 
+/// --detect and the outputs take no value; every other action does.
+bool TakesValue(TActionKind kind) {
+    return kind != TActionKind::Detect && kind != TActionKind::Dump &&
+           kind != TActionKind::Report && kind != TActionKind::Script;
+}
+
 int ParseNumber(const std::string& option, const std::string& text) {
     std::int32_t v;
     if (text.empty() || text.find_first_not_of("0123456789-") != std::string::npos ||
@@ -127,8 +139,14 @@ int ParseNumber(const std::string& option, const std::string& text) {
     return v;
 }
 
-std::vector<TAction> ParseArgs(const std::vector<std::string>& args, std::string& iniFile,
-                               bool& help) {
+/// What the command line asks for besides its actions.
+struct TRequest {
+    std::string IniFile;
+    bool Help = false;
+    bool Version = false;
+};
+
+std::vector<TAction> ParseArgs(const std::vector<std::string>& args, TRequest& request) {
     static const std::pair<const char*, TActionKind> options[] = {
         {"--type", TActionKind::Type},
         {"--select", TActionKind::Select},
@@ -142,12 +160,13 @@ std::vector<TAction> ParseArgs(const std::vector<std::string>& args, std::string
         {"--detect", TActionKind::Detect},
         {"--make-disc", TActionKind::MakeDisc},
         {"--dump", TActionKind::Dump},
+        {"--report", TActionKind::Report},
         {"--script", TActionKind::Script}};
     std::vector<TAction> actions;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
-        if (option == "--help" || option == "-h") {
-            help = true;
+        if (option == "--help" || option == "-h" || option == "--version") {
+            (option == "--version" ? request.Version : request.Help) = true;
             continue;
         }
         const auto value = [&]() -> const std::string& {
@@ -155,7 +174,7 @@ std::vector<TAction> ParseArgs(const std::vector<std::string>& args, std::string
             return args[++i];
         };
         if (option == "--ini") {
-            iniFile = value();
+            request.IniFile = value();
             continue;
         }
         const auto* found = std::find_if(std::begin(options), std::end(options),
@@ -163,8 +182,7 @@ std::vector<TAction> ParseArgs(const std::vector<std::string>& args, std::string
         if (found == std::end(options))
             throw TUsageError("unknown option \"" + option + "\" (see --help)");
         TAction a{found->second, option, {}, {}, 1};
-        if (a.Kind == TActionKind::Dump || a.Kind == TActionKind::Script ||
-            a.Kind == TActionKind::Detect) {
+        if (!TakesValue(a.Kind)) {
             actions.push_back(a);
             continue;
         }
@@ -224,8 +242,7 @@ const char* KindName(TActionKind kind) {
 }
 
 bool NeedsControl(TActionKind kind) {
-    return kind != TActionKind::Open && kind != TActionKind::Save && kind != TActionKind::Dump &&
-           kind != TActionKind::Script && kind != TActionKind::Detect &&
+    return TakesValue(kind) && kind != TActionKind::Open && kind != TActionKind::Save &&
            kind != TActionKind::MakeDisc;
 }
 
@@ -396,11 +413,69 @@ void Dump(const TMainForm& form, const TCliPlatform& platform, std::ostream& out
     out << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
 }
 
+nlohmann::ordered_json Size(int width, int height) {
+    return {{"width", width}, {"height", height}};
+}
+
+nlohmann::ordered_json Area(int width, int height, int left, int top) {
+    return {{"width", width}, {"height", height}, {"left", left}, {"top", top}};
+}
+
+/// kbps from bps, as the window shows rates.
+double Kbps(double bps) {
+    return bps / 1000;
+}
+
+/// What the window computed, in the words of someone converting a film.
+void Report(const TMainForm& form, const TCliPlatform& platform, std::ostream& out) {
+    const TResizeStruct& geometry = form.ResizeModel;
+    const TCDImage& disc = form.DiscImage;
+    const TBorderRect borders = geometry.GetBorders();
+    nlohmann::ordered_json j;
+    j["source"] = {{"file", form.FileNameSrc},
+                   {"size", Size(geometry.SrcResX, geometry.SrcResY)},
+                   {"frameRate", geometry.SrcFrameRate},
+                   {"frames", geometry.SrcFrameCount},
+                   {"kind", form.SrcAspectBox.Text()},
+                   {"pal", form.SrcPALBox.Checked()},
+                   {"anamorphic", form.SrcAnamorphic.Checked()}};
+    nlohmann::ordered_json error = nullptr;
+    if (form.LastCrop.Error) error = *form.LastCrop.Error;
+    j["geometry"] = {
+        {"filmArea",
+         Area(geometry.SrcPixelX, geometry.SrcPixelY, geometry.BorderLeft, geometry.BorderTop)},
+        {"crop", Area(geometry.CropX, geometry.CropY, geometry.CropLeft, geometry.CropTop)},
+        {"resize", Size(geometry.ResizeX, geometry.ResizeY)},
+        {"borders",
+         {{"left", borders.Left},
+          {"top", borders.Top},
+          {"right", borders.Right},
+          {"bottom", borders.Bottom}}},
+        {"destination",
+         {{"size", Size(geometry.DestX, geometry.DestY)},
+          {"kind", form.DestAspectBox.Text()},
+          {"pal", form.DestPALBox.Checked()},
+          {"anamorphic", form.DestAnamorphic.Checked()}}},
+        {"aspectErrorPercent", error}};
+    j["budget"] = {
+        {"filmSeconds", form.FilmSeconds},
+        {"videoKbps", Kbps(disc.VideoRate)},
+        {"videoKbpsLimits", {{"min", Kbps(disc.MinVideoRate)}, {"max", Kbps(disc.MaxVideoRate)}}},
+        {"audioKbps", {Kbps(disc.Audio1Rate), Kbps(disc.Audio2Rate)}},
+        {"discs", form.DiscCount},
+        {"discType", form.CDTypeBox.Text()},
+        {"imageBlocksPerDisc", disc.ImageBlocks},
+        {"unusedBlocksPerDisc", disc.UnusedBlocks}};
+    j["script"] = form.AVSMemo.Lines();
+    j["messages"] = platform.Messages;
+    out << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+}
+
 std::string DefaultSettingsFile(const std::string& exePath) {
     std::error_code ec;
     std::filesystem::path exe = std::filesystem::canonical("/proc/self/exe", ec);
     if (ec) exe = exePath;
-    return (exe.parent_path() / "Tarvex.ini").string();
+    return SettingsFilePath(exe.parent_path().string(), "Tarvex", SystemSettingsProbe());
 }
 
 /// Makes the discs of the form's plan in `dir` in the foreground; false when they
@@ -432,21 +507,21 @@ bool MakeDisc(const TMainForm& form, const std::string& dir, std::ostream& out, 
 
 int RunCli(const std::vector<std::string>& args, const std::string& exePath, std::ostream& out,
            std::ostream& err) {
-    std::string iniFile;
-    bool help = false;
+    TRequest request;
     std::vector<TAction> actions;
     try {
-        actions = ParseArgs(args, iniFile, help);
+        actions = ParseArgs(args, request);
     } catch (const TUsageError& e) {
         err << "tarvex-cli: " << e.what() << '\n';
         return 2;
     }
-    if (help) {
-        out << HelpText;
+    if (request.Help || request.Version) {
+        out << (request.Help ? HelpText : "tarvex-cli " TARVEX_VERSION "\n");
         return 0;
     }
 
-    TCliPlatform platform(err, iniFile.empty() ? DefaultSettingsFile(exePath) : iniFile);
+    TCliPlatform platform(err,
+                          request.IniFile.empty() ? DefaultSettingsFile(exePath) : request.IniFile);
     TMainForm form(platform);
     try {
         for (const TAction& a : actions) Validate(form, a, false);
@@ -462,6 +537,8 @@ int RunCli(const std::vector<std::string>& args, const std::string& exePath, std
             Dump(form, platform, out);
         } else if (a.Kind == TActionKind::MakeDisc) {
             made = MakeDisc(form, a.Name, out, err) && made;
+        } else if (a.Kind == TActionKind::Report) {
+            Report(form, platform, out);
         } else if (a.Kind == TActionKind::Script) {
             for (const std::string& line : form.AVSMemo.Lines()) out << line << '\n';
         } else if (!Perform(form, platform, a)) {

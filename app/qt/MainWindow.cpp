@@ -234,10 +234,24 @@ void TQtMainWindow::CreateWidgets() {
         }
         binding.Widget->setToolTipDuration(HintMilliseconds);
     }
-    // An edit with spin buttons steps them with the arrow keys.
+    // An edit with spin buttons steps them with the arrow keys; the video rate's
+    // second pair steps by ten with Page Up and Page Down.
     for (const TAnyControl& control : FForm->AllControls())
         if (auto* const* upDown = std::get_if<TUpDown*>(&control))
             if ((*upDown)->Associate() != nullptr) FBuddyOf[(*upDown)->Associate()] = *upDown;
+    FBuddyOf[&FForm->Videokbps] = &FForm->VideoUpDown;
+    FPageBuddyOf[&FForm->Videokbps] = &FForm->VideoUpDown10;
+    FBuddyOf[&FForm->ResizeYEdit] = &FForm->ResizeYUpDown;
+    SetEditFocusPolicies();
+}
+
+void TQtMainWindow::SetEditFocusPolicies() {
+    for (TBinding& binding : FBindings)
+        if (auto* const* edit = std::get_if<TEdit*>(&binding.Control)) {
+            // Output fields are skipped by the Tab key.
+            const bool output = (*edit)->ReadOnly() && !FBuddyOf.contains(*edit);
+            binding.Widget->setFocusPolicy(output ? Qt::ClickFocus : Qt::StrongFocus);
+        }
 }
 
 QWidget* TQtMainWindow::CreateWidget(TBinding& binding) {
@@ -252,8 +266,6 @@ QWidget* TQtMainWindow::CreateWidget(TBinding& binding) {
                     line->setPalette(face);
                 }
                 line->setReadOnly(c->ReadOnly());
-                // Output fields are skipped by the Tab key.
-                if (c->ReadOnly()) line->setFocusPolicy(Qt::ClickFocus);
                 line->setTextMargins(0, 0, 0, 0);
                 line->installEventFilter(this);
                 FEditOf[line] = c;
@@ -292,7 +304,6 @@ QWidget* TQtMainWindow::CreateWidget(TBinding& binding) {
                 slider->setTickPosition(QSlider::TicksBelow);
                 slider->setTickInterval(1);
                 slider->setPageStep(1);
-                slider->setFocusPolicy(Qt::ClickFocus);
                 QObject::connect(slider, &QSlider::valueChanged, this,
                                  [this, c](int value) { Act([&] { c->Slide(value); }); });
                 return slider;
@@ -310,6 +321,10 @@ QWidget* TQtMainWindow::CreateWidget(TBinding& binding) {
                 auto* memo = new QPlainTextEdit(this);
                 memo->setLineWrapMode(QPlainTextEdit::NoWrap);
                 memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+                // Tab moves on to the next control; Ctrl+Tab types a tab (eventFilter).
+                memo->setTabChangesFocus(true);
+                memo->installEventFilter(this);
+                FMemoWidget = memo;
                 const std::size_t index = FBindings.size() - 1;
                 QObject::connect(memo, &QPlainTextEdit::textChanged, this, [this, c, memo, index] {
                     // The user's own edit: the memo takes the text, nothing runs.
@@ -320,7 +335,9 @@ QWidget* TQtMainWindow::CreateWidget(TBinding& binding) {
             } else {
                 auto* button = new QPushButton(this);
                 button->setFlat(true);
-                button->setFocusPolicy(Qt::NoFocus);
+                // In the Tab chain; Space, Enter and Return press it.
+                button->setFocusPolicy(Qt::StrongFocus);
+                button->setAutoDefault(true);
                 const TIcon icon = IconOf(*FForm, *c);
                 if (icon != TIcon::None) {
                     button->setIcon(DrawIcon(icon));
@@ -328,6 +345,8 @@ QWidget* TQtMainWindow::CreateWidget(TBinding& binding) {
                 }
                 // The save button shows its image right of the text.
                 if (icon == TIcon::Save) button->setLayoutDirection(Qt::RightToLeft);
+                // The arrow shows no text: a screen reader says what it does.
+                if (icon == TIcon::Arrow) button->setAccessibleName(Q(c->Hint()));
                 QObject::connect(button, &QPushButton::clicked, this,
                                  [this, c] { Act([c] { c->Click(); }); });
                 return button;
@@ -387,7 +406,11 @@ void TQtMainWindow::RefreshOne(TBinding& binding) {
             if constexpr (std::is_same_v<T, TEdit>) {
                 auto* line = static_cast<QLineEdit*>(widget);
                 const QString text = Q(c->Text());
-                if (line->text() != text) line->setText(text);
+                if (line->text() != text) {
+                    line->setText(text);
+                    // A number too long for its field shows its first digits, not its last.
+                    if (!line->hasFocus()) line->setCursorPosition(0);
+                }
                 if (line->isReadOnly() != c->ReadOnly()) line->setReadOnly(c->ReadOnly());
                 if (line->hasFocus()) {
                     const int start = CharLength(c->Text(), c->SelStart());
@@ -490,11 +513,15 @@ bool TQtMainWindow::EditKeyPress(TEdit& edit, QLineEdit& line, QKeyEvent& event)
     const Qt::KeyboardModifiers mods =
         event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
     const int key = event.key();
-    if ((key == Qt::Key_Up || key == Qt::Key_Down) && mods == Qt::NoModifier) {
-        const auto buddy = FBuddyOf.find(&edit);
-        if (buddy == FBuddyOf.end()) return false;
+    const bool arrow = key == Qt::Key_Up || key == Qt::Key_Down;
+    const bool page = key == Qt::Key_PageUp || key == Qt::Key_PageDown;
+    if ((arrow || page) && mods == Qt::NoModifier) {
+        const auto& buddies = arrow ? FBuddyOf : FPageBuddyOf;
+        const auto buddy = buddies.find(&edit);
+        if (buddy == buddies.end()) return false;
         TUpDown* upDown = buddy->second;
-        Act([&] { key == Qt::Key_Up ? upDown->ClickUp() : upDown->ClickDown(); });
+        const bool up = key == Qt::Key_Up || key == Qt::Key_PageUp;
+        Act([&] { up ? upDown->ClickUp() : upDown->ClickDown(); });
         return true;
     }
     if (mods != Qt::NoModifier) return false; // shortcuts: copy, select all, word moves...
@@ -533,6 +560,13 @@ bool TQtMainWindow::EditKeyPress(TEdit& edit, QLineEdit& line, QKeyEvent& event)
 }
 
 bool TQtMainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == FMemoWidget && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::ControlModifier) {
+            static_cast<QPlainTextEdit*>(FMemoWidget)->insertPlainText(QStringLiteral("\t"));
+            return true;
+        }
+    }
     const auto found = FEditOf.find(watched);
     if (found == FEditOf.end()) return QWidget::eventFilter(watched, event);
     TEdit& edit = *found->second;
@@ -593,14 +627,16 @@ void TQtMainWindow::mouseMoveEvent(QMouseEvent* event) {
         QWidget::mouseMoveEvent(event);
         return;
     }
+    // The window itself moves, or the scrolling frame around it (ScrollFrame.h).
+    QWidget& top = *window();
     const QPoint at = mapFromGlobal(event->globalPosition().toPoint());
-    const QSize outer = frameGeometry().size();
+    const QSize outer = top.frameGeometry().size();
     const TDragKeys keys{(event->modifiers() & Qt::ShiftModifier) != 0,
                          (event->modifiers() & Qt::ControlModifier) != 0};
     const TPoint to =
-        CalcDragPosition(FDragging, TPoint{x(), y()}, TSize{outer.width(), outer.height()},
+        CalcDragPosition(FDragging, TPoint{top.x(), top.y()}, TSize{outer.width(), outer.height()},
                          FForm->WorkArea, TPoint{at.x(), at.y()}, FGrabOffset, keys);
-    if (to.X != x() || to.Y != y()) move(to.X, to.Y);
+    if (to.X != top.x() || to.Y != top.y()) top.move(to.X, to.Y);
     event->accept();
 }
 

@@ -78,6 +78,8 @@ class TQtMainWindow : public QWidget {
     }
     void PullFocusedSelection();
     bool EditKeyPress(TEdit& edit, QLineEdit& line, QKeyEvent& event);
+    /// The edits with spin buttons take the keyboard focus; other read-only ones do not.
+    void SetEditFocusPolicies();
     /// Types text key by key into the edit at its selection.
     static void TypeText(TEdit& edit, const QString& text);
 
@@ -85,7 +87,9 @@ class TQtMainWindow : public QWidget {
     std::unique_ptr<QStyle> FListStyle; ///< outlives the lists that use it
     std::vector<TBinding> FBindings;
     std::unordered_map<const QObject*, TEdit*> FEditOf;
-    std::unordered_map<const TEdit*, TUpDown*> FBuddyOf;
+    std::unordered_map<const TEdit*, TUpDown*> FBuddyOf;     ///< stepped by the arrow keys
+    std::unordered_map<const TEdit*, TUpDown*> FPageBuddyOf; ///< stepped by Page Up and Down
+    QObject* FMemoWidget = nullptr;
     bool FDragging = false;
     TPoint FGrabOffset;
     bool FStarted = false;

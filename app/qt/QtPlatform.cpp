@@ -1,5 +1,7 @@
 #include "app/qt/QtPlatform.h"
 
+#include "app/SettingsPath.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -98,11 +100,18 @@ std::string TQtPlatform::FileVersionText() {
 }
 
 std::string TQtPlatform::SettingsFileName(const std::string& appName) {
-    if (!FSettingsFile.empty()) return FSettingsFile;
-    const QString dir = QCoreApplication::applicationDirPath();
-    return QDir(dir)
-        .filePath(QString::fromStdString(appName) + QLatin1String(".ini"))
-        .toStdString();
+    FChosenSettingsFile =
+        !FSettingsFile.empty()
+            ? FSettingsFile
+            : SettingsFilePath(QCoreApplication::applicationDirPath().toStdString(), appName,
+                               SystemSettingsProbe());
+    return FChosenSettingsFile;
+}
+
+bool TQtPlatform::MayWriteSettings() {
+    // A folder that cannot be made shows up as the write's own failure.
+    if (!FChosenSettingsFile.empty()) (void)MakeSettingsFolder(FChosenSettingsFile);
+    return true;
 }
 
 TScreenInfo TQtPlatform::Screen() {

@@ -26,7 +26,8 @@ std::string WithDefaultExt(const std::string& fileName, const std::string& defau
 class TQtPlatform : public TPlatform {
   public:
     /// settingsFile: the settings file to use; empty means Tarvex.ini (after the
-    /// program's name) beside the executable.
+    /// program's name) beside the executable, or in the user's configuration
+    /// folder when the executable's folder takes no new file.
     explicit TQtPlatform(std::string settingsFile = {}) : FSettingsFile(std::move(settingsFile)) {}
 
     /// The window that dialogs belong to and that is placed and moved.
@@ -37,6 +38,8 @@ class TQtPlatform : public TPlatform {
     std::optional<std::string> SaveDialog(const TFileDialog& dialog) override;
     std::string FileVersionText() override;
     std::string SettingsFileName(const std::string& appName) override;
+    /// Closing writes the settings next: makes the folder they go to.
+    bool MayWriteSettings() override;
 
     TScreenInfo Screen() override;
     TPoint WindowPosition() override;
@@ -53,6 +56,7 @@ class TQtPlatform : public TPlatform {
 
   private:
     std::string FSettingsFile;
+    std::string FChosenSettingsFile; ///< the name last handed out
     QWidget* FWindow = nullptr;
 };
 

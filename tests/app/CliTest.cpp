@@ -17,6 +17,13 @@ using namespace tarvex;
 
 namespace {
 
+/// A number as the window's captions show it: shortest form, no trailing zeros.
+std::string Trimmed(double value) {
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
 class Cli : public ::testing::Test {
   protected:
     Cli() : Folder(Temp.Path), Ini(Temp / "Tarvex.ini") {}
@@ -49,6 +56,51 @@ TEST_F(Cli, MakeDiscSaysWhyAPlanCannotBeMade) {
     EXPECT_EQ(Err.str(), "tarvex-cli: --make-disc: No source film is open.\n");
     EXPECT_EQ(Out.str(), "");
     EXPECT_FALSE(std::filesystem::exists(Folder / "discs"));
+}
+
+TEST_F(Cli, VersionNamesTheProgram) {
+    EXPECT_EQ(RunCli({"--version"}, "tarvex-cli", Out, Err), 0);
+    EXPECT_EQ(Out.str(), "tarvex-cli " TARVEX_VERSION "\n");
+}
+
+// The report says in plain names what the window's fields show.
+TEST_F(Cli, ReportAgreesWithTheWindow) {
+    const std::vector<std::string> actions = {"--check",    "SrcAnamorphic=0", "--up",
+                                              "CDNrUpDown", "--select",        "Audio2kbps=3"};
+    auto withOutput = [&](const char* output) {
+        std::vector<std::string> args = actions;
+        args.push_back(output);
+        return args;
+    };
+    ASSERT_EQ(Run(withOutput("--dump")), 0) << Err.str();
+    const auto dump = Dump();
+    ASSERT_EQ(Run(withOutput("--report")), 0) << Err.str();
+    const auto report = nlohmann::json::parse(Out.str());
+    const auto number = [&](const char* control) {
+        return std::stod(dump[control]["Text"].get<std::string>());
+    };
+    const auto& geometry = report["geometry"];
+    EXPECT_EQ(geometry["crop"]["width"], number("CropXEdit"));
+    EXPECT_EQ(geometry["crop"]["height"], number("CropYEdit"));
+    EXPECT_EQ(geometry["resize"]["width"], number("ResizeXEdit"));
+    EXPECT_EQ(geometry["resize"]["height"], number("ResizeYEdit"));
+    EXPECT_EQ(geometry["destination"]["size"]["height"], number("DestYEdit"));
+    EXPECT_EQ(geometry["filmArea"]["top"], number("BorderTopEdit"));
+    EXPECT_EQ(geometry["destination"]["kind"], dump["DestAspectBox"]["Text"]);
+    EXPECT_EQ(dump["ErrLabel"]["Caption"],
+              "error: " + Trimmed(geometry["aspectErrorPercent"].get<double>()) + "%");
+    const int top = geometry["borders"]["top"], bottom = geometry["borders"]["bottom"];
+    EXPECT_EQ(top + bottom + geometry["resize"]["height"].get<int>(), number("DestYEdit"));
+
+    const auto& budget = report["budget"];
+    EXPECT_EQ(budget["videoKbps"], number("Videokbps"));
+    EXPECT_EQ(budget["audioKbps"], nlohmann::json({160, 56}));
+    EXPECT_EQ(budget["discs"], number("EditCDNr"));
+    EXPECT_EQ(budget["discs"], 2);
+    EXPECT_EQ(budget["imageBlocksPerDisc"], number("EditImageBlocks"));
+    EXPECT_LE(budget["videoKbpsLimits"]["min"], budget["videoKbpsLimits"]["max"]);
+    EXPECT_EQ(report["script"], dump["AVSMemo"]["Lines"]);
+    EXPECT_EQ(report["source"]["kind"], dump["SrcAspectBox"]["Text"]);
 }
 
 TEST_F(Cli, UsageErrorsStopBeforeAnyAction) {
@@ -251,6 +303,12 @@ TEST_F(CliSource, OpenFillsTheSourceSide) {
     EXPECT_EQ(Dump()["OpenVideoBtn"]["Hint"],
               "Open a source-file.\r\nActual file: " + rows[0].file +
                   "\r\n720x576 @ 25.000fps\r\nFourCC: DVSD\r\n3 frames");
+    ASSERT_EQ(Run({"--open", rows[0].file, "--report"}), 0);
+    const auto source = nlohmann::json::parse(Out.str())["source"];
+    EXPECT_EQ(source["file"], rows[0].file);
+    EXPECT_EQ(source["size"], nlohmann::json({{"width", 720}, {"height", 576}}));
+    EXPECT_EQ(source["frameRate"], 25.0);
+    EXPECT_EQ(source["frames"], 3);
 }
 
 // A broken file is reported (exit code 1, the message on stderr) and the actions

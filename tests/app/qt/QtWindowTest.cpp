@@ -3,6 +3,7 @@
 #include "app/qt/Layout.h"
 #include "app/qt/MainWindow.h"
 #include "app/qt/PreviewWindow.h"
+#include "app/qt/ScrollFrame.h"
 #include "app/qt/UpDown.h"
 #include "tests/app/FormFixture.h"
 
@@ -15,6 +16,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTest>
 #include <QTextDocument>
 #include <QToolButton>
@@ -34,9 +37,16 @@ class TTestQtPlatform : public TQtPlatform {
     void ShowMessage(const std::string& title, const std::string& text) override {
         Messages.push_back(title + ": " + text);
     }
-    std::optional<std::string> OpenDialog(const TFileDialog&) override { return std::nullopt; }
-    std::optional<std::string> SaveDialog(const TFileDialog&) override { return std::nullopt; }
+    std::optional<std::string> OpenDialog(const TFileDialog& dialog) override {
+        Dialogs.push_back(dialog.Title);
+        return std::nullopt;
+    }
+    std::optional<std::string> SaveDialog(const TFileDialog& dialog) override {
+        Dialogs.push_back(dialog.Title);
+        return std::nullopt;
+    }
     std::vector<std::string> Messages;
+    std::vector<std::string> Dialogs; ///< titles of the dialogs asked for
 };
 
 std::string PlainToolTip(const QWidget& widget) {
@@ -343,6 +353,179 @@ TEST_F(QtWindow, DraggingTheBackgroundSnapsToTheWorkArea) {
         QTest::mouseRelease(&w, Qt::LeftButton, {}, w.mapFromGlobal(to));
         EXPECT_FALSE(w.Dragging());
     }
+}
+
+/// The name of the control whose widget has the keyboard focus.
+std::string FocusedName(TQtMainWindow& window) {
+    for (const TAnyControl& any : window.Form().AllControls()) {
+        const std::string name = std::visit([](auto* c) { return c->Name(); }, any);
+        if (window.WidgetOf(name) == QApplication::focusWidget()) return name;
+    }
+    return "(none)";
+}
+
+TEST_F(QtWindow, TabWalksEveryInputInReadingOrder) {
+    TQtMainWindow& w = Start();
+    // Panel by panel, row by row; output fields, spin buttons and the hidden
+    // source rate and AC-3 box are not in it.
+    const std::vector<std::string> chain = {
+        "EditMin", "EditSec", "FpsCombo", "Videokbps", "EditGOP", "SceneDetect", "Audio1kbps",
+        "Audio2kbps", "EditSubPics", "SubKBytes", "MuxModeBox", "Edit1", "SeqAligning",
+        "ScanOffsets", "AuthoringBox", "EditMenuPics", "EditExtraDataKB", "ExtraDataModeBox",
+        "EditCDNr", "CDTypeBox", "EditCDmin", "EditCDsec",
+        //
+        "OpenVideoBtn", "PreviewBtn", "SrcXEdit", "SrcYEdit", "CopyBtn", "SrcAspectBox",
+        "SrcPALBox", "SrcAnamorphic", "ITUAspect", "SrcPixelXEdit", "SrcPixelYEdit",
+        "BorderLeftEdit", "BorderTopEdit", "DetectBtn", "CropModeBox", "RoundXCrop", "RoundYCrop",
+        "ResizeYEdit", "RoundYResize", "DestAspectBox", "DestPALBox", "DestAnamorphic",
+        "TVBorderEdit",
+        //
+        "AVSMemo", "ResizeBox", "SourceFilterBox", "InterlacedResBox", "OptPosSlider",
+        "BffToTffBox", "RGBoutputBox", "ResampleAudioBox", "SaveAVSBtn"};
+    Get<QLineEdit>("EditMin").setFocus();
+    std::vector<std::string> forward, backward;
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        forward.push_back(FocusedName(w));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(forward, chain);
+    EXPECT_EQ(FocusedName(w), chain.front()); // the last input leads back to the first
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        backward.insert(backward.begin(), FocusedName(w));
+    }
+    EXPECT_EQ(backward, chain);
+}
+
+TEST_F(QtWindow, KeysPressButtonsStepFieldsAndTypeTabsInTheScript) {
+    TQtMainWindow& w = Start();
+    // Enter on the arrow button takes the source frame as the film area.
+    Type("SrcPixelYEdit", "400");
+    Get<QPushButton>("CopyBtn").setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(Text("SrcPixelYEdit"), Text("SrcYEdit"));
+    EXPECT_FALSE(Get<QPushButton>("CopyBtn").accessibleName().isEmpty());
+    // Space on the source and save buttons opens their dialogs.
+    Get<QPushButton>("OpenVideoBtn").setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    Get<QPushButton>("SaveAVSBtn").setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+    EXPECT_EQ(Platform->Dialogs.size(), 2u);
+
+    // The video rate steps by one with the arrows and by ten with the page keys.
+    QLineEdit& rate = Get<QLineEdit>("Videokbps");
+    rate.setFocus();
+    const int before = rate.text().toInt();
+    QTest::keyClick(&rate, Qt::Key_Up);
+    EXPECT_EQ(rate.text().toInt(), before + 1);
+    QTest::keyClick(&rate, Qt::Key_PageDown);
+    EXPECT_EQ(rate.text().toInt(), before + 1 - 10);
+    // A slider moves with the arrow keys.
+    QSlider& round = Get<QSlider>("RoundYResize");
+    round.setFocus();
+    const int position = round.value();
+    QTest::keyClick(&round, position > 0 ? Qt::Key_Left : Qt::Key_Right);
+    EXPECT_EQ(w.Form().RoundYResize.Position(), round.value());
+    EXPECT_NE(round.value(), position);
+
+    // In the script box Ctrl+Tab types a tab, Tab leaves it.
+    QPlainTextEdit& memo = Get<QPlainTextEdit>("AVSMemo");
+    memo.setFocus();
+    memo.moveCursor(QTextCursor::End);
+    QTest::keyClick(&memo, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(w.Form().AVSMemo.Lines().back().back(), '\t');
+    QTest::keyClick(&memo, Qt::Key_Tab);
+    EXPECT_EQ(FocusedName(w), "ResizeBox");
+    ExpectMirrors();
+}
+
+/// Room for text inside a line edit, as Qt lays it out.
+int Room(const QLineEdit& line) {
+    QStyleOptionFrame option;
+    option.initFrom(&line);
+    option.rect = line.rect();
+    option.lineWidth = line.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &line);
+    const QRect contents =
+        line.style()->subElementRect(QStyle::SE_LineEditContents, &option, &line);
+    const QMargins margins = line.textMargins();
+    return contents.width() - margins.left() - margins.right() - 2; // one pixel each side
+}
+
+// Run at the scale factors 1, 1.5 and 2 (QT_SCALE_FACTOR, see CMakeLists.txt).
+TEST_F(QtWindow, NumbersFitAndNothingOverlaps) {
+    TQtMainWindow& w = Start();
+    // The widest number each field shows: lengths the fields take or the program writes.
+    const std::pair<const char*, const char*> widest[] = {{"EditMin", "8888"},
+                                                          {"EditSec", "88888"},
+                                                          {"Videokbps", "8888888"},
+                                                          {"EditGOP", "88"},
+                                                          {"Edit1", "8"},
+                                                          {"EditMenuPics", "88"},
+                                                          {"EditCDNr", "8"},
+                                                          {"EditCDmin", "888"},
+                                                          {"EditCDsec", "88"},
+                                                          {"EditImageBlocks", "8888888"},
+                                                          {"EditSubPics", "8888"},
+                                                          {"SrcXEdit", "8888"},
+                                                          {"SrcYEdit", "8888"},
+                                                          {"SrcPixelXEdit", "8888"},
+                                                          {"SrcPixelYEdit", "8888"},
+                                                          {"BorderLeftEdit", "888"},
+                                                          {"BorderTopEdit", "888"},
+                                                          {"CropXEdit", "8888"},
+                                                          {"CropYEdit", "8888"},
+                                                          {"ResizeXEdit", "8888"},
+                                                          {"ResizeYEdit", "8888"},
+                                                          {"DestXEdit", "8888"},
+                                                          {"DestYEdit", "8888"},
+                                                          {"TVBorderEdit", "8"}};
+    for (const auto& [name, text] : widest) {
+        const QLineEdit& line = Get<QLineEdit>(name);
+        EXPECT_LE(line.fontMetrics().horizontalAdvance(QLatin1String(text)), Room(line)) << name;
+    }
+    // No caption runs into a field, no field covers another.
+    std::vector<const QWidget*> shown;
+    for (const QObject* child : w.children())
+        if (const auto* widget = qobject_cast<const QWidget*>(child); widget && widget->isVisible())
+            shown.push_back(widget);
+    const auto nameOf = [&](const QWidget* widget) {
+        if (const auto* label = qobject_cast<const QLabel*>(widget)) return label->text();
+        for (const TAnyControl& any : w.Form().AllControls())
+            if (w.WidgetOf(AsControl(any).Name()) == widget)
+                return QString::fromStdString(AsControl(any).Name());
+        return QString::fromLatin1(widget->metaObject()->className());
+    };
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        for (std::size_t j = i + 1; j < shown.size(); ++j)
+            EXPECT_FALSE(shown[i]->geometry().intersects(shown[j]->geometry()))
+                << nameOf(shown[i]).toStdString() << " / " << nameOf(shown[j]).toStdString();
+}
+
+TEST_F(QtWindow, TooLargeForTheScreenItScrollsAndKeepsItsSettings) {
+    const QSize client(ClientWidth, ClientHeight);
+    EXPECT_FALSE(TooLargeFor(client, QRect(0, 0, 1280, 994)));
+    EXPECT_TRUE(TooLargeFor(client, QRect(0, 0, 640, 482))); // 1280 x 1024 at scale 2, a panel
+    Platform = std::make_unique<TTestQtPlatform>((Temp.Path / "Tarvex.ini").string());
+    Window = std::make_unique<TQtMainWindow>(*Platform);
+    auto frame = std::make_unique<TScrollFrame>(*Window);
+    Platform->SetWindow(frame.get());
+    Window->Start();
+    frame->Fit(QRect(0, 0, 400, 300));
+    frame->show();
+    EXPECT_LE(frame->width(), 400);
+    EXPECT_LE(frame->height(), 300);
+    EXPECT_EQ(frame->windowTitle().toStdString(), "Tarvex v1.0.0");
+    // Scrolled down, the save button is in sight.
+    QPushButton& save = Get<QPushButton>("SaveAVSBtn");
+    frame->ensureWidgetVisible(&save);
+    const QRect shown(save.mapTo(frame->viewport(), QPoint(0, 0)), save.size());
+    EXPECT_TRUE(frame->viewport()->rect().contains(shown));
+    frame->move(30, 40);
+    frame->close();
+    std::ifstream in(Temp.Path / "Tarvex.ini");
+    const std::string text(std::istreambuf_iterator<char>(in), {});
+    EXPECT_NE(text.find("WindowPosX=30\r\n"), std::string::npos) << text;
+    frame->takeWidget(); // the window stays the fixture's
 }
 
 TEST_F(QtWindow, ClosingWritesThePositionIntoTheSettingsFile) {
