@@ -5,7 +5,9 @@
 
 #include "app/Controls.h"
 #include "app/Platform.h"
+#include "budget/DiscFill.h"
 #include "budget/Imaging.h"
+#include "geometry/Candidates.h"
 #include "geometry/ResUnit.h"
 #include "preview/Borders.h"
 #include "preview/Layout.h"
@@ -19,6 +21,17 @@
 #include <vector>
 
 namespace tarvex {
+
+/// Something the script or the budget gets wrong, in words, with the control it is
+/// shown beside.
+struct TWarning {
+    std::string Code;
+    std::string Concerns;
+    std::string Text;
+};
+
+/// The name of a part of the disc fill, as the window shows it.
+const char* FillPartName(TFillPart part);
 
 class TMainForm : public TControlOwner {
   public:
@@ -101,7 +114,7 @@ class TMainForm : public TControlOwner {
     TUpDown CDNrUpDown{*this, "CDNrUpDown", 1, 9, 1};
     TComboBox CDTypeBox{*this, "CDTypeBox"};
     TEdit EditCDmin{*this, "EditCDmin", "80"};
-    TUpDown CDMinUpDown{*this, "CDMinUpDown", 10, 510, 80};
+    TUpDown CDMinUpDown{*this, "CDMinUpDown", 10, 927, 80}; // up to a DVD-9
     TEdit EditCDsec{*this, "EditCDsec", "0"};
     TUpDown CDSecUpDown{*this, "CDSecUpDown", 0, 59, 0};
     TEdit EditImageBlocks{*this, "EditImageBlocks"};
@@ -235,6 +248,15 @@ class TMainForm : public TControlOwner {
     /// The crop as the geometry model last published it.
     TCropResult LastCrop;
 
+    // What the window warns about and shows beside the resize fields and the image size.
+    /// Every warning of the current state; nothing is kept, so a cause gone is a warning gone.
+    std::vector<TWarning> Warnings() const;
+    /// The resize heights that fit the usable area, for the current source and destination.
+    std::vector<TResizeCandidate> ResizeCandidates() const;
+    /// Takes a candidate's height as if the user had typed it into ResizeYEdit.
+    void ChooseResizeHeight(std::int32_t height);
+    TDiscFill DiscFill() const;
+
     // Script options and saving.
     void MakeScript();
     void ChangeAVSOptions();
@@ -243,6 +265,7 @@ class TMainForm : public TControlOwner {
   private:
     void DetectProgress(int done, int total);
     void DetectDone(const TDetectResult& result);
+    void TakeResizeHeight(std::int32_t height);
     void SetupControls();
     void WireHandlers();
     void BindModelOutputs();

@@ -65,10 +65,6 @@ void TMainForm::FormCreate() {
     const std::string version = Platform.FileVersionText();
     Version = version.size() > 2 ? version.substr(0, version.size() - 2) : "";
     AppName = "Tarvex";
-    // The DVD rows are never offered.
-    MuxModeBox.DeleteItem(MuxModeBox.Count() - 1);
-    AuthoringBox.DeleteItem(AuthoringBox.Count() - 1);
-    for (int i = 0; i < 3; ++i) CDTypeBox.DeleteItem(CDTypeBox.Count() - 1);
     SrcRateEdit.SetVisible(false);
     Caption = AppName + " v" + Version;
 

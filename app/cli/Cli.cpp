@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 
 #include "app/Main.h"
+#include "app/cli/Reports.h"
 #include "common/Numeric.h"
 
 #include <nlohmann/json.hpp>
@@ -13,7 +14,8 @@ namespace tarvex {
 
 namespace {
 
-const char* const HelpText = R"(Usage: tarvex-cli [--ini FILE] ACTION... [--dump] [--script]
+const char* const HelpText =
+    R"(Usage: tarvex-cli [--ini FILE] ACTION... [--dump] [--script] [--candidates]
 
 Starts Tarvex without a window: reads the settings file (the program's own
 Tarvex.ini beside the executable, or FILE with --ini), fills the window and
@@ -37,10 +39,16 @@ Actions (NAME is a control name as shown by --dump):
 
 Output:
   --dump               print every control's state as one JSON object, with
-                       "Caption" (the window caption) and "Messages" (every
-                       message box shown so far, in order)
+                       "Caption" (the window caption), "Messages" (every
+                       message box shown so far, in order), "Warnings" (what
+                       the window warns about) and "DiscFill" (how each disc
+                       image fills its disc, part by part)
   --script             print the lines of the script box
-  Both print the state at their place among the actions.
+  --candidates         print the resize heights that fit the destination as
+                       JSON, each with its width, aspect error, film kept,
+                       blocks, bits per block and borders; the suggestion's
+                       row is marked
+  Each prints the state at its place among the actions.
   --help               print this text
 
 Exit codes: 0 done; 1 the program showed a message box (its text is also
@@ -63,7 +71,8 @@ enum class TActionKind {
     Save,
     Detect,
     Dump,
-    Script
+    Script,
+    Candidates
 };
 
 struct TAction {
@@ -125,12 +134,19 @@ int ParseNumber(const std::string& option, const std::string& text) {
 std::vector<TAction> ParseArgs(const std::vector<std::string>& args, std::string& iniFile,
                                bool& help) {
     static const std::pair<const char*, TActionKind> options[] = {
-        {"--type", TActionKind::Type},   {"--select", TActionKind::Select},
-        {"--check", TActionKind::Check}, {"--slide", TActionKind::Slide},
-        {"--up", TActionKind::Up},       {"--down", TActionKind::Down},
-        {"--click", TActionKind::Click}, {"--open", TActionKind::Open},
-        {"--save", TActionKind::Save},   {"--detect", TActionKind::Detect},
-        {"--dump", TActionKind::Dump},   {"--script", TActionKind::Script}};
+        {"--type", TActionKind::Type},
+        {"--select", TActionKind::Select},
+        {"--check", TActionKind::Check},
+        {"--slide", TActionKind::Slide},
+        {"--up", TActionKind::Up},
+        {"--down", TActionKind::Down},
+        {"--click", TActionKind::Click},
+        {"--open", TActionKind::Open},
+        {"--save", TActionKind::Save},
+        {"--detect", TActionKind::Detect},
+        {"--dump", TActionKind::Dump},
+        {"--script", TActionKind::Script},
+        {"--candidates", TActionKind::Candidates}};
     std::vector<TAction> actions;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
@@ -152,7 +168,7 @@ std::vector<TAction> ParseArgs(const std::vector<std::string>& args, std::string
             throw TUsageError("unknown option \"" + option + "\" (see --help)");
         TAction a{found->second, option, {}, {}, 1};
         if (a.Kind == TActionKind::Dump || a.Kind == TActionKind::Script ||
-            a.Kind == TActionKind::Detect) {
+            a.Kind == TActionKind::Detect || a.Kind == TActionKind::Candidates) {
             actions.push_back(a);
             continue;
         }
@@ -212,7 +228,8 @@ const char* KindName(TActionKind kind) {
 
 bool NeedsControl(TActionKind kind) {
     return kind != TActionKind::Open && kind != TActionKind::Save && kind != TActionKind::Dump &&
-           kind != TActionKind::Script && kind != TActionKind::Detect;
+           kind != TActionKind::Script && kind != TActionKind::Detect &&
+           kind != TActionKind::Candidates;
 }
 
 /// Checks that the named control exists and has the kind the action needs;
@@ -379,6 +396,8 @@ void Dump(const TMainForm& form, const TCliPlatform& platform, std::ostream& out
     j["Caption"] = form.Caption;
     for (const TAnyControl& c : form.AllControls()) j[AsControl(c).Name()] = Describe(c);
     j["Messages"] = platform.Messages;
+    j["Warnings"] = WarningsJson(form);
+    j["DiscFill"] = DiscFillJson(form);
     out << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
 }
 
@@ -420,6 +439,8 @@ int RunCli(const std::vector<std::string>& args, const std::string& exePath, std
     for (const TAction& a : actions) {
         if (a.Kind == TActionKind::Dump) {
             Dump(form, platform, out);
+        } else if (a.Kind == TActionKind::Candidates) {
+            out << CandidatesJson(form).dump(2) << '\n';
         } else if (a.Kind == TActionKind::Script) {
             for (const std::string& line : form.AVSMemo.Lines()) out << line << '\n';
         } else if (!Perform(form, platform, a)) {

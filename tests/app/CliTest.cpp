@@ -50,7 +50,7 @@ TEST_F(Cli, UsageErrorsStopBeforeAnyAction) {
         {{"--type", "SrcAspectBox=1"}, "SrcAspectBox is not an edit"},
         {{"--select", "DestAspectBox=x"}, "is not a whole number"},
         {{"--select", "DestAspectBox=9"}, "the index must lie in 0..7"},
-        {{"--select", "MuxModeBox=5"}, "the index must lie in 0..4"},
+        {{"--select", "MuxModeBox=6"}, "the index must lie in 0..5"},
         {{"--check", "SrcPALBox=2"}, "the state must be 0 or 1"},
         {{"--slide", "RoundXCrop=6"}, "the position must lie in 0..5"},
         {{"--up", "MinUpDown=0"}, "COUNT must be 1 or more"},
@@ -85,7 +85,7 @@ TEST_F(Cli, ReproducesTheSvcdExample) {
     EXPECT_EQ(j["AVSMemo"]["Lines"][3], "BicubicResize(448,416,0,0.6,8,70,704,436)");
     EXPECT_EQ(j["AVSMemo"]["Lines"][4], "AddBorders(16,80,16,80)");
     EXPECT_EQ(j["SrcAnamorphic"]["Checked"], false);
-    EXPECT_EQ(j["MuxModeBox"]["Items"].size(), 5u);
+    EXPECT_EQ(j["MuxModeBox"]["Items"].size(), 6u);
     EXPECT_EQ(j["SrcRateEdit"]["Visible"], false);
     EXPECT_EQ(j["Messages"], nlohmann::json::array());
 }

@@ -167,7 +167,7 @@ TEST_F(QtWindow, StartsWithEveryControlInPlace) {
     }
     EXPECT_EQ(placed.size(), places.size());
 
-    EXPECT_EQ(Get<QComboBox>("CDTypeBox").count(), 5);
+    EXPECT_EQ(Get<QComboBox>("CDTypeBox").count(), 9);
     EXPECT_TRUE(Get<QLineEdit>("SrcRateEdit").isHidden());
     EXPECT_EQ(Get<QLabel>("StaticText2").palette().color(QPalette::WindowText), QColor(0, 128, 0));
     EXPECT_EQ(Get<QLabel>("StaticText4").palette().color(QPalette::WindowText), QColor(0, 0, 128));
@@ -295,8 +295,8 @@ TEST_F(QtWindow, SpinButtonsListsAndArrowKeys) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     mux.setFocus();
     QTest::keyClick(&mux, Qt::Key_End);
-    EXPECT_EQ(mux.currentText(), "VCD MPEG-1 TMPGEnc");
-    EXPECT_EQ(w.Form().MuxModeBox.ItemIndex(), 4);
+    EXPECT_EQ(mux.currentText(), "DVD VOBs");
+    EXPECT_EQ(w.Form().MuxModeBox.ItemIndex(), 5);
     ExpectMirrors();
 }
 
