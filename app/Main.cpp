@@ -64,7 +64,7 @@ void TMainForm::SetupControls() {
     CDNrUpDown.SetWrap(true);
     CDNrUpDown.SetAssociate(&EditCDNr);
     CDTypeBox.SetItems({"21min CD", "74min CD", "80min CD", "90min CD", "99min CD", "2.6GB DVD",
-                        "3.95GB DVD", "4.7GB DVD"});
+                        "3.95GB DVD", "4.7GB DVD", "8.5GB DVD"});
     EditCDmin.SetReadOnly(true);
     EditCDmin.SetMaxLength(3);
     CDMinUpDown.SetWrap(true);

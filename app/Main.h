@@ -5,9 +5,11 @@
 
 #include "app/Controls.h"
 #include "app/Platform.h"
+#include "budget/DiscFill.h"
 #include "budget/Imaging.h"
 #include "disc/DiscJob.h"
 #include "disc/Runner.h"
+#include "geometry/Candidates.h"
 #include "geometry/ResUnit.h"
 #include "preview/Borders.h"
 #include "preview/Layout.h"
@@ -22,12 +24,12 @@
 
 namespace tarvex {
 
-/// Modes of the disc model's rows the handlers name: the DVD rows of the original
-/// tools, and the rows measured for the tools the disc maker runs.
+/// Modes of the disc model's rows the handlers name: the DVD rows, and the rows
+/// measured for the tools the disc maker runs.
 namespace Rows {
 constexpr std::int8_t DvdMux = 5, VcdFfmpeg = 6, SvcdFfmpeg = 7, DvdFfmpeg = 8;
 constexpr std::int8_t DvdAuthoring = 4, VcdVcdimager = 5, DvdDvdauthor = 6;
-/// The lists' items by mode; start-up removes the DVD rows of the original tools.
+/// The lists' items by mode.
 inline const std::vector<std::string> MuxNames = {
     "SVCD MPEG-2 I-Author", "SVCD MPEG-2 bbMPEG", "SVCD MPEG-2 TMPGEnc",
     "VCD MPEG-1 bbMPEG",    "VCD MPEG-1 TMPGEnc", "DVD VOBs",
@@ -36,6 +38,17 @@ inline const std::vector<std::string> AuthoringNames = {
     "SVCD I-Author", "SuperVCD I-Author", "SVCD Nero 5.5", "SVCD vcdimager",
     "DVD",           "VCD vcdimager",     "DVD dvdauthor"};
 } // namespace Rows
+
+/// Something the script or the budget gets wrong, in words, with the control it is
+/// shown beside.
+struct TWarning {
+    std::string Code;
+    std::string Concerns;
+    std::string Text;
+};
+
+/// The name of a part of the disc fill, as the window shows it.
+const char* FillPartName(TFillPart part);
 
 class TMainForm : public TControlOwner {
   public:
@@ -118,7 +131,7 @@ class TMainForm : public TControlOwner {
     TUpDown CDNrUpDown{*this, "CDNrUpDown", 1, 9, 1};
     TComboBox CDTypeBox{*this, "CDTypeBox"};
     TEdit EditCDmin{*this, "EditCDmin", "80"};
-    TUpDown CDMinUpDown{*this, "CDMinUpDown", 10, 510, 80};
+    TUpDown CDMinUpDown{*this, "CDMinUpDown", 10, 927, 80}; // up to a DVD-9
     TEdit EditCDsec{*this, "EditCDsec", "0"};
     TUpDown CDSecUpDown{*this, "CDSecUpDown", 0, 59, 0};
     TEdit EditImageBlocks{*this, "EditImageBlocks"};
@@ -268,6 +281,15 @@ class TMainForm : public TControlOwner {
     /// The crop as the geometry model last published it.
     TCropResult LastCrop;
 
+    // What the window warns about and shows beside the resize fields and the image size.
+    /// Every warning of the current state; nothing is kept, so a cause gone is a warning gone.
+    std::vector<TWarning> Warnings() const;
+    /// The resize heights that fit the usable area, for the current source and destination.
+    std::vector<TResizeCandidate> ResizeCandidates() const;
+    /// Takes a candidate's height as if the user had typed it into ResizeYEdit.
+    void ChooseResizeHeight(std::int32_t height);
+    TDiscFill DiscFill() const;
+
     // Script options and saving.
     void MakeScript();
     void ChangeAVSOptions();
@@ -276,6 +298,7 @@ class TMainForm : public TControlOwner {
   private:
     void DetectProgress(int done, int total);
     void DetectDone(const TDetectResult& result);
+    void TakeResizeHeight(std::int32_t height);
     void SetupControls();
     void WireHandlers();
     void BindModelOutputs();

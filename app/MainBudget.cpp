@@ -250,15 +250,10 @@ void TMainForm::CalcExactImage() {
 
         TPlayerRates player{d.PlayerRateSVCDMax, d.PlayerRateSVCDMin, 13.944L};
         if (d.SectorSize == 2048) {
-            // Nothing gives the DVD player rates a value; then the limits that
-            // the computation uses are shown.
-            const bool dvdDisc = d.CDType > 4;
-            player = dvdDisc
-                         ? TPlayerRates{d.PlayerRateDVDMax, d.PlayerRateDVDMin, 12.288L}
-                         : TPlayerRates{d.PlayerRateDVDonCDMax, d.PlayerRateDVDonCDMin, 12.288L};
-            if (player.Max == 0 && player.Min == 0)
-                player =
-                    dvdDisc ? TPlayerRates{9800, 2458, 12.288L} : TPlayerRates{4915, 1229, 12.288L};
+            // Nothing gives the DVD player rates a value: the hints show the
+            // limits the computation uses.
+            const TStreamRateLimits limits = d.StreamRateLimits();
+            player = TPlayerRates{limits.High / 1000, limits.Low / 1000, 12.288L};
         }
         Label62.SetHint(
             "This maximum video-rate is for not exceeding your player's\r\nmaximum stream-rate "

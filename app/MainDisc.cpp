@@ -5,14 +5,16 @@
 #include "common/Numeric.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace tarvex {
 
 namespace {
 
-/// Lead-out positions (blocks) of "21min CD" ... "4.7GB DVD"; others take the last.
-constexpr std::int32_t LeadOuts[] = {94350, 332850, 359850, 404850, 445350, 1273350, 1907850};
-constexpr std::int32_t LargestLeadOut = 2298496;
+/// Lead-out positions (blocks) of "21min CD" ... "8.5GB DVD". No selection takes "4.7GB DVD".
+constexpr std::int32_t LeadOuts[] = {94350,   332850,  359850,  404850, 445350,
+                                     1273350, 1907850, 2298496, 4171712};
+constexpr int SingleLayerDvd = 7;
 
 using namespace Rows;
 
@@ -46,7 +48,8 @@ bool IsVcdMux(int mode) {
 void TMainForm::CDTypeBoxChange() {
     DiscImage.CDType = Store<std::int8_t>(CDTypeBox.ItemIndex());
     const int type = DiscImage.CDType;
-    const std::int32_t leadOut = type >= 0 && type <= 6 ? LeadOuts[type] : LargestLeadOut;
+    const std::int32_t leadOut =
+        LeadOuts[type >= 0 && type < static_cast<int>(std::size(LeadOuts)) ? type : SingleLayerDvd];
     // Minutes and seconds of the lead-out; its frames are dropped.
     EditCDmin.SetText(IntToStr(leadOut / 4500));
     EditCDsec.SetText(IntToStr(leadOut / 75 - leadOut / 4500 * 60));

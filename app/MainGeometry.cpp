@@ -4,6 +4,7 @@
 #include "app/Main.h"
 
 #include "common/Numeric.h"
+#include "geometry/Candidates.h"
 
 namespace tarvex {
 
@@ -37,16 +38,6 @@ constexpr const char* Optimisations[] = {"= no optimization", "= MMX optimized",
 
 /// The font colour of each error band.
 constexpr TColour BandColours[] = {TColour::Black, TColour::Yellow, TColour::Red};
-
-// The first multiple of `round` that fits `limit`: rounded up, to nearest, down,
-// else the limit itself rounded down.
-std::int32_t FitMultiple(Real q, std::int32_t round, std::int32_t limit) {
-    std::int64_t v = std::int64_t{Ceil(q)} * round;
-    if (v > limit) v = Round(q) * round;
-    if (v > limit) v = std::int64_t{Floor(q)} * round;
-    if (v > limit) v = std::int64_t{Floor(Div(limit, round))} * round;
-    return Store<std::int32_t>(v);
-}
 
 /// "N blocks = R bps/block = 1:C compression": a bitrate spread over the blocks of a frame.
 std::string BlockRate(std::uint16_t blocks, Real rate, Real frameRate, char separator) {
@@ -179,18 +170,12 @@ int TMainForm::ExpFromRound(int round) {
     return exponent;
 }
 
-/// The resize height for the current width: the film's real aspect kept, a
-/// multiple of DestPixelRoundY, at most the current (usable) height.
-static std::int32_t HeightForWidth(const TResizeStruct& m) {
-    const Real q = Div(Div(Div(m.ResizeX, m.DestPixelForm), m.FilmAspect()), m.DestPixelRoundY);
-    return FitMultiple(q, m.DestPixelRoundY, m.ResizeY);
-}
-
 void TMainForm::MakeSuggestion() {
     if (Updating) return;
     if (ResizeModel.DestPixelSuggestionX == 0 && ResizeModel.DestPixelSuggestionY == 0) {
         try {
-            ResizeModel.DestPixelSuggestionY = HeightForWidth(ResizeModel);
+            ResizeModel.DestPixelSuggestionY =
+                HeightForWidth(ResizeModel, ResizeModel.ResizeX, ResizeModel.ResizeY);
         } catch (const FloatError&) {
             return;
         }
@@ -200,14 +185,13 @@ void TMainForm::MakeSuggestion() {
 }
 
 void TMainForm::CalcNewYRes() {
-    ResizeModel.SetResizeY(Store<std::int16_t>(HeightForWidth(ResizeModel)));
+    ResizeModel.SetResizeY(
+        Store<std::int16_t>(HeightForWidth(ResizeModel, ResizeModel.ResizeX, ResizeModel.ResizeY)));
 }
 
 void TMainForm::CalcNewXRes() {
     TResizeStruct& m = ResizeModel;
-    const Real q =
-        Div(m.FilmAspect() * (m.ResizeY * static_cast<Real>(m.DestPixelForm)), m.DestPixelRoundX);
-    const std::int32_t w = FitMultiple(q, m.DestPixelRoundX, m.ResizeX);
+    const std::int32_t w = WidthForHeight(m, m.ResizeY, m.ResizeX);
     m.SetResizeX(Store<std::int16_t>(w));
     m.ResizeXAlignment = 1;
     for (std::int32_t v = w; v % 2 == 0 && m.ResizeXAlignment <= 16; v /= 2)
@@ -247,6 +231,10 @@ void TMainForm::CalcNewRes() {
 void TMainForm::ResizeYEditKeyUp() {
     std::int32_t height;
     if (ResizeYEdit.Text().size() != 3 || !TryStrToInt(ResizeYEdit.Text(), height)) return;
+    TakeResizeHeight(height);
+}
+
+void TMainForm::TakeResizeHeight(std::int32_t height) {
     AutoResizeY = false;
     ResizeModel.DestPixelSuggestionY = height;
     ResizeModel.DestPixelSuggestionX = 0;

@@ -65,10 +65,6 @@ void TMainForm::FormCreate() {
     const std::string version = Platform.FileVersionText();
     Version = version.size() > 2 ? version.substr(0, version.size() - 2) : "";
     AppName = "Tarvex";
-    // The DVD rows of the original tools are never offered.
-    MuxModeBox.DeleteItem(Rows::DvdMux);
-    AuthoringBox.DeleteItem(Rows::DvdAuthoring);
-    for (int i = 0; i < 3; ++i) CDTypeBox.DeleteItem(CDTypeBox.Count() - 1);
     SrcRateEdit.SetVisible(false);
     Caption = AppName + " v" + Version;
 

@@ -25,7 +25,7 @@ bool IsDvdLayout(std::int8_t mode) {
     return mode < 0 || mode == 5 || mode >= DvdFfmpeg;
 }
 
-MuxLayout LayoutFor(std::int8_t mode, std::uint32_t audio2Rate, bool ac3, std::uint16_t iFrames) {
+MuxLayout LayoutFor(std::int8_t mode, std::uint32_t audio2Rate, bool ac3, std::uint32_t iFrames) {
     switch (mode) {
     case 0: // SVCD, I-Author: a second audio stream costs one more block
         return {2324, 33, 33, 33, 33, 33, audio2Rate != 0 ? 3u : 2u};
@@ -132,7 +132,7 @@ void TCDImage::SetAddMatrices(std::uint8_t value) {
 void TCDImage::UpdateGopOverheads() {
     Real gops = Div(Frames, GOPLength);
     if (SceneDetect) gops = gops * 1.035L;
-    IFrames = Store<std::uint16_t>(Ceil(gops));
+    IFrames = Store<std::uint32_t>(CeilInt64(gops));
 
     ScanOffsetBytes = ScanOffsets ? Store<std::uint32_t>(std::int64_t{IFrames} * 18) : 0;
 
@@ -260,6 +260,12 @@ void TCDImage::ComputeAuthoringOverhead() {
     AuthoringOverhead = Store<std::uint32_t>(blocks);
 }
 
+TStreamRateLimits TCDImage::StreamRateLimits() const {
+    if (SectorSize != 2048) return {1395000, 2788000};
+    // DVD layouts: on a CD (miniDVD) the drive reads far slower than from a DVD.
+    return CDType <= 4 ? TStreamRateLimits{1229000, 4915000} : TStreamRateLimits{2458000, 9800000};
+}
+
 void TCDImage::ComputeVideoRate() {
     SignedStreamSpace =
         std::int64_t{BlocksUsable} - AuthoringOverhead - ExtraBlocks - AuthoringReserve;
@@ -304,26 +310,16 @@ void TCDImage::ComputeVideoRate() {
     const double scan = ToDouble(Div(static_cast<Real>(ScanOffsetBytes) * 8, Duration));
     double gop;
     double subs;
-    Real low;
-    Real high;
+    const TStreamRateLimits limits = StreamRateLimits();
     if (SectorSize == 2048) {
         align = ToDouble(align + Div(static_cast<Real>(IFrames) * VideoPayload * 8, Duration));
         gop = ToDouble(
             Div(static_cast<Real>(std::int64_t{VideoPayload} - VideoGopPayload) * IFrames * 8,
                 Duration));
         subs = ToDouble(Div(static_cast<Real>(SubtitlePics) * SectorSize * 8, Duration));
-        if (CDType <= 4) {
-            low = 1229000;
-            high = 4915000;
-        } else {
-            low = 2458000;
-            high = 9800000;
-        }
     } else {
         gop = 0;
         subs = ToDouble(Div(static_cast<Real>(SubtitleStreamBytes) * 8, Duration));
-        low = 1395000;
-        high = 2788000;
     }
 
     const auto videoShare = [&](Real limit) {
@@ -331,8 +327,8 @@ void TCDImage::ComputeVideoRate() {
         for (const double part : {gop, align, subs, scan, matrices}) r = ToDouble(r - part);
         return ToDouble(Div(r, SectorSize) * VideoPayload);
     };
-    MaxVideoRate = Floor(videoShare(high));
-    MinVideoRate = Ceil(videoShare(low));
+    MaxVideoRate = Floor(videoShare(limits.High));
+    MinVideoRate = Ceil(videoShare(limits.Low));
     VideoFits = StreamBytes >= 0 && SignedStreamSpace >= 0;
 }
 
@@ -366,6 +362,10 @@ void TCDImage::ComputeImage() {
     MuxOverhead = Store<std::uint32_t>(videoOverhead + audioOverhead +
                                        std::int64_t{SectorSize} * ExtraSectors);
     StreamBytes = std::int64_t{MuxOverhead} + video + audio1 + audio2;
+    ImageSubtitleBytes = dvd ? std::int64_t{SubtitlePics} * 2048 : SubtitleStreamBytes;
+    ImageVideoBytes = video - ImageSubtitleBytes;
+    ImageAudio1Bytes = audio1;
+    ImageAudio2Bytes = audio2;
     const std::int64_t blocks = CeilInt64(Div(StreamBytes, SectorSize));
     UnusedBlocks = Store<std::int32_t>(std::int64_t{StreamSpace} - blocks);
     ImageBlocks = Store<std::uint32_t>(std::int64_t{BlocksUsable} - UnusedBlocks);

@@ -6,6 +6,12 @@
 
 namespace tarvex {
 
+/// The player's stream-rate limits (bps) the budget keeps the multiplexed stream within.
+struct TStreamRateLimits {
+    std::int32_t Low = 0;
+    std::int32_t High = 0;
+};
+
 /// The budget of one disc. Everything is per disc: a film spread over several
 /// discs is divided by the caller before its frames and subtitles reach here.
 ///
@@ -29,7 +35,7 @@ class TCDImage {
     std::uint8_t GOPLength = 0;
     std::uint32_t Frames = 0;
     float FrameRate = 0;
-    std::uint16_t IFrames = 0; ///< GOPs on this disc
+    std::uint32_t IFrames = 0; ///< GOPs on this disc
     bool SceneDetect = false;  ///< 3.5 % more GOPs
     bool ScanOffsets = false;  ///< 18 bytes per GOP
     bool SeqAligning = false;  ///< half a video payload per GOP after the first
@@ -51,6 +57,12 @@ class TCDImage {
     std::int64_t StreamBytes =
         0; ///< video bytes after ComputeVideoRate, whole stream after ComputeImage
     std::uint32_t MuxOverhead = 0;
+    // What the last ComputeImage put into the stream besides MuxOverhead, in bytes:
+    // the video with its per-GOP additions, the subtitles and each audio stream.
+    std::int64_t ImageVideoBytes = 0;
+    std::int64_t ImageSubtitleBytes = 0;
+    std::int64_t ImageAudio1Bytes = 0;
+    std::int64_t ImageAudio2Bytes = 0;
     std::uint32_t MenuBlocks = 0;
     std::uint32_t ExtraBlocks = 0;
     bool ExtraBlocksMode2324 = false; ///< read by the window only
@@ -101,6 +113,8 @@ class TCDImage {
     void SetBlocksUsable(std::uint32_t value);
     void SetSafety(std::int32_t value);
 
+    /// The limits ComputeVideoRate uses for the current layout and disc type.
+    TStreamRateLimits StreamRateLimits() const;
     /// Sets AuthoringOverhead from the authoring mode, menus and duration.
     void ComputeAuthoringOverhead();
     /// Sets StreamSpace, StreamBytes, ExactVideoRate, VideoRate, MinVideoRate, MaxVideoRate

@@ -236,9 +236,11 @@ void TResizeStruct::Recompute() {
         const double err =
             ToDouble(Div(static_cast<Real>(Round(Checked((ratio - 1) * 10000))), 100));
         found->Error = err;
-        found->Band = err < 0.5    ? TErrorBand::Small
-                      : err <= 1.0 ? TErrorBand::Noticeable
-                                   : TErrorBand::Large;
+        // The size of the error counts, whichever way the picture is distorted.
+        const double size = err < 0 ? -err : err;
+        found->Band = size < 0.5    ? TErrorBand::Small
+                      : size <= 1.0 ? TErrorBand::Noticeable
+                                    : TErrorBand::Large;
     } catch (const FloatError&) {
         // A failed step leaves what was stored before it; only what came before is reported.
     }
@@ -271,6 +273,15 @@ TBorderRect TResizeStruct::GetBorders() const {
     r.Top = static_cast<std::int32_t>(top);
     r.Right = static_cast<std::int32_t>(DestX - left - ResizeX);
     r.Bottom = static_cast<std::int32_t>(DestY - top - ResizeY);
+    return r;
+}
+
+TBorderRect TResizeStruct::GetScriptBorders() const {
+    TBorderRect r = GetBorders();
+    if (InterlacedResizing) {
+        r.Top = static_cast<std::int32_t>(2 * ((DestY - ResizeY) / 4));
+        r.Bottom = static_cast<std::int32_t>(DestY - r.Top - 2 * Half(ResizeY));
+    }
     return r;
 }
 

@@ -110,6 +110,9 @@ class TResizeStruct {
     void CountResizeBlocks();
     void CountFilmBlocks();
     TBorderRect GetBorders() const;
+    /// The borders the script adds: GetBorders, but field by field the top border is
+    /// even and the picture is two fields of Half(ResizeY) lines.
+    TBorderRect GetScriptBorders() const;
 };
 
 } // namespace tarvex

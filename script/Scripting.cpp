@@ -55,9 +55,6 @@ void TClassAVS::MakeScript(const TResizeStruct& model, const TScriptOptions& opt
     lines.push_back(SourceFunction(options) + "(\"" + options.FileNameSrc + "\")");
 
     const TFilter filter = FilterFor(options.ResizeMode);
-    const TBorderRect borders = model.GetBorders();
-    std::int64_t top = borders.Top;
-    std::int64_t bottom = borders.Bottom;
     if (!model.InterlacedResizing) {
         if (options.BffToTff) lines.push_back("DoubleWeave().SelectOdd()");
         lines.push_back(filter.Name + IntToStr(model.ResizeX) + "," + IntToStr(model.ResizeY) +
@@ -71,11 +68,10 @@ void TClassAVS::MakeScript(const TResizeStruct& model, const TScriptOptions& opt
                         IntToStr(Half(model.ResizeY)) + filter.Separator +
                         IntToStr(model.CropLeft) + "," + IntToStr(Half(model.CropTop)) + "," +
                         IntToStr(model.CropX) + "," + IntToStr(Half(model.CropY)) + ").Weave()");
-        // Even top border; the woven picture is two fields of Half(ResizeY) lines.
-        top = 2 * ((model.DestY - model.ResizeY) / 4);
-        bottom = model.DestY - top - 2 * Half(model.ResizeY);
     }
-    const std::string addBorders = Join4("AddBorders(", borders.Left, top, borders.Right, bottom);
+    const TBorderRect borders = model.GetScriptBorders();
+    const std::string addBorders =
+        Join4("AddBorders(", borders.Left, borders.Top, borders.Right, borders.Bottom);
     if (addBorders != "AddBorders(0,0,0,0)") lines.push_back(addBorders);
 
     if (model.SrcIsPAL != model.DestIsPAL)

@@ -2,6 +2,7 @@
 
 #include "app/Main.h"
 #include "app/SettingsPath.h"
+#include "app/cli/Reports.h"
 #include "common/Numeric.h"
 
 #include <nlohmann/json.hpp>
@@ -15,7 +16,7 @@ namespace tarvex {
 namespace {
 
 const char* const HelpText =
-    R"(Usage: tarvex-cli [--ini FILE] ACTION... [--dump] [--report] [--script]
+    R"(Usage: tarvex-cli [--ini FILE] ACTION... [--dump] [--report] [--script] [--candidates]
 
 Starts Tarvex without a window: reads the settings file (the window's own
 Tarvex.ini, beside the executable or in ~/.config/Tarvex, or FILE with --ini),
@@ -42,11 +43,17 @@ Actions (NAME is a control name as shown by --dump):
 
 Output:
   --dump               print every control's state as one JSON object, with
-                       "Caption" (the window caption) and "Messages" (every
-                       message box shown so far, in order)
+                       "Caption" (the window caption), "Messages" (every
+                       message box shown so far, in order), "Warnings" (what
+                       the window warns about) and "DiscFill" (how each disc
+                       image fills its disc, part by part)
   --report             print what was computed as one JSON object with plain
                        names: source, geometry, budget and script
   --script             print the lines of the script box
+  --candidates         print the resize heights that fit the destination as
+                       JSON, each with its width, aspect error, film kept,
+                       blocks, bits per block and borders; the suggestion's
+                       row is marked
   Each prints the state at its place among the actions.
   --help               print this text
   --version            print the program's version
@@ -74,7 +81,8 @@ enum class TActionKind {
     MakeDisc,
     Dump,
     Report,
-    Script
+    Script,
+    Candidates
 };
 
 struct TAction {
@@ -128,7 +136,8 @@ class TCliPlatform : public TPlatform {
 /// --detect and the outputs take no value; every other action does.
 bool TakesValue(TActionKind kind) {
     return kind != TActionKind::Detect && kind != TActionKind::Dump &&
-           kind != TActionKind::Report && kind != TActionKind::Script;
+           kind != TActionKind::Report && kind != TActionKind::Script &&
+           kind != TActionKind::Candidates;
 }
 
 int ParseNumber(const std::string& option, const std::string& text) {
@@ -161,7 +170,8 @@ std::vector<TAction> ParseArgs(const std::vector<std::string>& args, TRequest& r
         {"--make-disc", TActionKind::MakeDisc},
         {"--dump", TActionKind::Dump},
         {"--report", TActionKind::Report},
-        {"--script", TActionKind::Script}};
+        {"--script", TActionKind::Script},
+        {"--candidates", TActionKind::Candidates}};
     std::vector<TAction> actions;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
@@ -410,6 +420,8 @@ void Dump(const TMainForm& form, const TCliPlatform& platform, std::ostream& out
     j["Caption"] = form.Caption;
     for (const TAnyControl& c : form.AllControls()) j[AsControl(c).Name()] = Describe(c);
     j["Messages"] = platform.Messages;
+    j["Warnings"] = WarningsJson(form);
+    j["DiscFill"] = DiscFillJson(form);
     out << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
 }
 
@@ -539,6 +551,8 @@ int RunCli(const std::vector<std::string>& args, const std::string& exePath, std
             made = MakeDisc(form, a.Name, out, err) && made;
         } else if (a.Kind == TActionKind::Report) {
             Report(form, platform, out);
+        } else if (a.Kind == TActionKind::Candidates) {
+            out << CandidatesJson(form).dump(2) << '\n';
         } else if (a.Kind == TActionKind::Script) {
             for (const std::string& line : form.AVSMemo.Lines()) out << line << '\n';
         } else if (!Perform(form, platform, a)) {

@@ -1,6 +1,7 @@
 #include "app/qt/MainWindow.h"
 
 #include "app/qt/Layout.h"
+#include "app/qt/SidePanel.h"
 #include "app/qt/UpDown.h"
 
 #include <QApplication>
@@ -169,7 +170,7 @@ TQtMainWindow::TQtMainWindow(TQtPlatform& platform, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(ClientWidth, ClientHeight);
+    setFixedSize(ClientWidth + TSidePanel::Width, ClientHeight);
     QFont font(QStringLiteral("Arial"));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(11);
@@ -180,6 +181,9 @@ TQtMainWindow::TQtMainWindow(TQtPlatform& platform, QWidget* parent)
     setPalette(background);
     setAutoFillBackground(true);
     CreateWidgets();
+    FSidePanel = new TSidePanel(
+        *FForm, [this](std::function<void()> action) { Act(action); }, this);
+    FSidePanel->setGeometry(ClientWidth, 0, TSidePanel::Width, ClientHeight);
     ConnectDisplayChanges();
     Refresh();
 }
@@ -395,6 +399,7 @@ void TQtMainWindow::Refresh() {
     if (FPreview && FPreview->isVisible()) FPreview->Follow();
     setWindowTitle(Q(FForm->Caption));
     for (TBinding& binding : FBindings) RefreshOne(binding);
+    if (FSidePanel != nullptr) FSidePanel->Refresh();
 }
 
 void TQtMainWindow::RefreshOne(TBinding& binding) {

@@ -20,6 +20,8 @@ class QStyle;
 
 namespace tarvex::qt {
 
+class TSidePanel;
+
 class TQtMainWindow : public QWidget {
   public:
     /// Builds the widgets over a new TMainForm; Start() fills them.
@@ -95,6 +97,7 @@ class TQtMainWindow : public QWidget {
     bool FStarted = false;
     bool FClosed = false;
     bool FScreenWatched = false;
+    TSidePanel* FSidePanel = nullptr; ///< disc fill, warnings and resize candidates
     std::unique_ptr<TQtPreviewWindow> FPreview;
 };
 

@@ -1,6 +1,8 @@
 // tarvex-cli run in-process: exit codes, stdout and stderr.
 #include "app/cli/Cli.h"
 
+#include "common/Numeric.h"
+
 #include "tests/TempFolder.h"
 #include "tests/preview/PreviewFilms.h"
 #include "tests/source/SourceMedia.h"
@@ -110,7 +112,7 @@ TEST_F(Cli, UsageErrorsStopBeforeAnyAction) {
         {{"--type", "SrcAspectBox=1"}, "SrcAspectBox is not an edit"},
         {{"--select", "DestAspectBox=x"}, "is not a whole number"},
         {{"--select", "DestAspectBox=9"}, "the index must lie in 0..7"},
-        {{"--select", "MuxModeBox=8"}, "the index must lie in 0..7"},
+        {{"--select", "MuxModeBox=9"}, "the index must lie in 0..8"},
         {{"--check", "SrcPALBox=2"}, "the state must be 0 or 1"},
         {{"--slide", "RoundXCrop=6"}, "the position must lie in 0..5"},
         {{"--up", "MinUpDown=0"}, "COUNT must be 1 or more"},
@@ -145,7 +147,7 @@ TEST_F(Cli, ReproducesTheSvcdExample) {
     EXPECT_EQ(j["AVSMemo"]["Lines"][3], "BicubicResize(448,416,0,0.6,8,70,704,436)");
     EXPECT_EQ(j["AVSMemo"]["Lines"][4], "AddBorders(16,80,16,80)");
     EXPECT_EQ(j["SrcAnamorphic"]["Checked"], false);
-    EXPECT_EQ(j["MuxModeBox"]["Items"].size(), 8u);
+    EXPECT_EQ(j["MuxModeBox"]["Items"].size(), 9u);
     EXPECT_EQ(j["SrcRateEdit"]["Visible"], false);
     EXPECT_EQ(j["Messages"], nlohmann::json::array());
 }
@@ -420,3 +422,69 @@ TEST_F(CliDetect, WithoutASourceOrFramesTheUserIsTold) {
     EXPECT_EQ(j["SrcPixelXEdit"]["Text"], "720");
     EXPECT_EQ(j["DetectBtn"]["Caption"], "Detect");
 }
+
+namespace {
+
+TEST_F(Cli, WarningsAndDiscFillInTheDump) {
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> codes;
+    } rows[] = {{{}, {}},
+                {{"--type", "EditMin=20"}, {"VideoAboveMax"}},
+                {{"--up", "VideoUpDown10"}, {"DiscOverfilled"}},
+                {{"--type", "ResizeYEdit=301"}, {"ResizeHeightOdd", "BorderOdd"}}};
+    for (const auto& r : rows) {
+        std::vector<std::string> args = r.args;
+        args.push_back("--dump");
+        ASSERT_EQ(Run(args), 0) << Err.str();
+        const auto j = Dump();
+        std::vector<std::string> codes;
+        for (const auto& w : j["Warnings"]) codes.push_back(w["Code"]);
+        EXPECT_EQ(codes, r.codes);
+        const auto& fill = j["DiscFill"];
+        std::int64_t total = 0;
+        for (const auto& part : fill["Parts"]) total += part["Blocks"].get<std::int64_t>();
+        EXPECT_EQ(total, std::max(fill["BlocksUsable"].get<std::int64_t>(),
+                                  fill["ImageBlocks"].get<std::int64_t>()));
+    }
+}
+
+TEST_F(Cli, DvdBudgets) {
+    const struct {
+        const char *type, *minutes, *seconds;
+    } rows[] = {{"CDTypeBox=7", "510", "46"}, {"CDTypeBox=8", "927", "2"}};
+    for (const auto& r : rows) {
+        ASSERT_EQ(Run({"--select", r.type, "--type", "EditMin=120", "--dump"}), 0) << Err.str();
+        const auto j = Dump();
+        EXPECT_EQ(j["EditCDmin"]["Text"], r.minutes);
+        EXPECT_EQ(j["EditCDsec"]["Text"], r.seconds);
+        EXPECT_EQ(j["MuxModeBox"]["Text"], "DVD VOBs");
+        EXPECT_EQ(j["AuthoringBox"]["Text"], "DVD");
+        EXPECT_EQ(j["DiscFill"]["SectorSize"], 2048);
+        EXPECT_EQ(j["Warnings"], nlohmann::json::array());
+        // The disc is filled: only the safety margin and the cut to whole kbps stay free.
+        const auto unused = j["DiscFill"]["Parts"].back();
+        EXPECT_EQ(unused["Part"], "Unused");
+        EXPECT_LT(unused["Blocks"].get<int>(), 1000);
+    }
+}
+
+TEST_F(Cli, CandidatesAgreeWithTheWindow) {
+    ASSERT_EQ(Run({"--candidates", "--dump"}), 0) << Err.str();
+    std::istringstream in(Out.str());
+    nlohmann::json candidates, dump;
+    in >> candidates >> dump;
+    int current = 0;
+    for (const auto& c : candidates["Candidates"]) {
+        if (!c["Current"]) continue;
+        ++current;
+        EXPECT_EQ(std::to_string(c["Width"].get<int>()), dump["ResizeXEdit"]["Text"]);
+        EXPECT_EQ(std::to_string(c["Height"].get<int>()), dump["ResizeYEdit"]["Text"]);
+        EXPECT_EQ(dump["ErrLabel"]["Caption"],
+                  "error: " + FloatToStr(c["AspectError"].get<double>(), '.') + "%");
+        EXPECT_TRUE(c["Suggested"]);
+    }
+    EXPECT_EQ(current, 1);
+}
+
+} // namespace

@@ -7,15 +7,7 @@ using namespace tarvex;
 
 namespace {
 
-class DiscForm : public FormTest {
-  protected:
-    /// The window before start-up: every list still has its DVD rows.
-    TMainForm& Construct() {
-        Platform.Folder = Temp.Path;
-        Form = std::make_unique<TMainForm>(Platform);
-        return *Form;
-    }
-};
+using DiscForm = FormTest;
 
 struct DiscRow {
     int index;
@@ -30,7 +22,7 @@ TEST_F(DiscForm, CdTypesSetTheDiscLength) {
                             {3, "89", "58", 404849},
                             {4, "98", "58", 445349}};
     TMainForm& f = Start();
-    EXPECT_EQ(f.CDTypeBox.Count(), 5);
+    EXPECT_EQ(f.CDTypeBox.Count(), 9);
     for (const DiscRow& r : rows) {
         f.CDTypeBox.Select(r.index);
         EXPECT_EQ(f.DiscImage.CDType, r.index);
@@ -57,11 +49,15 @@ TEST_F(DiscForm, DiscHint) {
 }
 
 TEST_F(DiscForm, DvdTypesForceTheDvdLayout) {
-    const DiscRow rows[] = {
-        {5, "282", "58", 1273349}, {6, "423", "58", 1907849}, {7, "510", "46", 2298449}};
+    const DiscRow rows[] = {{5, "282", "58", 1273349},
+                            {6, "423", "58", 1907849},
+                            {7, "510", "46", 2298449},
+                            {8, "927", "2", 4171649}}; // DVD-9: 4171712 blocks to the lead-out
     for (const DiscRow& r : rows) {
-        TMainForm& f = Construct();
+        TMainForm& f = Start();
         f.CDTypeBox.Select(r.index);
+        EXPECT_EQ(f.CDTypeBox.Text(), f.CDTypeBox.Items()[static_cast<std::size_t>(r.index)]);
+        EXPECT_EQ(f.CDMinUpDown.Position(), std::stoi(r.minutes)) << r.index;
         EXPECT_EQ(f.EditCDmin.Text(), r.minutes) << r.index;
         EXPECT_EQ(f.EditCDsec.Text(), r.seconds) << r.index;
         EXPECT_EQ(f.DiscImage.BlocksUsable, r.usable) << r.index;
@@ -114,7 +110,7 @@ TEST_F(DiscForm, MultiplexersSetTheCheckBoxes) {
                 {3, true, true, true, true},
                 {4, false, false, false, false}};
     TMainForm& f = Start();
-    EXPECT_EQ(f.MuxModeBox.Count(), 8);
+    EXPECT_EQ(f.MuxModeBox.Count(), 9);
     for (const auto& r : rows) {
         f.MuxModeBox.Select(1);
         Check(f.ScanOffsets, true);
@@ -164,7 +160,7 @@ TEST_F(DiscForm, BbmpegScanOffsetsNeedAlignedHeaders) {
 
 TEST_F(DiscForm, AuthoringForcesTheMultiplexer) {
     TMainForm& f = Start();
-    EXPECT_EQ(f.AuthoringBox.Count(), 6);
+    EXPECT_EQ(f.AuthoringBox.Count(), 7);
     const std::uint32_t reserves[] = {238, 238, 225, 150};
     for (int authoring = 0; authoring < 4; ++authoring) {
         for (int mux : {1, 2, 3, 4}) {

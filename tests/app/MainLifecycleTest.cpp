@@ -34,9 +34,9 @@ TEST_F(Lifecycle, NoFileGivesTheDefaults) {
     EXPECT_EQ(f.Audio2kbps.Text(), "0");
     EXPECT_EQ(f.FpsCombo.Text(), "25fps");
     EXPECT_EQ(f.CDTypeBox.Text(), "80min CD");
-    EXPECT_EQ(f.CDTypeBox.Count(), 5);
-    EXPECT_EQ(f.MuxModeBox.Count(), 8);
-    EXPECT_EQ(f.AuthoringBox.Count(), 6);
+    EXPECT_EQ(f.CDTypeBox.Count(), 9);
+    EXPECT_EQ(f.MuxModeBox.Count(), 9);
+    EXPECT_EQ(f.AuthoringBox.Count(), 7);
     EXPECT_EQ(f.EditCDNr.Text(), "1");
     EXPECT_EQ(f.SrcXEdit.Text(), "720");
     EXPECT_EQ(f.SrcYEdit.Text(), "576");

@@ -156,7 +156,7 @@ void PrintTo(const ColourCase& c, std::ostream* os) {
 
 class ErrColourTest : public ::testing::TestWithParam<ColourCase> {};
 
-TEST_P(ErrColourTest, ColoursBySignedError) {
+TEST_P(ErrColourTest, ColoursBySizeOfError) {
     const ColourCase& c = GetParam();
     TResizeStruct m;
     Log log;
@@ -169,9 +169,12 @@ TEST_P(ErrColourTest, ColoursBySignedError) {
 
 INSTANTIATE_TEST_SUITE_P(
     Limits, ErrColourTest,
+    // A picture squeezed by the same amount as another is stretched is as wrong.
     ::testing::Values(ColourCase{"Zero", 200, 200, "0", TErrorBand::Small},
-                      ColourCase{"Below", 199, 200, "-0.5", TErrorBand::Small},
-                      ColourCase{"FarBelow", 128, 400, "-68", TErrorBand::Small},
+                      ColourCase{"Below", 199, 200, "-0.5", TErrorBand::Noticeable},
+                      ColourCase{"OneBelow", 198, 200, "-1", TErrorBand::Noticeable},
+                      ColourCase{"FurtherBelow", 197, 200, "-1.5", TErrorBand::Large},
+                      ColourCase{"FarBelow", 128, 400, "-68", TErrorBand::Large},
                       ColourCase{"Half", 201, 200, "0.5", TErrorBand::Noticeable},
                       ColourCase{"One", 202, 200, "1", TErrorBand::Noticeable},
                       ColourCase{"Above", 203, 200, "1.5", TErrorBand::Large}),

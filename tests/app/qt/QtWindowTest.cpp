@@ -4,6 +4,7 @@
 #include "app/qt/MainWindow.h"
 #include "app/qt/PreviewWindow.h"
 #include "app/qt/ScrollFrame.h"
+#include "app/qt/SidePanel.h"
 #include "app/qt/UpDown.h"
 #include "tests/app/FormFixture.h"
 
@@ -18,6 +19,7 @@
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QTableWidget>
 #include <QTest>
 #include <QTextDocument>
 #include <QToolButton>
@@ -155,7 +157,7 @@ class QtWindow : public ::testing::Test {
 TEST_F(QtWindow, StartsWithEveryControlInPlace) {
     TQtMainWindow& w = Start();
     EXPECT_EQ(w.windowTitle().toStdString(), "Tarvex v1.0.0");
-    EXPECT_EQ(w.size(), QSize(ClientWidth, ClientHeight));
+    EXPECT_EQ(w.size(), QSize(ClientWidth + TSidePanel::Width, ClientHeight));
     EXPECT_EQ(w.minimumSize(), w.maximumSize());
     EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
     ExpectMirrors();
@@ -177,7 +179,7 @@ TEST_F(QtWindow, StartsWithEveryControlInPlace) {
     }
     EXPECT_EQ(placed.size(), places.size());
 
-    EXPECT_EQ(Get<QComboBox>("CDTypeBox").count(), 5);
+    EXPECT_EQ(Get<QComboBox>("CDTypeBox").count(), 9);
     EXPECT_TRUE(Get<QLineEdit>("SrcRateEdit").isHidden());
     EXPECT_EQ(Get<QLabel>("StaticText2").palette().color(QPalette::WindowText), QColor(0, 128, 0));
     EXPECT_EQ(Get<QLabel>("StaticText4").palette().color(QPalette::WindowText), QColor(0, 0, 128));
@@ -306,7 +308,7 @@ TEST_F(QtWindow, SpinButtonsListsAndArrowKeys) {
     mux.setFocus();
     QTest::keyClick(&mux, Qt::Key_End);
     EXPECT_EQ(mux.currentText(), "DVD VOBs ffmpeg");
-    EXPECT_EQ(w.Form().MuxModeBox.ItemIndex(), 7);
+    EXPECT_EQ(w.Form().MuxModeBox.ItemIndex(), 8);
     EXPECT_EQ(w.Form().DiscImage.MuxMode, 8);
     ExpectMirrors();
 }
@@ -619,6 +621,28 @@ TEST_F(QtWindow, PreviewDrawsTheGeometryAndFollowsTheWindow) {
     EXPECT_EQ(
         after.pixelColor(source + QPoint(static_cast<int>(moved.X) + 2, static_cast<int>(moved.Y))),
         QColor(0, 200, 0));
+}
+
+TEST_F(QtWindow, SidePanelShowsWarningsAndTakesACandidate) {
+    TQtMainWindow& w = Start();
+    auto* table = w.findChild<QTableWidget*>();
+    ASSERT_NE(table, nullptr);
+    ASSERT_GT(table->rowCount(), 3);
+    const std::string height = table->item(3, 0)->text().toStdString();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                      table->visualItemRect(table->item(3, 0)).center());
+    EXPECT_EQ(Text("ResizeYEdit"), height);
+    EXPECT_EQ(std::to_string(w.Form().ResizeModel.ResizeY), height);
+
+    const auto shown = [&](const std::string& text) {
+        for (const QLabel* label : w.findChildren<QLabel*>())
+            if (label->text().toStdString().find(text) != std::string::npos) return true;
+        return false;
+    };
+    EXPECT_FALSE(shown("larger than the disc"));
+    QTest::mouseClick(Get<TQtUpDown>("VideoUpDown10").UpButton(), Qt::LeftButton);
+    ASSERT_FALSE(w.Form().Warnings().empty());
+    EXPECT_TRUE(shown(w.Form().Warnings().front().Text));
 }
 
 } // namespace

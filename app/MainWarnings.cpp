@@ -1,0 +1,128 @@
+// What the window warns about, in words, and the numbers it shows beside the
+// resize fields and the disc image: the resize candidates and the disc fill.
+#include "app/Main.h"
+
+#include "budget/BudgetCheck.h"
+#include "common/Numeric.h"
+#include "geometry/ScriptCheck.h"
+
+namespace tarvex {
+
+namespace {
+
+std::string Kbps(std::int64_t bps) {
+    return IntToStr(bps / 1000) + " kbps";
+}
+
+std::string Size(std::int64_t w, std::int64_t h) {
+    return IntToStr(w) + " x " + IntToStr(h);
+}
+
+TWarning Worded(const TBudgetFinding& f) {
+    switch (f.Issue) {
+    case TBudgetIssue::VideoAboveMax:
+        return {"VideoAboveMax", "Label62",
+                "The video rate of " + Kbps(f.Value) + " is above the player's maximum of " +
+                    Kbps(f.Limit) + "."};
+    case TBudgetIssue::VideoBelowMin:
+        return {"VideoBelowMin", "Label63",
+                "The video rate of " + Kbps(f.Value) + " is below the player's minimum of " +
+                    Kbps(f.Limit) + "."};
+    case TBudgetIssue::NoRoomForVideo:
+        return {"NoRoomForVideo", "Videokbps",
+                "Audio and overheads alone fill the disc: there is no room for video."};
+    case TBudgetIssue::DiscOverfilled:
+        break;
+    }
+    return {"DiscOverfilled", "EditImageBlocks",
+            "The disc image is " + IntToStr(f.Value) + " blocks larger than the disc (" +
+                IntToStr(f.Limit) + " usable blocks)."};
+}
+
+TWarning Worded(const TScriptFinding& f, const TResizeStruct& m) {
+    const std::string frame = " the source frame (" + Size(m.SrcResX, m.SrcResY) + ").";
+    switch (f.Issue) {
+    case TScriptIssue::ResizeEmpty:
+        return {"ResizeEmpty", "ResizeXEdit",
+                "The resized picture (" + Size(f.A, f.B) + ") has no area."};
+    case TScriptIssue::CropEmpty:
+        return {"CropEmpty", "CropXEdit", "The crop (" + Size(f.A, f.B) + ") has no area."};
+    case TScriptIssue::FilmAreaEmpty:
+        return {"FilmAreaEmpty", "SrcPixelXEdit",
+                "The film area (" + Size(f.A, f.B) + ") has no area."};
+    case TScriptIssue::DestEmpty:
+        return {"DestEmpty", "DestXEdit",
+                "The destination frame (" + Size(f.A, f.B) + ") has no area."};
+    case TScriptIssue::ResizeWidthOdd:
+        return {"ResizeWidthOdd", "ResizeXEdit",
+                "The resize width " + IntToStr(f.A) +
+                    " is odd: AviSynth+ resizes YV12 to even widths only."};
+    case TScriptIssue::ResizeHeightOdd:
+        return {"ResizeHeightOdd", "ResizeYEdit",
+                "The resize height " + IntToStr(f.A) +
+                    " is odd: AviSynth+ resizes YV12 to even heights only."};
+    case TScriptIssue::FieldHeightOdd:
+        return {"FieldHeightOdd", "ResizeYEdit",
+                "Interlaced resizing makes each field half of " + IntToStr(f.A) +
+                    " lines: for YV12 the height must be a multiple of 4."};
+    case TScriptIssue::BorderOdd:
+        return {"BorderOdd", "AVSMemo",
+                "The borders " + IntToStr(f.A) + ", " + IntToStr(f.B) + ", " + IntToStr(f.C) +
+                    ", " + IntToStr(f.D) + " include an odd one: YV12 takes even borders only."};
+    case TScriptIssue::BorderNegative:
+        return {"BorderNegative", "AVSMemo",
+                "The resized picture (" + Size(f.A, f.B) +
+                    ") is larger than the destination frame (" + Size(f.C, f.D) + ")."};
+    case TScriptIssue::FilmAreaOutside:
+        return {"FilmAreaOutside", "BorderLeftEdit",
+                "The film area (" + Size(f.A, f.B) + " at " + IntToStr(f.C) + ", " + IntToStr(f.D) +
+                    ") reaches outside" + frame};
+    case TScriptIssue::CropOutside:
+        break;
+    }
+    return {"CropOutside", "CropXEdit",
+            "The crop (" + Size(f.A, f.B) + " at " + IntToStr(f.C) + ", " + IntToStr(f.D) +
+                ") reaches outside" + frame};
+}
+
+} // namespace
+
+const char* FillPartName(TFillPart part) {
+    // In the order of TFillPart.
+    static const char* const names[] = {"Authoring reserve",
+                                        "Authoring overhead",
+                                        "Extra data",
+                                        "Subtitles",
+                                        "Audio 1",
+                                        "Audio 2",
+                                        "Video",
+                                        "Multiplexing overhead",
+                                        "Safety margin",
+                                        "Unused"};
+    return names[static_cast<std::size_t>(part)];
+}
+
+std::vector<TWarning> TMainForm::Warnings() const {
+    std::vector<TWarning> warnings;
+    for (const TBudgetFinding& f : CheckBudget(DiscImage)) warnings.push_back(Worded(f));
+    for (const TScriptFinding& f : CheckScript(ResizeModel))
+        warnings.push_back(Worded(f, ResizeModel));
+    return warnings;
+}
+
+std::vector<TResizeCandidate> TMainForm::ResizeCandidates() const {
+    const int overscan = 16 * TVBorderUpDown.Position();
+    return tarvex::ResizeCandidates(ResizeModel, ResizeModel.DestX - overscan,
+                                    ResizeModel.DestY - overscan, DiscImage.VideoRate);
+}
+
+void TMainForm::ChooseResizeHeight(std::int32_t height) {
+    ResizeYEdit.SetText(IntToStr(height));
+    TakeResizeHeight(height);
+}
+
+TDiscFill TMainForm::DiscFill() const {
+    return ComputeDiscFill(DiscImage);
+}
+
+} // namespace tarvex

@@ -1,0 +1,14 @@
+// The window's warnings, disc fill and resize candidates as JSON for tarvex-cli.
+#pragma once
+
+#include "app/Main.h"
+
+#include <nlohmann/json.hpp>
+
+namespace tarvex {
+
+nlohmann::ordered_json WarningsJson(const TMainForm& form);
+nlohmann::ordered_json DiscFillJson(const TMainForm& form);
+nlohmann::ordered_json CandidatesJson(const TMainForm& form);
+
+} // namespace tarvex

@@ -1,0 +1,34 @@
+// The column beside the window's panels: the disc fill of each disc image, what
+// the window warns about and the resize candidates. It only draws what TMainForm
+// computes; choosing a candidate goes back through the window's user action.
+#pragma once
+
+#include "app/Main.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QTableWidget;
+
+namespace tarvex::qt {
+
+class TDiscFillBars;
+
+class TSidePanel : public QWidget {
+  public:
+    static constexpr int Width = 330;
+    /// `act` runs a user action and refreshes the window afterwards.
+    TSidePanel(TMainForm& form, std::function<void(std::function<void()>)> act, QWidget* parent);
+    void Refresh();
+
+  private:
+    TMainForm& FForm;
+    std::function<void(std::function<void()>)> FAct;
+    TDiscFillBars* FBars;
+    QLabel* FWarnings;
+    QTableWidget* FCandidates;
+};
+
+} // namespace tarvex::qt

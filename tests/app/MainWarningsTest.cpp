@@ -1,0 +1,139 @@
+// Warnings, resize candidates and the disc fill through the window's controls.
+#include "FormFixture.h"
+
+#include <functional>
+
+using namespace tarvex;
+
+namespace {
+
+struct WarningCase {
+    const char* name;
+    std::function<void(TMainForm&)> act;
+    std::vector<std::string> codes;
+};
+
+void PrintTo(const WarningCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+void Type(TEdit& edit, const std::string& text) {
+    edit.Focus();
+    edit.SelectAll();
+    edit.TypeKeys(text);
+    edit.Leave();
+}
+
+void Check(TCheckBox& box) {
+    if (!box.Checked()) box.Click();
+}
+
+class WarningTest : public FormTest, public ::testing::WithParamInterface<WarningCase> {};
+
+TEST_P(WarningTest, AppearsExactlyWhenItsCauseHolds) {
+    TMainForm& f = Start();
+    GetParam().act(f);
+    std::vector<std::string> codes;
+    for (const TWarning& w : f.Warnings()) codes.push_back(w.Code);
+    EXPECT_EQ(codes, GetParam().codes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, WarningTest,
+    ::testing::Values(
+        WarningCase{"DefaultWindow", [](TMainForm&) {}, {}},
+        WarningCase{
+            "ShortFilmAboveMax", [](TMainForm& f) { Type(f.EditMin, "20"); }, {"VideoAboveMax"}},
+        WarningCase{
+            "LongFilmBelowMin", [](TMainForm& f) { Type(f.EditMin, "90"); }, {"VideoBelowMin"}},
+        WarningCase{"AudioFillsTheDisc",
+                    [](TMainForm& f) {
+                        f.Audio1kbps.Select(14);
+                        f.Audio2kbps.Select(15);
+                        Type(f.EditMin, "300");
+                    },
+                    {"VideoBelowMin", "NoRoomForVideo", "DiscOverfilled"}},
+        WarningCase{"RateSteppedPastTheDisc",
+                    [](TMainForm& f) { f.VideoUpDown10.ClickUp(); },
+                    {"DiscOverfilled"}},
+        WarningCase{"RateSteppedBack",
+                    [](TMainForm& f) {
+                        f.VideoUpDown10.ClickUp();
+                        f.VideoUpDown10.ClickDown();
+                    },
+                    {}},
+        WarningCase{"OddHeight",
+                    [](TMainForm& f) { Type(f.ResizeYEdit, "301"); },
+                    {"ResizeHeightOdd", "BorderOdd"}},
+        WarningCase{"FieldsOfOddHeight",
+                    [](TMainForm& f) {
+                        Check(f.InterlacedResBox);
+                        Type(f.ResizeYEdit, "302");
+                    },
+                    {"FieldHeightOdd"}},
+        WarningCase{"FieldsOfEvenHeight", [](TMainForm& f) { Check(f.InterlacedResBox); }, {}},
+        WarningCase{"TallerThanTheFrame",
+                    [](TMainForm& f) { Type(f.ResizeYEdit, "600"); },
+                    {"BorderNegative"}},
+        WarningCase{"FrameSmallerThanTheFilm",
+                    [](TMainForm& f) { Type(f.SrcYEdit, "400"); },
+                    {"FilmAreaOutside", "CropOutside"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FormTest, WarningsAreWordedBesideWhatTheyConcern) {
+    TMainForm& f = Start();
+    Type(f.EditMin, "20");
+    f.VideoUpDown10.ClickUp();
+    const std::vector<TWarning> w = f.Warnings();
+    ASSERT_EQ(w.size(), 2u);
+    EXPECT_EQ(w[0].Concerns, "Label62");
+    EXPECT_EQ(w[0].Text, "The video rate of " + f.Videokbps.Text() +
+                             " kbps is above the player's maximum of " + f.Label62.Caption() + ".");
+    EXPECT_EQ(w[1].Concerns, "EditImageBlocks");
+    EXPECT_EQ(w[1].Text, "The disc image is " + std::to_string(-f.DiscImage.UnusedBlocks) +
+                             " blocks larger than the disc (" +
+                             std::to_string(f.DiscImage.BlocksUsable) + " usable blocks).");
+}
+
+TEST_F(FormTest, ErrorColourFollowsTheSizeOfTheError) {
+    const struct {
+        const char *height, *caption;
+        TColour colour;
+    } rows[] = {{"304", "error: -0.39%", TColour::Black},
+                {"300", "error: -1.7%", TColour::Red},
+                {"310", "error: 1.57%", TColour::Red}};
+    TMainForm& f = Start();
+    f.CropModeBox.Select(0);
+    for (const auto& r : rows) {
+        Type(f.ResizeYEdit, r.height);
+        EXPECT_EQ(f.ErrLabel.Caption(), r.caption);
+        EXPECT_EQ(f.ErrLabel.FontColour(), r.colour) << r.height;
+    }
+}
+
+TEST_F(FormTest, LongFilmCountsEveryIFrame) {
+    TMainForm& f = Start();
+    f.FpsCombo.Select(2);
+    Type(f.EditSec, "99999");
+    // 2996970 frames in GOPs of 15 with 3.5 % more for scene changes: more than 16 bits hold.
+    EXPECT_EQ(f.Label10.Caption(), "= 99999 seconds = 2996970 frames = 206791 I-frames");
+}
+
+TEST_F(FormTest, ChoosingACandidateIsTypingItsHeight) {
+    TMainForm& f = Start();
+    const std::vector<TResizeCandidate> rows = f.ResizeCandidates();
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](auto& c) { return c.Current; }), 1);
+    const TResizeCandidate& pick = rows[2];
+    f.ChooseResizeHeight(pick.Height);
+    EXPECT_EQ(f.ResizeYEdit.Text(), std::to_string(pick.Height));
+    EXPECT_EQ(f.ResizeModel.ResizeY, pick.Height);
+    EXPECT_EQ(f.ResizeModel.ResizeX, pick.Width);
+    EXPECT_FALSE(f.AutoResizeY);
+    EXPECT_TRUE(f.ResizeCandidates()[2].Current);
+    const TBorderRect b = f.ResizeModel.GetScriptBorders();
+    EXPECT_EQ(b.Top, pick.Borders.Top);
+    EXPECT_EQ(b.Bottom, pick.Borders.Bottom);
+}
+
+} // namespace
