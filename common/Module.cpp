@@ -14,6 +14,10 @@ std::vector<std::string> Candidates(const char* fileName, const char* builtPath)
     std::error_code ec;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (!ec) paths.push_back((self.parent_path() / fileName).string());
+#ifdef TARVEX_MODULE_DIR
+    if (!ec)
+        paths.push_back((self.parent_path().parent_path() / TARVEX_MODULE_DIR / fileName).string());
+#endif
     if (builtPath && *builtPath) paths.emplace_back(builtPath);
     paths.emplace_back(fileName); // the loader's own search
     return paths;
