@@ -19,6 +19,8 @@ std::string DetectFailure(const TDetectResult& r, const std::string& file) {
         return "Can't decode the video of " + file;
     case TFrameError::BadFrameSize:
         return "Unusable frame size in " + file;
+    case TFrameError::NoLibrary:
+        return "Can't read the frames of " + file + ": " + FrameLibraryFailure();
     default:
         return "Can't open " + file;
     }

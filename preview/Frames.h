@@ -1,5 +1,7 @@
 // Frame access for the preview and the border detection: opens a film through
 // libavformat, seeks to the keyframe at a position and decodes that one picture.
+// The decoding lives in libtarvex_framereader.so, loaded when the first film is
+// opened.
 #pragma once
 
 #include <cstdint>
@@ -43,7 +45,13 @@ enum class TFrameError {
     NoVideo,      ///< no video stream
     NoDecoder,    ///< a video stream libavcodec cannot decode
     BadFrameSize, ///< a frame size outside what Tarvex handles, or a crop larger than the frame
+    NoLibrary,    ///< the frame decoding module cannot be loaded (see `FrameLibraryFailure`)
 };
+
+/// Why the frame decoding module cannot be loaded; empty when it loads.
+std::string FrameLibraryFailure();
+
+class IFrameSource;
 
 /// Reads pictures of one film. Not shared between threads: each thread that
 /// decodes opens its own reader.
@@ -76,8 +84,7 @@ class TFrameReader {
     std::optional<TFrame> DecodeAt(double fraction, bool withRgb);
 
   private:
-    struct TState;
-    std::unique_ptr<TState> State;
+    std::unique_ptr<IFrameSource> Source;
 };
 
 } // namespace tarvex

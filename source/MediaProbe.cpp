@@ -1,39 +1,20 @@
 #include "source/MediaProbe.h"
 
+#include "common/Module.h"
 #include "common/Numeric.h"
 #include "source/AvProbe.h"
 #include "source/QuickProbe.h"
 
 #include <atomic>
 #include <cstring>
-#include <filesystem>
 #include <limits>
 #include <mutex>
-#include <vector>
-
-#include <dlfcn.h>
 
 namespace tarvex {
 
 namespace {
 
-constexpr const char* LibraryName = "libtarvex_avprobe.so";
-
 std::atomic<bool> Loaded{false};
-
-/// Where the probe library may be: beside the running program, then where the
-/// build put it.
-std::vector<std::string> LibraryCandidates() {
-    std::vector<std::string> paths;
-    std::error_code ec;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) paths.push_back((self.parent_path() / LibraryName).string());
-#ifdef TARVEX_AVPROBE_PATH
-    paths.emplace_back(TARVEX_AVPROBE_PATH);
-#endif
-    paths.emplace_back(LibraryName); // the loader's own search
-    return paths;
-}
 
 /// The probe function, loaded once; null (with the loader's message) when the
 /// library cannot be loaded.
@@ -42,21 +23,14 @@ TAvProbeFunction ProbeFunction(std::string& failure) {
     static TAvProbeFunction function = nullptr;
     static std::string message;
     std::call_once(once, [] {
-        for (const auto& path : LibraryCandidates()) {
-            void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-            if (!handle) {
-                if (message.empty()) message = dlerror();
-                continue;
-            }
-            function = reinterpret_cast<TAvProbeFunction>(dlsym(handle, AvProbeSymbol));
-            if (function) {
-                Loaded = true;
-                return;
-            }
-            dlclose(handle);
-        }
-        message =
-            "the video library (" + std::string(LibraryName) + ") cannot be loaded: " + message;
+#ifdef TARVEX_AVPROBE_PATH
+        const char* built = TARVEX_AVPROBE_PATH;
+#else
+        const char* built = nullptr;
+#endif
+        function = reinterpret_cast<TAvProbeFunction>(
+            LoadModuleSymbol("libtarvex_avprobe.so", built, AvProbeSymbol, message));
+        Loaded = function != nullptr;
     });
     failure = message;
     return function;

@@ -23,6 +23,10 @@ for file in usr/bin/tarvex usr/bin/tarvex-cli usr/share/applications/tarvex.desk
     echo "$contents" | grep -q " ./$file\$" || fail "the package lacks $file"
 done
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "the package does not depend on Qt"
+for module in libtarvex_avprobe.so libtarvex_framereader.so; do
+    echo "$contents" | grep -q "/tarvex/$module\$" || fail "the package lacks $module"
+done
+dpkg-deb -f "$deb" Depends | grep -q 'libavformat' || fail "the package does not depend on libav"
 
 home=$(mktemp -d)
 cleanup() {

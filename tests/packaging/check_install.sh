@@ -21,6 +21,14 @@ done
 for program in tarvex tarvex-cli; do
     [ -x "$prefix/bin/$program" ] || fail "$program is not executable"
     if ldd "$prefix/bin/$program" | grep 'not found'; then fail "$program misses libraries"; fi
+    if ldd "$prefix/bin/$program" | grep -q libavformat; then fail "$program loads libav at start"; fi
+done
+modules=$(find "$prefix" -name 'libtarvex_*.so' | sort)
+for module in libtarvex_avprobe.so libtarvex_framereader.so; do
+    echo "$modules" | grep -q "/tarvex/$module\$" || fail "$module is not installed"
+done
+for module in $modules; do
+    if ldd "$module" | grep 'not found'; then fail "$module misses libraries"; fi
 done
 
 desktop-file-validate "$prefix/share/applications/tarvex.desktop" || fail "invalid desktop entry"

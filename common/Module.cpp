@@ -1,0 +1,49 @@
+#include "common/Module.h"
+
+#include <filesystem>
+#include <vector>
+
+#include <dlfcn.h>
+
+namespace tarvex {
+
+namespace {
+
+std::vector<std::string> Candidates(const char* fileName, const char* builtPath) {
+    std::vector<std::string> paths;
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) paths.push_back((self.parent_path() / fileName).string());
+#ifdef TARVEX_MODULE_DIR
+    if (!ec)
+        paths.push_back((self.parent_path().parent_path() / TARVEX_MODULE_DIR / fileName).string());
+#endif
+    if (builtPath && *builtPath) paths.emplace_back(builtPath);
+    paths.emplace_back(fileName); // the loader's own search
+    return paths;
+}
+
+} // namespace
+
+void* LoadModuleSymbol(const char* fileName, const char* builtPath, const char* symbol,
+                       std::string& failure) {
+    std::string first;
+    for (const auto& path : Candidates(fileName, builtPath)) {
+        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle) {
+            const char* error = dlerror();
+            if (first.empty() && error) first = error;
+            continue;
+        }
+        if (void* function = dlsym(handle, symbol)) {
+            failure.clear();
+            return function;
+        }
+        if (first.empty()) first = path + ": no " + symbol;
+        dlclose(handle);
+    }
+    failure = "the video library (" + std::string(fileName) + ") cannot be loaded: " + first;
+    return nullptr;
+}
+
+} // namespace tarvex
