@@ -118,12 +118,19 @@ TSidePanel::TSidePanel(TMainForm& form, std::function<void(std::function<void()>
     FCandidates->setEditTriggers(QAbstractItemView::NoEditTriggers);
     FCandidates->setSelectionBehavior(QAbstractItemView::SelectRows);
     FCandidates->setSelectionMode(QAbstractItemView::SingleSelection);
-    QObject::connect(FCandidates, &QTableWidget::cellClicked, this, [this](int row, int) {
+    // In the Tab chain as one stop: the arrows move between rows, Enter takes one.
+    FCandidates->setObjectName(QStringLiteral("CandidateTable"));
+    FCandidates->setTabKeyNavigation(false);
+    const auto choose = [this](int row) {
         const QTableWidgetItem* item = FCandidates->item(row, 0);
         if (item == nullptr) return;
         const std::int32_t height = item->text().toInt();
         FAct([this, height] { FForm.ChooseResizeHeight(height); });
-    });
+    };
+    QObject::connect(FCandidates, &QTableWidget::cellClicked, this,
+                     [choose](int row, int) { choose(row); });
+    QObject::connect(FCandidates, &QAbstractItemView::activated, this,
+                     [choose](const QModelIndex& index) { choose(index.row()); });
 }
 
 void TSidePanel::Refresh() {

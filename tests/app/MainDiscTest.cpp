@@ -217,9 +217,9 @@ TEST_F(DiscForm, AuthoringHints) {
                 {1, "Authoring-overhead = 622 blocks"}, // 450 + Ceil(18084 / 2048) + 163
                 {2, "Authoring-overhead = 750 blocks"}, // at least 600, + 150
                 {3, "Authoring-overhead = 687 blocks"}, // 225 + 150 + 9 + 3 + 150, + 150
-                {4, "Authoring-overhead = 825 blocks"}, // VCD vcdimager: 525 + 150, + 150
+                {5, "Authoring-overhead = 825 blocks"}, // VCD vcdimager: 525 + 150, + 150
                 // DVD dvdauthor, 5175 GOPs: 197 + 2 x (11 + 4) + 150 div 2
-                {5, "Authoring-overhead = 302 blocks"}};
+                {6, "Authoring-overhead = 302 blocks"}};
     TMainForm& f = Start();
     for (const auto& r : rows) {
         f.AuthoringBox.Select(r.authoring);

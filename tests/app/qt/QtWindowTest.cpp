@@ -363,7 +363,8 @@ std::string FocusedName(TQtMainWindow& window) {
         const std::string name = std::visit([](auto* c) { return c->Name(); }, any);
         if (window.WidgetOf(name) == QApplication::focusWidget()) return name;
     }
-    return "(none)";
+    const QWidget* focus = QApplication::focusWidget();
+    return focus ? focus->objectName().toStdString() : "(none)";
 }
 
 TEST_F(QtWindow, TabWalksEveryInputInReadingOrder) {
@@ -383,7 +384,9 @@ TEST_F(QtWindow, TabWalksEveryInputInReadingOrder) {
         "TVBorderEdit",
         //
         "AVSMemo", "ResizeBox", "SourceFilterBox", "InterlacedResBox", "OptPosSlider",
-        "BffToTffBox", "RGBoutputBox", "ResampleAudioBox", "SaveAVSBtn"};
+        "BffToTffBox", "RGBoutputBox", "ResampleAudioBox", "SaveAVSBtn",
+        // the side column: the resize heights to choose from
+        "CandidateTable"};
     Get<QLineEdit>("EditMin").setFocus();
     std::vector<std::string> forward, backward;
     for (std::size_t i = 0; i < chain.size(); ++i) {
