@@ -40,7 +40,8 @@ void* LoadModuleSymbol(const char* fileName, const char* builtPath, const char* 
             return function;
         }
         if (first.empty()) first = path + ": no " + symbol;
-        dlclose(handle);
+        // The module stays loaded: its libraries allocate at load time and do not
+        // give that back when unloaded.
     }
     failure = "the video library (" + std::string(fileName) + ") cannot be loaded: " + first;
     return nullptr;
