@@ -144,7 +144,7 @@ std::string FindProgram(const std::string& program, const std::string& searchPat
     return "";
 }
 
-TProcessResult RunProcess(const TProcessSpec& spec,
+TProcessResult RunProcess(const TCommand& command,
                           const std::function<void(std::string_view)>& onOutput,
                           const std::function<void(std::string_view)>& onError,
                           const std::atomic<bool>* cancel) {
@@ -155,8 +155,8 @@ TProcessResult RunProcess(const TProcessSpec& spec,
         return result;
     }
     // Everything the child needs is built before the fork.
-    std::vector<std::string> args = spec.Args;
-    std::vector<std::string> env = Environment(spec.Env);
+    std::vector<std::string> args = command.Args;
+    std::vector<std::string> env = Environment(command.Env);
     std::vector<char*> argv = Pointers(args);
     std::vector<char*> envp = Pointers(env);
 
@@ -166,8 +166,8 @@ TProcessResult RunProcess(const TProcessSpec& spec,
         return result;
     }
     if (pid == 0)
-        StartChild(spec.Program.c_str(), argv.data(), envp.data(), spec.Dir.c_str(), out.Write,
-                   err.Write, report.Write);
+        StartChild(command.Program.c_str(), argv.data(), envp.data(), command.Dir.c_str(),
+                   out.Write, err.Write, report.Write);
     setpgid(pid, pid); // also here, so that a cancel right away reaches the group
     TPipe::Close(out.Write);
     TPipe::Close(err.Write);

@@ -24,7 +24,7 @@ struct TProcessResult {
 };
 
 /// How to run one child.
-struct TProcessSpec {
+struct TCommand {
     std::string Program;           ///< full name (see FindProgram)
     std::vector<std::string> Args; ///< Args[0] is the name the child sees
     std::vector<std::string> Env;  ///< NAME=value set on top of this process's environment
@@ -35,7 +35,7 @@ struct TProcessSpec {
 /// or onError (standard error), without the line end; a line longer than 64 KiB
 /// arrives in pieces. While it runs, a set `cancel` flag stops it and its children:
 /// SIGTERM, then SIGKILL after two seconds.
-TProcessResult RunProcess(const TProcessSpec& spec,
+TProcessResult RunProcess(const TCommand& command,
                           const std::function<void(std::string_view)>& onOutput,
                           const std::function<void(std::string_view)>& onError,
                           const std::atomic<bool>* cancel);

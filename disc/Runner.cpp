@@ -245,13 +245,13 @@ class TMaker {
 
     bool RunStep(const TDiscPart& part, const TStep& step, std::int64_t& frames) {
         Clock.Start(part.Number, step);
-        TProcessSpec spec{.Program = FindProgram(step.Args.at(0), Path),
-                          .Args = step.Args,
-                          .Env = step.Env,
-                          .Dir = Work.string()};
+        TCommand command{.Program = FindProgram(step.Args.at(0), Path),
+                         .Args = step.Args,
+                         .Env = step.Env,
+                         .Dir = Work.string()};
         const bool progress = step.Frames > 0;
         if (progress) // ffmpeg reports its frames on standard output
-            spec.Args.insert(spec.Args.begin() + 1, {"-progress", "pipe:1", "-nostats"});
+            command.Args.insert(command.Args.begin() + 1, {"-progress", "pipe:1", "-nostats"});
         Log->Line("$ " + CommandLine(step));
         TTail tail;
         const auto onOutput = [&](std::string_view line) {
@@ -268,7 +268,7 @@ class TMaker {
             Log->Line(line);
             tail.Add(line);
         };
-        const TProcessResult run = RunProcess(spec, onOutput, onError, Options.Cancel);
+        const TProcessResult run = RunProcess(command, onOutput, onError, Options.Cancel);
         if (run.Cancelled) return Cancel();
         if (!run.Started)
             return Fail(TMakeStatus::Failed, "\"" + step.Title + "\" could not start " +
