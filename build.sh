@@ -95,7 +95,7 @@ sanitize)
 bench)
     install_missing
     build build
-    tests/preview/bench.sh build
+    bench/preview.sh build
     ;;
 fuzz)
     export LC_ALL=C TZ=Europe/Berlin

@@ -1,5 +1,5 @@
 // Timings and accuracy of the border detection and the preview's frame access,
-// beside ffmpeg's cropdetect filter. Run through tests/preview/bench.sh.
+// beside ffmpeg's cropdetect filter. Run through bench/preview.sh.
 //
 //   tarvex_preview_bench detect FILM     detection time (goal: under 2 s) and area
 //   tarvex_preview_bench seek FILM       time to show a new position (goal: under 100 ms)

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Benchmarks of the border detection and the preview's frame access, each beside
 # ffmpeg doing the same work. Run through `./build.sh bench`, which builds first.
-#   tests/preview/bench.sh BUILD_DIR
-# Makes a two-hour 720x576 MPEG-2 film once (about 500 MB in BUILD_DIR/bench).
+#   bench/preview.sh BUILD_DIR
+# Makes a two-hour 720x576 MPEG-2 film once (about 500 MB in BUILD_DIR/bench-films).
 set -euo pipefail
 build=${1:-build}
-bench=$build/tests/preview/tarvex_preview_bench
-dir=$build/bench
+bench=$build/bench/tarvex_preview_bench
+dir=$build/bench-films
 film=$dir/two_hours.vob
 mkdir -p "$dir"
 
