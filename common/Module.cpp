@@ -1,6 +1,9 @@
 #include "common/Module.h"
 
 #include <filesystem>
+#include <map>
+#include <mutex>
+#include <tuple>
 #include <vector>
 
 #include <dlfcn.h>
@@ -23,10 +26,7 @@ std::vector<std::string> Candidates(const char* fileName, const char* builtPath)
     return paths;
 }
 
-} // namespace
-
-void* LoadModuleSymbol(const char* fileName, const char* builtPath, const char* symbol,
-                       std::string& failure) {
+void* Load(const char* fileName, const char* builtPath, const char* symbol, std::string& failure) {
     std::string first;
     for (const auto& path : Candidates(fileName, builtPath)) {
         void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -45,6 +45,29 @@ void* LoadModuleSymbol(const char* fileName, const char* builtPath, const char* 
     }
     failure = "the video library (" + std::string(fileName) + ") cannot be loaded: " + first;
     return nullptr;
+}
+
+} // namespace
+
+void* LoadModuleSymbol(const char* fileName, const char* builtPath, const char* symbol,
+                       std::string& failure) {
+    struct TAnswer {
+        void* Function;
+        std::string Failure;
+    };
+    static std::mutex mutex;
+    static std::map<std::tuple<std::string, std::string, std::string>, TAnswer> answers;
+    const std::lock_guard lock(mutex);
+    auto key = std::make_tuple(std::string(fileName), std::string(builtPath ? builtPath : ""),
+                               std::string(symbol));
+    auto found = answers.find(key);
+    if (found == answers.end()) {
+        TAnswer answer{nullptr, {}};
+        answer.Function = Load(fileName, builtPath, symbol, answer.Failure);
+        found = answers.emplace(std::move(key), std::move(answer)).first;
+    }
+    failure = found->second.Failure;
+    return found->second.Function;
 }
 
 } // namespace tarvex

@@ -3,29 +3,15 @@
 #include "common/Module.h"
 #include "preview/FrameSource.h"
 
-#include <mutex>
-
 namespace tarvex {
 
 namespace {
 
-/// The module's factory, loaded once; null (with the loader's message) when the
-/// module cannot be loaded.
+/// The module's factory; null (with the loader's message) when the module cannot
+/// be loaded.
 TFrameSourceFactory Factory(std::string& failure) {
-    static std::once_flag once;
-    static TFrameSourceFactory factory = nullptr;
-    static std::string message;
-    std::call_once(once, [] {
-#ifdef TARVEX_FRAMEREADER_PATH
-        const char* built = TARVEX_FRAMEREADER_PATH;
-#else
-        const char* built = nullptr;
-#endif
-        factory = reinterpret_cast<TFrameSourceFactory>(
-            LoadModuleSymbol("libtarvex_framereader.so", built, FrameSourceSymbol, message));
-    });
-    failure = message;
-    return factory;
+    return reinterpret_cast<TFrameSourceFactory>(LoadModuleSymbol(
+        "libtarvex_framereader.so", TARVEX_FRAMEREADER_PATH, FrameSourceSymbol, failure));
 }
 
 } // namespace

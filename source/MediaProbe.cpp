@@ -8,7 +8,6 @@
 #include <atomic>
 #include <cstring>
 #include <limits>
-#include <mutex>
 
 namespace tarvex {
 
@@ -16,23 +15,12 @@ namespace {
 
 std::atomic<bool> Loaded{false};
 
-/// The probe function, loaded once; null (with the loader's message) when the
-/// library cannot be loaded.
+/// The probe function; null (with the loader's message) when the library cannot
+/// be loaded.
 TAvProbeFunction ProbeFunction(std::string& failure) {
-    static std::once_flag once;
-    static TAvProbeFunction function = nullptr;
-    static std::string message;
-    std::call_once(once, [] {
-#ifdef TARVEX_AVPROBE_PATH
-        const char* built = TARVEX_AVPROBE_PATH;
-#else
-        const char* built = nullptr;
-#endif
-        function = reinterpret_cast<TAvProbeFunction>(
-            LoadModuleSymbol("libtarvex_avprobe.so", built, AvProbeSymbol, message));
-        Loaded = function != nullptr;
-    });
-    failure = message;
+    const auto function = reinterpret_cast<TAvProbeFunction>(
+        LoadModuleSymbol("libtarvex_avprobe.so", TARVEX_AVPROBE_PATH, AvProbeSymbol, failure));
+    if (function) Loaded = true;
     return function;
 }
 
