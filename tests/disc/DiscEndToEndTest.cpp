@@ -14,6 +14,7 @@
 #include <iterator>
 #include <memory>
 #include <numeric>
+#include <sstream>
 
 namespace tarvex {
 namespace {
@@ -29,15 +30,15 @@ constexpr int FilmSeconds = 12;
 struct TCase {
     const char* Name;
     TDiscFormat Format;
-    testing::TRows Rows;
+    std::int8_t MuxMode, AuthoringMode; ///< the window's rows
     std::uint32_t VideoRate;
     std::uint32_t AudioRate;
     bool Ac3;
     int Discs;
-    std::function<void(TPicturePlan&)> Picture;
-    int Width, Height; ///< of the frame on the disc
-    int Top, Left;     ///< black borders
-    std::vector<std::string> Files;
+    bool Interlaced;
+    int Width, Height;           ///< of the frame on the disc: the picture is centred in it
+    int Top, Left;               ///< black borders
+    const char* Files;           ///< in the output folder, by spaces
     const char* Detected;        ///< what the image's reader says of it
     std::int64_t AuthoringSlack; ///< blocks the authoring row may miss by
 };
@@ -64,8 +65,8 @@ class DiscEndToEndTest : public ::testing::TestWithParam<TCase> {
         m.SetSeqAligning(c.Format == TDiscFormat::DVD);
         m.SetScanOffsets(c.Format == TDiscFormat::SVCD);
         m.SetAC3Audio(c.Ac3);
-        m.SetMuxMode(c.Rows.MuxMode);
-        m.SetAuthoringMode(c.Rows.AuthoringMode);
+        m.SetMuxMode(c.MuxMode);
+        m.SetAuthoringMode(c.AuthoringMode);
         m.SetBlocksUsable(4499); // a one-minute disc
         m.SetSafety(150);
         m.ComputeAuthoringOverhead();
@@ -107,7 +108,13 @@ TEST_P(DiscEndToEndTest, MakesTheImagesOfThePlan) {
     const TCDImage budget = Budget(c);
     TDiscPlan plan = testing::Plan(c.Format, Film, FilmSeconds * 25, budget);
     plan.DiscCount = c.Discs;
-    c.Picture(plan.Picture);
+    TPicturePlan& p = plan.Picture;
+    p.Interlaced = c.Interlaced;
+    p.ResizeX = c.Width - 2 * c.Left;
+    p.ResizeY = c.Height - 2 * c.Top;
+    p.DestY = c.Height;
+    p.BorderLeft = p.BorderRight = c.Left;
+    p.BorderTop = p.BorderBottom = c.Top;
     const std::string out = *Dir / c.Name;
     const TDiscJob job = BuildJob(plan, out + "/.work", out);
     TMakeOptions options;
@@ -118,7 +125,9 @@ TEST_P(DiscEndToEndTest, MakesTheImagesOfThePlan) {
     std::vector<std::string> files;
     for (const auto& e : fs::directory_iterator(out))
         if (e.is_regular_file()) files.push_back(e.path().filename());
-    EXPECT_THAT(files, UnorderedElementsAreArray(c.Files));
+    std::istringstream names(c.Files);
+    EXPECT_THAT(files, UnorderedElementsAreArray(std::vector<std::string>(
+                           std::istream_iterator<std::string>(names), {})));
     const std::string image = result.Discs.at(0).Files.at(0);
     const std::string reader = c.Format == TDiscFormat::DVD
                                    ? "xorriso -indev '" + image + "' -ls /VIDEO_TS 2>&1"
@@ -165,66 +174,19 @@ TEST_P(DiscEndToEndTest, MakesTheImagesOfThePlan) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, DiscEndToEndTest,
-                         ::testing::Values(TCase{"vcd_two_discs_letterboxed",
-                                                 TDiscFormat::VCD,
-                                                 {6, 5},
-                                                 1150000,
-                                                 224000,
-                                                 false,
-                                                 2,
-                                                 [](TPicturePlan& p) {
-                                                     p.ResizeY = 240;
-                                                     p.BorderTop = p.BorderBottom = 24;
-                                                     p.DestY = 288;
-                                                 },
-                                                 352,
-                                                 288,
-                                                 24,
-                                                 0,
-                                                 {"disc1.bin", "disc1.cue", "disc2.bin",
-                                                  "disc2.cue", "tarvex-disc.log"},
-                                                 "VCD 2.0 detected",
-                                                 3},
-                                           TCase{"svcd_interlaced_letterboxed",
-                                                 TDiscFormat::SVCD,
-                                                 {7, 3},
-                                                 2000000,
-                                                 160000,
-                                                 false,
-                                                 1,
-                                                 [](TPicturePlan& p) {
-                                                     p.Interlaced = true;
-                                                     p.ResizeY = 432;
-                                                 },
-                                                 480,
-                                                 576,
-                                                 72,
-                                                 0,
-                                                 {"disc1.bin", "disc1.cue", "tarvex-disc.log"},
-                                                 "SVCD detected",
-                                                 // The row "SVCD vcdimager" counts 70
-                                                 // blocks fewer than vcdimager writes.
-                                                 75},
-                                           TCase{"dvd_pillarboxed_ac3",
-                                                 TDiscFormat::DVD,
-                                                 {8, 6},
-                                                 3000000,
-                                                 192000,
-                                                 true,
-                                                 1,
-                                                 [](TPicturePlan& p) {
-                                                     p.ResizeX = 704;
-                                                     p.BorderLeft = p.BorderRight = 8;
-                                                 },
-                                                 720,
-                                                 576,
-                                                 0,
-                                                 8,
-                                                 {"disc1.iso", "tarvex-disc.log"},
-                                                 "VTS_01_1.VOB",
-                                                 3}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(
+    Formats, DiscEndToEndTest,
+    ::testing::Values(TCase{"vcd_two_discs_letterboxed", TDiscFormat::VCD, 6, 5, 1150000, 224000,
+                            false, 2, false, 352, 288, 24, 0,
+                            "disc1.bin disc1.cue disc2.bin disc2.cue tarvex-disc.log",
+                            "VCD 2.0 detected", 3},
+                      // The row "SVCD vcdimager" counts 70 blocks fewer than vcdimager writes.
+                      TCase{"svcd_interlaced_letterboxed", TDiscFormat::SVCD, 7, 3, 2000000, 160000,
+                            false, 1, true, 480, 576, 72, 0, "disc1.bin disc1.cue tarvex-disc.log",
+                            "SVCD detected", 75},
+                      TCase{"dvd_pillarboxed_ac3", TDiscFormat::DVD, 8, 6, 3000000, 192000, true, 1,
+                            false, 720, 576, 0, 8, "disc1.iso tarvex-disc.log", "VTS_01_1.VOB", 3}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace
 } // namespace tarvex

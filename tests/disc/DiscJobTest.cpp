@@ -57,40 +57,33 @@ void PrintTo(const TFilterCase& c, std::ostream* os) {
 }
 
 const std::string Crop = "crop=w=704:h=436:x=8:y=70:exact=1,";
-const std::string Precise = "flags=bicubic:param0=0:param1=0.6";
 const std::string Pad = ",pad=w=480:h=576:x=16:y=80:color=black";
-const std::string FieldCrop = "setfield=tff,separatefields,crop=w=704:h=218:x=8:y=35:exact=1,";
-const std::string Weave = ",weave=first_field=top";
+/// The example's picture cropped, resized the precise way and padded.
+const std::string Framed = Crop + "scale=w=448:h=416:flags=bicubic:param0=0:param1=0.6" + Pad;
+const std::string Tail = ",setpts=PTS-STARTPTS,format=yuv420p";
 
 class VideoFilterTest : public ::testing::TestWithParam<TFilterCase> {};
 
-TEST_P(VideoFilterTest, MirrorsTheScript) {
+// The graph mirrors the script, and ffmpeg takes it and makes the frame the script makes.
+TEST_P(VideoFilterTest, MirrorsTheScriptAndFfmpegMakesTheFrame) {
+    const TFilterCase& c = GetParam();
     TDiscPlan plan = Example();
-    GetParam().Change(plan);
-    EXPECT_EQ(VideoFilter(plan, GetParam().First, GetParam().End), GetParam().Graph);
-}
-
-// ffmpeg takes every graph and makes the frame the script makes.
-TEST_P(VideoFilterTest, FfmpegMakesTheFrame) {
-    TDiscPlan plan = Example();
-    GetParam().Change(plan);
+    c.Change(plan);
+    const std::string graph = VideoFilter(plan, c.First, c.End);
+    EXPECT_EQ(graph, c.Graph);
     const TTempFolder dir;
     const std::string frame = dir / "frame.gray";
     ASSERT_EQ(testing::Shell("ffmpeg -nostdin -v error -f lavfi -i color=size=720x576:rate=25 "
                              "-vf '" +
-                             VideoFilter(plan, GetParam().First, GetParam().End) +
-                             "' -frames:v 1 -pix_fmt gray -f rawvideo '" + frame + "'"),
+                             graph + "' -frames:v 1 -pix_fmt gray -f rawvideo '" + frame + "'"),
               0);
-    EXPECT_EQ(std::filesystem::file_size(frame),
-              static_cast<std::uintmax_t>(GetParam().Width * GetParam().Height));
+    EXPECT_EQ(std::filesystem::file_size(frame), static_cast<std::uintmax_t>(c.Width * c.Height));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Plans, VideoFilterTest,
     ::testing::Values(
-        TFilterCase{"progressive", [](TDiscPlan&) {}, 0, 0,
-                    Crop + "scale=w=448:h=416:" + Precise + Pad +
-                        ",setpts=PTS-STARTPTS,format=yuv420p"},
+        TFilterCase{"progressive", [](TDiscPlan&) {}, 0, 0, Framed + Tail},
         TFilterCase{"interlaced_fields_halved_borders_even",
                     [](TDiscPlan& p) {
                         p.Picture.Interlaced = true;
@@ -98,73 +91,57 @@ INSTANTIATE_TEST_SUITE_P(
                         p.Picture.CropTop = 71;
                     },
                     0, 0,
-                    FieldCrop + "scale=w=448:h=215:" + Precise + Weave +
-                        ",pad=w=480:h=576:x=16:y=72:color=black,setpts=PTS-STARTPTS,"
-                        "setfield=tff,format=yuv420p"},
+                    "setfield=tff,separatefields,crop=w=704:h=218:x=8:y=35:exact=1,scale=w=448:"
+                    "h=215:flags=bicubic:param0=0:param1=0.6,weave=first_field=top,pad=w=480:"
+                    "h=576:x=16:y=72:color=black,setpts=PTS-STARTPTS,setfield=tff,format=yuv420p"},
         TFilterCase{"bilinear_without_borders",
                     [](TDiscPlan& p) {
                         p.Picture.ResizeMode = 0;
                         p.Picture.BorderLeft = p.Picture.BorderTop = 0;
                         p.Picture.BorderRight = p.Picture.BorderBottom = 0;
                     },
-                    0, 0,
-                    Crop + "scale=w=448:h=416:flags=bilinear,setpts=PTS-STARTPTS,format=yuv420p",
-                    448, 416},
+                    0, 0, Crop + "scale=w=448:h=416:flags=bilinear" + Tail, 448, 416},
         TFilterCase{"bicubic_standard", [](TDiscPlan& p) { p.Picture.ResizeMode = 1; }, 0, 0,
-                    Crop + "scale=w=448:h=416:flags=bicubic:param0=1/3:param1=1/3" + Pad +
-                        ",setpts=PTS-STARTPTS,format=yuv420p"},
+                    Crop + "scale=w=448:h=416:flags=bicubic:param0=1/3:param1=1/3" + Pad + Tail},
         TFilterCase{"lanczos", [](TDiscPlan& p) { p.Picture.ResizeMode = 3; }, 0, 0,
-                    Crop + "scale=w=448:h=416:flags=lanczos:param0=3" + Pad +
-                        ",setpts=PTS-STARTPTS,format=yuv420p"},
-        TFilterCase{
-            "no_selection_is_precise_bicubic", [](TDiscPlan& p) { p.Picture.ResizeMode = -1; }, 0,
-            0, Crop + "scale=w=448:h=416:" + Precise + Pad + ",setpts=PTS-STARTPTS,format=yuv420p"},
+                    Crop + "scale=w=448:h=416:flags=lanczos:param0=3" + Pad + Tail},
+        TFilterCase{"no_selection_is_precise_bicubic",
+                    [](TDiscPlan& p) { p.Picture.ResizeMode = -1; }, 0, 0, Framed + Tail},
         TFilterCase{"bff_to_tff_shifts_one_field", [](TDiscPlan& p) { p.Picture.BffToTff = true; },
                     0, 0,
-                    "phase=b,trim=start_frame=1,tpad=stop=1:stop_mode=clone," + Crop +
-                        "scale=w=448:h=416:" + Precise + Pad +
+                    "phase=b,trim=start_frame=1,tpad=stop=1:stop_mode=clone," + Framed +
                         ",setpts=PTS-STARTPTS,setfield=tff,format=yuv420p"},
         TFilterCase{"middle_disc_of_three", [](TDiscPlan&) {}, 50, 100,
-                    "trim=start_frame=50:end_frame=100," + Crop + "scale=w=448:h=416:" + Precise +
-                        Pad + ",setpts=PTS-STARTPTS,format=yuv420p"},
+                    "trim=start_frame=50:end_frame=100," + Framed + Tail},
         TFilterCase{"last_disc_runs_to_the_end", [](TDiscPlan&) {}, 75, 0,
-                    "trim=start_frame=75," + Crop + "scale=w=448:h=416:" + Precise + Pad +
-                        ",setpts=PTS-STARTPTS,format=yuv420p"},
+                    "trim=start_frame=75," + Framed + Tail},
         TFilterCase{"pal_to_ntsc_svcd_slows_down_and_pulls_down",
                     [](TDiscPlan& p) { p.Picture.DestIsPAL = false; }, 0, 0,
-                    Crop + "scale=w=448:h=416:" + Precise + Pad +
-                        ",setpts=N*1001/24000/TB,telecine=first_field=top:pattern=23,"
-                        "format=yuv420p"},
+                    Framed + ",setpts=N*1001/24000/TB,telecine=first_field=top:pattern=23,"
+                             "format=yuv420p"},
         TFilterCase{"pal_to_ntsc_vcd_keeps_film_rate",
                     [](TDiscPlan& p) {
                         p.Format = TDiscFormat::VCD;
                         p.Picture.DestIsPAL = false;
                     },
-                    0, 0,
-                    Crop + "scale=w=448:h=416:" + Precise + Pad +
-                        ",setpts=N*1001/24000/TB,format=yuv420p"},
-        TFilterCase{
-            "ntsc_film_to_pal_speeds_up",
-            [](TDiscPlan& p) {
-                p.SrcFrameRate = 23.976;
-                p.Picture.SrcIsPAL = false;
-            },
-            0, 0, Crop + "scale=w=448:h=416:" + Precise + Pad + ",setpts=N*1/25/TB,format=yuv420p"},
+                    0, 0, Framed + ",setpts=N*1001/24000/TB,format=yuv420p"},
+        TFilterCase{"ntsc_film_to_pal_speeds_up",
+                    [](TDiscPlan& p) {
+                        p.SrcFrameRate = 23.976;
+                        p.Picture.SrcIsPAL = false;
+                    },
+                    0, 0, Framed + ",setpts=N*1/25/TB,format=yuv420p"},
         TFilterCase{"ntsc_video_on_ntsc_dvd_unchanged",
                     [](TDiscPlan& p) {
                         p.Format = TDiscFormat::DVD;
                         p.SrcFrameRate = 29.97;
                         p.Picture.SrcIsPAL = p.Picture.DestIsPAL = false;
                     },
-                    0, 0,
-                    Crop + "scale=w=448:h=416:" + Precise + Pad +
-                        ",setpts=PTS-STARTPTS,format=yuv420p"},
+                    0, 0, Framed + Tail},
         TFilterCase{"fifty_frames_to_pal", [](TDiscPlan& p) { p.SrcFrameRate = 50; }, 0, 0,
-                    Crop + "scale=w=448:h=416:" + Precise + Pad +
-                        ",setpts=PTS-STARTPTS,fps=25,format=yuv420p"},
+                    Framed + ",setpts=PTS-STARTPTS,fps=25,format=yuv420p"},
         TFilterCase{"rgb_output", [](TDiscPlan& p) { p.Picture.ConvertToRGB = true; }, 0, 0,
-                    Crop + "scale=w=448:h=416:" + Precise + Pad +
-                        ",setpts=PTS-STARTPTS,format=rgb24,format=yuv420p"}),
+                    Framed + ",setpts=PTS-STARTPTS,format=rgb24,format=yuv420p"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 struct TCodecCase {
@@ -320,12 +297,8 @@ class RefusedPlanTest : public ::testing::TestWithParam<TRefusal> {};
 TEST_P(RefusedPlanTest, SaysWhy) {
     TDiscPlan plan = Example();
     GetParam().Change(plan);
-    try {
-        BuildJob(plan, "/out/.work", "/out");
-        FAIL() << "no error";
-    } catch (const TJobError& e) {
-        EXPECT_STREQ(e.what(), GetParam().Message);
-    }
+    EXPECT_THAT([&] { BuildJob(plan, "/out/.work", "/out"); },
+                ::testing::ThrowsMessage<TJobError>(::testing::StrEq(GetParam().Message)));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -75,15 +75,9 @@ TEST(FindProgramTest, LooksThroughTheSearchPath) {
 
 TEST(MakeDiscsTest, MissingToolsAreNamedWithTheirPackages) {
     const TTempFolder dir;
-    TDiscPlan plan;
-    plan.Source = "/films/film.avi";
-    plan.SrcFrames = 100;
-    plan.VideoRate = 4000000;
-    plan.Audio1Rate = 192000;
-    plan.Picture.CropX = plan.Picture.ResizeX = 720;
-    plan.Picture.CropY = plan.Picture.ResizeY = 576;
-    plan.Format = TDiscFormat::DVD;
-    const TDiscJob job = BuildJob(plan, dir / "work", dir / "out");
+    const TCDImage budget = testing::Budget(TDiscFormat::DVD, {5, 4}, 600, 10, 192000);
+    const TDiscJob job = BuildJob(testing::Plan(TDiscFormat::DVD, "/films/film.avi", 15000, budget),
+                                  dir / "work", dir / "out");
     TMakeOptions options;
     options.SearchPath = dir.Path.string(); // an empty folder: no tool at all
     const TMakeResult result = MakeDiscs(job, options);
