@@ -49,13 +49,10 @@ void TMainForm::SetupControls() {
     Audio2kbps.SetItems(audio2);
     Audio2kbps.SetItemIndex(0);
     EditSubPics.SetMaxLength(4);
-    MuxModeBox.SetItems({"SVCD MPEG-2 I-Author", "SVCD MPEG-2 bbMPEG", "SVCD MPEG-2 TMPGEnc",
-                         "VCD MPEG-1 bbMPEG", "VCD MPEG-1 TMPGEnc", "DVD VOBs", "VCD MPEG-1 ffmpeg",
-                         "SVCD MPEG-2 ffmpeg", "DVD VOBs ffmpeg"});
+    MuxModeBox.SetItems(Rows::MuxNames);
     Edit1.SetReadOnly(true);
     AddMatricesUpDown.SetAssociate(&Edit1);
-    AuthoringBox.SetItems({"SVCD I-Author", "SuperVCD I-Author", "SVCD Nero 5.5", "SVCD vcdimager",
-                           "DVD", "VCD vcdimager", "DVD dvdauthor"});
+    AuthoringBox.SetItems(Rows::AuthoringNames);
     EditMenuPics.SetReadOnly(true);
     MenuUpDown.SetWrap(true);
     MenuUpDown.SetAssociate(&EditMenuPics);

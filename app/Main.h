@@ -29,7 +29,7 @@ namespace tarvex {
 namespace Rows {
 constexpr std::int8_t DvdMux = 5, VcdFfmpeg = 6, SvcdFfmpeg = 7, DvdFfmpeg = 8;
 constexpr std::int8_t DvdAuthoring = 4, VcdVcdimager = 5, DvdDvdauthor = 6;
-/// The lists' items by mode.
+/// The lists' items: each item's place is its mode.
 inline const std::vector<std::string> MuxNames = {
     "SVCD MPEG-2 I-Author", "SVCD MPEG-2 bbMPEG", "SVCD MPEG-2 TMPGEnc",
     "VCD MPEG-1 bbMPEG",    "VCD MPEG-1 TMPGEnc", "DVD VOBs",
@@ -232,13 +232,6 @@ class TMainForm : public TControlOwner {
     void MuxModeBoxChange();
     void AuthoringBoxChange();
     void EditExtraDataKBChange();
-    /// The model's multiplexing and authoring modes of the lists' selections (-1 for
-    /// none), and the selections that show a mode (none for a mode the list does not
-    /// offer): after start-up an item is not always its mode.
-    std::int8_t SelectedMuxMode() const;
-    void SelectMuxMode(std::int8_t mode);
-    std::int8_t SelectedAuthoringMode() const;
-    void SelectAuthoringMode(std::int8_t mode);
 
     // Making discs.
     /// The plan of the current inputs for the disc maker.

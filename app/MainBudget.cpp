@@ -145,7 +145,7 @@ void TMainForm::CalcImage() {
         std::int32_t gop;
         if (!TryStrToInt(EditGOP.Text(), gop)) return;
         d.SetGOPLength(Store<std::uint8_t>(gop));
-        d.SetAuthoringMode(SelectedAuthoringMode());
+        d.SetAuthoringMode(Store<std::int8_t>(AuthoringBox.ItemIndex()));
         d.SetSceneDetect(SceneDetect.Checked());
         d.SetScanOffsets(ScanOffsets.Checked());
         d.SetSeqAligning(SeqAligning.Checked());

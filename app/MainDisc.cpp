@@ -18,23 +18,6 @@ constexpr int SingleLayerDvd = 7;
 
 using namespace Rows;
 
-/// The mode a list's selection names, -1 for none.
-std::int8_t ModeOf(const TComboBox& box, const std::vector<std::string>& names) {
-    if (box.ItemIndex() < 0) return -1;
-    const auto at = std::find(names.begin(), names.end(), box.Text());
-    return at == names.end() ? -1 : static_cast<std::int8_t>(at - names.begin());
-}
-
-/// Selects the item that names `mode`, or nothing when the list does not offer it.
-void SelectMode(TComboBox& box, const std::vector<std::string>& names, std::int8_t mode) {
-    const auto& items = box.Items();
-    const auto at =
-        mode >= 0 && static_cast<std::size_t>(mode) < names.size()
-            ? std::find(items.begin(), items.end(), names[static_cast<std::size_t>(mode)])
-            : items.end();
-    box.SetItemIndex(at == items.end() ? -1 : static_cast<int>(at - items.begin()));
-}
-
 bool IsDvdMux(int mode) {
     return mode == DvdMux || mode == DvdFfmpeg;
 }
@@ -54,7 +37,7 @@ void TMainForm::CDTypeBoxChange() {
     EditCDmin.SetText(IntToStr(leadOut / 4500));
     EditCDsec.SetText(IntToStr(leadOut / 75 - leadOut / 4500 * 60));
     if (DiscImage.CDType > 4 && !IsDvdMux(DiscImage.MuxMode)) {
-        SelectMuxMode(DvdMux);
+        MuxModeBox.SetItemIndex(DvdMux);
         MuxModeBoxChange();
     }
 }
@@ -92,7 +75,7 @@ void TMainForm::CDSecUpDownChangingEx(int newValue, TUpDownDirection direction) 
 }
 
 void TMainForm::MuxModeBoxChange() {
-    const int mode = SelectedMuxMode();
+    const int mode = MuxModeBox.ItemIndex();
     if (mode < 0) return;
     try {
         DiscImage.SetMuxMode(Store<std::int8_t>(mode));
@@ -150,64 +133,48 @@ void TMainForm::MuxModeBoxChange() {
     } catch (const FloatError&) {
         return;
     }
-    const int authoring = SelectedAuthoringMode();
+    const int authoring = AuthoringBox.ItemIndex();
     const bool dvdAuthoring = authoring == DvdAuthoring || authoring == DvdDvdauthor;
     if (IsDvdMux(DiscImage.MuxMode) && !dvdAuthoring) {
-        SelectAuthoringMode(DiscImage.MuxMode == DvdFfmpeg ? DvdDvdauthor : DvdAuthoring);
+        AuthoringBox.SetItemIndex(DiscImage.MuxMode == DvdFfmpeg ? DvdDvdauthor : DvdAuthoring);
         AuthoringBoxChange();
     } else if (!IsDvdMux(DiscImage.MuxMode) && authoring == DvdDvdauthor) {
-        SelectAuthoringMode(IsVcdMux(DiscImage.MuxMode) ? VcdVcdimager : 3);
+        AuthoringBox.SetItemIndex(IsVcdMux(DiscImage.MuxMode) ? VcdVcdimager : 3);
         AuthoringBoxChange();
     }
     CalcImage();
 }
 
 void TMainForm::AuthoringBoxChange() {
-    const int mux = SelectedMuxMode();
-    switch (SelectedAuthoringMode()) {
+    const int mux = MuxModeBox.ItemIndex();
+    switch (AuthoringBox.ItemIndex()) {
     case DvdAuthoring:
-        SelectMuxMode(DvdMux);
+        MuxModeBox.SetItemIndex(DvdMux);
         MuxModeBoxChange();
         break;
     case DvdDvdauthor:
-        SelectMuxMode(DvdFfmpeg);
+        MuxModeBox.SetItemIndex(DvdFfmpeg);
         MuxModeBoxChange();
         break;
     case 0: // both I-Author variants need its own multiplexer
     case 1:
-        SelectMuxMode(0);
+        MuxModeBox.SetItemIndex(0);
         MuxModeBoxChange();
         break;
     case VcdVcdimager: // vcdimager makes a VCD of MPEG-1 only
         if (!IsVcdMux(mux)) {
-            SelectMuxMode(VcdFfmpeg);
+            MuxModeBox.SetItemIndex(VcdFfmpeg);
             MuxModeBoxChange();
         }
         break;
     default:
         if (IsDvdMux(mux)) {
-            SelectMuxMode(mux == DvdFfmpeg ? SvcdFfmpeg : 1);
+            MuxModeBox.SetItemIndex(mux == DvdFfmpeg ? SvcdFfmpeg : 1);
             MuxModeBoxChange();
         }
         break;
     }
     CalcImage();
-}
-
-std::int8_t TMainForm::SelectedMuxMode() const {
-    return ModeOf(MuxModeBox, MuxNames);
-}
-
-void TMainForm::SelectMuxMode(std::int8_t mode) {
-    SelectMode(MuxModeBox, MuxNames, mode);
-}
-
-std::int8_t TMainForm::SelectedAuthoringMode() const {
-    return ModeOf(AuthoringBox, AuthoringNames);
-}
-
-void TMainForm::SelectAuthoringMode(std::int8_t mode) {
-    SelectMode(AuthoringBox, AuthoringNames, mode);
 }
 
 void TMainForm::EditExtraDataKBChange() {

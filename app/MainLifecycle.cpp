@@ -85,7 +85,7 @@ void TMainForm::FormCreate() {
     const std::int64_t leadOut = std::int64_t{DiscImage.BlocksUsable} + 1;
     CDMinUpDown.SetPosition(static_cast<int>(leadOut / 4500));
     CDSecUpDown.SetPosition(static_cast<int>(Round(static_cast<Real>(leadOut) / 75) % 60));
-    SelectMuxMode(DiscImage.MuxMode);
+    MuxModeBox.SetItemIndex(DiscImage.MuxMode);
     AC3Box.SetChecked(DiscImage.AC3Audio);
     MuxModeBoxChange();
     ExtraDataModeBox.SetItemIndex(DiscImage.ExtraBlocksMode2324 ? 1 : 0);
@@ -93,7 +93,7 @@ void TMainForm::FormCreate() {
         IntToStr(DiscImage.ExtraBlocksMode2324
                      ? FloorInt64(static_cast<Real>(DiscImage.ExtraBlocks) * 2.26953125L)
                      : std::int64_t{DiscImage.ExtraBlocks} * 2));
-    SelectAuthoringMode(DiscImage.AuthoringMode);
+    AuthoringBox.SetItemIndex(DiscImage.AuthoringMode);
     AutoResizeY = true;
 
     if (!FileNameSrc.empty()) SourceFile.OpenFiles({OpenDialogFile});
