@@ -253,25 +253,6 @@ TEST_F(SourceMediaTest, KeyedProjectOverAnInterlacedVob) {
     EXPECT_EQ(reader.Facts.FieldOrder, TFieldOrder::BottomFirst);
 }
 
-TEST_F(SourceMediaTest, ListOfAviFilesReadsTheFirst) {
-    const std::string first = Media("mpeg4_film.avi");
-    const std::string second = Media("dv_pal.avi");
-    ASSERT_EQ(reader.OpenFiles({Files->Dir.Write("films.lst", first + "\r\n" + second + "\r\n")}),
-              0);
-    EXPECT_EQ(reader.FileNames, (std::vector<std::string>{first, second}));
-    EXPECT_EQ(reader.FileType, ".avi");
-    EXPECT_EQ(model.SrcResX, 720);
-    EXPECT_EQ(model.SrcResY, 480);
-    EXPECT_EQ(model.SrcFourCC, "FMP4");
-}
-
-TEST_F(SourceMediaTest, ListMixingAviAndMpegIsRefused) {
-    const std::string avi = Media("dv_ntsc.avi");
-    const std::string vob = Media("pal_wide.vob");
-    EXPECT_EQ(reader.OpenFiles({avi, vob}), TOpenSrcFile::OpenMixedTypes);
-    EXPECT_EQ(shown, std::vector<std::string>{"Some files are not the same type!"});
-}
-
 TEST_F(SourceMediaTest, FileOfAnotherKindThanItsNameIsProbed) {
     // A Matroska file named .avi and a transport stream named .vob.
     for (const auto& [made, renamed] :

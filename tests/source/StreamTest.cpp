@@ -86,11 +86,11 @@ TData PictureCodingExtension(int structure, bool topFirst, bool progressiveFrame
 
 struct TSequenceCase {
     const char* Name;
-    TData Stream;
     int Width, Height;
     TRatio Rate;
     bool Mpeg2;
     TFieldOrder Order;
+    TData Stream;
 };
 
 class MpegSequenceTest : public ::testing::TestWithParam<TSequenceCase> {};
@@ -106,70 +106,39 @@ TEST_P(MpegSequenceTest, ReadsHeaderExtensionAndFirstPicture) {
     EXPECT_EQ(mpeg::FirstFieldOrder(c.Stream, seq), c.Order);
 }
 
+/// An MPEG-2 stream: a `width` x `height` header with a rate code, an interlaced
+/// sequence extension, and then `more`.
+TData Mpeg2Start(int width, int height, int rate, TData more = {}) {
+    return Join({SequenceHeader(width, height, 2, rate), SequenceExtension(false, 0, 0), more});
+}
+
+TSequenceCase Seq(const char* name, int w, int h, TRatio rate, TFieldOrder order, TData stream) {
+    return {name, w, h, rate, true, order, std::move(stream)};
+}
+
+using enum TFieldOrder;
+
 INSTANTIATE_TEST_SUITE_P(
     Streams, MpegSequenceTest,
     ::testing::Values(
-        TSequenceCase{"Mpeg1",
-                      SequenceHeader(352, 288, 1, 3),
-                      352,
-                      288,
-                      {25, 1},
-                      false,
-                      TFieldOrder::Progressive},
-        TSequenceCase{"ProgressiveSequence",
-                      Join({SequenceHeader(720, 480, 3, 4), SequenceExtension(true, 0, 0),
-                            PictureCodingExtension(3, true, false)}),
-                      720,
-                      480,
-                      {30000, 1001},
-                      true,
-                      TFieldOrder::Progressive},
-        TSequenceCase{"RateExtensionDoubles",
-                      Join({SequenceHeader(1280, 720, 3, 3), SequenceExtension(true, 1, 0)}),
-                      1280,
-                      720,
-                      {50, 1},
-                      true,
-                      TFieldOrder::Progressive},
-        TSequenceCase{"ExtensionAfterAMatrix",
-                      Join({SequenceHeader(720, 576, 2, 3, true), SequenceExtension(false, 0, 0),
-                            PictureCodingExtension(3, false, false)}),
-                      720,
-                      576,
-                      {25, 1},
-                      true,
-                      TFieldOrder::BottomFirst},
-        TSequenceCase{"TopFieldFirstFrame",
-                      Join({SequenceHeader(720, 576, 2, 3), SequenceExtension(false, 0, 0),
-                            PictureCodingExtension(3, true, false)}),
-                      720,
-                      576,
-                      {25, 1},
-                      true,
-                      TFieldOrder::TopFirst},
-        TSequenceCase{"ProgressiveFrameInInterlacedSequence",
-                      Join({SequenceHeader(720, 480, 2, 4), SequenceExtension(false, 0, 0),
-                            PictureCodingExtension(3, true, true)}),
-                      720,
-                      480,
-                      {30000, 1001},
-                      true,
-                      TFieldOrder::Progressive},
-        TSequenceCase{"BottomFieldPicture",
-                      Join({SequenceHeader(720, 480, 2, 1), SequenceExtension(false, 0, 0),
-                            PictureCodingExtension(2, true, false)}),
-                      720,
-                      480,
-                      {24000, 1001},
-                      true,
-                      TFieldOrder::BottomFirst},
-        TSequenceCase{"NoPictureYet",
-                      Join({SequenceHeader(720, 576, 3, 9), SequenceExtension(false, 0, 0)}),
-                      720,
-                      576,
-                      {},
-                      true,
-                      TFieldOrder::Unknown}),
+        TSequenceCase{
+            "Mpeg1", 352, 288, {25, 1}, false, Progressive, SequenceHeader(352, 288, 1, 3)},
+        Seq("ProgressiveSequence", 720, 480, {30000, 1001}, Progressive,
+            Join({SequenceHeader(720, 480, 3, 4), SequenceExtension(true, 0, 0),
+                  PictureCodingExtension(3, true, false)})),
+        Seq("RateExtensionDoubles", 1280, 720, {50, 1}, Progressive,
+            Join({SequenceHeader(1280, 720, 3, 3), SequenceExtension(true, 1, 0)})),
+        Seq("ExtensionAfterAMatrix", 720, 576, {25, 1}, BottomFirst,
+            Join({SequenceHeader(720, 576, 2, 3, true), SequenceExtension(false, 0, 0),
+                  PictureCodingExtension(3, false, false)})),
+        Seq("TopFieldFirstFrame", 720, 576, {25, 1}, TopFirst,
+            Mpeg2Start(720, 576, 3, PictureCodingExtension(3, true, false))),
+        Seq("ProgressiveFrameInInterlacedSequence", 720, 480, {30000, 1001}, Progressive,
+            Mpeg2Start(720, 480, 4, PictureCodingExtension(3, true, true))),
+        Seq("BottomFieldPicture", 720, 480, {24000, 1001}, BottomFirst,
+            Mpeg2Start(720, 480, 1, PictureCodingExtension(2, true, false))),
+        // Rate code 9 is reserved.
+        Seq("NoPictureYet", 720, 576, {}, Unknown, Mpeg2Start(720, 576, 9))),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(MpegSequence, TooShortForTheHeader) {
@@ -198,19 +167,11 @@ TData Mpeg1Pack() {
     return Join({StartCode(0xBA), {0x21, 0, 1, 0, 1, 0x80, 0x1B, 0x91}});
 }
 
-/// A video packet with a presentation time and `payload` bytes after it.
-TData Mpeg2Video(std::int64_t pts, std::size_t payload) {
-    const TData header = Join({{0x81, 0x80, 5}, Timestamp(2, pts)});
-    const std::size_t length = header.size() + payload;
-    return Join({StartCode(0xE0),
-                 {static_cast<unsigned char>(length >> 8), static_cast<unsigned char>(length)},
-                 header,
-                 TData(payload, 0xAA)});
-}
-
-/// The same as an MPEG-1 packet, with stuffing and a buffer size before the time.
-TData Mpeg1Video(std::int64_t pts, std::size_t payload) {
-    const TData header = Join({{0xFF, 0xFF, 0x60, 0x2E}, Timestamp(2, pts)});
+/// A video packet with a presentation time and `payload` bytes after it; MPEG-1
+/// packets have stuffing and a buffer size before the time.
+TData VideoPacket(bool mpeg2, std::int64_t pts, std::size_t payload) {
+    const TData header =
+        Join({mpeg2 ? TData{0x81, 0x80, 5} : TData{0xFF, 0xFF, 0x60, 0x2E}, Timestamp(2, pts)});
     const std::size_t length = header.size() + payload;
     return Join({StartCode(0xE0),
                  {static_cast<unsigned char>(length >> 8), static_cast<unsigned char>(length)},
@@ -220,10 +181,11 @@ TData Mpeg1Video(std::int64_t pts, std::size_t payload) {
 
 TEST(ProgramStream, WalksPacksFromAnyStartAndKeepsTheRange) {
     const TData audio = Join({StartCode(0xC0), {0, 4, 0xFF, 0xFF, 0xFF, 0xFF}});
-    const TData window = Join({TData{0xAA, 0x00, 0x01, 0xE0, 0x55}, // the end of a packet
-                               Mpeg2Pack(), Mpeg2Video(9000, 100), audio, Mpeg2Pack(),
-                               Mpeg2Video(3600, 50), Mpeg1Pack(), Mpeg1Video(12600, 20),
-                               Mpeg2Pack(), Mpeg2Video(99999, 5000)}); // cut off: not counted
+    const TData window =
+        Join({TData{0xAA, 0x00, 0x01, 0xE0, 0x55}, // the end of a packet
+              Mpeg2Pack(), VideoPacket(true, 9000, 100), audio, Mpeg2Pack(),
+              VideoPacket(true, 3600, 50), Mpeg1Pack(), VideoPacket(false, 12600, 20), Mpeg2Pack(),
+              VideoPacket(true, 99999, 5000)}); // cut off: not counted
     mpeg::TPtsRange range;
     mpeg::ScanProgramStream(TData(window.begin(), window.end() - 100), range);
     ASSERT_TRUE(range.Low && range.High);
@@ -272,47 +234,37 @@ TEST_P(ElementaryStreamTest, CountsFromGroupTimeCodes) {
 const TData Start =
     Join({SequenceHeader(720, 480, 2, 4), GroupHeader(false, 0, 0, 0, 0), Pictures(3)});
 
+TGroupCase Group(const char* name, TData head, TData tail, TRatio rate,
+                 std::optional<std::int64_t> frames) {
+    return {name, std::move(head), std::move(tail), rate, frames};
+}
+
+const TRatio Ntsc{30000, 1001};
+const TRatio Pal{25, 1};
+
 INSTANTIATE_TEST_SUITE_P(
     Groups, ElementaryStreamTest,
     ::testing::Values(
-        TGroupCase{"WholeStreamCounted",
-                   Join({Start, GroupHeader(false, 0, 0, 0, 3), Pictures(2)}),
-                   {},
-                   {30000, 1001},
-                   5},
+        Group("WholeStreamCounted", Join({Start, GroupHeader(false, 0, 0, 0, 3), Pictures(2)}), {},
+              Ntsc, 5),
         // Ten minutes of drop-frame time code skip 18 numbers: 17982 frames before.
-        TGroupCase{"DropFrame",
-                   Join({SequenceHeader(720, 480, 2, 4), GroupHeader(true, 0, 0, 0, 0)}),
-                   Join({Pictures(2), GroupHeader(true, 0, 10, 0, 0), Pictures(4)}),
-                   {30000, 1001},
-                   17982 + 4},
-        TGroupCase{"NonDropFrame",
-                   Start,
-                   Join({GroupHeader(false, 0, 10, 0, 0), Pictures(4)}),
-                   {30000, 1001},
-                   18000 + 4},
-        TGroupCase{"LastGroupOfTheTail",
-                   Start,
-                   Join({GroupHeader(false, 1, 0, 0, 0), Pictures(12),
-                         GroupHeader(false, 1, 0, 0, 12), Pictures(6)}),
-                   {25, 1},
-                   90000 + 12 + 6},
-        TGroupCase{"TimeCodeStartsLate",
-                   Join({SequenceHeader(720, 576, 2, 3), GroupHeader(false, 10, 0, 0, 0)}),
-                   Join({GroupHeader(false, 10, 0, 1, 5), Pictures(3)}),
-                   {25, 1},
-                   30 + 3},
-        TGroupCase{"TimeCodeGoesBack",
-                   Join({SequenceHeader(720, 576, 2, 3), GroupHeader(false, 0, 5, 0, 0)}),
-                   Join({GroupHeader(false, 0, 1, 0, 0), Pictures(3)}),
-                   {25, 1},
-                   std::nullopt},
-        TGroupCase{"PictureNumberPastTheRate",
-                   Start,
-                   Join({GroupHeader(false, 0, 0, 1, 40), Pictures(3)}),
-                   {25, 1},
-                   std::nullopt},
-        TGroupCase{"NoGroupInTheTail", Start, Pictures(30), {25, 1}, std::nullopt}),
+        Group("DropFrame", Join({SequenceHeader(720, 480, 2, 4), GroupHeader(true, 0, 0, 0, 0)}),
+              Join({Pictures(2), GroupHeader(true, 0, 10, 0, 0), Pictures(4)}), Ntsc, 17982 + 4),
+        Group("NonDropFrame", Start, Join({GroupHeader(false, 0, 10, 0, 0), Pictures(4)}), Ntsc,
+              18000 + 4),
+        Group("LastGroupOfTheTail", Start,
+              Join({GroupHeader(false, 1, 0, 0, 0), Pictures(12), GroupHeader(false, 1, 0, 0, 12),
+                    Pictures(6)}),
+              Pal, 90000 + 12 + 6),
+        Group("TimeCodeStartsLate",
+              Join({SequenceHeader(720, 576, 2, 3), GroupHeader(false, 10, 0, 0, 0)}),
+              Join({GroupHeader(false, 10, 0, 1, 5), Pictures(3)}), Pal, 30 + 3),
+        Group("TimeCodeGoesBack",
+              Join({SequenceHeader(720, 576, 2, 3), GroupHeader(false, 0, 5, 0, 0)}),
+              Join({GroupHeader(false, 0, 1, 0, 0), Pictures(3)}), Pal, std::nullopt),
+        Group("PictureNumberPastTheRate", Start,
+              Join({GroupHeader(false, 0, 0, 1, 40), Pictures(3)}), Pal, std::nullopt),
+        Group("NoGroupInTheTail", Start, Pictures(30), Pal, std::nullopt)),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(TransportStream, RecognisedBySyncBytes) {
@@ -386,31 +338,19 @@ TEST_P(SpsTest, SizeShapeAndRate) {
     EXPECT_EQ(sps.FrameRate, c.Rate);
     // Found the same in a byte stream and in a decoder configuration record.
     const TData stream = Join({{0, 0, 0, 1, 0x09, 0xF0}, {0, 0, 1}, nal, {0, 0, 1, 0x68, 0xCE}});
-    EXPECT_EQ(TData(h264::SpsOfByteStream(stream).begin(), h264::SpsOfByteStream(stream).end()),
-              nal);
+    const auto inStream = h264::SpsOfByteStream(stream);
+    EXPECT_EQ(TData(inStream.begin(), inStream.end()), nal);
     const TData config =
         Join({{1, 100, 0, 40, 0xFF, 0xE1, 0, static_cast<unsigned char>(nal.size())}, nal});
-    EXPECT_EQ(TData(h264::SpsOfConfig(config).begin(), h264::SpsOfConfig(config).end()), nal);
+    const auto inConfig = h264::SpsOfConfig(config);
+    EXPECT_EQ(TData(inConfig.begin(), inConfig.end()), nal);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Sets, SpsTest,
     ::testing::Values(
         TSpsCase{"PalWide", 100, 45, 36, true, 0, 0, 255, 1, 50, 720, 576, {64, 45}, {25, 1}},
-        TSpsCase{"NtscCropped",
-                 77,
-                 45,
-                 30,
-                 true,
-                 4,
-                 0,
-                 3,
-                 1001,
-                 60000,
-                 712,
-                 480,
-                 {10, 11},
-                 {30000, 1001}},
+        TSpsCase{"NtscCropped", 77, 45, 30, true, 4, 0, 3, 1001, 60000, 712, 480, {10, 11}, Ntsc},
         // 1080 lines coded as 68 field rows of 16 less 8 lines of crop.
         TSpsCase{"InterlacedHd", 100, 120, 34, false, 0, 2, 1, 1, 50, 1920, 1080, {1, 1}, {25, 1}},
         TSpsCase{"NoAspectNoTiming", 66, 20, 15, true, 0, 0, -1, 0, 0, 320, 240, {}, {}}),
@@ -505,12 +445,14 @@ TEST_P(HevcSpsTest, SizeShapeAndRate) {
         EXPECT_FALSE(hevc::ParseSps(TData(nal.begin(), nal.begin() + cut), sps)) << cut;
 }
 
+const TRatio Wide{64, 45};
+const TRatio Ntsc60{60000, 1001};
+
 INSTANTIATE_TEST_SUITE_P(
     Sets, HevcSpsTest,
-    ::testing::Values(THevcCase{"Full", 0, true, false, 1920, 1080, {64, 45}, {60000, 1001}},
-                      THevcCase{"SubLayers", 2, true, false, 1920, 1080, {64, 45}, {60000, 1001}},
-                      THevcCase{
-                          "FieldSequence", 0, true, true, 1920, 1080, {64, 45}, {60000, 1001}},
+    ::testing::Values(THevcCase{"Full", 0, true, false, 1920, 1080, Wide, Ntsc60},
+                      THevcCase{"SubLayers", 2, true, false, 1920, 1080, Wide, Ntsc60},
+                      THevcCase{"FieldSequence", 0, true, true, 1920, 1080, Wide, Ntsc60},
                       THevcCase{"NoVui", 1, false, false, 1920, 1080, {}, {}}),
     [](const auto& info) { return std::string(info.param.Name); });
 
