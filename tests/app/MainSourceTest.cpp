@@ -273,7 +273,9 @@ TEST_F(SourceForm, HintRateIgnoresTheLocale) {
     EXPECT_EQ(aspect.find(','), std::string::npos) << aspect;
 }
 
-TEST_F(SourceForm, SourceNamesScriptAndSaveName) {
+// The source names the script's source line and the save name; the chosen filter loads every
+// source but a project, and is kept between runs.
+TEST_F(SourceForm, SourceNamesScriptSaveNameAndFilter) {
     TMainForm& f = Start();
     const std::string avi = Avi("film.avi", 720, 576, 25, 1);
     Open(avi);
@@ -283,11 +285,19 @@ TEST_F(SourceForm, SourceNamesScriptAndSaveName) {
     Platform.Files.push_back(std::nullopt);
     f.SaveAVSBtn.Click();
     EXPECT_EQ(Platform.LastDialog.FileName, avi + ".avs");
+    ASSERT_TRUE(f.SourceFilterBox.Select(1));
+    EXPECT_EQ(SourceLine(), "FFVideoSource(\"" + avi + "\")");
+    ASSERT_TRUE(f.SourceFilterBox.Select(3));
+    EXPECT_EQ(SourceLine(), "DirectShowSource(\"" + avi + "\")");
 
     const std::string d2v = Project("film.d2v", 720, 576, 3);
     Open(d2v);
     EXPECT_EQ(SourceLine(), "mpeg2source(\"" + d2v + "\")");
     EXPECT_EQ(f.FileNameAVS, d2v + ".avs");
+    f.FormClose();
+    TMainForm& again = Start();
+    EXPECT_EQ(again.SourceFilterBox.ItemIndex(), 3);
+    EXPECT_EQ(again.SourceFilterBox.Text(), "DirectShowSource");
 }
 
 TEST_F(SourceForm, DialogStartsAtTheLastSource) {
@@ -482,24 +492,6 @@ TEST_F(SourceForm, KeyedProjectOpens) {
     EXPECT_EQ(f.EditSec.Text(), "30");
     EXPECT_EQ(f.SrcAspectBox.Text(), "XVCD");
     EXPECT_EQ(SourceLine(), "mpeg2source(\"" + d2v + "\")");
-}
-
-// The chosen filter loads every source but a project, and is kept between runs.
-TEST_F(SourceForm, SourceFilterChoice) {
-    TMainForm& f = Start();
-    const std::string avi = Avi("film.avi", 720, 576, 25, 1);
-    Open(avi);
-    ASSERT_TRUE(f.SourceFilterBox.Select(1));
-    EXPECT_EQ(SourceLine(), "FFVideoSource(\"" + avi + "\")");
-    ASSERT_TRUE(f.SourceFilterBox.Select(3));
-    EXPECT_EQ(SourceLine(), "DirectShowSource(\"" + avi + "\")");
-    const std::string d2v = Project("film.d2v", 720, 576, 3);
-    Open(d2v);
-    EXPECT_EQ(SourceLine(), "mpeg2source(\"" + d2v + "\")");
-    f.FormClose();
-    TMainForm& again = Start();
-    EXPECT_EQ(again.SourceFilterBox.ItemIndex(), 3);
-    EXPECT_EQ(again.SourceFilterBox.Text(), "DirectShowSource");
 }
 
 struct MediaRow {

@@ -79,6 +79,7 @@ TEST(ScriptCheckTest, SizesAndBordersAviSynthRejects) {
                 {447, 416, false, {TScriptIssue::ResizeWidthOdd, TScriptIssue::BorderOdd}},
                 {448, 415, false, {TScriptIssue::ResizeHeightOdd, TScriptIssue::BorderOdd}},
                 {448, 414, true, {TScriptIssue::FieldHeightOdd}},
+                {448, 416, true, {}},
                 {448, 0, false, {TScriptIssue::ResizeEmpty}},
                 {496, 600, false, {TScriptIssue::BorderNegative}}};
     for (const auto& r : rows) {
