@@ -13,6 +13,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#ifdef TARVEX_PREVIEW_FILMS
+#include <gtest/gtest.h>
+#endif
+
 namespace tarvex::testing {
 
 struct TFilm {
@@ -148,5 +152,14 @@ inline TFilm FilmNamed(const std::string& name) {
         if (f.Name == name) return f;
     return {};
 }
+
+#ifdef TARVEX_PREVIEW_FILMS
+/// The film `name` in the build's shared folder; a test failure when ffmpeg could not make it.
+inline std::string Film(const std::string& name) {
+    const std::string path = CachedFilm(TARVEX_PREVIEW_FILMS, name);
+    EXPECT_FALSE(path.empty()) << "ffmpeg could not make " << name;
+    return path;
+}
+#endif
 
 } // namespace tarvex::testing
