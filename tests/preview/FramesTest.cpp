@@ -12,11 +12,7 @@
 namespace tarvex {
 namespace {
 
-std::string Film(const std::string& name) {
-    const std::string path = testing::CachedFilm(TARVEX_PREVIEW_FILMS, name);
-    EXPECT_FALSE(path.empty()) << "ffmpeg could not make " << name;
-    return path;
-}
+using testing::Film;
 
 /// A file of the test's own beside the shared films.
 std::string Scratch(const std::string& name) {

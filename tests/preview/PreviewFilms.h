@@ -13,6 +13,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#ifdef TARVEX_PREVIEW_FILMS
+#include <gtest/gtest.h>
+#endif
+
 namespace tarvex::testing {
 
 struct TFilm {
@@ -29,6 +33,8 @@ struct TFilm {
     bool Noisy = false;
     /// Seconds of film.
     int Seconds = 4;
+    /// The colour of the bars the picture is padded with; empty: black.
+    std::string Bars = "";
 };
 
 inline bool IsNtsc(const TFilm& f) {
@@ -43,28 +49,8 @@ inline std::string Box(int x, int y, int w, int h, double from, double to) {
            std::to_string(to) + ")'";
 }
 
-/// Bars at a black level above 0 (luma 24 for 0x090909) with noise over the whole frame.
-inline std::string GreyBars(const TFilmArea& a, int frameW, int frameH, const char* colour) {
-    const std::string c = std::string(":color=") + colour + ":t=fill";
-    const std::string top = std::to_string(a.Top);
-    const std::string left = std::to_string(a.Left);
-    const std::string right = std::to_string(a.Left + a.Width);
-    const std::string bottom = std::to_string(a.Top + a.Height);
-    std::string f;
-    if (a.Top > 0) f += "drawbox=x=0:y=0:w=" + std::to_string(frameW) + ":h=" + top + c + ",";
-    if (a.Top + a.Height < frameH)
-        f += "drawbox=x=0:y=" + bottom + ":w=" + std::to_string(frameW) +
-             ":h=" + std::to_string(frameH - a.Top - a.Height) + c + ",";
-    if (a.Left > 0) f += "drawbox=x=0:y=0:w=" + left + ":h=" + std::to_string(frameH) + c + ",";
-    if (a.Left + a.Width < frameW)
-        f += "drawbox=x=" + right + ":y=0:w=" + std::to_string(frameW - a.Left - a.Width) +
-             ":h=" + std::to_string(frameH) + c + ",";
-    return f + "noise=alls=40:allf=t+u";
-}
-
 inline std::vector<TFilm> AllFilms() {
     const TFilmArea noisyLetterbox{720, 360, 0, 60};
-    const TFilmArea noisyBoth{640, 400, 40, 88};
     return {
         {"letterbox.vob", 720, 576, {720, 436, 0, 70}, "", ""},
         {"pillarbox.avi", 720, 480, {540, 480, 90, 0}, "", ""},
@@ -74,8 +60,16 @@ inline std::vector<TFilm> AllFilms() {
         // The upper bar stays at luma 16, the lower one is lifted to 24.
         {"noisy_letterbox.mpg", 720, 480, noisyLetterbox, "",
          "drawbox=x=0:y=420:w=720:h=60:color=0x090909:t=fill,noise=alls=40:allf=t+u", true},
-        {"noisy_both.mpg", 720, 576, noisyBoth, "", GreyBars(noisyBoth, 720, 576, "0x060606"),
-         true},
+        // Every bar at a black level above 0, noise over the whole frame.
+        {"noisy_both.mpg",
+         720,
+         576,
+         {640, 400, 40, 88},
+         "",
+         "noise=alls=40:allf=t+u",
+         true,
+         4,
+         "0x060606"},
         {"logo.vob", 720, 576, {720, 432, 0, 72}, "", Box(612, 526, 64, 26, 0, 1.3)},
         {"subtitles.vob",
          720,
@@ -106,6 +100,7 @@ inline std::string FilmArgs(const TFilm& f) {
     std::string filters = f.OnPicture.empty() ? "" : f.OnPicture + ",";
     filters += "pad=" + std::to_string(f.FrameWidth) + ":" + std::to_string(f.FrameHeight) + ":" +
                std::to_string(a.Left) + ":" + std::to_string(a.Top);
+    if (!f.Bars.empty()) filters += ":color=" + f.Bars;
     if (!f.OnFrame.empty()) filters += "," + f.OnFrame;
     std::string codec = f.Name.ends_with(".avi") ? "-c:v mpeg4" : "-c:v mpeg2video";
     // Keyframes close together, so that the short films give many distinct positions.
@@ -148,5 +143,14 @@ inline TFilm FilmNamed(const std::string& name) {
         if (f.Name == name) return f;
     return {};
 }
+
+#ifdef TARVEX_PREVIEW_FILMS
+/// The film `name` in the build's shared folder; a test failure when ffmpeg could not make it.
+inline std::string Film(const std::string& name) {
+    const std::string path = CachedFilm(TARVEX_PREVIEW_FILMS, name);
+    EXPECT_FALSE(path.empty()) << "ffmpeg could not make " << name;
+    return path;
+}
+#endif
 
 } // namespace tarvex::testing
