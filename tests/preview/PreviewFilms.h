@@ -137,13 +137,6 @@ inline std::string CachedFilm(const std::string& folder, const std::string& name
     return "";
 }
 
-/// The film `name` of `AllFilms`.
-inline TFilm FilmNamed(const std::string& name) {
-    for (const TFilm& f : AllFilms())
-        if (f.Name == name) return f;
-    return {};
-}
-
 #ifdef TARVEX_PREVIEW_FILMS
 /// The film `name` in the build's shared folder; a test failure when ffmpeg could not make it.
 inline std::string Film(const std::string& name) {
