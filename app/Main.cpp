@@ -156,6 +156,9 @@ void TMainForm::SetupControls() {
         Lines({"This positions the film vertically to optimize the block-usage.",
                "To achieve this, the film is moved up/down some pixels (if necessary)"}));
     ResizeBox.SetHint("Resizing mode");
+    ScriptViewBox.SetHint(Lines({"The AviSynth script, or the ffmpeg job: the same picture steps",
+                                 "and the budget's rates as commands that encode, multiplex and",
+                                 "author the discs (\"Make disc\" runs them)."}));
     SourceFilterBox.SetHint(Lines({"The AviSynth filter that loads the source.",
                                    "automatic: mpeg2source for d2v projects, AviSource for AVI",
                                    "files, LWLibavVideoSource for every other film."}));
@@ -242,6 +245,7 @@ void TMainForm::WireHandlers() {
     for (TCheckBox* box : {&InterlacedResBox, &BffToTffBox, &RGBoutputBox, &ResampleAudioBox})
         box->OnClick = on(&TMainForm::ChangeAVSOptions);
     SaveAVSBtn.OnClick = on(&TMainForm::SaveAVSBtnClick);
+    ScriptViewBox.OnChange = on(&TMainForm::MakeScript);
 }
 
 void TMainForm::BindModelOutputs() {

@@ -53,7 +53,7 @@ const char* FillPartName(TFillPart part);
 class TMainForm : public TControlOwner {
   public:
     explicit TMainForm(TPlatform& platform);
-    /// Cancels a running detection and waits for its thread.
+    /// Cancels a running detection or disc job and waits for its thread.
     ~TMainForm();
     TMainForm(const TMainForm&) = delete;
     TMainForm& operator=(const TMainForm&) = delete;
@@ -185,6 +185,8 @@ class TMainForm : public TControlOwner {
 
     // Panel "AviSynth Script".
     TLabel StaticText4{*this, "StaticText4", "AviSynth Script"};
+    /// What the script box shows: the AviSynth script, or the ffmpeg job that makes the discs.
+    TComboBox ScriptViewBox{*this, "ScriptViewBox", {"AviSynth script", "ffmpeg job"}, 0};
     TMemo AVSMemo{*this, "AVSMemo", {"AviSource(\"x:\\some.avi\")"}};
     TComboBox ResizeBox{*this, "ResizeBox"};
     TLabel SourceFilterLabel{*this, "SourceFilterLabel", "Source filter"};
@@ -238,9 +240,24 @@ class TMainForm : public TControlOwner {
     TDiscPlan DiscPlan() const;
     /// The job that makes the plan's discs in `dir`. Throws TJobError.
     TDiscJob DiscJob(const std::string& dir) const;
-    /// The report of a run: its message, then per disc what the budget predicted
-    /// against what was made.
-    std::vector<std::string> DiscReport(const TMakeResult& result) const;
+    /// The report of a run: its message, then per disc what `budget` (the disc
+    /// budget the run was planned with) predicted against what was made.
+    std::vector<std::string> DiscReport(const TMakeResult& result, const TCDImage& budget) const;
+    /// Asks for a folder and makes the discs there off the window's thread, or
+    /// cancels the running job.
+    void MakeDiscBtnClick();
+    bool Making() const { return FMaking != nullptr; }
+    /// What the window shows of the disc maker.
+    struct TMakeState {
+        std::string Button = "Make disc...";
+        std::string Status;              ///< the running step and the time left, or the outcome
+        double Fraction = 0;             ///< of the whole job, 0..1
+        std::vector<std::string> Report; ///< of the last run
+    } Make;
+    /// The folder the discs were last made in.
+    std::string DiscFolder;
+    /// Where a saved ffmpeg job was last written.
+    std::string FileNameJob;
 
     // Bitrate report and film length.
     void TimeChange();
@@ -291,6 +308,11 @@ class TMainForm : public TControlOwner {
   private:
     void DetectProgress(int done, int total);
     void DetectDone(const TDetectResult& result);
+    void MakeProgress(const TProgress& progress);
+    void MakeDone(const TMakeResult& result);
+    /// The folder a job writes to before the user chose one: the source's.
+    std::string JobFolder() const;
+    bool ShowsJob() const { return ScriptViewBox.ItemIndex() == 1; }
     void TakeResizeHeight(std::int32_t height);
     void SetupControls();
     void WireHandlers();
@@ -302,6 +324,8 @@ class TMainForm : public TControlOwner {
                          void (TResizeStruct::*set)(std::int8_t));
 
     std::unique_ptr<TDetectJob> FDetection;
+    std::unique_ptr<TMakeThread> FMaking;
+    TCDImage FMakingBudget; ///< the budget the running job was planned with
     /// Work posted by a worker runs only while the window it was posted for lives.
     std::shared_ptr<int> FAlive = std::make_shared<int>(0);
 };

@@ -281,6 +281,7 @@ void TMainForm::CalcExactImage() {
             " KB are left unused.\r\nPure MPEG-stream: " +
             IntToStr(Round(Div(d.StreamBytes, d.SectorSize))) +
             " blocks = " + IntToStr(Round(static_cast<Real>(d.StreamBytes) / 1024)) + " KB");
+        if (ShowsJob()) MakeScript(); // the job encodes at the budget's rates
     } catch (const FloatError&) {
     }
 }

@@ -38,6 +38,7 @@ void TypeInto(TEdit& edit, int value) {
 
 TMainForm::~TMainForm() {
     FDetection.reset();
+    FMaking.reset();
 }
 
 void TMainForm::DetectBtnClick() {

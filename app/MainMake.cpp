@@ -6,6 +6,7 @@
 #include "disc/Report.h"
 
 #include <cmath>
+#include <filesystem>
 
 namespace tarvex {
 
@@ -27,21 +28,33 @@ TDiscFormat FormatOf(std::int8_t muxMode) {
     }
 }
 
+/// "2:05 left", "1:02:05 left"; nothing to say before there is an estimate.
+std::string TimeLeft(double seconds) {
+    if (seconds < 0) return "estimating the time left";
+    const std::int64_t s = std::llround(seconds);
+    const auto two = [](std::int64_t v) { return (v < 10 ? "0" : "") + IntToStr(v); };
+    const std::string minutes =
+        s >= 3600 ? IntToStr(s / 3600) + ":" + two(s / 60 % 60) : IntToStr(s / 60);
+    return minutes + ":" + two(s % 60) + " left";
+}
+
 } // namespace
 
 TDiscPlan TMainForm::DiscPlan() const {
     const TResizeStruct& m = ResizeModel;
     const TCDImage& d = DiscImage;
     TDiscPlan plan;
-    plan.Source = FileNameSrc;
+    // A project or a list is decoded through the film file its frames come from.
+    plan.Source = SourceFile.FrameFile.empty() ? FileNameSrc : SourceFile.FrameFile;
     plan.SrcFrameRate = m.SrcFrameRate > 0 ? m.SrcFrameRate : d.FrameRate;
     // Without a frame count from the source, the film length the user typed.
     plan.SrcFrames = m.SrcFrameCount > 0
                          ? m.SrcFrameCount
                          : std::llround(static_cast<double>(FilmSeconds) * plan.SrcFrameRate);
     const TBorderRect borders = m.GetBorders();
-    plan.Picture = {.CropLeft = m.CropLeft,
-                    .CropTop = m.CropTop,
+    // What a project cuts from its film's frames comes off before the crop.
+    plan.Picture = {.CropLeft = m.CropLeft + SourceFile.FrameCrop[0],
+                    .CropTop = m.CropTop + SourceFile.FrameCrop[1],
                     .CropX = m.CropX,
                     .CropY = m.CropY,
                     .ResizeX = m.ResizeX,
@@ -65,12 +78,71 @@ TDiscPlan TMainForm::DiscPlan() const {
 }
 
 TDiscJob TMainForm::DiscJob(const std::string& dir) const {
-    return BuildJob(DiscPlan(), dir + "/.tarvex-work", dir);
+    return BuildJobIn(DiscPlan(), dir);
 }
 
-std::vector<std::string> TMainForm::DiscReport(const TMakeResult& result) const {
+std::string TMainForm::JobFolder() const {
+    if (!DiscFolder.empty()) return DiscFolder;
+    const std::filesystem::path source = std::filesystem::path(FileNameSrc).parent_path();
+    return source.empty() ? "." : source.string();
+}
+
+void TMainForm::MakeDiscBtnClick() {
+    if (FMaking) {
+        FMaking->Cancel();
+        Make.Status = "Cancelling...";
+        return;
+    }
+    const TDiscPlan plan = DiscPlan();
+    try {
+        (void)BuildJobIn(plan, JobFolder()); // an impossible plan is said before the dialog
+    } catch (const TJobError& e) {
+        Platform.ShowMessage("Error", e.what());
+        return;
+    }
+    TFileDialog dialog;
+    dialog.Title = "Folder for the disc images";
+    dialog.FileName = JobFolder();
+    const auto folder = Platform.FolderDialog(dialog);
+    if (!folder) return;
+    DiscFolder = *folder;
+    FMakingBudget = DiscImage;
+    Make = {.Button = "Cancel", .Status = "Starting...", .Fraction = 0, .Report = {}};
+    const std::weak_ptr<int> alive = FAlive;
+    TPlatform& platform = Platform;
+    FMaking = std::make_unique<TMakeThread>(
+        plan, DiscFolder,
+        [this, alive, &platform](const TProgress& p) {
+            platform.Post([this, alive, p] {
+                if (alive.lock()) MakeProgress(p);
+            });
+        },
+        [this, alive, &platform](const TMakeResult& r) {
+            platform.Post([this, alive, r] {
+                if (alive.lock()) MakeDone(r);
+            });
+        });
+}
+
+void TMainForm::MakeProgress(const TProgress& progress) {
+    if (!FMaking || FMaking->Cancelled()) return;
+    Make.Fraction = progress.Fraction;
+    Make.Status = progress.Step + ", " + TimeLeft(progress.SecondsLeft);
+}
+
+void TMainForm::MakeDone(const TMakeResult& result) {
+    FMaking.reset();
+    Make.Button = TMakeState{}.Button;
+    Make.Fraction = result.Status == TMakeStatus::Done ? 1 : 0;
+    Make.Status = result.Message;
+    Make.Report = DiscReport(result, FMakingBudget);
+    if (result.Status != TMakeStatus::Cancelled) Platform.ShowReport("Disc report", Make.Report);
+}
+
+std::vector<std::string> TMainForm::DiscReport(const TMakeResult& result,
+                                               const TCDImage& budget) const {
     std::vector<std::string> lines = {result.Message};
-    const TDiscFormat format = FormatOf(DiscImage.MuxMode);
+    const TDiscFormat format = FormatOf(budget.MuxMode);
     const auto row = [&](const char* what, std::int64_t predicted, std::int64_t real,
                          const char* unit) {
         return std::string("  ") + what + ": " + IntToStr(real) + " " + unit + ", predicted " +
@@ -78,7 +150,7 @@ std::vector<std::string> TMainForm::DiscReport(const TMakeResult& result) const 
                RoundedToStr(Deviation(predicted, real), 1000, DecimalSeparator) + " %)";
     };
     for (const TDiscResult& disc : result.Discs) {
-        const TDiscCheck c = CheckDisc(DiscImage, disc, format);
+        const TDiscCheck c = CheckDisc(budget, disc, format);
         lines.push_back("Disc " + IntToStr(c.Number) + ": " + disc.Files.at(0));
         lines.push_back(
             row("video stream (encoder)", c.PlannedVideoBytes, c.RealVideoBytes, "bytes"));

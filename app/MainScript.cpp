@@ -1,8 +1,10 @@
-// Script options and saving the script.
+// Script options, and saving the script or the ffmpeg job the script box shows.
 #include "app/Main.h"
 
 #include "common/AtomicFile.h"
 #include "common/Numeric.h"
+
+#include <filesystem>
 
 namespace tarvex {
 
@@ -23,6 +25,14 @@ void TMainForm::ChangeAVSOptions() {
 
 void TMainForm::MakeScript() {
     if (Updating) return;
+    if (ShowsJob()) {
+        try {
+            AVSMemo.SetLines(JobScript(DiscJob(JobFolder())));
+        } catch (const TJobError& e) {
+            AVSMemo.SetLines({std::string("# No ffmpeg job: ") + e.what()});
+        }
+        return;
+    }
     ScriptWriter.MakeScript(ResizeModel,
                             {.AppName = AppName,
                              .Version = Version,
@@ -37,16 +47,27 @@ void TMainForm::MakeScript() {
 }
 
 void TMainForm::SaveAVSBtnClick() {
+    const bool job = ShowsJob();
     TFileDialog dialog;
-    dialog.Title = "Save script";
-    dialog.FileName = FileNameAVS;
-    dialog.DefaultExt = "avs";
-    dialog.Filter = "AviSynth-scripts (*.avs)|*.avs;*.AVS|All files (*.*)|*.*";
+    dialog.Title = job ? "Save ffmpeg job" : "Save script";
+    dialog.FileName = job ? FileNameJob : FileNameAVS;
+    dialog.DefaultExt = job ? "sh" : "avs";
+    dialog.Filter = job ? "Shell scripts (*.sh)|*.sh|All files (*.*)|*.*"
+                        : "AviSynth-scripts (*.avs)|*.avs;*.AVS|All files (*.*)|*.*";
     const auto chosen = Platform.SaveDialog(dialog);
     if (!chosen) return;
-    FileNameAVS = *chosen;
+    (job ? FileNameJob : FileNameAVS) = *chosen;
     try {
-        WriteFileAtomically(*chosen, AVSMemo.Text());
+        // A job is a shell script: lines end in "\n", and it may be run as it is.
+        std::string text;
+        for (const std::string& line : AVSMemo.Lines()) text += line + (job ? "\n" : "\r\n");
+        WriteFileAtomically(*chosen, text);
+        if (job) {
+            namespace fs = std::filesystem;
+            std::error_code ec;
+            fs::permissions(*chosen, fs::perms::owner_exec | fs::perms::group_exec,
+                            fs::perm_options::add, ec);
+        }
     } catch (const TFileError& e) {
         Platform.ShowMessage("Error", e.what());
     }

@@ -40,6 +40,19 @@ class TPlatform {
     /// The chosen file, or nothing when the user cancels.
     virtual std::optional<std::string> OpenDialog(const TFileDialog& dialog) = 0;
     virtual std::optional<std::string> SaveDialog(const TFileDialog& dialog) = 0;
+    /// A folder the user chooses (Title and FileName, the folder to start in, are
+    /// used), or nothing; a front end without dialogs chooses none.
+    virtual std::optional<std::string> FolderDialog(const TFileDialog& dialog) {
+        (void)dialog;
+        return std::nullopt;
+    }
+    /// A longer text the user may read at leisure and copy (the report of the discs
+    /// made); by default a message box.
+    virtual void ShowReport(const std::string& title, const std::vector<std::string>& lines) {
+        std::string text;
+        for (const std::string& line : lines) text += line + "\n";
+        ShowMessage(title, text);
+    }
 
     /// Version text of the program, for example "1.0.0.0"; "0" when unknown.
     virtual std::string FileVersionText() = 0;

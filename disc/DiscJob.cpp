@@ -430,6 +430,10 @@ TDiscJob BuildJob(const TDiscPlan& planned, const std::string& workDir, const st
     return job;
 }
 
+TDiscJob BuildJobIn(const TDiscPlan& plan, const std::string& outDir) {
+    return BuildJob(plan, outDir + "/.tarvex-work", outDir);
+}
+
 std::string CommandLine(const TStep& step) {
     std::string line;
     for (const std::string& env : step.Env) line += Quote(env) + " ";

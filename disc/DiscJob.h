@@ -119,6 +119,8 @@ std::string AudioFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t 
 /// The job for `plan`, with its work files in workDir and its images going to outDir.
 /// Throws TJobError when the plan cannot be made.
 TDiscJob BuildJob(const TDiscPlan& plan, const std::string& workDir, const std::string& outDir);
+/// The job for `plan` with its images in outDir and its work folder inside it.
+TDiscJob BuildJobIn(const TDiscPlan& plan, const std::string& outDir);
 
 /// A step as one shell command line, its environment first.
 std::string CommandLine(const TStep& step);

@@ -97,7 +97,7 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
     if (null >= 0) dup2(null, 0);
     dup2(out, 1);
     dup2(err, 2);
-    if (chdir(dir) == 0) execve(program, argv, envp);
+    if (dir[0] == '\0' || chdir(dir) == 0) execve(program, argv, envp);
     const int error = errno;
     [[maybe_unused]] const auto n = write(report, &error, sizeof error);
     _exit(127);

@@ -28,7 +28,7 @@ struct TCommand {
     std::string Program;           ///< full name (see FindProgram)
     std::vector<std::string> Args; ///< Args[0] is the name the child sees
     std::vector<std::string> Env;  ///< NAME=value set on top of this process's environment
-    std::string Dir;               ///< working folder
+    std::string Dir;               ///< working folder; empty: this process's
 };
 
 /// Runs a child to its end. Each line it writes goes to onOutput (standard output)

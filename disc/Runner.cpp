@@ -323,4 +323,47 @@ TMakeResult MakeDiscs(const TDiscJob& job, const TMakeOptions& options) {
     return TMaker(job, options).Run();
 }
 
+int AudioStreamCount(const std::string& file, const std::string& searchPath) {
+    const std::string ffprobe = FindProgram("ffprobe", searchPath);
+    if (ffprobe.empty()) return -1;
+    int streams = 0;
+    const TProcessResult run = RunProcess(
+        {.Program = ffprobe,
+         .Args = {"ffprobe", "-v", "error", "-select_streams", "a", "-show_entries", "stream=index",
+                  "-of", "csv=p=0", file},
+         .Env = {},
+         .Dir = {}},
+        [&streams](std::string_view line) { streams += !line.empty(); }, [](std::string_view) {},
+        nullptr);
+    return run.Started && run.ExitCode == 0 ? streams : -1;
+}
+
+TMakeResult MakePlan(TDiscPlan plan, const std::string& outDir, const TMakeOptions& options) {
+    const int streams = AudioStreamCount(plan.Source, SearchPathOf(options));
+    if (streams >= 0) plan.SourceAudioStreams = streams;
+    try {
+        return MakeDiscs(BuildJobIn(plan, outDir), options);
+    } catch (const TJobError& e) {
+        TMakeResult result;
+        result.Message = e.what();
+        return result;
+    }
+}
+
+TMakeThread::TMakeThread(TDiscPlan plan, std::string outDir,
+                         std::function<void(const TProgress&)> progress, TDone done)
+    : Worker([this, plan = std::move(plan), outDir = std::move(outDir),
+              progress = std::move(progress), done = std::move(done)] {
+          TMakeOptions options;
+          options.OnProgress = progress;
+          options.Cancel = &Stop;
+          const TMakeResult result = MakePlan(plan, outDir, options);
+          if (done) done(result);
+      }) {}
+
+TMakeThread::~TMakeThread() {
+    Cancel();
+    if (Worker.joinable()) Worker.join();
+}
+
 } // namespace tarvex

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tarvex {
@@ -58,5 +59,33 @@ std::vector<std::string> MissingTools(const TDiscJob& job, const std::string& se
 /// cancelled. The work folder is removed unless asked to keep it; the output folder
 /// holds only complete images and the log.
 TMakeResult MakeDiscs(const TDiscJob& job, const TMakeOptions& options);
+
+/// The audio streams ffprobe finds in `file`, or -1 when it cannot tell.
+int AudioStreamCount(const std::string& file, const std::string& searchPath);
+
+/// Makes the discs of `plan` in outDir (its work folder inside it): the source's
+/// own audio streams are counted first, and a plan that cannot become a job is a
+/// failed result with the reason.
+TMakeResult MakePlan(TDiscPlan plan, const std::string& outDir, const TMakeOptions& options);
+
+/// MakePlan on a thread of its own; its progress and result arrive on that thread.
+class TMakeThread {
+  public:
+    using TDone = std::function<void(const TMakeResult&)>;
+
+    TMakeThread(TDiscPlan plan, std::string outDir, std::function<void(const TProgress&)> progress,
+                TDone done);
+    /// Cancels and waits for the thread (the running tool is stopped first).
+    ~TMakeThread();
+    TMakeThread(const TMakeThread&) = delete;
+    TMakeThread& operator=(const TMakeThread&) = delete;
+
+    void Cancel() { Stop = true; }
+    bool Cancelled() const { return Stop; }
+
+  private:
+    std::atomic<bool> Stop{false};
+    std::thread Worker;
+};
 
 } // namespace tarvex

@@ -493,9 +493,8 @@ std::string DefaultSettingsFile(const std::string& exePath) {
 /// Makes the discs of the form's plan in `dir` in the foreground; false when they
 /// could not be made.
 bool MakeDisc(const TMainForm& form, const std::string& dir, std::ostream& out, std::ostream& err) {
-    TDiscJob job;
     try {
-        job = form.DiscJob(dir);
+        (void)form.DiscJob(dir);
     } catch (const TJobError& e) {
         err << "tarvex-cli: --make-disc: " << e.what() << '\n';
         return false;
@@ -510,8 +509,8 @@ bool MakeDisc(const TMainForm& form, const std::string& dir, std::ostream& out, 
         if (p.SecondsLeft >= 0) err << ", " << static_cast<long long>(p.SecondsLeft) << " s left";
         err << '\n';
     };
-    const TMakeResult result = MakeDiscs(job, options);
-    for (const std::string& line : form.DiscReport(result)) out << line << '\n';
+    const TMakeResult result = MakePlan(form.DiscPlan(), dir, options);
+    for (const std::string& line : form.DiscReport(result, form.DiscImage)) out << line << '\n';
     return result.Status == TMakeStatus::Done;
 }
 

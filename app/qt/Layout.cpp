@@ -97,6 +97,7 @@ std::vector<TPlace> ControlPlaces(const TMainForm& f) {
 
         // Panel "AviSynth Script".
         {&f.StaticText4, 0, 392, 130, 18},
+        {&f.ScriptViewBox, 136, 392, 110, 19},
         {&f.AVSMemo, 6, 412, 323, 101},
         {&f.ResizeBox, 336, 412, 104, 22},
         {&f.InterlacedResBox, 450, 413, 110, 15},

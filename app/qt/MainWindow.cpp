@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -655,6 +656,15 @@ void TQtMainWindow::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TQtMainWindow::closeEvent(QCloseEvent* event) {
+    // Closed by the user while discs are made: the hours already spent are asked about.
+    if (event->spontaneous() && FForm->Making() &&
+        QMessageBox::question(
+            this, QStringLiteral("Make disc"),
+            QStringLiteral("Discs are being made. Stop making them and close?")) !=
+            QMessageBox::Yes) {
+        event->ignore();
+        return;
+    }
     if (FPreview) FPreview->close();
     if (FStarted && !FClosed) {
         FClosed = true;

@@ -3,12 +3,17 @@
 #include "app/SettingsPath.h"
 
 #include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QScreen>
+#include <QVBoxLayout>
 #include <QWidget>
 
 namespace tarvex::qt {
@@ -93,6 +98,34 @@ std::optional<std::string> TQtPlatform::SaveDialog(const TFileDialog& options) {
     auto file = Chosen(dialog);
     if (file) *file = WithDefaultExt(*file, options.DefaultExt);
     return file;
+}
+
+std::optional<std::string> TQtPlatform::FolderDialog(const TFileDialog& options) {
+    QFileDialog dialog(FWindow, QString::fromStdString(options.Title),
+                       QString::fromStdString(options.FileName));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return Chosen(dialog);
+}
+
+void TQtPlatform::ShowReport(const std::string& title, const std::vector<std::string>& lines) {
+    auto* dialog = new QDialog(FWindow);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setObjectName(QStringLiteral("ReportDialog"));
+    dialog->setWindowTitle(QString::fromStdString(title));
+    auto* text = new QPlainTextEdit(dialog);
+    text->setReadOnly(true);
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    for (const std::string& line : lines) text->appendPlainText(QString::fromStdString(line));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(text);
+    layout->addWidget(buttons);
+    dialog->resize(640, 360);
+    dialog->show();
 }
 
 std::string TQtPlatform::FileVersionText() {

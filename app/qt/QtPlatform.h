@@ -36,6 +36,9 @@ class TQtPlatform : public TPlatform {
     void ShowMessage(const std::string& title, const std::string& text) override;
     std::optional<std::string> OpenDialog(const TFileDialog& dialog) override;
     std::optional<std::string> SaveDialog(const TFileDialog& dialog) override;
+    std::optional<std::string> FolderDialog(const TFileDialog& dialog) override;
+    /// A window of its own, not modal, with the text in a fixed-width font.
+    void ShowReport(const std::string& title, const std::vector<std::string>& lines) override;
     std::string FileVersionText() override;
     std::string SettingsFileName(const std::string& appName) override;
     /// Closing writes the settings next: makes the folder they go to.

@@ -6,6 +6,8 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QToolTip>
 
@@ -95,10 +97,24 @@ class TDiscFillBars : public QWidget {
 TSidePanel::TSidePanel(TMainForm& form, std::function<void(std::function<void()>)> act,
                        QWidget* parent)
     : QWidget(parent), FForm(form), FAct(std::move(act)), FBars(new TDiscFillBars(this)),
-      FWarnings(new QLabel(this)), FCandidates(new QTableWidget(this)) {
+      FMake(new QPushButton(this)), FMakeProgress(new QProgressBar(this)),
+      FMakeStatus(new QLabel(this)), FWarnings(new QLabel(this)),
+      FCandidates(new QTableWidget(this)) {
     auto* fillTitle = new QLabel(QStringLiteral("Disc fill (hover for blocks and KB):"), this);
     fillTitle->move(4, 4);
     FBars->setGeometry(4, 22, Width - 12, BarHeight);
+    FMake->setObjectName(QStringLiteral("MakeDiscBtn"));
+    FMake->setToolTip(
+        QStringLiteral("Encodes the film with ffmpeg as planned, multiplexes and "
+                       "authors each disc into a folder you choose,\nthen reports "
+                       "the real sizes against the budget's. Click again to cancel."));
+    QObject::connect(FMake, &QPushButton::clicked, this,
+                     [this] { FAct([this] { FForm.MakeDiscBtnClick(); }); });
+    FMakeProgress->setRange(0, 1000);
+    FMakeProgress->setTextVisible(false);
+    FMakeStatus->setTextFormat(Qt::PlainText);
+    FMakeStatus->setWordWrap(true);
+    FMakeStatus->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     FWarnings->setWordWrap(true);
     FWarnings->setTextFormat(Qt::PlainText);
     FWarnings->setAlignment(Qt::AlignTop | Qt::AlignLeft);
@@ -135,11 +151,20 @@ TSidePanel::TSidePanel(TMainForm& form, std::function<void(std::function<void()>
 
 void TSidePanel::Refresh() {
     FBars->Show(FForm.DiscFill(), FForm.DiscCount);
+    const int makeTop = FBars->geometry().bottom() + 6;
+    FMake->setGeometry(4, makeTop, 84, 21);
+    FMake->setText(QString::fromStdString(FForm.Make.Button));
+    FMakeProgress->setGeometry(94, makeTop + 5, Width - 102, 11);
+    FMakeProgress->setValue(static_cast<int>(std::lround(FForm.Make.Fraction * 1000)));
+    FMakeStatus->setGeometry(4, makeTop + 24, Width - 12, 28);
+    FMakeStatus->setText(QString::fromStdString(FForm.Make.Status));
+    FMakeStatus->setToolTip(FMakeStatus->text());
+
     QString warnings;
     for (const TWarning& w : FForm.Warnings())
         warnings += QStringLiteral("\u2022 ") + QString::fromStdString(w.Text) + '\n';
     FWarnings->setText(warnings.trimmed());
-    const int warningsTop = FBars->geometry().bottom() + 6;
+    const int warningsTop = makeTop + 54;
     FWarnings->setGeometry(4, warningsTop, Width - 12, 228 - warningsTop);
 
     const std::vector<TResizeCandidate> rows = FForm.ResizeCandidates();

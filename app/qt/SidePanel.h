@@ -1,5 +1,6 @@
-// The column beside the window's panels: the disc fill of each disc image, what
-// the window warns about and the resize candidates. It only draws what TMainForm
+// The column beside the window's panels: the disc fill of each disc image, the
+// disc maker's button and progress, what the window warns about and the resize
+// candidates. It only draws what TMainForm
 // computes; choosing a candidate goes back through the window's user action.
 #pragma once
 
@@ -10,6 +11,8 @@
 #include <functional>
 
 class QLabel;
+class QProgressBar;
+class QPushButton;
 class QTableWidget;
 
 namespace tarvex::qt {
@@ -27,6 +30,9 @@ class TSidePanel : public QWidget {
     TMainForm& FForm;
     std::function<void(std::function<void()>)> FAct;
     TDiscFillBars* FBars;
+    QPushButton* FMake;
+    QProgressBar* FMakeProgress;
+    QLabel* FMakeStatus;
     QLabel* FWarnings;
     QTableWidget* FCandidates;
 };

@@ -34,6 +34,13 @@ class TTestPlatform : public TPlatform {
         LastDialog = dialog;
         return Next();
     }
+    std::optional<std::string> FolderDialog(const TFileDialog& dialog) override {
+        LastDialog = dialog;
+        return Next();
+    }
+    void ShowReport(const std::string& title, const std::vector<std::string>& lines) override {
+        Reports.push_back({title, lines});
+    }
     std::string FileVersionText() override { return "1.0.0.0"; }
     std::string SettingsFileName(const std::string& appName) override {
         return (Folder / (appName + ".ini")).string();
@@ -53,6 +60,7 @@ class TTestPlatform : public TPlatform {
     std::filesystem::path Folder;
     std::deque<std::optional<std::string>> Files; ///< answers of the next dialogs
     std::vector<std::string> Messages;
+    std::vector<std::pair<std::string, std::vector<std::string>>> Reports;
     TFileDialog LastDialog;
     TScreenInfo ScreenInfo;
     TPoint Position{40, 30}; ///< where the system put the new window

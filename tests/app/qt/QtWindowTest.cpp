@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -44,6 +45,10 @@ class TTestQtPlatform : public TQtPlatform {
         return std::nullopt;
     }
     std::optional<std::string> SaveDialog(const TFileDialog& dialog) override {
+        Dialogs.push_back(dialog.Title);
+        return std::nullopt;
+    }
+    std::optional<std::string> FolderDialog(const TFileDialog& dialog) override {
         Dialogs.push_back(dialog.Title);
         return std::nullopt;
     }
@@ -361,10 +366,10 @@ TEST_F(QtWindow, TabWalksEveryInputInReadingOrder) {
         "ResizeYEdit", "RoundYResize", "DestAspectBox", "DestPALBox", "DestAnamorphic",
         "TVBorderEdit",
         //
-        "AVSMemo", "ResizeBox", "SourceFilterBox", "InterlacedResBox", "OptPosSlider",
-        "BffToTffBox", "RGBoutputBox", "ResampleAudioBox", "SaveAVSBtn",
-        // the side column: the resize heights to choose from
-        "CandidateTable"};
+        "ScriptViewBox", "AVSMemo", "ResizeBox", "SourceFilterBox", "InterlacedResBox",
+        "OptPosSlider", "BffToTffBox", "RGBoutputBox", "ResampleAudioBox", "SaveAVSBtn",
+        // the side column: the disc maker and the resize heights to choose from
+        "MakeDiscBtn", "CandidateTable"};
     Get<QLineEdit>("EditMin").setFocus();
     std::vector<std::string> forward, backward;
     for (std::size_t i = 0; i < chain.size(); ++i) {
@@ -626,6 +631,21 @@ TEST_F(QtWindow, SidePanelShowsWarningsAndTakesACandidate) {
     QTest::mouseClick(Get<TQtUpDown>("VideoUpDown10").UpButton(), Qt::LeftButton);
     ASSERT_FALSE(w.Form().Warnings().empty());
     EXPECT_TRUE(shown(w.Form().Warnings().front().Text));
+
+    // The disc maker's button: without a source the plan is refused before any dialog.
+    auto* make = w.findChild<QPushButton*>(QStringLiteral("MakeDiscBtn"));
+    ASSERT_NE(make, nullptr);
+    QTest::mouseClick(make, Qt::LeftButton);
+    EXPECT_EQ(Platform->Messages, std::vector<std::string>{"Error: No source film is open."});
+    EXPECT_TRUE(Platform->Dialogs.empty());
+    // The report of a run opens in a window of its own that the window does not wait for.
+    Platform->TQtPlatform::ShowReport("Disc report", {"Made 1 disc image in /x.", "Disc 1: a"});
+    auto* report = w.findChild<QDialog*>(QStringLiteral("ReportDialog"));
+    ASSERT_NE(report, nullptr);
+    EXPECT_TRUE(report->isVisible());
+    EXPECT_EQ(report->findChild<QPlainTextEdit*>()->toPlainText().toStdString(),
+              "Made 1 disc image in /x.\nDisc 1: a");
+    report->close();
 }
 
 } // namespace
