@@ -51,6 +51,14 @@ TDiscPlan TMainForm::DiscPlan() const {
     plan.SrcFrames = m.SrcFrameCount > 0
                          ? m.SrcFrameCount
                          : std::llround(static_cast<double>(FilmSeconds) * plan.SrcFrameRate);
+    const std::vector<std::string>& files = SourceFile.FileNames;
+    if (files.size() > 1 && IsMpegType(SourceFile.FileType)) {
+        // The files of a list play one after the other, so ffmpeg reads them as one
+        // stream; only the first file's frames were counted, the film length is the user's.
+        plan.Source = files[0];
+        plan.MoreSources.assign(files.begin() + 1, files.end());
+        plan.SrcFrames = std::llround(static_cast<double>(FilmSeconds) * plan.SrcFrameRate);
+    }
     const TBorderRect borders = m.GetBorders();
     // What a project cuts from its film's frames comes off before the crop.
     plan.Picture = {.CropLeft = m.CropLeft + SourceFile.FrameCrop[0],
@@ -78,6 +86,9 @@ TDiscPlan TMainForm::DiscPlan() const {
 }
 
 TDiscJob TMainForm::DiscJob(const std::string& dir) const {
+    if (SourceFile.FileNames.size() > 1 && !IsMpegType(SourceFile.FileType))
+        throw TJobError("Only a list of MPEG files can be made into discs: join the other "
+                        "files into one film first.");
     return BuildJobIn(DiscPlan(), dir);
 }
 
@@ -93,9 +104,8 @@ void TMainForm::MakeDiscBtnClick() {
         Make.Status = "Cancelling...";
         return;
     }
-    const TDiscPlan plan = DiscPlan();
     try {
-        (void)BuildJobIn(plan, JobFolder()); // an impossible plan is said before the dialog
+        (void)DiscJob(JobFolder()); // an impossible plan is said before the dialog
     } catch (const TJobError& e) {
         Platform.ShowMessage("Error", e.what());
         return;
@@ -111,7 +121,7 @@ void TMainForm::MakeDiscBtnClick() {
     const std::weak_ptr<int> alive = FAlive;
     TPlatform& platform = Platform;
     FMaking = std::make_unique<TMakeThread>(
-        plan, DiscFolder,
+        DiscPlan(), DiscFolder,
         [this, alive, &platform](const TProgress& p) {
             platform.Post([this, alive, p] {
                 if (alive.lock()) MakeProgress(p);
@@ -165,6 +175,9 @@ std::vector<std::string> TMainForm::DiscReport(const TMakeResult& result,
         lines.push_back(std::string("  ") + (c.Fits ? "fits" : "does NOT fit") + " the disc of " +
                         IntToStr(c.BlocksUsable) + " blocks");
     }
+    if (!result.Discs.empty() && budget.MenuBlocks > 0)
+        lines.push_back("The budget keeps " + IntToStr(budget.MenuBlocks) +
+                        " blocks a disc for menu pictures, which the job does not make.");
     return lines;
 }
 

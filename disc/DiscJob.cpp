@@ -173,7 +173,7 @@ std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool
     const std::int64_t frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
     const std::vector<std::string> input = {
         "-i",
-        plan.Source,
+        InputOf(plan),
         "-map",
         "0:v:0",
         "-an",
@@ -214,7 +214,7 @@ TStep AudioStep(const TDiscPlan& plan, const TDiscPart& part, bool lastPart, int
     } else {
         const int source = std::min(stream, plan.SourceAudioStreams) - 1;
         input = {"-i",
-                 plan.Source,
+                 InputOf(plan),
                  "-map",
                  "0:a:" + Num(std::int64_t{source}),
                  "-vn",
@@ -384,6 +384,13 @@ std::string AudioFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t 
     return graph;
 }
 
+std::string InputOf(const TDiscPlan& plan) {
+    if (plan.MoreSources.empty()) return plan.Source;
+    std::string input = "concat:" + plan.Source;
+    for (const std::string& more : plan.MoreSources) input += "|" + more;
+    return input;
+}
+
 TDiscJob BuildJob(const TDiscPlan& planned, const std::string& workDir, const std::string& outDir) {
     CheckPlan(planned);
     // The steps run in the work folder, so every other name is a full one.
@@ -392,6 +399,7 @@ TDiscJob BuildJob(const TDiscPlan& planned, const std::string& workDir, const st
     };
     TDiscPlan plan = planned;
     plan.Source = full(planned.Source);
+    for (std::string& more : plan.MoreSources) more = full(more);
     TDiscJob job;
     job.Format = plan.Format;
     job.WorkDir = full(workDir);

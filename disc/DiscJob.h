@@ -39,10 +39,11 @@ struct TPicturePlan {
 /// Everything a job is built from: the source, the picture steps and the budget
 /// of one disc (all discs of a film share it).
 struct TDiscPlan {
-    std::string Source;         ///< the film's file
-    double SrcFrameRate = 25;   ///< frames per second of the source
-    std::int64_t SrcFrames = 0; ///< frames of the whole film
-    int SourceAudioStreams = 1; ///< audio streams in the source; 0 makes silence
+    std::string Source;                   ///< the film's file
+    std::vector<std::string> MoreSources; ///< files that continue the film (a list of MPEG files)
+    double SrcFrameRate = 25;             ///< frames per second of the source
+    std::int64_t SrcFrames = 0;           ///< frames of the whole film
+    int SourceAudioStreams = 1;           ///< audio streams in the source; 0 makes silence
     TPicturePlan Picture;
     TDiscFormat Format = TDiscFormat::SVCD;
     int DiscCount = 1;
@@ -104,6 +105,9 @@ struct TDiscJob {
     std::vector<TDiscPart> Parts;
     std::uint64_t NeededBytes = 0; ///< free space the job needs in the output folder
 };
+
+/// The film as ffmpeg's input: the source, or its files read one after the other.
+std::string InputOf(const TDiscPlan& plan);
 
 /// The frame rate the script's picture steps give the film.
 TRate ScriptRate(const TDiscPlan& plan);

@@ -339,7 +339,7 @@ int AudioStreamCount(const std::string& file, const std::string& searchPath) {
 }
 
 TMakeResult MakePlan(TDiscPlan plan, const std::string& outDir, const TMakeOptions& options) {
-    const int streams = AudioStreamCount(plan.Source, SearchPathOf(options));
+    const int streams = AudioStreamCount(InputOf(plan), SearchPathOf(options));
     if (streams >= 0) plan.SourceAudioStreams = streams;
     try {
         return MakeDiscs(BuildJobIn(plan, outDir), options);

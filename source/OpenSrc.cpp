@@ -160,10 +160,6 @@ std::int64_t CountFlags(std::string line) {
 }
 
 /// MPEG video files whose sequence header is read.
-bool IsMpegType(const std::string& type) {
-    return type == ".vob" || type == ".mpg" || type == ".mpeg" || type == ".m2v" ||
-           type == ".m1v" || type == ".mpv";
-}
 
 // The fixed layout of an AVI file's head: the main header's frame size and the
 // type of the first stream header.
@@ -238,6 +234,11 @@ TOpenSrcFile::TOpenSrcFile(TResizeStruct& model) : Model(model) {}
 
 void TOpenSrcFile::Error(const std::string& text) const {
     if (ShowError) ShowError(text);
+}
+
+bool IsMpegType(const std::string& type) {
+    return type == ".vob" || type == ".mpg" || type == ".mpeg" || type == ".m2v" ||
+           type == ".m1v" || type == ".mpv";
 }
 
 int TOpenSrcFile::FileFound(const std::string& name) {

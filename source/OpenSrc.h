@@ -130,4 +130,7 @@ class TOpenSrcFile {
     bool Probe(const std::string& name, bool report);
 };
 
+/// Whether a lower-case extension (with its dot) names an MPEG stream file.
+bool IsMpegType(const std::string& type);
+
 } // namespace tarvex

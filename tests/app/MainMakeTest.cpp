@@ -66,10 +66,12 @@ TEST_F(MakeDisc, MakesTheImageOffTheWindowThreadAndReportsIt) {
         EXPECT_TRUE(fs::exists(dir / "disc1.bin"));
         ASSERT_EQ(Platform.Reports.size(), 1u);
         const std::vector<std::string>& report = Platform.Reports.back().second;
-        ASSERT_EQ(report.size(), 8u);
+        ASSERT_EQ(report.size(), 9u);
         EXPECT_EQ(report[1], "Disc 1: " + (dir / "disc1.bin").string());
         EXPECT_TRUE(report[3].starts_with("  audio streams (encoder): ")) << report[3];
         EXPECT_EQ(report[7], "  fits the disc of 359849 blocks");
+        EXPECT_EQ(report[8], "The budget keeps 150 blocks a disc for menu pictures, which the "
+                             "job does not make.");
         EXPECT_EQ(Platform.Messages, std::vector<std::string>{});
         Platform.Reports.clear();
     }
@@ -105,6 +107,29 @@ TEST_F(MakeDisc, NothingStartsWithoutAPlanOrAFolder) {
     f.MakeDiscBtnClick();
     EXPECT_FALSE(f.Making());
     EXPECT_EQ(f.Make.Status, "");
+}
+
+TEST_F(MakeDisc, AListOfMpegFilesIsOneFilmAndOtherListsAreRefused) {
+    TMainForm& f = Start();
+    const auto list = [&](const std::string& ext, const std::string& content) {
+        std::vector<std::string> names;
+        for (const char* name : {"a", "b"}) {
+            names.push_back((Temp.Path / (name + ext)).string());
+            std::ofstream(names.back(), std::ios::binary) << content;
+        }
+        std::ofstream(Temp.Path / "films.lst") << names[0] << "\n" << names[1] << "\n";
+        Platform.Files.push_back((Temp.Path / "films.lst").string());
+        EXPECT_TRUE(f.OpenVideoBtn.Click());
+        return names;
+    };
+    const std::vector<std::string> vobs = list(".vob", tt::MpegWithHeaderAt(0, 256, 720, 576, 2));
+    Type(f.EditMin, "90");
+    const TDiscPlan plan = f.DiscPlan();
+    EXPECT_EQ(InputOf(plan), "concat:" + vobs[0] + "|" + vobs[1]);
+    EXPECT_EQ(plan.SrcFrames, 90 * 60 * 25);
+
+    list(".avi", tt::MakeAvi(720, 576, {{"vids", 1, 25, 100, "dvsd"}}));
+    EXPECT_THROW(f.DiscJob(Temp.Path.string()), TJobError);
 }
 
 TEST_F(MakeDisc, AProjectIsDecodedThroughItsFilmWithItsCropTakenOff) {
