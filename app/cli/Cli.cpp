@@ -48,7 +48,7 @@ Output:
                        the window warns about) and "DiscFill" (how each disc
                        image fills its disc, part by part)
   --report             print what was computed as one JSON object with plain
-                       names: source, geometry, budget and script
+                       names: source, geometry, budget, script and warnings
   --script             print the lines of the script box
   --candidates         print the resize heights that fit the destination as
                        JSON, each with its width, aspect error, film kept,
@@ -479,6 +479,8 @@ void Report(const TMainForm& form, const TCliPlatform& platform, std::ostream& o
         {"imageBlocksPerDisc", disc.ImageBlocks},
         {"unusedBlocksPerDisc", disc.UnusedBlocks}};
     j["script"] = form.AVSMemo.Lines();
+    j["warnings"] = nlohmann::ordered_json::array();
+    for (const TWarning& w : form.Warnings()) j["warnings"].push_back(w.Text);
     j["messages"] = platform.Messages;
     out << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
 }

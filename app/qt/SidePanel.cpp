@@ -104,6 +104,7 @@ TSidePanel::TSidePanel(TMainForm& form, std::function<void(std::function<void()>
     fillTitle->move(4, 4);
     FBars->setGeometry(4, 22, Width - 12, BarHeight);
     FMake->setObjectName(QStringLiteral("MakeDiscBtn"));
+    FMake->setAutoDefault(true); // Enter presses it, as Space does
     FMake->setToolTip(
         QStringLiteral("Encodes the film with ffmpeg as planned, multiplexes and "
                        "authors each disc into a folder you choose,\nthen reports "

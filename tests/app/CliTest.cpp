@@ -65,8 +65,10 @@ TEST_F(Cli, MakeDiscSaysWhyAPlanCannotBeMade) {
 
 // The report says in plain names what the window's fields show.
 TEST_F(Cli, ReportAgreesWithTheWindow) {
+    // The last step makes the image larger than the disc: a warning.
     const std::vector<std::string> actions = {"--check",    "SrcAnamorphic=0", "--up",
-                                              "CDNrUpDown", "--select",        "Audio2kbps=3"};
+                                              "CDNrUpDown", "--select",        "Audio2kbps=3",
+                                              "--up",       "VideoUpDown10"};
     auto withOutput = [&](const char* output) {
         std::vector<std::string> args = actions;
         args.push_back(output);
@@ -101,6 +103,10 @@ TEST_F(Cli, ReportAgreesWithTheWindow) {
     EXPECT_LE(budget["videoKbpsLimits"]["min"], budget["videoKbpsLimits"]["max"]);
     EXPECT_EQ(report["script"], dump["AVSMemo"]["Lines"]);
     EXPECT_EQ(report["source"]["kind"], dump["SrcAspectBox"]["Text"]);
+    ASSERT_FALSE(report["warnings"].empty());
+    ASSERT_EQ(report["warnings"].size(), dump["Warnings"].size());
+    for (std::size_t i = 0; i < dump["Warnings"].size(); ++i)
+        EXPECT_EQ(report["warnings"][i], dump["Warnings"][i]["Text"]);
 }
 
 TEST_F(Cli, UsageErrorsStopBeforeAnyAction) {
