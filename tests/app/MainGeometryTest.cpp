@@ -27,18 +27,31 @@ TEST_F(GeometryForm, PalDvdFilmToSvcd) {
     EXPECT_EQ(f.Label57.Caption(), "= block optimized");
     EXPECT_EQ(f.CropXEdit.Text(), "704");
     EXPECT_EQ(f.CropYEdit.Text(), "436");
-    EXPECT_EQ(f.ResizeModel.CropLeft, 8);
-    EXPECT_EQ(f.ResizeModel.CropTop, 70);
     EXPECT_EQ(f.Label17.Caption(), "= 1.7665");
     EXPECT_EQ(f.ErrLabel.Caption(), "error: -0.04%");
     EXPECT_EQ(f.ErrLabel.FontColour(), TColour::Black);
     EXPECT_EQ(f.Label13.Caption(), "= 1.8066");
     EXPECT_EQ(f.DestXEdit.Text(), "480");
     EXPECT_EQ(f.DestYEdit.Text(), "576");
-    const TBorderRect b = f.ResizeModel.GetBorders();
-    EXPECT_EQ((std::vector<int>{b.Left, b.Top, b.Right, b.Bottom}),
-              (std::vector<int>{16, 80, 16, 80}));
-    EXPECT_EQ(f.AVSMemo.Lines().at(4), "AddBorders(16,80,16,80)");
+
+    // The script in both resize modes: crop 8, 70 and borders 16, 80 reach it.
+    f.ResizeModel.SrcFrameCount = 900;
+    f.FileNameSrc = "C:\\film.d2v";
+    f.SourceFile.FileType = ".d2v";
+    f.ChangeAVSOptions();
+    const std::vector<std::string> head = {"# -= AviSynth script by Tarvex v1.0.0 =-",
+                                           "#LoadPlugin(\"D:\\PathOf\\AnyPlugin.dll\")",
+                                           "mpeg2source(\"C:\\film.d2v\")"};
+    auto expected = head;
+    expected.insert(expected.end(), {"BicubicResize(448,416,0,0.6,8,70,704,436)",
+                                     "AddBorders(16,80,16,80)", "#Trim(0,899).FadeOut(150)"});
+    EXPECT_EQ(f.AVSMemo.Lines(), expected);
+    f.InterlacedResBox.Click();
+    expected = head;
+    expected.insert(expected.end(),
+                    {"SeparateFields()", "BicubicResize(448,208,0,0.6,8,35,704,218).Weave()",
+                     "AddBorders(16,80,16,80)", "#Trim(0,899).FadeOut(150)"});
+    EXPECT_EQ(f.AVSMemo.Lines(), expected);
 
     f.RoundYResize.Slide(5); // multiples of 32: the width is macroblock aligned
     EXPECT_EQ(f.ResizeYEdit.Text(), "416");
@@ -158,6 +171,7 @@ TEST_F(GeometryForm, UpdatingStopsEveryChain) {
     TMainForm& f = Start();
     const auto before = Snapshot(f);
     const TResizeStruct model = f.ResizeModel;
+    const TCDImage disc = f.DiscImage;
     f.Updating = true;
     f.DestAspectBox.Select(0);
     f.SrcAspectBox.Select(5);
@@ -167,14 +181,20 @@ TEST_F(GeometryForm, UpdatingStopsEveryChain) {
     f.RoundYResize.Slide(0);
     f.OptPosSlider.Slide(2);
     f.InterlacedResBox.Click();
+    f.FpsCombo.Select(2);
+    f.Audio1kbps.Select(0);
+    f.SubKBytes.SetText("100");
+    f.CDNrUpDown.ClickUp();
     f.MakeScript();
     const auto after = Snapshot(f);
-    for (const char* output :
+    for (const std::string output :
          {"CropXEdit", "CropYEdit", "ResizeXEdit", "ResizeYEdit", "DestXEdit", "Label13", "Label17",
-          "ErrLabel", "Label36", "Label57", "AVSMemo", "LabelRoundXCrop", "OptPosLabel"}) {
-        const auto same = [&](const std::string& line) { return line.rfind(output, 0) == 0; };
-        EXPECT_EQ(*std::find_if(before.begin(), before.end(), same),
-                  *std::find_if(after.begin(), after.end(), same));
+          "ErrLabel", "Label36", "Label57", "AVSMemo", "LabelRoundXCrop", "OptPosLabel", "Label10",
+          "EditImageBlocks"}) {
+        const auto same = [&](const std::string& line) { return line.rfind(output + "|", 0) == 0; };
+        const auto was = std::find_if(before.begin(), before.end(), same);
+        ASSERT_NE(was, before.end()) << output;
+        EXPECT_EQ(*was, *std::find_if(after.begin(), after.end(), same));
     }
     EXPECT_EQ(f.ResizeModel.CropX, model.CropX);
     EXPECT_EQ(f.ResizeModel.ResizeY, model.ResizeY);
@@ -182,6 +202,9 @@ TEST_F(GeometryForm, UpdatingStopsEveryChain) {
     EXPECT_EQ(f.ResizeModel.CropRoundX, model.CropRoundX);
     EXPECT_EQ(f.ResizeModel.OptPositioning, model.OptPositioning);
     EXPECT_EQ(f.ResizeModel.SrcPixelForm, model.SrcPixelForm);
+    EXPECT_EQ(f.DiscImage.Frames, disc.Frames);
+    EXPECT_EQ(f.DiscImage.BMPSubSize, disc.BMPSubSize);
+    EXPECT_EQ(f.DiscCount, 1);
 }
 
 TEST_F(GeometryForm, TypingTowardsAFilmWidthRecentresFromTheStoredOne) {
@@ -205,7 +228,6 @@ TEST_F(GeometryForm, BordersRefusedByTheModelShowTheStoredValue) {
     Type(f.BorderTopEdit, "141");
     EXPECT_EQ(f.BorderTopEdit.Text(), "14");
     Type(f.BorderTopEdit, "140");
-    EXPECT_EQ(f.ResizeModel.CropTop, 140);
     EXPECT_EQ(f.AVSMemo.Lines().at(3), "BicubicResize(448,416,0,0.6,8,140,704,436)");
 }
 
@@ -260,10 +282,15 @@ TEST_F(GeometryForm, TypedSourceFrameSizeLimits) {
 
 TEST_F(GeometryForm, CropRoundingAndModeControls) {
     TMainForm& f = StartPalSvcd();
+    f.DecimalSeparator = ','; // captions take the system's separator, the script never does
     f.CropModeBox.Select(2);
-    EXPECT_EQ(f.ResizeModel.CropMode, 2);
-    EXPECT_EQ(f.AVSMemo.Lines().at(3), "BicubicResize(448,416,0,0.6,5,70,710,436)");
+    EXPECT_EQ(f.Label17.Caption(), "= 1,7815");
+    EXPECT_EQ(f.ErrLabel.Caption(), "error: 0,81%");
     EXPECT_EQ(f.ErrLabel.FontColour(), TColour::Yellow);
+    EXPECT_EQ(f.AVSMemo.Lines().at(3), "BicubicResize(448,416,0,0.6,5,70,710,436)");
+    f.SrcRateEdit.SetText("4432,5");
+    EXPECT_EQ(f.ResizeModel.SrcBitRate, 4432500.0);
+
     f.RoundXCrop.Slide(3);
     EXPECT_EQ(f.ResizeModel.CropRoundX, 8);
     EXPECT_EQ(f.LabelRoundXCrop.Caption(), "8");
@@ -313,27 +340,6 @@ TEST_F(GeometryForm, PixelFormChangeAloneRecomputesTheCrop) {
     EXPECT_NE(f.ErrLabel.Caption(), "error: 0%");
 }
 
-TEST_F(GeometryForm, ScriptFollowsTheWorkedExampleInBothModes) {
-    TMainForm& f = StartPalSvcd();
-    f.ResizeModel.SrcFrameCount = 900;
-    f.FileNameSrc = "C:\\film.d2v";
-    f.SourceFile.FileType = ".d2v";
-    f.ChangeAVSOptions();
-    const std::vector<std::string> head = {"# -= AviSynth script by Tarvex v1.0.0 =-",
-                                           "#LoadPlugin(\"D:\\PathOf\\AnyPlugin.dll\")",
-                                           "mpeg2source(\"C:\\film.d2v\")"};
-    auto expected = head;
-    expected.insert(expected.end(), {"BicubicResize(448,416,0,0.6,8,70,704,436)",
-                                     "AddBorders(16,80,16,80)", "#Trim(0,899).FadeOut(150)"});
-    EXPECT_EQ(f.AVSMemo.Lines(), expected);
-    f.InterlacedResBox.Click();
-    expected = head;
-    expected.insert(expected.end(),
-                    {"SeparateFields()", "BicubicResize(448,208,0,0.6,8,35,704,218).Weave()",
-                     "AddBorders(16,80,16,80)", "#Trim(0,899).FadeOut(150)"});
-    EXPECT_EQ(f.AVSMemo.Lines(), expected);
-}
-
 TEST_F(GeometryForm, ScriptOptions) {
     TMainForm& f = StartPalSvcd();
     const char* captions[] = {"centered", "block aligned", "macroblock aligned"};
@@ -355,9 +361,10 @@ TEST_F(GeometryForm, ScriptOptions) {
 
 class SaveScript : public FormTest {};
 
-TEST_F(SaveScript, WritesTheBoxWithCrLfAndRemembersTheName) {
+TEST_F(SaveScript, OverwritesWithTheBoxInCrLfAndRemembersTheName) {
     TMainForm& f = Start();
     const std::string file = (Temp.Path / "film.avs").string();
+    std::ofstream(file) << std::string(10000, 'x'); // a longer old script goes whole
     f.AVSMemo.SetLines({"first", "edited by hand"});
     Platform.Files = {file};
     f.SaveAVSBtn.Click();
@@ -383,28 +390,6 @@ TEST_F(SaveScript, AnUnwritablePathIsReportedAndNothingElseChanges) {
     EXPECT_EQ(Platform.Messages[0].rfind("Error: Cannot create file \"" + file + "\". ", 0), 0u);
     EXPECT_EQ(f.FileNameAVS, file);
     EXPECT_FALSE(std::filesystem::exists(file));
-}
-
-TEST_F(SaveScript, OverwritesAnExistingScriptWhole) {
-    TMainForm& f = Start();
-    const std::string file = (Temp.Path / "film.avs").string();
-    std::ofstream(file) << std::string(10000, 'x');
-    Platform.Files = {file};
-    f.SaveAVSBtn.Click();
-    std::ifstream in(file, std::ios::binary);
-    const std::string text(std::istreambuf_iterator<char>(in), {});
-    EXPECT_EQ(text, f.AVSMemo.Text());
-    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
-}
-
-TEST_F(GeometryForm, DecimalsUseTheWindowsSeparator) {
-    TMainForm& f = StartPalSvcd();
-    f.DecimalSeparator = ',';
-    f.CropModeBox.Select(2);
-    EXPECT_EQ(f.Label17.Caption(), "= 1,7815");
-    EXPECT_EQ(f.ErrLabel.Caption(), "error: 0,81%");
-    f.SrcRateEdit.SetText("4432,5");
-    EXPECT_EQ(f.ResizeModel.SrcBitRate, 4432500.0);
 }
 
 // An out-of-memory inside a chain is no numeric fault: no handler or model swallows it.
