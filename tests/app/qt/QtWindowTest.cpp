@@ -638,8 +638,7 @@ TEST_F(QtWindow, SidePanelShowsWarningsAndTakesACandidate) {
     QTest::mouseClick(make, Qt::LeftButton);
     make->setFocus();
     QTest::keyClick(make, Qt::Key_Return);
-    EXPECT_EQ(Platform->Messages,
-              std::vector<std::string>(2, "Error: No source film is open."));
+    EXPECT_EQ(Platform->Messages, std::vector<std::string>(2, "Error: No source film is open."));
     EXPECT_TRUE(Platform->Dialogs.empty());
     // The report of a run opens in a window of its own that the window does not wait for.
     Platform->TQtPlatform::ShowReport("Disc report", {"Made 1 disc image in /x.", "Disc 1: a"});
