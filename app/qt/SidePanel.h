@@ -1,7 +1,7 @@
 // The column beside the window's panels: the disc fill of each disc image, the
 // disc maker's button and progress, what the window warns about and the resize
-// candidates. It only draws what TMainForm
-// computes; choosing a candidate goes back through the window's user action.
+// candidates. It only draws what TMainForm computes; choosing a candidate or
+// pressing the disc maker's button goes back through the window's user action.
 #pragma once
 
 #include "app/Main.h"
