@@ -401,6 +401,15 @@ void TQtMainWindow::Refresh() {
     setWindowTitle(Q(FForm->Caption));
     for (TBinding& binding : FBindings) RefreshOne(binding);
     if (FSidePanel != nullptr) FSidePanel->Refresh();
+    // The fields a warning concerns get a red frame.
+    std::vector<const QWidget*> warned;
+    for (const TWarning& w : FForm->Warnings())
+        if (const QWidget* widget = WidgetOf(w.Concerns); widget != nullptr)
+            warned.push_back(widget);
+    if (warned != FWarned) {
+        FWarned = std::move(warned);
+        update();
+    }
 }
 
 void TQtMainWindow::RefreshOne(TBinding& binding) {
@@ -614,6 +623,9 @@ void TQtMainWindow::paintEvent(QPaintEvent* event) {
         const QPoint dark[] = {{f.Left, f.Bottom}, {f.Right, f.Bottom}, {f.Right, f.Top}};
         painter.drawPolyline(dark, 3);
     }
+    painter.setPen(QPen(Qt::red, 2));
+    for (const QWidget* widget : FWarned)
+        painter.drawRect(widget->geometry().adjusted(-2, -2, 1, 1));
 }
 
 void TQtMainWindow::mousePressEvent(QMouseEvent* event) {

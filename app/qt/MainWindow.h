@@ -97,7 +97,8 @@ class TQtMainWindow : public QWidget {
     bool FStarted = false;
     bool FClosed = false;
     bool FScreenWatched = false;
-    TSidePanel* FSidePanel = nullptr; ///< disc fill, warnings and resize candidates
+    TSidePanel* FSidePanel = nullptr;    ///< disc fill, warnings and resize candidates
+    std::vector<const QWidget*> FWarned; ///< the widgets of the controls warnings concern
     std::unique_ptr<TQtPreviewWindow> FPreview;
 };
 

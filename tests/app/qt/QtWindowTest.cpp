@@ -631,6 +631,9 @@ TEST_F(QtWindow, SidePanelShowsWarningsAndTakesACandidate) {
     QTest::mouseClick(Get<TQtUpDown>("VideoUpDown10").UpButton(), Qt::LeftButton);
     ASSERT_FALSE(w.Form().Warnings().empty());
     EXPECT_TRUE(shown(w.Form().Warnings().front().Text));
+    // The field the warning concerns is framed in red.
+    const QRect field = w.WidgetOf(w.Form().Warnings().front().Concerns)->geometry();
+    EXPECT_EQ(w.grab().toImage().pixelColor(field.left() - 2, field.center().y()), QColor(Qt::red));
 
     // The disc maker's button: without a source the plan is refused before any dialog.
     auto* make = w.findChild<QPushButton*>(QStringLiteral("MakeDiscBtn"));
