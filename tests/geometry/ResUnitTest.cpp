@@ -184,14 +184,28 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct SetterCase {
     const char* name;
-    std::function<void(TResizeStruct&)> set;
-    std::function<double(const TResizeStruct&)> field;
+    std::function<double(TResizeStruct&)> setAndRead; ///< calls the setter, reads its field
     double stored;
     bool recomputes;
 };
 
 void PrintTo(const SetterCase& c, std::ostream* os) {
     *os << c.name;
+}
+
+template <typename A>
+A ArgumentOf(void (TResizeStruct::*)(A));
+
+/// A row that gives `value` to the setter Set and expects `stored` in Field.
+template <auto Set, auto Field>
+SetterCase Row(const char* name, double value, double stored, bool recomputes) {
+    using Arg = decltype(ArgumentOf(Set));
+    return {name,
+            [value](TResizeStruct& m) {
+                (m.*Set)(static_cast<Arg>(value));
+                return static_cast<double>(m.*Field);
+            },
+            stored, recomputes};
 }
 
 class SetterTest : public ::testing::TestWithParam<SetterCase> {};
@@ -202,8 +216,7 @@ TEST_P(SetterTest, GuardsStoreAndRecompute) {
     SetUpFilm(m, 1);
     Log log;
     Record(m, log);
-    c.set(m);
-    EXPECT_EQ(c.field(m), c.stored);
+    EXPECT_EQ(c.setAndRead(m), c.stored);
     if (c.recomputes) {
         // One publication with every result.
         ASSERT_EQ(log.size(), 1u);
@@ -214,66 +227,42 @@ TEST_P(SetterTest, GuardsStoreAndRecompute) {
     }
 }
 
+using R = TResizeStruct;
+
 // Starting state: SrcRes 720x576, film 720x436, BorderTop 70, crop mode 1, rounding 2.
 INSTANTIATE_TEST_SUITE_P(
     FromFilm, SetterTest,
     ::testing::Values(
-        SetterCase{"SrcPixelX127Refused", [](auto& m) { m.SetSrcPixelX(127); },
-                   [](const auto& m) { return m.SrcPixelX; }, 720, false},
-        SetterCase{"SrcPixelX128Stored", [](auto& m) { m.SetSrcPixelX(128); },
-                   [](const auto& m) { return m.SrcPixelX; }, 128, true},
-        SetterCase{"SrcPixelXNegativeRefused", [](auto& m) { m.SetSrcPixelX(-200); },
-                   [](const auto& m) { return m.SrcPixelX; }, 720, false},
-        SetterCase{"SrcPixelXAboveFrameStored", [](auto& m) { m.SetSrcPixelX(1000); },
-                   [](const auto& m) { return m.SrcPixelX; }, 1000, true},
-        SetterCase{"SrcPixelYEqual", [](auto& m) { m.SetSrcPixelY(436); },
-                   [](const auto& m) { return m.SrcPixelY; }, 436, false},
-        SetterCase{"SrcPixelY127Refused", [](auto& m) { m.SetSrcPixelY(127); },
-                   [](const auto& m) { return m.SrcPixelY; }, 436, false},
-        SetterCase{"SrcPixelY128Stored", [](auto& m) { m.SetSrcPixelY(128); },
-                   [](const auto& m) { return m.SrcPixelY; }, 128, true},
-        SetterCase{"BorderTop140Stored", [](auto& m) { m.SetBorderTop(140); },
-                   [](const auto& m) { return m.BorderTop; }, 140, true},
-        SetterCase{"BorderTop141Refused", [](auto& m) { m.SetBorderTop(141); },
-                   [](const auto& m) { return m.BorderTop; }, 70, false},
-        SetterCase{"BorderTopNegativeStored", [](auto& m) { m.SetBorderTop(-4); },
-                   [](const auto& m) { return m.BorderTop; }, -4, true},
-        SetterCase{"BorderTopEqual", [](auto& m) { m.SetBorderTop(70); },
-                   [](const auto& m) { return m.BorderTop; }, 70, false},
-        SetterCase{"BorderLeftBeyondFrameRefused", [](auto& m) { m.SetBorderLeft(1); },
-                   [](const auto& m) { return m.BorderLeft; }, 0, false},
-        SetterCase{"BorderLeftNegativeStored", [](auto& m) { m.SetBorderLeft(-3); },
-                   [](const auto& m) { return m.BorderLeft; }, -3, true},
-        SetterCase{"CropRoundXStored", [](auto& m) { m.SetCropRoundX(16); },
-                   [](const auto& m) { return m.CropRoundX; }, 16, true},
-        SetterCase{"CropRoundYEqual", [](auto& m) { m.SetCropRoundY(2); },
-                   [](const auto& m) { return m.CropRoundY; }, 2, false},
-        SetterCase{"CropModeStored", [](auto& m) { m.SetCropMode(2); },
-                   [](const auto& m) { return m.CropMode; }, 2, true},
-        SetterCase{"CropModeEqual", [](auto& m) { m.SetCropMode(1); },
-                   [](const auto& m) { return m.CropMode; }, 1, false},
-        SetterCase{"InterlacedStored", [](auto& m) { m.SetInterlacedResizing(true); },
-                   [](const auto& m) { return m.InterlacedResizing; }, 1, true},
-        SetterCase{"ResizeXStored", [](auto& m) { m.SetResizeX(480); },
-                   [](const auto& m) { return m.ResizeX; }, 480, true},
-        SetterCase{"ResizeYEqual", [](auto& m) { m.SetResizeY(416); },
-                   [](const auto& m) { return m.ResizeY; }, 416, false},
-        SetterCase{"DestXStoredOnly", [](auto& m) { m.SetDestX(480); },
-                   [](const auto& m) { return m.DestX; }, 480, false},
-        SetterCase{"DestYStoredOnly", [](auto& m) { m.SetDestY(576); },
-                   [](const auto& m) { return m.DestY; }, 576, false},
-        SetterCase{"SrcResXStoredOnly", [](auto& m) { m.SetSrcResX(704); },
-                   [](const auto& m) { return m.SrcResX; }, 704, false},
-        SetterCase{"SrcResYStoredOnly", [](auto& m) { m.SetSrcResY(480); },
-                   [](const auto& m) { return m.SrcResY; }, 480, false},
-        SetterCase{"SrcPixelFormChangedRecomputes", [](auto& m) { m.SetSrcPixelForm(1.0); },
-                   [](const auto& m) { return m.SrcPixelForm; }, 1.0, true},
-        SetterCase{"SrcPixelFormEqual", [](auto& m) { m.SetSrcPixelForm(0.9140625); },
-                   [](const auto& m) { return m.SrcPixelForm; }, 0.9140625, false},
-        SetterCase{"DestPixelFormChangedRecomputes", [](auto& m) { m.SetDestPixelForm(0.75); },
-                   [](const auto& m) { return m.DestPixelForm; }, 0.75, true},
-        SetterCase{"DestPixelFormEqual", [](auto& m) { m.SetDestPixelForm(0.609375); },
-                   [](const auto& m) { return m.DestPixelForm; }, 0.609375, false}),
+        Row<&R::SetSrcPixelX, &R::SrcPixelX>("SrcPixelX127Refused", 127, 720, false),
+        Row<&R::SetSrcPixelX, &R::SrcPixelX>("SrcPixelX128Stored", 128, 128, true),
+        Row<&R::SetSrcPixelX, &R::SrcPixelX>("SrcPixelXNegativeRefused", -200, 720, false),
+        Row<&R::SetSrcPixelX, &R::SrcPixelX>("SrcPixelXAboveFrameStored", 1000, 1000, true),
+        Row<&R::SetSrcPixelY, &R::SrcPixelY>("SrcPixelYEqual", 436, 436, false),
+        Row<&R::SetSrcPixelY, &R::SrcPixelY>("SrcPixelY127Refused", 127, 436, false),
+        Row<&R::SetSrcPixelY, &R::SrcPixelY>("SrcPixelY128Stored", 128, 128, true),
+        Row<&R::SetBorderTop, &R::BorderTop>("BorderTop140Stored", 140, 140, true),
+        Row<&R::SetBorderTop, &R::BorderTop>("BorderTop141Refused", 141, 70, false),
+        Row<&R::SetBorderTop, &R::BorderTop>("BorderTopNegativeStored", -4, -4, true),
+        Row<&R::SetBorderTop, &R::BorderTop>("BorderTopEqual", 70, 70, false),
+        Row<&R::SetBorderLeft, &R::BorderLeft>("BorderLeftBeyondFrameRefused", 1, 0, false),
+        Row<&R::SetBorderLeft, &R::BorderLeft>("BorderLeftNegativeStored", -3, -3, true),
+        Row<&R::SetCropRoundX, &R::CropRoundX>("CropRoundXStored", 16, 16, true),
+        Row<&R::SetCropRoundY, &R::CropRoundY>("CropRoundYEqual", 2, 2, false),
+        Row<&R::SetCropMode, &R::CropMode>("CropModeStored", 2, 2, true),
+        Row<&R::SetCropMode, &R::CropMode>("CropModeEqual", 1, 1, false),
+        Row<&R::SetInterlacedResizing, &R::InterlacedResizing>("InterlacedStored", 1, 1, true),
+        Row<&R::SetResizeX, &R::ResizeX>("ResizeXStored", 480, 480, true),
+        Row<&R::SetResizeY, &R::ResizeY>("ResizeYEqual", 416, 416, false),
+        Row<&R::SetDestX, &R::DestX>("DestXStoredOnly", 480, 480, false),
+        Row<&R::SetDestY, &R::DestY>("DestYStoredOnly", 576, 576, false),
+        Row<&R::SetSrcResX, &R::SrcResX>("SrcResXStoredOnly", 704, 704, false),
+        Row<&R::SetSrcResY, &R::SrcResY>("SrcResYStoredOnly", 480, 480, false),
+        Row<&R::SetSrcPixelForm, &R::SrcPixelForm>("SrcPixelFormChanged", 1.0, 1.0, true),
+        Row<&R::SetSrcPixelForm, &R::SrcPixelForm>("SrcPixelFormEqual", 0.9140625, 0.9140625,
+                                                   false),
+        Row<&R::SetDestPixelForm, &R::DestPixelForm>("DestPixelFormChanged", 0.75, 0.75, true),
+        Row<&R::SetDestPixelForm, &R::DestPixelForm>("DestPixelFormEqual", 0.609375, 0.609375,
+                                                     false)),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ResizeModelTest, FilmPixelSetterRefreshesFilmBlocks) {
