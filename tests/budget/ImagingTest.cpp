@@ -11,6 +11,15 @@
 namespace tarvex {
 namespace {
 
+/// Rows of the tables below print as their names.
+template <typename Row>
+requires requires(const Row& r) {
+    r.name;
+}
+void PrintTo(const Row& r, std::ostream* os) {
+    *os << r.name;
+}
+
 /// Every field, for checking that an operation left the model as it was.
 auto Fields(const TCDImage& m) {
     return std::make_tuple(
@@ -157,10 +166,6 @@ struct RoomCase {
     bool fits;
 };
 
-void PrintTo(const RoomCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class RoomTest : public testing::TestWithParam<RoomCase> {};
 
 TEST_P(RoomTest, SpaceVideoBytesAndRate) {
@@ -202,10 +207,6 @@ struct LayoutCase {
     std::uint16_t videoFirst, videoGop, video, audioFirst, audio;
     std::uint32_t extraSectors;
 };
-
-void PrintTo(const LayoutCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class LayoutTest : public testing::TestWithParam<LayoutCase> {};
 
@@ -355,10 +356,6 @@ struct AuthoringCase {
     std::uint32_t overhead;
 };
 
-void PrintTo(const AuthoringCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class AuthoringTest : public testing::TestWithParam<AuthoringCase> {};
 
 TEST_P(AuthoringTest, ReserveAndOverhead) {
@@ -403,10 +400,6 @@ struct FitCase {
     std::uint16_t subtitlePics;
     std::int8_t authoring;
 };
-
-void PrintTo(const FitCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class FitTest : public testing::TestWithParam<FitCase> {};
 

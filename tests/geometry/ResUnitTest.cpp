@@ -15,6 +15,15 @@ namespace {
 
 using Log = std::vector<std::string>;
 
+/// Rows of the tables below print as their names.
+template <typename Row>
+requires requires(const Row& r) {
+    r.name;
+}
+void PrintTo(const Row& r, std::ostream* os) {
+    *os << r.name;
+}
+
 /// " error E% Band": the end of a published crop whose aspect error was found.
 std::string ErrorText(const std::string& err, TErrorBand band) {
     const char* names[] = {"Small", "Noticeable", "Large"};
@@ -108,10 +117,6 @@ struct CropCase {
     TErrorBand band;
 };
 
-void PrintTo(const CropCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 using CropModeTest = ResizeRowTest<CropCase>;
 
 TEST_P(CropModeTest, CropsAndPublishes) {
@@ -151,10 +156,6 @@ struct ColourCase {
     TErrorBand band;
 };
 
-void PrintTo(const ColourCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 using ErrColourTest = ResizeRowTest<ColourCase>;
 
 TEST_P(ErrColourTest, ColoursBySizeOfError) {
@@ -186,10 +187,6 @@ struct SetterCase {
     double stored;
     bool recomputes;
 };
-
-void PrintTo(const SetterCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 template <typename A>
 A ArgumentOf(void (TResizeStruct::*)(A));
@@ -312,10 +309,6 @@ struct FaultCase {
     Log published = {};
 };
 
-void PrintTo(const FaultCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 using FaultTest = ResizeRowTest<FaultCase>;
 
 TEST_P(FaultTest, KeepsWhatWasStoredBeforeTheFailingStep) {
@@ -415,10 +408,6 @@ struct BlockCase {
     std::uint16_t chroma, luma, total;
 };
 
-void PrintTo(const BlockCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class BlockTest : public ::testing::TestWithParam<BlockCase> {};
 
 TEST_P(BlockTest, ResizeAndFilmCountsAgree) {
@@ -457,10 +446,6 @@ struct BorderCase {
     std::int16_t destX, destY, resizeX, resizeY, positioning;
     TBorderRect expected;
 };
-
-void PrintTo(const BorderCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class BorderTest : public ::testing::TestWithParam<BorderCase> {};
 
