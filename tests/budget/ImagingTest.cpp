@@ -11,6 +11,15 @@
 namespace tarvex {
 namespace {
 
+/// Rows of the tables below print as their names.
+template <typename Row>
+requires requires(const Row& r) {
+    r.name;
+}
+void PrintTo(const Row& r, std::ostream* os) {
+    *os << r.name;
+}
+
 /// Every field, for checking that an operation left the model as it was.
 auto Fields(const TCDImage& m) {
     return std::make_tuple(
@@ -51,6 +60,13 @@ TCDImage OneMinuteDvd() {
     return m;
 }
 
+/// The image with its authoring overhead and disc-filling video rate computed.
+TCDImage Rated(TCDImage m) {
+    m.ComputeAuthoringOverhead();
+    m.ComputeVideoRate();
+    return m;
+}
+
 TEST(TCDImageTest, ConstructionSetsRateGopAndDefaults) {
     const TCDImage m;
     EXPECT_EQ(m.FrameRate, 25.0f);
@@ -63,36 +79,14 @@ TEST(TCDImageTest, ConstructionSetsRateGopAndDefaults) {
     EXPECT_EQ(m.AudioPayload, 0);
 }
 
-TEST(TCDImageTest, OneHourSvcdVideoRateAndImage) {
-    TCDImage m = OneHourSvcd();
-    EXPECT_EQ(m.Duration, 3600.0);
-    EXPECT_EQ(m.IFrames, 6000);
-
-    m.ComputeAuthoringOverhead();
-    EXPECT_EQ(m.AuthoringOverhead, 301u);
-    m.ComputeVideoRate();
-    EXPECT_EQ(m.StreamSpace, 359310u);
-    EXPECT_EQ(m.StreamBytes, 722029265);
-    EXPECT_EQ(m.ExactVideoRate, 1604509u);
-    EXPECT_EQ(m.VideoRate, 1604000u);
-
+TEST(TCDImageTest, OneHourSvcdImage) {
+    // The video rate of this image is the row OneHour of the room table below.
+    TCDImage m = Rated(OneHourSvcd());
     m.ComputeImage();
     EXPECT_EQ(m.MuxOverhead, 11855432u);
     EXPECT_EQ(m.StreamBytes, 834455440);
     EXPECT_EQ(m.UnusedBlocks, 250);
     EXPECT_EQ(m.ImageBlocks, 359599u);
-}
-
-TEST(TCDImageTest, OneHourSvcdStreamRateLimits) {
-    // audio share = 2324 * 224000 / 2291 = 520576000 / 2291 bps; nothing else is counted.
-    // max: (2788000 - 520576000 / 2291) / 2324 * 2291
-    //    = (2788000 * 2291 - 520576000) / 2324 = 5866732000 / 2324 = 2524411 + 836 / 2324
-    // min: (1395000 * 2291 - 520576000) / 2324 = 2675369000 / 2324 = 1151191 + 1116 / 2324
-    TCDImage m = OneHourSvcd();
-    m.ComputeAuthoringOverhead();
-    m.ComputeVideoRate();
-    EXPECT_EQ(m.MaxVideoRate, 2524411);
-    EXPECT_EQ(m.MinVideoRate, 1151192);
 }
 
 TEST(TCDImageTest, OneMinuteDvdWithSubtitles) {
@@ -101,24 +95,12 @@ TEST(TCDImageTest, OneMinuteDvdWithSubtitles) {
     // Audio: 1440004 bytes in 1 + ceil(1437987 / 2020) = 713 packs.
     // Video: (19550 - 713 - 100) * 2025 - 13 - 10 * 100 - 2 * 2048 - 4 = 37937312 bytes,
     //        * 8 / 60 = 5058308.27 bps.
-    TCDImage m = OneMinuteDvd();
-    m.ComputeAuthoringOverhead();
+    TCDImage m = Rated(OneMinuteDvd());
     EXPECT_EQ(m.AuthoringOverhead, 450u);
-    m.ComputeVideoRate();
     EXPECT_EQ(m.StreamSpace, 19550u);
     EXPECT_EQ(m.StreamBytes, 37937312);
     EXPECT_EQ(m.ExactVideoRate, 5058308u);
     EXPECT_EQ(m.VideoRate, 5058000u);
-    // Shares over 60 s: audio 2048 * 192000 / 2020 = 19660800 / 101, GOP starts
-    // 10 * 100 * 8 / 60 = 400 / 3, alignment 100 * 2025 * 8 / 60 = 27000, subtitles
-    // 2 * 2048 * 8 / 60 = 8192 / 15. Over the common denominator 1515, with * 2025 / 2048
-    // = * 135 / (101 * 2048):
-    // max: ((4915000 - 27000) * 1515 - 294912000 - 1029392) * 135 / 206848
-    //    = 959766112080 / 206848 = 4639958.39
-    // min: ((1229000 - 27000) * 1515 - 294912000 - 1029392) * 135 / 206848
-    //    = 205886962080 / 206848 = 995353.89
-    EXPECT_EQ(m.MaxVideoRate, 4639958);
-    EXPECT_EQ(m.MinVideoRate, 995354);
 
     // Video 30000004 bytes in ceil(30001017 / 2025) = 14816 packs plus one per subtitle;
     // audio 713 packs; 100 extra blocks: 15631 blocks.
@@ -130,35 +112,41 @@ TEST(TCDImageTest, OneMinuteDvdWithSubtitles) {
     EXPECT_EQ(m.ImageBlocks, 20000u - (19550 - 15631));
 }
 
-TEST(TCDImageTest, DvdStreamRateLimitsOfLargerDiscs) {
-    // As above with the limits 2458000 and 9800000:
-    // max: (9773000 * 1515 - 295941392) * 135 / 206848 = 1958870737080 / 206848 = 9470097.55
-    // min: (2431000 * 1515 - 295941392) * 135 / 206848 = 457248187080 / 206848 = 2210551.65
-    TCDImage m = OneMinuteDvd();
-    m.CDType = 5;
-    m.ComputeAuthoringOverhead();
-    m.ComputeVideoRate();
-    EXPECT_EQ(m.MaxVideoRate, 9470097);
-    EXPECT_EQ(m.MinVideoRate, 2210552);
-}
-
-TEST(TCDImageTest, AudioBeyondTheDiscLeavesTheLowBitsOfTheNegativeRate) {
-    // 461 blocks of stream space cannot hold 43999 audio packs:
-    // (461 - 150 - 43999 - 2) * 2291 - 4 = -100093794 bytes, * 8 / 3600 = -222430.65 bps.
-    TCDImage m = OneHourSvcd();
-    m.SetBlocksUsable(1000);
-    m.ComputeAuthoringOverhead();
-    m.ComputeVideoRate();
-    EXPECT_EQ(m.StreamSpace, 461u);
-    EXPECT_EQ(m.StreamBytes, -100093794);
-    EXPECT_EQ(m.ExactVideoRate, 4294967296u - 222431u);
-    EXPECT_EQ(m.VideoRate, 4294744000u);
+TEST(TCDImageTest, StreamRateLimits) {
+    const struct {
+        const char* name;
+        TCDImage (*image)();
+        std::int8_t cdType;
+        std::int32_t max, min;
+    } rows[] = {
+        // Audio share = 2324 * 224000 / 2291 = 520576000 / 2291 bps; nothing else is counted.
+        // max: (2788000 * 2291 - 520576000) / 2324 = 5866732000 / 2324 = 2524411 + 836 / 2324
+        // min: (1395000 * 2291 - 520576000) / 2324 = 2675369000 / 2324 = 1151191 + 1116 / 2324
+        {"OneHourSvcd", OneHourSvcd, 0, 2524411, 1151192},
+        // Shares over 60 s: audio 2048 * 192000 / 2020 = 19660800 / 101, GOP starts
+        // 10 * 100 * 8 / 60 = 400 / 3, alignment 100 * 2025 * 8 / 60 = 27000, subtitles
+        // 2 * 2048 * 8 / 60 = 8192 / 15. Over the common denominator 1515, with * 2025 / 2048
+        // = * 135 / (101 * 2048):
+        // max: ((4915000 - 27000) * 1515 - 294912000 - 1029392) * 135 / 206848
+        //    = 959766112080 / 206848 = 4639958.39
+        // min: ((1229000 - 27000) * 1515 - 294912000 - 1029392) * 135 / 206848
+        //    = 205886962080 / 206848 = 995353.89
+        {"OneMinuteDvd", OneMinuteDvd, 0, 4639958, 995354},
+        // As above with the limits of larger discs, 2458000 and 9800000:
+        // max: (9773000 * 1515 - 295941392) * 135 / 206848 = 1958870737080 / 206848 = 9470097.55
+        // min: (2431000 * 1515 - 295941392) * 135 / 206848 = 457248187080 / 206848 = 2210551.65
+        {"OneMinuteDvdOnALargerDisc", OneMinuteDvd, 5, 9470097, 2210552}};
+    for (const auto& r : rows) {
+        TCDImage m = r.image();
+        m.CDType = r.cdType;
+        m = Rated(m);
+        EXPECT_EQ(m.MaxVideoRate, r.max) << r.name;
+        EXPECT_EQ(m.MinVideoRate, r.min) << r.name;
+    }
 }
 
 TEST(TCDImageTest, StreamThatDoesNotFitGivesNegativeUnusedBlocks) {
-    TCDImage m = OneHourSvcd();
-    m.ComputeAuthoringOverhead();
-    m.ComputeVideoRate();
+    TCDImage m = Rated(OneHourSvcd());
     m.SetVideoRate(2000000);
     m.ComputeImage();
     EXPECT_LT(m.UnusedBlocks, 0);
@@ -173,40 +161,42 @@ TEST(TCDImageTest, StreamThatDoesNotFitGivesNegativeUnusedBlocks) {
 struct RoomCase {
     const char* name;
     std::uint32_t blocksUsable, frames;
-    std::int64_t space, uncutRate;
+    std::int64_t space, videoBytes, uncutRate;
+    std::uint32_t rate; ///< the stored rate cut to whole kbps
     bool fits;
 };
 
-void PrintTo(const RoomCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class RoomTest : public testing::TestWithParam<RoomCase> {};
 
-TEST_P(RoomTest, SignedSpaceUncutRateAndWhetherVideoFits) {
+TEST_P(RoomTest, SpaceVideoBytesAndRate) {
     const RoomCase& c = GetParam();
     TCDImage m = OneHourSvcd();
     m.SetBlocksUsable(c.blocksUsable);
     m.SetFrames(c.frames);
-    m.ComputeAuthoringOverhead();
-    m.ComputeVideoRate();
+    m = Rated(m);
     EXPECT_EQ(m.SignedStreamSpace, c.space);
     EXPECT_EQ(m.StreamSpace, Store<std::uint32_t>(c.space));
+    EXPECT_EQ(m.StreamBytes, c.videoBytes);
     EXPECT_EQ(m.UncutVideoRate, c.uncutRate);
     EXPECT_EQ(m.ExactVideoRate, Store<std::uint32_t>(c.uncutRate));
+    EXPECT_EQ(m.VideoRate, c.rate);
     EXPECT_EQ(m.VideoFits, c.fits);
 }
 
-// Stream space = blocks - 301 - 238; video = (space - 150 - audio packs - 2) * 2291 - 4 bytes.
+// Stream space = blocks - 301 - 238; video = (space - 150 - audio packs - 2) * 2291 - 4 bytes,
+// * 8 / seconds the rate; the rate is stored in 32 bits, then cut to whole kbps.
 INSTANTIATE_TEST_SUITE_P(
     TCDImage, RoomTest,
-    testing::Values(RoomCase{"OneHour", 359849, 90000, 359310, 1604509, true},
-                    // 43999 audio packs: -100093794 bytes over 3600 s.
-                    RoomCase{"AudioAboveTheDisc", 1000, 90000, 461, -222431, false},
-                    // The wrapped space would hold 9839668835842 bytes of video.
-                    RoomCase{"AuthoringAboveTheDisc", 500, 90000, -39, 21865930746, false},
-                    // One second: 822801191 bytes, 13 audio packs.
-                    RoomCase{"RateAbove32Bits", 359849, 25, 359310, 6582409528, true}),
+    testing::Values(
+        RoomCase{"OneHour", 359849, 90000, 359310, 722029265, 1604509, 1604000, true},
+        // 461 blocks of stream space cannot hold 43999 audio packs: the low bits of the
+        // negative rate are left.
+        RoomCase{"AudioAboveTheDisc", 1000, 90000, 461, -100093794, -222431, 4294744000u, false},
+        // The wrapped space would hold 9839668835842 bytes of video.
+        RoomCase{"AuthoringAboveTheDisc", 500, 90000, -39, 9839668835842, 21865930746, 391094000,
+                 false},
+        // One second, 13 audio packs; 6582409528 - 2^32 = 2287442232 bps stored.
+        RoomCase{"RateAbove32Bits", 359849, 25, 359310, 822801191, 6582409528, 2287442000, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct LayoutCase {
@@ -217,10 +207,6 @@ struct LayoutCase {
     std::uint16_t videoFirst, videoGop, video, audioFirst, audio;
     std::uint32_t extraSectors;
 };
-
-void PrintTo(const LayoutCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class LayoutTest : public testing::TestWithParam<LayoutCase> {};
 
@@ -370,10 +356,6 @@ struct AuthoringCase {
     std::uint32_t overhead;
 };
 
-void PrintTo(const AuthoringCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class AuthoringTest : public testing::TestWithParam<AuthoringCase> {};
 
 TEST_P(AuthoringTest, ReserveAndOverhead) {
@@ -419,10 +401,6 @@ struct FitCase {
     std::int8_t authoring;
 };
 
-void PrintTo(const FitCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class FitTest : public testing::TestWithParam<FitCase> {};
 
 // The image of the computed video rate fits the disc with at least the safety margin
@@ -440,8 +418,7 @@ TEST_P(FitTest, ComputedRateFillsTheDiscWithinTheMargin) {
     m.SetSubtitlePics(c.subtitlePics);
     m.SetAuthoringMode(c.authoring);
     m.SetMenuBlocks(300);
-    m.ComputeAuthoringOverhead();
-    m.ComputeVideoRate();
+    m = Rated(m);
     ASSERT_GT(m.StreamBytes, 0);
     m.ComputeImage();
 
@@ -469,9 +446,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST(TCDImageFailureTest, ZeroDurationStopsVideoRateAfterTheStreamBytes) {
-    TCDImage m = OneHourSvcd();
-    m.ComputeAuthoringOverhead();
-    m.ComputeVideoRate();
+    TCDImage m = Rated(OneHourSvcd());
     const auto rates =
         std::make_tuple(m.ExactVideoRate, m.VideoRate, m.MinVideoRate, m.MaxVideoRate);
     m.SetBlocksUsable(300000);
@@ -485,9 +460,7 @@ TEST(TCDImageFailureTest, ZeroDurationStopsVideoRateAfterTheStreamBytes) {
 }
 
 TEST(TCDImageFailureTest, ZeroSectorSizeStopsAtTheLimitsAndTheBlockCount) {
-    TCDImage m = OneHourSvcd();
-    m.ComputeAuthoringOverhead();
-    m.ComputeVideoRate();
+    TCDImage m = Rated(OneHourSvcd());
     m.ComputeImage();
     const auto limits = std::make_tuple(m.MinVideoRate, m.MaxVideoRate);
     const auto blocks = std::make_tuple(m.UnusedBlocks, m.ImageBlocks);

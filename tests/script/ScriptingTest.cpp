@@ -47,19 +47,22 @@ const std::string Source = "mpeg2source(\"C:\\film.d2v\")";
 
 } // namespace
 
-TEST(MakeScript, WorkedExampleProgressive) {
-    EXPECT_EQ(Script(ExampleModel(), ExampleOptions()),
-              (Lines{Header, Plugin, Source, "BicubicResize(448,416,0,0.6,8,70,704,436)",
-                     "AddBorders(16,80,16,80)", "#Trim(0,899).FadeOut(150)"}));
-}
-
-TEST(MakeScript, WorkedExampleInterlaced) {
-    TResizeStruct m = ExampleModel();
-    m.InterlacedResizing = true;
-    EXPECT_EQ(Script(m, ExampleOptions()),
-              (Lines{Header, Plugin, Source, "SeparateFields()",
-                     "BicubicResize(448,208,0,0.6,8,35,704,218).Weave()", "AddBorders(16,80,16,80)",
-                     "#Trim(0,899).FadeOut(150)"}));
+TEST(MakeScript, WorkedExample) {
+    const struct {
+        bool interlaced;
+        Lines lines;
+    } rows[] = {{false,
+                 {Header, Plugin, Source, "BicubicResize(448,416,0,0.6,8,70,704,436)",
+                  "AddBorders(16,80,16,80)", "#Trim(0,899).FadeOut(150)"}},
+                {true,
+                 {Header, Plugin, Source, "SeparateFields()",
+                  "BicubicResize(448,208,0,0.6,8,35,704,218).Weave()", "AddBorders(16,80,16,80)",
+                  "#Trim(0,899).FadeOut(150)"}}};
+    for (const auto& r : rows) {
+        TResizeStruct m = ExampleModel();
+        m.InterlacedResizing = r.interlaced;
+        EXPECT_EQ(Script(m, ExampleOptions()), r.lines) << r.interlaced;
+    }
 }
 
 TEST(MakeScript, FilterPerResizeMode) {
@@ -115,38 +118,28 @@ TEST(MakeScript, SourceLineByKindAndChosenFilter) {
     // The chosen filter, for each kind of source: automatic, then FFVideoSource,
     // LWLibavVideoSource, DirectShowSource, AviSource; out of range is automatic.
     const struct {
-        const char* Type;
-        std::vector<std::string> ByChoice; // indexes 0 to 5
+        std::vector<std::string> types;
+        std::vector<std::string> byChoice; // indexes 0 to 5
     } rows[] = {
-        {".d2v",
+        {{".d2v"},
          {"mpeg2source", "mpeg2source", "mpeg2source", "mpeg2source", "mpeg2source",
           "mpeg2source"}},
-        {".avi",
+        {{".avi", ".avs"},
          {"AviSource", "FFVideoSource", "LWLibavVideoSource", "DirectShowSource", "AviSource",
           "AviSource"}},
-        {".avs",
-         {"AviSource", "FFVideoSource", "LWLibavVideoSource", "DirectShowSource", "AviSource",
-          "AviSource"}},
-        {".vob",
-         {"LWLibavVideoSource", "FFVideoSource", "LWLibavVideoSource", "DirectShowSource",
-          "AviSource", "LWLibavVideoSource"}},
-        {".mkv",
-         {"LWLibavVideoSource", "FFVideoSource", "LWLibavVideoSource", "DirectShowSource",
-          "AviSource", "LWLibavVideoSource"}},
-        {".D2V",
-         {"LWLibavVideoSource", "FFVideoSource", "LWLibavVideoSource", "DirectShowSource",
-          "AviSource", "LWLibavVideoSource"}},
-        {"",
+        {{".vob", ".mkv", ".D2V", ""},
          {"LWLibavVideoSource", "FFVideoSource", "LWLibavVideoSource", "DirectShowSource",
           "AviSource", "LWLibavVideoSource"}},
     };
     for (const auto& r : rows) {
-        for (std::size_t choice = 0; choice < r.ByChoice.size(); ++choice) {
-            TScriptOptions options = ExampleOptions();
-            options.SourceFilter = static_cast<std::int8_t>(choice);
-            EXPECT_EQ(Script(ExampleModel(), options, r.Type).at(2),
-                      r.ByChoice[choice] + "(\"C:\\film.d2v\")")
-                << r.Type << " " << choice;
+        for (const std::string& type : r.types) {
+            for (std::size_t choice = 0; choice < r.byChoice.size(); ++choice) {
+                TScriptOptions options = ExampleOptions();
+                options.SourceFilter = static_cast<std::int8_t>(choice);
+                EXPECT_EQ(Script(ExampleModel(), options, type).at(2),
+                          r.byChoice[choice] + "(\"C:\\film.d2v\")")
+                    << type << " " << choice;
+            }
         }
     }
 }
@@ -164,7 +157,6 @@ TEST(MakeScript, InterlacedBordersFillTheFrame) {
         const std::string expected =
             "AddBorders(16," + std::to_string(r.top) + ",16," + std::to_string(r.bottom) + ")";
         EXPECT_EQ(Script(m, ExampleOptions()).at(5), expected) << r.resizeY;
-        EXPECT_EQ(r.top + 2 * (r.resizeY / 2) + r.bottom, 576);
     }
 }
 

