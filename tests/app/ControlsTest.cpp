@@ -287,6 +287,18 @@ TEST(LabelAndMemo, PlainState) {
 // ---------------------------------------------------------------------------
 // Up-down
 
+/// An up-down "U" with its partner edit "E", both watched by one recorder.
+struct Partners {
+    TEdit e{"E"};
+    TUpDown u;
+    Recorder r;
+    Partners(int min, int max, int position) : u("U", min, max, position) {
+        u.SetAssociate(&e);
+        Watch(e, r);
+        Watch(u, r);
+    }
+};
+
 struct ClickRow {
     const char* name;
     int min, max, position, increment;
@@ -304,14 +316,9 @@ class UpDownClick : public testing::TestWithParam<ClickRow> {};
 
 TEST_P(UpDownClick, ReportsChangeThenMovesThenWritesPartnerThenClicks) {
     const ClickRow& row = GetParam();
-    TEdit e("E");
-    TUpDown u("U", row.min, row.max, row.position);
+    auto [e, u, r] = Partners(row.min, row.max, row.position);
     u.SetIncrement(row.increment);
     u.SetWrap(row.wrap);
-    u.SetAssociate(&e);
-    Recorder r;
-    Watch(e, r);
-    Watch(u, r);
     EXPECT_TRUE(u.Click(row.button));
     EXPECT_EQ(u.Position(), row.expected);
     EXPECT_EQ(e.Text(), std::to_string(row.expected));
@@ -342,13 +349,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, UpDownClick, testing::ValuesIn(clickRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UpDown, SetPositionReportsTheRequestWithoutDirectionAndClamps) {
-    TEdit e("E");
-    TUpDown u("U", 400, 15000, 2000);
-    u.SetAssociate(&e);
+    auto [e, u, r] = Partners(400, 15000, 2000);
     EXPECT_EQ(e.Text(), "2000");
-    Recorder r;
-    Watch(e, r);
-    Watch(u, r);
     u.SetPosition(2000);
     EXPECT_EQ(r.Take(), "");
     u.SetPosition(2500);
@@ -362,12 +364,7 @@ TEST(UpDown, SetPositionReportsTheRequestWithoutDirectionAndClamps) {
 }
 
 TEST(UpDown, RefusedChangeKeepsPositionAndPartnerButStillClicks) {
-    TEdit e("E");
-    TUpDown u("U", 0, 59, 58);
-    u.SetAssociate(&e);
-    Recorder r;
-    Watch(e, r);
-    Watch(u, r);
+    auto [e, u, r] = Partners(0, 59, 58);
     auto record = u.OnChangingEx;
     u.OnChangingEx = [&](TControl& s, bool& allow, int v, TUpDownDirection d) {
         record(s, allow, v, d);
