@@ -41,9 +41,10 @@ class SourceForm : public FormTest {
     }
     /// Writes an AVI head under a new name and opens it.
     std::string OpenAvi(std::uint32_t width, std::uint32_t height, std::int32_t rate,
-                        std::int32_t scale, std::uint32_t frames = 1000) {
-        const std::string avi =
-            Avi("f" + std::to_string(++Written) + ".avi", width, height, rate, scale, frames);
+                        std::int32_t scale, std::uint32_t frames = 1000,
+                        const std::string& fourCC = "dvsd") {
+        const std::string avi = Avi("f" + std::to_string(++Written) + ".avi", width, height, rate,
+                                    scale, frames, fourCC);
         Open(avi);
         return avi;
     }
@@ -59,36 +60,51 @@ class SourceForm : public FormTest {
 
 constexpr int Square = 6; // "1:1 Monitor"
 
-struct FrameRow {
+struct KindRow {
     std::uint32_t width, height;
-    bool pal; // 25 fps, else 29.97 fps
+    bool pal;       // 25 fps, else 29.97 fps
+    int aspectCode; // of a project's MPEG file; -1: an AVI
     int kind;
 };
 
-// Any other source than a project: the kind follows from the frame's shape. Full
-// frames and frames cut to 3/4 and 9/16 of the height at the usual widths.
-TEST_F(SourceForm, AviKindFollowsFrameShapeAndPal) {
-    const FrameRow rows[] = {
-        {720, 576, true, 0},       {704, 576, true, 1},      {480, 576, true, 3},
-        {352, 576, true, 4},       {720, 432, true, 0},      {704, 432, true, 1},
-        {480, 432, true, 3},       {352, 432, true, 4},      {720, 324, true, 0},
-        {704, 324, true, 1},       {480, 324, true, 3},      {352, 324, true, 4},
-        {352, 288, true, 5},       {360, 288, true, 5},      {720, 480, false, 0},
-        {704, 480, false, 1},      {480, 480, false, 3},     {352, 480, false, 4},
-        {720, 360, false, 0},      {704, 360, false, 1},     {480, 360, false, Square},
-        {352, 360, false, 4},      {720, 270, false, 0},     {704, 270, false, 1},
-        {480, 270, false, Square}, {352, 270, false, 4},     {352, 240, false, 5},
-        {720, 576, false, Square}, {720, 480, true, Square}, {640, 480, true, Square},
-        {640, 480, false, Square}, {720, 0, true, Square},
+// An AVI's kind follows from the frame's shape: full frames and frames cut to 3/4 and 9/16 of
+// the height at the usual widths. A project's follows its width and MPEG aspect code, which
+// also gives the anamorphic flag. The projects, the last rows, run at 25 fps.
+TEST_F(SourceForm, KindFollowsFrameShapeOrProjectAspectCode) {
+    const KindRow rows[] = {
+        {720, 576, true, -1, 0},       {704, 576, true, -1, 1},      {480, 576, true, -1, 3},
+        {352, 576, true, -1, 4},       {720, 432, true, -1, 0},      {704, 432, true, -1, 1},
+        {480, 432, true, -1, 3},       {352, 432, true, -1, 4},      {720, 324, true, -1, 0},
+        {704, 324, true, -1, 1},       {480, 324, true, -1, 3},      {352, 324, true, -1, 4},
+        {352, 288, true, -1, 5},       {360, 288, true, -1, 5},      {720, 480, false, -1, 0},
+        {704, 480, false, -1, 1},      {480, 480, false, -1, 3},     {352, 480, false, -1, 4},
+        {720, 360, false, -1, 0},      {704, 360, false, -1, 1},     {480, 360, false, -1, Square},
+        {352, 360, false, -1, 4},      {720, 270, false, -1, 0},     {704, 270, false, -1, 1},
+        {480, 270, false, -1, Square}, {352, 270, false, -1, 4},     {352, 240, false, -1, 5},
+        {720, 576, false, -1, Square}, {720, 480, true, -1, Square}, {640, 480, true, -1, Square},
+        {640, 480, false, -1, Square}, {720, 0, true, -1, Square},   {720, 576, true, 3, 0},
+        {720, 576, true, 1, Square},   {720, 576, true, 2, 0},       {704, 576, true, 2, 1},
+        {544, 576, true, 2, 2},        {480, 576, true, 3, 3},       {361, 288, true, 2, 3},
+        {352, 576, true, 2, 4},        {352, 288, true, 2, 5},       {352, 288, true, 4, Square},
+        {352, 240, true, 3, 5},        {352, 288, true, 1, Square},  {352, 288, true, 0, Square},
     };
     TMainForm& f = Start();
-    for (const FrameRow& r : rows) {
-        const std::string what =
-            std::to_string(r.width) + "x" + std::to_string(r.height) + (r.pal ? " PAL" : " NTSC");
-        const std::string avi = OpenAvi(r.width, r.height, r.pal ? 25 : 30000, r.pal ? 1 : 1001);
-        EXPECT_EQ(SourceLine(), "AviSource(\"" + avi + "\")") << what;
+    for (const KindRow& r : rows) {
+        const bool project = r.aspectCode >= 0;
+        const std::string what = std::to_string(r.width) + "x" + std::to_string(r.height) +
+                                 (r.pal ? " PAL" : " NTSC") + " code " +
+                                 std::to_string(r.aspectCode);
+        std::string file;
+        if (project)
+            Open(file = Project("p" + std::to_string(++Written) + ".d2v", r.width, r.height,
+                                r.aspectCode));
+        else
+            file = OpenAvi(r.width, r.height, r.pal ? 25 : 30000, r.pal ? 1 : 1001);
+        EXPECT_EQ(SourceLine(), (project ? "mpeg2source(\"" : "AviSource(\"") + file + "\")")
+            << what;
         EXPECT_EQ(f.SrcAspectBox.ItemIndex(), r.kind) << what;
         EXPECT_EQ(f.ITUAspect.Checked(), r.kind != Square) << what;
+        EXPECT_EQ(f.SrcAnamorphic.Checked(), r.aspectCode == 3 || r.aspectCode == 4) << what;
         EXPECT_EQ(f.SrcPALBox.Checked(), r.pal) << what;
         EXPECT_EQ(f.SrcXEdit.Text(), std::to_string(r.width)) << what;
         EXPECT_EQ(f.SrcPixelYEdit.Text(), std::to_string(r.height)) << what;
@@ -136,33 +152,6 @@ TEST_F(SourceForm, FrameRatePicksListEntryAndPalAndShowsInTheHint) {
     }
 }
 
-struct ProjectRow {
-    int width, height, aspectCode, kind;
-};
-
-// A project's kind follows its width and MPEG aspect code; the anamorphic flag
-// comes from the aspect code.
-TEST_F(SourceForm, ProjectKindFollowsWidthAndAspectCode) {
-    const ProjectRow rows[] = {
-        {720, 576, 3, 0},      {720, 576, 1, Square}, {720, 576, 2, 0}, {704, 576, 2, 1},
-        {544, 576, 2, 2},      {480, 576, 3, 3},      {361, 288, 2, 3}, {352, 576, 2, 4},
-        {352, 288, 2, 5},      {352, 288, 4, Square}, {352, 240, 3, 5}, {352, 288, 1, Square},
-        {352, 288, 0, Square},
-    };
-    TMainForm& f = Start();
-    int n = 0;
-    for (const ProjectRow& r : rows) {
-        const std::string what = std::to_string(r.width) + "x" + std::to_string(r.height) +
-                                 " code " + std::to_string(r.aspectCode);
-        Open(Project("p" + std::to_string(n++) + ".d2v", r.width, r.height, r.aspectCode));
-        EXPECT_EQ(f.SrcAspectBox.ItemIndex(), r.kind) << what;
-        EXPECT_EQ(f.ITUAspect.Checked(), r.kind != Square) << what;
-        EXPECT_EQ(f.SrcAnamorphic.Checked(), r.aspectCode == 3 || r.aspectCode == 4) << what;
-        EXPECT_EQ(f.SrcXEdit.Text(), std::to_string(r.width)) << what;
-    }
-    EXPECT_TRUE(Platform.Messages.empty());
-}
-
 // A VFAPI AVI serving a project is judged as a project; the next plain AVI is not.
 TEST_F(SourceForm, VfapiAviUsesProjectRuleOnlyForItself) {
     TMainForm& f = Start();
@@ -171,7 +160,7 @@ TEST_F(SourceForm, VfapiAviUsesProjectRuleOnlyForItself) {
                     tt::MakeVfapiAvi(project, static_cast<std::uint32_t>(project.size()))));
     EXPECT_EQ(f.SrcAspectBox.ItemIndex(), 0);
     EXPECT_TRUE(f.SrcAnamorphic.Checked());
-    Open(Avi("plain.avi", 720, 576, 25, 1));
+    OpenAvi(720, 576, 25, 1);
     EXPECT_EQ(f.SrcAspectBox.ItemIndex(), 0);
     EXPECT_FALSE(f.SrcAnamorphic.Checked());
     EXPECT_TRUE(Platform.Messages.empty());
@@ -182,12 +171,11 @@ TEST_F(SourceForm, DvFourCCsTurnOnInterlacedResizing) {
         {"dvsd", true}, {"XVID", false}, {"cdvc", true}, {"d2v", true}, {"DIVX", false}};
     TMainForm& f = Start();
     ASSERT_FALSE(f.InterlacedResBox.Checked());
-    int n = 0;
     for (const auto& [code, on] : rows) {
-        const std::string name = "i" + std::to_string(n++);
-        // A project leaves the box as it was.
-        Open(code == std::string("d2v") ? Project(name + ".d2v", 720, 576, 2)
-                                        : Avi(name + ".avi", 720, 576, 25, 1, 100, code));
+        if (code == std::string("d2v"))
+            Open(Project("film.d2v", 720, 576, 2)); // a project leaves the box as it was
+        else
+            OpenAvi(720, 576, 25, 1, 100, code);
         EXPECT_EQ(f.InterlacedResBox.Checked(), on) << code;
         EXPECT_EQ(f.ResizeModel.InterlacedResizing, on) << code;
     }
@@ -271,8 +259,7 @@ TEST_F(SourceForm, HintRateIgnoresTheLocale) {
 // source but a project, and is kept between runs.
 TEST_F(SourceForm, SourceNamesScriptSaveNameAndFilter) {
     TMainForm& f = Start();
-    const std::string avi = Avi("film.avi", 720, 576, 25, 1);
-    Open(avi);
+    const std::string avi = OpenAvi(720, 576, 25, 1);
     EXPECT_EQ(f.FileNameSrc, avi);
     EXPECT_EQ(SourceLine(), "AviSource(\"" + avi + "\")");
     EXPECT_EQ(f.FileNameAVS, avi + ".avs");
@@ -317,8 +304,7 @@ TEST_F(SourceForm, DialogStartsAtTheLastSource) {
     EXPECT_EQ(filter[4] + "|" + filter[5], "All files (*.*)|*.*");
     EXPECT_EQ(Platform.LastDialog.DefaultExt, "*.d2v;*.avi");
     EXPECT_TRUE(Platform.LastDialog.MustExist);
-    const std::string chosen = Avi("new.avi", 720, 576, 25, 1);
-    Open(chosen);
+    const std::string chosen = OpenAvi(720, 576, 25, 1);
     Open(std::nullopt);
     EXPECT_EQ(Platform.LastDialog.FileName, chosen);
     EXPECT_EQ(f.FileNameSrc, chosen);
@@ -431,7 +417,7 @@ TEST_F(SourceForm, BrokenFilesLeaveTheWindowUsable) {
         for (const std::string& m : Platform.Messages) EXPECT_EQ(m.rfind("Error: ", 0), 0u) << m;
         Platform.Messages.clear();
         // Still at work: a new source and a typed film area.
-        Open(Avi("after.avi", 720, 576, 25, 1));
+        OpenAvi(720, 576, 25, 1);
         EXPECT_EQ(f.SrcAspectBox.Text(), "DVD") << name;
         EXPECT_EQ(f.SrcXEdit.Text(), "720") << name;
         Type(f.SrcPixelYEdit, "436");
@@ -444,7 +430,7 @@ TEST_F(SourceForm, BrokenFilesLeaveTheWindowUsable) {
 TEST_F(SourceForm, VobAfterDvAvi) {
     if (!tt::HaveMediaTools()) GTEST_FAIL() << tt::MissingMediaTools;
     TMainForm& f = Start();
-    Open(Avi("dv.avi", 720, 576, 25, 1, 100, "dvsd"));
+    OpenAvi(720, 576, 25, 1, 100);
     ASSERT_EQ(f.EditSec.Text(), "4");
     ASSERT_TRUE(f.InterlacedResBox.Checked());
     const std::string vob = (*Media)["pal_wide.vob"];
