@@ -7,22 +7,25 @@ using namespace tarvex;
 
 namespace {
 
-// Which checks run is the model's to test; here each kind reaches the window's list, and goes.
+// Which checks run is the model's to test; here each kind reaches the window's list beside the
+// control it concerns, and goes.
 TEST_F(FormTest, WarningsAppearExactlyWhenTheirCauseHolds) {
     const struct {
         const char* name;
         std::function<void(TMainForm&)> act;
-        std::vector<std::string> codes;
+        std::vector<std::string> codes; // code@concerned control
     } rows[] = {
         {"DefaultWindow", [](TMainForm&) {}, {}},
-        {"ShortFilmAboveMax", [](TMainForm& f) { Type(f.EditMin, "20"); }, {"VideoAboveMax"}},
+        {"ShortFilmAboveMax",
+         [](TMainForm& f) { Type(f.EditMin, "20"); },
+         {"VideoAboveMax@Label62"}},
         {"AudioFillsTheDisc",
          [](TMainForm& f) {
              f.Audio1kbps.Select(14);
              f.Audio2kbps.Select(15);
              Type(f.EditMin, "300");
          },
-         {"VideoBelowMin", "NoRoomForVideo", "DiscOverfilled"}},
+         {"VideoBelowMin@Label63", "NoRoomForVideo@Videokbps", "DiscOverfilled@EditImageBlocks"}},
         {"RateSteppedBack",
          [](TMainForm& f) {
              f.VideoUpDown10.ClickUp();
@@ -31,30 +34,28 @@ TEST_F(FormTest, WarningsAppearExactlyWhenTheirCauseHolds) {
          {}},
         {"OddHeight",
          [](TMainForm& f) { Type(f.ResizeYEdit, "301"); },
-         {"ResizeHeightOdd", "BorderOdd"}},
+         {"ResizeHeightOdd@ResizeYEdit", "BorderOdd@AVSMemo"}},
         {"FrameSmallerThanTheFilm",
          [](TMainForm& f) { Type(f.SrcYEdit, "400"); },
-         {"FilmAreaOutside", "CropOutside"}},
+         {"FilmAreaOutside@BorderLeftEdit", "CropOutside@CropXEdit"}},
     };
     for (const auto& r : rows) {
         TMainForm& f = Start();
         r.act(f);
         std::vector<std::string> codes;
-        for (const TWarning& w : f.Warnings()) codes.push_back(w.Code);
+        for (const TWarning& w : f.Warnings()) codes.push_back(w.Code + "@" + w.Concerns);
         EXPECT_EQ(codes, r.codes) << r.name;
     }
 }
 
-TEST_F(FormTest, WarningsAreWordedBesideWhatTheyConcern) {
+TEST_F(FormTest, WarningsAreWordedWithTheNumbersTheWindowShows) {
     TMainForm& f = Start();
     Type(f.EditMin, "20");
     f.VideoUpDown10.ClickUp();
     const std::vector<TWarning> w = f.Warnings();
     ASSERT_EQ(w.size(), 2u);
-    EXPECT_EQ(w[0].Concerns, "Label62");
     EXPECT_EQ(w[0].Text, "The video rate of " + f.Videokbps.Text() +
                              " kbps is above the player's maximum of " + f.Label62.Caption() + ".");
-    EXPECT_EQ(w[1].Concerns, "EditImageBlocks");
     EXPECT_EQ(w[1].Text, "The disc image is " + std::to_string(-f.DiscImage.UnusedBlocks) +
                              " blocks larger than the disc (" +
                              std::to_string(f.DiscImage.BlocksUsable) + " usable blocks).");
