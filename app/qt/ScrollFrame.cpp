@@ -30,6 +30,10 @@ TScrollFrame::TScrollFrame(TQtMainWindow& window) : FWindow(window) {
     setWindowFlags(flags);
 }
 
+TScrollFrame::~TScrollFrame() {
+    takeWidget();
+}
+
 void TScrollFrame::Fit(const QRect& available) {
     setWindowTitle(FWindow.windowTitle());
     const int scrollBar = verticalScrollBar()->sizeHint().width();

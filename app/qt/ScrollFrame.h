@@ -19,6 +19,8 @@ class TScrollFrame : public QScrollArea {
     /// Takes the window inside; call before the window's Start(), and hand the
     /// frame to the platform as the window that is placed and moved.
     explicit TScrollFrame(TQtMainWindow& window);
+    /// Hands the window back to its owner instead of deleting it with the frame.
+    ~TScrollFrame() override;
     /// After the window's Start(): its caption, and a size within `available`.
     void Fit(const QRect& available);
 

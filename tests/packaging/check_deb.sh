@@ -50,7 +50,8 @@ as_user tarvex-cli --bogus 2>/dev/null || status=$?
 # to ~/.config/Tarvex. It is closed as a logout closes it; a failure box would
 # keep it open (nothing answers it offscreen).
 run_window() {
-    as_user sh -c 'QT_QPA_PLATFORM=offscreen tarvex >window.log 2>&1 & echo $! >window.pid; wait $!' &
+    as_user sh -c 'QT_QPA_PLATFORM=offscreen tarvex >window.log 2>&1 & echo $! >window.pid
+        wait $!; echo $? >window.status' &
     runner=$!
     sleep 3
     kill -TERM "$(cat "$home/window.pid")"
@@ -62,6 +63,8 @@ run_window() {
         kill -KILL "$(cat "$home/window.pid")"
         fail "the window did not close: $(cat "$home/window.log")"
     fi
+    [ "$(cat "$home/window.status")" = 0 ] ||
+        fail "the window ended with status $(cat "$home/window.status"): $(cat "$home/window.log")"
 }
 settings=$home/.config/Tarvex/Tarvex.ini
 run_window
