@@ -110,6 +110,12 @@ void TMainForm::MakeDiscBtnClick() {
         Platform.ShowMessage("Error", e.what());
         return;
     }
+    // Hours of encoding for a plan the window warns about are asked about first.
+    if (const std::vector<TWarning> warnings = Warnings(); !warnings.empty()) {
+        std::string text = "The plan has warnings:\n";
+        for (const TWarning& w : warnings) text += "- " + w.Text + "\n";
+        if (!Platform.Confirm("Make disc", text + "Make the discs anyway?")) return;
+    }
     TFileDialog dialog;
     dialog.Title = "Folder for the disc images";
     dialog.FileName = JobFolder();

@@ -46,6 +46,12 @@ class TPlatform {
         (void)dialog;
         return std::nullopt;
     }
+    /// A question answered with yes or no; a front end that cannot ask says yes.
+    virtual bool Confirm(const std::string& title, const std::string& text) {
+        (void)title;
+        (void)text;
+        return true;
+    }
     /// A longer text the user may read at leisure and copy (the report of the discs
     /// made); by default a message box.
     virtual void ShowReport(const std::string& title, const std::vector<std::string>& lines) {

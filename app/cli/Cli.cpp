@@ -501,6 +501,8 @@ bool MakeDisc(const TMainForm& form, const std::string& dir, std::ostream& out, 
         err << "tarvex-cli: --make-disc: " << e.what() << '\n';
         return false;
     }
+    for (const TWarning& w : form.Warnings())
+        err << "tarvex-cli: --make-disc: warning: " << w.Text << '\n';
     TMakeOptions options;
     int shown = -1;
     options.OnProgress = [&](const TProgress& p) {

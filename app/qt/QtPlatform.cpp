@@ -109,6 +109,11 @@ std::optional<std::string> TQtPlatform::FolderDialog(const TFileDialog& options)
     return Chosen(dialog);
 }
 
+bool TQtPlatform::Confirm(const std::string& title, const std::string& text) {
+    return QMessageBox::question(FWindow, QString::fromStdString(title), Text(text)) ==
+           QMessageBox::Yes;
+}
+
 void TQtPlatform::ShowReport(const std::string& title, const std::vector<std::string>& lines) {
     auto* dialog = new QDialog(FWindow);
     dialog->setAttribute(Qt::WA_DeleteOnClose);

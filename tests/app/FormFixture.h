@@ -38,6 +38,10 @@ class TTestPlatform : public TPlatform {
         LastDialog = dialog;
         return Next();
     }
+    bool Confirm(const std::string& title, const std::string& text) override {
+        Messages.push_back(title + "? " + text);
+        return Answer;
+    }
     void ShowReport(const std::string& title, const std::vector<std::string>& lines) override {
         Reports.push_back({title, lines});
     }
@@ -60,6 +64,7 @@ class TTestPlatform : public TPlatform {
     std::filesystem::path Folder;
     std::deque<std::optional<std::string>> Files; ///< answers of the next dialogs
     std::vector<std::string> Messages;
+    bool Answer = true; ///< to every question
     std::vector<std::pair<std::string, std::vector<std::string>>> Reports;
     TFileDialog LastDialog;
     TScreenInfo ScreenInfo;

@@ -22,15 +22,16 @@ class MakeDisc : public FormTest {
                   0);
         return path;
     }
-    /// Opens `film` and plans a VCD at 1150 kbps (a six-second film alone would ask
-    /// for more than any disc's video can have).
+    /// Opens `film` and plans a VCD at 1300 kbps, within the player's rates (a
+    /// six-second film alone would ask for more than any disc's video can have).
     TMainForm& Plan(const std::string& film) {
         TMainForm& f = Start();
         Platform.Files.push_back(film);
         EXPECT_TRUE(f.OpenVideoBtn.Click());
         EXPECT_TRUE(f.MuxModeBox.Select(Rows::VcdFfmpeg));
         EXPECT_TRUE(f.AuthoringBox.Select(Rows::VcdVcdimager));
-        while (f.VideoUpDown10.Position() > 1150) f.VideoUpDown10.Click(TUDButton::Down);
+        while (f.VideoUpDown10.Position() > 1300) f.VideoUpDown10.Click(TUDButton::Down);
+        EXPECT_EQ(f.Warnings().size(), 0u);
         return f;
     }
     /// Clicks "Make disc", the folder dialog answers `dir`, and waits for the end;
@@ -105,6 +106,18 @@ TEST_F(MakeDisc, NothingStartsWithoutAPlanOrAFolder) {
     Platform.Files = {std::nullopt};
     f.FileNameSrc = (Temp.Path / "film.mpg").string();
     f.MakeDiscBtnClick();
+    EXPECT_TRUE(Platform.Files.empty());
+    // A plan the window warns about, and the user says no when asked.
+    Platform.Files = {(Temp.Path / "unused").string()};
+    Platform.Messages.clear();
+    Platform.Answer = false;
+    f.VideoUpDown10.Click(TUDButton::Up);
+    ASSERT_FALSE(f.Warnings().empty());
+    f.MakeDiscBtnClick();
+    EXPECT_EQ(Platform.Messages,
+              std::vector<std::string>{"Make disc? The plan has warnings:\n- " +
+                                       f.Warnings()[0].Text + "\nMake the discs anyway?"});
+    EXPECT_EQ(Platform.Files.size(), 1u);
     EXPECT_FALSE(f.Making());
     EXPECT_EQ(f.Make.Status, "");
 }
