@@ -26,6 +26,12 @@ const std::map<std::string, std::string> Packages = {{"ffmpeg", "ffmpeg"},
                                                      {"dvdauthor", "dvdauthor"},
                                                      {"xorriso", "xorriso"}};
 
+/// The Debian package that has a tool; the tool's own name for one not listed.
+std::string PackageOf(const std::string& tool) {
+    const auto package = Packages.find(tool);
+    return package == Packages.end() ? tool : package->second;
+}
+
 std::string SearchPathOf(const TMakeOptions& options) {
     if (!options.SearchPath.empty()) return options.SearchPath;
     const char* path = std::getenv("PATH");
@@ -178,11 +184,14 @@ class TMaker {
                             (ec ? ec.message() : std::string(std::strerror(errno))) + ".");
         const std::vector<std::string> missing = MissingTools(Job, Path);
         if (!missing.empty()) {
-            std::string list;
-            for (const std::string& tool : missing) list += (list.empty() ? "" : ", ") + tool;
-            return Fail(TMakeStatus::Failed,
-                        "These tools are missing: " + list +
-                            ". Install them (./build.sh installs them) and try again.");
+            std::string list, packages;
+            for (const std::string& tool : missing) {
+                list += (list.empty() ? "" : ", ") + tool;
+                packages += " " + PackageOf(tool);
+            }
+            return Fail(TMakeStatus::Failed, "These tools are missing: " + list +
+                                                 ". Install them (apt install" + packages +
+                                                 ") and try again.");
         }
         struct statvfs space {};
         if (statvfs(Job.OutDir.c_str(), &space) == 0) {
@@ -311,10 +320,7 @@ std::vector<std::string> MissingTools(const TDiscJob& job, const std::string& se
             if (!step.Args.empty()) tools.insert(step.Args[0]);
     std::vector<std::string> missing;
     for (const std::string& tool : tools) {
-        if (!FindProgram(tool, searchPath).empty()) continue;
-        const auto package = Packages.find(tool);
-        missing.push_back(package == Packages.end() ? tool
-                                                    : tool + " (package " + package->second + ")");
+        if (FindProgram(tool, searchPath).empty()) missing.push_back(tool);
     }
     return missing;
 }

@@ -52,7 +52,7 @@ struct TMakeOptions {
     bool KeepWork = false; ///< leave the streams and multiplexed files in the work folder
 };
 
-/// The job's tools that cannot be found, each with the Debian package that has it.
+/// The job's tools that cannot be found.
 std::vector<std::string> MissingTools(const TDiscJob& job, const std::string& searchPath);
 
 /// Runs the whole job in the calling thread and returns when it is done, failed or

@@ -82,9 +82,8 @@ TEST(MakeDiscsTest, MissingToolsAreNamedWithTheirPackages) {
     options.SearchPath = dir.Path.string(); // an empty folder: no tool at all
     const TMakeResult result = MakeDiscs(job, options);
     EXPECT_EQ(result.Status, TMakeStatus::Failed);
-    EXPECT_EQ(result.Message, "These tools are missing: dvdauthor (package dvdauthor), ffmpeg "
-                              "(package ffmpeg), xorriso (package xorriso). Install them "
-                              "(./build.sh installs them) and try again.");
+    EXPECT_EQ(result.Message, "These tools are missing: dvdauthor, ffmpeg, xorriso. Install "
+                              "them (apt install dvdauthor ffmpeg xorriso) and try again.");
     EXPECT_TRUE(Made(job).empty());
 }
 

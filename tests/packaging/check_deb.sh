@@ -27,6 +27,7 @@ for module in libtarvex_avprobe.so libtarvex_framereader.so; do
     echo "$contents" | grep -q "/tarvex/$module\$" || fail "the package lacks $module"
 done
 dpkg-deb -f "$deb" Depends | grep -q 'libavformat' || fail "the package does not depend on libav"
+dpkg-deb -f "$deb" Recommends | grep -q 'vcdimager' || fail "the package does not recommend the disc tools"
 
 home=$(mktemp -d)
 cleanup() {
