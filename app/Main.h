@@ -243,6 +243,9 @@ class TMainForm : public TControlOwner {
     /// The report of a run: its message, then per disc what `budget` (the disc
     /// budget the run was planned with) predicted against what was made.
     std::vector<std::string> DiscReport(const TMakeResult& result, const TCDImage& budget) const;
+    /// Keeps the report beside the images (tarvex-report.txt in `dir`) and adds a
+    /// line that says where, or why it could not be kept.
+    static void SaveDiscReport(std::vector<std::string>& report, const std::string& dir);
     /// Asks for a folder and makes the discs there off the window's thread, or
     /// cancels the running job.
     void MakeDiscBtnClick();

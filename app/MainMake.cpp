@@ -2,6 +2,7 @@
 // of its report.
 #include "app/Main.h"
 
+#include "common/AtomicFile.h"
 #include "common/Numeric.h"
 #include "disc/Report.h"
 
@@ -152,7 +153,20 @@ void TMainForm::MakeDone(const TMakeResult& result) {
     Make.Fraction = result.Status == TMakeStatus::Done ? 1 : 0;
     Make.Status = result.Message;
     Make.Report = DiscReport(result, FMakingBudget);
+    if (!result.Discs.empty()) SaveDiscReport(Make.Report, DiscFolder);
     if (result.Status != TMakeStatus::Cancelled) Platform.ShowReport("Disc report", Make.Report);
+}
+
+void TMainForm::SaveDiscReport(std::vector<std::string>& report, const std::string& dir) {
+    const std::string name = (std::filesystem::path(dir) / "tarvex-report.txt").string();
+    std::string text;
+    for (const std::string& line : report) text += line + "\n";
+    try {
+        WriteFileAtomically(name, text);
+        report.push_back("This report is kept in " + name + ".");
+    } catch (const TFileError& e) {
+        report.push_back(std::string("The report could not be kept: ") + e.what());
+    }
 }
 
 std::vector<std::string> TMainForm::DiscReport(const TMakeResult& result,

@@ -514,7 +514,9 @@ bool MakeDisc(const TMainForm& form, const std::string& dir, std::ostream& out, 
         err << '\n';
     };
     const TMakeResult result = MakePlan(form.DiscPlan(), dir, options);
-    for (const std::string& line : form.DiscReport(result, form.DiscImage)) out << line << '\n';
+    std::vector<std::string> report = form.DiscReport(result, form.DiscImage);
+    if (!result.Discs.empty()) TMainForm::SaveDiscReport(report, dir);
+    for (const std::string& line : report) out << line << '\n';
     return result.Status == TMakeStatus::Done;
 }
 

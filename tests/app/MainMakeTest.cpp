@@ -67,7 +67,14 @@ TEST_F(MakeDisc, MakesTheImageOffTheWindowThreadAndReportsIt) {
         EXPECT_TRUE(fs::exists(dir / "disc1.bin"));
         ASSERT_EQ(Platform.Reports.size(), 1u);
         const std::vector<std::string>& report = Platform.Reports.back().second;
-        ASSERT_EQ(report.size(), 9u);
+        ASSERT_EQ(report.size(), 10u);
+        // The report is kept beside the image, without the line that says so.
+        std::ifstream kept(dir / "tarvex-report.txt");
+        std::vector<std::string> keptLines;
+        for (std::string line; std::getline(kept, line);) keptLines.push_back(line);
+        EXPECT_EQ(keptLines, std::vector<std::string>(report.begin(), report.end() - 1));
+        EXPECT_EQ(report.back(),
+                  "This report is kept in " + (dir / "tarvex-report.txt").string() + ".");
         EXPECT_EQ(report[1], "Disc 1: " + (dir / "disc1.bin").string());
         EXPECT_TRUE(report[3].starts_with("  audio streams (encoder): ")) << report[3];
         EXPECT_EQ(report[7], "  fits the disc of 359849 blocks");
