@@ -49,6 +49,7 @@ TClassIni TMainForm::SettingsFile() {
          .ResampleAudio = ResampleAudio,
          .ConvertToRGB = ConvertToRGB,
          .FileNameSrc = FileNameSrc,
+         .DiscFolder = DiscFolder,
          .Version = Version,
          .Control = [this](const char* name) { return StoredValue(FindControl(name), name); }});
 }

@@ -119,6 +119,7 @@ std::vector<TRow> Rows(const TIniTargets& t) {
         {AVSscript,  "ResizeMode",           2,      I8,    5,  5, Field(t.ResizeMode)},
         {AVSscript,  "FileNameSrc",          0,      Text,  6,  6, {}, &t.FileNameSrc},
         {AVSscript,  "SourceFilter",         0,      I8,    7,  7, t.Control("SourceFilterBox")},
+        {AVSscript,  "DiscFolder",           0,      Text,  8,  8, {}, &t.DiscFolder},
     };
     // clang-format on
     for (TRow& row : rows)

@@ -27,6 +27,7 @@ struct TIniTargets {
     std::int8_t& ResizeMode;
     bool &BffToTff, &ResampleAudio, &ConvertToRGB;
     std::string& FileNameSrc;
+    std::string& DiscFolder;    ///< where the discs were last made
     const std::string& Version; ///< the program's: written, and compared with the file's
     /// The value the control of this name holds.
     std::function<TIniValue(const char* name)> Control;

@@ -111,7 +111,8 @@ TEST_F(Lifecycle, AFirstRunWritesEveryKeyInItsPlace) {
               "DestPixelSuggestionX=448\r\nDestPixelSuggestionY=320\r\nDestAspectBox=4\r\n"
               "DestIsAnamorphic=0\r\nTVBorderBlocks=2\r\n\r\n"
               "[AVSscript]\r\nConvertToRGB=0\r\nResampleAudio=0\r\nBffToTff=0\r\n"
-              "InterlacedResizing=0\r\nResizeMode=2\r\nFileNameSrc=\r\nSourceFilter=0\r\n");
+              "InterlacedResizing=0\r\nResizeMode=2\r\nFileNameSrc=\r\nSourceFilter=0\r\n"
+              "DiscFolder=\r\n");
 }
 
 TEST_F(Lifecycle, UnknownKeysAndSectionsSurviveAWrite) {
@@ -165,10 +166,14 @@ TEST_F(Lifecycle, NoStoredValueEndsStartUp) {
 }
 
 TEST_F(Lifecycle, ASourceNameTheFileCannotHoldIsNotKept) {
-    WriteSettings("[AVSscript]\nFileNameSrc=old.avi\n");
+    WriteSettings("[AVSscript]\nFileNameSrc=old.avi\nDiscFolder=/discs/old\n");
     TMainForm& f = Start();
+    EXPECT_EQ(f.DiscFolder, "/discs/old");
     f.FileNameSrc = "two\nlines.avi";
-    EXPECT_NE(CloseAndRead().find("FileNameSrc=\r\n"), std::string::npos);
+    f.DiscFolder = "/discs/film one";
+    const std::string kept = CloseAndRead();
+    EXPECT_NE(kept.find("FileNameSrc=\r\n"), std::string::npos);
+    EXPECT_NE(kept.find("DiscFolder=/discs/film one\r\n"), std::string::npos);
 }
 
 TEST_F(Lifecycle, AFailedWriteIsReportedOnceAndTheOldFileStays) {
