@@ -52,6 +52,10 @@ class TTestQtPlatform : public TQtPlatform {
         Dialogs.push_back(dialog.Title);
         return std::nullopt;
     }
+    bool Confirm(const std::string& title, const std::string& text) override {
+        Messages.push_back(title + "? " + text);
+        return false;
+    }
     std::vector<std::string> Messages;
     std::vector<std::string> Dialogs; ///< titles of the dialogs asked for
 };
