@@ -15,16 +15,6 @@
 
 namespace tarvex {
 
-/// The widths of the four black borders of a frame in pixels, in the order the
-/// resize model's borders use: left, top, right, bottom.
-struct TBorders {
-    int Left = 0;
-    int Top = 0;
-    int Right = 0;
-    int Bottom = 0;
-    bool operator==(const TBorders&) const = default;
-};
-
 /// The film area as the film-pixel fields take it: `SrcPixelX` x `SrcPixelY` at
 /// (`BorderLeft`, `BorderTop`) in the source frame, in whole pixels.
 struct TFilmArea {

@@ -12,14 +12,19 @@
 
 namespace tarvex {
 
-/// Lines and columns cut from each edge of the decoded picture before anyone sees
-/// it (a d2v project's crop), so that frames have the size the source fields show.
-struct TFrameCrop {
+/// Widths at the four edges of a picture in pixels, in the order the resize
+/// model's borders use: left, top, right, bottom.
+struct TBorders {
     int Left = 0;
     int Top = 0;
     int Right = 0;
     int Bottom = 0;
+    bool operator==(const TBorders&) const = default;
 };
+
+/// Lines and columns cut from each edge of the decoded picture before anyone sees
+/// it (a d2v project's crop), so that frames have the size the source fields show.
+using TFrameCrop = TBorders;
 
 /// One decoded picture: its 8-bit luma plane and, on request, its colours.
 struct TFrame {

@@ -354,10 +354,6 @@ void TOpenSrcFile::ReadOrProbe(const std::string& name, const TResult& failure) 
     Error(failure->Message);
 }
 
-bool TOpenSrcFile::ReadMediaProbe(const std::string& name) {
-    return Probe(name, true);
-}
-
 bool TOpenSrcFile::Probe(const std::string& name, bool report) {
     TMediaInfo info;
     std::string reason;

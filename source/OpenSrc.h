@@ -98,9 +98,6 @@ class TOpenSrcFile {
     /// first MPEG video sequence header in the head of the file, and the frame
     /// count from the stream's head and tail.
     void ReadSequenceHeader(const std::string& name);
-    /// Everything the media probe finds in the first video stream of the file;
-    /// a failure is shown and changes nothing. True when the file was read.
-    bool ReadMediaProbe(const std::string& name);
 
     /// 0 when anything (file or folder) of that name exists, `NotFound` otherwise.
     static int FileFound(const std::string& name);
