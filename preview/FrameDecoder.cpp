@@ -1,4 +1,5 @@
 // The frame decoding module: the libav side of `TFrameReader`.
+#include "common/AvInput.h"
 #include "preview/FrameSource.h"
 
 #include <algorithm>
@@ -93,8 +94,7 @@ class TAvFrameSource final : public IFrameSource {
 };
 
 TFrameError TAvFrameSource::OpenFile(const std::string& name) {
-    if (avformat_open_input(&Format, name.c_str(), nullptr, nullptr) < 0)
-        return TFrameError::CannotOpen;
+    if (OpenLocalInput(&Format, name, nullptr) < 0) return TFrameError::CannotOpen;
     if (avformat_find_stream_info(Format, nullptr) < 0) return TFrameError::CannotOpen;
     const AVCodec* decoder = nullptr;
     Stream = av_find_best_stream(Format, AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);

@@ -2,6 +2,7 @@
 // its first video stream. Loaded by MediaProbe on first use.
 #include "source/AvProbe.h"
 
+#include "common/AvInput.h"
 #include "source/SourceFacts.h"
 
 extern "C" {
@@ -102,16 +103,11 @@ tarvex_avprobe_v1(const char* path, const TAvProbeLimits* limits, TAvProbeResult
     ctx->interrupt_callback.callback = TimeIsUp;
     ctx->interrupt_callback.opaque = &deadline;
 
-    // Local files only: a playlist or reference file must not reach the network
-    // or start other protocols.
     AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
     av_dict_set_int(&options, "probesize", limits->ProbeSize, 0);
     av_dict_set_int(&options, "formatprobesize", limits->ProbeSize, 0);
     av_dict_set_int(&options, "analyzeduration", limits->AnalyzeDurationUs, 0);
-    const std::string url = std::string("file:") + path;
-    int error = avformat_open_input(&ctx, url.c_str(), nullptr, &options);
-    av_dict_free(&options);
+    int error = tarvex::OpenLocalInput(&ctx, path, options);
     if (error < 0) return Fail(r, error, "not a file of a known kind");
 
     error = avformat_find_stream_info(ctx, nullptr);
