@@ -6,8 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <optional>
 #include <random>
 #include <string>
@@ -179,9 +178,7 @@ TEST_P(FilmAreaTest, FoundExactly) {
 
 INSTANTIATE_TEST_SUITE_P(Films, FilmAreaTest, ::testing::ValuesIn(testing::AllFilms()),
                          [](const auto& info) {
-                             std::string n = info.param.Name;
-                             std::replace(n.begin(), n.end(), '.', '_');
-                             return n;
+                             return info.param.Name.substr(0, info.param.Name.find('.'));
                          });
 
 TEST(DetectFilmArea, AreaIsInTheCroppedFrame) {
@@ -192,63 +189,46 @@ TEST(DetectFilmArea, AreaIsInTheCroppedFrame) {
 }
 
 TEST(DetectJob, RunsOffTheCallersThreadAndFinishesOnce) {
-    const std::string film = Film("letterbox.vob");
-    std::mutex lock;
-    std::condition_variable finished;
-    std::vector<std::thread::id> progressThreads;
-    std::thread::id doneThread;
+    // Progress and the end are reported on the worker; the promise hands the end over.
+    std::vector<std::thread::id> progress;
     int doneCalls = 0;
-    std::optional<TFilmArea> area;
+    std::promise<std::pair<std::thread::id, TDetectResult>> done;
+    auto finished = done.get_future();
     {
         TDetectJob job(
-            film, {}, {},
-            [&](int, int) {
-                std::lock_guard<std::mutex> hold(lock);
-                progressThreads.push_back(std::this_thread::get_id());
-            },
+            Film("letterbox.vob"), {}, {},
+            [&](int, int) { progress.push_back(std::this_thread::get_id()); },
             [&](const TDetectResult& r) {
-                std::lock_guard<std::mutex> hold(lock);
-                doneThread = std::this_thread::get_id();
-                area = r.Area;
-                ++doneCalls;
-                finished.notify_all();
+                if (++doneCalls == 1) done.set_value({std::this_thread::get_id(), r});
             });
-        std::unique_lock<std::mutex> wait(lock);
-        finished.wait(wait, [&] { return doneCalls > 0; });
+        finished.wait();
     }
+    const auto [worker, result] = finished.get();
     EXPECT_EQ(doneCalls, 1);
-    EXPECT_EQ(area, (TFilmArea{720, 436, 0, 70}));
-    EXPECT_NE(doneThread, std::this_thread::get_id());
-    ASSERT_EQ(progressThreads.size(), 30u);
-    for (const auto id : progressThreads) EXPECT_EQ(id, doneThread);
+    EXPECT_EQ(result.Area, (TFilmArea{720, 436, 0, 70}));
+    EXPECT_NE(worker, std::this_thread::get_id());
+    EXPECT_EQ(progress, std::vector(30, worker));
 }
 
 TEST(DetectJob, CancelStopsBeforeTheNextPosition) {
-    const std::string film = Film("letterbox.vob");
-    std::atomic<bool> atFirst{false};
-    std::atomic<bool> cancelSent{false};
-    TDetectResult result;
-    int doneCalls = 0;
+    std::atomic<bool> atFirst{false}, cancelSent{false};
+    std::vector<TDetectResult> results;
     {
-        std::optional<TDetectJob> job;
-        job.emplace(
-            film, TFrameCrop{}, TDetectOptions{},
+        TDetectJob job(
+            Film("letterbox.vob"), {}, {},
             [&](int, int) {
                 // Hold the worker after its first position until the cancel is sent.
                 atFirst = true;
                 while (!cancelSent) std::this_thread::yield();
             },
-            [&](const TDetectResult& r) {
-                result = r;
-                ++doneCalls;
-            });
+            [&](const TDetectResult& r) { results.push_back(r); });
         while (!atFirst) std::this_thread::yield();
-        job->Cancel();
+        job.Cancel();
         cancelSent = true;
     } // the end waits for the thread
-    EXPECT_EQ(doneCalls, 1);
-    EXPECT_TRUE(result.Cancelled);
-    EXPECT_EQ(result.Frames.size(), 1u);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_TRUE(results[0].Cancelled);
+    EXPECT_EQ(results[0].Frames.size(), 1u);
 }
 
 } // namespace
