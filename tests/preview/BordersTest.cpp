@@ -42,10 +42,6 @@ struct TFrameCase {
     bool Blank = false;
 };
 
-void PrintTo(const TFrameCase& c, std::ostream* os) {
-    *os << c.Name;
-}
-
 const TBorders Bars{4, 8, 2, 6};
 const TBorders NoWide{-1, -1, -1, -1};
 
@@ -102,10 +98,6 @@ struct TCombineCase {
     std::vector<TFrameBorders> Frames;
     std::optional<int> Border;
 };
-
-void PrintTo(const TCombineCase& c, std::ostream* os) {
-    *os << c.Name;
-}
 
 std::vector<TFrameBorders> Repeat(int n, const TFrameBorders& f,
                                   std::vector<TFrameBorders> to = {}) {

@@ -45,10 +45,6 @@ struct TOpenCase {
     TFrameError Error;
 };
 
-void PrintTo(const TOpenCase& c, std::ostream* os) {
-    *os << c.Name;
-}
-
 class OpenErrorTest : public ::testing::TestWithParam<TOpenCase> {};
 
 TEST_P(OpenErrorTest, SaysWhy) {
@@ -148,10 +144,6 @@ struct TDamage {
     std::string Name;
     std::function<void(std::string&)> Apply;
 };
-
-void PrintTo(const TDamage& d, std::ostream* os) {
-    *os << d.Name;
-}
 
 class DamagedFilmTest : public ::testing::TestWithParam<TDamage> {};
 
