@@ -18,21 +18,16 @@ namespace {
 using testing::Film;
 
 /// A file of the test's own beside the shared films.
-std::string Scratch(const std::string& name) {
+std::string Write(const std::string& name, const std::string& bytes) {
     const std::string folder =
         std::string(TARVEX_PREVIEW_FILMS) + "/scratch-" + std::to_string(getpid());
     std::filesystem::create_directories(folder);
+    std::ofstream(folder + "/" + name, std::ios::binary) << bytes;
     return folder + "/" + name;
 }
 
-std::string Write(const std::string& name, const std::string& bytes) {
-    const std::string path = Scratch(name);
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
-}
-
 std::string SoundOnly() {
-    const std::string path = Scratch("sound.wav");
+    const std::string path = Write("sound.wav", "");
     const std::string make = "ffmpeg -nostdin -v error -y -f lavfi -i sine=duration=0.2 '" + path;
     EXPECT_EQ(std::system((make + "'").c_str()), 0);
     return path;
