@@ -2,12 +2,15 @@
 #include "preview/Frames.h"
 #include "tests/preview/PreviewFilms.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+#include <tuple>
 
 namespace tarvex {
 namespace {
@@ -15,22 +18,19 @@ namespace {
 using testing::Film;
 
 /// A file of the test's own beside the shared films.
-std::string Scratch(const std::string& name) {
+std::string Write(const std::string& name, const std::string& bytes) {
     const std::string folder =
         std::string(TARVEX_PREVIEW_FILMS) + "/scratch-" + std::to_string(getpid());
     std::filesystem::create_directories(folder);
+    std::ofstream(folder + "/" + name, std::ios::binary) << bytes;
     return folder + "/" + name;
 }
 
-std::string Write(const std::string& name, const std::string& bytes) {
-    const std::string path = Scratch(name);
-    std::ofstream(path, std::ios::binary) << bytes;
+std::string SoundOnly() {
+    const std::string path = Write("sound.wav", "");
+    const std::string make = "ffmpeg -nostdin -v error -y -f lavfi -i sine=duration=0.2 '" + path;
+    EXPECT_EQ(std::system((make + "'").c_str()), 0);
     return path;
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 struct TOpenCase {
@@ -39,10 +39,6 @@ struct TOpenCase {
     TFrameCrop Crop;
     TFrameError Error;
 };
-
-void PrintTo(const TOpenCase& c, std::ostream* os) {
-    *os << c.Name;
-}
 
 class OpenErrorTest : public ::testing::TestWithParam<TOpenCase> {};
 
@@ -53,70 +49,44 @@ TEST_P(OpenErrorTest, SaysWhy) {
     EXPECT_FALSE(reader.DecodeAt(0.5, false));
 }
 
+const auto Letterbox = [] { return Film("letterbox.vob"); };
+
 INSTANTIATE_TEST_SUITE_P(
     Files, OpenErrorTest,
-    ::testing::Values(
-        TOpenCase{"missing",
-                  [] { return std::string("/nonexistent/film.vob"); },
-                  {},
-                  TFrameError::CannotOpen},
-        TOpenCase{
-            "text", [] { return Write("notes.vob", "not a film\n"); }, {}, TFrameError::CannotOpen},
-        TOpenCase{"sound_only",
-                  [] {
-                      const std::string path = Scratch("sound.wav");
-                      std::system(("ffmpeg -nostdin -v error -y -f lavfi -i sine=duration=0.2 '" +
-                                   path + "'")
-                                      .c_str());
-                      return path;
-                  },
-                  {},
-                  TFrameError::NoVideo},
-        TOpenCase{"crop_wider_than_the_frame",
-                  [] { return Film("letterbox.vob"); },
-                  {360, 0, 350, 0},
-                  TFrameError::BadFrameSize},
-        TOpenCase{"negative_crop",
-                  [] { return Film("letterbox.vob"); },
-                  {0, -2, 0, 0},
-                  TFrameError::BadFrameSize}),
+    ::testing::ValuesIn(std::vector<TOpenCase>{
+        {"missing",
+         [] { return std::string("/nonexistent/film.vob"); },
+         {},
+         TFrameError::CannotOpen},
+        {"text", [] { return Write("notes.vob", "not a film\n"); }, {}, TFrameError::CannotOpen},
+        {"sound_only", SoundOnly, {}, TFrameError::NoVideo},
+        {"crop_wider_than_the_frame", Letterbox, {360, 0, 350, 0}, TFrameError::BadFrameSize},
+        {"negative_crop", Letterbox, {0, -2, 0, 0}, TFrameError::BadFrameSize}}),
     [](const auto& info) { return info.param.Name; });
 
-std::uint32_t RgbAt(const TFrame& f, int x, int y) {
-    return f.Rgb[static_cast<std::size_t>(y) * f.Width + x];
-}
-
-int Red(std::uint32_t c) {
-    return c >> 16 & 0xFF;
-}
-int Green(std::uint32_t c) {
-    return c >> 8 & 0xFF;
-}
-int Blue(std::uint32_t c) {
-    return c & 0xFF;
+/// Red, green, blue and alpha of a pixel.
+std::array<int, 4> Channels(const TFrame& f, int x, int y) {
+    const std::uint32_t c = f.Rgb[static_cast<std::size_t>(y) * f.Width + x];
+    return {int(c >> 16 & 0xFF), int(c >> 8 & 0xFF), int(c & 0xFF), int(c >> 24)};
 }
 
 TEST(FrameReader, LumaAndColoursOfAKeyframe) {
+    using ::testing::_, ::testing::ElementsAre, ::testing::Gt, ::testing::Lt;
     TFrameReader reader;
     ASSERT_EQ(reader.Open(Film("letterbox.vob")), TFrameError::None);
-    EXPECT_EQ(reader.Width(), 720);
-    EXPECT_EQ(reader.Height(), 576);
+    EXPECT_EQ(std::pair(reader.Width(), reader.Height()), std::pair(720, 576));
     EXPECT_NEAR(reader.Duration(), 4, 0.1);
     const auto f = reader.DecodeAt(0.5, true);
     ASSERT_TRUE(f);
-    ASSERT_EQ(f->Luma.size(), 720u * 576u);
-    ASSERT_EQ(f->Rgb.size(), 720u * 576u);
+    const std::size_t pixels = 720 * 576;
+    ASSERT_EQ(std::pair(f->Luma.size(), f->Rgb.size()), std::pair(pixels, pixels));
     // The bar is video black; the test picture's first columns are red, its next ones green.
     EXPECT_NEAR(f->Luma[10 * 720 + 360], 16, 2);
-    const std::uint32_t bar = RgbAt(*f, 360, 10);
-    EXPECT_LT(Red(bar) + Green(bar) + Blue(bar), 24);
-    EXPECT_EQ(bar >> 24, 0xFFu);
-    const std::uint32_t red = RgbAt(*f, 60, 470);
-    EXPECT_GT(Red(red), 200);
-    EXPECT_LT(Green(red), 40);
-    const std::uint32_t green = RgbAt(*f, 180, 470);
-    EXPECT_GT(Green(green), 200);
-    EXPECT_LT(Red(green), 40);
+    const auto bar = Channels(*f, 360, 10);
+    EXPECT_LT(bar[0] + bar[1] + bar[2], 24);
+    EXPECT_EQ(bar[3], 0xFF);
+    EXPECT_THAT(Channels(*f, 60, 470), ElementsAre(Gt(200), Lt(40), _, 0xFF));
+    EXPECT_THAT(Channels(*f, 180, 470), ElementsAre(Lt(40), Gt(200), _, 0xFF));
     EXPECT_TRUE(reader.DecodeAt(0.5, false)->Rgb.empty());
 }
 
@@ -125,16 +95,14 @@ TEST(FrameReader, CropCutsEveryPlane) {
     TFrameReader cropped;
     ASSERT_EQ(full.Open(Film("letterbox.vob")), TFrameError::None);
     ASSERT_EQ(cropped.Open(Film("letterbox.vob"), {8, 4, 10, 6}), TFrameError::None);
-    EXPECT_EQ(cropped.Width(), 702);
-    EXPECT_EQ(cropped.Height(), 566);
     const auto a = full.DecodeAt(0.4, true);
     const auto b = cropped.DecodeAt(0.4, true);
     ASSERT_TRUE(a && b);
-    ASSERT_EQ(b->Width, 702);
-    ASSERT_EQ(b->Height, 566);
+    ASSERT_EQ(std::tuple(cropped.Width(), cropped.Height(), b->Width, b->Height),
+              std::tuple(702, 566, 702, 566));
     for (const auto& [x, y] : {std::pair{0, 0}, {701, 565}, {300, 100}, {50, 470}}) {
         EXPECT_EQ(b->Luma[y * 702 + x], a->Luma[(y + 4) * 720 + x + 8]) << x << "," << y;
-        EXPECT_EQ(RgbAt(*b, x, y), RgbAt(*a, x + 8, y + 4)) << x << "," << y;
+        EXPECT_EQ(b->Rgb[y * 702 + x], a->Rgb[(y + 4) * 720 + x + 8]) << x << "," << y;
     }
 }
 
@@ -149,8 +117,7 @@ TEST_P(SeekTest, PositionsGoForwardAndBack) {
     ASSERT_TRUE(early && late && again);
     EXPECT_NEAR(early->Position, 0.2, 0.08);
     EXPECT_NEAR(late->Position, 0.8, 0.08);
-    EXPECT_EQ(again->Position, early->Position);
-    EXPECT_EQ(again->Luma, early->Luma);
+    EXPECT_EQ(std::pair(again->Position, again->Luma), std::pair(early->Position, early->Luma));
     EXPECT_NE(late->Luma, early->Luma);
 }
 
@@ -161,25 +128,27 @@ INSTANTIATE_TEST_SUITE_P(Containers, SeekTest,
                              return info.param.substr(0, info.param.find('.'));
                          });
 
+/// Random bytes at every `step`th place of `b` from `from` to `to`.
+void Scramble(std::string& b, std::size_t from, std::size_t to, std::size_t step) {
+    std::mt19937 random(static_cast<unsigned>(from));
+    for (std::size_t i = from; i < to; i += step) b[i] = static_cast<char>(random());
+}
+
 /// Ways to damage a film.
 struct TDamage {
     std::string Name;
     std::function<void(std::string&)> Apply;
 };
 
-void PrintTo(const TDamage& d, std::ostream* os) {
-    *os << d.Name;
-}
-
 class DamagedFilmTest : public ::testing::TestWithParam<TDamage> {};
 
 TEST_P(DamagedFilmTest, GivesWholeFramesOrNone) {
-    std::string bytes = ReadAll(Film("letterbox.vob"));
+    std::ifstream in(Film("letterbox.vob"), std::ios::binary);
+    std::string bytes(std::istreambuf_iterator<char>(in), {});
     ASSERT_GT(bytes.size(), 300000u);
     GetParam().Apply(bytes);
-    const std::string path = Write("damaged.vob", bytes);
     TFrameReader reader;
-    if (reader.Open(path) != TFrameError::None) return;
+    if (reader.Open(Write("damaged.vob", bytes)) != TFrameError::None) return;
     for (const double at : {0.0, 0.3, 0.6, 0.99, 1.0}) {
         const auto f = reader.DecodeAt(at, true);
         if (!f) continue;
@@ -190,22 +159,11 @@ TEST_P(DamagedFilmTest, GivesWholeFramesOrNone) {
 
 INSTANTIATE_TEST_SUITE_P(
     Films, DamagedFilmTest,
-    ::testing::Values(TDamage{"cut_short", [](std::string& b) { b.resize(60000); }},
-                      TDamage{
-                          "zeros_in_the_middle",
-                          [](std::string& b) { std::fill_n(b.begin() + 100000, 150000, '\0'); }},
-                      TDamage{"noise_in_the_middle",
-                              [](std::string& b) {
-                                  std::mt19937 random(7);
-                                  for (std::size_t i = 100000; i < 250000; ++i)
-                                      b[i] = static_cast<char>(random());
-                              }},
-                      TDamage{"noise_after_the_head",
-                              [](std::string& b) {
-                                  std::mt19937 random(9);
-                                  for (std::size_t i = 2048; i < b.size(); i += 7)
-                                      b[i] = static_cast<char>(random());
-                              }}),
+    ::testing::ValuesIn(std::vector<TDamage>{
+        {"cut_short", [](std::string& b) { b.resize(60000); }},
+        {"zeros_in_the_middle", [](std::string& b) { std::fill_n(b.begin() + 100000, 150000, 0); }},
+        {"noise_in_the_middle", [](std::string& b) { Scramble(b, 100000, 250000, 1); }},
+        {"noise_after_the_head", [](std::string& b) { Scramble(b, 2048, b.size(), 7); }}}),
     [](const auto& info) { return info.param.Name; });
 
 } // namespace

@@ -18,7 +18,6 @@ TPreviewGeometry Svcd() {
             .SrcResY = 576,
             .SrcPixelX = 720,
             .SrcPixelY = 436,
-            .BorderLeft = 0,
             .BorderTop = 70,
             .CropX = 704,
             .CropY = 436,
@@ -33,7 +32,6 @@ TPreviewGeometry Svcd() {
             .SrcPixelForm = 0.9140625,
             .DestPixelForm = 0.609375,
             .AspectError = -0.04,
-            .ErrorBand = 0,
             .Grid = true};
 }
 
@@ -50,11 +48,21 @@ std::vector<TShapeItem> Only(const TPreviewView& v, TShape shape) {
     return out;
 }
 
-void ExpectRect(const TRectF& r, double x, double y, double w, double h) {
-    EXPECT_NEAR(r.X, x, 1e-9);
-    EXPECT_NEAR(r.Y, y, 1e-9);
-    EXPECT_NEAR(r.W, w, 1e-9);
-    EXPECT_NEAR(r.H, h, 1e-9);
+/// `x, y, w, h` in the pixels of the view's frame, as drawn.
+TRectF In(const TPreviewView& v, double x, double y, double w, double h) {
+    return {v.Frame.X + x * v.ScaleX, v.Frame.Y + y * v.ScaleY, w * v.ScaleX, h * v.ScaleY};
+}
+
+void ExpectRect(const TRectF& r, const TRectF& e) {
+    EXPECT_NEAR(r.X, e.X, 1e-9);
+    EXPECT_NEAR(r.Y, e.Y, 1e-9);
+    EXPECT_NEAR(r.W, e.W, 1e-9);
+    EXPECT_NEAR(r.H, e.H, 1e-9);
+}
+
+void ExpectRects(const std::vector<TShapeItem>& items, const std::vector<TRectF>& rects) {
+    ASSERT_EQ(items.size(), rects.size());
+    for (std::size_t i = 0; i < items.size(); ++i) ExpectRect(items[i].Rect, rects[i]);
 }
 
 TEST(LayoutPreview, SourceViewAtTheFilmsRealAspect) {
@@ -65,15 +73,12 @@ TEST(LayoutPreview, SourceViewAtTheFilmsRealAspect) {
     const double k = 400 * 0.9140625 / 720;
     EXPECT_DOUBLE_EQ(v.ScaleY, k);
     EXPECT_DOUBLE_EQ(v.ScaleX, k / 0.9140625);
-    const double top = (300 - 576 * k) / 2;
-    ExpectRect(v.Frame, 0, top, 400, 576 * k);
+    ExpectRect(v.Frame, {0, (300 - 576 * k) / 2, 400, 576 * k});
     EXPECT_EQ(Shapes(v), (std::vector<TShape>{TShape::SourceImage, TShape::FilmArea,
                                               TShape::FrameBorders, TShape::CropRect}));
     EXPECT_EQ(v.Items[0].From, (TRectF{0, 0, 720, 576}));
-    const double sx = v.ScaleX;
-    ExpectRect(v.Items[1].Rect, 0, top + 70 * k, 720 * sx, 436 * k);
-    ExpectRect(v.Items[2].Rect, 2 * sx, top + 68 * k, 718 * sx, 436 * k);
-    ExpectRect(v.Items[3].Rect, 8 * sx, top + 70 * k, 704 * sx, 436 * k);
+    ExpectRects(v.Items, {In(v, 0, 0, 720, 576), In(v, 0, 70, 720, 436), In(v, 2, 68, 718, 436),
+                          In(v, 8, 70, 704, 436)});
 }
 
 TEST(LayoutPreview, DestinationViewAsTheScriptMakesIt) {
@@ -81,36 +86,29 @@ TEST(LayoutPreview, DestinationViewAsTheScriptMakesIt) {
     const TPreviewView& v = s.Dest;
     // 480 x 576 SVCD pixels of form 0.609375 show as 787.7 x 576: the width decides.
     const double k = 300 * 0.609375 / 480;
-    const double sx = k / 0.609375;
-    const double top = (300 - 576 * k) / 2;
-    ExpectRect(v.Frame, 0, top, 300, 576 * k);
+    EXPECT_DOUBLE_EQ(v.ScaleY, k);
+    EXPECT_DOUBLE_EQ(v.ScaleX, k / 0.609375);
+    ExpectRect(v.Frame, {0, (300 - 576 * k) / 2, 300, 576 * k});
 
-    const std::vector<TShape> order = Shapes(v);
-    ASSERT_EQ(order.size(), 1u + 1 + 2 + 4 + 29 + 35);
-    EXPECT_EQ(order[0], TShape::DestFrame);
-    EXPECT_EQ(order[1], TShape::Picture);
-    EXPECT_EQ(order[2], TShape::AspectBand);
-    EXPECT_EQ(order[4], TShape::Overscan);
-    EXPECT_EQ(order[8], TShape::GridLine);
+    // The frame, the picture, two aspect bands, four overscan blocks, 29 + 35 grid lines.
+    std::vector<TShape> order{TShape::DestFrame, TShape::Picture, TShape::AspectBand,
+                              TShape::AspectBand};
+    order.insert(order.end(), 4, TShape::Overscan);
+    order.insert(order.end(), 29 + 35, TShape::GridLine);
+    ASSERT_EQ(Shapes(v), order);
 
     // The picture is the crop of the frame, placed at the script's borders.
-    ExpectRect(v.Items[1].Rect, 16 * sx, top + 80 * k, 448 * sx, 416 * k);
+    ExpectRect(v.Items[1].Rect, In(v, 16, 80, 448, 416));
     EXPECT_EQ(v.Items[1].From, (TRectF{8, 70, 704, 436}));
-
     // Two blocks of overscan: 16 pixels on every side, the corners shaded once.
-    const auto overscan = Only(v, TShape::Overscan);
-    ASSERT_EQ(overscan.size(), 4u);
-    ExpectRect(overscan[0].Rect, 0, top, 480 * sx, 16 * k);
-    ExpectRect(overscan[1].Rect, 0, top + 560 * k, 480 * sx, 16 * k);
-    ExpectRect(overscan[2].Rect, 0, top + 16 * k, 16 * sx, 544 * k);
-    ExpectRect(overscan[3].Rect, 464 * sx, top + 16 * k, 16 * sx, 544 * k);
-
+    ExpectRects(Only(v, TShape::Overscan), {In(v, 0, 0, 480, 16), In(v, 0, 560, 480, 16),
+                                            In(v, 0, 16, 16, 544), In(v, 464, 16, 16, 544)});
     // Grid lines every 16 pixels inside the frame: 29 across, 35 down.
     const auto grid = Only(v, TShape::GridLine);
-    ExpectRect(grid.front().Rect, 16 * sx, top, 0, 576 * k);
-    ExpectRect(grid[28].Rect, 464 * sx, top, 0, 576 * k);
-    ExpectRect(grid[29].Rect, 0, top + 16 * k, 480 * sx, 0);
-    ExpectRect(grid.back().Rect, 0, top + 560 * k, 480 * sx, 0);
+    ExpectRect(grid.front().Rect, In(v, 16, 0, 0, 576));
+    ExpectRect(grid[28].Rect, In(v, 464, 0, 0, 576));
+    ExpectRect(grid[29].Rect, In(v, 0, 16, 480, 0));
+    ExpectRect(grid.back().Rect, In(v, 0, 560, 480, 0));
 }
 
 struct TBandCase {
@@ -121,10 +119,6 @@ struct TBandCase {
     double Width;
 };
 
-void PrintTo(const TBandCase& c, std::ostream* os) {
-    *os << c.Name;
-}
-
 class AspectBandTest : public ::testing::TestWithParam<TBandCase> {};
 
 TEST_P(AspectBandTest, BandsByTheError) {
@@ -134,19 +128,12 @@ TEST_P(AspectBandTest, BandsByTheError) {
     g.ErrorBand = c.Band;
     const TPreviewView v = LayoutPreview(g, {400, 300}, {480, 576}, true).Dest;
     const auto bands = Only(v, TShape::AspectBand);
-    if (std::isnan(c.Left)) {
-        EXPECT_TRUE(bands.empty());
-        return;
-    }
-    ASSERT_EQ(bands.size(), 2u);
     // Both bands run down the picture's height: from line 80 for 416 lines.
-    const double sx = v.ScaleX;
-    const double y = v.Frame.Y + 80 * v.ScaleY;
     const double right = c.Left < 16 ? 464 : 464 - c.Width;
-    ExpectRect(bands[0].Rect, v.Frame.X + c.Left * sx, y, c.Width * sx, 416 * v.ScaleY);
-    ExpectRect(bands[1].Rect, v.Frame.X + right * sx, y, c.Width * sx, 416 * v.ScaleY);
-    EXPECT_EQ(bands[0].Band, c.Band);
-    EXPECT_EQ(bands[1].Band, c.Band);
+    ExpectRects(bands, std::isnan(c.Left) ? std::vector<TRectF>{}
+                                          : std::vector{In(v, c.Left, 80, c.Width, 416),
+                                                        In(v, right, 80, c.Width, 416)});
+    for (const TShapeItem& b : bands) EXPECT_EQ(b.Band, c.Band);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -186,12 +173,11 @@ TEST(LayoutPreview, EmptyViewsForAGeometryWithoutFrames) {
     g.DestBorders = {-10, -10, -10, -10};
     g.ResizeX = -5;
     g.Grid = true;
-    const TPreviewScene s = LayoutPreview(g, {400, 300}, {400, 300}, true);
-    EXPECT_TRUE(s.Source.Items.empty());
-    EXPECT_TRUE(s.Dest.Items.empty());
-    const TPreviewScene noRoom = LayoutPreview(Svcd(), {0, 300}, {400, -1}, true);
-    EXPECT_TRUE(noRoom.Source.Items.empty());
-    EXPECT_TRUE(noRoom.Dest.Items.empty());
+    for (const TPreviewScene& s : {LayoutPreview(g, {400, 300}, {400, 300}, true),
+                                   LayoutPreview(Svcd(), {0, 300}, {400, -1}, true)}) {
+        EXPECT_TRUE(s.Source.Items.empty());
+        EXPECT_TRUE(s.Dest.Items.empty());
+    }
 }
 
 TEST(LayoutPreview, ANarrowViewFitsTheHeight) {
@@ -200,8 +186,8 @@ TEST(LayoutPreview, ANarrowViewFitsTheHeight) {
     TPreviewGeometry g = Svcd();
     g.DestX = 768;
     g.DestPixelForm = 1;
-    ExpectRect(LayoutPreview(g, {1, 1}, {200, 400}, true).Dest.Frame, 0, 125, 200, 150);
-    ExpectRect(LayoutPreview(g, {1, 1}, {800, 300}, true).Dest.Frame, 200, 0, 400, 300);
+    ExpectRect(LayoutPreview(g, {1, 1}, {200, 400}, true).Dest.Frame, {0, 125, 200, 150});
+    ExpectRect(LayoutPreview(g, {1, 1}, {800, 300}, true).Dest.Frame, {200, 0, 400, 300});
 }
 
 } // namespace

@@ -22,24 +22,16 @@ namespace tarvex::testing {
 struct TFilm {
     std::string Name; ///< file name; the extension picks the container
     int FrameWidth;
-    int FrameHeight;
+    int FrameHeight; ///< 480: NTSC, else PAL
     /// Where the test picture lies: the film area the detection must find.
     TFilmArea Picture;
-    /// Filters on the test picture before it is padded (fades, dark scenes).
-    std::string OnPicture;
     /// Filters on the padded frame (bars at another luma, logos, noise).
-    std::string OnFrame;
-    /// Noise on the bars: the area may be off by up to two lines, never into the picture.
-    bool Noisy = false;
-    /// Seconds of film.
-    int Seconds = 4;
+    std::string OnFrame = "";
     /// The colour of the bars the picture is padded with; empty: black.
     std::string Bars = "";
+    /// Filters on the test picture before it is padded (fades, dark scenes).
+    std::string OnPicture = "";
 };
-
-inline bool IsNtsc(const TFilm& f) {
-    return f.FrameHeight == 480;
-}
 
 /// A box drawn over the frame between two times (a logo or a line of subtitles).
 inline std::string Box(int x, int y, int w, int h, double from, double to) {
@@ -50,44 +42,30 @@ inline std::string Box(int x, int y, int w, int h, double from, double to) {
 }
 
 inline std::vector<TFilm> AllFilms() {
-    const TFilmArea noisyLetterbox{720, 360, 0, 60};
+    const std::string noise = "noise=alls=40:allf=t+u";
+    const std::string liftedBar = "drawbox=x=0:y=420:w=720:h=60:color=0x090909:t=fill,";
+    const std::string subtitles = Box(200, 436, 90, 18, 1.5, 2.7) + "," +
+                                  Box(300, 436, 130, 18, 1.5, 2.7) + "," +
+                                  Box(440, 436, 80, 18, 1.5, 2.7);
+    const std::string fades =
+        "fade=t=in:st=0:d=1,fade=t=out:st=3:d=1,"
+        "colorchannelmixer=rr=0.12:gg=0.12:bb=0.12:enable='between(t,1.4,1.9)',"
+        "drawbox=x=0:y=0:w=iw:h=ih:color=black:t=fill:enable='between(t,2.1,2.5)'";
     return {
-        {"letterbox.vob", 720, 576, {720, 436, 0, 70}, "", ""},
-        {"pillarbox.avi", 720, 480, {540, 480, 90, 0}, "", ""},
-        {"both.m2v", 720, 576, {656, 432, 32, 72}, "", ""},
-        {"asymmetric.mpg", 720, 576, {688, 420, 10, 100}, "", ""},
-        {"full_frame.vob", 720, 576, {720, 576, 0, 0}, "", ""},
+        {"letterbox.vob", 720, 576, {720, 436, 0, 70}},
+        {"pillarbox.avi", 720, 480, {540, 480, 90, 0}},
+        {"both.m2v", 720, 576, {656, 432, 32, 72}},
+        {"asymmetric.mpg", 720, 576, {688, 420, 10, 100}},
+        {"full_frame.vob", 720, 576, {720, 576, 0, 0}},
         // The upper bar stays at luma 16, the lower one is lifted to 24.
-        {"noisy_letterbox.mpg", 720, 480, noisyLetterbox, "",
-         "drawbox=x=0:y=420:w=720:h=60:color=0x090909:t=fill,noise=alls=40:allf=t+u", true},
+        {"noisy_letterbox.mpg", 720, 480, {720, 360, 0, 60}, liftedBar + noise},
         // Every bar at a black level above 0, noise over the whole frame.
-        {"noisy_both.mpg",
-         720,
-         576,
-         {640, 400, 40, 88},
-         "",
-         "noise=alls=40:allf=t+u",
-         true,
-         4,
-         "0x060606"},
-        {"logo.vob", 720, 576, {720, 432, 0, 72}, "", Box(612, 526, 64, 26, 0, 1.3)},
-        {"subtitles.vob",
-         720,
-         480,
-         {720, 360, 0, 60},
-         "",
-         Box(200, 436, 90, 18, 1.5, 2.7) + "," + Box(300, 436, 130, 18, 1.5, 2.7) + "," +
-             Box(440, 436, 80, 18, 1.5, 2.7)},
+        {"noisy_both.mpg", 720, 576, {640, 400, 40, 88}, noise, "0x060606"},
+        {"logo.vob", 720, 576, {720, 432, 0, 72}, Box(612, 526, 64, 26, 0, 1.3)},
+        {"subtitles.vob", 720, 480, {720, 360, 0, 60}, subtitles},
         // Fades over the first and last second, a dark scene and a black one between:
         // about a third of the positions show the picture at full brightness.
-        {"fades.vob",
-         720,
-         576,
-         {720, 404, 0, 86},
-         "fade=t=in:st=0:d=1,fade=t=out:st=3:d=1,"
-         "colorchannelmixer=rr=0.12:gg=0.12:bb=0.12:enable='between(t,1.4,1.9)',"
-         "drawbox=x=0:y=0:w=iw:h=ih:color=black:t=fill:enable='between(t,2.1,2.5)'",
-         ""},
+        {"fades.vob", 720, 576, {720, 404, 0, 86}, "", "", fades},
     };
 }
 
@@ -95,8 +73,8 @@ inline std::vector<TFilm> AllFilms() {
 inline std::string FilmArgs(const TFilm& f) {
     const TFilmArea& a = f.Picture;
     std::string picture = "testsrc2=size=" + std::to_string(a.Width) + "x" +
-                          std::to_string(a.Height) + ":rate=" + (IsNtsc(f) ? "30000/1001" : "25") +
-                          ":duration=" + std::to_string(f.Seconds);
+                          std::to_string(a.Height) +
+                          ":rate=" + (f.FrameHeight == 480 ? "30000/1001" : "25") + ":duration=4";
     std::string filters = f.OnPicture.empty() ? "" : f.OnPicture + ",";
     filters += "pad=" + std::to_string(f.FrameWidth) + ":" + std::to_string(f.FrameHeight) + ":" +
                std::to_string(a.Left) + ":" + std::to_string(a.Top);
@@ -104,7 +82,8 @@ inline std::string FilmArgs(const TFilm& f) {
     if (!f.OnFrame.empty()) filters += "," + f.OnFrame;
     std::string codec = f.Name.ends_with(".avi") ? "-c:v mpeg4" : "-c:v mpeg2video";
     // Keyframes close together, so that the short films give many distinct positions.
-    codec += std::string(" -g 3 -pix_fmt yuv420p -q:v ") + (f.Noisy ? "5" : "3");
+    codec += std::string(" -g 3 -pix_fmt yuv420p -q:v ") +
+             (f.OnFrame.find("noise") == std::string::npos ? "3" : "5");
     if (f.Name.ends_with(".m2v")) codec += " -f mpeg2video";
     if (f.Name.ends_with(".vob")) codec += " -f vob";
     return "-f lavfi -i '" + picture + "' -vf \"" + filters + "\" " + codec;
