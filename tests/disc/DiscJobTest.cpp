@@ -25,21 +25,12 @@ TDiscPlan Example(TDiscFormat format = TDiscFormat::SVCD) {
     plan.Source = "/films/film.avi";
     plan.SrcFrames = 15000;
     plan.Format = format;
-    plan.VideoRate = 1187000;
-    plan.MaxVideoRate = 2516000;
-    plan.Audio1Rate = 160000;
+    std::tie(plan.VideoRate, plan.MaxVideoRate, plan.Audio1Rate) =
+        std::tuple(1187000, 2516000, 160000);
     TPicturePlan& p = plan.Picture;
-    p.CropLeft = 8;
-    p.CropTop = 70;
-    p.CropX = 704;
-    p.CropY = 436;
-    p.ResizeX = 448;
-    p.ResizeY = 416;
-    p.DestY = 576;
-    p.BorderLeft = 16;
-    p.BorderTop = 80;
-    p.BorderRight = 16;
-    p.BorderBottom = 80;
+    std::tie(p.CropLeft, p.CropTop, p.CropX, p.CropY) = std::tuple(8, 70, 704, 436);
+    std::tie(p.ResizeX, p.ResizeY, p.DestY) = std::tuple(448, 416, 576);
+    std::tie(p.BorderLeft, p.BorderTop, p.BorderRight, p.BorderBottom) = std::tuple(16, 80, 16, 80);
     return plan;
 }
 
