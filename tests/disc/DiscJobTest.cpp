@@ -46,12 +46,15 @@ struct TPlanCase {
 const auto RowName = [](const auto& info) { return std::string(info.param.Name); };
 
 /// The filter graph for source frames [First, End) and the size of the frame it makes.
-struct TGraph {
-    std::string Text;
+struct TFilterCase {
+    const char* Name;
+    std::function<void(TDiscPlan&)> Change;
+    std::string Graph;
     std::int64_t First = 0;
     std::int64_t End = 0;
     int Width = 480;
     int Height = 576;
+    friend void PrintTo(const TFilterCase& c, std::ostream* os) { *os << c.Name; }
 };
 
 const std::string Crop = "crop=w=704:h=436:x=8:y=70:exact=1,";
@@ -60,15 +63,15 @@ const std::string Pad = ",pad=w=480:h=576:x=16:y=80:color=black";
 const std::string Framed = Crop + "scale=w=448:h=416:flags=bicubic:param0=0:param1=0.6" + Pad;
 const std::string Tail = ",setpts=PTS-STARTPTS,format=yuv420p";
 
-class VideoFilterTest : public ::testing::TestWithParam<TPlanCase<TGraph>> {};
+class VideoFilterTest : public ::testing::TestWithParam<TFilterCase> {};
 
 // The graph mirrors the script, and ffmpeg takes it and makes the frame the script makes.
 TEST_P(VideoFilterTest, MirrorsTheScriptAndFfmpegMakesTheFrame) {
-    const TGraph& g = GetParam().Expected;
+    const TFilterCase& g = GetParam();
     TDiscPlan plan = Example();
-    GetParam().Change(plan);
+    g.Change(plan);
     const std::string graph = VideoFilter(plan, g.First, g.End);
-    EXPECT_EQ(graph, g.Text);
+    EXPECT_EQ(graph, g.Graph);
     const TTempFolder dir;
     const std::string frame = dir / "frame.gray";
     ASSERT_EQ(testing::Shell("ffmpeg -nostdin -v error -f lavfi -i color=size=720x576:rate=25 "
@@ -78,59 +81,47 @@ TEST_P(VideoFilterTest, MirrorsTheScriptAndFfmpegMakesTheFrame) {
     EXPECT_EQ(std::filesystem::file_size(frame), static_cast<std::uintmax_t>(g.Width * g.Height));
 }
 
-const TPlanCase<TGraph> Graphs[] = {
-    {"progressive", [](TDiscPlan&) {}, {Framed + Tail}},
+const TFilterCase Graphs[] = {
+    {"progressive", [](auto&) {}, Framed + Tail},
     {"interlaced_fields_halved_borders_even",
-     [](TDiscPlan& p) {
-         p.Picture.Interlaced = true, p.Picture.ResizeY = 430, p.Picture.CropTop = 71;
-     },
-     {"setfield=tff,separatefields,crop=w=704:h=218:x=8:y=35:exact=1,scale=w=448:h=215:flags="
-      "bicubic:param0=0:param1=0.6,weave=first_field=top,pad=w=480:h=576:x=16:y=72:color=black,"
-      "setpts=PTS-STARTPTS,setfield=tff,format=yuv420p"}},
+     [](auto& p) { p.Picture.Interlaced = true, p.Picture.ResizeY = 430, p.Picture.CropTop = 71; },
+     "setfield=tff,separatefields,crop=w=704:h=218:x=8:y=35:exact=1,scale=w=448:h=215:flags="
+     "bicubic:param0=0:param1=0.6,weave=first_field=top,pad=w=480:h=576:x=16:y=72:color=black,"
+     "setpts=PTS-STARTPTS,setfield=tff,format=yuv420p"},
     {"bilinear_without_borders",
-     [](TDiscPlan& p) {
+     [](auto& p) {
          TPicturePlan& q = p.Picture;
          q.ResizeMode = q.BorderLeft = q.BorderTop = q.BorderRight = q.BorderBottom = 0;
      },
-     {Crop + "scale=w=448:h=416:flags=bilinear" + Tail, 0, 0, 448, 416}},
-    {"bicubic_standard",
-     [](TDiscPlan& p) { p.Picture.ResizeMode = 1; },
-     {Crop + "scale=w=448:h=416:flags=bicubic:param0=1/3:param1=1/3" + Pad + Tail}},
-    {"lanczos",
-     [](TDiscPlan& p) { p.Picture.ResizeMode = 3; },
-     {Crop + "scale=w=448:h=416:flags=lanczos:param0=3" + Pad + Tail}},
-    {"no_selection_is_precise_bicubic",
-     [](TDiscPlan& p) { p.Picture.ResizeMode = -1; },
-     {Framed + Tail}},
-    {"bff_to_tff_shifts_one_field",
-     [](TDiscPlan& p) { p.Picture.BffToTff = true; },
-     {"phase=b,trim=start_frame=1,tpad=stop=1:stop_mode=clone," + Framed +
-      ",setpts=PTS-STARTPTS,setfield=tff,format=yuv420p"}},
-    {"middle_disc_of_three",
-     [](TDiscPlan&) {},
-     {"trim=start_frame=50:end_frame=100," + Framed + Tail, 50, 100}},
-    {"last_disc_runs_to_the_end", [](TDiscPlan&) {}, {"trim=start_frame=75," + Framed + Tail, 75}},
-    {"pal_to_ntsc_svcd_slows_down_and_pulls_down",
-     [](TDiscPlan& p) { p.Picture.DestIsPAL = false; },
-     {Framed + ",setpts=N*1001/24000/TB,telecine=first_field=top:pattern=23,format=yuv420p"}},
+     Crop + "scale=w=448:h=416:flags=bilinear" + Tail, 0, 0, 448, 416},
+    {"bicubic_standard", [](auto& p) { p.Picture.ResizeMode = 1; },
+     Crop + "scale=w=448:h=416:flags=bicubic:param0=1/3:param1=1/3" + Pad + Tail},
+    {"lanczos", [](auto& p) { p.Picture.ResizeMode = 3; },
+     Crop + "scale=w=448:h=416:flags=lanczos:param0=3" + Pad + Tail},
+    {"no_selection_is_precise_bicubic", [](auto& p) { p.Picture.ResizeMode = -1; }, Framed + Tail},
+    {"bff_to_tff_shifts_one_field", [](auto& p) { p.Picture.BffToTff = true; },
+     "phase=b,trim=start_frame=1,tpad=stop=1:stop_mode=clone," + Framed +
+         ",setpts=PTS-STARTPTS,setfield=tff,format=yuv420p"},
+    {"middle_disc", [](auto&) {}, "trim=start_frame=50:end_frame=100," + Framed + Tail, 50, 100},
+    {"last_disc_runs_to_the_end", [](auto&) {}, "trim=start_frame=75," + Framed + Tail, 75},
+    {"pal_to_ntsc_svcd_slows_down_and_pulls_down", [](auto& p) { p.Picture.DestIsPAL = false; },
+     Framed + ",setpts=N*1001/24000/TB,telecine=first_field=top:pattern=23,format=yuv420p"},
     {"pal_to_ntsc_vcd_keeps_film_rate",
-     [](TDiscPlan& p) { p.Format = TDiscFormat::VCD, p.Picture.DestIsPAL = false; },
-     {Framed + ",setpts=N*1001/24000/TB,format=yuv420p"}},
+     [](auto& p) { p.Format = TDiscFormat::VCD, p.Picture.DestIsPAL = false; },
+     Framed + ",setpts=N*1001/24000/TB,format=yuv420p"},
     {"ntsc_film_to_pal_speeds_up",
-     [](TDiscPlan& p) { p.SrcFrameRate = 23.976, p.Picture.SrcIsPAL = false; },
-     {Framed + ",setpts=N*1/25/TB,format=yuv420p"}},
+     [](auto& p) { p.SrcFrameRate = 23.976, p.Picture.SrcIsPAL = false; },
+     Framed + ",setpts=N*1/25/TB,format=yuv420p"},
     {"ntsc_video_on_ntsc_dvd_unchanged",
-     [](TDiscPlan& p) {
+     [](auto& p) {
          p.Format = TDiscFormat::DVD, p.SrcFrameRate = 29.97;
          p.Picture.SrcIsPAL = p.Picture.DestIsPAL = false;
      },
-     {Framed + Tail}},
-    {"fifty_frames_to_pal",
-     [](TDiscPlan& p) { p.SrcFrameRate = 50; },
-     {Framed + ",setpts=PTS-STARTPTS,fps=25,format=yuv420p"}},
-    {"rgb_output",
-     [](TDiscPlan& p) { p.Picture.ConvertToRGB = true; },
-     {Framed + ",setpts=PTS-STARTPTS,format=rgb24,format=yuv420p"}},
+     Framed + Tail},
+    {"fifty_frames_to_pal", [](auto& p) { p.SrcFrameRate = 50; },
+     Framed + ",setpts=PTS-STARTPTS,fps=25,format=yuv420p"},
+    {"rgb_output", [](auto& p) { p.Picture.ConvertToRGB = true; },
+     Framed + ",setpts=PTS-STARTPTS,format=rgb24,format=yuv420p"},
 };
 INSTANTIATE_TEST_SUITE_P(Plans, VideoFilterTest, ::testing::ValuesIn(Graphs), RowName);
 
@@ -145,18 +136,18 @@ TEST_P(VideoCodecTest, EncoderSettings) {
 const TPlanCase<std::vector<std::string>> Codecs[] = {
     // No interlaced coding in MPEG-1.
     {"vcd_mpeg1_small_buffer",
-     [](TDiscPlan& p) {
+     [](auto& p) {
          p.Format = TDiscFormat::VCD, p.VideoRate = 1150000, p.MaxVideoRate = 0;
          p.Picture.Interlaced = true;
      },
      {"-c:v", "mpeg1video", "-b:v", "1150000", "-maxrate", "1150000", "-bufsize", "327680", "-g",
       "15", "-bf", "2", "-sc_threshold", "1000000000", "-aspect", "4:3"}},
     {"svcd_scan_offsets",
-     [](TDiscPlan&) {},
+     [](auto&) {},
      {"-c:v", "mpeg2video", "-b:v", "1187000", "-maxrate", "2516000", "-bufsize", "1835008", "-g",
       "15", "-bf", "2", "-sc_threshold", "1000000000", "-scan_offset", "1", "-aspect", "4:3"}},
     {"dvd_interlaced_wide_scene_changes",
-     [](TDiscPlan& p) {
+     [](auto& p) {
          p.Format = TDiscFormat::DVD, p.GOPLength = 12, p.SceneDetect = true;
          p.Picture.Interlaced = p.Picture.Widescreen = true;
      },
@@ -266,22 +257,22 @@ TEST_P(RefusedPlanTest, SaysWhy) {
 
 const char* const Larger = "The resized picture is larger than the frame: a border is negative.";
 const TPlanCase<const char*> Refusals[] = {
-    {"no_source", [](TDiscPlan& p) { p.Source.clear(); }, "No source film is open."},
-    {"more_discs_than_frames", [](TDiscPlan& p) { p.SrcFrames = 2, p.DiscCount = 3; },
+    {"no_source", [](auto& p) { p.Source.clear(); }, "No source film is open."},
+    {"more_discs_than_frames", [](auto& p) { p.SrcFrames = 2, p.DiscCount = 3; },
      "The film has fewer frames than there are discs."},
-    {"an_empty_last_disc", [](TDiscPlan& p) { p.SrcFrames = 5, p.DiscCount = 4; },
+    {"an_empty_last_disc", [](auto& p) { p.SrcFrames = 5, p.DiscCount = 4; },
      "The film has too few frames for 4 discs."},
-    {"no_video_rate", [](TDiscPlan& p) { p.VideoRate = 0; }, "The video rate is 0 kbps."},
-    {"video_rate_beyond_mpeg", [](TDiscPlan& p) { p.VideoRate = 550825000; },
+    {"no_video_rate", [](auto& p) { p.VideoRate = 0; }, "The video rate is 0 kbps."},
+    {"video_rate_beyond_mpeg", [](auto& p) { p.VideoRate = 550825000; },
      "The video rate of 550825 kbps is more than the 15000 kbps a disc's MPEG video can have."},
-    {"no_gop", [](TDiscPlan& p) { p.GOPLength = 0; }, "The GOP length must be at least 1."},
-    {"empty_crop", [](TDiscPlan& p) { p.Picture.CropY = 0; },
+    {"no_gop", [](auto& p) { p.GOPLength = 0; }, "The GOP length must be at least 1."},
+    {"empty_crop", [](auto& p) { p.Picture.CropY = 0; },
      "The crop window and the resize size must not be empty."},
-    {"picture_larger_than_frame", [](TDiscPlan& p) { p.Picture.BorderLeft = -2; }, Larger},
+    {"picture_larger_than_frame", [](auto& p) { p.Picture.BorderLeft = -2; }, Larger},
     {"interlaced_picture_larger_than_frame",
-     [](TDiscPlan& p) { p.Picture.Interlaced = true, p.Picture.ResizeY = 580; }, Larger},
-    {"ac3_on_svcd", [](TDiscPlan& p) { p.AC3 = true; }, "AC-3 audio goes on DVDs only."},
-    {"mpeg_audio_at_448", [](TDiscPlan& p) { p.Audio2Rate = 448000; },
+     [](auto& p) { p.Picture.Interlaced = true, p.Picture.ResizeY = 580; }, Larger},
+    {"ac3_on_svcd", [](auto& p) { p.AC3 = true; }, "AC-3 audio goes on DVDs only."},
+    {"mpeg_audio_at_448", [](auto& p) { p.Audio2Rate = 448000; },
      "Audio stream 2: 448 kbps is not a rate of MPEG audio."},
 };
 INSTANTIATE_TEST_SUITE_P(Plans, RefusedPlanTest, ::testing::ValuesIn(Refusals), RowName);
