@@ -13,7 +13,6 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <numeric>
 #include <sstream>
 
 namespace tarvex {
