@@ -46,10 +46,11 @@ struct TRows {
 /// The budget of one disc as the window computes it: `seconds` of PAL film on a disc
 /// of `discMinutes`, GOP 15, no menus, the default safety of 150 blocks.
 inline TCDImage Budget(TDiscFormat format, TRows rows, int seconds, int discMinutes,
-                       std::uint32_t audioRate) {
+                       std::uint32_t audioRate, bool ac3 = false) {
     TCDImage m;
     m.SetFrames(static_cast<std::uint32_t>(seconds) * 25);
     m.SetAudio1Rate(audioRate);
+    m.SetAC3Audio(ac3);
     m.SetGOPLength(15);
     m.SetSeqAligning(format == TDiscFormat::DVD);
     m.SetScanOffsets(format == TDiscFormat::SVCD);
