@@ -98,7 +98,6 @@ class QtWindow : public ::testing::Test {
         return *widget;
     }
     std::string Text(std::string_view edit) { return Get<QLineEdit>(edit).text().toStdString(); }
-    std::string Caption(std::string_view label) { return Get<QLabel>(label).text().toStdString(); }
     /// Replaces an edit's text by typing, as a user does, and leaves it with Tab (or `last`).
     void Type(std::string_view edit, const QString& keys, Qt::Key last = Qt::Key_Tab) {
         QLineEdit& line = Get<QLineEdit>(edit);
@@ -280,24 +279,6 @@ TEST_F(QtWindow, SpinButtonsListsAndArrowKeys) {
     ExpectMirrors();
 }
 
-TEST_F(QtWindow, TheUsersScriptEditStaysInTheMemo) {
-    TQtMainWindow& w = Start();
-    QPlainTextEdit& memo = Get<QPlainTextEdit>("AVSMemo");
-    memo.setFocus();
-    memo.moveCursor(QTextCursor::End);
-    QTest::keyClicks(&memo, "Sharpen(0.3)");
-    QTest::keyClick(&memo, Qt::Key_Return);
-    EXPECT_EQ(w.Form().AVSMemo.Lines().back(), "#Trim(0,-1).FadeOut(150)Sharpen(0.3)");
-    EXPECT_TRUE(memo.toPlainText().endsWith("Sharpen(0.3)\n")); // the new line survives
-    // A mouse click on a check box reaches the form; any change of the geometry writes
-    // the script anew.
-    const bool itu = w.Form().ITUAspect.Checked();
-    Click("ITUAspect");
-    EXPECT_NE(w.Form().ITUAspect.Checked(), itu);
-    EXPECT_EQ(memo.toPlainText().toStdString().find("Sharpen"), std::string::npos);
-    ExpectMirrors();
-}
-
 TEST_F(QtWindow, DraggingTheBackgroundSnapsToTheWorkArea) {
     TQtMainWindow& w = Start();
     const TRect area = w.Form().WorkArea;
@@ -372,7 +353,7 @@ TEST_F(QtWindow, TabWalksEveryInputInReadingOrder) {
     EXPECT_EQ(backward, chain);
 }
 
-TEST_F(QtWindow, KeysPressButtonsStepFieldsAndTypeTabsInTheScript) {
+TEST_F(QtWindow, KeysPressButtonsStepFieldsAndEditTheScript) {
     TQtMainWindow& w = Start();
     // Enter on the arrow button takes the source frame as the film area.
     Type("SrcPixelYEdit", "400");
@@ -402,14 +383,24 @@ TEST_F(QtWindow, KeysPressButtonsStepFieldsAndTypeTabsInTheScript) {
     EXPECT_EQ(w.Form().RoundYResize.Position(), round.value());
     EXPECT_NE(round.value(), position);
 
-    // In the script box Ctrl+Tab types a tab, Tab leaves it.
+    // The user's edit stays in the script box, its new line too; Ctrl+Tab types a tab, Tab
+    // leaves the box.
     QPlainTextEdit& memo = Get<QPlainTextEdit>("AVSMemo");
     memo.setFocus();
     memo.moveCursor(QTextCursor::End);
     QTest::keyClick(&memo, Qt::Key_Tab, Qt::ControlModifier);
-    EXPECT_EQ(w.Form().AVSMemo.Lines().back().back(), '\t');
+    QTest::keyClicks(&memo, "Sharpen(0.3)");
+    QTest::keyClick(&memo, Qt::Key_Return);
+    EXPECT_EQ(w.Form().AVSMemo.Lines().back(), "#Trim(0,-1).FadeOut(150)\tSharpen(0.3)");
+    EXPECT_TRUE(memo.toPlainText().endsWith("Sharpen(0.3)\n"));
     QTest::keyClick(&memo, Qt::Key_Tab);
     EXPECT_EQ(FocusedName(w), "ResizeBox");
+    // A mouse click on a check box reaches the form; any change of the geometry writes the
+    // script anew.
+    const bool itu = w.Form().ITUAspect.Checked();
+    Click("ITUAspect");
+    EXPECT_NE(w.Form().ITUAspect.Checked(), itu);
+    EXPECT_EQ(memo.toPlainText().toStdString().find("Sharpen"), std::string::npos);
     ExpectMirrors();
 }
 
