@@ -107,14 +107,16 @@ struct DragCase {
     TPoint expected;
     TSize size = Window;
     TDragKeys keys = {};
+    bool dragging = true;
 };
 
 class DragTest : public ::testing::TestWithParam<DragCase> {};
 
 TEST_P(DragTest, FollowsTheMouseAndSnapsToTheWorkArea) {
     const DragCase& c = GetParam();
-    EXPECT_EQ(CalcDragPosition(true, Start, c.size, Desktop, MouseFor(c.target), Grab, c.keys),
-              c.expected);
+    EXPECT_EQ(
+        CalcDragPosition(c.dragging, Start, c.size, Desktop, MouseFor(c.target), Grab, c.keys),
+        c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -138,12 +140,9 @@ INSTANTIATE_TEST_SUITE_P(
         DragCase{"TopBeatsBottom", {300, 4}, {300, 0}, {300, 730}},
         DragCase{"ShiftMovesFreely", {7, 184}, {7, 184}, Window, {true, false}},
         DragCase{"CtrlHoldsStill", {7, 184}, Start, Window, {false, true}},
-        DragCase{"CtrlWinsOverShift", {300, 90}, Start, Window, {true, true}}),
+        DragCase{"CtrlWinsOverShift", {300, 90}, Start, Window, {true, true}},
+        DragCase{"NothingMovesWhenNotDragging", {7, 7}, Start, Window, {}, false}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(Drag, NothingMovesWhenNotDragging) {
-    EXPECT_EQ(CalcDragPosition(false, Start, Window, Desktop, MouseFor({7, 7}), Grab, {}), Start);
-}
 
 TEST(Drag, ACaptionGrabFollowsTheCursor) {
     // Pressed on the caption at screen (300, 120); the mouse-move positions come in

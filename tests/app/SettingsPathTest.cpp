@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <set>
 #include <sys/stat.h>
 
@@ -16,7 +15,8 @@ struct TPathCase {
     const char* Name;
     bool FileBeside;     // /opt/tv/Tarvex.ini exists
     bool FolderWritable; // /opt/tv takes new files
-    std::map<std::string, std::string> Env;
+    const char* Home;    // nullptr: not set
+    const char* XdgConfigHome;
     const char* Expected;
 };
 
@@ -26,9 +26,11 @@ TEST_P(SettingsPathTable, ChoosesTheFile) {
     const TPathCase& c = GetParam();
     TSettingsProbe probe;
     probe.Env = [&](const std::string& name) -> std::optional<std::string> {
-        const auto it = c.Env.find(name);
-        if (it == c.Env.end()) return std::nullopt;
-        return it->second;
+        const char* value = name == "HOME"              ? c.Home
+                            : name == "XDG_CONFIG_HOME" ? c.XdgConfigHome
+                                                        : nullptr;
+        if (value == nullptr) return std::nullopt;
+        return value;
     };
     probe.FileExists = [&](const std::string& file) {
         return c.FileBeside && file == "/opt/tv/Tarvex.ini";
@@ -39,36 +41,21 @@ TEST_P(SettingsPathTable, ChoosesTheFile) {
     EXPECT_EQ(SettingsFilePath("/opt/tv", "Tarvex", probe), c.Expected);
 }
 
-const std::map<std::string, std::string> Home{{"HOME", "/home/ann"}};
+const char* const Ann = "/home/ann";
+const char* const Beside = "/opt/tv/Tarvex.ini";
+const char* const AnnsConfig = "/home/ann/.config/Tarvex/Tarvex.ini";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, SettingsPathTable,
-    ::testing::Values(TPathCase{"PortableFolder", false, true, Home, "/opt/tv/Tarvex.ini"},
-                      TPathCase{"FileBesideInReadOnlyFolder", true, false, Home,
-                                "/opt/tv/Tarvex.ini"},
-                      TPathCase{"InstalledUsesHomeConfig", false, false, Home,
-                                "/home/ann/.config/Tarvex/Tarvex.ini"},
-                      TPathCase{"XdgConfigHomeWins",
-                                false,
-                                false,
-                                {{"HOME", "/home/ann"}, {"XDG_CONFIG_HOME", "/cfg"}},
-                                "/cfg/Tarvex/Tarvex.ini"},
-                      TPathCase{"EmptyXdgIsUnset",
-                                false,
-                                false,
-                                {{"HOME", "/home/ann"}, {"XDG_CONFIG_HOME", ""}},
-                                "/home/ann/.config/Tarvex/Tarvex.ini"},
-                      TPathCase{"RelativeXdgIsIgnored",
-                                false,
-                                false,
-                                {{"HOME", "/home/ann"}, {"XDG_CONFIG_HOME", "cfg"}},
-                                "/home/ann/.config/Tarvex/Tarvex.ini"},
-                      TPathCase{"NoHomeKeepsTheFileBeside", false, false, {}, "/opt/tv/Tarvex.ini"},
-                      TPathCase{"RelativeHomeKeepsTheFileBeside",
-                                false,
-                                false,
-                                {{"HOME", "ann"}},
-                                "/opt/tv/Tarvex.ini"}),
+    ::testing::Values(
+        TPathCase{"PortableFolder", false, true, Ann, nullptr, Beside},
+        TPathCase{"FileBesideInReadOnlyFolder", true, false, Ann, nullptr, Beside},
+        TPathCase{"InstalledUsesHomeConfig", false, false, Ann, nullptr, AnnsConfig},
+        TPathCase{"XdgConfigHomeWins", false, false, Ann, "/cfg", "/cfg/Tarvex/Tarvex.ini"},
+        TPathCase{"EmptyXdgIsUnset", false, false, Ann, "", AnnsConfig},
+        TPathCase{"RelativeXdgIsIgnored", false, false, Ann, "cfg", AnnsConfig},
+        TPathCase{"NoHomeKeepsTheFileBeside", false, false, nullptr, nullptr, Beside},
+        TPathCase{"RelativeHomeKeepsTheFileBeside", false, false, "ann", nullptr, Beside}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 mode_t ModeOf(const std::string& path) {
