@@ -250,12 +250,11 @@ class TMainForm : public TControlOwner {
     /// cancels the running job.
     void MakeDiscBtnClick();
     bool Making() const { return FMaking != nullptr; }
-    /// What the window shows of the disc maker.
+    /// What the window shows of the disc maker beside its button, which reads
+    /// "Cancel" while `Making()`.
     struct TMakeState {
-        std::string Button = "Make disc...";
-        std::string Status;              ///< the running step and the time left, or the outcome
-        double Fraction = 0;             ///< of the whole job, 0..1
-        std::vector<std::string> Report; ///< of the last run
+        std::string Status;  ///< the running step and the time left, or the outcome
+        double Fraction = 0; ///< of the whole job, 0..1
     } Make;
     /// The folder the discs were last made in.
     std::string DiscFolder;

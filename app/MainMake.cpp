@@ -124,7 +124,7 @@ void TMainForm::MakeDiscBtnClick() {
     if (!folder) return;
     DiscFolder = *folder;
     FMakingBudget = DiscImage;
-    Make = {.Button = "Cancel", .Status = "Starting...", .Fraction = 0, .Report = {}};
+    Make = {.Status = "Starting...", .Fraction = 0};
     const std::weak_ptr<int> alive = FAlive;
     TPlatform& platform = Platform;
     FMaking = std::make_unique<TMakeThread>(
@@ -149,12 +149,10 @@ void TMainForm::MakeProgress(const TProgress& progress) {
 
 void TMainForm::MakeDone(const TMakeResult& result) {
     FMaking.reset();
-    Make.Button = TMakeState{}.Button;
-    Make.Fraction = result.Status == TMakeStatus::Done ? 1 : 0;
-    Make.Status = result.Message;
-    Make.Report = DiscReport(result, FMakingBudget);
-    if (!result.Discs.empty()) SaveDiscReport(Make.Report, DiscFolder);
-    if (result.Status != TMakeStatus::Cancelled) Platform.ShowReport("Disc report", Make.Report);
+    Make = {.Status = result.Message, .Fraction = result.Status == TMakeStatus::Done ? 1.0 : 0.0};
+    std::vector<std::string> report = DiscReport(result, FMakingBudget);
+    if (!result.Discs.empty()) SaveDiscReport(report, DiscFolder);
+    if (result.Status != TMakeStatus::Cancelled) Platform.ShowReport("Disc report", report);
 }
 
 void TMainForm::SaveDiscReport(std::vector<std::string>& report, const std::string& dir) {

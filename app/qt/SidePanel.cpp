@@ -154,7 +154,7 @@ void TSidePanel::Refresh() {
     FBars->Show(FForm.DiscFill(), FForm.DiscCount);
     const int makeTop = FBars->geometry().bottom() + 6;
     FMake->setGeometry(4, makeTop, 84, 21);
-    FMake->setText(QString::fromStdString(FForm.Make.Button));
+    FMake->setText(FForm.Making() ? QStringLiteral("Cancel") : QStringLiteral("Make disc..."));
     FMakeProgress->setGeometry(94, makeTop + 5, Width - 102, 11);
     FMakeProgress->setValue(static_cast<int>(std::lround(FForm.Make.Fraction * 1000)));
     FMakeStatus->setGeometry(4, makeTop + 24, Width - 12, 28);

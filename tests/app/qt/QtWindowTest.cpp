@@ -597,6 +597,7 @@ TEST_F(QtWindow, SidePanelShowsWarningsAndTakesACandidate) {
     QTest::keyClick(make, Qt::Key_Return);
     EXPECT_EQ(Platform->Messages, std::vector<std::string>(2, "Error: No source film is open."));
     EXPECT_TRUE(Platform->Dialogs.empty());
+    EXPECT_EQ(make->text().toStdString(), "Make disc...");
     // The report of a run opens in a window of its own that the window does not wait for.
     Platform->TQtPlatform::ShowReport("Disc report", {"Made 1 disc image in /x.", "Disc 1: a"});
     auto* report = w.findChild<QDialog*>(QStringLiteral("ReportDialog"));
