@@ -283,9 +283,12 @@ void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& p
     part.MakeDirs = {dir + "/AUDIO_TS"};
     part.Steps.push_back(Step(title, {"dvdauthor", "-o", dir, "-t", part.MuxFile}, weight, 0, env));
     part.Steps.push_back(Step(title, {"dvdauthor", "-o", dir, "-T"}, 0, 0, env));
-    part.Steps.push_back(
-        Step("Disc " + n + ": disc image",
-             {"xorriso", "-as", "mkisofs", "-V", "TARVEX_" + n, "-o", base + ".iso", dir}, weight));
+    // A UDF bridge with the files in the order the video manager expects: what
+    // players and libdvdread read.
+    part.Steps.push_back(Step("Disc " + n + ": disc image",
+                              {"genisoimage", "-quiet", "-dvd-video", "-udf", "-V", "TARVEX_" + n,
+                               "-o", base + ".iso", dir},
+                              weight));
     part.Images = {{base + ".iso", outDir + "/" + base + ".iso"}};
 }
 

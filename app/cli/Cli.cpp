@@ -38,7 +38,7 @@ Actions (NAME is a control name as shown by --dump):
   --detect             click Detect and wait until the film area found in the
                        source's frames is typed into the film-pixel fields
   --make-disc DIR      make the disc images of the current plan in DIR (ffmpeg,
-                       vcdimager, dvdauthor, xorriso), showing the progress on
+                       vcdimager, dvdauthor, genisoimage), showing the progress on
                        stderr; then print the report of each disc
 
 Output:

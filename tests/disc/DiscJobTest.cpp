@@ -224,7 +224,7 @@ TEST(BuildJobTest, DvdOnTwoDiscsSplitsTheFilmAndAuthorsEachIntoAnIso) {
     EXPECT_EQ(CommandLine(second.Steps[5]), "VIDEO_FORMAT=PAL dvdauthor -o disc2_dvd -t disc2.mpg");
     EXPECT_EQ(CommandLine(second.Steps[6]), "VIDEO_FORMAT=PAL dvdauthor -o disc2_dvd -T");
     EXPECT_EQ(CommandLine(second.Steps[7]),
-              "xorriso -as mkisofs -V TARVEX_2 -o disc2.iso disc2_dvd");
+              "genisoimage -quiet -dvd-video -udf -V TARVEX_2 -o disc2.iso disc2_dvd");
     EXPECT_EQ(second.MakeDirs, Names({"disc2_dvd/AUDIO_TS"}));
     EXPECT_EQ(FinalNames(second), Names({"/out/disc2.iso"}));
     // Two discs of about 300 s at 1827 kbps, and room for one disc's work files.
