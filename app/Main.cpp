@@ -34,7 +34,6 @@ void TMainForm::SetupControls() {
     EditSec.SetMaxLength(5);
     SecUpDown.SetWrap(true);
     SecUpDown.SetAssociate(&EditSec);
-    Videokbps.SetReadOnly(true);
     Videokbps.SetMaxLength(5);
     VideoUpDown10.SetIncrement(10);
     VideoUpDown10.SetWrap(true);
@@ -110,6 +109,11 @@ void TMainForm::SetupControls() {
     EditMin.SetHint("= ? min");
     EditSec.SetHint("= ? sec");
     FpsCombo.SetHint("= ? frames");
+    RateModeBox.SetHint(
+        Lines({"fill the discs: the video rate that fills the discs exactly.",
+               "player maximum: as above, but a film too short to fill its disc gets",
+               "the player's maximum rate and leaves the rest of the disc empty.",
+               "as typed: the rate typed into the video field, kept through other changes."}));
     SceneDetect.SetHint("An estimation of the I-frames when using scene detection");
     AC3Box.SetHint(Lines(
         {"The audio-streams are in Dolby Digital.", "Otherwise calculation is for MP2-Audio."}));
@@ -188,7 +192,13 @@ void TMainForm::WireHandlers() {
         SecUpDownChangingEx(value, direction);
     };
     FpsCombo.OnChange = on(&TMainForm::FpsComboChange);
-    VideoUpDown10.OnClick = [this](TControl&, TUDButton button) { VideoUpDown10Click(button); };
+    VideoUpDown10.OnClick = [this](TControl&, TUDButton button) {
+        VideoUpDown10Click(button);
+        VideoRateStepped();
+    };
+    VideoUpDown.OnClick = [this](TControl&, TUDButton) { VideoRateStepped(); };
+    Videokbps.OnKeyUp = [this](TControl&, char key) { VideokbpsKeyUp(key); };
+    RateModeBox.OnChange = on(&TMainForm::RateModeBoxChange);
     VideoUpDown.OnChangingEx = [this](TControl&, bool&, int value, TUpDownDirection) {
         VideoUpDownChangingEx(value);
     };

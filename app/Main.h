@@ -82,10 +82,11 @@ class TMainForm : public TControlOwner {
     TCDImage DiscImage;
     TClassAVS ScriptWriter;
     TOpenSrcFile SourceFile;
-    std::uint32_t FilmSeconds = 0; ///< film length in seconds, all discs
-    std::uint8_t DiscCount = 0;    ///< discs the film is spread over
-    std::string OpenDialogFile;    ///< the open dialog's selection
-    TRect WorkArea;                ///< the desktop area the window keeps to
+    std::uint32_t FilmSeconds = 0;  ///< film length in seconds, all discs
+    std::uint8_t DiscCount = 0;     ///< discs the film is spread over
+    std::uint32_t TypedKbps = 2000; ///< the video rate the user chose, for "as typed"
+    std::string OpenDialogFile;     ///< the open dialog's selection
+    TRect WorkArea;                 ///< the desktop area the window keeps to
 
     /// The decimal separator of the numbers the window shows.
     char DecimalSeparator = '.';
@@ -116,6 +117,10 @@ class TMainForm : public TControlOwner {
     TCheckBox AC3Box{*this, "AC3Box", "Dolby Digital (AC-3)"};
     TEdit EditSubPics{*this, "EditSubPics", "0"};
     TEdit SubKBytes{*this, "SubKBytes", "0"};
+    /// How the video rate is chosen: the rate that fills the discs, at most the
+    /// player's maximum, or the rate the user typed.
+    TComboBox RateModeBox{
+        *this, "RateModeBox", {"fill the discs", "player maximum", "as typed"}, 0};
     TComboBox MuxModeBox{*this, "MuxModeBox"};
     TEdit Edit1{*this, "Edit1", "0"};
     TUpDown AddMatricesUpDown{*this, "AddMatricesUpDown", 0, 2, 0};
@@ -271,6 +276,13 @@ class TMainForm : public TControlOwner {
     void SubKBytesChange();
     void VideoUpDownChangingEx(int newValue);
     void VideoUpDown10Click(TUDButton button);
+    /// The items of RateModeBox.
+    enum TRateMode { FillDiscs = 0, PlayerMaximum = 1, AsTyped = 2 };
+    void RateModeBoxChange();
+    /// A rate typed into Videokbps picks "as typed" and is kept.
+    void VideokbpsKeyUp(char key);
+    /// A rate stepped by hand picks "as typed" and is kept.
+    void VideoRateStepped();
     void CalcImage();
     void CalcExactImage();
     void ShowRatePerBlock();
@@ -316,6 +328,8 @@ class TMainForm : public TControlOwner {
     std::string JobFolder() const;
     bool ShowsJob() const { return ScriptViewBox.ItemIndex() == 1; }
     void TakeResizeHeight(std::int32_t height);
+    /// Replaces the disc-filling rate by the one the rate mode asks for.
+    void ApplyRateMode();
     void SetupControls();
     void WireHandlers();
     void BindModelOutputs();

@@ -127,6 +127,38 @@ void TMainForm::VideoUpDown10Click(TUDButton button) {
     VideoUpDown.SetPosition(VideoUpDown.Position() + (button == TUDButton::Up ? 10 : -10));
 }
 
+// The rate mode: how the video rate is chosen.
+
+void TMainForm::RateModeBoxChange() {
+    // Switching to "as typed" keeps the rate shown until the user types another.
+    if (RateModeBox.ItemIndex() == AsTyped) TypedKbps = DiscImage.VideoRate / 1000;
+    CalcImage();
+}
+
+void TMainForm::VideokbpsKeyUp(char key) {
+    if (key != TEdit::Backspace && (key < '0' || key > '9')) return;
+    std::int32_t kbps;
+    if (!TryStrToInt(Videokbps.Text(), kbps) || kbps < 0) return;
+    RateModeBox.SetItemIndex(AsTyped);
+    TypedKbps = static_cast<std::uint32_t>(kbps);
+    CalcImage();
+}
+
+void TMainForm::VideoRateStepped() {
+    RateModeBox.SetItemIndex(AsTyped);
+    TypedKbps = DiscImage.VideoRate / 1000;
+}
+
+void TMainForm::ApplyRateMode() {
+    TCDImage& d = DiscImage;
+    if (RateModeBox.ItemIndex() == AsTyped) {
+        d.SetVideoRate(Store<std::uint32_t>(std::int64_t{TypedKbps} * 1000));
+    } else if (RateModeBox.ItemIndex() == PlayerMaximum && d.VideoFits && d.MaxVideoRate > 0) {
+        const std::uint32_t highest = static_cast<std::uint32_t>(d.MaxVideoRate) / 1000 * 1000;
+        if (d.VideoRate > highest) d.SetVideoRate(highest);
+    }
+}
+
 // The full recomputation.
 
 void TMainForm::CalcImage() {
@@ -217,6 +249,7 @@ void TMainForm::CalcImage() {
             d.SetVideoRate(0);
         else if (d.UncutVideoRate > MaxShownRate)
             d.SetVideoRate(MaxShownRate);
+        ApplyRateMode();
 
         const int kbps = static_cast<int>(d.VideoRate / 1000);
         VideoUpDown.SetPosition(kbps);

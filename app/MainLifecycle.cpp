@@ -50,6 +50,7 @@ TClassIni TMainForm::SettingsFile() {
          .ConvertToRGB = ConvertToRGB,
          .FileNameSrc = FileNameSrc,
          .DiscFolder = DiscFolder,
+         .TypedKbps = TypedKbps,
          .Version = Version,
          .Control = [this](const char* name) { return StoredValue(FindControl(name), name); }});
 }

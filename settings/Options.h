@@ -28,6 +28,7 @@ struct TIniTargets {
     bool &BffToTff, &ResampleAudio, &ConvertToRGB;
     std::string& FileNameSrc;
     std::string& DiscFolder;    ///< where the discs were last made
+    std::uint32_t& TypedKbps;   ///< the video rate the user chose
     const std::string& Version; ///< the program's: written, and compared with the file's
     /// The value the control of this name holds.
     std::function<TIniValue(const char* name)> Control;

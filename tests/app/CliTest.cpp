@@ -185,6 +185,16 @@ TEST_F(Cli, DigitFilterAndMaxLengthApplyToTypedText) {
     EXPECT_EQ(Dump()["SrcPixelYEdit"]["Text"], "4361");
 }
 
+TEST_F(Cli, RateModeAndATypedRate) {
+    ASSERT_EQ(Run({"--select", "RateModeBox=1", "--type", "EditMin=1", "--dump"}), 0) << Err.str();
+    // The player's maximum, not the rate that would fill the disc.
+    EXPECT_EQ(Dump()["Videokbps"]["Text"].get<std::string>() + " kbps",
+              Dump()["Label62"]["Caption"]);
+    ASSERT_EQ(Run({"--type", "Videokbps=2559", "--dump"}), 0) << Err.str();
+    EXPECT_EQ(Dump()["RateModeBox"]["ItemIndex"], 2);
+    EXPECT_EQ(Dump()["Videokbps"]["Text"], "2559");
+}
+
 // The script is saved with the default extension; a message box means exit code 1.
 TEST_F(Cli, SavesTheScriptOrSaysWhyNot) {
     ASSERT_EQ(Run({"--save", (Folder / "film").string()}), 0) << Err.str();
