@@ -292,6 +292,28 @@ void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& p
     part.Images = {{base + ".iso", outDir + "/" + base + ".iso"}};
 }
 
+/// The field order the encoder writes into the stream.
+std::string FieldOrder(const TDiscPlan& plan) {
+    return IsInterlaced(plan) ? "tt" : "progressive";
+}
+
+TExpectedDisc Expected(const TDiscPlan& plan, const TDiscPart& part) {
+    const TPicturePlan& p = plan.Picture;
+    const auto [left, top, right, bottom] = Borders(p);
+    const int rows = p.Interlaced ? 2 * (p.ResizeY / 2) : p.ResizeY;
+    TExpectedDisc e;
+    e.Frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
+    e.Seconds = static_cast<double>(e.Frames) / Value(DiscRate(plan));
+    e.Width = left + p.ResizeX + right;
+    e.Height = top + rows + bottom;
+    e.Aspect = p.Widescreen ? 16.0 / 9 : 4.0 / 3;
+    e.FieldOrder = FieldOrder(plan);
+    e.AudioCodec = plan.AC3 ? "ac3" : "mp2";
+    e.AudioStreams = static_cast<int>(AudioRates(plan).size());
+    e.SampleRate = plan.Format == TDiscFormat::DVD ? 48000 : 44100;
+    return e;
+}
+
 /// Bytes of one disc's streams, from the rates and its playing time.
 double StreamBytes(const TDiscPlan& plan, std::int64_t frames) {
     const double seconds = static_cast<double>(frames) / Value(ScriptRate(plan));
@@ -430,6 +452,7 @@ TDiscJob BuildJob(const TDiscPlan& planned, const std::string& workDir, const st
             part.Steps.push_back(AudioStep(plan, part, last, static_cast<int>(i) + 1));
         part.Steps.push_back(MuxStep(plan, part));
         AddAuthoring(plan, job.OutDir, part);
+        part.Expected = Expected(plan, part);
         job.Parts.push_back(part);
         const double bytes = StreamBytes(plan, part.EndFrame - part.FirstFrame);
         images += bytes;
