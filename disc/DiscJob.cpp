@@ -255,7 +255,14 @@ TStep MuxStep(const TDiscPlan& plan, const TDiscPart& part) {
     // Without the packet size the (S)VCD muxers write 2048-byte packs, which the
     // authoring tool then pads to full sectors.
     const char* packet = plan.Format == TDiscFormat::DVD ? "2048" : "2324";
-    args = Concat(args, {"-c", "copy", "-f", muxer, "-packetsize", packet, part.MuxFile});
+    // The rate the pack headers state, which the player's drive must deliver: a
+    // single-speed CD for a VCD, twice that for an SVCD, a DVD's 10.08 Mbit/s.
+    // Without it the muxer states the streams' peak rates plus a margin.
+    const char* muxRate = plan.Format == TDiscFormat::VCD    ? "1411200"
+                          : plan.Format == TDiscFormat::SVCD ? "2822400"
+                                                             : "10080000";
+    args = Concat(args, {"-c", "copy", "-f", muxer, "-packetsize", packet, "-muxrate", muxRate,
+                         part.MuxFile});
     const std::int64_t frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
     return Step("Disc " + Num(std::int64_t{part.Number}) + ": multiplexing", args,
                 0.05 * static_cast<double>(frames), frames);

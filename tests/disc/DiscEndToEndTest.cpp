@@ -1,6 +1,7 @@
 // From a film to disc images with the real tools, one short film for every format:
 // the images get their final names, the players' tools read them, the frame has the
 // size and the borders the script gives it, and the report holds the made sizes.
+#include "disc/PackScan.h"
 #include "disc/Report.h"
 #include "disc/Runner.h"
 #include "tests/disc/DiscFixtures.h"
@@ -129,6 +130,17 @@ TEST_P(DiscEndToEndTest, MakesTheImagesOfThePlan) {
                                                       : "the VCD reader took 1 trac");
         EXPECT_EQ(disc.ReadBack.back().substr(0, 16), "audio stream 1: ");
     }
+
+    // The pack headers state the format's mux rate; the system headers of the MPEG-2
+    // formats the player's 224 KB video buffer with the multiplexer's 6 KB, and 4 KB
+    // for sound.
+    const bool dvd = c.Format == TDiscFormat::DVD;
+    const TPackScan packs = ScanPacks(result.WorkDir + "/disc1.mpg", dvd ? 2048 : 2324);
+    EXPECT_EQ(packs.MuxRate, dvd ? 10080000 : c.Format == TDiscFormat::SVCD ? 2822400 : 1411200);
+    if (c.Format != TDiscFormat::VCD) {
+        EXPECT_EQ(packs.VideoBuffer, 230 * 1024);
+    }
+    EXPECT_EQ(packs.AudioBuffer, 4096);
 
     // The frame the script makes: its size, black borders and picture inside them.
     const std::string frame = Frame(result.WorkDir + "/disc1.mpg", std::string(c.Name) + ".gray");
