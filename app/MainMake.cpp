@@ -192,6 +192,7 @@ std::vector<std::string> TMainForm::DiscReport(const TMakeResult& result,
             row("image (whole plan)", c.PlannedImageBlocks, c.RealImageBlocks, "blocks"));
         lines.push_back(std::string("  ") + (c.Fits ? "fits" : "does NOT fit") + " the disc of " +
                         IntToStr(c.BlocksUsable) + " blocks");
+        for (const std::string& found : disc.ReadBack) lines.push_back("  read back: " + found);
     }
     if (!result.Discs.empty() && budget.MenuBlocks > 0)
         lines.push_back("The budget keeps " + IntToStr(budget.MenuBlocks) +

@@ -255,7 +255,14 @@ TStep MuxStep(const TDiscPlan& plan, const TDiscPart& part) {
     // Without the packet size the (S)VCD muxers write 2048-byte packs, which the
     // authoring tool then pads to full sectors.
     const char* packet = plan.Format == TDiscFormat::DVD ? "2048" : "2324";
-    args = Concat(args, {"-c", "copy", "-f", muxer, "-packetsize", packet, part.MuxFile});
+    // The rate the pack headers state, which the player's drive must deliver: a
+    // single-speed CD for a VCD, twice that for an SVCD, a DVD's 10.08 Mbit/s.
+    // Without it the muxer states the streams' peak rates plus a margin.
+    const char* muxRate = plan.Format == TDiscFormat::VCD    ? "1411200"
+                          : plan.Format == TDiscFormat::SVCD ? "2822400"
+                                                             : "10080000";
+    args = Concat(args, {"-c", "copy", "-f", muxer, "-packetsize", packet, "-muxrate", muxRate,
+                         part.MuxFile});
     const std::int64_t frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
     return Step("Disc " + Num(std::int64_t{part.Number}) + ": multiplexing", args,
                 0.05 * static_cast<double>(frames), frames);
@@ -290,6 +297,28 @@ void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& p
                                "-o", base + ".iso", dir},
                               weight));
     part.Images = {{base + ".iso", outDir + "/" + base + ".iso"}};
+}
+
+/// The field order the encoder writes into the stream.
+std::string FieldOrder(const TDiscPlan& plan) {
+    return IsInterlaced(plan) ? "tt" : "progressive";
+}
+
+TExpectedDisc Expected(const TDiscPlan& plan, const TDiscPart& part) {
+    const TPicturePlan& p = plan.Picture;
+    const auto [left, top, right, bottom] = Borders(p);
+    const int rows = p.Interlaced ? 2 * (p.ResizeY / 2) : p.ResizeY;
+    TExpectedDisc e;
+    e.Frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
+    e.Seconds = static_cast<double>(e.Frames) / Value(DiscRate(plan));
+    e.Width = left + p.ResizeX + right;
+    e.Height = top + rows + bottom;
+    e.Aspect = p.Widescreen ? 16.0 / 9 : 4.0 / 3;
+    e.FieldOrder = FieldOrder(plan);
+    e.AudioCodec = plan.AC3 ? "ac3" : "mp2";
+    e.AudioStreams = static_cast<int>(AudioRates(plan).size());
+    e.SampleRate = plan.Format == TDiscFormat::DVD ? 48000 : 44100;
+    return e;
 }
 
 /// Bytes of one disc's streams, from the rates and its playing time.
@@ -430,6 +459,7 @@ TDiscJob BuildJob(const TDiscPlan& planned, const std::string& workDir, const st
             part.Steps.push_back(AudioStep(plan, part, last, static_cast<int>(i) + 1));
         part.Steps.push_back(MuxStep(plan, part));
         AddAuthoring(plan, job.OutDir, part);
+        part.Expected = Expected(plan, part);
         job.Parts.push_back(part);
         const double bytes = StreamBytes(plan, part.EndFrame - part.FirstFrame);
         images += bytes;

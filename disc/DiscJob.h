@@ -84,6 +84,19 @@ struct TFinalFile {
     std::string FinalName;
 };
 
+/// What a player must find on a made disc: the streams the plan asks for.
+struct TExpectedDisc {
+    std::int64_t Frames = 0; ///< coded pictures of the video stream
+    double Seconds = 0;      ///< playing time
+    int Width = 0;
+    int Height = 0;
+    double Aspect = 4.0 / 3; ///< display aspect
+    std::string FieldOrder;  ///< as ffprobe names it: "progressive", "tt", "bb"
+    std::string AudioCodec;  ///< as ffprobe names it: "mp2", "ac3"
+    int AudioStreams = 0;
+    int SampleRate = 0;
+};
+
 /// One disc: its share of the film and the steps that make it.
 struct TDiscPart {
     int Number = 1;
@@ -95,6 +108,7 @@ struct TDiscPart {
     std::vector<std::string> MakeDirs; ///< folders the steps expect
     std::vector<TStep> Steps;
     std::vector<TFinalFile> Images; ///< renamed in this order; the first is the image
+    TExpectedDisc Expected;         ///< checked against the image before it is renamed
 };
 
 /// The whole job: every disc, run in the work folder, finished into the output folder.

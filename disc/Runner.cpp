@@ -1,6 +1,7 @@
 #include "disc/Runner.h"
 
 #include "disc/Process.h"
+#include "disc/ReadBack.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -23,7 +24,7 @@ namespace {
 const std::map<std::string, std::string> Packages = {
     {"ffmpeg", "ffmpeg"},       {"mplex", "mjpegtools"},        {"vcdimager", "vcdimager"},
     {"dvdauthor", "dvdauthor"}, {"genisoimage", "genisoimage"}, {"lsdvd", "lsdvd"},
-    {"vcdxrip", "vcdimager"}};
+    {"ffprobe", "ffmpeg"},      {"vcdxrip", "vcdimager"}};
 
 /// The Debian package that has a tool; the tool's own name for one not listed.
 std::string PackageOf(const std::string& tool) {
@@ -184,9 +185,10 @@ class TMaker {
         const std::vector<std::string> missing = MissingTools(Job, Path);
         if (!missing.empty()) {
             std::string list, packages;
+            std::set<std::string> named;
             for (const std::string& tool : missing) {
                 list += (list.empty() ? "" : ", ") + tool;
-                packages += " " + PackageOf(tool);
+                if (named.insert(PackageOf(tool)).second) packages += " " + PackageOf(tool);
             }
             return Fail(TMakeStatus::Failed, "These tools are missing: " + list +
                                                  ". Install them (apt install" + packages +
@@ -226,6 +228,7 @@ class TMaker {
             disc.AudioBytes.push_back(FileSize(Work / audio));
         disc.MuxBytes = FileSize(Work / part.MuxFile);
         if (!part.Images.empty()) disc.ImageBytes = FileSize(Work / part.Images[0].WorkName);
+        if (!ReadBack(part, disc)) return false;
         for (const TFinalFile& file : part.Images) {
             std::error_code ec;
             fs::rename(Work / file.WorkName, file.FinalName, ec);
@@ -242,6 +245,32 @@ class TMaker {
              !Options.KeepWork && !ec && entry != fs::directory_iterator(); entry.increment(ec))
             fs::remove_all(entry->path(), ec);
         Result.Status = TMakeStatus::Done;
+        return true;
+    }
+
+    /// Reads the made image back as a player would; a part without expectations
+    /// (a job not built from a plan) is not read.
+    bool ReadBack(const TDiscPart& part, TDiscResult& disc) {
+        if (part.Expected.Frames <= 0) return true;
+        TStep reading;
+        reading.Title = "Disc " + std::to_string(part.Number) + ": reading the image back";
+        reading.Weight = 0;
+        Clock.Start(part.Number, reading);
+        const TReadBack found =
+            ReadBackImage(Job.Format, part,
+                          {.WorkDir = Work.string(),
+                           .SearchPath = Path,
+                           .Cancel = Options.Cancel,
+                           .Log = [this](std::string_view line) { Log->Line(line); }});
+        if (Options.Cancel && Options.Cancel->load()) return Cancel();
+        for (const std::string& line : found.Found) Log->Line("# " + line);
+        if (!found.Difference.empty())
+            return Fail(TMakeStatus::Failed,
+                        "Disc " + std::to_string(part.Number) +
+                            " was read back and differs from the plan: " + found.Difference +
+                            ". Its image was not kept; the log is " + Result.LogFile + "." +
+                            Finished());
+        disc.ReadBack = found.Found;
         return true;
     }
 
@@ -317,6 +346,9 @@ std::vector<std::string> MissingTools(const TDiscJob& job, const std::string& se
     for (const TDiscPart& part : job.Parts)
         for (const TStep& step : part.Steps)
             if (!step.Args.empty()) tools.insert(step.Args[0]);
+    for (const TDiscPart& part : job.Parts)
+        if (part.Expected.Frames > 0)
+            for (const std::string& tool : ReadBackTools(job.Format)) tools.insert(tool);
     std::vector<std::string> missing;
     for (const std::string& tool : tools) {
         if (FindProgram(tool, searchPath).empty()) missing.push_back(tool);

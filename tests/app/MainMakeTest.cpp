@@ -28,6 +28,8 @@ class MakeDisc : public FormTest {
         TMainForm& f = Start();
         Platform.Files.push_back(film);
         EXPECT_TRUE(f.OpenVideoBtn.Click());
+        // The VCD picture: MPEG-1 cannot state 4:3 for any other size.
+        EXPECT_TRUE(f.DestAspectBox.Select(6));
         EXPECT_TRUE(f.MuxModeBox.Select(Rows::VcdFfmpeg));
         EXPECT_TRUE(f.AuthoringBox.Select(Rows::VcdVcdimager));
         while (f.VideoUpDown10.Position() > 1300) f.VideoUpDown10.Click(TUDButton::Down);
@@ -67,7 +69,7 @@ TEST_F(MakeDisc, MakesTheImageOffTheWindowThreadAndReportsItOrCancels) {
         EXPECT_TRUE(fs::exists(dir / "disc1.bin"));
         ASSERT_EQ(Platform.Reports.size(), 1u);
         const std::vector<std::string>& report = Platform.Reports.back().second;
-        ASSERT_EQ(report.size(), 10u);
+        ASSERT_EQ(report.size(), 13u);
         // The report is kept beside the image, without the line that says so.
         std::ifstream kept(dir / "tarvex-report.txt");
         std::vector<std::string> keptLines;
@@ -78,8 +80,14 @@ TEST_F(MakeDisc, MakesTheImageOffTheWindowThreadAndReportsItOrCancels) {
         EXPECT_EQ(report[1], "Disc 1: " + (dir / "disc1.bin").string());
         EXPECT_TRUE(report[3].starts_with("  audio streams (encoder): ")) << report[3];
         EXPECT_EQ(report[7], "  fits the disc of 359849 blocks");
-        EXPECT_EQ(report[8], "The budget keeps 150 blocks a disc for menu pictures, which the "
-                             "job does not make.");
+        // What the VCD reader and ffprobe found in the image.
+        EXPECT_EQ(report[8], "  read back: the VCD reader took 1 track out of the image");
+        EXPECT_TRUE(report[9].starts_with("  read back: video: mpeg1video, 352x288, display "
+                                          "aspect 1958:1467, field order unknown, "))
+            << report[9];
+        EXPECT_EQ(report[10], "  read back: audio stream 1: mp2, 44100 Hz");
+        EXPECT_EQ(report[11], "The budget keeps 150 blocks a disc for menu pictures, which the "
+                              "job does not make.");
         EXPECT_EQ(Platform.Messages, std::vector<std::string>{});
         Platform.Reports.clear();
     }

@@ -381,12 +381,12 @@ INSTANTIATE_TEST_SUITE_P(
                                   225 + 300 + 25 + 14 + 153},                     // ceil(12.55)+1
                     AuthoringCase{"Mode3", 3, 0, 90000, 150, 225 + 11 + 3 + 150}, // ceil(10.56)
                     AuthoringCase{"Mode4", 4, 301, 90000, 0, 450 + 150},
-                    // Measured for vcdimager, dvdauthor and xorriso: 675 blocks on a VCD;
-                    // 201 and 229 on DVDs of 60 s (100 GOPs) and 3600 s (6000 GOPs).
+                    // Measured for vcdimager, dvdauthor and genisoimage: 675 blocks on a
+                    // VCD; 472 and 500 on DVDs of 60 s (100 GOPs) and 3600 s (6000 GOPs).
                     AuthoringCase{"Mode5", 5, 0, 90000, 150, 525},
                     AuthoringCase{"Mode5Menus", 5, 150, 1500, 150, 675},
-                    AuthoringCase{"Mode6Minute", 6, 0, 1500, 0, 197 + 2 * (1 + 1)},
-                    AuthoringCase{"Mode6Hour", 6, 300, 90000, 0, 197 + 2 * (12 + 4) + 150},
+                    AuthoringCase{"Mode6Minute", 6, 0, 1500, 0, 468 + 2 * (1 + 1)},
+                    AuthoringCase{"Mode6Hour", 6, 300, 90000, 0, 468 + 2 * (12 + 4) + 150},
                     AuthoringCase{"OtherMode", 7, 0, 90000, 0, 450}),
     [](const auto& info) { return info.param.name; });
 

@@ -196,7 +196,7 @@ TEST(BuildJobTest, SvcdEncodesTwiceMultiplexesAndAuthorsWithVcdimager) {
                 HasSubstr("-map 0:a:0 -vn -af asetpts=PTS-STARTPTS -c:a mp2 -b:a 160k -ar 44100"));
     EXPECT_THAT(CommandLine(part.Steps[3]),
                 HasSubstr("-fflags +genpts -i disc1.m2v -i disc1_audio1.mp2 -map 0:v -map 1:a "
-                          "-c copy -f svcd -packetsize 2324 disc1.mpg"));
+                          "-c copy -f svcd -packetsize 2324 -muxrate 2822400 disc1.mpg"));
     EXPECT_EQ(CommandLine(part.Steps[4]), "vcdimager -t svcd -c disc1.cue -b disc1.bin disc1.mpg");
     EXPECT_EQ(FinalNames(part), Names({"/out/disc1.bin", "/out/disc1.cue"}));
 }
@@ -220,7 +220,7 @@ TEST(BuildJobTest, DvdOnTwoDiscsSplitsTheFilmAndAuthorsEachIntoAnIso) {
                           "-b:a 192k -ar 48000 -ac 2 -f ac3 disc2_audio2.ac3"));
     EXPECT_THAT(CommandLine(second.Steps[4]),
                 HasSubstr("-i disc2_audio1.ac3 -i disc2_audio2.ac3 -map 0:v -map 1:a -map 2:a "
-                          "-c copy -f dvd -packetsize 2048 disc2.mpg"));
+                          "-c copy -f dvd -packetsize 2048 -muxrate 10080000 disc2.mpg"));
     EXPECT_EQ(CommandLine(second.Steps[5]), "VIDEO_FORMAT=PAL dvdauthor -o disc2_dvd -t disc2.mpg");
     EXPECT_EQ(CommandLine(second.Steps[6]), "VIDEO_FORMAT=PAL dvdauthor -o disc2_dvd -T");
     EXPECT_EQ(CommandLine(second.Steps[7]),

@@ -89,8 +89,10 @@ TEST(MakeDiscsTest, MissingToolsAreNamedWithTheirPackages) {
     options.SearchPath = dir.Path.string(); // an empty folder: no tool at all
     const TMakeResult result = MakeDiscs(job, options);
     EXPECT_EQ(std::pair(result.Status, Made(job)), std::pair(TMakeStatus::Failed, Nothing));
-    EXPECT_EQ(result.Message, "These tools are missing: dvdauthor, ffmpeg, genisoimage. Install "
-                              "them (apt install dvdauthor ffmpeg genisoimage) and try again.");
+    // The readers of the made image too; ffprobe comes with ffmpeg.
+    EXPECT_EQ(result.Message,
+              "These tools are missing: dvdauthor, ffmpeg, ffprobe, genisoimage, lsdvd. Install "
+              "them (apt install dvdauthor ffmpeg genisoimage lsdvd) and try again.");
 }
 
 TEST(MakeDiscsTest, TooLittleSpaceStopsBeforeTheFirstStep) {
