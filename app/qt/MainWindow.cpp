@@ -1,5 +1,6 @@
 #include "app/qt/MainWindow.h"
 
+#include "app/qt/FocusMark.h"
 #include "app/qt/Layout.h"
 #include "app/qt/SidePanel.h"
 #include "app/qt/WidgetText.h"
@@ -65,6 +66,7 @@ TQtMainWindow::TQtMainWindow(TQtPlatform& platform, QWidget* parent)
     FSidePanel = new TSidePanel(
         *FForm, [this](std::function<void()> action) { Act(action); }, this);
     ConnectDisplayChanges();
+    new TFocusMark(*this);
     Refresh();
 }
 

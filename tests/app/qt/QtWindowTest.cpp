@@ -1,5 +1,6 @@
 // The real window driven through Qt events: every input goes through the widgets
 // and the widgets must show what the controls hold afterwards.
+#include "app/qt/FocusMark.h"
 #include "app/qt/Layout.h"
 #include "app/qt/MainWindow.h"
 #include "app/qt/PreviewWindow.h"
@@ -439,7 +440,8 @@ TEST_F(QtWindow, NumbersFitAndNothingOverlaps) {
     // No caption runs into a field, no field covers another.
     std::vector<const QWidget*> shown;
     for (const QObject* child : w.children())
-        if (const auto* widget = qobject_cast<const QWidget*>(child); widget && widget->isVisible())
+        if (const auto* widget = qobject_cast<const QWidget*>(child);
+            widget && widget->isVisible() && widget->objectName() != "FocusMark")
             shown.push_back(widget);
     const auto nameOf = [&](const QWidget* widget) {
         if (const auto* label = qobject_cast<const QLabel*>(widget)) return label->text();
@@ -461,6 +463,42 @@ QColor PixelAt(QWidget& widget, QPoint at) {
 }
 
 // Run at the scale factors 1, 1.5 and 2.
+TEST_F(QtWindow, EveryFocusedControlIsMarkedAndButtonsLookLikeButtons) {
+    TQtMainWindow& w = Start();
+    const QColor background = w.palette().color(QPalette::Window);
+    // Reached with Tab from the field before each, as the user does.
+    const std::pair<const char*, const char*> rows[] = {
+        {"SrcYEdit", "CopyBtn"},
+        {"EditCDsec", "OpenVideoBtn"},
+        {"OpenVideoBtn", "PreviewBtn"},
+        {"BorderTopEdit", "DetectBtn"},
+        {"ResampleAudioBox", "SaveAVSBtn"},
+        {"SaveAVSBtn", "MakeDiscBtn"},
+        {"MakeDiscBtn", "CandidateTable"},
+        {"EditSubPics", "SubKBytes"},
+        {"SubKBytes", "RateModeBox"},
+    };
+    for (const auto& [before, name] : rows) {
+        SCOPED_TRACE(name);
+        auto* widget = w.findChild<QWidget*>(QString::fromLatin1(name));
+        if (widget == nullptr) widget = w.WidgetOf(name);
+        ASSERT_NE(widget, nullptr);
+        QWidget& parent = *widget->parentWidget();
+        const QPoint left(widget->x() - 1, widget->y() + widget->height() / 2);
+        EXPECT_NE(PixelAt(parent, left), TFocusMark::Colour());
+        QWidget* from = w.findChild<QWidget*>(QString::fromLatin1(before));
+        if (from == nullptr) from = w.WidgetOf(before);
+        from->setFocus();
+        QTest::keyClick(from, Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), widget);
+        EXPECT_EQ(PixelAt(parent, left), TFocusMark::Colour());
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            // A raised face: the button's edge is not the window's background.
+            EXPECT_NE(PixelAt(*button, QPoint(0, button->height() / 2)), background);
+        }
+    }
+}
+
 TEST_F(QtWindow, ScriptBoxAndSideColumnGrowWithTheWindow) {
     TQtMainWindow& w = Start();
     auto* table = w.findChild<QTableWidget*>(QStringLiteral("CandidateTable"));
