@@ -139,6 +139,8 @@ class TMainForm : public TControlOwner {
     TUpDown CDMinUpDown{*this, "CDMinUpDown", 10, 927, 80}; // up to a DVD-9
     TEdit EditCDsec{*this, "EditCDsec", "0"};
     TUpDown CDSecUpDown{*this, "CDSecUpDown", 0, 59, 0};
+    /// The disc's capacity in megabytes, beside its lead-out time.
+    TLabel CapacityLabel{*this, "CapacityLabel"};
     TEdit EditImageBlocks{*this, "EditImageBlocks"};
 
     // Panel "MPEG Resizing".

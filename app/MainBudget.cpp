@@ -305,6 +305,10 @@ void TMainForm::CalcExactImage() {
 
         ShowRatePerBlock();
 
+        // MB of 1024 x 1024 bytes, as file managers count them.
+        CapacityLabel.SetCaption(
+            "(" + IntToStr(Round(static_cast<Real>(d.BlocksUsable) * d.SectorSize / 1048576)) +
+            " MB)");
         EditImageBlocks.SetText(IntToStr(d.ImageBlocks));
         EditImageBlocks.SetHint(
             "The Image-size for each CD: " + IntToStr(d.ImageBlocks / 4500) + ":" +

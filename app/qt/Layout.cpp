@@ -47,6 +47,7 @@ std::vector<TPlace> ControlPlaces(const TMainForm& f) {
         {&f.CDMinUpDown, 209, 186, 15, 19},
         {&f.EditCDsec, 236, 186, 19, 19},
         {&f.CDSecUpDown, 255, 186, 15, 19},
+        {&f.CapacityLabel, 296, 188},
         {&f.EditImageBlocks, 412, 186, 49, 19},
 
         // Panel "MPEG Resizing".
@@ -147,7 +148,7 @@ const std::vector<TStaticCaption>& StaticCaptions() {
         {"X", 121, 366},
         {"left border", 213, 262},
         {"top border", 309, 262},
-        {"Real aspect:", 512, 239},
+        {"Real aspect:", 516, 248},
         {"Crop:", 40, 286},
         {"round to:", 40, 304},
         {"round to:", 40, 344},

@@ -223,7 +223,6 @@ QWidget* TQtMainWindow::CreateWidget(TBinding& binding) {
                 return memo;
             } else {
                 auto* button = new QPushButton(this);
-                button->setFlat(true);
                 // In the Tab chain; Space, Enter and Return press it.
                 button->setFocusPolicy(Qt::StrongFocus);
                 button->setAutoDefault(true);

@@ -1,5 +1,6 @@
 #include "app/qt/MainWindow.h"
 
+#include "app/qt/FocusMark.h"
 #include "app/qt/Layout.h"
 #include "app/qt/SidePanel.h"
 #include "app/qt/WidgetText.h"
@@ -48,8 +49,10 @@ TQtMainWindow::TQtMainWindow(TQtPlatform& platform, QWidget* parent)
     platform.OpenPreview = [this] { OpenPreview(); };
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(ClientWidth + TSidePanel::Width, ClientHeight);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    // The design's arrangement is the smallest size; the window grows from there.
+    setMinimumSize(ClientWidth + TSidePanel::Width, ClientHeight);
+    resize(minimumSize());
     QFont font(QStringLiteral("Arial"));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(11);
@@ -62,8 +65,8 @@ TQtMainWindow::TQtMainWindow(TQtPlatform& platform, QWidget* parent)
     CreateWidgets();
     FSidePanel = new TSidePanel(
         *FForm, [this](std::function<void()> action) { Act(action); }, this);
-    FSidePanel->setGeometry(ClientWidth, 0, TSidePanel::Width, ClientHeight);
     ConnectDisplayChanges();
+    new TFocusMark(*this);
     Refresh();
 }
 

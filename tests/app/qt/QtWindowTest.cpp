@@ -1,5 +1,6 @@
 // The real window driven through Qt events: every input goes through the widgets
 // and the widgets must show what the controls hold afterwards.
+#include "app/qt/FocusMark.h"
 #include "app/qt/Layout.h"
 #include "app/qt/MainWindow.h"
 #include "app/qt/PreviewWindow.h"
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionFrame>
@@ -171,8 +173,8 @@ TEST_F(QtWindow, StartsWithEveryControlInPlace) {
     TQtMainWindow& w = Start();
     EXPECT_EQ(w.windowTitle().toStdString(), "Tarvex v1.0.0");
     EXPECT_EQ(w.size(), QSize(ClientWidth + TSidePanel::Width, ClientHeight));
-    EXPECT_EQ(w.minimumSize(), w.maximumSize());
-    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(w.minimumSize(), w.size());
+    EXPECT_TRUE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
     ExpectMirrors();
 
     // One place per control, no place without its control.
@@ -438,7 +440,8 @@ TEST_F(QtWindow, NumbersFitAndNothingOverlaps) {
     // No caption runs into a field, no field covers another.
     std::vector<const QWidget*> shown;
     for (const QObject* child : w.children())
-        if (const auto* widget = qobject_cast<const QWidget*>(child); widget && widget->isVisible())
+        if (const auto* widget = qobject_cast<const QWidget*>(child);
+            widget && widget->isVisible() && widget->objectName() != "FocusMark")
             shown.push_back(widget);
     const auto nameOf = [&](const QWidget* widget) {
         if (const auto* label = qobject_cast<const QLabel*>(widget)) return label->text();
@@ -451,6 +454,79 @@ TEST_F(QtWindow, NumbersFitAndNothingOverlaps) {
         for (std::size_t j = i + 1; j < shown.size(); ++j)
             EXPECT_FALSE(shown[i]->geometry().intersects(shown[j]->geometry()))
                 << nameOf(shown[i]).toStdString() << " / " << nameOf(shown[j]).toStdString();
+}
+
+/// The colour at a point in widget coordinates, at any scale factor.
+QColor PixelAt(QWidget& widget, QPoint at) {
+    const QImage image = widget.grab().toImage();
+    return image.pixelColor((QPointF(at) * image.devicePixelRatio()).toPoint());
+}
+
+// Run at the scale factors 1, 1.5 and 2.
+TEST_F(QtWindow, EveryFocusedControlIsMarkedAndButtonsLookLikeButtons) {
+    TQtMainWindow& w = Start();
+    const QColor background = w.palette().color(QPalette::Window);
+    // Reached with Tab from the field before each, as the user does.
+    const std::pair<const char*, const char*> rows[] = {
+        {"SrcYEdit", "CopyBtn"},
+        {"EditCDsec", "OpenVideoBtn"},
+        {"OpenVideoBtn", "PreviewBtn"},
+        {"BorderTopEdit", "DetectBtn"},
+        {"ResampleAudioBox", "SaveAVSBtn"},
+        {"SaveAVSBtn", "MakeDiscBtn"},
+        {"MakeDiscBtn", "CandidateTable"},
+        {"EditSubPics", "SubKBytes"},
+        {"SubKBytes", "RateModeBox"},
+    };
+    for (const auto& [before, name] : rows) {
+        SCOPED_TRACE(name);
+        auto* widget = w.findChild<QWidget*>(QString::fromLatin1(name));
+        if (widget == nullptr) widget = w.WidgetOf(name);
+        ASSERT_NE(widget, nullptr);
+        QWidget& parent = *widget->parentWidget();
+        const QPoint left(widget->x() - 1, widget->y() + widget->height() / 2);
+        EXPECT_NE(PixelAt(parent, left), TFocusMark::Colour());
+        QWidget* from = w.findChild<QWidget*>(QString::fromLatin1(before));
+        if (from == nullptr) from = w.WidgetOf(before);
+        from->setFocus();
+        QTest::keyClick(from, Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), widget);
+        EXPECT_EQ(PixelAt(parent, left), TFocusMark::Colour());
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            // A raised face: the button's edge is not the window's background.
+            EXPECT_NE(PixelAt(*button, QPoint(0, button->height() / 2)), background);
+        }
+    }
+}
+
+TEST_F(QtWindow, ScriptBoxAndSideColumnGrowWithTheWindow) {
+    TQtMainWindow& w = Start();
+    auto* table = w.findChild<QTableWidget*>(QStringLiteral("CandidateTable"));
+    const auto columns = [table] {
+        int sum = 0;
+        for (int c = 0; c < table->columnCount(); ++c) sum += table->columnWidth(c);
+        return sum;
+    };
+    // At the smallest size every column of the table is whole.
+    EXPECT_LE(columns(), table->viewport()->width());
+    QPlainTextEdit& memo = Get<QPlainTextEdit>("AVSMemo");
+    const QRect small = memo.geometry();
+    const QSize tableSmall = table->size();
+    const QPoint below(small.center().x(), small.bottom() + 60);
+    const QColor background = PixelAt(w, below);
+
+    w.resize(w.size() + QSize(200, 150));
+    EXPECT_EQ(memo.geometry(), small.adjusted(0, 0, 0, 150));
+    EXPECT_EQ(table->size(), tableSmall + QSize(200, 150));
+    // The script box is drawn where the background was, and shows its whole script.
+    EXPECT_NE(PixelAt(w, below), background);
+    EXPECT_EQ(PixelAt(w, below), memo.palette().color(QPalette::Base));
+    EXPECT_EQ(memo.verticalScrollBar()->maximum(), 0);
+    // Keys still reach the grown box.
+    memo.setFocus();
+    QTest::keyClick(&memo, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(&memo, "x");
+    EXPECT_EQ(w.Form().AVSMemo.Lines().back().back(), 'x');
 }
 
 TEST_F(QtWindow, TooLargeForTheScreenItScrollsAndKeepsItsSettings) {
