@@ -281,9 +281,11 @@ TEST(JobScriptTest, QuotesWhatTheShellWouldReadOtherwise) {
     plan.Source = "/films/it's here.avi";
     const std::vector<std::string> script = JobScript(BuildJob(plan, "/out/.work", "/out"));
     EXPECT_THAT(script, ::testing::IsSupersetOf(std::vector<::testing::Matcher<std::string>>{
-                            "#!/bin/sh", "set -e", "cd /out/.work",
-                            "# Disc 1: source frames 0 to 14999", "mv disc1.bin /out/disc1.bin",
-                            HasSubstr("-i '/films/it'\\''s here.avi' -map 0:v:0 -an -vf crop=")}));
+                            "#!/bin/sh", "set -e", "out=/out",
+                            "work=$(mktemp -d \"$out\"/.work-XXXXXX)", "cd \"$work\"",
+                            "# Disc 1: source frames 0 to 14999", "mv -n disc1.bin /out/disc1.bin",
+                            HasSubstr("-protocol_whitelist file -i 'file:/films/it'\\''s here.avi' "
+                                      "-map 0:v:0 -an -vf crop=")}));
 }
 
 } // namespace
