@@ -136,5 +136,121 @@ INSTANTIATE_TEST_SUITE_P(Names, LocalNames,
                                            TNameCase{"option", "-report"}),
                          [](const auto& info) { return std::string(info.param.Name); });
 
+/// What the output folder holds besides the log.
+std::vector<std::string> Images(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename() != "tarvex-disc.log") names.push_back(e.path().filename());
+    return names;
+}
+
+TEST(ShortSource, IsAnErrorNotADisc) {
+    const TTempFolder dir;
+    ASSERT_TRUE(SmallFilm(dir / "film.avi", 1));
+    // The plan counts two seconds; the file holds one.
+    const TMakeResult result = MakePlan(VcdPlan(dir / "film.avi", 2), dir / "out", {});
+    EXPECT_EQ(result.Status, TMakeStatus::Failed);
+    EXPECT_THAT(result.Message, HasSubstr("\"Disc 1: video, first pass\" made 25 of the 50 "
+                                          "frames planned: the source ends early"));
+    EXPECT_EQ(Images(dir.Path / "out"), std::vector<std::string>{});
+}
+
+/// A file system of `kilobytes` mounted on `dir` while it lives.
+class TSmallDisk {
+  public:
+    TSmallDisk(const std::string& dir, int kilobytes) : Dir(dir) {
+        const std::string size = "size=" + std::to_string(kilobytes) + "k";
+        Mounted = mount("tarvex-test", dir.c_str(), "tmpfs", 0, size.c_str()) == 0;
+    }
+    ~TSmallDisk() {
+        if (Mounted) umount(Dir.c_str());
+    }
+    std::string Dir;
+    bool Mounted = false;
+};
+
+class FullDisk : public ::testing::TestWithParam<int> {};
+
+// Each size fills the disk at another step: the encoder, the multiplexer, the authoring.
+TEST_P(FullDisk, EndsTheRunWithTheReason) {
+    const TTempFolder dir;
+    ASSERT_TRUE(SmallFilm(dir / "film.avi", 2));
+    const fs::path out = dir.Path / "out";
+    fs::create_directories(out);
+    const TSmallDisk disk(out, GetParam());
+    if (!disk.Mounted) GTEST_SKIP() << "mounting a small file system is not permitted here";
+    TDiscJob job = BuildJobIn(VcdPlan(dir / "film.avi", 2), out);
+    job.NeededBytes = 0; // past the check of the free space before the start
+    const TMakeResult result = MakeDiscs(job, {});
+    EXPECT_EQ(result.Status, TMakeStatus::Failed);
+    EXPECT_THAT(result.Message, ::testing::StartsWith("The disk is full: "));
+    EXPECT_EQ(Images(out), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, FullDisk, ::testing::Values(64, 300, 700, 1100),
+                         [](const auto& info) { return std::to_string(info.param) + "k"; });
+
+struct TEarlierCase {
+    const char* Name;
+    std::string File; ///< in the output folder
+    bool Link;        ///< planted as a link to a file elsewhere
+};
+
+void PrintTo(const TEarlierCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
+class EarlierRun : public ::testing::TestWithParam<TEarlierCase> {};
+
+TEST_P(EarlierRun, FilesAreReplacedOnlyWhenAsked) {
+    const TTempFolder dir;
+    TDiscJob job;
+    job.WorkDir = dir / "out/.tarvex-work";
+    job.OutDir = dir / "out";
+    TDiscPart part;
+    part.Steps = {{"Disc 1: test picture",
+                   {"ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
+                    "testsrc=size=32x32:duration=0.2", "-f", "rawvideo", "made.bin"},
+                   {},
+                   0,
+                   1,
+                   "made.bin"}};
+    part.Images = {{"made.bin", job.OutDir + "/disc1.bin"}};
+    job.Parts = {part};
+    fs::create_directories(job.OutDir);
+    const std::string earlier = GetParam().Link ? dir.Write("elsewhere", "earlier")
+                                                : dir.Write("out/" + GetParam().File, "earlier");
+    if (GetParam().Link) fs::create_symlink(earlier, dir / ("out/" + GetParam().File));
+    const auto text = [](const std::string& name) {
+        std::ifstream in(name);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const TMakeResult refused = MakeDiscs(job, {});
+    EXPECT_EQ(refused.Message, job.OutDir + " already holds " + GetParam().File +
+                                   " of an earlier run. Choose another folder or let Tarvex "
+                                   "replace them.");
+    EXPECT_EQ(text(earlier), "earlier");
+    TMakeOptions replace;
+    replace.Replace = true;
+    const TMakeResult made = MakeDiscs(job, replace);
+    EXPECT_EQ(made.Status, TMakeStatus::Done) << made.Message;
+    // A link planted under a name is replaced, never written through.
+    if (GetParam().Link) {
+        EXPECT_EQ(text(earlier), "earlier");
+    }
+    EXPECT_FALSE(fs::is_symlink(made.LogFile));
+    EXPECT_THAT(text(made.LogFile), HasSubstr("# Made 1 disc image"));
+    EXPECT_EQ(fs::file_size(job.OutDir + "/disc1.bin"), 32u * 32 * 3 * 5); // five rgb24 frames
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, EarlierRun,
+    ::testing::Values(TEarlierCase{"image", "disc1.bin", false},
+                      TEarlierCase{"report", "tarvex-report.txt", false},
+                      TEarlierCase{"log", "tarvex-disc.log", false},
+                      TEarlierCase{"log_linked_elsewhere", "tarvex-disc.log", true},
+                      TEarlierCase{"image_linked_elsewhere", "disc1.bin", true}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
 } // namespace
 } // namespace tarvex
