@@ -257,6 +257,12 @@ class TMainForm : public TControlOwner {
     /// cancels the running job.
     void MakeDiscBtnClick();
     bool Making() const { return FMaking != nullptr; }
+    /// Why made discs do not fit their discs, as one sentence; empty when they all fit.
+    static std::string Unfit(const TMakeResult& result, const TCDImage& budget);
+    /// Whether the window may close: while discs are made the user is asked.
+    bool MayClose();
+    /// Stops and waits for the running work; nothing it did arrives afterwards.
+    void StopJobs();
     /// What the window shows of the disc maker beside its button, which reads
     /// "Cancel" while `Making()`.
     struct TMakeState {
@@ -296,7 +302,8 @@ class TMainForm : public TControlOwner {
     // Film area found in the source's frames.
     /// Starts the detection off the window's thread, or cancels the running one.
     void DetectBtnClick();
-    /// Whether a detection runs; its progress and result arrive through `Platform.Post`.
+    /// Whether a detection runs; its progress and result are taken on the window's
+    /// thread when the worker wakes it through `Platform.Post`.
     bool Detecting() const { return FDetection != nullptr; }
     /// Types a film area into the film-pixel and border fields, as the user would.
     void TypeFilmArea(const TFilmArea& area);
@@ -322,11 +329,17 @@ class TMainForm : public TControlOwner {
     void SaveAVSBtnClick();
 
   private:
+    /// Takes what the running jobs have for the window, on its thread.
+    void TakeJobNews();
+    /// Whether the job may go ahead when its folder holds files of an earlier run:
+    /// the user is asked, and a yes lets the job replace them.
+    bool MayReplace(const TDiscJob& job, TMakeOptions& options);
     void DetectProgress(int done, int total);
     void DetectDone(const TDetectResult& result);
     void MakeProgress(const TProgress& progress);
     void MakeDone(const TMakeResult& result);
-    /// The folder a job writes to before the user chose one: the source's.
+    /// The folder a job writes to: the last one chosen for this film, or one named
+    /// after the film beside it, so that films side by side keep their own discs.
     std::string JobFolder() const;
     bool ShowsJob() const { return ScriptViewBox.ItemIndex() == 1; }
     void TakeResizeHeight(std::int32_t height);
@@ -342,10 +355,13 @@ class TMainForm : public TControlOwner {
                          void (TResizeStruct::*set)(std::int8_t));
 
     std::unique_ptr<TDetectJob> FDetection;
-    std::unique_ptr<TMakeThread> FMaking;
-    TCDImage FMakingBudget; ///< the budget the running job was planned with
-    /// Work posted by a worker runs only while the window it was posted for lives.
-    std::shared_ptr<int> FAlive = std::make_shared<int>(0);
+    std::unique_ptr<TMakeJob> FMaking;
+    TCDImage FMakingBudget;        ///< the budget the running job was planned with
+    std::string FDiscFolderSource; ///< the film DiscFolder was chosen for
+    /// The audio streams of the film last asked about, -1 when unknown.
+    mutable std::pair<std::string, int> FAudioCount{"", -1};
+    /// How the workers wake the window's thread; cut before the window goes.
+    std::shared_ptr<TWaker> FWaker = std::make_shared<TWaker>(Platform, [this] { TakeJobNews(); });
 };
 
 } // namespace tarvex

@@ -90,13 +90,19 @@ TDiscJob TMainForm::DiscJob(const std::string& dir) const {
     if (SourceFile.FileNames.size() > 1 && !IsMpegType(SourceFile.FileType))
         throw TJobError("Only a list of MPEG files can be made into discs: join the other "
                         "files into one film first.");
-    return BuildJobIn(DiscPlan(), dir);
+    TDiscPlan plan = DiscPlan();
+    // As Make disc does: a film without sound gets silence (counted once a film).
+    const std::string input = InputOf(plan);
+    if (FAudioCount.first != input) FAudioCount = {input, AudioStreamCount(input, "")};
+    if (FAudioCount.second >= 0) plan.SourceAudioStreams = FAudioCount.second;
+    return BuildJobIn(plan, dir);
 }
 
 std::string TMainForm::JobFolder() const {
-    if (!DiscFolder.empty()) return DiscFolder;
-    const std::filesystem::path source = std::filesystem::path(FileNameSrc).parent_path();
-    return source.empty() ? "." : source.string();
+    if (!DiscFolder.empty() && FDiscFolderSource == FileNameSrc) return DiscFolder;
+    const std::filesystem::path source(FullName(FileNameSrc));
+    if (FileNameSrc.empty()) return DiscFolder.empty() ? "." : DiscFolder;
+    return (source.parent_path() / (source.stem().string() + " discs")).string();
 }
 
 void TMainForm::MakeDiscBtnClick() {
@@ -122,23 +128,30 @@ void TMainForm::MakeDiscBtnClick() {
     dialog.FileName = JobFolder();
     const auto folder = Platform.FolderDialog(dialog);
     if (!folder) return;
+    TMakeOptions options;
+    if (!MayReplace(DiscJob(*folder), options)) return;
     DiscFolder = *folder;
+    FDiscFolderSource = FileNameSrc;
+    MakeScript(); // a job shown names the folder at once
     FMakingBudget = DiscImage;
     Make = {.Status = "Starting...", .Fraction = 0};
-    const std::weak_ptr<int> alive = FAlive;
-    TPlatform& platform = Platform;
-    FMaking = std::make_unique<TMakeThread>(
-        DiscPlan(), DiscFolder,
-        [this, alive, &platform](const TProgress& p) {
-            platform.Post([this, alive, p] {
-                if (alive.lock()) MakeProgress(p);
-            });
-        },
-        [this, alive, &platform](const TMakeResult& r) {
-            platform.Post([this, alive, r] {
-                if (alive.lock()) MakeDone(r);
-            });
-        });
+    FMaking = StartMakeJob(DiscPlan(), DiscFolder, options, [waker = FWaker] { waker->Wake(); });
+}
+
+bool TMainForm::MayReplace(const TDiscJob& job, TMakeOptions& options) {
+    const std::vector<std::string> existing = ExistingOutputs(job, options);
+    if (existing.empty()) return true;
+    std::string names;
+    for (const std::string& name : existing)
+        names += "\n- " + std::filesystem::path(name).filename().string();
+    options.Replace = Platform.Confirm(
+        "Make disc", job.OutDir + " holds files of an earlier run:" + names + "\nReplace them?");
+    return options.Replace;
+}
+
+bool TMainForm::MayClose() {
+    return !Making() ||
+           Platform.Confirm("Make disc", "Discs are being made. Stop making them and close?");
 }
 
 void TMainForm::MakeProgress(const TProgress& progress) {
@@ -149,10 +162,24 @@ void TMainForm::MakeProgress(const TProgress& progress) {
 
 void TMainForm::MakeDone(const TMakeResult& result) {
     FMaking.reset();
-    Make = {.Status = result.Message, .Fraction = result.Status == TMakeStatus::Done ? 1.0 : 0.0};
+    const std::string unfit = Unfit(result, FMakingBudget);
+    Make = {.Status = unfit.empty() ? result.Message : unfit,
+            .Fraction = result.Status == TMakeStatus::Done ? 1.0 : 0.0};
     std::vector<std::string> report = DiscReport(result, FMakingBudget);
     if (!result.Discs.empty()) SaveDiscReport(report, DiscFolder);
     if (result.Status != TMakeStatus::Cancelled) Platform.ShowReport("Disc report", report);
+    if (!unfit.empty()) Platform.ShowMessage("Error", unfit);
+}
+
+std::string TMainForm::Unfit(const TMakeResult& result, const TCDImage& budget) {
+    std::string discs;
+    for (const TDiscResult& disc : result.Discs)
+        if (!CheckDisc(budget, disc, FormatOf(budget.MuxMode)).Fits)
+            discs += (discs.empty() ? "" : ", ") + IntToStr(disc.Number);
+    if (discs.empty()) return "";
+    return "The image of disc " + discs +
+           " does not fit its disc: burn it on a larger one, or "
+           "lower the rates and make it again.";
 }
 
 void TMainForm::SaveDiscReport(std::vector<std::string>& report, const std::string& dir) {

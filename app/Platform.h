@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -103,6 +104,41 @@ class TPlatform {
     std::mutex FPostLock;
     std::condition_variable FPostArrived;
     std::deque<std::function<void()>> FPosted;
+};
+
+/// Tells the window's thread that a worker has something for it: `Wake` (any
+/// thread) posts a call of `onWake` to the platform, until `Cut` (the window's
+/// thread) ends that for good. A worker holds this object, never the window; once
+/// `Cut` returns, no worker reaches the platform and nothing posted calls `onWake`.
+class TWaker : public std::enable_shared_from_this<TWaker> {
+  public:
+    TWaker(TPlatform& platform, std::function<void()> onWake)
+        : Platform(&platform), OnWake(std::move(onWake)) {}
+
+    void Wake() {
+        const std::lock_guard<std::mutex> hold(Lock);
+        if (Platform)
+            Platform->Post([weak = weak_from_this()] {
+                if (const auto self = weak.lock()) self->Run();
+            });
+    }
+    void Cut() {
+        const std::lock_guard<std::mutex> hold(Lock);
+        Platform = nullptr;
+    }
+
+  private:
+    void Run() {
+        {
+            const std::lock_guard<std::mutex> hold(Lock);
+            if (!Platform) return;
+        }
+        OnWake(); // on the window's thread, which alone cuts
+    }
+
+    std::mutex Lock;
+    TPlatform* Platform;
+    std::function<void()> OnWake;
 };
 
 } // namespace tarvex

@@ -142,11 +142,22 @@ void CheckPlan(const TDiscPlan& plan) {
 
 TStep Step(std::string title, std::vector<std::string> args, double weight, std::int64_t frames = 0,
            std::vector<std::string> env = {}) {
-    return TStep{std::move(title), std::move(args), std::move(env), frames, weight};
+    return TStep{std::move(title), std::move(args), std::move(env), frames, weight, {}};
+}
+
+TStep Making(TStep step, std::string output) {
+    step.Output = std::move(output);
+    return step;
 }
 
 const std::vector<std::string> FfmpegStart = {"ffmpeg", "-nostdin", "-hide_banner",
                                               "-v",     "warning",  "-y"};
+
+/// An input of ffmpeg that can only be a local file: no other protocol is
+/// allowed, and the name is never read as an option or a URL.
+std::vector<std::string> FileInput(const std::string& name) {
+    return {"-protocol_whitelist", LocalProtocols(name), "-i", name};
+}
 
 std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -171,28 +182,25 @@ std::int64_t OutputFrames(const TDiscPlan& plan, std::int64_t first, std::int64_
 std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool lastPart) {
     const std::string name = "disc" + Num(std::int64_t{part.Number});
     const std::int64_t frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
-    const std::vector<std::string> input = {
-        "-i",
-        InputOf(plan),
-        "-map",
-        "0:v:0",
-        "-an",
-        "-vf",
-        VideoFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame, lastPart ? 0 : part.EndFrame),
-        "-r",
-        RateText(DiscRate(plan))};
+    const std::vector<std::string> input = Concat(
+        FileInput(InputOf(plan)),
+        {"-map", "0:v:0", "-an", "-vf",
+         VideoFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame, lastPart ? 0 : part.EndFrame),
+         "-r", RateText(DiscRate(plan))});
     const std::vector<std::string> codec =
         Concat(VideoCodecArgs(plan), {"-passlogfile", name + "_pass"});
     const std::string disc = "Disc " + Num(std::int64_t{part.Number});
-    return {
-        Step(disc + ": video, first pass",
-             Concat(Concat(Concat(FfmpegStart, input), codec), {"-pass", "1", "-f", "null", "-"}),
-             static_cast<double>(frames), frames),
-        Step(
-            disc + ": video, second pass",
-            Concat(Concat(Concat(FfmpegStart, input), codec),
-                   {"-pass", "2", "-f", Mpeg1(plan) ? "mpeg1video" : "mpeg2video", part.VideoFile}),
-            1.2 * static_cast<double>(frames), frames)};
+    return {Making(Step(disc + ": video, first pass",
+                        Concat(Concat(Concat(FfmpegStart, input), codec),
+                               {"-pass", "1", "-f", "null", "-"}),
+                        static_cast<double>(frames), frames),
+                   name + "_pass-0.log"),
+            Making(Step(disc + ": video, second pass",
+                        Concat(Concat(Concat(FfmpegStart, input), codec),
+                               {"-pass", "2", "-f", Mpeg1(plan) ? "mpeg1video" : "mpeg2video",
+                                part.VideoFile}),
+                        1.2 * static_cast<double>(frames), frames),
+                   part.VideoFile)};
 }
 
 /// The rates of the planned audio streams, in stream order.
@@ -213,14 +221,10 @@ TStep AudioStep(const TDiscPlan& plan, const TDiscPart& part, bool lastPart, int
         input = {"-f", "lavfi", "-i", "anullsrc=r=48000:cl=stereo", "-t", Num(seconds)};
     } else {
         const int source = std::min(stream, plan.SourceAudioStreams) - 1;
-        input = {"-i",
-                 InputOf(plan),
-                 "-map",
-                 "0:a:" + Num(std::int64_t{source}),
-                 "-vn",
-                 "-af",
-                 AudioFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame,
-                             lastPart ? 0 : part.EndFrame)};
+        input = Concat(FileInput(InputOf(plan)),
+                       {"-map", "0:a:" + Num(std::int64_t{source}), "-vn", "-af",
+                        AudioFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame,
+                                    lastPart ? 0 : part.EndFrame)});
     }
     const bool dvd = plan.Format == TDiscFormat::DVD;
     const std::vector<std::string> codec = {"-c:a",
@@ -235,17 +239,19 @@ TStep AudioStep(const TDiscPlan& plan, const TDiscPart& part, bool lastPart, int
                                             plan.AC3 ? "ac3" : "mp2",
                                             part.AudioFiles[stream - 1]};
     const auto frames = static_cast<double>(part.EndFrame - part.FirstFrame);
-    return Step("Disc " + Num(std::int64_t{part.Number}) + ": audio stream " +
-                    Num(std::int64_t{stream}),
-                Concat(Concat(FfmpegStart, input), codec), 0.05 * frames);
+    return Making(Step("Disc " + Num(std::int64_t{part.Number}) + ": audio stream " +
+                           Num(std::int64_t{stream}),
+                       Concat(Concat(FfmpegStart, input), codec), 0.05 * frames),
+                  part.AudioFiles[stream - 1]);
 }
 
 TStep MuxStep(const TDiscPlan& plan, const TDiscPart& part) {
     // Raw video carries no presentation times on its I-frames; the DVD muxer
     // needs them to start a navigation pack at each GOP.
     std::vector<std::string> args =
-        Concat(FfmpegStart, {"-fflags", "+genpts", "-i", part.VideoFile});
-    for (const std::string& audio : part.AudioFiles) args = Concat(args, {"-i", audio});
+        Concat(Concat(FfmpegStart, {"-fflags", "+genpts"}), FileInput("file:" + part.VideoFile));
+    for (const std::string& audio : part.AudioFiles)
+        args = Concat(args, FileInput("file:" + audio));
     args = Concat(args, {"-map", "0:v"});
     for (std::size_t i = 0; i < part.AudioFiles.size(); ++i)
         args = Concat(args, {"-map", Num(static_cast<std::int64_t>(i + 1)) + ":a"});
@@ -264,8 +270,9 @@ TStep MuxStep(const TDiscPlan& plan, const TDiscPart& part) {
     args = Concat(args, {"-c", "copy", "-f", muxer, "-packetsize", packet, "-muxrate", muxRate,
                          part.MuxFile});
     const std::int64_t frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
-    return Step("Disc " + Num(std::int64_t{part.Number}) + ": multiplexing", args,
-                0.05 * static_cast<double>(frames), frames);
+    return Making(Step("Disc " + Num(std::int64_t{part.Number}) + ": multiplexing", args,
+                       0.05 * static_cast<double>(frames), frames),
+                  part.MuxFile);
 }
 
 void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& part) {
@@ -275,10 +282,11 @@ void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& p
     const std::string base = "disc" + n;
     if (plan.Format != TDiscFormat::DVD) {
         part.Steps.push_back(
-            Step(title,
-                 {"vcdimager", "-t", plan.Format == TDiscFormat::VCD ? "vcd2" : "svcd", "-c",
-                  base + ".cue", "-b", base + ".bin", part.MuxFile},
-                 weight));
+            Making(Step(title,
+                        {"vcdimager", "-t", plan.Format == TDiscFormat::VCD ? "vcd2" : "svcd", "-c",
+                         base + ".cue", "-b", base + ".bin", part.MuxFile},
+                        weight),
+                   base + ".bin"));
         // The cue sheet names the image, so the image is complete before it appears.
         part.Images = {{base + ".bin", outDir + "/" + base + ".bin"},
                        {base + ".cue", outDir + "/" + base + ".cue"}};
@@ -288,14 +296,18 @@ void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& p
     const std::vector<std::string> env = {std::string("VIDEO_FORMAT=") +
                                           (plan.Picture.DestIsPAL ? "PAL" : "NTSC")};
     part.MakeDirs = {dir + "/AUDIO_TS"};
-    part.Steps.push_back(Step(title, {"dvdauthor", "-o", dir, "-t", part.MuxFile}, weight, 0, env));
-    part.Steps.push_back(Step(title, {"dvdauthor", "-o", dir, "-T"}, 0, 0, env));
+    part.Steps.push_back(
+        Making(Step(title, {"dvdauthor", "-o", dir, "-t", part.MuxFile}, weight, 0, env),
+               dir + "/VIDEO_TS/VTS_01_1.VOB"));
+    part.Steps.push_back(Making(Step(title, {"dvdauthor", "-o", dir, "-T"}, 0, 0, env),
+                                dir + "/VIDEO_TS/VIDEO_TS.IFO"));
     // A UDF bridge with the files in the order the video manager expects: what
     // players and libdvdread read.
-    part.Steps.push_back(Step("Disc " + n + ": disc image",
-                              {"genisoimage", "-quiet", "-dvd-video", "-udf", "-V", "TARVEX_" + n,
-                               "-o", base + ".iso", dir},
-                              weight));
+    part.Steps.push_back(Making(Step("Disc " + n + ": disc image",
+                                     {"genisoimage", "-quiet", "-dvd-video", "-udf", "-V",
+                                      "TARVEX_" + n, "-o", base + ".iso", dir},
+                                     weight),
+                                base + ".iso"));
     part.Images = {{base + ".iso", outDir + "/" + base + ".iso"}};
 }
 
@@ -416,26 +428,37 @@ std::string AudioFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t 
     return graph;
 }
 
+std::string FullName(const std::string& name) {
+    return name.empty() ? name : std::filesystem::absolute(name).lexically_normal().string();
+}
+
+TDiscPlan WithFullNames(TDiscPlan plan) {
+    plan.Source = FullName(plan.Source);
+    for (std::string& more : plan.MoreSources) more = FullName(more);
+    return plan;
+}
+
 std::string InputOf(const TDiscPlan& plan) {
-    if (plan.MoreSources.empty()) return plan.Source;
-    std::string input = "concat:" + plan.Source;
-    for (const std::string& more : plan.MoreSources) input += "|" + more;
+    // "file:" before a full name: nothing in it reads as a protocol or an option.
+    const TDiscPlan full = WithFullNames(plan);
+    if (full.MoreSources.empty()) return "file:" + full.Source;
+    std::string input = "concat:file:" + full.Source;
+    for (const std::string& more : full.MoreSources) input += "|file:" + more;
     return input;
+}
+
+std::string LocalProtocols(const std::string& input) {
+    return input.starts_with("concat:") ? "file,concat" : "file";
 }
 
 TDiscJob BuildJob(const TDiscPlan& planned, const std::string& workDir, const std::string& outDir) {
     CheckPlan(planned);
     // The steps run in the work folder, so every other name is a full one.
-    const auto full = [](const std::string& name) {
-        return std::filesystem::absolute(name).lexically_normal().string();
-    };
-    TDiscPlan plan = planned;
-    plan.Source = full(planned.Source);
-    for (std::string& more : plan.MoreSources) more = full(more);
+    const TDiscPlan plan = WithFullNames(planned);
     TDiscJob job;
     job.Format = plan.Format;
-    job.WorkDir = full(workDir);
-    job.OutDir = full(outDir);
+    job.WorkDir = FullName(workDir);
+    job.OutDir = FullName(outDir);
     const std::int64_t share = (plan.SrcFrames + plan.DiscCount - 1) / plan.DiscCount;
     double images = 0;
     double largest = 0;
@@ -484,15 +507,34 @@ std::string CommandLine(const TStep& step) {
 }
 
 std::vector<std::string> JobScript(const TDiscJob& job) {
-    std::vector<std::string> lines = {"#!/bin/sh", "set -e", "mkdir -p " + Quote(job.WorkDir),
-                                      "cd " + Quote(job.WorkDir)};
+    // As a run of the program: the output folder held while the job runs, nothing of
+    // an earlier run replaced, a work folder of its own that goes when the job ends.
+    std::vector<std::string> lines = {
+        "#!/bin/sh",
+        "set -e",
+        "out=" + Quote(job.OutDir),
+        "mkdir -p \"$out\"",
+        "exec 9<\"$out\"",
+        "flock -n 9 || { echo \"Another run is making discs in $out.\" >&2; exit 1; }"};
+    std::string finals;
+    for (const TDiscPart& part : job.Parts)
+        for (const TFinalFile& file : part.Images) finals += " " + Quote(file.FinalName);
+    lines.push_back(
+        "for f in" + finals + "; do if [ -e \"$f\" ] || [ -L \"$f\" ]; then echo " +
+        "\"$f is there from an earlier run: move it away first.\" >&2; exit 1; fi; done");
+    lines.push_back("work=$(mktemp -d \"$out\"/" +
+                    Quote(std::filesystem::path(job.WorkDir).filename().string() + "-XXXXXX") +
+                    ")");
+    lines.push_back("trap 'rm -rf \"$work\"' EXIT");
+    lines.push_back("trap 'exit 1' HUP INT TERM");
+    lines.push_back("cd \"$work\"");
     for (const TDiscPart& part : job.Parts) {
         lines.push_back("# Disc " + Num(std::int64_t{part.Number}) + ": source frames " +
                         Num(part.FirstFrame) + " to " + Num(part.EndFrame - 1));
         for (const std::string& dir : part.MakeDirs) lines.push_back("mkdir -p " + Quote(dir));
         for (const TStep& step : part.Steps) lines.push_back(CommandLine(step));
         for (const TFinalFile& file : part.Images)
-            lines.push_back("mv " + Quote(file.WorkName) + " " + Quote(file.FinalName));
+            lines.push_back("mv -n " + Quote(file.WorkName) + " " + Quote(file.FinalName));
     }
     return lines;
 }

@@ -76,6 +76,7 @@ struct TStep {
     std::vector<std::string> Env;  ///< NAME=value added to the environment
     std::int64_t Frames = 0;       ///< frames it encodes, when it reports ffmpeg progress; else 0
     double Weight = 1;             ///< its share of the whole work
+    std::string Output;            ///< the file it makes in the work folder; empty: not checked
 };
 
 /// A file of the work folder that becomes a final file once its disc is complete.
@@ -120,8 +121,16 @@ struct TDiscJob {
     std::uint64_t NeededBytes = 0; ///< free space the job needs in the output folder
 };
 
-/// The film as ffmpeg's input: the source, or its files read one after the other.
+/// `name` as a full, normal name (relative names start in the current folder).
+std::string FullName(const std::string& name);
+/// The plan with the full names of its films.
+TDiscPlan WithFullNames(TDiscPlan plan);
+
+/// The film as ffmpeg's input: the full name of the source as a local file, or its
+/// files read one after the other.
 std::string InputOf(const TDiscPlan& plan);
+/// The protocols ffmpeg may use to read `input`: local files only.
+std::string LocalProtocols(const std::string& input);
 
 /// The frame rate the script's picture steps give the film.
 TRate ScriptRate(const TDiscPlan& plan);

@@ -2,6 +2,7 @@
 
 #include "app/Main.h"
 #include "app/SettingsPath.h"
+#include "app/cli/MakeDisc.h"
 #include "app/cli/Reports.h"
 #include "common/Numeric.h"
 
@@ -16,7 +17,7 @@ namespace tarvex {
 namespace {
 
 const char* const HelpText =
-    R"(Usage: tarvex-cli [--ini FILE] ACTION... [--dump] [--report] [--script] [--candidates]
+    R"(Usage: tarvex-cli [--ini FILE] [--replace] ACTION... [--dump] [--report] [--script] [--candidates]
 
 Starts Tarvex without a window: reads the settings file (the window's own
 Tarvex.ini, beside the executable or in ~/.config/Tarvex, or FILE with --ini),
@@ -39,7 +40,12 @@ Actions (NAME is a control name as shown by --dump):
                        source's frames is typed into the film-pixel fields
   --make-disc DIR      make the disc images of the current plan in DIR (ffmpeg,
                        vcdimager, dvdauthor, genisoimage), showing the progress on
-                       stderr; then print the report of each disc
+                       stderr; then print the report of each disc. Images,
+                       report or log of an earlier run in DIR stop it, and so
+                       does another run making discs in DIR. SIGINT, SIGTERM and
+                       SIGHUP cancel it: the tool is stopped, the work folder
+                       and the unfinished disc are removed
+  --replace            let --make-disc replace the files of an earlier run
 
 Output:
   --dump               print every control's state as one JSON object, with
@@ -59,8 +65,9 @@ Output:
   --version            print the program's version
 
 Exit codes: 0 done; 1 the program showed a message box (its text is also
-printed on stderr) or the discs could not be made; 2 a usage error (nothing
-was done).
+printed on stderr) or the discs could not be made or do not fit their discs;
+2 a usage error (nothing was done); 3 making discs was cancelled by a signal
+(no later action was done).
 
 Example: a PAL DVD film of 720 x 436 lines for SVCD with the crop and script:
   tarvex-cli --select SrcAspectBox=0 --type SrcPixelYEdit=436 \
@@ -153,6 +160,7 @@ struct TRequest {
     std::string IniFile;
     bool Help = false;
     bool Version = false;
+    bool Replace = false; ///< --make-disc may replace files of an earlier run
 };
 
 std::vector<TAction> ParseArgs(const std::vector<std::string>& args, TRequest& request) {
@@ -185,6 +193,10 @@ std::vector<TAction> ParseArgs(const std::vector<std::string>& args, TRequest& r
         };
         if (option == "--ini") {
             request.IniFile = value();
+            continue;
+        }
+        if (option == "--replace") {
+            request.Replace = true;
             continue;
         }
         const auto* found = std::find_if(std::begin(options), std::end(options),
@@ -492,34 +504,6 @@ std::string DefaultSettingsFile(const std::string& exePath) {
     return SettingsFilePath(exe.parent_path().string(), "Tarvex", SystemSettingsProbe());
 }
 
-/// Makes the discs of the form's plan in `dir` in the foreground; false when they
-/// could not be made.
-bool MakeDisc(const TMainForm& form, const std::string& dir, std::ostream& out, std::ostream& err) {
-    try {
-        (void)form.DiscJob(dir);
-    } catch (const TJobError& e) {
-        err << "tarvex-cli: --make-disc: " << e.what() << '\n';
-        return false;
-    }
-    for (const TWarning& w : form.Warnings())
-        err << "tarvex-cli: --make-disc: warning: " << w.Text << '\n';
-    TMakeOptions options;
-    int shown = -1;
-    options.OnProgress = [&](const TProgress& p) {
-        const int percent = static_cast<int>(p.Fraction * 100);
-        if (percent / 5 == shown) return;
-        shown = percent / 5;
-        err << percent << " % " << p.Step;
-        if (p.SecondsLeft >= 0) err << ", " << static_cast<long long>(p.SecondsLeft) << " s left";
-        err << '\n';
-    };
-    const TMakeResult result = MakePlan(form.DiscPlan(), dir, options);
-    std::vector<std::string> report = form.DiscReport(result, form.DiscImage);
-    if (!result.Discs.empty()) TMainForm::SaveDiscReport(report, dir);
-    for (const std::string& line : report) out << line << '\n';
-    return result.Status == TMakeStatus::Done;
-}
-
 } // namespace
 
 int RunCli(const std::vector<std::string>& args, const std::string& exePath, std::ostream& out,
@@ -553,7 +537,9 @@ int RunCli(const std::vector<std::string>& args, const std::string& exePath, std
         if (a.Kind == TActionKind::Dump) {
             Dump(form, platform, out);
         } else if (a.Kind == TActionKind::MakeDisc) {
-            made = MakeDisc(form, a.Name, out, err) && made;
+            const TCliMade outcome = MakeDiscInCli(form, a.Name, request.Replace, out, err);
+            if (outcome == TCliMade::Cancelled) return 3; // nothing after a cancel runs
+            made = outcome == TCliMade::Done && made;
         } else if (a.Kind == TActionKind::Report) {
             Report(form, platform, out);
         } else if (a.Kind == TActionKind::Candidates) {

@@ -14,7 +14,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -361,15 +360,13 @@ void TQtMainWindow::mouseReleaseEvent(QMouseEvent* event) {
 
 void TQtMainWindow::closeEvent(QCloseEvent* event) {
     // Closed by the user while discs are made: the hours already spent are asked about.
-    if (event->spontaneous() && FForm->Making() &&
-        QMessageBox::question(
-            this, QStringLiteral("Make disc"),
-            QStringLiteral("Discs are being made. Stop making them and close?")) !=
-            QMessageBox::Yes) {
+    if (event->spontaneous() && !FForm->MayClose()) {
         event->ignore();
         return;
     }
     if (FPreview) FPreview->close();
+    // The work stops before anything it reports to goes.
+    FForm->StopJobs();
     if (FStarted && !FClosed) {
         FClosed = true;
         FForm->FormClose();

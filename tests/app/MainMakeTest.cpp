@@ -149,11 +149,100 @@ TEST_F(MakeDisc, AListOfMpegFilesIsOneFilmAndOtherListsAreRefused) {
     const std::vector<std::string> vobs = list(".vob", tt::MpegWithHeaderAt(0, 256, 720, 576, 2));
     Type(f.EditMin, "90");
     const TDiscPlan plan = f.DiscPlan();
-    EXPECT_EQ(InputOf(plan), "concat:" + vobs[0] + "|" + vobs[1]);
+    EXPECT_EQ(InputOf(plan), "concat:file:" + vobs[0] + "|file:" + vobs[1]);
     EXPECT_EQ(plan.SrcFrames, 90 * 60 * 25);
 
     list(".avi", tt::MakeAvi(720, 576, {{"vids", 1, 25, 100, "dvsd"}}));
     EXPECT_THROW(f.DiscJob(Temp.Path.string()), TJobError);
+}
+
+TEST_F(MakeDisc, ClosingWhileDiscsAreMadeAsksThenStopsTheWorkFirst) {
+    if (!tt::HaveMediaTools()) GTEST_FAIL() << tt::MissingMediaTools;
+    TMainForm& f = Plan(Film(false));
+    const fs::path dir = Temp.Path / "closed";
+    Platform.Files.push_back(dir.string());
+    f.MakeDiscBtnClick();
+    ASSERT_TRUE(f.Making());
+    const std::string question = "Make disc? Discs are being made. Stop making them and close?";
+    Platform.Answer = false;
+    EXPECT_FALSE(f.MayClose());
+    EXPECT_TRUE(f.Making());
+    Platform.Answer = true;
+    EXPECT_TRUE(f.MayClose());
+    EXPECT_EQ(Platform.Messages, std::vector<std::string>(2, question));
+    // Closing stops the work and waits for it; what it posted finds no window.
+    f.StopJobs();
+    EXPECT_FALSE(f.Making());
+    Form.reset();
+    Platform.RunPosted(false);
+    EXPECT_TRUE(Platform.Reports.empty());
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_EQ(entry.path().filename(), "tarvex-disc.log");
+}
+
+TEST_F(MakeDisc, FilesOfAnEarlierRunAreReplacedOnlyWhenTheUserSaysSo) {
+    TMainForm& f = Start();
+    f.FileNameSrc = (Temp.Path / "film.mpg").string();
+    ASSERT_TRUE(f.Warnings().empty());
+    // Films side by side get folders of their own.
+    Platform.Files = {std::nullopt};
+    f.MakeDiscBtnClick();
+    EXPECT_EQ(Platform.LastDialog.FileName, (Temp.Path / "film discs").string());
+    const fs::path dir = Temp.Path / "discs";
+    fs::create_directories(dir);
+    std::ofstream(dir / "disc1.cue") << "earlier";
+    std::ofstream(dir / "tarvex-report.txt") << "earlier";
+    Platform.Answer = false;
+    Platform.Files = {dir.string()};
+    f.MakeDiscBtnClick();
+    EXPECT_FALSE(f.Making());
+    EXPECT_EQ(Platform.Messages,
+              std::vector<std::string>{"Make disc? " + dir.string() +
+                                       " holds files of an earlier run:\n- disc1.cue\n- "
+                                       "tarvex-report.txt\nReplace them?"});
+    std::ifstream in(dir / "disc1.cue");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "earlier");
+}
+
+TEST_F(MakeDisc, AnImageThatDoesNotFitIsAnError) {
+    TCDImage budget;
+    budget.SetMuxMode(Rows::VcdFfmpeg);
+    budget.SetBlocksUsable(1000);
+    TMakeResult result;
+    result.Status = TMakeStatus::Done;
+    result.Discs.resize(2);
+    result.Discs[0].Number = 1;
+    result.Discs[0].ImageBytes = 2352 * 999;
+    result.Discs[1].Number = 2;
+    result.Discs[1].ImageBytes = 2352 * 1001;
+    EXPECT_EQ(TMainForm::Unfit(result, budget),
+              "The image of disc 2 does not fit its disc: burn it on a larger one, or lower the "
+              "rates and make it again.");
+    result.Discs.pop_back();
+    EXPECT_EQ(TMainForm::Unfit(result, budget), "");
+}
+
+TEST_F(MakeDisc, TheSavedJobMakesWhatMakeDiscMakes) {
+    if (!tt::HaveMediaTools()) GTEST_FAIL() << tt::MissingMediaTools;
+    TMainForm& f = Plan(Film(true));
+    ASSERT_TRUE(f.ScriptViewBox.Select(1));
+    // The job names the folder of the last Make disc at once.
+    const fs::path dir = Temp.Path / "chosen";
+    Platform.Files.push_back(dir.string());
+    f.MakeDiscBtnClick();
+    EXPECT_NE(f.AVSMemo.Text().find("out=" + dir.string() + "\r\n"), std::string::npos);
+    f.MakeDiscBtnClick();
+    while (f.Making()) Platform.RunPosted(true);
+    // Run twice: a film without sound gets silence, and the second run finds the
+    // image in its way; neither leaves a work folder.
+    const fs::path job = Temp.Path / "job.sh";
+    Platform.Files.push_back(job.string());
+    ASSERT_TRUE(f.SaveAVSBtn.Click());
+    EXPECT_EQ(tt::RunCommand("sh '" + job.string() + "' >/dev/null 2>&1"), 0);
+    EXPECT_TRUE(fs::exists(dir / "disc1.bin"));
+    EXPECT_EQ(tt::RunCommand("sh '" + job.string() + "' >/dev/null 2>&1"), 1);
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".tarvex-work")) << entry.path();
 }
 
 TEST_F(MakeDisc, AProjectIsDecodedThroughItsFilmWithItsCropTakenOff) {
@@ -178,13 +267,23 @@ TEST_F(MakeDisc, TheScriptBoxShowsAndSavesTheJob) {
     ASSERT_TRUE(f.ScriptViewBox.Select(1));
     EXPECT_EQ(f.AVSMemo.Lines(),
               std::vector<std::string>{"# No ffmpeg job: No source film is open."});
+    // Without a job there is nothing to save.
+    Platform.Files.push_back((Temp.Path / "none.sh").string());
+    f.SaveAVSBtn.Click();
+    EXPECT_EQ(Platform.Messages, std::vector<std::string>{"Error: There is no ffmpeg job to save: "
+                                                          "No source film is open."});
+    EXPECT_FALSE(fs::exists(Temp.Path / "none.sh"));
+    Platform.Files.clear();
     f.FileNameSrc = (Temp.Path / "film.mpg").string();
     f.VideoUpDown.Click(TUDButton::Down); // the job follows the budget
     const std::string rate = "-b:v " + std::to_string(f.DiscImage.VideoRate) + " ";
     ASSERT_GT(f.AVSMemo.Lines().size(), 5u);
     EXPECT_EQ(f.AVSMemo.Lines()[0], "#!/bin/sh");
     EXPECT_NE(f.AVSMemo.Text().find(rate), std::string::npos);
-    EXPECT_NE(f.AVSMemo.Text().find(Temp.Path.string() + "/.tarvex-work"), std::string::npos);
+    EXPECT_NE(f.AVSMemo.Text().find("out='" + Temp.Path.string() + "/film discs'\r\n"),
+              std::string::npos);
+    EXPECT_NE(f.AVSMemo.Text().find("work=$(mktemp -d \"$out\"/.tarvex-work-XXXXXX)\r\ntrap "),
+              std::string::npos);
 
     const fs::path saved = Temp.Path / "job.sh";
     Platform.Files.push_back(saved.string());

@@ -195,7 +195,8 @@ TEST(BuildJobTest, SvcdEncodesTwiceMultiplexesAndAuthorsWithVcdimager) {
     EXPECT_THAT(CommandLine(part.Steps[2]),
                 HasSubstr("-map 0:a:0 -vn -af asetpts=PTS-STARTPTS -c:a mp2 -b:a 160k -ar 44100"));
     EXPECT_THAT(CommandLine(part.Steps[3]),
-                HasSubstr("-fflags +genpts -i disc1.m2v -i disc1_audio1.mp2 -map 0:v -map 1:a "
+                HasSubstr("-fflags +genpts -protocol_whitelist file -i file:disc1.m2v "
+                          "-protocol_whitelist file -i file:disc1_audio1.mp2 -map 0:v -map 1:a "
                           "-c copy -f svcd -packetsize 2324 -muxrate 2822400 disc1.mpg"));
     EXPECT_EQ(CommandLine(part.Steps[4]), "vcdimager -t svcd -c disc1.cue -b disc1.bin disc1.mpg");
     EXPECT_EQ(FinalNames(part), Names({"/out/disc1.bin", "/out/disc1.cue"}));
@@ -219,7 +220,8 @@ TEST(BuildJobTest, DvdOnTwoDiscsSplitsTheFilmAndAuthorsEachIntoAnIso) {
                 HasSubstr("-map 0:a:0 -vn -af atrim=start=300.04,asetpts=PTS-STARTPTS -c:a ac3 "
                           "-b:a 192k -ar 48000 -ac 2 -f ac3 disc2_audio2.ac3"));
     EXPECT_THAT(CommandLine(second.Steps[4]),
-                HasSubstr("-i disc2_audio1.ac3 -i disc2_audio2.ac3 -map 0:v -map 1:a -map 2:a "
+                HasSubstr("-i file:disc2_audio1.ac3 -protocol_whitelist file -i "
+                          "file:disc2_audio2.ac3 -map 0:v -map 1:a -map 2:a "
                           "-c copy -f dvd -packetsize 2048 -muxrate 10080000 disc2.mpg"));
     EXPECT_EQ(CommandLine(second.Steps[5]), "VIDEO_FORMAT=PAL dvdauthor -o disc2_dvd -t disc2.mpg");
     EXPECT_EQ(CommandLine(second.Steps[6]), "VIDEO_FORMAT=PAL dvdauthor -o disc2_dvd -T");
@@ -240,7 +242,7 @@ TEST(BuildJobTest, SilenceForAFilmWithoutSoundAndFullNamesForRelativeOnes) {
     const std::string cwd = std::filesystem::current_path().string();
     EXPECT_EQ(std::tuple(job.WorkDir, job.Parts[0].Images[0].FinalName),
               std::tuple(cwd + "/work", cwd + "/out/disc1.bin"));
-    EXPECT_THAT(CommandLine(job.Parts[0].Steps[0]), HasSubstr("-i " + cwd + "/film.avi "));
+    EXPECT_THAT(CommandLine(job.Parts[0].Steps[0]), HasSubstr("-i file:" + cwd + "/film.avi "));
     EXPECT_THAT(CommandLine(job.Parts[0].Steps[2]),
                 HasSubstr("-f lavfi -i anullsrc=r=48000:cl=stereo -t 600 -c:a mp2 -b:a 224k"));
 }
@@ -281,9 +283,11 @@ TEST(JobScriptTest, QuotesWhatTheShellWouldReadOtherwise) {
     plan.Source = "/films/it's here.avi";
     const std::vector<std::string> script = JobScript(BuildJob(plan, "/out/.work", "/out"));
     EXPECT_THAT(script, ::testing::IsSupersetOf(std::vector<::testing::Matcher<std::string>>{
-                            "#!/bin/sh", "set -e", "cd /out/.work",
-                            "# Disc 1: source frames 0 to 14999", "mv disc1.bin /out/disc1.bin",
-                            HasSubstr("-i '/films/it'\\''s here.avi' -map 0:v:0 -an -vf crop=")}));
+                            "#!/bin/sh", "set -e", "out=/out",
+                            "work=$(mktemp -d \"$out\"/.work-XXXXXX)", "cd \"$work\"",
+                            "# Disc 1: source frames 0 to 14999", "mv -n disc1.bin /out/disc1.bin",
+                            HasSubstr("-protocol_whitelist file -i 'file:/films/it'\\''s here.avi' "
+                                      "-map 0:v:0 -an -vf crop=")}));
 }
 
 } // namespace

@@ -40,7 +40,7 @@ TDiscJob OneDisc(const TTempFolder& dir, std::vector<TStep> steps) {
 
 /// A step of the job that is shown as `title`.
 TStep Step(const std::string& title, std::vector<std::string> args, std::int64_t frames = 0) {
-    return {title, std::move(args), {}, frames, 1};
+    return {title, std::move(args), {}, frames, 1, {}};
 }
 
 /// A step of ffmpeg making `seconds` of a small test picture into `output`.
