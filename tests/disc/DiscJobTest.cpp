@@ -1,4 +1,5 @@
 #include "disc/DiscJob.h"
+#include "disc/Pulldown.h"
 
 #include "tests/disc/DiscFixtures.h"
 
@@ -104,8 +105,8 @@ const TFilterCase Graphs[] = {
          ",setpts=PTS-STARTPTS,setfield=tff,format=yuv420p"},
     {"middle_disc", [](auto&) {}, "trim=start_frame=50:end_frame=100," + Framed + Tail, 50, 100},
     {"last_disc_runs_to_the_end", [](auto&) {}, "trim=start_frame=75," + Framed + Tail, 75},
-    {"pal_to_ntsc_svcd_slows_down_and_pulls_down", [](auto& p) { p.Picture.DestIsPAL = false; },
-     Framed + ",setpts=N*1001/24000/TB,telecine=first_field=top:pattern=23,format=yuv420p"},
+    {"pal_to_ntsc_svcd_slows_down_to_film_frames", [](auto& p) { p.Picture.DestIsPAL = false; },
+     Framed + ",setpts=N*1001/24000/TB,format=yuv420p"},
     {"pal_to_ntsc_vcd_keeps_film_rate",
      [](auto& p) { p.Format = TDiscFormat::VCD, p.Picture.DestIsPAL = false; },
      Framed + ",setpts=N*1001/24000/TB,format=yuv420p"},
@@ -153,6 +154,15 @@ const TPlanCase<std::vector<std::string>> Codecs[] = {
      },
      {"-c:v", "mpeg2video", "-b:v", "1187000", "-maxrate", "2516000", "-bufsize", "1835008", "-g",
       "12", "-bf", "2", "-flags", "+ildct+ilme", "-top", "1", "-aspect", "16:9"}},
+    // 14 film frames fill 35 fields, within the 18 frames shown (15 would fill 38), and
+    // the encoder cuts GOPs at groups of three frames.
+    {"ntsc_film_dvd_progressive_frames_in_shorter_gops",
+     [](auto& p) {
+         p.Format = TDiscFormat::DVD, p.GOPLength = 18, p.SrcFrameRate = 23.976;
+         p.Picture.SrcIsPAL = p.Picture.DestIsPAL = false, p.Picture.Interlaced = true;
+     },
+     {"-c:v", "mpeg2video", "-b:v", "1187000", "-maxrate", "2516000", "-bufsize", "1835008", "-g",
+      "12", "-bf", "2", "-sc_threshold", "1000000000", "-aspect", "4:3"}},
 };
 INSTANTIATE_TEST_SUITE_P(Plans, VideoCodecTest, ::testing::ValuesIn(Codecs), RowName);
 
@@ -229,6 +239,23 @@ TEST(BuildJobTest, DvdOnTwoDiscsSplitsTheFilmAndAuthorsEachIntoAnIso) {
     EXPECT_EQ(FinalNames(second), Names({"/out/disc2.iso"}));
     // Two discs of about 300 s at 1827 kbps, and room for one disc's work files.
     EXPECT_NEAR(static_cast<double>(job.NeededBytes), (2 + 2) * 1827000.0 / 8 * 300 * 1.1, 1e6);
+}
+
+TEST(BuildJobTest, NtscFilmIsEncodedAsFilmFramesAndGetsPulldownFlags) {
+    TDiscPlan plan = Example(TDiscFormat::DVD);
+    plan.SrcFrameRate = 23.976;
+    plan.Picture.SrcIsPAL = plan.Picture.DestIsPAL = false;
+    const TDiscJob job = BuildJob(plan, "/out/.work", "/out");
+    const TDiscPart& part = job.Parts.at(0);
+    EXPECT_THAT(CommandLine(part.Steps[1]),
+                HasSubstr("-r 24000/1001 -c:v mpeg2video -b:v 1187000 -maxrate 2516000 -bufsize "
+                          "1835008 -g 12 "));
+    EXPECT_EQ(std::tuple(part.Steps[1].Frames, part.Steps[1].Args.back()),
+              std::tuple(15000, "disc1_film.m2v"));
+    EXPECT_EQ(part.Steps[2].Args,
+              Names({PulldownProgram(), "--pulldown", "disc1_film.m2v", "disc1.m2v"}));
+    EXPECT_THAT(CommandLine(part.Steps[4]), HasSubstr("-i disc1.m2v "));
+    EXPECT_EQ(CommandLine(part.Steps[5]), "VIDEO_FORMAT=NTSC dvdauthor -o disc1_dvd -t disc1.mpg");
 }
 
 TEST(BuildJobTest, SilenceForAFilmWithoutSoundAndFullNamesForRelativeOnes) {
