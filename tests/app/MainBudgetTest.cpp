@@ -356,33 +356,24 @@ TEST_F(BudgetForm, RatePerBlock) {
 // Film on NTSC discs: the disc holds every source frame at the rate the script plays
 // it, and with pulldown a GOP of 18 frames shown holds 12 film frames.
 TEST_F(BudgetForm, FilmFramesAndGopsOnNtscDiscs) {
-    const struct {
-        const char* name;
-        bool srcPal, destPal;
-        int fps, mux;
-        std::uint32_t frames;
-        float rate;
-        std::uint32_t gops;
-    } rows[] = {
-        {"ntsc_film_on_ntsc_dvd", false, false, 0, Rows::DvdFfmpeg, 71928, 23.976f, 5994},
-        {"ntsc_film_on_ntsc_svcd", false, false, 0, Rows::SvcdFfmpeg, 71928, 23.976f, 5994},
-        {"pal_film_slowed_onto_ntsc_dvd", true, false, 1, Rows::DvdFfmpeg, 75000, 23.976f, 6250},
-        {"ntsc_film_on_vcd_keeps_its_gops", false, false, 0, Rows::VcdFfmpeg, 71928, 23.976f, 3996},
-        {"ntsc_film_sped_up_onto_pal_dvd", false, true, 0, Rows::DvdFfmpeg, 71928, 25.0f, 3996},
-        {"ntsc_video_slowed_onto_pal_dvd", false, true, 2, Rows::DvdFfmpeg, 89910, 25.0f, 4995},
-    };
-    for (const auto& r : rows) {
+    using TRow = std::tuple<const char*, bool, bool, int, int, std::uint32_t, float, std::uint32_t>;
+    for (const auto& [name, srcPal, destPal, fps, mux, frames, rate, gops] :
+         {TRow{"ntsc_film_on_ntsc_dvd", false, false, 0, Rows::DvdFfmpeg, 71928, 23.976f, 5994},
+          TRow{"pal_film_slowed_onto_ntsc_svcd", true, false, 1, Rows::SvcdFfmpeg, 75000, 23.976f,
+               6250},
+          TRow{"ntsc_film_on_vcd", false, false, 0, Rows::VcdFfmpeg, 71928, 23.976f, 3996},
+          TRow{"ntsc_video_slowed_onto_pal_dvd", false, true, 2, Rows::DvdFfmpeg, 89910, 25.0f,
+               4995}}) {
         TMainForm& f = Start();
         Check(f.SceneDetect, false);
-        f.MuxModeBox.Select(r.mux);
-        Check(f.SrcPALBox, r.srcPal);
-        Check(f.DestPALBox, r.destPal);
-        f.FpsCombo.Select(r.fps);
+        f.MuxModeBox.Select(mux);
+        Check(f.SrcPALBox, srcPal);
+        Check(f.DestPALBox, destPal);
+        f.FpsCombo.Select(fps);
         f.GOPUpDown.SetPosition(18);
         const TCDImage& d = f.DiscImage;
-        EXPECT_EQ(std::tuple(d.Frames, d.FrameRate, d.IFrames),
-                  std::tuple(r.frames, r.rate, r.gops))
-            << r.name;
-        EXPECT_NEAR(d.Duration, r.frames / static_cast<double>(r.rate), 1e-6) << r.name;
+        EXPECT_EQ(std::tuple(d.Frames, d.FrameRate, d.IFrames), std::tuple(frames, rate, gops))
+            << name;
+        EXPECT_NEAR(d.Duration, frames / static_cast<double>(rate), 1e-6) << name;
     }
 }

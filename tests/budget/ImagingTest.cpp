@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <ostream>
 #include <string>
 #include <tuple>
@@ -506,22 +505,6 @@ TEST(TCDImageFailureTest, ZeroFrameRateStoresFramesOnly) {
     EXPECT_EQ(m.Frames, 45000u);
     EXPECT_EQ(m.Duration, 3600.0);
     EXPECT_EQ(m.IFrames, 6000);
-}
-
-// With pulldown a GOP of film frames shows two or three fields a frame; its length
-// counts whole groups of three frames, as the encoder makes them.
-TEST(TCDImageTest, PulldownGopsHoldFilmFramesWithinTheFramesShown) {
-    const std::pair<int, int> rows[] = {{18, 12}, {15, 12}, {12, 9}, {6, 3}, {3, 2}, {1, 1}};
-    for (const auto& [shown, film] : rows) {
-        EXPECT_EQ(PulldownGopLength(shown), film) << shown;
-        EXPECT_LE((5 * film + 1) / 2, std::max(2 * shown, 3)) << shown;
-    }
-    TCDImage m;
-    m.SetFrames(71928);
-    m.SetGOPLength(18);
-    EXPECT_EQ(m.IFrames, 3996u);
-    m.SetPulldown(true);
-    EXPECT_EQ(std::tuple(m.CodedGOPLength(), m.IFrames), std::tuple(12, 5994u));
 }
 
 } // namespace

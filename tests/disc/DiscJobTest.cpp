@@ -1,5 +1,4 @@
 #include "disc/DiscJob.h"
-#include "disc/Pulldown.h"
 
 #include "tests/disc/DiscFixtures.h"
 
@@ -239,23 +238,6 @@ TEST(BuildJobTest, DvdOnTwoDiscsSplitsTheFilmAndAuthorsEachIntoAnIso) {
     EXPECT_EQ(FinalNames(second), Names({"/out/disc2.iso"}));
     // Two discs of about 300 s at 1827 kbps, and room for one disc's work files.
     EXPECT_NEAR(static_cast<double>(job.NeededBytes), (2 + 2) * 1827000.0 / 8 * 300 * 1.1, 1e6);
-}
-
-TEST(BuildJobTest, NtscFilmIsEncodedAsFilmFramesAndGetsPulldownFlags) {
-    TDiscPlan plan = Example(TDiscFormat::DVD);
-    plan.SrcFrameRate = 23.976;
-    plan.Picture.SrcIsPAL = plan.Picture.DestIsPAL = false;
-    const TDiscJob job = BuildJob(plan, "/out/.work", "/out");
-    const TDiscPart& part = job.Parts.at(0);
-    EXPECT_THAT(CommandLine(part.Steps[1]),
-                HasSubstr("-r 24000/1001 -c:v mpeg2video -b:v 1187000 -maxrate 2516000 -bufsize "
-                          "1835008 -g 12 "));
-    EXPECT_EQ(std::tuple(part.Steps[1].Frames, part.Steps[1].Args.back()),
-              std::tuple(15000, "disc1_film.m2v"));
-    EXPECT_EQ(part.Steps[2].Args,
-              Names({PulldownProgram(), "--pulldown", "disc1_film.m2v", "disc1.m2v"}));
-    EXPECT_THAT(CommandLine(part.Steps[4]), HasSubstr("-i disc1.m2v "));
-    EXPECT_EQ(CommandLine(part.Steps[5]), "VIDEO_FORMAT=NTSC dvdauthor -o disc1_dvd -t disc1.mpg");
 }
 
 TEST(BuildJobTest, SilenceForAFilmWithoutSoundAndFullNamesForRelativeOnes) {
