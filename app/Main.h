@@ -280,6 +280,11 @@ class TMainForm : public TControlOwner {
     void EditSecExit();
     void EditSecKeyUp(char key);
     void FpsComboChange();
+    /// The source's frame rate as the frame-rate list says.
+    float FpsRate() const;
+    /// The rate the disc plays the source's frames at: the list's, or the film rate of
+    /// the other TV system when the script changes between PAL and NTSC.
+    float DiscFrameRate() const;
     void EditSubPicsChange();
     void SubKBytesChange();
     void VideoUpDownChangingEx(int newValue);

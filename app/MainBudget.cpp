@@ -77,12 +77,22 @@ void TMainForm::EditSecKeyUp(char key) {
     if (key == 13) EditSecExit();
 }
 
+float TMainForm::FpsRate() const {
+    if (FpsCombo.ItemIndex() == 2) return 29.97f;
+    if (FpsCombo.ItemIndex() == 0) return 23.976f;
+    return 25.0f;
+}
+
+float TMainForm::DiscFrameRate() const {
+    const TResizeStruct& m = ResizeModel;
+    // The script's AssumeFPS keeps every frame and shows it at the new rate.
+    if (m.SrcIsPAL != m.DestIsPAL) return m.DestIsPAL ? 25.0f : 23.976f;
+    return FpsRate();
+}
+
 void TMainForm::FpsComboChange() {
-    float rate = 25.0f;
-    if (FpsCombo.ItemIndex() == 2) rate = 29.97f;
-    if (FpsCombo.ItemIndex() == 0) rate = 23.976f;
     try {
-        DiscImage.SetFrameRate(rate);
+        DiscImage.SetFrameRate(DiscFrameRate());
     } catch (const FloatError&) {
         return;
     }
@@ -165,8 +175,10 @@ void TMainForm::CalcImage() {
     if (Updating) return;
     try {
         TCDImage& d = DiscImage;
-        d.SetFrames(Store<std::uint32_t>(
-            Ceil(Div(FilmSeconds * static_cast<Real>(d.FrameRate), DiscCount))));
+        // Every source frame reaches the disc, played at the disc's rate.
+        d.SetFrameRate(DiscFrameRate());
+        d.SetFrames(
+            Store<std::uint32_t>(Ceil(Div(FilmSeconds * static_cast<Real>(FpsRate()), DiscCount))));
         std::uint32_t audio1, audio2;
         if (!SelectedRate(Audio1kbps, audio1)) return;
         d.SetAudio1Rate(audio1);
@@ -176,6 +188,8 @@ void TMainForm::CalcImage() {
         d.SetMuxMode(d.MuxMode);
         std::int32_t gop;
         if (!TryStrToInt(EditGOP.Text(), gop)) return;
+        // Film with pulldown: the GOP field counts frames shown, the budget GOPs of film frames.
+        d.SetPulldown(SoftPulldown(DiscPlan()));
         d.SetGOPLength(Store<std::uint8_t>(gop));
         d.SetAuthoringMode(Store<std::int8_t>(AuthoringBox.ItemIndex()));
         d.SetSceneDetect(SceneDetect.Checked());
@@ -218,7 +232,7 @@ void TMainForm::CalcImage() {
 
         Label10.SetCaption(
             "= " + IntToStr(FilmSeconds) +
-            " seconds = " + IntToStr(Round(FilmSeconds * static_cast<Real>(d.FrameRate))) +
+            " seconds = " + IntToStr(Round(FilmSeconds * static_cast<Real>(FpsRate()))) +
             " frames = " + IntToStr(std::int64_t{d.IFrames} * DiscCount) + " I-frames");
         const std::string length = "Total Film-length:\r\n" + Label10.Caption();
         EditMin.SetHint(length);

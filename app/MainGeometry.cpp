@@ -158,6 +158,8 @@ void TMainForm::DestChange() {
         ResizeModel.DestPixelSuggestionX = 0;
     }
     MakeSuggestion();
+    // The disc's frame rate and pulldown follow the TV systems.
+    CalcImage();
 }
 
 std::uint8_t TMainForm::RoundFromExp(int exponent) {

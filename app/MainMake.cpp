@@ -47,7 +47,7 @@ TDiscPlan TMainForm::DiscPlan() const {
     TDiscPlan plan;
     // A project or a list is decoded through the film file its frames come from.
     plan.Source = SourceFile.FrameFile.empty() ? FileNameSrc : SourceFile.FrameFile;
-    plan.SrcFrameRate = m.SrcFrameRate > 0 ? m.SrcFrameRate : d.FrameRate;
+    plan.SrcFrameRate = m.SrcFrameRate > 0 ? m.SrcFrameRate : FpsRate();
     // Without a frame count from the source, the film length the user typed.
     plan.SrcFrames = m.SrcFrameCount > 0
                          ? m.SrcFrameCount

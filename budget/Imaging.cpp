@@ -2,6 +2,8 @@
 
 #include "common/Numeric.h"
 
+#include <algorithm>
+
 namespace tarvex {
 
 namespace {
@@ -60,6 +62,14 @@ std::int64_t MenuBase(std::uint32_t menuBlocks) {
 
 } // namespace
 
+int PulldownGopLength(int shownFrames) {
+    // Each pair of film frames fills five fields, an odd frame at most three more.
+    const int frames = shownFrames * 4 / 5;
+    // The encoder starts GOPs only at whole groups of a reference frame and its two
+    // B-frames; a GOP length between them would give shorter GOPs than counted.
+    return frames >= 3 ? frames - frames % 3 : std::max(1, frames);
+}
+
 TCDImage::TCDImage() {
     SetFrameRate(25.0f);
     SetGOPLength(15);
@@ -84,6 +94,16 @@ void TCDImage::SetGOPLength(std::uint8_t value) {
     if (value == 0 || value == GOPLength) return;
     GOPLength = value;
     UpdateGopOverheads();
+}
+
+void TCDImage::SetPulldown(bool value) {
+    if (value == Pulldown) return;
+    Pulldown = value;
+    UpdateGopOverheads();
+}
+
+int TCDImage::CodedGOPLength() const {
+    return Pulldown ? PulldownGopLength(GOPLength) : GOPLength;
 }
 
 void TCDImage::SetSceneDetect(bool value) {
@@ -130,7 +150,7 @@ void TCDImage::SetAddMatrices(std::uint8_t value) {
 }
 
 void TCDImage::UpdateGopOverheads() {
-    Real gops = Div(Frames, GOPLength);
+    Real gops = Div(Frames, CodedGOPLength());
     if (SceneDetect) gops = gops * 1.035L;
     IFrames = Store<std::uint32_t>(CeilInt64(gops));
 

@@ -1,5 +1,8 @@
 #include "disc/DiscJob.h"
 
+#include "budget/Imaging.h"
+#include "disc/Pulldown.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -96,7 +99,9 @@ std::string Trim(const char* filter, const std::string& first, const std::string
 }
 
 bool IsInterlaced(const TDiscPlan& plan) {
-    return !Mpeg1(plan) && (plan.Picture.Interlaced || plan.Picture.BffToTff);
+    // Film with pulldown is coded as progressive frames, whatever the resize did.
+    return !Mpeg1(plan) && !SoftPulldown(plan) &&
+           (plan.Picture.Interlaced || plan.Picture.BffToTff);
 }
 
 const std::array<int, 14> MpegAudioKbps = {32,  48,  56,  64,  80,  96,  112,
@@ -176,7 +181,7 @@ std::string Kbps(std::uint32_t rate) {
 /// Frames the encoder writes for source frames [first, end).
 std::int64_t OutputFrames(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
     return static_cast<std::int64_t>(std::ceil(static_cast<double>(end - first) *
-                                               Value(DiscRate(plan)) / Value(ScriptRate(plan))));
+                                               Value(EncodeRate(plan)) / Value(ScriptRate(plan))));
 }
 
 std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool lastPart) {
@@ -186,21 +191,31 @@ std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool
         FileInput(InputOf(plan)),
         {"-map", "0:v:0", "-an", "-vf",
          VideoFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame, lastPart ? 0 : part.EndFrame),
-         "-r", RateText(DiscRate(plan))});
+         "-r", RateText(EncodeRate(plan))});
     const std::vector<std::string> codec =
         Concat(VideoCodecArgs(plan), {"-passlogfile", name + "_pass"});
     const std::string disc = "Disc " + Num(std::int64_t{part.Number});
-    return {Making(Step(disc + ": video, first pass",
-                        Concat(Concat(Concat(FfmpegStart, input), codec),
-                               {"-pass", "1", "-f", "null", "-"}),
-                        static_cast<double>(frames), frames),
-                   name + "_pass-0.log"),
-            Making(Step(disc + ": video, second pass",
-                        Concat(Concat(Concat(FfmpegStart, input), codec),
-                               {"-pass", "2", "-f", Mpeg1(plan) ? "mpeg1video" : "mpeg2video",
-                                part.VideoFile}),
-                        1.2 * static_cast<double>(frames), frames),
-                   part.VideoFile)};
+    const bool pulldown = SoftPulldown(plan);
+    // With pulldown the encoder's film frames are rewritten into the disc's stream.
+    const std::string encoded = pulldown ? name + "_film.m2v" : part.VideoFile;
+    std::vector<TStep> steps = {
+        Making(Step(disc + ": video, first pass",
+                    Concat(Concat(Concat(FfmpegStart, input), codec),
+                           {"-pass", "1", "-f", "null", "-"}),
+                    static_cast<double>(frames), frames),
+               name + "_pass-0.log"),
+        Making(
+            Step(disc + ": video, second pass",
+                 Concat(Concat(Concat(FfmpegStart, input), codec),
+                        {"-pass", "2", "-f", Mpeg1(plan) ? "mpeg1video" : "mpeg2video", encoded}),
+                 1.2 * static_cast<double>(frames), frames),
+            encoded)};
+    if (pulldown)
+        steps.push_back(Making(Step(disc + ": pulldown flags",
+                                    {PulldownProgram(), "--pulldown", encoded, part.VideoFile},
+                                    0.01 * static_cast<double>(frames)),
+                               part.VideoFile));
+    return steps;
 }
 
 /// The rates of the planned audio streams, in stream order.
@@ -365,6 +380,18 @@ TRate DiscRate(const TDiscPlan& plan) {
     return Ntsc;
 }
 
+bool SoftPulldown(const TDiscPlan& plan) {
+    return !plan.Picture.DestIsPAL && !Mpeg1(plan) && ScriptRate(plan) == Film;
+}
+
+TRate EncodeRate(const TDiscPlan& plan) {
+    return SoftPulldown(plan) ? Film : DiscRate(plan);
+}
+
+int EncodeGopLength(const TDiscPlan& plan) {
+    return SoftPulldown(plan) ? PulldownGopLength(plan.GOPLength) : plan.GOPLength;
+}
+
 std::string VideoFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
     const TPicturePlan& p = plan.Picture;
     std::string graph;
@@ -387,10 +414,9 @@ std::string VideoFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t 
                  Num(std::int64_t{script.Num}) + "/TB";
     else
         graph += ",setpts=PTS-STARTPTS";
-    const TRate disc = DiscRate(plan);
-    if (!(script == disc))
-        graph += script == Film && disc == Ntsc ? ",telecine=first_field=top:pattern=23"
-                                                : ",fps=" + RateText(disc);
+    // Film for NTSC keeps its frames: the pulldown flags make the player's fields.
+    const TRate coded = EncodeRate(plan);
+    if (!(script == coded)) graph += ",fps=" + RateText(coded);
     if (IsInterlaced(plan)) graph += ",setfield=tff";
     if (p.ConvertToRGB) graph += ",format=rgb24";
     return graph + ",format=yuv420p";
@@ -405,7 +431,7 @@ std::vector<std::string> VideoCodecArgs(const TDiscPlan& plan) {
                                      "-b:v",     Num(std::int64_t{plan.VideoRate}),
                                      "-maxrate", Num(std::int64_t{max}),
                                      "-bufsize", buffer,
-                                     "-g",       Num(std::int64_t{plan.GOPLength}),
+                                     "-g",       Num(std::int64_t{EncodeGopLength(plan)}),
                                      "-bf",      "2"};
     if (!plan.SceneDetect) args = Concat(args, {"-sc_threshold", "1000000000"});
     // SVCD players and vcdimager expect room for the scan offsets in every GOP.
@@ -488,9 +514,11 @@ TDiscJob BuildJob(const TDiscPlan& planned, const std::string& workDir, const st
         images += bytes;
         largest = std::max(largest, bytes);
     }
-    // Every image, plus one disc's streams and multiplexed file while it is made,
-    // with a tenth more for the multiplexing and the file systems.
-    job.NeededBytes = static_cast<std::uint64_t>((images + 2 * largest) * 1.1);
+    // Every image, plus one disc's streams and multiplexed file while it is made (and
+    // the encoder's film stream before its pulldown flags are written), with a tenth
+    // more for the multiplexing and the file systems.
+    const double work = SoftPulldown(plan) ? 3 : 2;
+    job.NeededBytes = static_cast<std::uint64_t>((images + work * largest) * 1.1);
     return job;
 }
 

@@ -136,6 +136,14 @@ std::string LocalProtocols(const std::string& input);
 TRate ScriptRate(const TDiscPlan& plan);
 /// The frame rate written on the disc.
 TRate DiscRate(const TDiscPlan& plan);
+/// Whether film goes onto an NTSC DVD or SVCD as 23.976 progressive frames that the
+/// player shows at 29.97 by repeating fields (3:2 pulldown).
+bool SoftPulldown(const TDiscPlan& plan);
+/// The frame rate the encoder codes: the film's with pulldown, else the disc's.
+TRate EncodeRate(const TDiscPlan& plan);
+/// Frames the encoder puts into a GOP: the plan's GOP length counts frames shown,
+/// and with pulldown a film frame is shown for two or three fields.
+int EncodeGopLength(const TDiscPlan& plan);
 /// The filter graph for source frames [first, end) of the film; end 0 means to the end.
 std::string VideoFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t end);
 /// The encoder settings for the video, without input, pass and output.

@@ -5,6 +5,7 @@
 #include "app/cli/MakeDisc.h"
 #include "app/cli/Reports.h"
 #include "common/Numeric.h"
+#include "disc/Pulldown.h"
 
 #include <nlohmann/json.hpp>
 
@@ -61,6 +62,9 @@ Output:
                        blocks, bits per block and borders; the suggestion's
                        row is marked
   Each prints the state at its place among the actions.
+  --pulldown IN OUT    alone: write the MPEG-2 video stream IN (23.976
+                       progressive frames) to OUT with 3:2 pulldown flags, to
+                       be shown at 29.97 (a step of NTSC film discs)
   --help               print this text
   --version            print the program's version
 
@@ -504,10 +508,28 @@ std::string DefaultSettingsFile(const std::string& exePath) {
     return SettingsFilePath(exe.parent_path().string(), "Tarvex", SystemSettingsProbe());
 }
 
+/// --pulldown IN OUT: the pulldown step of a disc job.
+int Pulldown(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 3) {
+        err << "tarvex-cli: --pulldown needs an input and an output file and nothing else\n";
+        return 2;
+    }
+    try {
+        const TPulldownCount count = WritePulldownFile(args[1], args[2]);
+        out << "Wrote " << count.Pictures << " film frames in " << count.Gops
+            << " groups with 3:2 pulldown flags to " << args[2] << ".\n";
+        return 0;
+    } catch (const TPulldownError& e) {
+        err << "tarvex-cli: --pulldown: " << args[1] << ": " << e.what() << '\n';
+        return 1;
+    }
+}
+
 } // namespace
 
 int RunCli(const std::vector<std::string>& args, const std::string& exePath, std::ostream& out,
            std::ostream& err) {
+    if (!args.empty() && args[0] == "--pulldown") return Pulldown(args, out, err);
     TRequest request;
     std::vector<TAction> actions;
     try {

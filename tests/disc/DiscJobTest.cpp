@@ -104,8 +104,8 @@ const TFilterCase Graphs[] = {
          ",setpts=PTS-STARTPTS,setfield=tff,format=yuv420p"},
     {"middle_disc", [](auto&) {}, "trim=start_frame=50:end_frame=100," + Framed + Tail, 50, 100},
     {"last_disc_runs_to_the_end", [](auto&) {}, "trim=start_frame=75," + Framed + Tail, 75},
-    {"pal_to_ntsc_svcd_slows_down_and_pulls_down", [](auto& p) { p.Picture.DestIsPAL = false; },
-     Framed + ",setpts=N*1001/24000/TB,telecine=first_field=top:pattern=23,format=yuv420p"},
+    {"pal_to_ntsc_svcd_slows_down_to_film_frames", [](auto& p) { p.Picture.DestIsPAL = false; },
+     Framed + ",setpts=N*1001/24000/TB,format=yuv420p"},
     {"pal_to_ntsc_vcd_keeps_film_rate",
      [](auto& p) { p.Format = TDiscFormat::VCD, p.Picture.DestIsPAL = false; },
      Framed + ",setpts=N*1001/24000/TB,format=yuv420p"},
@@ -153,6 +153,15 @@ const TPlanCase<std::vector<std::string>> Codecs[] = {
      },
      {"-c:v", "mpeg2video", "-b:v", "1187000", "-maxrate", "2516000", "-bufsize", "1835008", "-g",
       "12", "-bf", "2", "-flags", "+ildct+ilme", "-top", "1", "-aspect", "16:9"}},
+    // 14 film frames fill 35 fields, within the 18 frames shown (15 would fill 38), and
+    // the encoder cuts GOPs at groups of three frames.
+    {"ntsc_film_dvd_progressive_frames_in_shorter_gops",
+     [](auto& p) {
+         p.Format = TDiscFormat::DVD, p.GOPLength = 18, p.SrcFrameRate = 23.976;
+         p.Picture.SrcIsPAL = p.Picture.DestIsPAL = false, p.Picture.Interlaced = true;
+     },
+     {"-c:v", "mpeg2video", "-b:v", "1187000", "-maxrate", "2516000", "-bufsize", "1835008", "-g",
+      "12", "-bf", "2", "-sc_threshold", "1000000000", "-aspect", "4:3"}},
 };
 INSTANTIATE_TEST_SUITE_P(Plans, VideoCodecTest, ::testing::ValuesIn(Codecs), RowName);
 
