@@ -173,10 +173,15 @@ void TMainForm::MakeDone(const TMakeResult& result) {
 
 std::string TMainForm::Unfit(const TMakeResult& result, const TCDImage& budget) {
     std::string discs;
+    int count = 0;
     for (const TDiscResult& disc : result.Discs)
         if (!CheckDisc(budget, disc, FormatOf(budget.MuxMode)).Fits)
-            discs += (discs.empty() ? "" : ", ") + IntToStr(disc.Number);
-    if (discs.empty()) return "";
+            discs += (count++ == 0 ? "" : ", ") + IntToStr(disc.Number);
+    if (count == 0) return "";
+    if (count > 1)
+        return "The images of discs " + discs +
+               " do not fit their discs: burn them on larger "
+               "ones, or lower the rates and make them again.";
     return "The image of disc " + discs +
            " does not fit its disc: burn it on a larger one, or "
            "lower the rates and make it again.";

@@ -130,6 +130,7 @@ class TChild {
 
     /// Stops the whole process group, politely first, then for good, and reaps it.
     int Stop() {
+        if (Pid <= 0) return Status;
         kill(-Pid, SIGTERM);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
         while (std::chrono::steady_clock::now() < deadline) {

@@ -89,8 +89,9 @@ class TFolderLock {
     }
     TFolderLock(const TFolderLock&) = delete;
     TFolderLock& operator=(const TFolderLock&) = delete;
-    /// False when another run holds the folder.
-    bool Take() { return Fd >= 0 && flock(Fd, LOCK_EX | LOCK_NB) == 0; }
+    /// False when another run holds the folder; a folder that cannot be opened is
+    /// left to the writes that follow to say why.
+    bool Take() { return Fd < 0 || flock(Fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK; }
 
   private:
     int Fd;

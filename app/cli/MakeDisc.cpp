@@ -43,6 +43,7 @@ class TMakingNow {
 void CatchCancelSignals() {
     struct sigaction action {};
     action.sa_handler = OnCancelSignal;
+    action.sa_flags = SA_RESTART; // the running job polls the flag
     sigemptyset(&action.sa_mask);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }

@@ -13,7 +13,6 @@
 #include <sstream>
 #include <thread>
 
-#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,49 +22,37 @@ namespace fs = std::filesystem;
 namespace tarvex {
 namespace {
 
-/// The ids of the running (not zombie) processes named `name` whose parent is `parent`.
-std::vector<pid_t> Children(pid_t parent, const std::string& name) {
-    std::vector<pid_t> found;
-    for (const auto& e : fs::directory_iterator("/proc")) {
-        std::ifstream in(e.path() / "stat");
-        std::string stat;
-        if (!std::getline(in, stat)) continue;
-        const auto open = stat.find('('), close = stat.rfind(')');
-        if (open == std::string::npos || close == std::string::npos) continue;
-        std::istringstream rest(stat.substr(close + 2));
-        char state = 0;
-        pid_t ppid = 0;
-        rest >> state >> ppid;
-        if (ppid == parent && state != 'Z' && stat.substr(open + 1, close - open - 1) == name)
-            found.push_back(std::stoi(e.path().filename()));
+/// A child of `parent` that runs `program`; 0 when there is none.
+pid_t Child(pid_t parent, const std::string& program) {
+    const std::string task = "/proc/" + std::to_string(parent) + "/task/";
+    std::ifstream in(task + std::to_string(parent) + "/children");
+    for (pid_t child = 0; in >> child;) {
+        std::string name;
+        std::ifstream("/proc/" + std::to_string(child) + "/comm") >> name;
+        if (name == program) return child;
     }
-    return found;
+    return 0;
 }
 
+/// Whether `pid` runs (a zombie has ended).
 bool Running(pid_t pid) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
     std::string stat;
-    if (!std::getline(in, stat)) return false;
-    const auto close = stat.rfind(')');
-    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
+    return std::getline(in, stat) && stat.substr(stat.rfind(')') + 2, 1) != "Z";
 }
 
 /// Waits up to `seconds` for `done`.
 template <class F>
 bool Within(double seconds, F done) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
+    while (!done() && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
+    return done();
 }
 
-/// The work folders in `dir`.
 std::vector<std::string> WorkFolders(const fs::path& dir) {
     std::vector<std::string> found;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(dir, ec))
+    for (const auto& e : fs::directory_iterator(dir))
         if (e.path().filename().string().starts_with(".tarvex-work")) found.push_back(e.path());
     return found;
 }
@@ -84,87 +71,66 @@ class CliSignals : public ::testing::TestWithParam<int> {
             fs::rename(part, Film);
     }
 
-    /// Starts tarvex-cli making a VCD of the film into `dir` at about 1200 kbps; its
-    /// output goes to `log`.
-    pid_t Start(const fs::path& dir, const std::string& log, bool replace = false) {
-        std::vector<std::string> args = {
-            "tarvex-cli",  "--ini",        Temp / "Tarvex.ini",  "--open",         Film,
-            "--select",    "MuxModeBox=6", "--select",           "AuthoringBox=5", "--select",
-            "CDTypeBox=0", "--down",       "VideoUpDown10=1300", "--make-disc",    dir};
-        if (replace) args.insert(args.begin() + 1, "--replace");
-        std::vector<char*> argv;
-        for (std::string& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            dup2(out, 2);
-            dup2(out, 1);
-            execv(TARVEX_CLI, argv.data());
+    /// Starts tarvex-cli making a VCD of the film at about 1200 kbps into the test's
+    /// folder; its output goes to `log`. Returns it and the encoder it started (0: none).
+    std::pair<pid_t, pid_t> Start(const std::string& log, const std::string& options = "") {
+        const pid_t run = fork();
+        if (run == 0) {
+            const std::string command =
+                "exec '" TARVEX_CLI "' " + options + " --ini " + Temp / "Tarvex.ini" + " --open " +
+                Film +
+                " --select MuxModeBox=6 --select AuthoringBox=5 --select CDTypeBox=0 --down "
+                "VideoUpDown10=1300 --make-disc " +
+                Dir + " >" + Temp / log + " 2>&1";
+            execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
-        return pid;
-    }
-    /// The encoder the run started; -1 when none came within a minute.
-    static pid_t Encoder(pid_t run) {
-        pid_t encoder = -1;
-        Within(60, [&] {
-            const std::vector<pid_t> found = Children(run, "ffmpeg");
-            if (!found.empty()) encoder = found[0];
-            return encoder > 0 || !Running(run);
-        });
-        return encoder;
+        pid_t encoder = 0;
+        Within(60, [&] { return (encoder = Child(run, "ffmpeg")) > 0 || !Running(run); });
+        return {run, encoder};
     }
     static int Wait(pid_t pid) {
         int status = 0;
         waitpid(pid, &status, 0);
-        return status;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
     }
-    static std::string Read(const std::string& name) {
-        std::ifstream in(name);
+    std::string Read(const std::string& log) const {
+        std::ifstream in(Temp / log);
         return {std::istreambuf_iterator<char>(in), {}};
     }
 
     TTempFolder Temp;
+    const std::string Dir = Temp / "discs";
     static inline const std::string Film = TARVEX_CLI_FILMS "/signal-film.avi";
 };
 
 TEST_P(CliSignals, LeaveNoToolAndNoWorkBehind) {
     if (!tt::HaveMediaTools()) GTEST_FAIL() << tt::MissingMediaTools;
     ASSERT_TRUE(fs::exists(Film)) << "ffmpeg could not make " << Film;
-    const int signal = GetParam();
-    const fs::path dir = Temp.Path / "discs";
-    const pid_t run = Start(dir, Temp / "run.log");
-    const pid_t encoder = Encoder(run);
-    ASSERT_GT(encoder, 0) << Read(Temp / "run.log");
-
+    const auto [run, encoder] = Start("run.log");
+    ASSERT_GT(encoder, 0) << Read("run.log");
     // A second run into the busy folder is refused and leaves the first at work.
-    const pid_t second = Start(dir, Temp / "second.log");
-    const int refused = Wait(second);
-    EXPECT_TRUE(WIFEXITED(refused) && WEXITSTATUS(refused) == 1);
-    EXPECT_NE(Read(Temp / "second.log").find("Another run of Tarvex is making discs in "),
-              std::string::npos)
-        << Read(Temp / "second.log");
+    EXPECT_EQ(Wait(Start("second.log").first), 1);
+    EXPECT_NE(Read("second.log").find("Another run of Tarvex is making discs in "),
+              std::string::npos);
 
-    kill(run, signal);
+    kill(run, GetParam());
     const int status = Wait(run);
     EXPECT_TRUE(Within(5, [&] { return !Running(encoder); }));
-    EXPECT_FALSE(fs::exists(dir / "disc1.bin"));
-    if (signal != SIGKILL) {
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << Read(Temp / "run.log");
-        EXPECT_EQ(WorkFolders(dir), std::vector<std::string>{});
+    EXPECT_FALSE(fs::exists(Dir + "/disc1.bin"));
+    if (GetParam() != SIGKILL) {
+        EXPECT_EQ(status, 3) << Read("run.log");
+        EXPECT_EQ(WorkFolders(Dir), std::vector<std::string>{});
         return;
     }
     // Killed: its work folder stays until the next run into the folder.
-    const std::vector<std::string> stale = WorkFolders(dir);
+    const std::vector<std::string> stale = WorkFolders(Dir);
     ASSERT_EQ(stale.size(), 1u);
-    const pid_t next = Start(dir, Temp / "next.log", true); // the killed run's log goes
-    const pid_t nextEncoder = Encoder(next);
-    EXPECT_GT(nextEncoder, 0) << Read(Temp / "next.log");
-    EXPECT_FALSE(fs::exists(stale[0]));
-    EXPECT_EQ(WorkFolders(dir).size(), 1u);
+    const auto [next, nextEncoder] = Start("next.log", "--replace"); // the killed run's log goes
+    EXPECT_GT(nextEncoder, 0) << Read("next.log");
+    EXPECT_NE(WorkFolders(Dir), stale);
     kill(next, SIGTERM);
-    Wait(next);
+    EXPECT_EQ(Wait(next), 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, CliSignals, ::testing::Values(SIGINT, SIGTERM, SIGHUP, SIGKILL),

@@ -209,12 +209,9 @@ TEST_F(MakeDisc, AnImageThatDoesNotFitIsAnError) {
     budget.SetMuxMode(Rows::VcdFfmpeg);
     budget.SetBlocksUsable(1000);
     TMakeResult result;
-    result.Status = TMakeStatus::Done;
     result.Discs.resize(2);
-    result.Discs[0].Number = 1;
-    result.Discs[0].ImageBytes = 2352 * 999;
-    result.Discs[1].Number = 2;
-    result.Discs[1].ImageBytes = 2352 * 1001;
+    for (const int n : {1, 2}) // 999 and 1001 blocks
+        result.Discs[n - 1].Number = n, result.Discs[n - 1].ImageBytes = 2352 * (997 + 2 * n);
     EXPECT_EQ(TMainForm::Unfit(result, budget),
               "The image of disc 2 does not fit its disc: burn it on a larger one, or lower the "
               "rates and make it again.");

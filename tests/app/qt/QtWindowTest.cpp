@@ -558,6 +558,28 @@ TEST_F(QtWindow, TooLargeForTheScreenItScrollsAndKeepsItsSettings) {
     EXPECT_EQ(Window->Form().WindowPosX, 30);
 }
 
+TEST_F(QtWindow, ClosingItsFrameStopsTheWorkBeforeTheFrameGoes) {
+    Platform = std::make_unique<TTestQtPlatform>((Temp.Path / "Tarvex.ini").string());
+    Window = std::make_unique<TQtMainWindow>(*Platform);
+    auto frame = std::make_unique<TScrollFrame>(*Window);
+    Platform->SetWindow(frame.get());
+    Window->Start();
+    const std::string film = (Temp.Path / "film.mpg").string();
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -f lavfi -i testsrc2=s=720x576:d=10 "
+                           "-c:v mpeg2video '" +
+                           film + "'")
+                              .c_str()),
+              0);
+    Window->Form().SourceFile.FrameFile = film;
+    Window->Form().DetectBtnClick();
+    ASSERT_TRUE(Window->Form().Detecting());
+    frame->close();
+    // Stopped and joined before the frame it reports through goes.
+    EXPECT_FALSE(Window->Form().Detecting());
+    frame.reset();
+    QCoreApplication::processEvents();
+}
+
 TEST_F(QtWindow, RefreshFollowsChangesMadeBehindTheWidgetsBack) {
     TQtMainWindow& w = Start();
     // Each round changes geometry, captions and script; the second refresh has nothing to do.
