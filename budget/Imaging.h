@@ -57,6 +57,8 @@ class TCDImage {
     std::uint32_t SeqAlignBytes = 0; ///< bytes lost to sequence-header alignment
     std::uint32_t ScanOffsetBytes = 0;
     std::uint32_t MatrixBytes = 0;
+    std::uint8_t PictureStampBytes = 0; ///< time stamps the multiplexer writes per picture
+    std::uint32_t StampBytes = 0;       ///< PictureStampBytes for every frame
     std::uint16_t SubtitlePics = 0;
     std::uint32_t BMPSubSize = 0; ///< KB of subtitle bitmaps
     std::uint32_t SubtitleStreamBytes = 0;

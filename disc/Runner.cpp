@@ -346,6 +346,12 @@ class TMaker {
     /// (a job not built from a plan) is not read.
     bool ReadBack(const TDiscPart& part, TDiscResult& disc) {
         if (part.Expected.Frames <= 0) return true;
+        // A VCD's track is read out into the work folder: the room of the streams,
+        // measured already, makes room for it.
+        std::error_code ec;
+        for (const std::string& stream : part.AudioFiles)
+            if (!Options.KeepWork) fs::remove(Work / stream, ec);
+        if (!Options.KeepWork) fs::remove(Work / part.VideoFile, ec);
         TStep reading;
         reading.Title = "Disc " + std::to_string(part.Number) + ": reading the image back";
         reading.Weight = 0;
