@@ -76,6 +76,7 @@ TDiscPlan TMainForm::DiscPlan() const {
                     .Interlaced = m.InterlacedResizing,
                     .ResizeMode = ResizeMode,
                     .BffToTff = BffToTff,
+                    .BottomFirst = SourceBottomFirst(),
                     .ConvertToRGB = ConvertToRGB,
                     .SrcIsPAL = m.SrcIsPAL,
                     .DestIsPAL = m.DestIsPAL,
@@ -84,6 +85,13 @@ TDiscPlan TMainForm::DiscPlan() const {
     plan.DiscCount = DiscCount;
     TakeBudget(plan, d);
     return plan;
+}
+
+bool TMainForm::SourceBottomFirst() const {
+    // DV shows the bottom field first, whatever its container says.
+    const TResizeStruct& m = ResizeModel;
+    return m.SrcFourCC == "DVSD" || m.SrcFourCC == "CDVC" || SourceFile.Facts.Codec == "dvvideo" ||
+           SourceFile.Facts.FieldOrder == TFieldOrder::BottomFirst;
 }
 
 TDiscJob TMainForm::DiscJob(const std::string& dir) const {
@@ -105,6 +113,7 @@ void TMainForm::MakeDiscBtnClick() {
         Make.Status = "Cancelling...";
         return;
     }
+    if (!MayMakeDiscs()) return;
     try {
         (void)DiscJob(JobFolder()); // an impossible plan is said before the dialog
     } catch (const TJobError& e) {
@@ -139,6 +148,37 @@ void TMainForm::MakeDiscBtnClick() {
                 if (alive.lock()) MakeDone(r);
             });
         });
+}
+
+std::vector<TWarning> TMainForm::Refusals() const {
+    std::vector<TWarning> refusals;
+    for (TWarning& w : Warnings())
+        if (w.Refuses) refusals.push_back(std::move(w));
+    return refusals;
+}
+
+bool TMainForm::MayMakeDiscs() {
+    std::vector<TWarning> refusals = Refusals();
+    if (refusals.empty()) return true;
+    std::string text = "No player accepts these discs:\n";
+    bool fixable = true;
+    for (const TWarning& w : refusals) {
+        text += "- " + w.Text + "\n";
+        fixable = fixable && w.Fix.Kind != TFix::TKind::None;
+    }
+    if (!fixable) {
+        Platform.ShowMessage("Make disc", text);
+        return false;
+    }
+    if (Platform.Choose("Make disc", text + "Fix this and make the discs?", {"Fix", "Cancel"}) != 0)
+        return false;
+    for (const TWarning& w : refusals) ApplyFix(w.Fix);
+    refusals = Refusals();
+    if (refusals.empty()) return true;
+    text = "No player accepts these discs:\n";
+    for (const TWarning& w : refusals) text += "- " + w.Text + "\n";
+    Platform.ShowMessage("Make disc", text);
+    return false;
 }
 
 void TMainForm::MakeProgress(const TProgress& progress) {

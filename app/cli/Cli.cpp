@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -492,9 +493,42 @@ std::string DefaultSettingsFile(const std::string& exePath) {
     return SettingsFilePath(exe.parent_path().string(), "Tarvex", SystemSettingsProbe());
 }
 
+/// The fix as the options that make it, from the control's present state.
+std::string FixOptions(const TMainForm& form, const TFix& fix) {
+    const std::string name = fix.Control + "=";
+    switch (fix.Kind) {
+    case TFix::TKind::Select:
+        return "--select " + name + std::to_string(fix.Value);
+    case TFix::TKind::Check:
+        return "--check " + name + std::to_string(fix.Value);
+    case TFix::TKind::Position: {
+        const TAnyControl* control = form.FindControl(fix.Control);
+        const int now = control ? std::get<TUpDown*>(*control)->Position() : fix.Value;
+        return (now < fix.Value ? "--up " : "--down ") + name +
+               std::to_string(std::abs(fix.Value - now));
+    }
+    case TFix::TKind::None:
+        break;
+    }
+    return "";
+}
+
+/// Says why no player would accept the discs, with the options that fix it; false
+/// when there is such a reason.
+bool MayMakeDiscs(const TMainForm& form, std::ostream& err) {
+    const std::vector<TWarning> refusals = form.Refusals();
+    for (const TWarning& w : refusals) {
+        err << "tarvex-cli: --make-disc: refused: " << w.Text << '\n';
+        if (w.Fix.Kind != TFix::TKind::None)
+            err << "tarvex-cli: --make-disc: fix: " << FixOptions(form, w.Fix) << '\n';
+    }
+    return refusals.empty();
+}
+
 /// Makes the discs of the form's plan in `dir` in the foreground; false when they
 /// could not be made.
 bool MakeDisc(const TMainForm& form, const std::string& dir, std::ostream& out, std::ostream& err) {
+    if (!MayMakeDiscs(form, err)) return false;
     try {
         (void)form.DiscJob(dir);
     } catch (const TJobError& e) {
@@ -502,7 +536,7 @@ bool MakeDisc(const TMainForm& form, const std::string& dir, std::ostream& out, 
         return false;
     }
     for (const TWarning& w : form.Warnings())
-        err << "tarvex-cli: --make-disc: warning: " << w.Text << '\n';
+        if (!w.Refuses) err << "tarvex-cli: --make-disc: warning: " << w.Text << '\n';
     TMakeOptions options;
     int shown = -1;
     options.OnProgress = [&](const TProgress& p) {

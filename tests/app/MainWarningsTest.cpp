@@ -18,14 +18,15 @@ TEST_F(FormTest, WarningsAppearExactlyWhenTheirCauseHolds) {
         {"DefaultWindow", [](TMainForm&) {}, {}},
         {"ShortFilmAboveMax",
          [](TMainForm& f) { Type(f.EditMin, "20"); },
-         {"VideoAboveMax@Label62"}},
+         {"VideoAboveMax@Label62", "DiscVideoRate@Videokbps"}},
         {"AudioFillsTheDisc",
          [](TMainForm& f) {
              f.Audio1kbps.Select(14);
              f.Audio2kbps.Select(15);
              Type(f.EditMin, "300");
          },
-         {"VideoBelowMin@Label63", "NoRoomForVideo@Videokbps", "DiscOverfilled@EditImageBlocks"}},
+         {"VideoBelowMin@Label63", "NoRoomForVideo@Videokbps", "DiscOverfilled@EditImageBlocks",
+          "DiscAudioRate@Audio1kbps", "DiscAudioRate@Audio2kbps"}},
         {"RateSteppedBack",
          [](TMainForm& f) {
              f.VideoUpDown10.ClickUp();
@@ -53,7 +54,7 @@ TEST_F(FormTest, WarningsAreWordedWithTheNumbersTheWindowShows) {
     Type(f.EditMin, "20");
     f.VideoUpDown10.ClickUp();
     const std::vector<TWarning> w = f.Warnings();
-    ASSERT_EQ(w.size(), 2u);
+    ASSERT_EQ(w.size(), 3u);
     EXPECT_EQ(w[0].Text, "The video rate of " + f.Videokbps.Text() +
                              " kbps is above the player's maximum of " + f.Label62.Caption() + ".");
     EXPECT_EQ(w[1].Text, "The disc image is " + std::to_string(-f.DiscImage.UnusedBlocks) +
