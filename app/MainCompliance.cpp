@@ -138,7 +138,7 @@ std::vector<TWarning> TMainForm::ComplianceWarnings() const {
                  "EditGOP",
                  ADisc(s, true) + " allows GOPs of at most " + IntToStr(f.Limit) + " frames, not " +
                      IntToStr(f.Value) + ": set the GOP length to " + IntToStr(f.Limit) + ".",
-                 false,
+                 true,
                  {TFix::TKind::Position, "GOPUpDown", static_cast<int>(f.Limit)}};
             break;
         case TComplianceIssue::VideoNotConstant:

@@ -6,6 +6,7 @@
 #include "common/Numeric.h"
 #include "disc/Report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -172,8 +173,15 @@ bool TMainForm::MayMakeDiscs() {
     }
     if (Platform.Choose("Make disc", text + "Fix this and make the discs?", {"Fix", "Cancel"}) != 0)
         return false;
-    for (const TWarning& w : refusals) ApplyFix(w.Fix);
-    refusals = Refusals();
+    // Any other change computes the disc-filling rate anew, so the rate comes last,
+    // and a rate the fixes made anew is fixed in a second round.
+    for (int round = 0; round < 2 && !refusals.empty(); ++round) {
+        std::stable_partition(refusals.begin(), refusals.end(),
+                              [](const TWarning& w) { return w.Fix.Control != "VideoUpDown"; });
+        for (const TWarning& w : refusals)
+            if (w.Fix.Kind != TFix::TKind::None) ApplyFix(w.Fix);
+        refusals = Refusals();
+    }
     if (refusals.empty()) return true;
     text = "No player accepts these discs:\n";
     for (const TWarning& w : refusals) text += "- " + w.Text + "\n";
