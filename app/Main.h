@@ -39,12 +39,27 @@ inline const std::vector<std::string> AuthoringNames = {
     "DVD",           "VCD vcdimager",     "DVD dvdauthor"};
 } // namespace Rows
 
+/// A change of one control that mends a warning, made as the user would make it.
+struct TFix {
+    enum class TKind { None, Select, Check, Position };
+    TKind Kind = TKind::None;
+    std::string Control; ///< a list, a check box or an up-down
+    int Value = 0;       ///< the item, 0 or 1, or the position
+};
+
 /// Something the script or the budget gets wrong, in words, with the control it is
 /// shown beside.
 struct TWarning {
+    TWarning() = default;
+    TWarning(std::string code, std::string concerns, std::string text, bool refuses = false,
+             TFix fix = {})
+        : Code(std::move(code)), Concerns(std::move(concerns)), Text(std::move(text)),
+          Refuses(refuses), Fix(std::move(fix)) {}
     std::string Code;
     std::string Concerns;
     std::string Text;
+    bool Refuses = false; ///< no player accepts such a disc: Make disc does not make it
+    TFix Fix;             ///< what mends it when the choice leaves no doubt
 };
 
 /// The name of a part of the disc fill, as the window shows it.
@@ -245,6 +260,8 @@ class TMainForm : public TControlOwner {
     // Making discs.
     /// The plan of the current inputs for the disc maker.
     TDiscPlan DiscPlan() const;
+    /// Whether the source's frames show their bottom field first.
+    bool SourceBottomFirst() const;
     /// The job that makes the plan's discs in `dir`. Throws TJobError.
     TDiscJob DiscJob(const std::string& dir) const;
     /// The report of a run: its message, then per disc what `budget` (the disc
@@ -327,6 +344,12 @@ class TMainForm : public TControlOwner {
     /// Takes a candidate's height as if the user had typed it into ResizeYEdit.
     void ChooseResizeHeight(std::int32_t height);
     TDiscFill DiscFill() const;
+    /// The breaches of the disc standard the plan would make, worded with their fixes.
+    std::vector<TWarning> ComplianceWarnings() const;
+    /// The warnings that keep Make disc from making the discs.
+    std::vector<TWarning> Refusals() const;
+    /// Makes a warning's fix as the user would; false when the control refused it.
+    bool ApplyFix(const TFix& fix);
 
     // Script options and saving.
     void MakeScript();
@@ -343,6 +366,9 @@ class TMainForm : public TControlOwner {
     void DetectDone(const TDetectResult& result);
     void MakeProgress(const TProgress& progress);
     void MakeDone(const TMakeResult& result);
+    /// Says what no player would accept and offers the fixes in one answer; false
+    /// when the discs are not to be made.
+    bool MayMakeDiscs();
     /// The folder a job writes to: the last one chosen for this film, or one named
     /// after the film beside it, so that films side by side keep their own discs.
     std::string JobFolder() const;

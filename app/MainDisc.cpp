@@ -79,6 +79,7 @@ void TMainForm::CDSecUpDownChangingEx(int newValue, TUpDownDirection direction) 
 void TMainForm::MuxModeBoxChange() {
     const int mode = MuxModeBox.ItemIndex();
     if (mode < 0) return;
+    const bool wasDvd = IsDvdMux(DiscImage.MuxMode);
     try {
         DiscImage.SetMuxMode(Store<std::int8_t>(mode));
         // A state change below runs this handler again; that nested run finds
@@ -121,6 +122,8 @@ void TMainForm::MuxModeBoxChange() {
         case DvdMux: // VOBs align every sequence header
         case DvdFfmpeg:
             AC3Box.SetVisible(true);
+            // An NTSC DVD must carry AC-3 sound: it is where a new DVD starts.
+            if (!wasDvd && !ResizeModel.DestIsPAL) AC3Box.SetChecked(true);
             ScanOffsets.SetChecked(false);
             SeqAligning.SetChecked(true);
             ScanOffsets.SetVisible(false);

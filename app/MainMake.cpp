@@ -6,6 +6,7 @@
 #include "common/Numeric.h"
 #include "disc/Report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -76,6 +77,7 @@ TDiscPlan TMainForm::DiscPlan() const {
                     .Interlaced = m.InterlacedResizing,
                     .ResizeMode = ResizeMode,
                     .BffToTff = BffToTff,
+                    .BottomFirst = SourceBottomFirst(),
                     .ConvertToRGB = ConvertToRGB,
                     .SrcIsPAL = m.SrcIsPAL,
                     .DestIsPAL = m.DestIsPAL,
@@ -84,6 +86,13 @@ TDiscPlan TMainForm::DiscPlan() const {
     plan.DiscCount = DiscCount;
     TakeBudget(plan, d);
     return plan;
+}
+
+bool TMainForm::SourceBottomFirst() const {
+    // DV shows the bottom field first, whatever its container says.
+    const TResizeStruct& m = ResizeModel;
+    return m.SrcFourCC == "DVSD" || m.SrcFourCC == "CDVC" || SourceFile.Facts.Codec == "dvvideo" ||
+           SourceFile.Facts.FieldOrder == TFieldOrder::BottomFirst;
 }
 
 TDiscJob TMainForm::DiscJob(const std::string& dir) const {
@@ -111,6 +120,7 @@ void TMainForm::MakeDiscBtnClick() {
         Make.Status = "Cancelling...";
         return;
     }
+    if (!MayMakeDiscs()) return;
     try {
         (void)DiscJob(JobFolder()); // an impossible plan is said before the dialog
     } catch (const TJobError& e) {
@@ -152,6 +162,44 @@ bool TMainForm::MayReplace(const TDiscJob& job, TMakeOptions& options) {
 bool TMainForm::MayClose() {
     return !Making() ||
            Platform.Confirm("Make disc", "Discs are being made. Stop making them and close?");
+}
+
+std::vector<TWarning> TMainForm::Refusals() const {
+    std::vector<TWarning> refusals;
+    for (TWarning& w : Warnings())
+        if (w.Refuses) refusals.push_back(std::move(w));
+    return refusals;
+}
+
+bool TMainForm::MayMakeDiscs() {
+    std::vector<TWarning> refusals = Refusals();
+    if (refusals.empty()) return true;
+    std::string text = "No player accepts these discs:\n";
+    bool fixable = true;
+    for (const TWarning& w : refusals) {
+        text += "- " + w.Text + "\n";
+        fixable = fixable && w.Fix.Kind != TFix::TKind::None;
+    }
+    if (!fixable) {
+        Platform.ShowMessage("Make disc", text);
+        return false;
+    }
+    if (Platform.Choose("Make disc", text + "Fix this and make the discs?", {"Fix", "Cancel"}) != 0)
+        return false;
+    // Any other change computes the disc-filling rate anew, so the rate comes last,
+    // and a rate the fixes made anew is fixed in a second round.
+    for (int round = 0; round < 2 && !refusals.empty(); ++round) {
+        std::stable_partition(refusals.begin(), refusals.end(),
+                              [](const TWarning& w) { return w.Fix.Control != "VideoUpDown"; });
+        for (const TWarning& w : refusals)
+            if (w.Fix.Kind != TFix::TKind::None) ApplyFix(w.Fix);
+        refusals = Refusals();
+    }
+    if (refusals.empty()) return true;
+    text = "No player accepts these discs:\n";
+    for (const TWarning& w : refusals) text += "- " + w.Text + "\n";
+    Platform.ShowMessage("Make disc", text);
+    return false;
 }
 
 void TMainForm::MakeProgress(const TProgress& progress) {

@@ -107,6 +107,12 @@ std::vector<TWarning> TMainForm::Warnings() const {
     for (const TBudgetFinding& f : CheckBudget(DiscImage)) warnings.push_back(Worded(f));
     for (const TScriptFinding& f : CheckScript(ResizeModel))
         warnings.push_back(Worded(f, ResizeModel));
+    for (TWarning& w : ComplianceWarnings()) warnings.push_back(std::move(w));
+    if (LastCrop.Error && LastCrop.Band == TErrorBand::Large)
+        warnings.push_back({"AspectError", "ErrLabel",
+                            "The aspect error of " + FloatToStr(*LastCrop.Error, DecimalSeparator) +
+                                " % distorts the picture visibly: crop the film, or change the "
+                                "resize height."});
     return warnings;
 }
 

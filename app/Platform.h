@@ -53,6 +53,15 @@ class TPlatform {
         (void)text;
         return true;
     }
+    /// A question answered by one of `answers` (the last one cancels); the index of
+    /// the answer, or -1 when none was chosen. A front end that cannot ask chooses none.
+    virtual int Choose(const std::string& title, const std::string& text,
+                       const std::vector<std::string>& answers) {
+        (void)title;
+        (void)text;
+        (void)answers;
+        return -1;
+    }
     /// A longer text the user may read at leisure and copy (the report of the discs
     /// made); by default a message box.
     virtual void ShowReport(const std::string& title, const std::vector<std::string>& lines) {

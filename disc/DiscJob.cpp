@@ -1,5 +1,6 @@
 #include "disc/DiscJob.h"
 
+#include "budget/DiscStandard.h"
 #include "budget/Imaging.h"
 #include "disc/Pulldown.h"
 
@@ -77,7 +78,14 @@ std::string ScaleFlags(int resizeMode) {
     }
 }
 
-/// The crop window and the resize, on whole frames or on the fields of each frame.
+/// Whether the frames reaching the encoder show their bottom field first: the
+/// source's order, unless it is turned into top first.
+bool BottomFirst(const TPicturePlan& p) {
+    return p.BottomFirst && !p.BffToTff;
+}
+
+/// The crop window and the resize, on whole frames or on the fields of each frame,
+/// whose order in time is kept.
 std::string Resize(const TPicturePlan& p) {
     const int div = p.Interlaced ? 2 : 1;
     const std::string crop = "crop=w=" + Num(std::int64_t{p.CropX}) +
@@ -88,7 +96,9 @@ std::string Resize(const TPicturePlan& p) {
                               ":h=" + Num(std::int64_t{p.ResizeY / div}) + ":" +
                               ScaleFlags(p.ResizeMode);
     if (!p.Interlaced) return crop + "," + scale;
-    return "setfield=tff,separatefields," + crop + "," + scale + ",weave=first_field=top";
+    const bool bff = BottomFirst(p);
+    return std::string(bff ? "setfield=bff" : "setfield=tff") + ",separatefields," + crop + "," +
+           scale + ",weave=first_field=" + (bff ? "bottom" : "top");
 }
 
 std::string Trim(const char* filter, const std::string& first, const std::string& end) {
@@ -102,6 +112,29 @@ bool IsInterlaced(const TDiscPlan& plan) {
     // Film with pulldown is coded as progressive frames, whatever the resize did.
     return !Mpeg1(plan) && !SoftPulldown(plan) &&
            (plan.Picture.Interlaced || plan.Picture.BffToTff);
+}
+
+const TDiscStandard& StandardOf(const TDiscPlan& plan) {
+    const TDiscFamily family = plan.Format == TDiscFormat::VCD    ? TDiscFamily::VCD
+                               : plan.Format == TDiscFormat::SVCD ? TDiscFamily::SVCD
+                                                                  : TDiscFamily::DVD;
+    return DiscStandard(family, plan.Picture.DestIsPAL);
+}
+
+/// The video rates the disc's standard allows.
+void CheckVideoRate(const TDiscPlan& plan) {
+    const TDiscStandard& s = StandardOf(plan);
+    const std::string name = plan.Format == TDiscFormat::VCD    ? "a VCD"
+                             : plan.Format == TDiscFormat::SVCD ? "an SVCD"
+                                                                : "a DVD";
+    const std::string rate = Num(std::int64_t{plan.VideoRate / 1000}) + " kbps";
+    const std::string limit = Num(std::int64_t{s.MaxVideoRate / 1000}) + " kbps";
+    if (s.ConstantVideoRate && plan.VideoRate != s.MaxVideoRate)
+        throw TJobError("The video of " + name + " runs at exactly " + limit + ", not " + rate +
+                        ".");
+    if (plan.VideoRate > s.MaxVideoRate)
+        throw TJobError("The video rate of " + rate + " is above the " + limit + " " + name +
+                        " allows.");
 }
 
 const std::array<int, 14> MpegAudioKbps = {32,  48,  56,  64,  80,  96,  112,
@@ -133,6 +166,7 @@ void CheckPlan(const TDiscPlan& plan) {
     if (plan.VideoRate > MaxMpegRate)
         throw TJobError("The video rate of " + Num(std::int64_t{plan.VideoRate / 1000}) +
                         " kbps is more than the 15000 kbps a disc's MPEG video can have.");
+    CheckVideoRate(plan);
     if (plan.GOPLength < 1) throw TJobError("The GOP length must be at least 1.");
     if (p.CropX <= 0 || p.CropY <= 0 || p.ResizeX <= 0 || p.ResizeY <= 0)
         throw TJobError("The crop window and the resize size must not be empty.");
@@ -395,9 +429,12 @@ int EncodeGopLength(const TDiscPlan& plan) {
 std::string VideoFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
     const TPicturePlan& p = plan.Picture;
     std::string graph;
-    // DoubleWeave().SelectOdd(): frame k becomes the top field of frame k and the
-    // bottom field of frame k + 1; the clip keeps its length.
-    if (p.BffToTff) graph += "phase=b,trim=start_frame=1,tpad=stop=1:stop_mode=clone,";
+    // DoubleWeave().SelectOdd(): the top field of frame k and the bottom field of
+    // frame k + 1 make a frame, top first, so the fields keep their order in time;
+    // the clip keeps its length, its last field shown twice.
+    if (p.BffToTff)
+        graph += "setfield=bff,separatefields,trim=start_frame=1,tpad=stop=1:stop_mode=clone,"
+                 "weave=first_field=top,";
     graph += Trim("trim", first > 0 ? "start_frame=" + Num(first) : "",
                   end > 0 ? "end_frame=" + Num(end) : "");
     graph += Resize(p);
@@ -417,26 +454,34 @@ std::string VideoFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t 
     // Film for NTSC keeps its frames: the pulldown flags make the player's fields.
     const TRate coded = EncodeRate(plan);
     if (!(script == coded)) graph += ",fps=" + RateText(coded);
-    if (IsInterlaced(plan)) graph += ",setfield=tff";
+    if (IsInterlaced(plan)) graph += BottomFirst(p) ? ",setfield=bff" : ",setfield=tff";
     if (p.ConvertToRGB) graph += ",format=rgb24";
     return graph + ",format=yuv420p";
 }
 
 std::vector<std::string> VideoCodecArgs(const TDiscPlan& plan) {
     const bool mpeg1 = Mpeg1(plan);
-    // The player's buffer: 40 KB on a VCD, 224 KB on SVCDs and DVDs.
-    const char* buffer = mpeg1 ? "327680" : "1835008";
-    const std::uint32_t max = std::max(plan.MaxVideoRate, plan.VideoRate);
-    std::vector<std::string> args = {"-c:v",     mpeg1 ? "mpeg1video" : "mpeg2video",
-                                     "-b:v",     Num(std::int64_t{plan.VideoRate}),
-                                     "-maxrate", Num(std::int64_t{max}),
-                                     "-bufsize", buffer,
-                                     "-g",       Num(std::int64_t{EncodeGopLength(plan)}),
-                                     "-bf",      "2"};
+    const TDiscStandard& s = StandardOf(plan);
+    // The rate the header states is the one the player's buffer is filled at: a
+    // VCD's constant one, else the player's highest within the standard's.
+    std::vector<std::string> args = {"-c:v", mpeg1 ? "mpeg1video" : "mpeg2video"};
+    if (s.ConstantVideoRate) {
+        const std::string rate = Num(std::int64_t{s.MaxVideoRate});
+        args = Concat(args, {"-b:v", rate, "-minrate", rate, "-maxrate", rate});
+    } else {
+        const std::uint32_t max =
+            std::min(std::max(plan.MaxVideoRate, plan.VideoRate), s.MaxVideoRate);
+        args = Concat(
+            args, {"-b:v", Num(std::int64_t{plan.VideoRate}), "-maxrate", Num(std::int64_t{max})});
+    }
+    args = Concat(args, {"-bufsize", Num(std::int64_t{s.VbvBufferBits}), "-g",
+                         Num(std::int64_t{EncodeGopLength(plan)}), "-bf", "2"});
     if (!plan.SceneDetect) args = Concat(args, {"-sc_threshold", "1000000000"});
     // SVCD players and vcdimager expect room for the scan offsets in every GOP.
     if (plan.Format == TDiscFormat::SVCD) args = Concat(args, {"-scan_offset", "1"});
-    if (IsInterlaced(plan)) args = Concat(args, {"-flags", "+ildct+ilme", "-top", "1"});
+    if (IsInterlaced(plan))
+        args =
+            Concat(args, {"-flags", "+ildct+ilme", "-top", BottomFirst(plan.Picture) ? "0" : "1"});
     return Concat(args, {"-aspect", plan.Picture.Widescreen ? "16:9" : "4:3"});
 }
 

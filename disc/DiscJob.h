@@ -30,6 +30,7 @@ struct TPicturePlan {
     bool Interlaced = false; ///< field by field resize
     int ResizeMode = 2;      ///< 0 bilinear, 1 bicubic 1/3, 3 Lanczos, any other bicubic 0/0.6
     bool BffToTff = false;
+    bool BottomFirst = false; ///< the source's frames show their bottom field first
     bool ConvertToRGB = false;
     bool SrcIsPAL = true;
     bool DestIsPAL = true;

@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <ostream>

@@ -4,7 +4,10 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <ostream>
+#include <string>
+#include <variant>
 
 namespace tarvex {
 
@@ -38,6 +41,38 @@ class TMakingNow {
     TMakingNow& operator=(const TMakingNow&) = delete;
 };
 
+/// The fix as the options that make it, from the control's present state.
+std::string FixOptions(const TMainForm& form, const TFix& fix) {
+    const std::string name = fix.Control + "=";
+    switch (fix.Kind) {
+    case TFix::TKind::Select:
+        return "--select " + name + std::to_string(fix.Value);
+    case TFix::TKind::Check:
+        return "--check " + name + std::to_string(fix.Value);
+    case TFix::TKind::Position: {
+        const TAnyControl* control = form.FindControl(fix.Control);
+        const int now = control ? std::get<TUpDown*>(*control)->Position() : fix.Value;
+        return (now < fix.Value ? "--up " : "--down ") + name +
+               std::to_string(std::abs(fix.Value - now));
+    }
+    case TFix::TKind::None:
+        break;
+    }
+    return "";
+}
+
+/// Says why no player would accept the discs, with the options that fix it; false
+/// when there is such a reason.
+bool MayMakeDiscs(const TMainForm& form, std::ostream& err) {
+    const std::vector<TWarning> refusals = form.Refusals();
+    for (const TWarning& w : refusals) {
+        err << "tarvex-cli: --make-disc: refused: " << w.Text << '\n';
+        if (w.Fix.Kind != TFix::TKind::None)
+            err << "tarvex-cli: --make-disc: fix: " << FixOptions(form, w.Fix) << '\n';
+    }
+    return refusals.empty();
+}
+
 } // namespace
 
 void CatchCancelSignals() {
@@ -50,6 +85,7 @@ void CatchCancelSignals() {
 
 TCliMade MakeDiscInCli(const TMainForm& form, const std::string& dir, bool replace,
                        std::ostream& out, std::ostream& err) {
+    if (!MayMakeDiscs(form, err)) return TCliMade::Failed;
     try {
         (void)form.DiscJob(dir);
     } catch (const TJobError& e) {
@@ -57,7 +93,7 @@ TCliMade MakeDiscInCli(const TMainForm& form, const std::string& dir, bool repla
         return TCliMade::Failed;
     }
     for (const TWarning& w : form.Warnings())
-        err << "tarvex-cli: --make-disc: warning: " << w.Text << '\n';
+        if (!w.Refuses) err << "tarvex-cli: --make-disc: warning: " << w.Text << '\n';
     TMakeOptions options;
     options.Replace = replace;
     options.Cancel = &SignalCancel;

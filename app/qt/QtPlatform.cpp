@@ -2,6 +2,9 @@
 
 #include "app/SettingsPath.h"
 
+#include <algorithm>
+
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -12,6 +15,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -112,6 +116,20 @@ std::optional<std::string> TQtPlatform::FolderDialog(const TFileDialog& options)
 bool TQtPlatform::Confirm(const std::string& title, const std::string& text) {
     return QMessageBox::question(FWindow, QString::fromStdString(title), Text(text)) ==
            QMessageBox::Yes;
+}
+
+int TQtPlatform::Choose(const std::string& title, const std::string& text,
+                        const std::vector<std::string>& answers) {
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(title), Text(text),
+                    QMessageBox::NoButton, FWindow);
+    std::vector<QAbstractButton*> buttons;
+    for (std::size_t i = 0; i < answers.size(); ++i)
+        buttons.push_back(box.addButton(QString::fromStdString(answers[i]),
+                                        i + 1 == answers.size() ? QMessageBox::RejectRole
+                                                                : QMessageBox::AcceptRole));
+    box.exec();
+    const auto chosen = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+    return chosen == buttons.end() ? -1 : static_cast<int>(chosen - buttons.begin());
 }
 
 void TQtPlatform::ShowReport(const std::string& title, const std::vector<std::string>& lines) {

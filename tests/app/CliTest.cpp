@@ -70,6 +70,21 @@ TEST_F(Cli, MakeDiscSaysWhyAPlanCannotBeMade) {
     EXPECT_FALSE(std::filesystem::exists(Folder / "discs"));
 }
 
+TEST_F(Cli, MakeDiscRefusesADiscNoPlayerAcceptsAndPrintsTheFix) {
+    // A DVD row with the SVCD picture and a GOP of 20 frames.
+    EXPECT_EQ(Run({"--select", "CDTypeBox=7", "--up", "GOPUpDown=5", "--make-disc",
+                   (Folder / "discs").string()}),
+              1);
+    const std::string err = Err.str();
+    EXPECT_NE(err.find("tarvex-cli: --make-disc: refused: A DVD needs a DVD picture"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("tarvex-cli: --make-disc: fix: --select DestAspectBox=0\n"),
+              std::string::npos);
+    EXPECT_NE(err.find("tarvex-cli: --make-disc: fix: --down GOPUpDown=5\n"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(Folder / "discs"));
+}
+
 // The report says in plain names what the window's fields show.
 TEST_F(Cli, ReportAgreesWithTheWindow) {
     // The last step makes the image larger than the disc: a warning.

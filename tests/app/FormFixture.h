@@ -42,6 +42,12 @@ class TTestPlatform : public TPlatform {
         Messages.push_back(title + "? " + text);
         return Answer;
     }
+    int Choose(const std::string& title, const std::string& text,
+               const std::vector<std::string>& answers) override {
+        Messages.push_back(title + "? " + text);
+        Answers = answers;
+        return Choice;
+    }
     void ShowReport(const std::string& title, const std::vector<std::string>& lines) override {
         Reports.push_back({title, lines});
     }
@@ -64,7 +70,9 @@ class TTestPlatform : public TPlatform {
     std::filesystem::path Folder;
     std::deque<std::optional<std::string>> Files; ///< answers of the next dialogs
     std::vector<std::string> Messages;
-    bool Answer = true; ///< to every question
+    bool Answer = true;               ///< to every question
+    int Choice = -1;                  ///< the answer to every question with answers of its own
+    std::vector<std::string> Answers; ///< those of the last such question
     std::vector<std::pair<std::string, std::vector<std::string>>> Reports;
     TFileDialog LastDialog;
     TScreenInfo ScreenInfo;

@@ -99,9 +99,15 @@ const TFilterCase Graphs[] = {
     {"lanczos", [](auto& p) { p.Picture.ResizeMode = 3; },
      Crop + "scale=w=448:h=416:flags=lanczos:param0=3" + Pad + Tail},
     {"no_selection_is_precise_bicubic", [](auto& p) { p.Picture.ResizeMode = -1; }, Framed + Tail},
+    {"bottom_first_fields_keep_their_order",
+     [](auto& p) { p.Picture.Interlaced = p.Picture.BottomFirst = true; },
+     "setfield=bff,separatefields," + Crop.substr(0, 13) + "218:x=8:y=35:exact=1," +
+         "scale=w=448:h=208:flags=bicubic:param0=0:param1=0.6,weave=first_field=bottom," +
+         "pad=w=480:h=576:x=16:y=80:color=black,setpts=PTS-STARTPTS,setfield=bff,format=yuv420p"},
     {"bff_to_tff_shifts_one_field", [](auto& p) { p.Picture.BffToTff = true; },
-     "phase=b,trim=start_frame=1,tpad=stop=1:stop_mode=clone," + Framed +
-         ",setpts=PTS-STARTPTS,setfield=tff,format=yuv420p"},
+     "setfield=bff,separatefields,trim=start_frame=1,tpad=stop=1:stop_mode=clone,weave=first_"
+     "field=top," +
+         Framed + ",setpts=PTS-STARTPTS,setfield=tff,format=yuv420p"},
     {"middle_disc", [](auto&) {}, "trim=start_frame=50:end_frame=100," + Framed + Tail, 50, 100},
     {"last_disc_runs_to_the_end", [](auto&) {}, "trim=start_frame=75," + Framed + Tail, 75},
     {"pal_to_ntsc_svcd_slows_down_to_film_frames", [](auto& p) { p.Picture.DestIsPAL = false; },
@@ -140,8 +146,21 @@ const TPlanCase<std::vector<std::string>> Codecs[] = {
          p.Format = TDiscFormat::VCD, p.VideoRate = 1150000, p.MaxVideoRate = 0;
          p.Picture.Interlaced = true;
      },
-     {"-c:v", "mpeg1video", "-b:v", "1150000", "-maxrate", "1150000", "-bufsize", "327680", "-g",
+     {"-c:v", "mpeg1video", "-b:v", "1150000", "-minrate", "1150000", "-maxrate", "1150000",
+      "-bufsize", "327680", "-g", "15", "-bf", "2", "-sc_threshold", "1000000000", "-aspect",
+      "4:3"}},
+    {"dvd_header_rate_within_the_standard",
+     [](auto& p) { p.Format = TDiscFormat::DVD, p.VideoRate = 8000000, p.MaxVideoRate = 10400000; },
+     {"-c:v", "mpeg2video", "-b:v", "8000000", "-maxrate", "9800000", "-bufsize", "1835008", "-g",
       "15", "-bf", "2", "-sc_threshold", "1000000000", "-aspect", "4:3"}},
+    {"bottom_first_source_coded_bottom_first",
+     [](auto& p) {
+         p.Format = TDiscFormat::DVD, p.Picture.Interlaced = p.Picture.BottomFirst = true;
+     },
+     {"-c:v",          "mpeg2video", "-b:v",   "1187000",     "-maxrate", "2516000",
+      "-bufsize",      "1835008",    "-g",     "15",          "-bf",      "2",
+      "-sc_threshold", "1000000000", "-flags", "+ildct+ilme", "-top",     "0",
+      "-aspect",       "4:3"}},
     {"svcd_scan_offsets",
      [](auto&) {},
      {"-c:v", "mpeg2video", "-b:v", "1187000", "-maxrate", "2516000", "-bufsize", "1835008", "-g",
@@ -244,6 +263,7 @@ TEST(BuildJobTest, DvdOnTwoDiscsSplitsTheFilmAndAuthorsEachIntoAnIso) {
 
 TEST(BuildJobTest, SilenceForAFilmWithoutSoundAndFullNamesForRelativeOnes) {
     TDiscPlan plan = Example(TDiscFormat::VCD);
+    plan.VideoRate = 1150000;
     plan.SourceAudioStreams = 0;
     plan.Audio1Rate = 224000;
     plan.Source = "films/../film.avi";
@@ -282,6 +302,10 @@ const TPlanCase<const char*> Refusals[] = {
     {"interlaced_picture_larger_than_frame",
      [](auto& p) { p.Picture.Interlaced = true, p.Picture.ResizeY = 580; }, Larger},
     {"ac3_on_svcd", [](auto& p) { p.AC3 = true; }, "AC-3 audio goes on DVDs only."},
+    {"vcd_not_at_its_constant_rate", [](auto& p) { p.Format = TDiscFormat::VCD; },
+     "The video of a VCD runs at exactly 1150 kbps, not 1187 kbps."},
+    {"dvd_above_its_maximum", [](auto& p) { p.Format = TDiscFormat::DVD, p.VideoRate = 11822000; },
+     "The video rate of 11822 kbps is above the 9800 kbps a DVD allows."},
     {"mpeg_audio_at_448", [](auto& p) { p.Audio2Rate = 448000; },
      "Audio stream 2: 448 kbps is not a rate of MPEG audio."},
 };
