@@ -259,7 +259,9 @@ class TMainForm : public TControlOwner {
     TDiscJob DiscJob(const std::string& dir) const;
     /// The report of a run: its message, then per disc what `budget` (the disc
     /// budget the run was planned with) predicted against what was made.
-    std::vector<std::string> DiscReport(const TMakeResult& result, const TCDImage& budget) const;
+    /// budget) predicted against what was made; `plan` is the plan the run made.
+    std::vector<std::string> DiscReport(const TMakeResult& result, const TCDImage& budget,
+                                        const TDiscPlan& plan) const;
     /// Keeps the report beside the images (tarvex-report.txt in `dir`) and adds a
     /// line that says where, or why it could not be kept.
     static void SaveDiscReport(std::vector<std::string>& report, const std::string& dir);
@@ -354,6 +356,7 @@ class TMainForm : public TControlOwner {
     std::unique_ptr<TDetectJob> FDetection;
     std::unique_ptr<TMakeThread> FMaking;
     TCDImage FMakingBudget; ///< the budget the running job was planned with
+    TDiscPlan FMakingPlan;  ///< the plan it makes
     /// Work posted by a worker runs only while the window it was posted for lives.
     std::shared_ptr<int> FAlive = std::make_shared<int>(0);
 };

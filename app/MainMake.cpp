@@ -134,11 +134,12 @@ void TMainForm::MakeDiscBtnClick() {
     if (!folder) return;
     DiscFolder = *folder;
     FMakingBudget = DiscImage;
+    FMakingPlan = DiscPlan();
     Make = {.Status = "Starting...", .Fraction = 0};
     const std::weak_ptr<int> alive = FAlive;
     TPlatform& platform = Platform;
     FMaking = std::make_unique<TMakeThread>(
-        DiscPlan(), DiscFolder,
+        FMakingPlan, DiscFolder,
         [this, alive, &platform](const TProgress& p) {
             platform.Post([this, alive, p] {
                 if (alive.lock()) MakeProgress(p);
@@ -198,7 +199,7 @@ void TMainForm::MakeProgress(const TProgress& progress) {
 void TMainForm::MakeDone(const TMakeResult& result) {
     FMaking.reset();
     Make = {.Status = result.Message, .Fraction = result.Status == TMakeStatus::Done ? 1.0 : 0.0};
-    std::vector<std::string> report = DiscReport(result, FMakingBudget);
+    std::vector<std::string> report = DiscReport(result, FMakingBudget, FMakingPlan);
     if (!result.Discs.empty()) SaveDiscReport(report, DiscFolder);
     if (result.Status != TMakeStatus::Cancelled) Platform.ShowReport("Disc report", report);
 }
@@ -215,9 +216,17 @@ void TMainForm::SaveDiscReport(std::vector<std::string>& report, const std::stri
     }
 }
 
-std::vector<std::string> TMainForm::DiscReport(const TMakeResult& result,
-                                               const TCDImage& budget) const {
+std::vector<std::string> TMainForm::DiscReport(const TMakeResult& result, const TCDImage& budget,
+                                               const TDiscPlan& plan) const {
     std::vector<std::string> lines = {result.Message};
+    if (plan.VideoRate < plan.PlannedVideoRate) {
+        const std::int64_t share = (plan.SrcFrames + plan.DiscCount - 1) / plan.DiscCount;
+        lines.push_back("The film's " + IntToStr(share) + " frames a disc play longer than the " +
+                        RoundedToStr(budget.Duration, 100, DecimalSeparator) +
+                        " seconds planned: the video was encoded at " + IntToStr(plan.VideoRate) +
+                        " bps instead of " + IntToStr(plan.PlannedVideoRate) +
+                        " bps, so that every frame fits.");
+    }
     const TDiscFormat format = FormatOf(budget.MuxMode);
     const auto row = [&](const char* what, std::int64_t predicted, std::int64_t real,
                          const char* unit) {

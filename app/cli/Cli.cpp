@@ -547,8 +547,9 @@ bool MakeDisc(const TMainForm& form, const std::string& dir, std::ostream& out, 
         if (p.SecondsLeft >= 0) err << ", " << static_cast<long long>(p.SecondsLeft) << " s left";
         err << '\n';
     };
-    const TMakeResult result = MakePlan(form.DiscPlan(), dir, options);
-    std::vector<std::string> report = form.DiscReport(result, form.DiscImage);
+    const TDiscPlan plan = form.DiscPlan();
+    const TMakeResult result = MakePlan(plan, dir, options);
+    std::vector<std::string> report = form.DiscReport(result, form.DiscImage, plan);
     if (!result.Discs.empty()) TMainForm::SaveDiscReport(report, dir);
     for (const std::string& line : report) out << line << '\n';
     return result.Status == TMakeStatus::Done;
