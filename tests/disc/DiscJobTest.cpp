@@ -99,11 +99,6 @@ const TFilterCase Graphs[] = {
     {"lanczos", [](auto& p) { p.Picture.ResizeMode = 3; },
      Crop + "scale=w=448:h=416:flags=lanczos:param0=3" + Pad + Tail},
     {"no_selection_is_precise_bicubic", [](auto& p) { p.Picture.ResizeMode = -1; }, Framed + Tail},
-    {"bottom_first_fields_keep_their_order",
-     [](auto& p) { p.Picture.Interlaced = p.Picture.BottomFirst = true; },
-     "setfield=bff,separatefields," + Crop.substr(0, 13) + "218:x=8:y=35:exact=1," +
-         "scale=w=448:h=208:flags=bicubic:param0=0:param1=0.6,weave=first_field=bottom," +
-         "pad=w=480:h=576:x=16:y=80:color=black,setpts=PTS-STARTPTS,setfield=bff,format=yuv420p"},
     {"bff_to_tff_shifts_one_field", [](auto& p) { p.Picture.BffToTff = true; },
      "setfield=bff,separatefields,trim=start_frame=1,tpad=stop=1:stop_mode=clone,weave=first_"
      "field=top," +
@@ -149,29 +144,6 @@ const TPlanCase<std::vector<std::string>> Codecs[] = {
      {"-c:v", "mpeg1video", "-b:v", "1150000", "-minrate", "1150000", "-maxrate", "1150000",
       "-bufsize", "327680", "-g", "15", "-bf", "2", "-sc_threshold", "1000000000", "-aspect",
       "4:3"}},
-    {"dvd_header_rate_within_the_standard",
-     [](auto& p) { p.Format = TDiscFormat::DVD, p.VideoRate = 8000000, p.MaxVideoRate = 10400000; },
-     {"-c:v", "mpeg2video", "-b:v", "8000000", "-maxrate", "9800000", "-bufsize", "1835008", "-g",
-      "15", "-bf", "2", "-sc_threshold", "1000000000", "-aspect", "4:3"}},
-    {"bottom_first_source_coded_bottom_first",
-     [](auto& p) {
-         p.Format = TDiscFormat::DVD, p.Picture.Interlaced = p.Picture.BottomFirst = true;
-     },
-     {"-c:v",          "mpeg2video", "-b:v",   "1187000",     "-maxrate", "2516000",
-      "-bufsize",      "1835008",    "-g",     "15",          "-bf",      "2",
-      "-sc_threshold", "1000000000", "-flags", "+ildct+ilme", "-top",     "0",
-      "-aspect",       "4:3"}},
-    {"svcd_scan_offsets",
-     [](auto&) {},
-     {"-c:v", "mpeg2video", "-b:v", "1187000", "-maxrate", "2516000", "-bufsize", "1835008", "-g",
-      "15", "-bf", "2", "-sc_threshold", "1000000000", "-scan_offset", "1", "-aspect", "4:3"}},
-    {"dvd_interlaced_wide_scene_changes",
-     [](auto& p) {
-         p.Format = TDiscFormat::DVD, p.GOPLength = 12, p.SceneDetect = true;
-         p.Picture.Interlaced = p.Picture.Widescreen = true;
-     },
-     {"-c:v", "mpeg2video", "-b:v", "1187000", "-maxrate", "2516000", "-bufsize", "1835008", "-g",
-      "12", "-bf", "2", "-flags", "+ildct+ilme", "-top", "1", "-aspect", "16:9"}},
 };
 INSTANTIATE_TEST_SUITE_P(Plans, VideoCodecTest, ::testing::ValuesIn(Codecs), RowName);
 
