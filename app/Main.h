@@ -266,7 +266,9 @@ class TMainForm : public TControlOwner {
     TDiscJob DiscJob(const std::string& dir) const;
     /// The report of a run: its message, then per disc what `budget` (the disc
     /// budget the run was planned with) predicted against what was made.
-    std::vector<std::string> DiscReport(const TMakeResult& result, const TCDImage& budget) const;
+    /// budget) predicted against what was made; `plan` is the plan the run made.
+    std::vector<std::string> DiscReport(const TMakeResult& result, const TCDImage& budget,
+                                        const TDiscPlan& plan) const;
     /// Keeps the report beside the images (tarvex-report.txt in `dir`) and adds a
     /// line that says where, or why it could not be kept.
     static void SaveDiscReport(std::vector<std::string>& report, const std::string& dir);
@@ -388,6 +390,7 @@ class TMainForm : public TControlOwner {
     std::unique_ptr<TDetectJob> FDetection;
     std::unique_ptr<TMakeJob> FMaking;
     TCDImage FMakingBudget;        ///< the budget the running job was planned with
+    TDiscPlan FMakingPlan;         ///< the plan it makes
     std::string FDiscFolderSource; ///< the film DiscFolder was chosen for
     /// The audio streams of the film last asked about, -1 when unknown.
     mutable std::pair<std::string, int> FAudioCount{"", -1};

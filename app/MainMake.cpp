@@ -144,8 +144,9 @@ void TMainForm::MakeDiscBtnClick() {
     FDiscFolderSource = FileNameSrc;
     MakeScript(); // a job shown names the folder at once
     FMakingBudget = DiscImage;
+    FMakingPlan = DiscPlan();
     Make = {.Status = "Starting...", .Fraction = 0};
-    FMaking = StartMakeJob(DiscPlan(), DiscFolder, options, [waker = FWaker] { waker->Wake(); });
+    FMaking = StartMakeJob(FMakingPlan, DiscFolder, options, [waker = FWaker] { waker->Wake(); });
 }
 
 bool TMainForm::MayReplace(const TDiscJob& job, TMakeOptions& options) {
@@ -213,7 +214,7 @@ void TMainForm::MakeDone(const TMakeResult& result) {
     const std::string unfit = Unfit(result, FMakingBudget);
     Make = {.Status = unfit.empty() ? result.Message : unfit,
             .Fraction = result.Status == TMakeStatus::Done ? 1.0 : 0.0};
-    std::vector<std::string> report = DiscReport(result, FMakingBudget);
+    std::vector<std::string> report = DiscReport(result, FMakingBudget, FMakingPlan);
     if (!result.Discs.empty()) SaveDiscReport(report, DiscFolder);
     if (result.Status != TMakeStatus::Cancelled) Platform.ShowReport("Disc report", report);
     if (!unfit.empty()) Platform.ShowMessage("Error", unfit);
@@ -247,9 +248,17 @@ void TMainForm::SaveDiscReport(std::vector<std::string>& report, const std::stri
     }
 }
 
-std::vector<std::string> TMainForm::DiscReport(const TMakeResult& result,
-                                               const TCDImage& budget) const {
+std::vector<std::string> TMainForm::DiscReport(const TMakeResult& result, const TCDImage& budget,
+                                               const TDiscPlan& plan) const {
     std::vector<std::string> lines = {result.Message};
+    if (plan.VideoRate < plan.PlannedVideoRate) {
+        const std::int64_t share = (plan.SrcFrames + plan.DiscCount - 1) / plan.DiscCount;
+        lines.push_back("The film's " + IntToStr(share) + " frames a disc play longer than the " +
+                        RoundedToStr(budget.Duration, 100, DecimalSeparator) +
+                        " seconds planned: the video was encoded at " + IntToStr(plan.VideoRate) +
+                        " bps instead of " + IntToStr(plan.PlannedVideoRate) +
+                        " bps, so that every frame fits.");
+    }
     const TDiscFormat format = FormatOf(budget.MuxMode);
     const auto row = [&](const char* what, std::int64_t predicted, std::int64_t real,
                          const char* unit) {

@@ -48,7 +48,9 @@ struct TDiscPlan {
     TPicturePlan Picture;
     TDiscFormat Format = TDiscFormat::SVCD;
     int DiscCount = 1;
-    std::uint32_t VideoRate = 0;    ///< bps
+    std::uint32_t VideoRate = 0; ///< bps
+    /// bps of the budget; VideoRate is lower when the film plays longer than the budget counts
+    std::uint32_t PlannedVideoRate = 0;
     std::uint32_t MaxVideoRate = 0; ///< bps the player allows; below VideoRate it is ignored
     int GOPLength = 15;
     bool SceneDetect = false;     ///< the encoder may start a GOP at a scene change

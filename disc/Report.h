@@ -40,7 +40,10 @@ struct TDiscCheck {
 TDiscCheck CheckDisc(const TCDImage& plan, const TDiscResult& disc, TDiscFormat format);
 
 /// Puts the encoder settings of a disc's budget into `plan`: the video rate and
-/// the player's highest, the GOP, scene detection and the audio streams.
+/// the player's highest, the GOP, scene detection and the audio streams. Where the
+/// largest share of the film's real frames plays longer than the budget's length,
+/// the video rate is lowered so the share's whole stream takes no more bytes than
+/// budgeted; a VCD's constant rate stays. Reads the plan's frames and disc count.
 void TakeBudget(TDiscPlan& plan, const TCDImage& budget);
 
 /// How far `real` lies from `predicted`, in per cent of the prediction.

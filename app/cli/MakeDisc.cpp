@@ -106,16 +106,17 @@ TCliMade MakeDiscInCli(const TMainForm& form, const std::string& dir, bool repla
         if (p.SecondsLeft >= 0) err << ", " << static_cast<long long>(p.SecondsLeft) << " s left";
         err << '\n';
     };
+    const TDiscPlan plan = form.DiscPlan();
     TMakeResult result;
     {
         const TMakingNow making;
-        result = MakePlan(form.DiscPlan(), dir, options);
+        result = MakePlan(plan, dir, options);
     }
     if (result.Status == TMakeStatus::Cancelled) {
         err << "tarvex-cli: --make-disc: " << result.Message << '\n';
         return TCliMade::Cancelled;
     }
-    std::vector<std::string> report = form.DiscReport(result, form.DiscImage);
+    std::vector<std::string> report = form.DiscReport(result, form.DiscImage, plan);
     if (!result.Discs.empty()) TMainForm::SaveDiscReport(report, dir);
     for (const std::string& line : report) out << line << '\n';
     const std::string unfit = TMainForm::Unfit(result, form.DiscImage);

@@ -69,7 +69,8 @@ struct KindRow {
 
 // An AVI's kind follows from the frame's shape: full frames and frames cut to 3/4 and 9/16 of
 // the height at the usual widths. A project's follows its width and MPEG aspect code, which
-// also gives the anamorphic flag. The projects, the last rows, run at 25 fps.
+// also gives the anamorphic flag, unless the stated aspect makes the pixels square (the last
+// three rows). The projects, the last rows, run at 25 fps.
 TEST_F(SourceForm, KindFollowsFrameShapeOrProjectAspectCode) {
     const KindRow rows[] = {
         {720, 576, true, -1, 0},       {704, 576, true, -1, 1},      {480, 576, true, -1, 3},
@@ -87,6 +88,7 @@ TEST_F(SourceForm, KindFollowsFrameShapeOrProjectAspectCode) {
         {544, 576, true, 2, 2},        {480, 576, true, 3, 3},       {361, 288, true, 2, 3},
         {352, 576, true, 2, 4},        {352, 288, true, 2, 5},       {352, 288, true, 4, Square},
         {352, 240, true, 3, 5},        {352, 288, true, 1, Square},  {352, 288, true, 0, Square},
+        {640, 480, true, 2, Square},   {480, 360, true, 2, Square},  {768, 576, true, 3, Square},
     };
     TMainForm& f = Start();
     for (const KindRow& r : rows) {
@@ -108,6 +110,9 @@ TEST_F(SourceForm, KindFollowsFrameShapeOrProjectAspectCode) {
         EXPECT_EQ(f.SrcPALBox.Checked(), r.pal) << what;
         EXPECT_EQ(f.SrcXEdit.Text(), std::to_string(r.width)) << what;
         EXPECT_EQ(f.SrcPixelYEdit.Text(), std::to_string(r.height)) << what;
+        if (r.width == 640) {
+            EXPECT_EQ(f.Label13.Caption(), "= 1.3333") << what;
+        }
     }
     EXPECT_TRUE(Platform.Messages.empty());
 }

@@ -99,11 +99,6 @@ const TFilterCase Graphs[] = {
     {"lanczos", [](auto& p) { p.Picture.ResizeMode = 3; },
      Crop + "scale=w=448:h=416:flags=lanczos:param0=3" + Pad + Tail},
     {"no_selection_is_precise_bicubic", [](auto& p) { p.Picture.ResizeMode = -1; }, Framed + Tail},
-    {"bottom_first_fields_keep_their_order",
-     [](auto& p) { p.Picture.Interlaced = p.Picture.BottomFirst = true; },
-     "setfield=bff,separatefields," + Crop.substr(0, 13) + "218:x=8:y=35:exact=1," +
-         "scale=w=448:h=208:flags=bicubic:param0=0:param1=0.6,weave=first_field=bottom," +
-         "pad=w=480:h=576:x=16:y=80:color=black,setpts=PTS-STARTPTS,setfield=bff,format=yuv420p"},
     {"bff_to_tff_shifts_one_field", [](auto& p) { p.Picture.BffToTff = true; },
      "setfield=bff,separatefields,trim=start_frame=1,tpad=stop=1:stop_mode=clone,weave=first_"
      "field=top," +

@@ -155,3 +155,51 @@ TEST(ScanPacksTest, AMultiplexedFileCarriesEveryStreamByte) {
 
 } // namespace
 } // namespace tarvex
+
+namespace tarvex {
+namespace {
+
+struct TRealFramesCase {
+    const char* Name;
+    TDiscFormat Format;
+    TRows Rows;
+    int Discs;
+    std::int64_t SrcFrames; ///< of the whole film; the budget counts 90 s a disc
+    bool Lowered;
+    friend void PrintTo(const TRealFramesCase& c, std::ostream* os) { *os << c.Name; }
+};
+
+class RealFramesTest : public ::testing::TestWithParam<TRealFramesCase> {};
+
+// The budget counts whole seconds, the job encodes every frame: the rate the job is
+// given keeps the image of the real frames within the image budgeted.
+TEST_P(RealFramesTest, TheJobsRateFitsEveryFrame) {
+    const TRealFramesCase& c = GetParam();
+    const TCDImage budget = testing::Budget(c.Format, c.Rows, 90, 10, 224000);
+    TDiscPlan plan = testing::Plan(c.Format, "film.avi", c.SrcFrames, budget);
+    plan.DiscCount = c.Discs;
+    TakeBudget(plan, budget);
+    EXPECT_EQ(plan.PlannedVideoRate, budget.VideoRate);
+    EXPECT_EQ(plan.VideoRate < budget.VideoRate, c.Lowered);
+    // The real share at the job's rate, in the budget's model.
+    TCDImage real = budget;
+    real.SetFrames(static_cast<std::uint32_t>((c.SrcFrames + c.Discs - 1) / c.Discs));
+    real.SetVideoRate(plan.VideoRate);
+    real.ComputeImage();
+    if (c.Format != TDiscFormat::VCD) {
+        EXPECT_LE(real.ImageBlocks, budget.ImageBlocks);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Films, RealFramesTest,
+    ::testing::Values(
+        TRealFramesCase{"dvd_as_long_as_planned", TDiscFormat::DVD, {8, 6}, 1, 2250, false},
+        TRealFramesCase{"dvd_of_90_48_seconds", TDiscFormat::DVD, {8, 6}, 1, 2262, true},
+        TRealFramesCase{"svcd_shorter_than_planned", TDiscFormat::SVCD, {7, 3}, 1, 2240, false},
+        TRealFramesCase{"two_dvds_the_larger_share", TDiscFormat::DVD, {8, 6}, 2, 4511, true},
+        TRealFramesCase{"vcd_keeps_its_constant_rate", TDiscFormat::VCD, {6, 5}, 1, 2262, false}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+} // namespace
+} // namespace tarvex
