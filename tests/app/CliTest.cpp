@@ -113,31 +113,38 @@ TEST_F(Cli, ReportAgreesWithTheWindow) {
         EXPECT_EQ(report["warnings"][i], dump["Warnings"][i]["Text"]);
 }
 
-TEST_F(Cli, UsageErrorsStopBeforeAnyAction) {
-    const std::pair<std::vector<std::string>, const char*> rows[] = {
-        {{"--click", "NoSuchButton"}, "there is no control named \"NoSuchButton\""},
-        {{"--check", "EditMin=1"}, "EditMin is not a check box"},
-        {{"--type", "SrcAspectBox=1"}, "SrcAspectBox is not an edit"},
-        {{"--select", "DestAspectBox=x"}, "is not a whole number"},
-        {{"--select", "DestAspectBox=9"}, "the index must lie in 0..7"},
-        {{"--select", "MuxModeBox=9"}, "the index must lie in 0..8"},
-        {{"--check", "SrcPALBox=2"}, "the state must be 0 or 1"},
-        {{"--slide", "RoundXCrop=6"}, "the position must lie in 0..5"},
-        {{"--up", "MinUpDown=0"}, "COUNT must be 1 or more"},
-        {{"--type", "EditMin"}, "expected NAME=TEXT"},
-        {{"--frobnicate"}, "unknown option \"--frobnicate\""},
-        {{"--open"}, "--open needs a value"},
-        {{"--type", "SrcRateEdit=5"}, "SrcRateEdit: the control is disabled or hidden"},
+// Unknown options and controls stop the run before any action; a range or a state
+// is judged when the action's turn comes, after the actions before it.
+TEST_F(Cli, UsageErrorsStopTheRun) {
+    const struct {
+        std::vector<std::string> Args;
+        const char* Message;
+        bool BeforeAnyAction;
+    } rows[] = {
+        {{"--click", "NoSuchButton"}, "there is no control named \"NoSuchButton\"", true},
+        {{"--check", "EditMin=1"}, "EditMin is not a check box", true},
+        {{"--type", "SrcAspectBox=1"}, "SrcAspectBox is not an edit", true},
+        {{"--select", "DestAspectBox=x"}, "is not a whole number", true},
+        {{"--select", "DestAspectBox=9"}, "the index must lie in 0..7", false},
+        {{"--select", "MuxModeBox=9"}, "the index must lie in 0..8", false},
+        {{"--check", "SrcPALBox=2"}, "the state must be 0 or 1", true},
+        {{"--slide", "RoundXCrop=6"}, "the position must lie in 0..5", false},
+        {{"--up", "MinUpDown=0"}, "COUNT must be 1 or more", true},
+        {{"--type", "EditMin"}, "expected NAME=TEXT", true},
+        {{"--frobnicate"}, "unknown option \"--frobnicate\"", true},
+        {{"--open"}, "--open needs a value", true},
+        {{"--type", "SrcRateEdit=5"}, "SrcRateEdit: the control is disabled or hidden", false},
     };
-    for (const auto& [args, message] : rows) {
+    for (const auto& [args, message, beforeAny] : rows) {
+        std::filesystem::remove(Folder / "x.avs");
         std::vector<std::string> all = {"--save", (Folder / "x.avs").string(), "--dump"};
         all.insert(all.end(), args.begin(), args.end());
         EXPECT_EQ(Run(all), 2) << message;
-        EXPECT_EQ(Out.str(), "") << message;
+        EXPECT_EQ(Out.str().empty(), beforeAny) << message;
         EXPECT_NE(Err.str().find(message), std::string::npos) << Err.str();
         const std::string err = Err.str();
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-        EXPECT_FALSE(std::filesystem::exists(Folder / "x.avs")) << message;
+        EXPECT_EQ(std::filesystem::exists(Folder / "x.avs"), !beforeAny) << message;
     }
 }
 
@@ -219,6 +226,9 @@ TEST_F(Cli, ActionsAndOutputsTakeTurns) {
     // A control disabled by an earlier action is refused when its turn comes.
     EXPECT_EQ(Run({"--select", "DestAspectBox=7", "--check", "DestAnamorphic=1"}), 2);
     EXPECT_EQ(Err.str(), "tarvex-cli: --check DestAnamorphic: the control is disabled or hidden\n");
+    // ...and one shown by an earlier action is taken, with a fresh settings file.
+    ASSERT_EQ(Run({"--select", "MuxModeBox=8", "--check", "AC3Box=1", "--dump"}), 0) << Err.str();
+    EXPECT_EQ(Dump()["AC3Box"]["Checked"], true);
 }
 
 // --open with real source files.
@@ -313,6 +323,10 @@ TEST_F(CliDetect, TypesTheFilmAreaAsTheUserWould) {
     };
     for (const auto& [file, expected] : rows) {
         ASSERT_EQ(Run({"--open", file, "--detect", "--dump"}), 0) << Err.str();
+        // 30 positions in steps of ten per cent.
+        EXPECT_EQ(Err.str(), "Detect: 3%\nDetect: 10%\nDetect: 20%\nDetect: 30%\nDetect: 40%\n"
+                             "Detect: 50%\nDetect: 60%\nDetect: 70%\nDetect: 80%\nDetect: 90%\n"
+                             "Detect: 100%\n");
         const auto j = Dump();
         const std::vector<std::string> shown = {
             j["SrcPixelXEdit"]["Text"], j["SrcPixelYEdit"]["Text"], j["BorderLeftEdit"]["Text"],

@@ -163,6 +163,11 @@ INSTANTIATE_TEST_SUITE_P(
               Mixed),
         Fails("LongExtensionIsCut", {"a.mpeg2video", "b.mpeg2video"}, "",
               {"a.mpeg2video", "b.mpeg2video"}, -4, Mixed),
+        Fails("BarInAJoinedName", {"a.avi", "b|c.avi"}, "{d}/a.avi\n{d}/b|c.avi\n", {"list.lst"},
+              TOpenSrcFile::OpenUnjoinable,
+              "The files of the list cannot be joined into one film: the name {d}/b|c.avi holds "
+              "a \"|\". Rename the file."),
+        Accepts("BarInASingleName", {"b|c.avi"}, "", {"b|c.avi"}, ".avi"),
         Accepts("SingleName", {"a.avi"}, "", {"a.avi"}, ".avi"),
         Accepts("UpperCaseExtension", {"A.AVI"}, "", {"A.AVI"}, ".avi"),
         Accepts("LongExtensionType", {"a.mpeg2video"}, "", {"a.mpeg2video"}, ".mpeg2vi"),
@@ -284,10 +289,33 @@ INSTANTIATE_TEST_SUITE_P(
         Avi("NoTimeScale", {{"vids", 0, 25, 77, "cvid"}}, 12.34, 77, "CVID")),
     [](const auto& info) { return std::string(info.param.Name); });
 
-TEST_F(SourceReaderTest, AviSizeKeepsTheLow16Bits) {
-    reader.ReadAviHeader(dir.Write("f.avi", MakeAvi(0x10000 + 720, 0xFFFFFFFF, {{}})));
-    EXPECT_EQ(std::pair(model.SrcResX, model.SrcResY),
-              (std::pair<std::int16_t, std::int16_t>(720, -1)));
+// Sizes the model cannot hold, and counts past its 32 bits, are refused by name.
+TEST_F(SourceReaderTest, AviValuesOutOfRangeAreRefused) {
+    const struct {
+        const char* Row;
+        std::uint32_t Width, Height, Frames;
+        std::string Message; ///< after the file name; empty when read
+    } rows[] = {
+        {"Largest", 32767, 32767, 0x7FFFFFFF, ""},
+        {"Width", 0x10000 + 720, 576, 1000, " (66256 x 576) is out of range."},
+        {"Height", 720, 0xFFFFFFFF, 1000, " (720 x 4294967295) is out of range."},
+        {"Frames", 720, 576, 0x80000000u, " (2147483648) is out of range."},
+    };
+    for (const auto& r : rows) {
+        shown.clear();
+        const TFacts before = Facts(model);
+        const std::string name =
+            dir.Write("f.avi", MakeAvi(r.Width, r.Height, {{"vids", 1, 25, r.Frames, "dvsd"}}));
+        reader.ReadAviHeader(name);
+        if (r.Message.empty()) {
+            EXPECT_TRUE(shown.empty()) << r.Row;
+            EXPECT_EQ(Facts(model).Count, static_cast<std::int32_t>(r.Frames)) << r.Row;
+            continue;
+        }
+        const std::string what = r.Row == std::string("Frames") ? "count" : "size";
+        EXPECT_EQ(shown, Shown("The frame " + what + " of " + name + r.Message)) << r.Row;
+        EXPECT_EQ(Facts(model), before) << r.Row;
+    }
 }
 
 struct TBrokenAvi {
@@ -392,13 +420,15 @@ TEST_F(SourceReaderTest, VfapiNameTooLongOrCutIsRefused) {
 
 TEST_F(SourceReaderTest, VfapiFlagIsClearedByTheNextSource) {
     const std::string vfapi = dir.Write("v.avi", MakeVfapiAvi("x.avs", 5));
-    // Every file of MediaTest is read over a VFAPI flag as well.
-    for (const auto& other : {dir.Write("f.avs", ""), dir.Write("broken.avi", "RIFF")}) {
+    // Every file of MediaTest is read over a VFAPI flag as well; a file that cannot be
+    // read is no next source.
+    for (const auto& [other, opens] : {std::pair{dir.Write("f.avs", ""), true},
+                                       std::pair{dir.Write("broken.avi", "RIFF"), false}}) {
         SCOPED_TRACE(other);
         ASSERT_EQ(reader.OpenFiles({vfapi}), 0);
         ASSERT_TRUE(model.SrcIsVFAPI);
-        ASSERT_EQ(reader.OpenFiles({other}), 0);
-        EXPECT_FALSE(model.SrcIsVFAPI);
+        EXPECT_EQ(reader.OpenFiles({other}) == 0, opens);
+        EXPECT_EQ(model.SrcIsVFAPI, !opens);
     }
 }
 
@@ -446,6 +476,33 @@ TEST_F(SourceReaderTest, AspectCodeSetsTheAnamorphicFlag) {
         reader.ReadSequenceHeader(dir.Write("f.m2v", SeqHeader(720, 576, code)));
         EXPECT_EQ(model.SrcAspectCode, code);
         EXPECT_EQ(model.SrcIsAnamorphic, code == 3 || code == 4);
+    }
+    EXPECT_TRUE(shown.empty());
+}
+
+// The sequence extension's two size bits stand above the header's twelve.
+TEST_F(SourceReaderTest, SequenceExtensionWidensTheSize) {
+    const struct {
+        int Width, Height; ///< as the stream codes them
+    } rows[] = {{720, 576}, {7680, 4320}, {4096, 4095}, {16383, 16383}, {12288, 8192}};
+    for (const auto& r : rows) {
+        // Sequence extension: main profile, progressive, 4:2:0, then the size extensions.
+        const int w = r.Width >> 12, h = r.Height >> 12;
+        std::string ext = {'\x00',
+                           '\x00',
+                           '\x01',
+                           '\xB5',
+                           '\x14',
+                           static_cast<char>(0x8A | (w >> 1)),
+                           static_cast<char>((w & 1) << 7 | h << 5),
+                           '\x00',
+                           '\x01',
+                           '\x00'};
+        reader.ReadSequenceHeader(
+            dir.Write("f.m2v", SeqHeader(r.Width & 0xFFF, r.Height & 0xFFF, 2) + ext));
+        EXPECT_EQ((std::pair<int, int>(model.SrcResX, model.SrcResY)),
+                  std::pair(r.Width, r.Height));
+        EXPECT_EQ(reader.Facts.Codec, "mpeg2video");
     }
     EXPECT_TRUE(shown.empty());
 }
@@ -532,8 +589,6 @@ INSTANTIATE_TEST_SUITE_P(
              10, 680),
         Read("EmptySecondLineSkipsNone", {.Line2 = "", .Crop = "0,0,20,20,0"}, 10, 680),
         Read("CarriageReturnLineEnds", {.Rate = "23976", .Eol = "\r\n"}, 10, 720, 576, 23.976),
-        Read("CropWrapsIn16Bits", {.Crop = "0,0,40000,0,0"}, 10,
-             static_cast<std::int16_t>(720 - 40000)),
         // The frame rate is given in thousandths.
         Read("Rate29970", {.Rate = "29970"}, 10, 720, 576, 29.97),
         Read("Rate12500", {.Rate = "12500"}, 10, 720, 576, 12.5),
@@ -581,11 +636,13 @@ TEST_P(ProjectFieldTest, NonNumberEndsTheOpen) {
     TProject p = Project();
     p.Crop = c.Crop;
     p.Rate = c.Rate;
+    const TFacts before = Facts(model);
     EXPECT_EQ(Open(p), TOpenSrcFile::OpenConvertError);
     EXPECT_EQ(shown, Shown(c.Message));
-    // The list stays accepted and what was read before stays.
-    EXPECT_EQ(reader.FileNames, std::vector<std::string>{dir / "film.d2v"});
-    EXPECT_EQ(Facts(model), (TFacts{720, 576, c.RateAfter, 4321, "OLD1", 3, true, false}));
+    // Nothing of the failed open stays: not the list, not what was read before the field.
+    EXPECT_TRUE(reader.FileNames.empty());
+    EXPECT_TRUE(reader.FrameFile.empty());
+    EXPECT_EQ(Facts(model), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -688,6 +745,40 @@ INSTANTIATE_TEST_SUITE_P(
               "{d}/gone.vob", {704, 480, Ntsc, 12, "MPG2", 3, true, false}, {30000, 1001}, true)),
     [](const auto& info) { return std::string(info.param.Name); });
 
+// A picture size no frame has ends the open, whether stated or left by the crop.
+TEST_F(SourceReaderTest, ProjectSizeOutOfRange) {
+    dir.Write("film.m2v", SeqHeader(720, 576, 2));
+    const struct {
+        TSettings Settings;
+        const char* Size; ///< as the message shows it
+    } rows[] = {{{{"Picture_Size", "57599x576"}}, "57599x576"},
+                {{{"Picture_Size", "-7937x576"}}, "-7937x576"},
+                {{{"Picture_Size", "720x0"}}, "720x0"},
+                {{{"Picture_Size", ""}, {"Clipping", "400,400,0,0"}}, "-80x576"},
+                {{{"Picture_Size", ""}, {"Clipping", "0,0,-40000,0"}}, "720x40576"}};
+    for (const auto& r : rows) {
+        shown.clear();
+        testing::TKeyedProjectText p;
+        p.Files = {dir / "film.m2v"};
+        for (const auto& [key, value] : r.Settings) p.Set(key, value);
+        const std::string name = dir.Write("film.d2v", p.Text());
+        EXPECT_EQ(reader.OpenFiles({name}), TOpenSrcFile::OpenConvertError) << r.Size;
+        EXPECT_EQ(shown,
+                  Shown("The picture size of " + name + " (" + r.Size + ") is out of range."));
+    }
+    // The classic layout's crop likewise.
+    TProject classic;
+    classic.Path = dir / "film.m2v";
+    for (const auto& [crop, size] :
+         {std::pair{"300,300,0,0,0", "720x-24"}, std::pair{"0,0,40000,0,0", "-39280x576"}}) {
+        classic.Crop = crop;
+        shown.clear();
+        const std::string name = dir.Write("classic.d2v", classic.Text());
+        EXPECT_EQ(reader.OpenFiles({name}), TOpenSrcFile::OpenConvertError);
+        EXPECT_EQ(shown, Shown("The picture size of " + name + " (" + size + ") is out of range."));
+    }
+}
+
 TEST_F(SourceReaderTest, KeyedProjectFieldThatIsNoNumber) {
     dir.Write("film.m2v", SeqHeader(720, 576, 2));
     for (const auto& [key, value, message] :
@@ -719,10 +810,15 @@ TEST_F(SourceReaderTest, RandomFilesEndInADescribedMessage) {
             shown.clear();
             const std::string name = dir.Write(std::string("r") + type, bytes);
             const int result = reader.OpenFiles({name});
-            EXPECT_TRUE(result == 0 || result == TOpenSrcFile::OpenConvertError) << round;
+            EXPECT_TRUE(result == 0 || result == TOpenSrcFile::OpenConvertError ||
+                        result == TOpenSrcFile::OpenUnreadable ||
+                        result == TOpenSrcFile::OpenTooSmall)
+                << round;
             for (const auto& m : shown) {
                 const bool described =
                     m.find("is not a valid integer value") != std::string::npos ||
+                    m.find(") is out of range.") != std::string::npos ||
+                    m.find("pixels can be planned.") != std::string::npos ||
                     std::any_of(known.begin(), known.end(),
                                 [&](const std::string& k) { return m.rfind(k, 0) == 0; });
                 EXPECT_TRUE(described) << ::testing::PrintToString(m);
