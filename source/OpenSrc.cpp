@@ -134,10 +134,10 @@ std::int32_t ToInt(const std::string& text) {
     return value;
 }
 
-/// A frame side a project gives (`text` names the field in the message).
-std::int16_t SideOf(std::int64_t side, const std::string& name, const std::string& text) {
+/// A frame side a project gives (`size` is the whole size, for the message).
+std::int16_t SideOf(std::int64_t side, const std::string& size) {
     if (side < 1 || side > MaxSide)
-        throw EConvertError("The picture size of " + name + " (" + text + ") is out of range.");
+        throw EConvertError("The picture size " + size + " is out of range.");
     return static_cast<std::int16_t>(side);
 }
 
@@ -474,11 +474,11 @@ TOpenSrcFile::TResult TOpenSrcFile::AviHeader(const std::string& name) {
 
     // The model keeps sizes in 16 bits and counts in 32: larger values are damage.
     if (width > MaxSide || height > MaxSide)
-        return TFailure{"The frame size of " + name + " (" + IntToStr(width) + " x " +
-                        IntToStr(height) + ") is out of range."};
+        return TFailure{"The frame size " + IntToStr(width) + " x " + IntToStr(height) +
+                        " is out of range in file: " + name};
     if (length > std::uint32_t{std::numeric_limits<std::int32_t>::max()})
-        return TFailure{"The frame count of " + name + " (" + IntToStr(length) +
-                        ") is out of range."};
+        return TFailure{"The frame count " + IntToStr(length) +
+                        " is out of range in file: " + name};
 
     // The code ends at a NUL byte: uncompressed video has the code 0.
     const std::string fourCC =
@@ -537,8 +537,8 @@ bool TOpenSrcFile::ProjectFile(const std::string& name) {
     const std::int64_t width = std::int64_t{Model.SrcResX} - c[2] - c[3];
     const std::int64_t height = std::int64_t{Model.SrcResY} - c[0] - c[1];
     const std::string size = IntToStr(width) + "x" + IntToStr(height);
-    Model.SetSrcResX(SideOf(width, name, size));
-    Model.SetSrcResY(SideOf(height, name, size));
+    Model.SetSrcResX(SideOf(width, size));
+    Model.SetSrcResY(SideOf(height, size));
 
     std::int64_t count = 0;
     while (file.Next(line) && !line.empty()) count += CountFlags(line);
@@ -639,14 +639,14 @@ void TOpenSrcFile::KeyedProjectFile(const std::string& name,
         const std::int32_t width = ToInt(size->substr(0, x));
         const std::int32_t height =
             ToInt(x == std::string::npos ? std::string() : size->substr(x + 1));
-        Model.SetSrcResX(SideOf(width, name, *size));
-        Model.SetSrcResY(SideOf(height, name, *size));
+        Model.SetSrcResX(SideOf(width, *size));
+        Model.SetSrcResY(SideOf(height, *size));
     } else if (clip) {
         const std::int64_t width = std::int64_t{Model.SrcResX} - c[0] - c[1];
         const std::int64_t height = std::int64_t{Model.SrcResY} - c[2] - c[3];
         const std::string size = IntToStr(width) + "x" + IntToStr(height);
-        Model.SetSrcResX(SideOf(width, name, size));
-        Model.SetSrcResY(SideOf(height, name, size));
+        Model.SetSrcResX(SideOf(width, size));
+        Model.SetSrcResY(SideOf(height, size));
     }
     if (!headerRead) {
         Model.SrcAspectCode = AspectCodeOfName(p.Setting("Aspect_Ratio").value_or(""));

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -116,35 +117,32 @@ TEST_F(Cli, ReportAgreesWithTheWindow) {
 // Unknown options and controls stop the run before any action; a range or a state
 // is judged when the action's turn comes, after the actions before it.
 TEST_F(Cli, UsageErrorsStopTheRun) {
-    const struct {
-        std::vector<std::string> Args;
-        const char* Message;
-        bool BeforeAnyAction;
-    } rows[] = {
-        {{"--click", "NoSuchButton"}, "there is no control named \"NoSuchButton\"", true},
-        {{"--check", "EditMin=1"}, "EditMin is not a check box", true},
-        {{"--type", "SrcAspectBox=1"}, "SrcAspectBox is not an edit", true},
-        {{"--select", "DestAspectBox=x"}, "is not a whole number", true},
-        {{"--select", "DestAspectBox=9"}, "the index must lie in 0..7", false},
-        {{"--select", "MuxModeBox=9"}, "the index must lie in 0..8", false},
-        {{"--check", "SrcPALBox=2"}, "the state must be 0 or 1", true},
-        {{"--slide", "RoundXCrop=6"}, "the position must lie in 0..5", false},
-        {{"--up", "MinUpDown=0"}, "COUNT must be 1 or more", true},
-        {{"--type", "EditMin"}, "expected NAME=TEXT", true},
-        {{"--frobnicate"}, "unknown option \"--frobnicate\"", true},
-        {{"--open"}, "--open needs a value", true},
-        {{"--type", "SrcRateEdit=5"}, "SrcRateEdit: the control is disabled or hidden", false},
+    const std::pair<std::vector<std::string>, const char*> rows[] = {
+        {{"--click", "NoSuchButton"}, "there is no control named \"NoSuchButton\""},
+        {{"--check", "EditMin=1"}, "EditMin is not a check box"},
+        {{"--type", "SrcAspectBox=1"}, "SrcAspectBox is not an edit"},
+        {{"--select", "DestAspectBox=x"}, "is not a whole number"},
+        {{"--select", "DestAspectBox=9"}, "the index must lie in 0..7"},
+        {{"--select", "MuxModeBox=9"}, "the index must lie in 0..8"},
+        {{"--check", "SrcPALBox=2"}, "the state must be 0 or 1"},
+        {{"--slide", "RoundXCrop=6"}, "the position must lie in 0..5"},
+        {{"--up", "MinUpDown=0"}, "COUNT must be 1 or more"},
+        {{"--type", "EditMin"}, "expected NAME=TEXT"},
+        {{"--frobnicate"}, "unknown option \"--frobnicate\""},
+        {{"--open"}, "--open needs a value"},
+        {{"--type", "SrcRateEdit=5"}, "SrcRateEdit: the control is disabled or hidden"},
     };
-    for (const auto& [args, message, beforeAny] : rows) {
+    for (const auto& [args, message] : rows) {
+        const bool atItsTurn = std::strstr(message, "must lie") || std::strstr(message, "hidden");
         std::filesystem::remove(Folder / "x.avs");
         std::vector<std::string> all = {"--save", (Folder / "x.avs").string(), "--dump"};
         all.insert(all.end(), args.begin(), args.end());
         EXPECT_EQ(Run(all), 2) << message;
-        EXPECT_EQ(Out.str().empty(), beforeAny) << message;
+        EXPECT_EQ(Out.str().empty(), !atItsTurn) << message;
         EXPECT_NE(Err.str().find(message), std::string::npos) << Err.str();
         const std::string err = Err.str();
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-        EXPECT_EQ(std::filesystem::exists(Folder / "x.avs"), !beforeAny) << message;
+        EXPECT_EQ(std::filesystem::exists(Folder / "x.avs"), atItsTurn) << message;
     }
 }
 
