@@ -333,6 +333,18 @@ TEST_F(CliDetect, TypesTheFilmAreaAsTheUserWould) {
     }
 }
 
+// An area the film-pixel fields would refuse is said, not typed: the plan keeps its area.
+TEST_F(CliDetect, AnAreaTooSmallToPlanIsSaid) {
+    const std::string film = (Temp.Path / "strip.mpg").string();
+    ASSERT_TRUE(tt::MakeFilm({"strip.mpg", 720, 576, {720, 96, 0, 240}}, film));
+    EXPECT_EQ(Run({"--open", film, "--detect", "--dump"}), 1);
+    EXPECT_EQ(Dump()["Messages"],
+              nlohmann::json::array({"The film area found in " + film +
+                                     " (720 x 96) is smaller than the 128 x "
+                                     "128 pixels a film needs to be planned."}));
+    EXPECT_EQ(Dump()["SrcPixelYEdit"]["Text"], "576");
+}
+
 TEST_F(CliDetect, WithoutASourceOrFramesTheUserIsTold) {
     EXPECT_EQ(Run({"--detect", "--dump"}), 1);
     EXPECT_EQ(Dump()["Messages"][0], "Open a source first: its frames show the film area.");
