@@ -18,6 +18,7 @@
 #include "source/OpenSrc.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -93,6 +94,8 @@ class TMainForm : public TControlOwner {
     std::int32_t WindowPosX = 0, WindowPosY = 0; ///< window position at the last close
     std::int8_t ResizeMode = 0; ///< script options: ResizeBox index, -1 with no selection
     bool BffToTff = false, ResampleAudio = false, ConvertToRGB = false;
+    /// The settings file exists but could not be read, so it is never overwritten.
+    bool SettingsUnread = false;
     TResizeStruct ResizeModel;
     TCDImage DiscImage;
     TClassAVS ScriptWriter;
@@ -329,6 +332,8 @@ class TMainForm : public TControlOwner {
     /// Whether a detection runs; its progress and result are taken on the window's
     /// thread when the worker wakes it through `Platform.Post`.
     bool Detecting() const { return FDetection != nullptr; }
+    /// Told of each position the detection has done, on the window's thread.
+    std::function<void(int done, int total)> OnDetectProgress;
     /// Types a film area into the film-pixel and border fields, as the user would.
     void TypeFilmArea(const TFilmArea& area);
     /// The preview window: the platform opens it.

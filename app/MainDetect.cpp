@@ -76,7 +76,9 @@ void TMainForm::DetectBtnClick() {
 }
 
 void TMainForm::DetectProgress(int done, int total) {
-    if (FDetection && total > 0) DetectLabel.SetCaption(IntToStr(100 * done / total) + "%");
+    if (!FDetection || total <= 0) return;
+    DetectLabel.SetCaption(IntToStr(100 * done / total) + "%");
+    if (OnDetectProgress) OnDetectProgress(done, total);
 }
 
 void TMainForm::DetectDone(const TDetectResult& result) {
@@ -88,7 +90,17 @@ void TMainForm::DetectDone(const TDetectResult& result) {
         Platform.ShowMessage("Error", DetectFailure(result, SourceFile.FrameFile));
         return;
     }
-    TypeFilmArea(*result.Area);
+    // The film-pixel fields refuse a smaller area, so typing it would leave the plan behind.
+    const TFilmArea& area = *result.Area;
+    const int least = TResizeStruct::MinFilmSide;
+    if (area.Width < least || area.Height < least) {
+        Platform.ShowMessage("Error", "The film area found in " + SourceFile.FrameFile + " (" +
+                                          IntToStr(area.Width) + " x " + IntToStr(area.Height) +
+                                          ") is smaller than the " + IntToStr(least) + " x " +
+                                          IntToStr(least) + " pixels a film needs to be planned.");
+        return;
+    }
+    TypeFilmArea(area);
 }
 
 void TMainForm::TypeFilmArea(const TFilmArea& area) {

@@ -70,7 +70,14 @@ void TMainForm::FormCreate() {
     SrcRateEdit.SetVisible(false);
     Caption = AppName + " v" + Version;
 
-    SettingsFile().ReadIni(Platform.MayDeleteSettings());
+    const std::string settingsName = Platform.SettingsFileName(AppName);
+    const auto unread = SettingsFile().ReadIni(Platform.MayDeleteSettings());
+    SettingsUnread = unread.has_value();
+    if (unread)
+        Platform.ShowMessage("Error", "The settings file " + settingsName + " cannot be read (" +
+                                          *unread +
+                                          "): Tarvex starts from its defaults and leaves the "
+                                          "file as it is.");
     Platform.MoveWindow(SetLastWindowPositions(Platform.WindowPosition(), Platform.WindowSize(),
                                                WorkArea, WindowPosX, WindowPosY));
 
@@ -139,7 +146,8 @@ void TMainForm::FormClose() {
     const TPoint position = Platform.WindowPosition();
     WindowPosX = position.X;
     WindowPosY = position.Y;
-    if (!Platform.MayWriteSettings()) return;
+    // A file that could not be read is never overwritten; start-up said so.
+    if (!Platform.MayWriteSettings() || SettingsUnread) return;
     try {
         SettingsFile().WriteIni();
     } catch (const TIniError& e) {

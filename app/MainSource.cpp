@@ -117,6 +117,10 @@ void TMainForm::OpenVideoBtnClick() {
     FileNameSrc = *chosen;
     SetFileInfos();
     MakeScript();
+    if (const auto problem = ScriptNameProblem(FileNameSrc))
+        Platform.ShowMessage("Error", "The name of this file cannot be written into an AviSynth "
+                                      "script: " +
+                                          *problem + ". Rename the file to make a script.");
 }
 
 void TMainForm::SetFileInfos() {

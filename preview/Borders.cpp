@@ -233,8 +233,15 @@ TDetectResult DetectFilmArea(const std::string& name, const TFrameCrop& crop,
                              const TDetectOptions& options, const TDetectProgress& progress,
                              const std::atomic<bool>* cancel) {
     TFrameReader reader;
+    reader.SetCancel(cancel);
     TDetectResult result;
     result.Error = reader.Open(name, crop);
+    // A cancel during the open ends it with an error that is none.
+    if (cancel && *cancel) {
+        result.Error = TFrameError::None;
+        result.Cancelled = true;
+        return result;
+    }
     if (result.Error != TFrameError::None) return result;
     return DetectFilmArea(reader, options, progress, cancel);
 }

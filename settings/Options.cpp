@@ -91,6 +91,8 @@ std::vector<TRow> Rows(const TIniTargets& t) {
         {Image,      "MenuPics",             1,      I16,  20, 20, t.Control("MenuUpDown")},
         {Image,      "RateMode",             0,      I32,  21, 21, t.Control("RateModeBox")},
         {Image,      "VideoKbps",            2000,   U32,  22, 22, Field(t.TypedKbps)},
+        // After the multiplexing mode, which hides and clears the choice where it has none.
+        {Image,      "AC3Audio",             0,      Bool, 23, 23, Setter(d.AC3Audio, d, &TCDImage::SetAC3Audio)},
 
         {Resolution, "SrcIsPAL",             1,      Bool,  1,  1, Field(r.SrcIsPAL)},
         {Resolution, "DestIsPAL",            1,      Bool,  2,  2, Field(r.DestIsPAL)},
@@ -139,7 +141,7 @@ std::vector<TRow> InOrder(std::vector<TRow> rows, int TRow::*order) {
 
 } // namespace
 
-void TClassIni::ReadIni(bool mayDelete) {
+std::optional<std::string> TClassIni::ReadIni(bool mayDelete) {
     const TIniFile ini(FileName);
     const std::string version = ini.ReadString(SectionNames[Global], VersionKey, NoVersion);
     for (const TRow& row : InOrder(Rows(Targets), &TRow::ReadOrder)) {
@@ -151,8 +153,11 @@ void TClassIni::ReadIni(bool mayDelete) {
     }
     Targets.ResizeModel.DestPixelRoundX = 16; // the resize width is always a multiple of 16
 
-    // A file of another version is not kept: the next write starts afresh.
-    if (mayDelete && version != Targets.Version && version != NoVersion) DeleteIniFile(FileName);
+    // A file of another version is not written on: the next write starts afresh, and
+    // the old file stays beside it until then, should the program end before.
+    if (mayDelete && version != Targets.Version && version != NoVersion) BackUpIniFile(FileName);
+    if (ini.LoadError().empty()) return std::nullopt;
+    return ini.LoadError();
 }
 
 void TClassIni::WriteIni() {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace tarvex {
@@ -40,9 +41,11 @@ class TClassIni {
         : FileName(std::move(fileName)), Targets(std::move(targets)) {}
 
     /// Reads every key (a missing file or key gives the default) and applies it at
-    /// once. A file written by another version is deleted afterwards when
-    /// `mayDelete` is set; a failing deletion is ignored.
-    void ReadIni(bool mayDelete = true);
+    /// once. A file written by another version is moved aside as a backup
+    /// (`FileName`.bak) when `mayDelete` is set, so that the next write starts
+    /// afresh; a failing move is ignored. Returns why an existing file could not
+    /// be read (then every key has its default), or nothing.
+    std::optional<std::string> ReadIni(bool mayDelete = true);
     /// Writes every key, replacing the file once the new content is complete.
     /// Throws TIniError when it cannot be written; the old file then stays whole.
     void WriteIni();

@@ -39,7 +39,8 @@ Actions (NAME is a control name as shown by --dump):
   --open FILE          click the source button; the open dialog returns FILE
   --save FILE          click the save button; the save dialog returns FILE
   --detect             click Detect and wait until the film area found in the
-                       source's frames is typed into the film-pixel fields
+                       source's frames is typed into the film-pixel fields,
+                       showing the progress on stderr
   --make-disc DIR      make the disc images of the current plan in DIR (ffmpeg,
                        vcdimager, dvdauthor, genisoimage), showing the progress on
                        stderr; then print the report of each disc. Images,
@@ -71,8 +72,10 @@ Output:
 
 Exit codes: 0 done; 1 the program showed a message box (its text is also
 printed on stderr) or the discs could not be made or do not fit their discs;
-2 a usage error (nothing was done); 3 making discs was cancelled by a signal
-(no later action was done).
+2 a usage error: an unknown option or control ends the run before any action;
+an index or position out of range, or a control disabled or hidden, ends it
+when that action's turn comes; 3 making discs was cancelled by a signal (no
+later action was done).
 
 Example: a PAL DVD film of 720 x 436 lines for SVCD with the crop and script:
   tarvex-cli --select SrcAspectBox=0 --type SrcPixelYEdit=436 \
@@ -319,6 +322,20 @@ void Validate(const TMainForm& form, const TAction& a, bool ranges) {
     }
 }
 
+/// Runs what the detection posts until it is done, showing its progress on stderr
+/// in steps of ten per cent.
+void WaitForDetection(TMainForm& form, TCliPlatform& platform) {
+    int shown = -1;
+    form.OnDetectProgress = [&](int done, int total) {
+        const int percent = 100 * done / total;
+        if (percent / 10 == shown && done < total) return;
+        shown = percent / 10;
+        platform.Err << "Detect: " << percent << "%\n";
+    };
+    while (form.Detecting()) platform.RunPosted(true);
+    form.OnDetectProgress = nullptr;
+}
+
 /// Performs one user action; false when the control refused it (disabled or hidden).
 bool Perform(TMainForm& form, TCliPlatform& platform, const TAction& a) {
     const TAnyControl* control = NeedsControl(a.Kind) ? form.FindControl(a.Name) : nullptr;
@@ -359,7 +376,7 @@ bool Perform(TMainForm& form, TCliPlatform& platform, const TAction& a) {
     case TActionKind::Detect:
         // The same work as in the window, waited for in the foreground.
         if (!form.DetectBtn.Click()) return false;
-        while (form.Detecting()) platform.RunPosted(true);
+        WaitForDetection(form, platform);
         return true;
     default:
         return true;
@@ -549,14 +566,21 @@ int RunCli(const std::vector<std::string>& args, const std::string& exePath, std
     TMainForm form(platform);
     try {
         for (const TAction& a : actions) Validate(form, a, false);
-        form.FormCreate();
-        for (const TAction& a : actions) Validate(form, a, true);
     } catch (const TUsageError& e) {
         err << "tarvex-cli: " << e.what() << '\n';
         return 2;
     }
+    form.FormCreate();
     bool made = true;
     for (const TAction& a : actions) {
+        // A control's range and state are judged when its turn comes: an earlier
+        // action may show, enable or fill it.
+        try {
+            Validate(form, a, true);
+        } catch (const TUsageError& e) {
+            err << "tarvex-cli: " << e.what() << '\n';
+            return 2;
+        }
         if (a.Kind == TActionKind::Dump) {
             Dump(form, platform, out);
         } else if (a.Kind == TActionKind::MakeDisc) {

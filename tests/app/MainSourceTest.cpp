@@ -83,12 +83,12 @@ TEST_F(SourceForm, KindFollowsFrameShapeOrProjectAspectCode) {
         {352, 360, false, -1, 4},      {720, 270, false, -1, 0},     {704, 270, false, -1, 1},
         {480, 270, false, -1, Square}, {352, 270, false, -1, 4},     {352, 240, false, -1, 5},
         {720, 576, false, -1, Square}, {720, 480, true, -1, Square}, {640, 480, true, -1, Square},
-        {640, 480, false, -1, Square}, {720, 0, true, -1, Square},   {720, 576, true, 3, 0},
-        {720, 576, true, 1, Square},   {720, 576, true, 2, 0},       {704, 576, true, 2, 1},
-        {544, 576, true, 2, 2},        {480, 576, true, 3, 3},       {361, 288, true, 2, 3},
-        {352, 576, true, 2, 4},        {352, 288, true, 2, 5},       {352, 288, true, 4, Square},
-        {352, 240, true, 3, 5},        {352, 288, true, 1, Square},  {352, 288, true, 0, Square},
-        {640, 480, true, 2, Square},   {480, 360, true, 2, Square},  {768, 576, true, 3, Square},
+        {640, 480, false, -1, Square}, {720, 576, true, 3, 0},       {720, 576, true, 1, Square},
+        {720, 576, true, 2, 0},        {704, 576, true, 2, 1},       {544, 576, true, 2, 2},
+        {480, 576, true, 3, 3},        {361, 288, true, 2, 3},       {352, 576, true, 2, 4},
+        {352, 288, true, 2, 5},        {352, 288, true, 4, Square},  {352, 240, true, 3, 5},
+        {352, 288, true, 1, Square},   {352, 288, true, 0, Square},  {640, 480, true, 2, Square},
+        {480, 360, true, 2, Square},   {768, 576, true, 3, Square},
     };
     TMainForm& f = Start();
     for (const KindRow& r : rows) {
@@ -216,11 +216,11 @@ TEST_F(SourceForm, FrameCountAndRateGiveFilmLength) {
     }
 }
 
-// No rate, or a header whose count or rate gives no sensible length.
+// No rate, or a header whose count or rate gives no sensible length (a count past 32
+// bits is refused: RefusedOpenLeavesEverything).
 TEST_F(SourceForm, UnknownLengthLeavesFilmLength) {
     const std::tuple<const char*, std::int32_t, std::int32_t, std::uint32_t> rows[] = {
         {"rate 0", 0, 1, 2500},
-        {"negative count", 25, 1, 0xFFFFFFF0},
         {"negative rate", -25, 1, 2500},
         {"endless", 1, 1000, 0x7FFFFFFF},
     };
@@ -352,7 +352,8 @@ struct RefusedRow {
     std::size_t messages;
 };
 
-// A refused open changes nothing: not the window, not the source name, not the script.
+// A refused or failed open changes nothing: not the window, not the source name, not
+// the script, not the film the disc job encodes.
 TEST_F(SourceForm, RefusedOpenLeavesEverything) {
     TMainForm& f = Start();
     const std::string good = Avi("good.avi", 352, 288, 25, 1);
@@ -364,8 +365,12 @@ TEST_F(SourceForm, RefusedOpenLeavesEverything) {
         {"list with a missing file", Temp.Write("some.lst", good + "\n" + Temp / "none.avi" + "\n"),
          1},
         {"list of two types", Temp.Write("mixed.lst", good + "\n" + badRate + ".m2v\n"), 1},
+        {"truncated film", Temp.Write("truncated.mp4", std::string("\0\0\0\030ftypisom", 12)), 1},
+        {"AVI without a video stream", Temp.Write("riff.avi", "RIFF"), 1},
+        {"frame of no height", Avi("flat.avi", 720, 0, 25, 1), 1},
     };
     Open(good);
+    const TDiscPlan plan = f.DiscPlan();
     for (const RefusedRow& r : rows) {
         const auto before = Snapshot(f);
         const std::string saveName = f.FileNameAVS;
@@ -375,6 +380,8 @@ TEST_F(SourceForm, RefusedOpenLeavesEverything) {
         EXPECT_EQ(Snapshot(f), before) << r.what;
         EXPECT_EQ(f.FileNameSrc, good) << r.what;
         EXPECT_EQ(f.FileNameAVS, saveName) << r.what;
+        EXPECT_EQ(f.DiscPlan().Source, plan.Source) << r.what;
+        EXPECT_EQ(f.SourceFile.FrameFile, good) << r.what;
     }
 }
 

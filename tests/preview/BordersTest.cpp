@@ -1,12 +1,14 @@
 // The border detection: single frames drawn here, the combination of frames, and
 // the whole detection on films made by ffmpeg with known borders.
 #include "preview/Borders.h"
+#include "tests/TempFolder.h"
 #include "tests/preview/PreviewFilms.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -179,6 +181,24 @@ TEST(DetectFilmArea, AreaIsInTheCroppedFrame) {
     const TDetectResult r = DetectFilmArea(Film("letterbox.vob"), {8, 4, 8, 6}, {}, {}, nullptr);
     EXPECT_EQ(std::tuple(r.FrameWidth, r.FrameHeight, r.Area),
               std::tuple(704, 566, std::optional(TFilmArea{704, 436, 0, 66})));
+}
+
+// A half-downloaded film: its first seconds, then a gigabyte the file system has
+// promised but nobody has written (zeros). Every position gives up on the zeros soon.
+TEST(DetectFilmArea, AFilmWithAHoleEndsSoon) {
+    const TTempFolder temp;
+    const std::filesystem::path partial = temp.Path / "partial.vob";
+    std::filesystem::copy_file(Film("letterbox.vob"), partial);
+    std::filesystem::resize_file(partial, std::uintmax_t{1} << 30);
+    int positions = 0;
+    const auto start = std::chrono::steady_clock::now();
+    const TDetectResult r = DetectFilmArea(
+        partial.string(), {}, {}, [&](int, int) { ++positions; }, nullptr);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took.count(), 6.0);
+    EXPECT_EQ(positions, 30);
+    EXPECT_EQ(r.Error, TFrameError::None);
+    EXPECT_FALSE(r.Area);
 }
 
 TEST(DetectJob, RunsOffTheCallersThreadAndFinishesOnce) {
