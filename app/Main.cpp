@@ -104,6 +104,7 @@ void TMainForm::SetupControls() {
     PreviewBtn.SetHint("Show the source's frames and the destination frame the script makes");
     DetectBtn.SetHint("Find the film area without the black borders in the source's frames");
     SaveAVSBtn.SetHint("Save the avisynth-script");
+    RecentBtn.SetHint("Open one of the films opened last (or drop a film onto the window)");
     CopyBtn.SetHint("Take the whole source frame as the film pixel area");
     Label43.SetHint("Note that the SVCD-standard doesn't allow more than 2600kbps");
     EditMin.SetHint("= ? min");
@@ -225,6 +226,7 @@ void TMainForm::WireHandlers() {
     OpenVideoBtn.OnClick = on(&TMainForm::OpenVideoBtnClick);
     DetectBtn.OnClick = on(&TMainForm::DetectBtnClick);
     PreviewBtn.OnClick = on(&TMainForm::PreviewBtnClick);
+    RecentBtn.OnClick = on(&TMainForm::RecentBtnClick);
     SrcXEdit.OnKeyUp = [this](TControl&, char) { SrcChangeResManual(); };
     SrcYEdit.OnKeyUp = [this](TControl&, char) { SrcChangeResManual(); };
     CopyBtn.OnClick = on(&TMainForm::CopyBtnClick);

@@ -51,6 +51,7 @@ TClassIni TMainForm::SettingsFile() {
          .FileNameSrc = FileNameSrc,
          .DiscFolder = DiscFolder,
          .TypedKbps = TypedKbps,
+         .RecentFilms = RecentFilms,
          .Version = Version,
          .Control = [this](const char* name) { return StoredValue(FindControl(name), name); }});
 }
@@ -99,6 +100,7 @@ void TMainForm::FormCreate() {
     AutoResizeY = true;
 
     if (!FileNameSrc.empty()) SourceFile.OpenFiles({OpenDialogFile});
+    ShowFilmInCaption();
     SetFileInfos();
 
     SrcPALBox.SetChecked(ResizeModel.SrcIsPAL);

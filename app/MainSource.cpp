@@ -103,12 +103,7 @@ void TMainForm::OpenVideoBtnClick() {
                                        "|All files (*.*)|*.*";
     dialog.MustExist = true;
     const auto chosen = Platform.OpenDialog(dialog);
-    if (!chosen) return;
-    OpenDialogFile = *chosen;
-    if (SourceFile.OpenFiles({*chosen}) != 0) return;
-    FileNameSrc = *chosen;
-    SetFileInfos();
-    MakeScript();
+    if (chosen) OpenFilm(*chosen);
 }
 
 void TMainForm::SetFileInfos() {

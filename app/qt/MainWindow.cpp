@@ -67,6 +67,7 @@ TQtMainWindow::TQtMainWindow(TQtPlatform& platform, QWidget* parent)
         *FForm, [this](std::function<void()> action) { Act(action); }, this);
     ConnectDisplayChanges();
     new TFocusMark(*this);
+    setAcceptDrops(true); // a film dropped anywhere on the window is opened
     Refresh();
 }
 

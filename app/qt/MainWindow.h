@@ -45,6 +45,8 @@ class TQtMainWindow : public QWidget {
     /// The preview window, opened (or raised) by the preview button.
     TQtPreviewWindow& OpenPreview();
     TQtPreviewWindow* Preview() const { return FPreview.get(); }
+    /// Opens a film named on the command line or dropped onto the window.
+    void OpenFilm(const QString& file);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -55,6 +57,8 @@ class TQtMainWindow : public QWidget {
     void showEvent(QShowEvent* event) override;
     /// The script box and the side column take what the window grows by.
     void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
