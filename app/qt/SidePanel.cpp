@@ -169,7 +169,9 @@ void TSidePanel::Refresh() {
     FBars->Show(FForm.DiscFill(), FForm.DiscCount);
     Place();
     FMake->setText(FForm.Making() ? QStringLiteral("Cancel") : QStringLiteral("Make disc..."));
-    FMakeProgress->setValue(static_cast<int>(std::lround(FForm.Make.Fraction * 1000)));
+    // Full only while the discs are being made: afterwards the outcome says it all.
+    FMakeProgress->setValue(
+        FForm.Making() ? static_cast<int>(std::lround(FForm.Make.Fraction * 1000)) : 0);
     FMakeStatus->setText(QString::fromStdString(FForm.Make.Status));
     FMakeStatus->setToolTip(FMakeStatus->text());
 
