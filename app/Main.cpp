@@ -1,6 +1,8 @@
 // The main window's controls: their items, ranges, initial states, hints and wiring.
 #include "app/Main.h"
 
+#include "common/Numeric.h"
+
 namespace tarvex {
 
 namespace {
@@ -176,7 +178,10 @@ void TMainForm::SetupControls() {
 }
 
 void TMainForm::WireHandlers() {
-    const auto digits = [this](TControl&, char& key) { OnlyNumbers(key); };
+    const auto digits = [this](TControl& sender, char& key) {
+        OnlyNumbers(key);
+        NoteFullField(static_cast<TEdit&>(sender), key);
+    };
     for (TEdit* edit : {&EditMin, &EditSec, &Videokbps, &EditSubPics, &SubKBytes, &EditExtraDataKB,
                         &SrcXEdit, &SrcYEdit, &SrcPixelXEdit, &SrcPixelYEdit, &BorderLeftEdit,
                         &BorderTopEdit, &SrcRateEdit, &ResizeYEdit})
@@ -267,6 +272,23 @@ void TMainForm::BindModelOutputs() {
 
 void TMainForm::OnlyNumbers(char& key) {
     if (key != TEdit::Backspace && (key < '0' || key > '9')) key = 0;
+}
+
+void TMainForm::NoteFullField(const TEdit& edit, char key) {
+    if (key < '0' || key > '9') return;
+    const bool full = edit.MaxLength() > 0 && edit.SelLength() == 0 &&
+                      static_cast<int>(edit.Text().size()) >= edit.MaxLength();
+    const std::pair<const TEdit*, const char*> named[] = {
+        {&EditMin, "The minutes field"},     {&EditSec, "The seconds field"},
+        {&Videokbps, "The video rate"},      {&BorderLeftEdit, "The left border"},
+        {&BorderTopEdit, "The top border"},  {&SrcPixelXEdit, "The film width"},
+        {&SrcPixelYEdit, "The film height"}, {&ResizeYEdit, "The resize height"}};
+    std::string name = "This field";
+    for (const auto& [control, words] : named)
+        if (control == &edit) name = words;
+    Notice = full ? name + " takes at most " + IntToStr(edit.MaxLength()) + " digits: the digit " +
+                        std::string(1, key) + " was left out."
+                  : std::string();
 }
 
 } // namespace tarvex

@@ -210,6 +210,8 @@ class TMainForm : public TControlOwner {
 
     // Digit filter of the number fields.
     void OnlyNumbers(char& key);
+    /// A value the window cut to its field or range, in words; empty when none.
+    std::string Notice;
 
     // Source and destination pixel forms.
     void GetSrcPixelForm();
@@ -333,6 +335,8 @@ class TMainForm : public TControlOwner {
     void SaveAVSBtnClick();
 
   private:
+    /// Says so when a digit typed into a full field is left out.
+    void NoteFullField(const TEdit& edit, char key);
     void RememberFilm(const std::string& file);
     /// The program's name and version, after the film's name when one is open.
     void ShowFilmInCaption();

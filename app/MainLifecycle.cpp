@@ -81,6 +81,11 @@ void TMainForm::FormCreate() {
     const std::uint32_t seconds = FilmSeconds;
     SecUpDown.SetPosition(static_cast<int>(seconds % 60));
     MinUpDown.SetPosition(static_cast<int>(seconds / 60));
+    if (seconds / 60 > static_cast<std::uint32_t>(MinUpDown.Max()))
+        Notice = "The stored film length of " + IntToStr(seconds / 60) + ":" +
+                 IntToStr(seconds % 60) + " is longer than the minutes field's " +
+                 IntToStr(MinUpDown.Max()) + ": it was cut to " + EditMin.Text() + ":" +
+                 EditSec.Text() + ".";
     EditSubPics.SetText(IntToStr(std::int64_t{DiscImage.SubtitlePics} * DiscCount));
     SubKBytes.SetText(IntToStr(std::int64_t{DiscImage.BMPSubSize} * DiscCount));
     CDNrUpDown.SetPosition(DiscCount);

@@ -178,6 +178,10 @@ void TSidePanel::Refresh() {
     QString warnings;
     for (const TWarning& w : FForm.Warnings())
         warnings += QStringLiteral("\u2022 ") + QString::fromStdString(w.Text) + '\n';
+    // A value cut to its field leads, so that the user sees why it changed.
+    if (!FForm.Notice.empty())
+        warnings =
+            QStringLiteral("\u2022 ") + QString::fromStdString(FForm.Notice) + '\n' + warnings;
     FWarnings->setText(warnings.trimmed());
 
     const std::vector<TResizeCandidate> rows = FForm.ResizeCandidates();
