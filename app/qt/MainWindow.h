@@ -45,6 +45,10 @@ class TQtMainWindow : public QWidget {
     /// The preview window, opened (or raised) by the preview button.
     TQtPreviewWindow& OpenPreview();
     TQtPreviewWindow* Preview() const { return FPreview.get(); }
+    /// The manual (F1), as plain text in a window of its own.
+    void ShowManual();
+    /// Makes a window no larger than the available area of this window's screen.
+    void FitToScreen(QWidget& window) const;
     /// Opens a film named on the command line or dropped onto the window.
     void OpenFilm(const QString& file);
 

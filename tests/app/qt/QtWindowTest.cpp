@@ -601,6 +601,30 @@ TEST_F(QtWindow, ADroppedFilmOpensAndTheRecentFilmsAreOffered) {
     ExpectMirrors();
 }
 
+// Run at the scale factors 1, 1.5 and 2.
+TEST_F(QtWindow, PreviewFitsTheScreenAndF1ShowsTheManual) {
+    TQtMainWindow& w = Start();
+    Press("PreviewBtn", Qt::Key_Space);
+    ASSERT_NE(w.Preview(), nullptr);
+    const QRect available = w.screen()->availableGeometry();
+    EXPECT_LE(w.Preview()->width(), available.width());
+    EXPECT_LE(w.Preview()->height(), available.height());
+    w.Preview()->close();
+
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_F1);
+    auto* manual = w.findChild<QDialog*>(QStringLiteral("ReportDialog"));
+    ASSERT_NE(manual, nullptr);
+    EXPECT_EQ(manual->windowTitle().toStdString(), "Tarvex manual");
+    const std::string text = manual->findChild<QPlainTextEdit*>()->toPlainText().toStdString();
+    // The page from the build, or a plain sentence where no man program is.
+    EXPECT_TRUE(text.find("tarvex") != std::string::npos ||
+                text.starts_with("The manual could not be found"))
+        << text;
+    manual->close();
+}
+
 TEST(QtDialogs, FiltersAndDefaultExtension) {
     EXPECT_EQ(DialogFilters("AviSynth-scripts (*.avs)|*.avs;*.AVS|All files (*.*)|*.*"),
               (QStringList{"AviSynth-scripts (*.avs *.AVS)", "All files (*)"}));
