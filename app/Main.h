@@ -17,6 +17,7 @@
 #include "settings/Options.h"
 #include "source/OpenSrc.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -165,6 +166,7 @@ class TMainForm : public TControlOwner {
     TLabel StaticText3{*this, "StaticText3", "MPEG Resizing"};
     TButton OpenVideoBtn{*this, "OpenVideoBtn", " Source:"};
     TButton PreviewBtn{*this, "PreviewBtn", "Preview"};
+    TButton RecentBtn{*this, "RecentBtn", "Recent films"};
     TEdit SrcXEdit{*this, "SrcXEdit", "100"};
     TEdit SrcYEdit{*this, "SrcYEdit", "100"};
     TButton CopyBtn{*this, "CopyBtn", "u"};
@@ -226,6 +228,8 @@ class TMainForm : public TControlOwner {
 
     // Digit filter of the number fields.
     void OnlyNumbers(char& key);
+    /// A value the window cut to its field or range, in words; empty when none.
+    std::string Notice;
 
     // Source and destination pixel forms.
     void GetSrcPixelForm();
@@ -323,6 +327,15 @@ class TMainForm : public TControlOwner {
     void ShowRatePerBlock();
 
     // Source information.
+    /// Opens a film as the source (from the dialog, the command line, a drop or the
+    /// recent films): on success the film leads the recent films and names the
+    /// caption, and the outcome of discs made from another film is cleared.
+    bool OpenFilm(const std::string& file);
+    /// The films opened last, the latest first; empty entries are unused.
+    static constexpr std::size_t RecentCount = 5;
+    std::array<std::string, RecentCount> RecentFilms;
+    /// Offers the recent films and opens the one chosen.
+    void RecentBtnClick();
     void OpenVideoBtnClick();
     void SetFileInfos();
 
@@ -369,6 +382,11 @@ class TMainForm : public TControlOwner {
     /// Whether the job may go ahead when its folder holds files of an earlier run:
     /// the user is asked, and a yes lets the job replace them.
     bool MayReplace(const TDiscJob& job, TMakeOptions& options);
+    /// Says so when a digit typed into a full field is left out.
+    void NoteFullField(const TEdit& edit, char key);
+    void RememberFilm(const std::string& file);
+    /// The program's name and version, after the film's name when one is open.
+    void ShowFilmInCaption();
     void DetectProgress(int done, int total);
     void DetectDone(const TDetectResult& result);
     void MakeProgress(const TProgress& progress);

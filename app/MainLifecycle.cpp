@@ -51,6 +51,7 @@ TClassIni TMainForm::SettingsFile() {
          .FileNameSrc = FileNameSrc,
          .DiscFolder = DiscFolder,
          .TypedKbps = TypedKbps,
+         .RecentFilms = RecentFilms,
          .Version = Version,
          .Control = [this](const char* name) { return StoredValue(FindControl(name), name); }});
 }
@@ -87,6 +88,11 @@ void TMainForm::FormCreate() {
     const std::uint32_t seconds = FilmSeconds;
     SecUpDown.SetPosition(static_cast<int>(seconds % 60));
     MinUpDown.SetPosition(static_cast<int>(seconds / 60));
+    if (seconds / 60 > static_cast<std::uint32_t>(MinUpDown.Max()))
+        Notice = "The stored film length of " + IntToStr(seconds / 60) + ":" +
+                 IntToStr(seconds % 60) + " is longer than the minutes field's " +
+                 IntToStr(MinUpDown.Max()) + ": it was cut to " + EditMin.Text() + ":" +
+                 EditSec.Text() + ".";
     EditSubPics.SetText(IntToStr(std::int64_t{DiscImage.SubtitlePics} * DiscCount));
     SubKBytes.SetText(IntToStr(std::int64_t{DiscImage.BMPSubSize} * DiscCount));
     CDNrUpDown.SetPosition(DiscCount);
@@ -106,6 +112,7 @@ void TMainForm::FormCreate() {
     AutoResizeY = true;
 
     if (!FileNameSrc.empty()) SourceFile.OpenFiles({OpenDialogFile});
+    ShowFilmInCaption();
     SetFileInfos();
 
     SrcPALBox.SetChecked(ResizeModel.SrcIsPAL);

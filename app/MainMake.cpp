@@ -268,6 +268,7 @@ std::vector<std::string> TMainForm::DiscReport(const TMakeResult& result, const 
     };
     for (const TDiscResult& disc : result.Discs) {
         const TDiscCheck c = CheckDisc(budget, disc, format);
+        lines.push_back(DiscSummary(c, format));
         lines.push_back("Disc " + IntToStr(c.Number) + ": " + disc.Files.at(0));
         lines.push_back(
             row("video stream (encoder)", c.PlannedVideoBytes, c.RealVideoBytes, "bytes"));

@@ -111,16 +111,7 @@ void TMainForm::OpenVideoBtnClick() {
                                        "|All files (*.*)|*.*";
     dialog.MustExist = true;
     const auto chosen = Platform.OpenDialog(dialog);
-    if (!chosen) return;
-    OpenDialogFile = *chosen;
-    if (SourceFile.OpenFiles({*chosen}) != 0) return;
-    FileNameSrc = *chosen;
-    SetFileInfos();
-    MakeScript();
-    if (const auto problem = ScriptNameProblem(FileNameSrc))
-        Platform.ShowMessage("Error", "The name of this file cannot be written into an AviSynth "
-                                      "script: " +
-                                          *problem + ". Rename the file to make a script.");
+    if (chosen) OpenFilm(*chosen);
 }
 
 void TMainForm::SetFileInfos() {

@@ -70,6 +70,15 @@ class TPlatform {
         ShowMessage(title, text);
     }
 
+    /// One of `items` the user picks (its index), or nothing; a front end without
+    /// menus picks none.
+    virtual std::optional<int> ChooseItem(const std::string& title,
+                                          const std::vector<std::string>& items) {
+        (void)title;
+        (void)items;
+        return std::nullopt;
+    }
+
     /// Version text of the program, for example "1.0.0.0"; "0" when unknown.
     virtual std::string FileVersionText() = 0;
     /// Full name of the settings file to read and write.

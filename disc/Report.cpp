@@ -83,6 +83,31 @@ void TakeBudget(TDiscPlan& plan, const TCDImage& budget) {
     plan.VideoRate = lowered > 0 ? static_cast<std::uint32_t>(std::floor(lowered)) : 0;
 }
 
+namespace {
+
+/// Whole megabytes with a comma between thousands.
+std::string GroupedMB(std::int64_t bytes) {
+    const std::string digits = IntToStr(Round(static_cast<Real>(bytes) / 1048576));
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0 && digits[i - 1] != '-') grouped += ',';
+        grouped += digits[i];
+    }
+    return grouped + " MB";
+}
+
+} // namespace
+
+std::string DiscSummary(const TDiscCheck& c, TDiscFormat format) {
+    const std::int64_t block = format == TDiscFormat::DVD ? 2048 : 2352;
+    const Real full = c.BlocksUsable > 0 ? static_cast<Real>(c.RealImageBlocks) * 100 /
+                                               static_cast<Real>(c.BlocksUsable)
+                                         : 0;
+    return "Disc " + IntToStr(c.Number) + (c.Fits ? " fits: " : " does not fit: ") +
+           GroupedMB(c.RealImageBlocks * block) + " of " + GroupedMB(c.BlocksUsable * block) +
+           " (" + RoundedToStr(full, 10, '.') + " %)";
+}
+
 double Deviation(std::int64_t predicted, std::int64_t real) {
     if (predicted == 0) return 0;
     return static_cast<double>(real - predicted) * 100 / static_cast<double>(predicted);

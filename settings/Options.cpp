@@ -124,6 +124,11 @@ std::vector<TRow> Rows(const TIniTargets& t) {
         {AVSscript,  "FileNameSrc",          0,      Text,  6,  6, {}, &t.FileNameSrc},
         {AVSscript,  "SourceFilter",         0,      I8,    7,  7, t.Control("SourceFilterBox")},
         {AVSscript,  "DiscFolder",           0,      Text,  8,  8, {}, &t.DiscFolder},
+        {AVSscript,  "RecentFilm1",          0,      Text,  9,  9, {}, &t.RecentFilms[0]},
+        {AVSscript,  "RecentFilm2",          0,      Text, 10, 10, {}, &t.RecentFilms[1]},
+        {AVSscript,  "RecentFilm3",          0,      Text, 11, 11, {}, &t.RecentFilms[2]},
+        {AVSscript,  "RecentFilm4",          0,      Text, 12, 12, {}, &t.RecentFilms[3]},
+        {AVSscript,  "RecentFilm5",          0,      Text, 13, 13, {}, &t.RecentFilms[4]},
     };
     // clang-format on
     for (TRow& row : rows)

@@ -4,6 +4,7 @@
 #include "budget/Imaging.h"
 #include "geometry/ResUnit.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -28,8 +29,9 @@ struct TIniTargets {
     std::int8_t& ResizeMode;
     bool &BffToTff, &ResampleAudio, &ConvertToRGB;
     std::string& FileNameSrc;
-    std::string& DiscFolder;    ///< where the discs were last made
-    std::uint32_t& TypedKbps;   ///< the video rate the user chose
+    std::string& DiscFolder;                 ///< where the discs were last made
+    std::uint32_t& TypedKbps;                ///< the video rate the user chose
+    std::array<std::string, 5>& RecentFilms; ///< the films opened last, the latest first
     const std::string& Version; ///< the program's: written, and compared with the file's
     /// The value the control of this name holds.
     std::function<TIniValue(const char* name)> Control;

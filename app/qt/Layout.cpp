@@ -54,6 +54,7 @@ std::vector<TPlace> ControlPlaces(const TMainForm& f) {
         {&f.StaticText3, 0, 214, 130, 18},
         {&f.OpenVideoBtn, 6, 236, 71, 19},
         {&f.PreviewBtn, 136, 213, 56, 19},
+        {&f.RecentBtn, 196, 213, 76, 19},
         {&f.SrcXEdit, 84, 236, 33, 19},
         {&f.SrcYEdit, 132, 236, 33, 19},
         {&f.CopyBtn, 166, 244, 13, 28},

@@ -156,6 +156,7 @@ QWidget* TQtMainWindow::CreateWidget(TBinding& binding) {
                 }
                 line->setReadOnly(c->ReadOnly());
                 line->setTextMargins(0, 0, 0, 0);
+                line->setAcceptDrops(false); // a dropped film goes to the window
                 line->installEventFilter(this);
                 FEditOf[line] = c;
                 // Edits the key filter does not see (context menu, undo, drag and

@@ -20,6 +20,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSlider>
 #include <QWindow>
 
@@ -66,6 +67,9 @@ TQtMainWindow::TQtMainWindow(TQtPlatform& platform, QWidget* parent)
         *FForm, [this](std::function<void()> action) { Act(action); }, this);
     ConnectDisplayChanges();
     new TFocusMark(*this);
+    setAcceptDrops(true); // a film dropped anywhere on the window is opened
+    QObject::connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this,
+                     [this] { ShowManual(); });
     Refresh();
 }
 
@@ -168,7 +172,10 @@ void TQtMainWindow::showEvent(QShowEvent* event) {
 }
 
 TQtPreviewWindow& TQtMainWindow::OpenPreview() {
-    if (!FPreview) FPreview = std::make_unique<TQtPreviewWindow>(*FForm);
+    if (!FPreview) {
+        FPreview = std::make_unique<TQtPreviewWindow>(*FForm);
+        FitToScreen(*FPreview);
+    }
     FPreview->show();
     FPreview->raise();
     FPreview->Follow();

@@ -1,5 +1,9 @@
 #include "app/qt/QtPlatform.h"
 
+#include <QApplication>
+#include <QCursor>
+#include <QMenu>
+
 #include "app/SettingsPath.h"
 
 #include <algorithm>
@@ -149,6 +153,20 @@ void TQtPlatform::ShowReport(const std::string& title, const std::vector<std::st
     layout->addWidget(buttons);
     dialog->resize(640, 360);
     dialog->show();
+}
+
+std::optional<int> TQtPlatform::ChooseItem(const std::string& title,
+                                           const std::vector<std::string>& items) {
+    QMenu menu(FWindow);
+    menu.setTitle(QString::fromStdString(title));
+    for (std::size_t i = 0; i < items.size(); ++i)
+        menu.addAction(QString::fromStdString(items[i]))->setData(static_cast<int>(i));
+    const QWidget* focus = QApplication::focusWidget();
+    const QPoint at =
+        focus != nullptr ? focus->mapToGlobal(QPoint(0, focus->height())) : QCursor::pos();
+    const QAction* chosen = menu.exec(at);
+    if (chosen == nullptr) return std::nullopt;
+    return chosen->data().toInt();
 }
 
 std::string TQtPlatform::FileVersionText() {

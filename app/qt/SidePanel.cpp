@@ -169,13 +169,19 @@ void TSidePanel::Refresh() {
     FBars->Show(FForm.DiscFill(), FForm.DiscCount);
     Place();
     FMake->setText(FForm.Making() ? QStringLiteral("Cancel") : QStringLiteral("Make disc..."));
-    FMakeProgress->setValue(static_cast<int>(std::lround(FForm.Make.Fraction * 1000)));
+    // Full only while the discs are being made: afterwards the outcome says it all.
+    FMakeProgress->setValue(
+        FForm.Making() ? static_cast<int>(std::lround(FForm.Make.Fraction * 1000)) : 0);
     FMakeStatus->setText(QString::fromStdString(FForm.Make.Status));
     FMakeStatus->setToolTip(FMakeStatus->text());
 
     QString warnings;
     for (const TWarning& w : FForm.Warnings())
         warnings += QStringLiteral("\u2022 ") + QString::fromStdString(w.Text) + '\n';
+    // A value cut to its field leads, so that the user sees why it changed.
+    if (!FForm.Notice.empty())
+        warnings =
+            QStringLiteral("\u2022 ") + QString::fromStdString(FForm.Notice) + '\n' + warnings;
     FWarnings->setText(warnings.trimmed());
 
     const std::vector<TResizeCandidate> rows = FForm.ResizeCandidates();

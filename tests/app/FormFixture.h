@@ -51,6 +51,11 @@ class TTestPlatform : public TPlatform {
     void ShowReport(const std::string& title, const std::vector<std::string>& lines) override {
         Reports.push_back({title, lines});
     }
+    std::optional<int> ChooseItem(const std::string&,
+                                  const std::vector<std::string>& items) override {
+        Offered = items;
+        return Choice;
+    }
     std::string FileVersionText() override { return "1.0.0.0"; }
     std::string SettingsFileName(const std::string& appName) override {
         return (Folder / (appName + ".ini")).string();
@@ -75,6 +80,8 @@ class TTestPlatform : public TPlatform {
     std::vector<std::string> Answers; ///< those of the last such question
     std::vector<std::pair<std::string, std::vector<std::string>>> Reports;
     TFileDialog LastDialog;
+    std::vector<std::string> Offered; ///< the items of the last choice
+    std::optional<int> Choice;        ///< the answer to every choice
     TScreenInfo ScreenInfo;
     TPoint Position{40, 30}; ///< where the system put the new window
 };

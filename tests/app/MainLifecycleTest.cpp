@@ -113,7 +113,8 @@ TEST_F(Lifecycle, AFirstRunWritesEveryKeyInItsPlace) {
               "DestIsAnamorphic=0\r\nTVBorderBlocks=2\r\n\r\n"
               "[AVSscript]\r\nConvertToRGB=0\r\nResampleAudio=0\r\nBffToTff=0\r\n"
               "InterlacedResizing=0\r\nResizeMode=2\r\nFileNameSrc=\r\nSourceFilter=0\r\n"
-              "DiscFolder=\r\n");
+              "DiscFolder=\r\nRecentFilm1=\r\nRecentFilm2=\r\nRecentFilm3=\r\nRecentFilm4=\r\n"
+              "RecentFilm5=\r\n");
 }
 
 // A file without the key (an older one) leaves AC-3 off; a multiplexer without it clears it.

@@ -71,7 +71,7 @@ TEST_F(MakeDisc, MakesTheImageOffTheWindowThreadAndReportsItOrCancels) {
         EXPECT_TRUE(fs::exists(dir / "disc1.bin"));
         ASSERT_EQ(Platform.Reports.size(), 1u);
         const std::vector<std::string>& report = Platform.Reports.back().second;
-        ASSERT_EQ(report.size(), 13u);
+        ASSERT_EQ(report.size(), 14u);
         // The report is kept beside the image, without the line that says so.
         std::ifstream kept(dir / "tarvex-report.txt");
         std::vector<std::string> keptLines;
@@ -79,16 +79,20 @@ TEST_F(MakeDisc, MakesTheImageOffTheWindowThreadAndReportsItOrCancels) {
         EXPECT_EQ(keptLines, std::vector<std::string>(report.begin(), report.end() - 1));
         EXPECT_EQ(report.back(),
                   "This report is kept in " + (dir / "tarvex-report.txt").string() + ".");
-        EXPECT_EQ(report[1], "Disc 1: " + (dir / "disc1.bin").string());
-        EXPECT_TRUE(report[3].starts_with("  audio streams (encoder): ")) << report[3];
-        EXPECT_EQ(report[7], "  fits the disc of 359849 blocks");
+        // Each disc first in a plain sentence, then the details.
+        EXPECT_TRUE(report[1].starts_with("Disc 1 fits: ") &&
+                    report[1].find(" MB of 807 MB (") != std::string::npos)
+            << report[1];
+        EXPECT_EQ(report[2], "Disc 1: " + (dir / "disc1.bin").string());
+        EXPECT_TRUE(report[4].starts_with("  audio streams (encoder): ")) << report[4];
+        EXPECT_EQ(report[8], "  fits the disc of 359849 blocks");
         // What the VCD reader and ffprobe found in the image.
-        EXPECT_EQ(report[8], "  read back: the VCD reader took 1 track out of the image");
-        EXPECT_TRUE(report[9].starts_with("  read back: video: mpeg1video, 352x288, display "
-                                          "aspect 1958:1467, field order unknown, "))
-            << report[9];
-        EXPECT_EQ(report[10], "  read back: audio stream 1: mp2, 44100 Hz");
-        EXPECT_EQ(report[11], "The budget keeps 150 blocks a disc for menu pictures, which the "
+        EXPECT_EQ(report[9], "  read back: the VCD reader took 1 track out of the image");
+        EXPECT_TRUE(report[10].starts_with("  read back: video: mpeg1video, 352x288, display "
+                                           "aspect 1958:1467, field order unknown, "))
+            << report[10];
+        EXPECT_EQ(report[11], "  read back: audio stream 1: mp2, 44100 Hz");
+        EXPECT_EQ(report[12], "The budget keeps 150 blocks a disc for menu pictures, which the "
                               "job does not make.");
         // A VCD's constant rate lies below the player's lowest stream rate: asked, not refused.
         EXPECT_EQ(Platform.Messages,

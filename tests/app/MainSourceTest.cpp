@@ -67,6 +67,40 @@ struct KindRow {
     int kind;
 };
 
+// However a film comes (dialog, command line, drop, recent list), the one place
+// that opens it keeps the recent films and the caption.
+TEST_F(SourceForm, OpenedFilmsLeadTheRecentListAndNameTheCaption) {
+    TMainForm& f = Start();
+    f.Make.Status = "Made 1 disc image in /discs.";
+    f.Make.Fraction = 1;
+    std::vector<std::string> films;
+    for (const char* name : {"a.avi", "b.avi", "c.avi", "d.avi", "e.avi", "f.avi"})
+        films.push_back(Avi(name, 720, 576, 25, 1));
+    for (const std::string& film : films) ASSERT_TRUE(f.OpenFilm(film));
+    EXPECT_EQ(f.Caption, "f.avi - Tarvex v1.0.0");
+    EXPECT_EQ(f.Make.Status, "");
+    EXPECT_EQ(f.Make.Fraction, 0);
+    // Opened again, a film moves to the front; the oldest of six has fallen off.
+    ASSERT_TRUE(f.OpenFilm(films[2]));
+    const std::array<std::string, 5> recent = {films[2], films[5], films[4], films[3], films[1]};
+    EXPECT_EQ(f.RecentFilms, recent);
+    // A film that cannot be read changes neither.
+    EXPECT_FALSE(f.OpenFilm((Temp.Path / "missing.avi").string()));
+    EXPECT_EQ(f.RecentFilms, recent);
+    EXPECT_EQ(f.Caption, "c.avi - Tarvex v1.0.0");
+
+    // Kept in the settings file; the button offers them and opens the one chosen.
+    f.FormClose();
+    TMainForm& g = Start();
+    EXPECT_EQ(g.RecentFilms, recent);
+    EXPECT_EQ(g.Caption, "c.avi - Tarvex v1.0.0");
+    Platform.Choice = 3;
+    g.RecentBtn.Click();
+    EXPECT_EQ(Platform.Offered, std::vector<std::string>(recent.begin(), recent.end()));
+    EXPECT_EQ(g.FileNameSrc, films[3]);
+    EXPECT_EQ(g.Caption, "d.avi - Tarvex v1.0.0");
+}
+
 // An AVI's kind follows from the frame's shape: full frames and frames cut to 3/4 and 9/16 of
 // the height at the usual widths. A project's follows its width and MPEG aspect code, which
 // also gives the anamorphic flag, unless the stated aspect makes the pixels square (the last

@@ -65,7 +65,10 @@ TEST_F(FormTest, WarningsAreWordedWithTheNumbersTheWindowShows) {
                              " kbps is above the player's maximum of " + f.Label62.Caption() + ".");
     EXPECT_EQ(w[1].Text, "The disc image is " + std::to_string(-f.DiscImage.UnusedBlocks) +
                              " blocks larger than the disc (" +
-                             std::to_string(f.DiscImage.BlocksUsable) + " usable blocks).");
+                             std::to_string(f.DiscImage.BlocksUsable) + " usable blocks): " +
+                             // 472 blocks of 2324 bytes are 6 seconds of CD time and 1.05 MB.
+                             "0:06 min or 1 MB too much.");
+    EXPECT_EQ(f.DiscImage.UnusedBlocks, -472);
 }
 
 // The colour bands are the crop model's; here the largest band reaches the label.
@@ -204,5 +207,40 @@ TEST_F(FormTest, BreachesOfTheDiscStandardAreWordedAndFixedInOneClick) {
         Platform.Messages.clear();
     }
 }
+
+// A value cut to its field or range is not changed in silence.
+struct CutRow {
+    const char* Name;
+    const char* Settings; ///< the settings file before start-up
+    const char* Field;    ///< typed into, when not empty
+    const char* Typed;
+    const char* Shown;  ///< what the field shows afterwards
+    const char* Notice; ///< what the window says
+};
+
+class CutValue : public FormTest, public ::testing::WithParamInterface<CutRow> {};
+
+TEST_P(CutValue, IsSaidInWords) {
+    const CutRow& row = GetParam();
+    WriteSettings(row.Settings);
+    TMainForm& f = Start();
+    TEdit& edit = *std::get<TEdit*>(*f.FindControl(row.Field));
+    if (*row.Typed != '\0') Type(edit, row.Typed);
+    EXPECT_EQ(edit.Text(), row.Shown);
+    EXPECT_EQ(f.Notice, row.Notice);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CutValue,
+    ::testing::Values(
+        CutRow{"MinutesLongerThanTheField", "", "EditMin", "9999", "999",
+               "The minutes field takes at most 3 digits: the digit 9 was left out."},
+        CutRow{"BorderOutsideTheFrame", "", "BorderTopEdit", "200", "20",
+               "The top border of 200 does not fit the source frame: it stays at 20."},
+        CutRow{"StoredLengthAboveTheMinutesRange", "[Image]\nSeconds=59980\n", "EditMin", "", "300",
+               "The stored film length of 999:40 is longer than the minutes field's 300: it was "
+               "cut to 300:40."},
+        CutRow{"NothingCut", "", "EditMin", "95", "95", ""}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace

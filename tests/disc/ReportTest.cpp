@@ -89,6 +89,30 @@ TEST(DeviationTest, IsInPerCentOfThePrediction) {
     EXPECT_DOUBLE_EQ(Deviation(0, 5), 0);
 }
 
+TEST(DiscSummaryTest, SaysInOneSentenceWhetherTheDiscFits) {
+    const struct {
+        const char* Name;
+        std::int64_t Image, Usable;
+        bool Fits;
+        TDiscFormat Format;
+        const char* Expected;
+    } rows[] = {
+        {"dvd", 2251776, 2295104, true, TDiscFormat::DVD,
+         "Disc 1 fits: 4,398 MB of 4,483 MB (98.1 %)"},
+        {"vcd over", 370000, 359849, false, TDiscFormat::VCD,
+         "Disc 1 does not fit: 830 MB of 807 MB (102.8 %)"},
+        {"small", 1000, 359849, true, TDiscFormat::SVCD, "Disc 1 fits: 2 MB of 807 MB (0.3 %)"},
+    };
+    for (const auto& row : rows) {
+        TDiscCheck c;
+        c.Number = 1;
+        c.RealImageBlocks = row.Image;
+        c.BlocksUsable = row.Usable;
+        c.Fits = row.Fits;
+        EXPECT_EQ(DiscSummary(c, row.Format), row.Expected) << row.Name;
+    }
+}
+
 /// A sector of `size` bytes: an MPEG-2 pack header and then `packets`.
 std::string Sector(std::size_t size, const std::string& packets) {
     std::string s("\x00\x00\x01\xBA\x44\x00\x04\x00\x04\x01\x01\x89\xC3\xF8", 14);

@@ -8,6 +8,7 @@
 #include "app/qt/SidePanel.h"
 #include "app/qt/UpDown.h"
 #include "tests/app/FormFixture.h"
+#include "tests/source/SourceFixtures.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,6 +17,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -53,6 +55,10 @@ class TTestQtPlatform : public TQtPlatform {
         Messages.push_back(title + "? " + text);
         return false;
     }
+    std::optional<int> ChooseItem(const std::string&, const std::vector<std::string>&) override {
+        return Choice;
+    }
+    std::optional<int> Choice;
     std::vector<std::string> Messages;
     std::vector<std::string> Dialogs; ///< titles of the dialogs asked for
 };
@@ -330,8 +336,8 @@ TEST_F(QtWindow, TabWalksEveryInputInReadingOrder) {
         "SeqAligning", "ScanOffsets", "AuthoringBox", "EditMenuPics", "EditExtraDataKB",
         "ExtraDataModeBox", "EditCDNr", "CDTypeBox", "EditCDmin", "EditCDsec",
         //
-        "OpenVideoBtn", "PreviewBtn", "SrcXEdit", "SrcYEdit", "CopyBtn", "SrcAspectBox",
-        "SrcPALBox", "SrcAnamorphic", "ITUAspect", "SrcPixelXEdit", "SrcPixelYEdit",
+        "OpenVideoBtn", "PreviewBtn", "RecentBtn", "SrcXEdit", "SrcYEdit", "CopyBtn",
+        "SrcAspectBox", "SrcPALBox", "SrcAnamorphic", "ITUAspect", "SrcPixelXEdit", "SrcPixelYEdit",
         "BorderLeftEdit", "BorderTopEdit", "DetectBtn", "CropModeBox", "RoundXCrop", "RoundYCrop",
         "ResizeYEdit", "RoundYResize", "DestAspectBox", "DestPALBox", "DestAnamorphic",
         "TVBorderEdit",
@@ -589,6 +595,56 @@ TEST_F(QtWindow, RefreshFollowsChangesMadeBehindTheWidgetsBack) {
         w.Refresh();
     }
     ExpectMirrors();
+}
+
+TEST_F(QtWindow, ADroppedFilmOpensAndTheRecentFilmsAreOffered) {
+    TQtMainWindow& w = Start();
+    const std::string ntsc = Temp.Write(
+        "ntsc.avi", tarvex::testing::MakeAvi(720, 480, {{"vids", 1001, 30000, 900, "dvsd"}}));
+    const std::string pal =
+        Temp.Write("pal.avi", tarvex::testing::MakeAvi(352, 288, {{"vids", 1, 25, 900, "dvsd"}}));
+    for (const std::string& film : {ntsc, pal}) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(film))});
+        const QPoint at(560, 100);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &drop);
+    }
+    EXPECT_EQ(w.windowTitle().toStdString(), "pal.avi - Tarvex v1.0.0");
+    EXPECT_EQ(Text("SrcXEdit"), "352");
+    // The recent films from the keyboard: the second is the NTSC film.
+    Platform->Choice = 1;
+    Press("RecentBtn", Qt::Key_Space);
+    EXPECT_EQ(w.windowTitle().toStdString(), "ntsc.avi - Tarvex v1.0.0");
+    EXPECT_EQ(Text("SrcYEdit"), "480");
+    ExpectMirrors();
+}
+
+// Run at the scale factors 1, 1.5 and 2.
+TEST_F(QtWindow, PreviewFitsTheScreenAndF1ShowsTheManual) {
+    TQtMainWindow& w = Start();
+    Press("PreviewBtn", Qt::Key_Space);
+    ASSERT_NE(w.Preview(), nullptr);
+    const QRect available = w.screen()->availableGeometry();
+    EXPECT_LE(w.Preview()->width(), available.width());
+    EXPECT_LE(w.Preview()->height(), available.height());
+    w.Preview()->close();
+
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_F1);
+    auto* manual = w.findChild<QDialog*>(QStringLiteral("ReportDialog"));
+    ASSERT_NE(manual, nullptr);
+    EXPECT_EQ(manual->windowTitle().toStdString(), "Tarvex manual");
+    const std::string text = manual->findChild<QPlainTextEdit*>()->toPlainText().toStdString();
+    // The page from the build, or a plain sentence where no man program is.
+    EXPECT_TRUE(text.find("tarvex") != std::string::npos ||
+                text.starts_with("The manual could not be found"))
+        << text;
+    manual->close();
 }
 
 TEST(QtDialogs, FiltersAndDefaultExtension) {
