@@ -54,7 +54,7 @@ class TTestPlatform : public TPlatform {
     std::optional<int> ChooseItem(const std::string&,
                                   const std::vector<std::string>& items) override {
         Offered = items;
-        return Choice;
+        return ItemChoice;
     }
     std::string FileVersionText() override { return "1.0.0.0"; }
     std::string SettingsFileName(const std::string& appName) override {
@@ -81,7 +81,7 @@ class TTestPlatform : public TPlatform {
     std::vector<std::pair<std::string, std::vector<std::string>>> Reports;
     TFileDialog LastDialog;
     std::vector<std::string> Offered; ///< the items of the last choice
-    std::optional<int> Choice;        ///< the answer to every choice
+    std::optional<int> ItemChoice;    ///< the answer to every choice of an item
     TScreenInfo ScreenInfo;
     TPoint Position{40, 30}; ///< where the system put the new window
 };

@@ -94,7 +94,7 @@ TEST_F(SourceForm, OpenedFilmsLeadTheRecentListAndNameTheCaption) {
     TMainForm& g = Start();
     EXPECT_EQ(g.RecentFilms, recent);
     EXPECT_EQ(g.Caption, "c.avi - Tarvex v1.0.0");
-    Platform.Choice = 3;
+    Platform.ItemChoice = 3;
     g.RecentBtn.Click();
     EXPECT_EQ(Platform.Offered, std::vector<std::string>(recent.begin(), recent.end()));
     EXPECT_EQ(g.FileNameSrc, films[3]);
