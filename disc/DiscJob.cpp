@@ -371,7 +371,8 @@ TExpectedDisc Expected(const TDiscPlan& plan, const TDiscPart& part) {
     const int rows = p.Interlaced ? 2 * (p.ResizeY / 2) : p.ResizeY;
     TExpectedDisc e;
     e.Frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
-    e.Seconds = static_cast<double>(e.Frames) / Value(DiscRate(plan));
+    e.Seconds =
+        static_cast<double>(e.Frames) / Value(EncodeRate(plan)); // film frames with pulldown
     e.Width = left + p.ResizeX + right;
     e.Height = top + rows + bottom;
     e.Aspect = p.Widescreen ? 16.0 / 9 : 4.0 / 3;

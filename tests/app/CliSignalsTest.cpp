@@ -71,7 +71,7 @@ class CliSignals : public ::testing::TestWithParam<int> {
             fs::rename(part, Film);
     }
 
-    /// Starts tarvex-cli making a VCD of the film at about 1200 kbps into the test's
+    /// Starts tarvex-cli making a VCD of the film into the test's
     /// folder; its output goes to `log`. Returns it and the encoder it started (0: none).
     std::pair<pid_t, pid_t> Start(const std::string& log, const std::string& options = "") {
         const pid_t run = fork();
@@ -79,8 +79,8 @@ class CliSignals : public ::testing::TestWithParam<int> {
             const std::string command =
                 "exec '" TARVEX_CLI "' " + options + " --ini " + Temp / "Tarvex.ini" + " --open " +
                 Film +
-                " --select MuxModeBox=6 --select AuthoringBox=5 --select CDTypeBox=0 --down "
-                "VideoUpDown10=1300 --make-disc " +
+                " --select MuxModeBox=6 --select AuthoringBox=5 --select CDTypeBox=0 --select "
+                "DestAspectBox=6 --select Audio1kbps=10 --type Videokbps=1150 --make-disc " +
                 Dir + " >" + Temp / log + " 2>&1";
             execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
             _exit(127);
