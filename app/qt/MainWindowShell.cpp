@@ -87,7 +87,8 @@ void TQtMainWindow::dropEvent(QDropEvent* event) {
 void TQtMainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     const QSize grown = (size() - minimumSize()).expandedTo(QSize(0, 0));
-    const TPlace* memo = FindPlace(ControlPlaces(*FForm), FForm->AVSMemo);
+    const std::vector<TPlace> places = ControlPlaces(*FForm);
+    const TPlace* memo = FindPlace(places, FForm->AVSMemo);
     if (QWidget* widget = WidgetOf(FForm->AVSMemo.Name()); widget != nullptr && memo != nullptr)
         widget->setGeometry(memo->Left, memo->Top, memo->Width, memo->Height + grown.height());
     if (FSidePanel != nullptr)
