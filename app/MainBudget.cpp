@@ -131,6 +131,7 @@ void TMainForm::VideoUpDown10Click(TUDButton button) {
 
 void TMainForm::CalcImage() {
     if (Updating) return;
+    ShowChapters(); // the film's length decides how many chapters there are
     try {
         TCDImage& d = DiscImage;
         d.SetFrames(Store<std::uint32_t>(

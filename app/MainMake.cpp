@@ -83,6 +83,7 @@ TDiscPlan TMainForm::DiscPlan() const {
     plan.Format = FormatOf(d.MuxMode);
     plan.DiscCount = DiscCount;
     TakeBudget(plan, d);
+    plan.Extras = DiscExtras();
     return plan;
 }
 

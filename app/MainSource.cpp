@@ -107,6 +107,7 @@ void TMainForm::OpenVideoBtnClick() {
     OpenDialogFile = *chosen;
     if (SourceFile.OpenFiles({*chosen}) != 0) return;
     FileNameSrc = *chosen;
+    ReadSourceTracks();
     SetFileInfos();
     MakeScript();
 }

@@ -1,5 +1,8 @@
 #include "disc/DiscJob.h"
 
+#include "disc/Chapters.h"
+#include "disc/DiscAuthoring.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -181,8 +184,11 @@ std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool
         VideoFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame, lastPart ? 0 : part.EndFrame),
         "-r",
         RateText(DiscRate(plan))};
+    // A GOP starts at each chapter, where players jump to.
     const std::vector<std::string> codec =
-        Concat(VideoCodecArgs(plan), {"-passlogfile", name + "_pass"});
+        Concat(Concat(VideoCodecArgs(plan),
+                      ChapterKeyFrames(plan, PartChapters(plan, part.FirstFrame, part.EndFrame))),
+               {"-passlogfile", name + "_pass"});
     const std::string disc = "Disc " + Num(std::int64_t{part.Number});
     return {
         Step(disc + ": video, first pass",
@@ -206,13 +212,13 @@ std::vector<std::uint32_t> AudioRates(const TDiscPlan& plan) {
 TStep AudioStep(const TDiscPlan& plan, const TDiscPart& part, bool lastPart, int stream) {
     const std::uint32_t rate = AudioRates(plan)[static_cast<std::size_t>(stream - 1)];
     std::vector<std::string> input;
-    if (plan.SourceAudioStreams <= 0) {
+    const int source = SourceSoundTrack(plan, stream);
+    if (source < 0) {
         // A film without sound still gets the planned streams, silent.
         const double seconds =
             static_cast<double>(part.EndFrame - part.FirstFrame) / Value(ScriptRate(plan));
         input = {"-f", "lavfi", "-i", "anullsrc=r=48000:cl=stereo", "-t", Num(seconds)};
     } else {
-        const int source = std::min(stream, plan.SourceAudioStreams) - 1;
         input = {"-i",
                  InputOf(plan),
                  "-map",
@@ -278,11 +284,8 @@ void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& p
         return;
     }
     const std::string dir = base + "_dvd";
-    const std::vector<std::string> env = {std::string("VIDEO_FORMAT=") +
-                                          (plan.Picture.DestIsPAL ? "PAL" : "NTSC")};
     part.MakeDirs = {dir + "/AUDIO_TS"};
-    part.Steps.push_back(Step(title, {"dvdauthor", "-o", dir, "-t", part.MuxFile}, weight, 0, env));
-    part.Steps.push_back(Step(title, {"dvdauthor", "-o", dir, "-T"}, 0, 0, env));
+    AddDvdAuthoring(plan, dir, part, title, weight);
     part.Steps.push_back(
         Step("Disc " + n + ": disc image",
              {"xorriso", "-as", "mkisofs", "-V", "TARVEX_" + n, "-o", base + ".iso", dir}, weight));
@@ -457,6 +460,8 @@ std::vector<std::string> JobScript(const TDiscJob& job) {
         lines.push_back("# Disc " + Num(std::int64_t{part.Number}) + ": source frames " +
                         Num(part.FirstFrame) + " to " + Num(part.EndFrame - 1));
         for (const std::string& dir : part.MakeDirs) lines.push_back("mkdir -p " + Quote(dir));
+        for (const TWorkText& text : part.Texts)
+            lines.push_back("printf '%s' " + Quote(text.Text) + " > " + Quote(text.Name));
         for (const TStep& step : part.Steps) lines.push_back(CommandLine(step));
         for (const TFinalFile& file : part.Images)
             lines.push_back("mv " + Quote(file.WorkName) + " " + Quote(file.FinalName));

@@ -3,6 +3,8 @@
 // multiplex and author each disc.
 #pragma once
 
+#include "disc/DiscExtras.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -54,6 +56,7 @@ struct TDiscPlan {
     std::uint32_t Audio1Rate = 0; ///< bps
     std::uint32_t Audio2Rate = 0; ///< bps, 0 without a second stream
     bool AC3 = false;             ///< AC-3 instead of MPEG audio (DVD only)
+    TDiscExtras Extras;           ///< chapters, sound tracks, subtitles and menu
 };
 
 /// A plan that cannot become a job; the text says why, for the user.
@@ -84,6 +87,12 @@ struct TFinalFile {
     std::string FinalName;
 };
 
+/// A text file the job writes into the work folder before a disc's steps run.
+struct TWorkText {
+    std::string Name;
+    std::string Text;
+};
+
 /// One disc: its share of the film and the steps that make it.
 struct TDiscPart {
     int Number = 1;
@@ -93,6 +102,7 @@ struct TDiscPart {
     std::vector<std::string> AudioFiles; ///< the work folder
     std::string MuxFile;
     std::vector<std::string> MakeDirs; ///< folders the steps expect
+    std::vector<TWorkText> Texts;      ///< files the steps read, written before them
     std::vector<TStep> Steps;
     std::vector<TFinalFile> Images; ///< renamed in this order; the first is the image
 };

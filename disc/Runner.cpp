@@ -210,12 +210,25 @@ class TMaker {
         return true;
     }
 
+    /// The project files the disc's steps read.
+    bool WriteTexts(const TDiscPart& part) {
+        for (const TWorkText& text : part.Texts) {
+            std::ofstream out(Work / text.Name, std::ios::binary | std::ios::trunc);
+            out << text.Text;
+            if (!out.flush())
+                return Fail(TMakeStatus::Failed,
+                            "Cannot write " + text.Name + " in the work folder.");
+        }
+        return true;
+    }
+
     bool MakeDisc(const TDiscPart& part) {
         for (const std::string& dir : part.MakeDirs) {
             std::error_code ec;
             fs::create_directories(Work / dir, ec);
             if (ec) return Fail(TMakeStatus::Failed, "Cannot make " + dir + ": " + ec.message());
         }
+        if (!WriteTexts(part)) return false;
         TDiscResult disc;
         disc.Number = part.Number;
         for (const TStep& step : part.Steps) {

@@ -89,6 +89,7 @@ std::vector<TRow> Rows(const TIniTargets& t) {
         {Image,      "MuxMode",              1,      I8,   17, 18, Setter(d.MuxMode, d, &TCDImage::SetMuxMode)},
         {Image,      "AuthoringMode",        3,      I8,   18, 19, Setter(d.AuthoringMode, d, &TCDImage::SetAuthoringMode)},
         {Image,      "MenuPics",             1,      I16,  20, 20, t.Control("MenuUpDown")},
+        {Image,      "ChapterMinutes",       5,      I16,  21, 21, t.Control("ChapterUpDown")},
 
         {Resolution, "SrcIsPAL",             1,      Bool,  1,  1, Field(r.SrcIsPAL)},
         {Resolution, "DestIsPAL",            1,      Bool,  2,  2, Field(r.DestIsPAL)},

@@ -103,7 +103,7 @@ TEST_F(Lifecycle, AFirstRunWritesEveryKeyInItsPlace) {
               "CDType=2\r\nBlocksUsable=359849\r\nSafety=150\r\nExtraBlocks=0\r\n"
               "ExtraBlocksMode2324=0\r\nSubtitlePics=0\r\nBMPSubSize=0\r\nSceneDetect=1\r\n"
               "ScanOffsets=0\r\nSeqAligning=0\r\nGOPLength=15\r\nAddMatrices=0\r\nMuxMode=1\r\n"
-              "AuthoringMode=3\r\nMenuPics=1\r\n\r\n"
+              "AuthoringMode=3\r\nMenuPics=1\r\nChapterMinutes=5\r\n\r\n"
               "[Resolution]\r\nSrcIsPAL=1\r\nDestIsPAL=1\r\nSrcResX=720\r\nSrcResY=576\r\n"
               "SrcPixelX=720\r\nSrcPixelY=436\r\nBorderLeft=0\r\nBorderTop=70\r\n"
               "SrcAspectBox=0\r\nOptPositioning=1\r\nSrcIsAnamorphic=1\r\nITUAspect=1\r\n"

@@ -214,16 +214,20 @@ TEST(BuildJobTest, DvdOnTwoDiscsSplitsTheFilmAndAuthorsEachIntoAnIso) {
     EXPECT_EQ(std::tuple(job.Parts[0].EndFrame, second.FirstFrame, second.EndFrame),
               std::tuple(7501, 7501, 15001));
     EXPECT_THAT(CommandLine(second.Steps[0]), HasSubstr("-vf trim=start_frame=7501,crop="));
-    // Both audio streams come from the source's only one.
-    EXPECT_THAT(CommandLine(second.Steps[3]),
+    // The source's only sound track fills the first stream; the second is silent,
+    // never a copy of the first.
+    EXPECT_THAT(CommandLine(second.Steps[2]),
                 HasSubstr("-map 0:a:0 -vn -af atrim=start=300.04,asetpts=PTS-STARTPTS -c:a ac3 "
+                          "-b:a 448k -ar 48000 -ac 2 -f ac3 disc2_audio1.ac3"));
+    EXPECT_THAT(CommandLine(second.Steps[3]),
+                HasSubstr("-f lavfi -i anullsrc=r=48000:cl=stereo -t 300 -c:a ac3 "
                           "-b:a 192k -ar 48000 -ac 2 -f ac3 disc2_audio2.ac3"));
     EXPECT_THAT(CommandLine(second.Steps[4]),
                 HasSubstr("-i disc2_audio1.ac3 -i disc2_audio2.ac3 -map 0:v -map 1:a -map 2:a "
                           "-c copy -f dvd -packetsize 2048 disc2.mpg"));
-    EXPECT_EQ(CommandLine(second.Steps[5]), "VIDEO_FORMAT=PAL dvdauthor -o disc2_dvd -t disc2.mpg");
-    EXPECT_EQ(CommandLine(second.Steps[6]), "VIDEO_FORMAT=PAL dvdauthor -o disc2_dvd -T");
-    EXPECT_EQ(CommandLine(second.Steps[7]),
+    EXPECT_EQ(CommandLine(second.Steps[5]),
+              "VIDEO_FORMAT=PAL dvdauthor -o disc2_dvd -x disc2_dvd.xml");
+    EXPECT_EQ(CommandLine(second.Steps[6]),
               "xorriso -as mkisofs -V TARVEX_2 -o disc2.iso disc2_dvd");
     EXPECT_EQ(second.MakeDirs, Names({"disc2_dvd/AUDIO_TS"}));
     EXPECT_EQ(FinalNames(second), Names({"/out/disc2.iso"}));

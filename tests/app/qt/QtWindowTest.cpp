@@ -324,9 +324,10 @@ TEST_F(QtWindow, TabWalksEveryInputInReadingOrder) {
     // source rate and AC-3 box are not in it.
     const std::vector<std::string> chain = {
         "EditMin", "EditSec", "FpsCombo", "Videokbps", "EditGOP", "SceneDetect", "Audio1kbps",
-        "Audio2kbps", "EditSubPics", "SubKBytes", "MuxModeBox", "Edit1", "SeqAligning",
-        "ScanOffsets", "AuthoringBox", "EditMenuPics", "EditExtraDataKB", "ExtraDataModeBox",
-        "EditCDNr", "CDTypeBox", "EditCDmin", "EditCDsec",
+        "Audio2kbps", "BurnSubsBox", "EditSubPics", "SubKBytes", "EditChapterMin", "Sound1Box",
+        "Sound2Box", "MuxModeBox", "Edit1", "SeqAligning", "ScanOffsets", "AuthoringBox",
+        "EditMenuPics", "EditExtraDataKB", "ExtraDataModeBox", "EditCDNr", "CDTypeBox", "EditCDmin",
+        "EditCDsec",
         //
         "OpenVideoBtn", "PreviewBtn", "SrcXEdit", "SrcYEdit", "CopyBtn", "SrcAspectBox",
         "SrcPALBox", "SrcAnamorphic", "ITUAspect", "SrcPixelXEdit", "SrcPixelYEdit",

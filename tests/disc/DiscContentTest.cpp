@@ -1,0 +1,86 @@
+// A film with two sound tracks in two languages, chapters and subtitles made into
+// a DVD with the real tools, and read back the way a player reads it.
+#include "disc/Runner.h"
+#include "tests/disc/ContentFixtures.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <regex>
+
+namespace tarvex {
+namespace {
+
+using ::testing::HasSubstr;
+
+/// What a command prints on its standard output.
+std::string Output(const std::string& command) {
+    std::string text;
+    const std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    std::array<char, 4096> buffer{};
+    while (pipe && std::fgets(buffer.data(), buffer.size(), pipe.get())) text += buffer.data();
+    return text;
+}
+
+/// The mean loudness in dB of a sound stream of `file`.
+double MeanVolume(const std::string& file, int stream) {
+    const std::string text =
+        Output("ffmpeg -nostdin -i '" + file + "' -map 0:a:" + std::to_string(stream) +
+               " -af volumedetect -f null - 2>&1 | grep mean_volume");
+    std::smatch m;
+    return std::regex_search(text, m, std::regex("mean_volume: (-?[0-9.]+) dB")) ? std::stod(m[1])
+                                                                                 : 0;
+}
+
+class DiscContentTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        std::filesystem::create_directories(TARVEX_DISC_FILMS);
+        FilmMade = testing::MakeRichFilm(Film);
+    }
+
+    /// The DVD plan of the film: 12 s, two sound streams chosen from its tracks.
+    static TDiscPlan Plan() {
+        const TCDImage budget =
+            testing::Budget(TDiscFormat::DVD, {8, 6}, 12, 1, 192000, /*ac3=*/true);
+        TDiscPlan plan = testing::Plan(TDiscFormat::DVD, Film, 300, budget);
+        plan.VideoRate = 3000000;
+        plan.Audio2Rate = 192000;
+        plan.SourceAudioStreams = 2;
+        plan.Extras.Chapters = {0, 4, 9};
+        plan.Extras.SoundTracks = {0, 1};
+        plan.Extras.SoundLanguages = {"eng", "deu"};
+        return plan;
+    }
+
+    static TMakeResult Make(const TDiscPlan& plan, const std::string& out) {
+        TMakeOptions options;
+        options.KeepWork = true;
+        return MakeDiscs(BuildJob(plan, out + "/.work", out), options);
+    }
+
+    static inline const std::string Film = TARVEX_DISC_FILMS "/rich-12s.mkv";
+    static inline bool FilmMade = false;
+    TTempFolder Dir;
+};
+
+TEST_F(DiscContentTest, ChaptersAndSoundTracksWithTheirLanguages) {
+    ASSERT_TRUE(FilmMade) << "ffmpeg could not make the film";
+    const TMakeResult result = Make(Plan(), Dir / "dvd");
+    ASSERT_EQ(result.Status, TMakeStatus::Done) << result.Message;
+    const std::string folder = result.WorkDir + "/disc1_dvd";
+    const std::string lsdvd = Output("lsdvd -a -s -c '" + folder + "' 2>/dev/null");
+    EXPECT_THAT(lsdvd, HasSubstr("Chapters: 03"));
+    EXPECT_THAT(lsdvd, HasSubstr("Chapter: 02, Length: 00:00:05.000"));
+    EXPECT_THAT(lsdvd, HasSubstr("Audio: 1, Language: en - English"));
+    EXPECT_THAT(lsdvd, HasSubstr("Audio: 2, Language: de - Deutsch"));
+    // The second stream is the loud second track, not a copy of the quiet first.
+    const std::string vob = folder + "/VIDEO_TS/VTS_01_1.VOB";
+    EXPECT_GT(MeanVolume(vob, 1), MeanVolume(vob, 0) + 15);
+}
+
+} // namespace
+} // namespace tarvex
