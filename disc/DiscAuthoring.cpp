@@ -2,6 +2,9 @@
 
 #include "disc/Chapters.h"
 #include "disc/DvdAuthor.h"
+#include "disc/DvdExtras.h"
+
+#include <algorithm>
 
 namespace tarvex {
 
@@ -13,16 +16,24 @@ int SourceSoundTrack(const TDiscPlan& plan, int stream) {
     return track;
 }
 
-void AddDvdAuthoring(const TDiscPlan& plan, const std::string& dir, TDiscPart& part,
+void AddDvdAuthoring(const TDiscPlan& planned, const std::string& dir, TDiscPart& part,
                      const std::string& title, double weight) {
     const std::string base = "disc" + std::to_string(part.Number);
     const std::vector<std::string> env = {std::string("VIDEO_FORMAT=") +
-                                          (plan.Picture.DestIsPAL ? "PAL" : "NTSC")};
+                                          (planned.Picture.DestIsPAL ? "PAL" : "NTSC")};
+    // The subpicture streams are numbered in the order they are added: the film's
+    // pictures by the multiplexer first, then the text drawn by spumux.
+    TDiscPlan plan = planned;
+    std::stable_partition(plan.Extras.Subtitles.begin(), plan.Extras.Subtitles.end(),
+                          [](const TDiscSubtitle& s) { return s.Pictures; });
+    const std::string vob = AddSubtitleSteps(plan, part, weight);
+    const std::vector<double> chapters = PartChapters(plan, part.FirstFrame, part.EndFrame);
+    const TMenuPage menu = AddMenuSteps(plan, part, chapters, weight);
     const std::string project = base + "_dvd.xml";
-    part.Texts.push_back(
-        {project, DvdAuthorXml(plan, part.MuxFile,
-                               PartChapters(plan, part.FirstFrame, part.EndFrame), TMenuPage{})});
+    part.Texts.push_back({project, DvdAuthorXml(plan, vob, chapters, menu)});
     part.Steps.push_back({title, {"dvdauthor", "-o", dir, "-x", project}, env, 0, weight});
+    if (vob != part.MuxFile) part.Measured.push_back({"subtitles", vob});
+    if (!menu.Buttons.empty()) part.Measured.push_back({"menu", dir + "/VIDEO_TS/VIDEO_TS.VOB"});
 }
 
 } // namespace tarvex

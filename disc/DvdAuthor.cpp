@@ -55,7 +55,12 @@ std::string Titles(const TDiscPlan& plan, const std::string& vobFile,
     for (const double t : chapters) list += (list.empty() ? "" : ",") + ChapterTime(t);
     xml += "<pgc>\n";
     // The menu keeps the chosen sound track in g1 and the subtitles in g2.
-    if (menu) xml += "<pre>audio=g1; subtitle=g2;</pre>\n";
+    if (menu) {
+        xml += "<pre>audio=g1; subtitle=g2;";
+        for (std::size_t i = 2; i <= chapters.size() && i <= MaxMenuChapters; ++i)
+            xml += " if (g3 eq " + std::to_string(i) + ") jump chapter " + std::to_string(i) + ";";
+        xml += "</pre>\n";
+    }
     xml += "<vob file=\"" + XmlText(vobFile) + "\" chapters=\"" + list + "\"/>\n";
     if (menu) xml += "<post>call vmgm menu 1;</post>\n";
     return xml + "</pgc>\n</titles>\n</titleset>\n";

@@ -9,6 +9,9 @@
 
 namespace tarvex {
 
+/// Chapter buttons on the title menu; later chapters are reached by skipping.
+inline constexpr std::size_t MaxMenuChapters = 10;
+
 /// One button of a menu page: its place on the frame and what it does.
 struct TMenuButton {
     std::string Name;   ///< spumux's and dvdauthor's name of the button

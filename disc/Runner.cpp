@@ -240,6 +240,8 @@ class TMaker {
             disc.AudioBytes.push_back(FileSize(Work / audio));
         disc.MuxBytes = FileSize(Work / part.MuxFile);
         if (!part.Images.empty()) disc.ImageBytes = FileSize(Work / part.Images[0].WorkName);
+        for (const TWorkText& m : part.Measured)
+            disc.Measured.emplace_back(m.Name, FileSize(Work / m.Text));
         for (const TFinalFile& file : part.Images) {
             std::error_code ec;
             fs::rename(Work / file.WorkName, file.FinalName, ec);

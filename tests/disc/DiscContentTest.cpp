@@ -82,5 +82,45 @@ TEST_F(DiscContentTest, ChaptersAndSoundTracksWithTheirLanguages) {
     EXPECT_GT(MeanVolume(vob, 1), MeanVolume(vob, 0) + 15);
 }
 
+TEST_F(DiscContentTest, SubtitlesOfEveryKindAndATitleMenu) {
+    ASSERT_TRUE(FilmMade) << "ffmpeg could not make the film";
+    const std::string srt = Dir / "beside.srt";
+    testing::WriteText(srt, testing::TwoLines);
+    TDiscPlan plan = Plan();
+    plan.Extras.Subtitles = {{0, "", "eng", false}, {1, "", "fra", true}, {-1, srt, "de", false}};
+    plan.Extras.MenuPictures = 1;
+    plan.Extras.Title = "A film & its <menu>";
+    const TMakeResult result = Make(plan, Dir / "dvd");
+    ASSERT_EQ(result.Status, TMakeStatus::Done) << result.Message;
+    const std::string folder = result.WorkDir + "/disc1_dvd";
+    const std::string lsdvd = Output("lsdvd -a -s -c '" + folder + "' 2>/dev/null");
+    // The film's pictures come first, then the text drawn by spumux.
+    EXPECT_THAT(lsdvd, HasSubstr("Subpictures: 03"));
+    EXPECT_THAT(lsdvd, HasSubstr("Subtitle: 01, Language: fr"));
+    EXPECT_THAT(lsdvd, HasSubstr("Subtitle: 02, Language: en"));
+    EXPECT_THAT(lsdvd, HasSubstr("Subtitle: 03, Language: de"));
+    EXPECT_THAT(lsdvd, HasSubstr("Chapters: 03"));
+    const std::string streams =
+        Output("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + folder +
+               "/VIDEO_TS/VTS_01_1.VOB'");
+    std::size_t pictures = 0;
+    for (std::size_t at = 0; (at = streams.find("dvd_subtitle", at)) != std::string::npos; ++at)
+        ++pictures;
+    EXPECT_EQ(pictures, 3u) << streams;
+    // The menu has its own VOB with buttons, of about the blocks the budget keeps.
+    ASSERT_EQ(result.Discs.size(), 1u);
+    const auto& measured = result.Discs[0].Measured;
+    ASSERT_EQ(measured.size(), 2u);
+    EXPECT_EQ(measured[1].first, "menu");
+    EXPECT_NEAR(static_cast<double>(measured[1].second) / 2048, 140, 15);
+    const std::string menu =
+        Output("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + folder +
+               "/VIDEO_TS/VIDEO_TS.VOB'");
+    EXPECT_THAT(menu, HasSubstr("mpeg2video"));
+    EXPECT_THAT(menu, HasSubstr("dvd_subtitle"));
+    EXPECT_EQ(measured[0].first, "subtitles");
+    EXPECT_GT(measured[0].second, result.Discs[0].MuxBytes);
+}
+
 } // namespace
 } // namespace tarvex
