@@ -2,6 +2,7 @@
 
 #include "disc/Chapters.h"
 #include "disc/DiscAuthoring.h"
+#include "disc/VcdEntries.h"
 
 #include <algorithm>
 #include <array>
@@ -273,11 +274,7 @@ void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& p
     const double weight = 0.05 * static_cast<double>(part.EndFrame - part.FirstFrame);
     const std::string base = "disc" + n;
     if (plan.Format != TDiscFormat::DVD) {
-        part.Steps.push_back(
-            Step(title,
-                 {"vcdimager", "-t", plan.Format == TDiscFormat::VCD ? "vcd2" : "svcd", "-c",
-                  base + ".cue", "-b", base + ".bin", part.MuxFile},
-                 weight));
+        AddVcdAuthoring(plan, part, title, weight);
         // The cue sheet names the image, so the image is complete before it appears.
         part.Images = {{base + ".bin", outDir + "/" + base + ".bin"},
                        {base + ".cue", outDir + "/" + base + ".cue"}};

@@ -122,5 +122,16 @@ TEST_F(DiscContentTest, SubtitlesOfEveryKindAndATitleMenu) {
     EXPECT_GT(measured[0].second, result.Discs[0].MuxBytes);
 }
 
+TEST_F(DiscContentTest, AVcdGetsAnEntryPointAtEachChapter) {
+    ASSERT_TRUE(FilmMade) << "ffmpeg could not make the film";
+    const TCDImage budget = testing::Budget(TDiscFormat::VCD, {6, 5}, 12, 1, 224000);
+    TDiscPlan plan = testing::Plan(TDiscFormat::VCD, Film, 300, budget);
+    plan.Extras.Chapters = {0, 4, 9};
+    const TMakeResult result = Make(plan, Dir / "vcd");
+    ASSERT_EQ(result.Status, TMakeStatus::Done) << result.Message;
+    const std::string info = Output("vcd-info -c '" + Dir / "vcd/disc1.cue" + "' 2>/dev/null");
+    EXPECT_THAT(info, HasSubstr("entries: 3"));
+}
+
 } // namespace
 } // namespace tarvex
