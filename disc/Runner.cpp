@@ -20,11 +20,10 @@ namespace tarvex {
 namespace {
 
 /// The Debian package of each tool a job runs.
-const std::map<std::string, std::string> Packages = {{"ffmpeg", "ffmpeg"},
-                                                     {"mplex", "mjpegtools"},
-                                                     {"vcdimager", "vcdimager"},
-                                                     {"dvdauthor", "dvdauthor"},
-                                                     {"xorriso", "xorriso"}};
+const std::map<std::string, std::string> Packages = {
+    {"ffmpeg", "ffmpeg"},       {"mplex", "mjpegtools"}, {"vcdimager", "vcdimager"},
+    {"vcdxbuild", "vcdimager"}, {"spumux", "dvdauthor"}, {"dvdauthor", "dvdauthor"},
+    {"xorriso", "xorriso"}};
 
 /// The Debian package that has a tool; the tool's own name for one not listed.
 std::string PackageOf(const std::string& tool) {
