@@ -1,6 +1,8 @@
 // The main window's controls: their items, ranges, initial states, hints and wiring.
 #include "app/Main.h"
 
+#include "common/Numeric.h"
+
 namespace tarvex {
 
 namespace {
@@ -35,7 +37,6 @@ void TMainForm::SetupControls() {
     EditSec.SetMaxLength(5);
     SecUpDown.SetWrap(true);
     SecUpDown.SetAssociate(&EditSec);
-    Videokbps.SetReadOnly(true);
     Videokbps.SetMaxLength(5);
     VideoUpDown10.SetIncrement(10);
     VideoUpDown10.SetWrap(true);
@@ -106,11 +107,17 @@ void TMainForm::SetupControls() {
     PreviewBtn.SetHint("Show the source's frames and the destination frame the script makes");
     DetectBtn.SetHint("Find the film area without the black borders in the source's frames");
     SaveAVSBtn.SetHint("Save the avisynth-script");
+    RecentBtn.SetHint("Open one of the films opened last (or drop a film onto the window)");
     CopyBtn.SetHint("Take the whole source frame as the film pixel area");
     Label43.SetHint("Note that the SVCD-standard doesn't allow more than 2600kbps");
     EditMin.SetHint("= ? min");
     EditSec.SetHint("= ? sec");
     FpsCombo.SetHint("= ? frames");
+    RateModeBox.SetHint(
+        Lines({"fill the discs: the video rate that fills the discs exactly.",
+               "player maximum: as above, but a film too short to fill its disc gets",
+               "the player's maximum rate and leaves the rest of the disc empty.",
+               "as typed: the rate typed into the video field, kept through other changes."}));
     SceneDetect.SetHint("An estimation of the I-frames when using scene detection");
     AC3Box.SetHint(Lines(
         {"The audio-streams are in Dolby Digital.", "Otherwise calculation is for MP2-Audio."}));
@@ -172,7 +179,10 @@ void TMainForm::SetupControls() {
 }
 
 void TMainForm::WireHandlers() {
-    const auto digits = [this](TControl&, char& key) { OnlyNumbers(key); };
+    const auto digits = [this](TControl& sender, char& key) {
+        OnlyNumbers(key);
+        NoteFullField(static_cast<TEdit&>(sender), key);
+    };
     for (TEdit* edit : {&EditMin, &EditSec, &Videokbps, &EditSubPics, &SubKBytes, &EditExtraDataKB,
                         &SrcXEdit, &SrcYEdit, &SrcPixelXEdit, &SrcPixelYEdit, &BorderLeftEdit,
                         &BorderTopEdit, &SrcRateEdit, &ResizeYEdit})
@@ -189,7 +199,13 @@ void TMainForm::WireHandlers() {
         SecUpDownChangingEx(value, direction);
     };
     FpsCombo.OnChange = on(&TMainForm::FpsComboChange);
-    VideoUpDown10.OnClick = [this](TControl&, TUDButton button) { VideoUpDown10Click(button); };
+    VideoUpDown10.OnClick = [this](TControl&, TUDButton button) {
+        VideoUpDown10Click(button);
+        VideoRateStepped();
+    };
+    VideoUpDown.OnClick = [this](TControl&, TUDButton) { VideoRateStepped(); };
+    Videokbps.OnKeyUp = [this](TControl&, char key) { VideokbpsKeyUp(key); };
+    RateModeBox.OnChange = on(&TMainForm::RateModeBoxChange);
     VideoUpDown.OnChangingEx = [this](TControl&, bool&, int value, TUpDownDirection) {
         VideoUpDownChangingEx(value);
     };
@@ -216,6 +232,7 @@ void TMainForm::WireHandlers() {
     OpenVideoBtn.OnClick = on(&TMainForm::OpenVideoBtnClick);
     DetectBtn.OnClick = on(&TMainForm::DetectBtnClick);
     PreviewBtn.OnClick = on(&TMainForm::PreviewBtnClick);
+    RecentBtn.OnClick = on(&TMainForm::RecentBtnClick);
     SrcXEdit.OnKeyUp = [this](TControl&, char) { SrcChangeResManual(); };
     SrcYEdit.OnKeyUp = [this](TControl&, char) { SrcChangeResManual(); };
     CopyBtn.OnClick = on(&TMainForm::CopyBtnClick);
@@ -256,6 +273,23 @@ void TMainForm::BindModelOutputs() {
 
 void TMainForm::OnlyNumbers(char& key) {
     if (key != TEdit::Backspace && (key < '0' || key > '9')) key = 0;
+}
+
+void TMainForm::NoteFullField(const TEdit& edit, char key) {
+    if (key < '0' || key > '9') return;
+    const bool full = edit.MaxLength() > 0 && edit.SelLength() == 0 &&
+                      static_cast<int>(edit.Text().size()) >= edit.MaxLength();
+    const std::pair<const TEdit*, const char*> named[] = {
+        {&EditMin, "The minutes field"},     {&EditSec, "The seconds field"},
+        {&Videokbps, "The video rate"},      {&BorderLeftEdit, "The left border"},
+        {&BorderTopEdit, "The top border"},  {&SrcPixelXEdit, "The film width"},
+        {&SrcPixelYEdit, "The film height"}, {&ResizeYEdit, "The resize height"}};
+    std::string name = "This field";
+    for (const auto& [control, words] : named)
+        if (control == &edit) name = words;
+    Notice = full ? name + " takes at most " + IntToStr(edit.MaxLength()) + " digits: the digit " +
+                        std::string(1, key) + " was left out."
+                  : std::string();
 }
 
 } // namespace tarvex

@@ -18,7 +18,9 @@
 #include "source/OpenSrc.h"
 #include "source/Tracks.h"
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,12 +42,27 @@ inline const std::vector<std::string> AuthoringNames = {
     "DVD",           "VCD vcdimager",     "DVD dvdauthor"};
 } // namespace Rows
 
+/// A change of one control that mends a warning, made as the user would make it.
+struct TFix {
+    enum class TKind { None, Select, Check, Position };
+    TKind Kind = TKind::None;
+    std::string Control; ///< a list, a check box or an up-down
+    int Value = 0;       ///< the item, 0 or 1, or the position
+};
+
 /// Something the script or the budget gets wrong, in words, with the control it is
 /// shown beside.
 struct TWarning {
+    TWarning() = default;
+    TWarning(std::string code, std::string concerns, std::string text, bool refuses = false,
+             TFix fix = {})
+        : Code(std::move(code)), Concerns(std::move(concerns)), Text(std::move(text)),
+          Refuses(refuses), Fix(std::move(fix)) {}
     std::string Code;
     std::string Concerns;
     std::string Text;
+    bool Refuses = false; ///< no player accepts such a disc: Make disc does not make it
+    TFix Fix;             ///< what mends it when the choice leaves no doubt
 };
 
 /// The name of a part of the disc fill, as the window shows it.
@@ -79,14 +96,17 @@ class TMainForm : public TControlOwner {
     std::int32_t WindowPosX = 0, WindowPosY = 0; ///< window position at the last close
     std::int8_t ResizeMode = 0; ///< script options: ResizeBox index, -1 with no selection
     bool BffToTff = false, ResampleAudio = false, ConvertToRGB = false;
+    /// The settings file exists but could not be read, so it is never overwritten.
+    bool SettingsUnread = false;
     TResizeStruct ResizeModel;
     TCDImage DiscImage;
     TClassAVS ScriptWriter;
     TOpenSrcFile SourceFile;
-    std::uint32_t FilmSeconds = 0; ///< film length in seconds, all discs
-    std::uint8_t DiscCount = 0;    ///< discs the film is spread over
-    std::string OpenDialogFile;    ///< the open dialog's selection
-    TRect WorkArea;                ///< the desktop area the window keeps to
+    std::uint32_t FilmSeconds = 0;  ///< film length in seconds, all discs
+    std::uint8_t DiscCount = 0;     ///< discs the film is spread over
+    std::uint32_t TypedKbps = 2000; ///< the video rate the user chose, for "as typed"
+    std::string OpenDialogFile;     ///< the open dialog's selection
+    TRect WorkArea;                 ///< the desktop area the window keeps to
 
     /// The decimal separator of the numbers the window shows.
     char DecimalSeparator = '.';
@@ -95,6 +115,10 @@ class TMainForm : public TControlOwner {
 
     // Panel "Stream & Authoring".
     TLabel StaticText2{*this, "StaticText2", "Stream & Authoring"};
+    /// How the video rate is chosen: the rate that fills the discs, at most the
+    /// player's maximum, or the rate the user typed. On the panel's title line.
+    TComboBox RateModeBox{
+        *this, "RateModeBox", {"fill the discs", "player maximum", "as typed"}, 0};
     TEdit EditMin{*this, "EditMin", "1"};
     TUpDown MinUpDown{*this, "MinUpDown", 0, 300, 1};
     TEdit EditSec{*this, "EditSec", "1"};
@@ -143,12 +167,15 @@ class TMainForm : public TControlOwner {
     TUpDown CDMinUpDown{*this, "CDMinUpDown", 10, 927, 80}; // up to a DVD-9
     TEdit EditCDsec{*this, "EditCDsec", "0"};
     TUpDown CDSecUpDown{*this, "CDSecUpDown", 0, 59, 0};
+    /// The disc's capacity in megabytes, beside its lead-out time.
+    TLabel CapacityLabel{*this, "CapacityLabel"};
     TEdit EditImageBlocks{*this, "EditImageBlocks"};
 
     // Panel "MPEG Resizing".
     TLabel StaticText3{*this, "StaticText3", "MPEG Resizing"};
     TButton OpenVideoBtn{*this, "OpenVideoBtn", " Source:"};
     TButton PreviewBtn{*this, "PreviewBtn", "Preview"};
+    TButton RecentBtn{*this, "RecentBtn", "Recent films"};
     TEdit SrcXEdit{*this, "SrcXEdit", "100"};
     TEdit SrcYEdit{*this, "SrcYEdit", "100"};
     TButton CopyBtn{*this, "CopyBtn", "u"};
@@ -224,6 +251,8 @@ class TMainForm : public TControlOwner {
 
     // Digit filter of the number fields.
     void OnlyNumbers(char& key);
+    /// A value the window cut to its field or range, in words; empty when none.
+    std::string Notice;
 
     // Source and destination pixel forms.
     void GetSrcPixelForm();
@@ -261,11 +290,15 @@ class TMainForm : public TControlOwner {
     // Making discs.
     /// The plan of the current inputs for the disc maker.
     TDiscPlan DiscPlan() const;
+    /// Whether the source's frames show their bottom field first.
+    bool SourceBottomFirst() const;
     /// The job that makes the plan's discs in `dir`. Throws TJobError.
     TDiscJob DiscJob(const std::string& dir) const;
     /// The report of a run: its message, then per disc what `budget` (the disc
     /// budget the run was planned with) predicted against what was made.
-    std::vector<std::string> DiscReport(const TMakeResult& result, const TCDImage& budget) const;
+    /// budget) predicted against what was made; `plan` is the plan the run made.
+    std::vector<std::string> DiscReport(const TMakeResult& result, const TCDImage& budget,
+                                        const TDiscPlan& plan) const;
     /// Keeps the report beside the images (tarvex-report.txt in `dir`) and adds a
     /// line that says where, or why it could not be kept.
     static void SaveDiscReport(std::vector<std::string>& report, const std::string& dir);
@@ -273,6 +306,12 @@ class TMainForm : public TControlOwner {
     /// cancels the running job.
     void MakeDiscBtnClick();
     bool Making() const { return FMaking != nullptr; }
+    /// Why made discs do not fit their discs, as one sentence; empty when they all fit.
+    static std::string Unfit(const TMakeResult& result, const TCDImage& budget);
+    /// Whether the window may close: while discs are made the user is asked.
+    bool MayClose();
+    /// Stops and waits for the running work; nothing it did arrives afterwards.
+    void StopJobs();
     /// What the window shows of the disc maker beside its button, which reads
     /// "Cancel" while `Making()`.
     struct TMakeState {
@@ -290,23 +329,47 @@ class TMainForm : public TControlOwner {
     void EditSecExit();
     void EditSecKeyUp(char key);
     void FpsComboChange();
+    /// The source's frame rate as the frame-rate list says.
+    float FpsRate() const;
+    /// The rate the disc plays the source's frames at: the list's, or the film rate of
+    /// the other TV system when the script changes between PAL and NTSC.
+    float DiscFrameRate() const;
     void EditSubPicsChange();
     void SubKBytesChange();
     void VideoUpDownChangingEx(int newValue);
     void VideoUpDown10Click(TUDButton button);
+    /// The items of RateModeBox.
+    enum TRateMode { FillDiscs = 0, PlayerMaximum = 1, AsTyped = 2 };
+    void RateModeBoxChange();
+    /// A rate typed into Videokbps picks "as typed" and is kept.
+    void VideokbpsKeyUp(char key);
+    /// A rate stepped by hand picks "as typed" and is kept.
+    void VideoRateStepped();
     void CalcImage();
     void CalcExactImage();
     void ShowRatePerBlock();
 
     // Source information.
+    /// Opens a film as the source (from the dialog, the command line, a drop or the
+    /// recent films): on success the film leads the recent films and names the
+    /// caption, and the outcome of discs made from another film is cleared.
+    bool OpenFilm(const std::string& file);
+    /// The films opened last, the latest first; empty entries are unused.
+    static constexpr std::size_t RecentCount = 5;
+    std::array<std::string, RecentCount> RecentFilms;
+    /// Offers the recent films and opens the one chosen.
+    void RecentBtnClick();
     void OpenVideoBtnClick();
     void SetFileInfos();
 
     // Film area found in the source's frames.
     /// Starts the detection off the window's thread, or cancels the running one.
     void DetectBtnClick();
-    /// Whether a detection runs; its progress and result arrive through `Platform.Post`.
+    /// Whether a detection runs; its progress and result are taken on the window's
+    /// thread when the worker wakes it through `Platform.Post`.
     bool Detecting() const { return FDetection != nullptr; }
+    /// Told of each position the detection has done, on the window's thread.
+    std::function<void(int done, int total)> OnDetectProgress;
     /// Types a film area into the film-pixel and border fields, as the user would.
     void TypeFilmArea(const TFilmArea& area);
     /// The preview window: the platform opens it.
@@ -324,6 +387,12 @@ class TMainForm : public TControlOwner {
     /// Takes a candidate's height as if the user had typed it into ResizeYEdit.
     void ChooseResizeHeight(std::int32_t height);
     TDiscFill DiscFill() const;
+    /// The breaches of the disc standard the plan would make, worded with their fixes.
+    std::vector<TWarning> ComplianceWarnings() const;
+    /// The warnings that keep Make disc from making the discs.
+    std::vector<TWarning> Refusals() const;
+    /// Makes a warning's fix as the user would; false when the control refused it.
+    bool ApplyFix(const TFix& fix);
 
     // Script options and saving.
     void MakeScript();
@@ -331,14 +400,30 @@ class TMainForm : public TControlOwner {
     void SaveAVSBtnClick();
 
   private:
+    /// Takes what the running jobs have for the window, on its thread.
+    void TakeJobNews();
+    /// Whether the job may go ahead when its folder holds files of an earlier run:
+    /// the user is asked, and a yes lets the job replace them.
+    bool MayReplace(const TDiscJob& job, TMakeOptions& options);
+    /// Says so when a digit typed into a full field is left out.
+    void NoteFullField(const TEdit& edit, char key);
+    void RememberFilm(const std::string& file);
+    /// The program's name and version, after the film's name when one is open.
+    void ShowFilmInCaption();
     void DetectProgress(int done, int total);
     void DetectDone(const TDetectResult& result);
     void MakeProgress(const TProgress& progress);
     void MakeDone(const TMakeResult& result);
-    /// The folder a job writes to before the user chose one: the source's.
+    /// Says what no player would accept and offers the fixes in one answer; false
+    /// when the discs are not to be made.
+    bool MayMakeDiscs();
+    /// The folder a job writes to: the last one chosen for this film, or one named
+    /// after the film beside it, so that films side by side keep their own discs.
     std::string JobFolder() const;
     bool ShowsJob() const { return ScriptViewBox.ItemIndex() == 1; }
     void TakeResizeHeight(std::int32_t height);
+    /// Replaces the disc-filling rate by the one the rate mode asks for.
+    void ApplyRateMode();
     void SetupControls();
     void WireHandlers();
     void BindModelOutputs();
@@ -349,10 +434,14 @@ class TMainForm : public TControlOwner {
                          void (TResizeStruct::*set)(std::int8_t));
 
     std::unique_ptr<TDetectJob> FDetection;
-    std::unique_ptr<TMakeThread> FMaking;
-    TCDImage FMakingBudget; ///< the budget the running job was planned with
-    /// Work posted by a worker runs only while the window it was posted for lives.
-    std::shared_ptr<int> FAlive = std::make_shared<int>(0);
+    std::unique_ptr<TMakeJob> FMaking;
+    TCDImage FMakingBudget;        ///< the budget the running job was planned with
+    TDiscPlan FMakingPlan;         ///< the plan it makes
+    std::string FDiscFolderSource; ///< the film DiscFolder was chosen for
+    /// The audio streams of the film last asked about, -1 when unknown.
+    mutable std::pair<std::string, int> FAudioCount{"", -1};
+    /// How the workers wake the window's thread; cut before the window goes.
+    std::shared_ptr<TWaker> FWaker = std::make_shared<TWaker>(Platform, [this] { TakeJobNews(); });
 };
 
 } // namespace tarvex

@@ -77,12 +77,22 @@ void TMainForm::EditSecKeyUp(char key) {
     if (key == 13) EditSecExit();
 }
 
+float TMainForm::FpsRate() const {
+    if (FpsCombo.ItemIndex() == 2) return 29.97f;
+    if (FpsCombo.ItemIndex() == 0) return 23.976f;
+    return 25.0f;
+}
+
+float TMainForm::DiscFrameRate() const {
+    const TResizeStruct& m = ResizeModel;
+    // The script's AssumeFPS keeps every frame and shows it at the new rate.
+    if (m.SrcIsPAL != m.DestIsPAL) return m.DestIsPAL ? 25.0f : 23.976f;
+    return FpsRate();
+}
+
 void TMainForm::FpsComboChange() {
-    float rate = 25.0f;
-    if (FpsCombo.ItemIndex() == 2) rate = 29.97f;
-    if (FpsCombo.ItemIndex() == 0) rate = 23.976f;
     try {
-        DiscImage.SetFrameRate(rate);
+        DiscImage.SetFrameRate(DiscFrameRate());
     } catch (const FloatError&) {
         return;
     }
@@ -127,6 +137,38 @@ void TMainForm::VideoUpDown10Click(TUDButton button) {
     VideoUpDown.SetPosition(VideoUpDown.Position() + (button == TUDButton::Up ? 10 : -10));
 }
 
+// The rate mode: how the video rate is chosen.
+
+void TMainForm::RateModeBoxChange() {
+    // Switching to "as typed" keeps the rate shown until the user types another.
+    if (RateModeBox.ItemIndex() == AsTyped) TypedKbps = DiscImage.VideoRate / 1000;
+    CalcImage();
+}
+
+void TMainForm::VideokbpsKeyUp(char key) {
+    if (key != TEdit::Backspace && (key < '0' || key > '9')) return;
+    std::int32_t kbps;
+    if (!TryStrToInt(Videokbps.Text(), kbps) || kbps < 0) return;
+    RateModeBox.SetItemIndex(AsTyped);
+    TypedKbps = static_cast<std::uint32_t>(kbps);
+    CalcImage();
+}
+
+void TMainForm::VideoRateStepped() {
+    RateModeBox.SetItemIndex(AsTyped);
+    TypedKbps = DiscImage.VideoRate / 1000;
+}
+
+void TMainForm::ApplyRateMode() {
+    TCDImage& d = DiscImage;
+    if (RateModeBox.ItemIndex() == AsTyped) {
+        d.SetVideoRate(Store<std::uint32_t>(std::int64_t{TypedKbps} * 1000));
+    } else if (RateModeBox.ItemIndex() == PlayerMaximum && d.VideoFits && d.MaxVideoRate > 0) {
+        const std::uint32_t highest = static_cast<std::uint32_t>(d.MaxVideoRate) / 1000 * 1000;
+        if (d.VideoRate > highest) d.SetVideoRate(highest);
+    }
+}
+
 // The full recomputation.
 
 void TMainForm::CalcImage() {
@@ -134,8 +176,10 @@ void TMainForm::CalcImage() {
     ShowChapters(); // the film's length decides how many chapters there are
     try {
         TCDImage& d = DiscImage;
-        d.SetFrames(Store<std::uint32_t>(
-            Ceil(Div(FilmSeconds * static_cast<Real>(d.FrameRate), DiscCount))));
+        // Every source frame reaches the disc, played at the disc's rate.
+        d.SetFrameRate(DiscFrameRate());
+        d.SetFrames(
+            Store<std::uint32_t>(Ceil(Div(FilmSeconds * static_cast<Real>(FpsRate()), DiscCount))));
         std::uint32_t audio1, audio2;
         if (!SelectedRate(Audio1kbps, audio1)) return;
         d.SetAudio1Rate(audio1);
@@ -145,6 +189,8 @@ void TMainForm::CalcImage() {
         d.SetMuxMode(d.MuxMode);
         std::int32_t gop;
         if (!TryStrToInt(EditGOP.Text(), gop)) return;
+        // Film with pulldown: the GOP field counts frames shown, the budget GOPs of film frames.
+        d.SetPulldown(SoftPulldown(DiscPlan()));
         d.SetGOPLength(Store<std::uint8_t>(gop));
         d.SetAuthoringMode(Store<std::int8_t>(AuthoringBox.ItemIndex()));
         d.SetSceneDetect(SceneDetect.Checked());
@@ -187,7 +233,7 @@ void TMainForm::CalcImage() {
 
         Label10.SetCaption(
             "= " + IntToStr(FilmSeconds) +
-            " seconds = " + IntToStr(Round(FilmSeconds * static_cast<Real>(d.FrameRate))) +
+            " seconds = " + IntToStr(Round(FilmSeconds * static_cast<Real>(FpsRate()))) +
             " frames = " + IntToStr(std::int64_t{d.IFrames} * DiscCount) + " I-frames");
         const std::string length = "Total Film-length:\r\n" + Label10.Caption();
         EditMin.SetHint(length);
@@ -218,6 +264,7 @@ void TMainForm::CalcImage() {
             d.SetVideoRate(0);
         else if (d.UncutVideoRate > MaxShownRate)
             d.SetVideoRate(MaxShownRate);
+        ApplyRateMode();
 
         const int kbps = static_cast<int>(d.VideoRate / 1000);
         VideoUpDown.SetPosition(kbps);
@@ -273,6 +320,10 @@ void TMainForm::CalcExactImage() {
 
         ShowRatePerBlock();
 
+        // MB of 1024 x 1024 bytes, as file managers count them.
+        CapacityLabel.SetCaption(
+            "(" + IntToStr(Round(static_cast<Real>(d.BlocksUsable) * d.SectorSize / 1048576)) +
+            " MB)");
         EditImageBlocks.SetText(IntToStr(d.ImageBlocks));
         EditImageBlocks.SetHint(
             "The Image-size for each CD: " + IntToStr(d.ImageBlocks / 4500) + ":" +

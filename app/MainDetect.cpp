@@ -10,6 +10,7 @@ namespace {
 
 /// What a failed detection tells the user.
 std::string DetectFailure(const TDetectResult& r, const std::string& file) {
+    if (!r.Failure.empty()) return "Can't find the film area of " + file + ": " + r.Failure;
     switch (r.Error) {
     case TFrameError::None:
         return "No picture found in the frames of " + file;
@@ -37,8 +38,24 @@ void TypeInto(TEdit& edit, int value) {
 } // namespace
 
 TMainForm::~TMainForm() {
+    StopJobs();
+}
+
+void TMainForm::StopJobs() {
+    FWaker->Cut();
     FDetection.reset();
     FMaking.reset();
+}
+
+void TMainForm::TakeJobNews() {
+    if (FDetection) {
+        if (const auto step = FDetection->TakeProgress()) DetectProgress(step->Done, step->Total);
+        if (const auto result = FDetection->TakeResult()) DetectDone(*result);
+    }
+    if (FMaking) {
+        if (const auto progress = FMaking->TakeProgress()) MakeProgress(*progress);
+        if (const auto result = FMaking->TakeResult()) MakeDone(*result);
+    }
 }
 
 void TMainForm::DetectBtnClick() {
@@ -52,26 +69,16 @@ void TMainForm::DetectBtnClick() {
         return;
     }
     const auto& c = SourceFile.FrameCrop;
-    const std::weak_ptr<int> alive = FAlive;
-    TPlatform& platform = Platform;
     DetectBtn.SetCaption("Cancel");
     DetectLabel.SetCaption("0%");
-    FDetection = std::make_unique<TDetectJob>(
-        file, TFrameCrop{c[0], c[1], c[2], c[3]}, TDetectOptions{},
-        [this, alive, &platform](int done, int total) {
-            platform.Post([this, alive, done, total] {
-                if (alive.lock()) DetectProgress(done, total);
-            });
-        },
-        [this, alive, &platform](const TDetectResult& r) {
-            platform.Post([this, alive, r] {
-                if (alive.lock()) DetectDone(r);
-            });
-        });
+    FDetection = StartDetectJob(file, TFrameCrop{c[0], c[1], c[2], c[3]}, TDetectOptions{},
+                                [waker = FWaker] { waker->Wake(); });
 }
 
 void TMainForm::DetectProgress(int done, int total) {
-    if (FDetection && total > 0) DetectLabel.SetCaption(IntToStr(100 * done / total) + "%");
+    if (!FDetection || total <= 0) return;
+    DetectLabel.SetCaption(IntToStr(100 * done / total) + "%");
+    if (OnDetectProgress) OnDetectProgress(done, total);
 }
 
 void TMainForm::DetectDone(const TDetectResult& result) {
@@ -83,7 +90,17 @@ void TMainForm::DetectDone(const TDetectResult& result) {
         Platform.ShowMessage("Error", DetectFailure(result, SourceFile.FrameFile));
         return;
     }
-    TypeFilmArea(*result.Area);
+    // The film-pixel fields refuse a smaller area, so typing it would leave the plan behind.
+    const TFilmArea& area = *result.Area;
+    const int least = TResizeStruct::MinFilmSide;
+    if (area.Width < least || area.Height < least) {
+        Platform.ShowMessage("Error", "The film area found in " + SourceFile.FrameFile + " (" +
+                                          IntToStr(area.Width) + " x " + IntToStr(area.Height) +
+                                          ") is smaller than the " + IntToStr(least) + " x " +
+                                          IntToStr(least) + " pixels a film needs to be planned.");
+        return;
+    }
+    TypeFilmArea(area);
 }
 
 void TMainForm::TypeFilmArea(const TFilmArea& area) {

@@ -12,8 +12,10 @@ namespace tarvex {
 namespace {
 
 /// Lead-out positions (blocks) of "21min CD" ... "8.5GB DVD". No selection takes "4.7GB DVD".
+/// "4.7GB DVD" is the smaller of the two writable kinds, DVD+R (2295104 blocks; DVD-R
+/// has 2298496), so that an image planned for it can be written on either.
 constexpr std::int32_t LeadOuts[] = {94350,   332850,  359850,  404850, 445350,
-                                     1273350, 1907850, 2298496, 4171712};
+                                     1273350, 1907850, 2295104, 4171712};
 constexpr int SingleLayerDvd = 7;
 
 using namespace Rows;
@@ -77,6 +79,7 @@ void TMainForm::CDSecUpDownChangingEx(int newValue, TUpDownDirection direction) 
 void TMainForm::MuxModeBoxChange() {
     const int mode = MuxModeBox.ItemIndex();
     if (mode < 0) return;
+    const bool wasDvd = IsDvdMux(DiscImage.MuxMode);
     try {
         DiscImage.SetMuxMode(Store<std::int8_t>(mode));
         // A state change below runs this handler again; that nested run finds
@@ -119,6 +122,8 @@ void TMainForm::MuxModeBoxChange() {
         case DvdMux: // VOBs align every sequence header
         case DvdFfmpeg:
             AC3Box.SetVisible(true);
+            // An NTSC DVD must carry AC-3 sound: it is where a new DVD starts.
+            if (!wasDvd && !ResizeModel.DestIsPAL) AC3Box.SetChecked(true);
             ScanOffsets.SetChecked(false);
             SeqAligning.SetChecked(true);
             ScanOffsets.SetVisible(false);

@@ -158,6 +158,8 @@ void TMainForm::DestChange() {
         ResizeModel.DestPixelSuggestionX = 0;
     }
     MakeSuggestion();
+    // The disc's frame rate and pulldown follow the TV systems.
+    CalcImage();
 }
 
 std::uint8_t TMainForm::RoundFromExp(int exponent) {
@@ -306,12 +308,20 @@ void TMainForm::CopyBtnClick() {
 
 void TMainForm::BorderTopEditKeyUp() {
     std::int32_t v;
+    // A border the frame cannot take keeps the one before; the user is told.
+    const auto kept = [this](const char* side, std::int32_t typed, std::int16_t now) {
+        if (typed != now)
+            Notice = std::string("The ") + side + " border of " + IntToStr(typed) +
+                     " does not fit the source frame: it stays at " + IntToStr(now) + ".";
+    };
     if (TryStrToInt(BorderLeftEdit.Text(), v)) {
         ResizeModel.SetBorderLeft(Store<std::int16_t>(v));
+        kept("left", v, ResizeModel.BorderLeft);
         BorderLeftEdit.SetText(IntToStr(ResizeModel.BorderLeft));
     }
     if (TryStrToInt(BorderTopEdit.Text(), v)) {
         ResizeModel.SetBorderTop(Store<std::int16_t>(v));
+        kept("top", v, ResizeModel.BorderTop);
         BorderTopEdit.SetText(IntToStr(ResizeModel.BorderTop));
     }
     MakeScript();

@@ -50,6 +50,8 @@ TClassIni TMainForm::SettingsFile() {
          .ConvertToRGB = ConvertToRGB,
          .FileNameSrc = FileNameSrc,
          .DiscFolder = DiscFolder,
+         .TypedKbps = TypedKbps,
+         .RecentFilms = RecentFilms,
          .Version = Version,
          .Control = [this](const char* name) { return StoredValue(FindControl(name), name); }});
 }
@@ -69,7 +71,14 @@ void TMainForm::FormCreate() {
     SrcRateEdit.SetVisible(false);
     Caption = AppName + " v" + Version;
 
-    SettingsFile().ReadIni(Platform.MayDeleteSettings());
+    const std::string settingsName = Platform.SettingsFileName(AppName);
+    const auto unread = SettingsFile().ReadIni(Platform.MayDeleteSettings());
+    SettingsUnread = unread.has_value();
+    if (unread)
+        Platform.ShowMessage("Error", "The settings file " + settingsName + " cannot be read (" +
+                                          *unread +
+                                          "): Tarvex starts from its defaults and leaves the "
+                                          "file as it is.");
     Platform.MoveWindow(SetLastWindowPositions(Platform.WindowPosition(), Platform.WindowSize(),
                                                WorkArea, WindowPosX, WindowPosY));
 
@@ -79,6 +88,11 @@ void TMainForm::FormCreate() {
     const std::uint32_t seconds = FilmSeconds;
     SecUpDown.SetPosition(static_cast<int>(seconds % 60));
     MinUpDown.SetPosition(static_cast<int>(seconds / 60));
+    if (seconds / 60 > static_cast<std::uint32_t>(MinUpDown.Max()))
+        Notice = "The stored film length of " + IntToStr(seconds / 60) + ":" +
+                 IntToStr(seconds % 60) + " is longer than the minutes field's " +
+                 IntToStr(MinUpDown.Max()) + ": it was cut to " + EditMin.Text() + ":" +
+                 EditSec.Text() + ".";
     EditSubPics.SetText(IntToStr(std::int64_t{DiscImage.SubtitlePics} * DiscCount));
     SubKBytes.SetText(IntToStr(std::int64_t{DiscImage.BMPSubSize} * DiscCount));
     CDNrUpDown.SetPosition(DiscCount);
@@ -98,6 +112,7 @@ void TMainForm::FormCreate() {
     AutoResizeY = true;
 
     if (!FileNameSrc.empty()) SourceFile.OpenFiles({OpenDialogFile});
+    ShowFilmInCaption();
     SetFileInfos();
 
     SrcPALBox.SetChecked(ResizeModel.SrcIsPAL);
@@ -138,7 +153,8 @@ void TMainForm::FormClose() {
     const TPoint position = Platform.WindowPosition();
     WindowPosX = position.X;
     WindowPosY = position.Y;
-    if (!Platform.MayWriteSettings()) return;
+    // A file that could not be read is never overwritten; start-up said so.
+    if (!Platform.MayWriteSettings() || SettingsUnread) return;
     try {
         SettingsFile().WriteIni();
     } catch (const TIniError& e) {

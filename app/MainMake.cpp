@@ -6,6 +6,7 @@
 #include "common/Numeric.h"
 #include "disc/Report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -47,7 +48,7 @@ TDiscPlan TMainForm::DiscPlan() const {
     TDiscPlan plan;
     // A project or a list is decoded through the film file its frames come from.
     plan.Source = SourceFile.FrameFile.empty() ? FileNameSrc : SourceFile.FrameFile;
-    plan.SrcFrameRate = m.SrcFrameRate > 0 ? m.SrcFrameRate : d.FrameRate;
+    plan.SrcFrameRate = m.SrcFrameRate > 0 ? m.SrcFrameRate : FpsRate();
     // Without a frame count from the source, the film length the user typed.
     plan.SrcFrames = m.SrcFrameCount > 0
                          ? m.SrcFrameCount
@@ -76,6 +77,7 @@ TDiscPlan TMainForm::DiscPlan() const {
                     .Interlaced = m.InterlacedResizing,
                     .ResizeMode = ResizeMode,
                     .BffToTff = BffToTff,
+                    .BottomFirst = SourceBottomFirst(),
                     .ConvertToRGB = ConvertToRGB,
                     .SrcIsPAL = m.SrcIsPAL,
                     .DestIsPAL = m.DestIsPAL,
@@ -87,17 +89,30 @@ TDiscPlan TMainForm::DiscPlan() const {
     return plan;
 }
 
+bool TMainForm::SourceBottomFirst() const {
+    // DV shows the bottom field first, whatever its container says.
+    const TResizeStruct& m = ResizeModel;
+    return m.SrcFourCC == "DVSD" || m.SrcFourCC == "CDVC" || SourceFile.Facts.Codec == "dvvideo" ||
+           SourceFile.Facts.FieldOrder == TFieldOrder::BottomFirst;
+}
+
 TDiscJob TMainForm::DiscJob(const std::string& dir) const {
     if (SourceFile.FileNames.size() > 1 && !IsMpegType(SourceFile.FileType))
         throw TJobError("Only a list of MPEG files can be made into discs: join the other "
                         "files into one film first.");
-    return BuildJobIn(DiscPlan(), dir);
+    TDiscPlan plan = DiscPlan();
+    // As Make disc does: a film without sound gets silence (counted once a film).
+    const std::string input = InputOf(plan);
+    if (FAudioCount.first != input) FAudioCount = {input, AudioStreamCount(input, "")};
+    if (FAudioCount.second >= 0) plan.SourceAudioStreams = FAudioCount.second;
+    return BuildJobIn(plan, dir);
 }
 
 std::string TMainForm::JobFolder() const {
-    if (!DiscFolder.empty()) return DiscFolder;
-    const std::filesystem::path source = std::filesystem::path(FileNameSrc).parent_path();
-    return source.empty() ? "." : source.string();
+    if (!DiscFolder.empty() && FDiscFolderSource == FileNameSrc) return DiscFolder;
+    const std::filesystem::path source(FullName(FileNameSrc));
+    if (FileNameSrc.empty()) return DiscFolder.empty() ? "." : DiscFolder;
+    return (source.parent_path() / (source.stem().string() + " discs")).string();
 }
 
 void TMainForm::MakeDiscBtnClick() {
@@ -106,6 +121,7 @@ void TMainForm::MakeDiscBtnClick() {
         Make.Status = "Cancelling...";
         return;
     }
+    if (!MayMakeDiscs()) return;
     try {
         (void)DiscJob(JobFolder()); // an impossible plan is said before the dialog
     } catch (const TJobError& e) {
@@ -123,23 +139,69 @@ void TMainForm::MakeDiscBtnClick() {
     dialog.FileName = JobFolder();
     const auto folder = Platform.FolderDialog(dialog);
     if (!folder) return;
+    TMakeOptions options;
+    if (!MayReplace(DiscJob(*folder), options)) return;
     DiscFolder = *folder;
+    FDiscFolderSource = FileNameSrc;
+    MakeScript(); // a job shown names the folder at once
     FMakingBudget = DiscImage;
+    FMakingPlan = DiscPlan();
     Make = {.Status = "Starting...", .Fraction = 0};
-    const std::weak_ptr<int> alive = FAlive;
-    TPlatform& platform = Platform;
-    FMaking = std::make_unique<TMakeThread>(
-        DiscPlan(), DiscFolder,
-        [this, alive, &platform](const TProgress& p) {
-            platform.Post([this, alive, p] {
-                if (alive.lock()) MakeProgress(p);
-            });
-        },
-        [this, alive, &platform](const TMakeResult& r) {
-            platform.Post([this, alive, r] {
-                if (alive.lock()) MakeDone(r);
-            });
-        });
+    FMaking = StartMakeJob(FMakingPlan, DiscFolder, options, [waker = FWaker] { waker->Wake(); });
+}
+
+bool TMainForm::MayReplace(const TDiscJob& job, TMakeOptions& options) {
+    const std::vector<std::string> existing = ExistingOutputs(job, options);
+    if (existing.empty()) return true;
+    std::string names;
+    for (const std::string& name : existing)
+        names += "\n- " + std::filesystem::path(name).filename().string();
+    options.Replace = Platform.Confirm(
+        "Make disc", job.OutDir + " holds files of an earlier run:" + names + "\nReplace them?");
+    return options.Replace;
+}
+
+bool TMainForm::MayClose() {
+    return !Making() ||
+           Platform.Confirm("Make disc", "Discs are being made. Stop making them and close?");
+}
+
+std::vector<TWarning> TMainForm::Refusals() const {
+    std::vector<TWarning> refusals;
+    for (TWarning& w : Warnings())
+        if (w.Refuses) refusals.push_back(std::move(w));
+    return refusals;
+}
+
+bool TMainForm::MayMakeDiscs() {
+    std::vector<TWarning> refusals = Refusals();
+    if (refusals.empty()) return true;
+    std::string text = "No player accepts these discs:\n";
+    bool fixable = true;
+    for (const TWarning& w : refusals) {
+        text += "- " + w.Text + "\n";
+        fixable = fixable && w.Fix.Kind != TFix::TKind::None;
+    }
+    if (!fixable) {
+        Platform.ShowMessage("Make disc", text);
+        return false;
+    }
+    if (Platform.Choose("Make disc", text + "Fix this and make the discs?", {"Fix", "Cancel"}) != 0)
+        return false;
+    // Any other change computes the disc-filling rate anew, so the rate comes last,
+    // and a rate the fixes made anew is fixed in a second round.
+    for (int round = 0; round < 2 && !refusals.empty(); ++round) {
+        std::stable_partition(refusals.begin(), refusals.end(),
+                              [](const TWarning& w) { return w.Fix.Control != "VideoUpDown"; });
+        for (const TWarning& w : refusals)
+            if (w.Fix.Kind != TFix::TKind::None) ApplyFix(w.Fix);
+        refusals = Refusals();
+    }
+    if (refusals.empty()) return true;
+    text = "No player accepts these discs:\n";
+    for (const TWarning& w : refusals) text += "- " + w.Text + "\n";
+    Platform.ShowMessage("Make disc", text);
+    return false;
 }
 
 void TMainForm::MakeProgress(const TProgress& progress) {
@@ -150,10 +212,29 @@ void TMainForm::MakeProgress(const TProgress& progress) {
 
 void TMainForm::MakeDone(const TMakeResult& result) {
     FMaking.reset();
-    Make = {.Status = result.Message, .Fraction = result.Status == TMakeStatus::Done ? 1.0 : 0.0};
-    std::vector<std::string> report = DiscReport(result, FMakingBudget);
+    const std::string unfit = Unfit(result, FMakingBudget);
+    Make = {.Status = unfit.empty() ? result.Message : unfit,
+            .Fraction = result.Status == TMakeStatus::Done ? 1.0 : 0.0};
+    std::vector<std::string> report = DiscReport(result, FMakingBudget, FMakingPlan);
     if (!result.Discs.empty()) SaveDiscReport(report, DiscFolder);
     if (result.Status != TMakeStatus::Cancelled) Platform.ShowReport("Disc report", report);
+    if (!unfit.empty()) Platform.ShowMessage("Error", unfit);
+}
+
+std::string TMainForm::Unfit(const TMakeResult& result, const TCDImage& budget) {
+    std::string discs;
+    int count = 0;
+    for (const TDiscResult& disc : result.Discs)
+        if (!CheckDisc(budget, disc, FormatOf(budget.MuxMode)).Fits)
+            discs += (count++ == 0 ? "" : ", ") + IntToStr(disc.Number);
+    if (count == 0) return "";
+    if (count > 1)
+        return "The images of discs " + discs +
+               " do not fit their discs: burn them on larger "
+               "ones, or lower the rates and make them again.";
+    return "The image of disc " + discs +
+           " does not fit its disc: burn it on a larger one, or "
+           "lower the rates and make it again.";
 }
 
 void TMainForm::SaveDiscReport(std::vector<std::string>& report, const std::string& dir) {
@@ -168,9 +249,17 @@ void TMainForm::SaveDiscReport(std::vector<std::string>& report, const std::stri
     }
 }
 
-std::vector<std::string> TMainForm::DiscReport(const TMakeResult& result,
-                                               const TCDImage& budget) const {
+std::vector<std::string> TMainForm::DiscReport(const TMakeResult& result, const TCDImage& budget,
+                                               const TDiscPlan& plan) const {
     std::vector<std::string> lines = {result.Message};
+    if (plan.VideoRate < plan.PlannedVideoRate) {
+        const std::int64_t share = (plan.SrcFrames + plan.DiscCount - 1) / plan.DiscCount;
+        lines.push_back("The film's " + IntToStr(share) + " frames a disc play longer than the " +
+                        RoundedToStr(budget.Duration, 100, DecimalSeparator) +
+                        " seconds planned: the video was encoded at " + IntToStr(plan.VideoRate) +
+                        " bps instead of " + IntToStr(plan.PlannedVideoRate) +
+                        " bps, so that every frame fits.");
+    }
     const TDiscFormat format = FormatOf(budget.MuxMode);
     const auto row = [&](const char* what, std::int64_t predicted, std::int64_t real,
                          const char* unit) {
@@ -180,6 +269,7 @@ std::vector<std::string> TMainForm::DiscReport(const TMakeResult& result,
     };
     for (const TDiscResult& disc : result.Discs) {
         const TDiscCheck c = CheckDisc(budget, disc, format);
+        lines.push_back(DiscSummary(c, format));
         lines.push_back("Disc " + IntToStr(c.Number) + ": " + disc.Files.at(0));
         lines.push_back(
             row("video stream (encoder)", c.PlannedVideoBytes, c.RealVideoBytes, "bytes"));
@@ -202,6 +292,7 @@ std::vector<std::string> TMainForm::DiscReport(const TMakeResult& result,
             lines.push_back(
                 row(what == "menu" ? "menu" : "subtitles", predicted, blocks, "blocks"));
         }
+        for (const std::string& found : disc.ReadBack) lines.push_back("  read back: " + found);
     }
     if (!result.Discs.empty() && budget.MenuBlocks > 0 && format != TDiscFormat::DVD)
         lines.push_back("The budget keeps " + IntToStr(budget.MenuBlocks) +

@@ -48,6 +48,13 @@ void TMainForm::MakeScript() {
 
 void TMainForm::SaveAVSBtnClick() {
     const bool job = ShowsJob();
+    if (job) try {
+            (void)DiscJob(JobFolder());
+        } catch (const TJobError& e) {
+            Platform.ShowMessage("Error",
+                                 std::string("There is no ffmpeg job to save: ") + e.what());
+            return;
+        }
     TFileDialog dialog;
     dialog.Title = job ? "Save ffmpeg job" : "Save script";
     dialog.FileName = job ? FileNameJob : FileNameAVS;

@@ -76,6 +76,14 @@ int FrameKind(const TResizeStruct& m) {
     return TMainForm::SquareKind;
 }
 
+/// Whether a stated display aspect of 4:3 (16:9 with the anamorphic flag) makes the
+/// frame's pixels square: the pixel follows from the stated aspect, not a kind's.
+bool StatedSquare(const TResizeStruct& m) {
+    if (m.SrcAspectCode != 2 && m.SrcAspectCode != 3) return false;
+    const std::int64_t off = std::int64_t{4} * m.SrcResY - std::int64_t{3} * m.SrcResX;
+    return m.SrcResX > 0 && (off < 0 ? -off : off) * 100 < std::int64_t{3} * m.SrcResX;
+}
+
 /// Every kind of file the source reader reads, by its usual extensions.
 const std::string VideoFilesFilter = [] {
     const char* const kinds[] = {"avi", "d2v", "lst",  "vob", "mpg", "mpeg", "m2v", "m1v",
@@ -103,13 +111,7 @@ void TMainForm::OpenVideoBtnClick() {
                                        "|All files (*.*)|*.*";
     dialog.MustExist = true;
     const auto chosen = Platform.OpenDialog(dialog);
-    if (!chosen) return;
-    OpenDialogFile = *chosen;
-    if (SourceFile.OpenFiles({*chosen}) != 0) return;
-    FileNameSrc = *chosen;
-    ReadSourceTracks();
-    SetFileInfos();
-    MakeScript();
+    if (chosen) OpenFilm(*chosen);
 }
 
 void TMainForm::SetFileInfos() {
@@ -165,7 +167,7 @@ void TMainForm::SetFileInfos() {
         m.SrcFourCC == "DVSD" || m.SrcFourCC == "CDVC" || SourceFile.Facts.Codec == "dvvideo";
     int kind;
     if (SourceFile.FileType == ".d2v" || m.SrcIsVFAPI || shapeStated) {
-        kind = ProjectKind(m);
+        kind = StatedSquare(m) ? SquareKind : ProjectKind(m);
     } else {
         SrcAnamorphic.SetChecked(false);
         InterlacedResBox.SetChecked(dv);

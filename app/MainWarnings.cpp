@@ -18,7 +18,15 @@ std::string Size(std::int64_t w, std::int64_t h) {
     return IntToStr(w) + " x " + IntToStr(h);
 }
 
-TWarning Worded(const TBudgetFinding& f) {
+/// How much too large an image of `blocks` extra blocks is, as playing time and megabytes.
+std::string Overfill(std::int64_t blocks, std::uint16_t sectorSize, char separator) {
+    const std::int64_t seconds = blocks / 75;
+    return IntToStr(seconds / 60) + ":" + (seconds % 60 < 10 ? "0" : "") + IntToStr(seconds % 60) +
+           " min or " +
+           RoundedToStr(static_cast<Real>(blocks) * sectorSize / 1048576, 10, separator) + " MB";
+}
+
+TWarning Worded(const TBudgetFinding& f, const TCDImage& d, char separator) {
     switch (f.Issue) {
     case TBudgetIssue::VideoAboveMax:
         return {"VideoAboveMax", "Label62",
@@ -36,7 +44,8 @@ TWarning Worded(const TBudgetFinding& f) {
     }
     return {"DiscOverfilled", "EditImageBlocks",
             "The disc image is " + IntToStr(f.Value) + " blocks larger than the disc (" +
-                IntToStr(f.Limit) + " usable blocks)."};
+                IntToStr(f.Limit) +
+                " usable blocks): " + Overfill(f.Value, d.SectorSize, separator) + " too much."};
 }
 
 TWarning Worded(const TScriptFinding& f, const TResizeStruct& m) {
@@ -104,9 +113,16 @@ const char* FillPartName(TFillPart part) {
 
 std::vector<TWarning> TMainForm::Warnings() const {
     std::vector<TWarning> warnings;
-    for (const TBudgetFinding& f : CheckBudget(DiscImage)) warnings.push_back(Worded(f));
+    for (const TBudgetFinding& f : CheckBudget(DiscImage))
+        warnings.push_back(Worded(f, DiscImage, DecimalSeparator));
     for (const TScriptFinding& f : CheckScript(ResizeModel))
         warnings.push_back(Worded(f, ResizeModel));
+    for (TWarning& w : ComplianceWarnings()) warnings.push_back(std::move(w));
+    if (LastCrop.Error && LastCrop.Band == TErrorBand::Large)
+        warnings.push_back({"AspectError", "ErrLabel",
+                            "The aspect error of " + FloatToStr(*LastCrop.Error, DecimalSeparator) +
+                                " % distorts the picture visibly: crop the film, or change the "
+                                "resize height."});
     return warnings;
 }
 

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -52,12 +53,30 @@ class TPlatform {
         (void)text;
         return true;
     }
+    /// A question answered by one of `answers` (the last one cancels); the index of
+    /// the answer, or -1 when none was chosen. A front end that cannot ask chooses none.
+    virtual int Choose(const std::string& title, const std::string& text,
+                       const std::vector<std::string>& answers) {
+        (void)title;
+        (void)text;
+        (void)answers;
+        return -1;
+    }
     /// A longer text the user may read at leisure and copy (the report of the discs
     /// made); by default a message box.
     virtual void ShowReport(const std::string& title, const std::vector<std::string>& lines) {
         std::string text;
         for (const std::string& line : lines) text += line + "\n";
         ShowMessage(title, text);
+    }
+
+    /// One of `items` the user picks (its index), or nothing; a front end without
+    /// menus picks none.
+    virtual std::optional<int> ChooseItem(const std::string& title,
+                                          const std::vector<std::string>& items) {
+        (void)title;
+        (void)items;
+        return std::nullopt;
     }
 
     /// Version text of the program, for example "1.0.0.0"; "0" when unknown.
@@ -103,6 +122,41 @@ class TPlatform {
     std::mutex FPostLock;
     std::condition_variable FPostArrived;
     std::deque<std::function<void()>> FPosted;
+};
+
+/// Tells the window's thread that a worker has something for it: `Wake` (any
+/// thread) posts a call of `onWake` to the platform, until `Cut` (the window's
+/// thread) ends that for good. A worker holds this object, never the window; once
+/// `Cut` returns, no worker reaches the platform and nothing posted calls `onWake`.
+class TWaker : public std::enable_shared_from_this<TWaker> {
+  public:
+    TWaker(TPlatform& platform, std::function<void()> onWake)
+        : Platform(&platform), OnWake(std::move(onWake)) {}
+
+    void Wake() {
+        const std::lock_guard<std::mutex> hold(Lock);
+        if (Platform)
+            Platform->Post([weak = weak_from_this()] {
+                if (const auto self = weak.lock()) self->Run();
+            });
+    }
+    void Cut() {
+        const std::lock_guard<std::mutex> hold(Lock);
+        Platform = nullptr;
+    }
+
+  private:
+    void Run() {
+        {
+            const std::lock_guard<std::mutex> hold(Lock);
+            if (!Platform) return;
+        }
+        OnWake(); // on the window's thread, which alone cuts
+    }
+
+    std::mutex Lock;
+    TPlatform* Platform;
+    std::function<void()> OnWake;
 };
 
 } // namespace tarvex

@@ -4,7 +4,10 @@
 // filled its sectors. Not a test: it runs for minutes (docs/disc-measurements.md).
 //
 //   tarvex-disc-measure DIR [--seconds N] [--disc-minutes N] [--format vcd|svcd|dvd]
-//                       [--mux N] [--authoring N] [--audio KBPS] [--ac3]
+//                       [--mux N] [--authoring N] [--audio KBPS] [--ac3] [--rate KBPS]
+//
+// --rate sets the video rate by hand instead of filling the disc, as the window's
+// video rate field does; the disc must still hold the film.
 
 #include "disc/PackScan.h"
 #include "disc/Report.h"
@@ -30,6 +33,7 @@ struct TArgs {
     int Authoring = -1;
     std::uint32_t Audio = 0;
     bool Ac3 = false;
+    std::uint32_t Rate = 0; ///< video bps; 0 fills the disc
 };
 
 TRows DefaultRows(TDiscFormat format) {
@@ -61,6 +65,8 @@ bool Parse(int argc, char** argv, TArgs& a) {
             a.Authoring = std::stoi(next());
         else if (arg == "--audio")
             a.Audio = static_cast<std::uint32_t>(std::stoi(next())) * 1000;
+        else if (arg == "--rate")
+            a.Rate = static_cast<std::uint32_t>(std::stoi(next())) * 1000;
         else if (arg == "--ac3")
             a.Ac3 = true;
         else if (arg == "--format") {
@@ -83,6 +89,9 @@ void PrintPacks(const std::string& name, std::int64_t sectorSize) {
                 name.c_str(), static_cast<long long>(sectorSize), static_cast<long long>(s.Sectors),
                 static_cast<long long>(s.SystemHeaders), static_cast<long long>(s.PaddingBytes),
                 static_cast<long long>(s.FillBytes));
+    std::printf("  mux rate %lld bit/s, buffers stated: video %lld bytes, audio %lld bytes\n",
+                static_cast<long long>(s.MuxRate), static_cast<long long>(s.VideoBuffer),
+                static_cast<long long>(s.AudioBuffer));
     const char* names[] = {"video", "audio", "navigation", "empty", "broken"};
     for (std::size_t k = 0; k < PackKinds; ++k) {
         const TPackCount& c = s.Kinds[k];
@@ -109,7 +118,8 @@ int main(int argc, char** argv) {
     TArgs a;
     if (!Parse(argc, argv, a)) {
         std::cerr << "usage: tarvex-disc-measure DIR [--seconds N] [--disc-minutes N] "
-                     "[--format vcd|svcd|dvd] [--mux N] [--authoring N] [--audio KBPS] [--ac3]\n";
+                     "[--format vcd|svcd|dvd] [--mux N] [--authoring N] [--audio KBPS] [--ac3] "
+                     "[--rate KBPS]\n";
         return 2;
     }
     std::filesystem::create_directories(a.Dir);
@@ -127,6 +137,7 @@ int main(int argc, char** argv) {
         m.SetAC3Audio(a.Ac3);
         m.ComputeAuthoringOverhead();
         m.ComputeVideoRate();
+        if (a.Rate != 0) m.SetVideoRate(a.Rate);
         m.ComputeImage();
         return m;
     }();
@@ -139,7 +150,8 @@ int main(int argc, char** argv) {
                 budget.ImageBlocks, budget.AuthoringOverhead, budget.AuthoringReserve);
 
     const TDiscPlan plan = Plan(a.Format, film, std::int64_t{a.Seconds} * 25, budget);
-    const std::string out = a.Dir + "/out-" + std::to_string(static_cast<int>(a.Format));
+    const std::string out = a.Dir + "/out-" + std::to_string(static_cast<int>(a.Format)) + "-" +
+                            std::to_string(budget.VideoRate / 1000);
     const TDiscJob job = BuildJob(plan, out + "/.work", out);
     TMakeOptions options;
     options.KeepWork = true;

@@ -1,9 +1,9 @@
 #!/bin/sh
 # How many blocks the authoring tools add to a multiplexed film, by playing time:
 # vcdimager for VCD and SVCD (.bin of 2352-byte sectors against the 2324-byte packs
-# of the .mpg), dvdauthor and xorriso for DVD (.iso against the 2048-byte VOB).
+# of the .mpg), dvdauthor and genisoimage for DVD (.iso against the 2048-byte VOB).
 # The film is a still black picture with silence: the tools' overhead depends on
-# the playing time and the GOPs, not on the bits. Usage: measure-authoring.sh DIR [SECONDS...]
+# the playing time and the GOPs, not on the bits. Usage: [FORMATS='vcd svcd dvd'] measure-authoring.sh DIR [SECONDS...]
 set -eu
 dir=$1
 shift
@@ -12,7 +12,7 @@ mkdir -p "$dir"
 cd "$dir"
 printf '%-6s %8s %8s %8s %8s\n' format seconds mux image added
 for s in "$@"; do
-    for f in vcd svcd dvd; do
+    for f in ${FORMATS:-vcd svcd dvd}; do
         case $f in
         vcd) size=352x288 codec=mpeg1video ar=44100 packet=2324 ;;
         svcd) size=480x576 codec=mpeg2video ar=44100 packet=2324 ;;
@@ -30,7 +30,7 @@ for s in "$@"; do
             VIDEO_FORMAT=PAL dvdauthor -o d.$f -t m.$f.mpg >/dev/null 2>&1
             VIDEO_FORMAT=PAL dvdauthor -o d.$f -T >/dev/null 2>&1
             mkdir -p d.$f/AUDIO_TS
-            xorriso -as mkisofs -V TARVEX_1 -o img.$f d.$f >/dev/null 2>&1
+            genisoimage -quiet -dvd-video -udf -V TARVEX_1 -o img.$f d.$f >/dev/null 2>&1
             image=$(($(stat -c %s img.$f) / 2048))
         else
             t=$([ $f = vcd ] && echo vcd2 || echo svcd)

@@ -2,6 +2,8 @@
 
 #include "common/Numeric.h"
 
+#include <algorithm>
+
 namespace tarvex {
 
 namespace {
@@ -16,6 +18,10 @@ struct MuxLayout {
     std::uint16_t FirstAudioHeader;
     std::uint16_t AudioHeader;
     std::uint32_t ExtraSectors;
+    /// Time stamp bytes per picture beyond what the headers above hold: the rows
+    /// measured for ffmpeg count the packs' own headers alone, so that they hold at
+    /// any rate.
+    std::uint8_t PictureStamps;
 };
 
 /// Modes of the rows measured for ffmpeg's multiplexers, appended after the DVD row.
@@ -28,24 +34,24 @@ bool IsDvdLayout(std::int8_t mode) {
 MuxLayout LayoutFor(std::int8_t mode, std::uint32_t audio2Rate, bool ac3, std::uint32_t iFrames) {
     switch (mode) {
     case 0: // SVCD, I-Author: a second audio stream costs one more block
-        return {2324, 33, 33, 33, 33, 33, audio2Rate != 0 ? 3u : 2u};
+        return {2324, 33, 33, 33, 33, 33, audio2Rate != 0 ? 3u : 2u, 0};
     case 1: // SVCD, bbMPEG
     case 2: // SVCD, TMPGEnc
-        return {2324, 36, 36, 36, 31, 31, 2};
+        return {2324, 36, 36, 36, 31, 31, 2, 0};
     case 3: // VCD, bbMPEG
-        return {2324, 30, 30, 30, 45, 45, 3};
+        return {2324, 30, 30, 30, 45, 45, 3, 0};
     case 4: // VCD, TMPGEnc
-        return {2324, 30, 30, 30, 45, 45, 2};
+        return {2324, 30, 30, 30, 45, 45, 2, 0};
     case VcdFfmpeg: // 20 zero bytes follow every audio packet
-        return {2324, 21, 21, 21, 43, 43, 2};
+        return {2324, 22, 22, 22, 44, 44, 2, 0};
     case SvcdFfmpeg:
-        return {2324, 27, 27, 27, 30, 30, 1};
-    case DvdFfmpeg: // the pack before each navigation pack is padded out
-        return {2048,   28, 28, 28, std::uint16_t(ac3 ? 33 : 29), std::uint16_t(ac3 ? 33 : 29),
-                iFrames};
+        return {2324, 25, 25, 25, 30, 30, 1, 6};
+    case DvdFfmpeg: // a navigation pack per GOP and one more; the pack before each is padded out
+        return {2048,        25, 25, 25, std::uint16_t(ac3 ? 33 : 29), std::uint16_t(ac3 ? 33 : 29),
+                iFrames + 1, 6};
     default: // DVD VOBs: one navigation block per GOP
-        return {2048,   36, 33, 23, std::uint16_t(ac3 ? 35 : 31), std::uint16_t(ac3 ? 32 : 28),
-                iFrames};
+        return {2048,    36, 33, 23, std::uint16_t(ac3 ? 35 : 31), std::uint16_t(ac3 ? 32 : 28),
+                iFrames, 0};
     }
 }
 
@@ -59,6 +65,14 @@ std::int64_t MenuBase(std::uint32_t menuBlocks) {
 }
 
 } // namespace
+
+int PulldownGopLength(int shownFrames) {
+    // Each pair of film frames fills five fields, an odd frame at most three more.
+    const int frames = shownFrames * 4 / 5;
+    // The encoder starts GOPs only at whole groups of a reference frame and its two
+    // B-frames; a GOP length between them would give shorter GOPs than counted.
+    return frames >= 3 ? frames - frames % 3 : std::max(1, frames);
+}
 
 TCDImage::TCDImage() {
     SetFrameRate(25.0f);
@@ -84,6 +98,16 @@ void TCDImage::SetGOPLength(std::uint8_t value) {
     if (value == 0 || value == GOPLength) return;
     GOPLength = value;
     UpdateGopOverheads();
+}
+
+void TCDImage::SetPulldown(bool value) {
+    if (value == Pulldown) return;
+    Pulldown = value;
+    UpdateGopOverheads();
+}
+
+int TCDImage::CodedGOPLength() const {
+    return Pulldown ? PulldownGopLength(GOPLength) : GOPLength;
 }
 
 void TCDImage::SetSceneDetect(bool value) {
@@ -130,7 +154,7 @@ void TCDImage::SetAddMatrices(std::uint8_t value) {
 }
 
 void TCDImage::UpdateGopOverheads() {
-    Real gops = Div(Frames, GOPLength);
+    Real gops = Div(Frames, CodedGOPLength());
     if (SceneDetect) gops = gops * 1.035L;
     IFrames = Store<std::uint32_t>(CeilInt64(gops));
 
@@ -145,6 +169,7 @@ void TCDImage::UpdateGopOverheads() {
     }
 
     MatrixBytes = Store<std::uint32_t>(std::int64_t{AddMatrices} * 64 * IFrames);
+    StampBytes = Store<std::uint32_t>(std::int64_t{PictureStampBytes} * Frames);
 
     // The DVD layout spends one block per GOP, so its extra blocks follow IFrames.
     // The nested call finds the layout in place and stops there.
@@ -162,7 +187,8 @@ void TCDImage::SetMuxMode(std::int8_t value) {
 
     if (SectorSize == row.SectorSize && VideoFirstPayload == videoFirst &&
         VideoGopPayload == videoGop && VideoPayload == video && AudioFirstPayload == audioFirst &&
-        AudioPayload == audio && ExtraSectors == row.ExtraSectors)
+        AudioPayload == audio && ExtraSectors == row.ExtraSectors &&
+        PictureStampBytes == row.PictureStamps)
         return;
 
     SectorSize = row.SectorSize;
@@ -171,6 +197,10 @@ void TCDImage::SetMuxMode(std::int8_t value) {
     AudioFirstPayload = audioFirst;
     AudioPayload = audio;
     ExtraSectors = row.ExtraSectors;
+    if (PictureStampBytes != row.PictureStamps) {
+        PictureStampBytes = row.PictureStamps;
+        StampBytes = Store<std::uint32_t>(std::int64_t{PictureStampBytes} * Frames);
+    }
     if (VideoPayload != video) {
         VideoPayload = video;
         UpdateGopOverheads(); // the alignment loss is counted in video payloads
@@ -245,12 +275,13 @@ void TCDImage::ComputeAuthoringOverhead() {
         blocks = 525 + menus;
         break;
     case 6: {
-        // dvdauthor and xorriso: a fixed file system and menu IFO; the title set's
-        // IFO and its backup hold a VOBU map (4 bytes a GOP) and a time map (4 bytes
-        // a second, at most 2048 entries), each table in whole sectors.
+        // dvdauthor and genisoimage: a fixed UDF and ISO 9660 file system and menu
+        // IFO; the title set's IFO and its backup hold a VOBU map (4 bytes a GOP)
+        // and a time map (4 bytes a second, at most 2048 entries), each table in
+        // whole sectors.
         const std::int64_t vobus = Ceil((static_cast<Real>(IFrames) * 4 + 4) / 2048);
         const std::int64_t times = Ceil((seconds < 2048 ? seconds : 2048) * 4 / 2048);
-        blocks = 197 + 2 * (vobus + times) + menus / 2;
+        blocks = 468 + 2 * (vobus + times) + menus / 2;
         break;
     }
     default:
@@ -289,10 +320,10 @@ void TCDImage::ComputeVideoRate() {
 
     const std::int64_t subtitles =
         SectorSize == 2048 ? std::int64_t{SubtitlePics} * 2048 : std::int64_t{SubtitleStreamBytes};
-    const std::int64_t video = blocks * VideoPayload -
-                               (std::int64_t{VideoPayload} - VideoFirstPayload) -
-                               (std::int64_t{VideoPayload} - VideoGopPayload) * IFrames -
-                               ScanOffsetBytes - subtitles - SeqAlignBytes - MatrixBytes - 4;
+    const std::int64_t video =
+        blocks * VideoPayload - (std::int64_t{VideoPayload} - VideoFirstPayload) -
+        (std::int64_t{VideoPayload} - VideoGopPayload) * IFrames - ScanOffsetBytes - subtitles -
+        SeqAlignBytes - MatrixBytes - StampBytes - 4;
     StreamBytes = video;
 
     UncutVideoRate = FloorInt64(Div(video, Duration) * 8);
@@ -305,7 +336,8 @@ void TCDImage::ComputeVideoRate() {
     if (Audio2Rate != 0)
         audio = ToDouble(
             audio + Div(Store<std::uint32_t>(std::int64_t{SectorSize} * Audio2Rate), AudioPayload));
-    const double matrices = ToDouble(Div(static_cast<Real>(MatrixBytes) * 8, Duration));
+    const double matrices =
+        ToDouble(Div(static_cast<Real>(std::int64_t{MatrixBytes} + StampBytes) * 8, Duration));
     double align = ToDouble(Div(static_cast<Real>(SeqAlignBytes) * 8, Duration));
     const double scan = ToDouble(Div(static_cast<Real>(ScanOffsetBytes) * 8, Duration));
     double gop;
@@ -336,7 +368,7 @@ void TCDImage::ComputeImage() {
     const bool dvd = SectorSize == 2048;
     std::int64_t video = CeilInt64(static_cast<Real>(VideoRate) / 8 * Duration) + 4 +
                          ScanOffsetBytes + (dvd ? 0 : std::int64_t{SubtitleStreamBytes}) +
-                         SeqAlignBytes + MatrixBytes;
+                         SeqAlignBytes + MatrixBytes + StampBytes;
     std::int64_t videoPacks =
         CeilInt64(Div(video + (std::int64_t{VideoPayload} - VideoFirstPayload) +
                           (std::int64_t{VideoPayload} - VideoGopPayload) * IFrames,

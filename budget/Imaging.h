@@ -12,6 +12,11 @@ struct TStreamRateLimits {
     std::int32_t High = 0;
 };
 
+/// The film frames of a GOP that shows at most `shownFrames` frames when the film is
+/// shown with 3:2 pulldown (two or three fields a film frame): whole groups of three
+/// as the encoder makes them, at least one frame.
+int PulldownGopLength(int shownFrames);
+
 /// The budget of one disc. Everything is per disc: a film spread over several
 /// discs is divided by the caller before its frames and subtitles reach here.
 ///
@@ -36,6 +41,7 @@ class TCDImage {
     std::uint32_t Frames = 0;
     float FrameRate = 0;
     std::uint32_t IFrames = 0; ///< GOPs on this disc
+    bool Pulldown = false;     ///< film shown with 3:2 pulldown: GOPLength counts frames shown
     bool SceneDetect = false;  ///< 3.5 % more GOPs
     bool ScanOffsets = false;  ///< 18 bytes per GOP
     bool SeqAligning = false;  ///< half a video payload per GOP after the first
@@ -51,6 +57,8 @@ class TCDImage {
     std::uint32_t SeqAlignBytes = 0; ///< bytes lost to sequence-header alignment
     std::uint32_t ScanOffsetBytes = 0;
     std::uint32_t MatrixBytes = 0;
+    std::uint8_t PictureStampBytes = 0; ///< time stamps the multiplexer writes per picture
+    std::uint32_t StampBytes = 0;       ///< PictureStampBytes for every frame
     std::uint16_t SubtitlePics = 0;
     std::uint32_t BMPSubSize = 0; ///< KB of subtitle bitmaps
     std::uint32_t SubtitleStreamBytes = 0;
@@ -94,6 +102,9 @@ class TCDImage {
     void SetAudio2Rate(std::uint32_t value);
     void SetGOPLength(std::uint8_t value); ///< 0 is ignored
     void SetSceneDetect(bool value);
+    void SetPulldown(bool value);
+    /// Frames the encoder puts into a GOP.
+    int CodedGOPLength() const;
     void SetFrames(std::uint32_t value); ///< 0 is ignored
     void SetFrameRate(float value);      ///< 0 is ignored; IFrames kept
     void SetScanOffsets(bool value);

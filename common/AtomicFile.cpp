@@ -56,7 +56,9 @@ void WriteFileAtomically(const std::string& fileName, const std::string& text) {
     const auto fail = [&](int err) { throw TFileError(fileName, err); };
 
     if (int err = Hook(TWriteStep::OpenTemp)) fail(err);
-    temp.Fd = ::open(temp.Name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // A fresh file of our own: never one planted under the temporary name, nor a link.
+    (void)::unlink(temp.Name.c_str());
+    temp.Fd = ::open(temp.Name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (temp.Fd < 0) {
         const int err = errno;
         temp.Done = true; // nothing of ours to remove

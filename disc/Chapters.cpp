@@ -36,7 +36,8 @@ std::vector<double> PartChapters(const TDiscPlan& plan, std::int64_t first, std:
     std::vector<double> chapters = {0};
     if (!(plan.SrcFrameRate > 0)) return chapters;
     const TRate script = ScriptRate(plan);
-    const TRate disc = DiscRate(plan);
+    // A chapter starts at a coded frame: with pulldown a film frame.
+    const TRate disc = EncodeRate(plan);
     for (const double start : plan.Extras.Chapters) {
         const double frame = std::floor(start * plan.SrcFrameRate + 0.5);
         if (frame <= static_cast<double>(first) || frame >= static_cast<double>(end)) continue;
@@ -59,12 +60,13 @@ std::string ChapterTime(double seconds) {
 
 std::vector<double> ChapterKeyFrameTimes(const TDiscPlan& plan,
                                          const std::vector<double>& chapters) {
-    const TRate disc = DiscRate(plan);
+    // The encoder counts coded frames: film frames when the player adds the pulldown.
+    const TRate disc = EncodeRate(plan);
     const double fps = static_cast<double>(disc.Num) / disc.Den;
     const auto frameOf = [fps](double t) {
         return static_cast<std::int64_t>(std::llround(t * fps));
     };
-    const std::int64_t gop = std::max(plan.GOPLength, 1);
+    const std::int64_t gop = std::max(EncodeGopLength(plan), 1);
     const auto shortest = static_cast<std::int64_t>(std::ceil(0.4 * fps - 1e-9));
     std::vector<double> times;
     for (std::size_t i = 1; i < chapters.size(); ++i) {

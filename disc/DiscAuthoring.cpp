@@ -31,7 +31,13 @@ void AddDvdAuthoring(const TDiscPlan& planned, const std::string& dir, TDiscPart
     const TMenuPage menu = AddMenuSteps(plan, part, chapters, weight);
     const std::string project = base + "_dvd.xml";
     part.Texts.push_back({project, DvdAuthorXml(plan, vob, chapters, menu)});
-    part.Steps.push_back({title, {"dvdauthor", "-o", dir, "-x", project}, env, 0, weight});
+    // dvdauthor writes the video manager last, when the titles are complete.
+    part.Steps.push_back({title,
+                          {"dvdauthor", "-o", dir, "-x", project},
+                          env,
+                          0,
+                          weight,
+                          dir + "/VIDEO_TS/VIDEO_TS.IFO"});
     if (vob != part.MuxFile) part.Measured.push_back({"subtitles", vob});
     if (!menu.Buttons.empty()) part.Measured.push_back({"menu", dir + "/VIDEO_TS/VIDEO_TS.VOB"});
 }

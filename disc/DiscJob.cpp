@@ -1,7 +1,11 @@
 #include "disc/DiscJob.h"
 
+#include "budget/DiscStandard.h"
+#include "budget/Imaging.h"
 #include "disc/Chapters.h"
 #include "disc/DiscAuthoring.h"
+#include "disc/DvdExtras.h"
+#include "disc/Pulldown.h"
 #include "disc/VcdEntries.h"
 
 #include <algorithm>
@@ -78,7 +82,14 @@ std::string ScaleFlags(int resizeMode) {
     }
 }
 
-/// The crop window and the resize, on whole frames or on the fields of each frame.
+/// Whether the frames reaching the encoder show their bottom field first: the
+/// source's order, unless it is turned into top first.
+bool BottomFirst(const TPicturePlan& p) {
+    return p.BottomFirst && !p.BffToTff;
+}
+
+/// The crop window and the resize, on whole frames or on the fields of each frame,
+/// whose order in time is kept.
 std::string Resize(const TPicturePlan& p) {
     const int div = p.Interlaced ? 2 : 1;
     const std::string crop = "crop=w=" + Num(std::int64_t{p.CropX}) +
@@ -89,7 +100,9 @@ std::string Resize(const TPicturePlan& p) {
                               ":h=" + Num(std::int64_t{p.ResizeY / div}) + ":" +
                               ScaleFlags(p.ResizeMode);
     if (!p.Interlaced) return crop + "," + scale;
-    return "setfield=tff,separatefields," + crop + "," + scale + ",weave=first_field=top";
+    const bool bff = BottomFirst(p);
+    return std::string(bff ? "setfield=bff" : "setfield=tff") + ",separatefields," + crop + "," +
+           scale + ",weave=first_field=" + (bff ? "bottom" : "top");
 }
 
 std::string Trim(const char* filter, const std::string& first, const std::string& end) {
@@ -100,7 +113,32 @@ std::string Trim(const char* filter, const std::string& first, const std::string
 }
 
 bool IsInterlaced(const TDiscPlan& plan) {
-    return !Mpeg1(plan) && (plan.Picture.Interlaced || plan.Picture.BffToTff);
+    // Film with pulldown is coded as progressive frames, whatever the resize did.
+    return !Mpeg1(plan) && !SoftPulldown(plan) &&
+           (plan.Picture.Interlaced || plan.Picture.BffToTff);
+}
+
+const TDiscStandard& StandardOf(const TDiscPlan& plan) {
+    const TDiscFamily family = plan.Format == TDiscFormat::VCD    ? TDiscFamily::VCD
+                               : plan.Format == TDiscFormat::SVCD ? TDiscFamily::SVCD
+                                                                  : TDiscFamily::DVD;
+    return DiscStandard(family, plan.Picture.DestIsPAL);
+}
+
+/// The video rates the disc's standard allows.
+void CheckVideoRate(const TDiscPlan& plan) {
+    const TDiscStandard& s = StandardOf(plan);
+    const std::string name = plan.Format == TDiscFormat::VCD    ? "a VCD"
+                             : plan.Format == TDiscFormat::SVCD ? "an SVCD"
+                                                                : "a DVD";
+    const std::string rate = Num(std::int64_t{plan.VideoRate / 1000}) + " kbps";
+    const std::string limit = Num(std::int64_t{s.MaxVideoRate / 1000}) + " kbps";
+    if (s.ConstantVideoRate && plan.VideoRate != s.MaxVideoRate)
+        throw TJobError("The video of " + name + " runs at exactly " + limit + ", not " + rate +
+                        ".");
+    if (plan.VideoRate > s.MaxVideoRate)
+        throw TJobError("The video rate of " + rate + " is above the " + limit + " " + name +
+                        " allows.");
 }
 
 const std::array<int, 14> MpegAudioKbps = {32,  48,  56,  64,  80,  96,  112,
@@ -132,6 +170,7 @@ void CheckPlan(const TDiscPlan& plan) {
     if (plan.VideoRate > MaxMpegRate)
         throw TJobError("The video rate of " + Num(std::int64_t{plan.VideoRate / 1000}) +
                         " kbps is more than the 15000 kbps a disc's MPEG video can have.");
+    CheckVideoRate(plan);
     if (plan.GOPLength < 1) throw TJobError("The GOP length must be at least 1.");
     if (p.CropX <= 0 || p.CropY <= 0 || p.ResizeX <= 0 || p.ResizeY <= 0)
         throw TJobError("The crop window and the resize size must not be empty.");
@@ -146,7 +185,7 @@ void CheckPlan(const TDiscPlan& plan) {
 
 TStep Step(std::string title, std::vector<std::string> args, double weight, std::int64_t frames = 0,
            std::vector<std::string> env = {}) {
-    return TStep{std::move(title), std::move(args), std::move(env), frames, weight};
+    return TStep{std::move(title), std::move(args), std::move(env), frames, weight, {}};
 }
 
 const std::vector<std::string> FfmpegStart = {"ffmpeg", "-nostdin", "-hide_banner",
@@ -169,37 +208,44 @@ std::string Kbps(std::uint32_t rate) {
 /// Frames the encoder writes for source frames [first, end).
 std::int64_t OutputFrames(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
     return static_cast<std::int64_t>(std::ceil(static_cast<double>(end - first) *
-                                               Value(DiscRate(plan)) / Value(ScriptRate(plan))));
+                                               Value(EncodeRate(plan)) / Value(ScriptRate(plan))));
 }
 
 std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool lastPart) {
     const std::string name = "disc" + Num(std::int64_t{part.Number});
     const std::int64_t frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
-    const std::vector<std::string> input = {
-        "-i",
-        InputOf(plan),
-        "-map",
-        "0:v:0",
-        "-an",
-        "-vf",
-        VideoFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame, lastPart ? 0 : part.EndFrame),
-        "-r",
-        RateText(DiscRate(plan))};
+    const std::vector<std::string> input = Concat(
+        FileInput(InputOf(plan)),
+        {"-map", "0:v:0", "-an", "-vf",
+         VideoFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame, lastPart ? 0 : part.EndFrame),
+         "-r", RateText(EncodeRate(plan))});
     // A GOP starts at each chapter, where players jump to.
     const std::vector<std::string> codec =
         Concat(Concat(VideoCodecArgs(plan),
                       ChapterKeyFrames(plan, PartChapters(plan, part.FirstFrame, part.EndFrame))),
                {"-passlogfile", name + "_pass"});
     const std::string disc = "Disc " + Num(std::int64_t{part.Number});
-    return {
-        Step(disc + ": video, first pass",
-             Concat(Concat(Concat(FfmpegStart, input), codec), {"-pass", "1", "-f", "null", "-"}),
-             static_cast<double>(frames), frames),
-        Step(
-            disc + ": video, second pass",
-            Concat(Concat(Concat(FfmpegStart, input), codec),
-                   {"-pass", "2", "-f", Mpeg1(plan) ? "mpeg1video" : "mpeg2video", part.VideoFile}),
-            1.2 * static_cast<double>(frames), frames)};
+    const bool pulldown = SoftPulldown(plan);
+    // With pulldown the encoder's film frames are rewritten into the disc's stream.
+    const std::string encoded = pulldown ? name + "_film.m2v" : part.VideoFile;
+    std::vector<TStep> steps = {
+        Making(Step(disc + ": video, first pass",
+                    Concat(Concat(Concat(FfmpegStart, input), codec),
+                           {"-pass", "1", "-f", "null", "-"}),
+                    static_cast<double>(frames), frames),
+               name + "_pass-0.log"),
+        Making(
+            Step(disc + ": video, second pass",
+                 Concat(Concat(Concat(FfmpegStart, input), codec),
+                        {"-pass", "2", "-f", Mpeg1(plan) ? "mpeg1video" : "mpeg2video", encoded}),
+                 1.2 * static_cast<double>(frames), frames),
+            encoded)};
+    if (pulldown)
+        steps.push_back(Making(Step(disc + ": pulldown flags",
+                                    {PulldownProgram(), "--pulldown", encoded, part.VideoFile},
+                                    0.01 * static_cast<double>(frames)),
+                               part.VideoFile));
+    return steps;
 }
 
 /// The rates of the planned audio streams, in stream order.
@@ -220,14 +266,10 @@ TStep AudioStep(const TDiscPlan& plan, const TDiscPart& part, bool lastPart, int
             static_cast<double>(part.EndFrame - part.FirstFrame) / Value(ScriptRate(plan));
         input = {"-f", "lavfi", "-i", "anullsrc=r=48000:cl=stereo", "-t", Num(seconds)};
     } else {
-        input = {"-i",
-                 InputOf(plan),
-                 "-map",
-                 "0:a:" + Num(std::int64_t{source}),
-                 "-vn",
-                 "-af",
-                 AudioFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame,
-                             lastPart ? 0 : part.EndFrame)};
+        input = Concat(FileInput(InputOf(plan)),
+                       {"-map", "0:a:" + Num(std::int64_t{source}), "-vn", "-af",
+                        AudioFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame,
+                                    lastPart ? 0 : part.EndFrame)});
     }
     const bool dvd = plan.Format == TDiscFormat::DVD;
     const std::vector<std::string> codec = {"-c:a",
@@ -242,17 +284,19 @@ TStep AudioStep(const TDiscPlan& plan, const TDiscPart& part, bool lastPart, int
                                             plan.AC3 ? "ac3" : "mp2",
                                             part.AudioFiles[stream - 1]};
     const auto frames = static_cast<double>(part.EndFrame - part.FirstFrame);
-    return Step("Disc " + Num(std::int64_t{part.Number}) + ": audio stream " +
-                    Num(std::int64_t{stream}),
-                Concat(Concat(FfmpegStart, input), codec), 0.05 * frames);
+    return Making(Step("Disc " + Num(std::int64_t{part.Number}) + ": audio stream " +
+                           Num(std::int64_t{stream}),
+                       Concat(Concat(FfmpegStart, input), codec), 0.05 * frames),
+                  part.AudioFiles[stream - 1]);
 }
 
 TStep MuxStep(const TDiscPlan& plan, const TDiscPart& part) {
     // Raw video carries no presentation times on its I-frames; the DVD muxer
     // needs them to start a navigation pack at each GOP.
     std::vector<std::string> args =
-        Concat(FfmpegStart, {"-fflags", "+genpts", "-i", part.VideoFile});
-    for (const std::string& audio : part.AudioFiles) args = Concat(args, {"-i", audio});
+        Concat(Concat(FfmpegStart, {"-fflags", "+genpts"}), FileInput("file:" + part.VideoFile));
+    for (const std::string& audio : part.AudioFiles)
+        args = Concat(args, FileInput("file:" + audio));
     args = Concat(args, {"-map", "0:v"});
     for (std::size_t i = 0; i < part.AudioFiles.size(); ++i)
         args = Concat(args, {"-map", Num(static_cast<std::int64_t>(i + 1)) + ":a"});
@@ -262,10 +306,18 @@ TStep MuxStep(const TDiscPlan& plan, const TDiscPart& part) {
     // Without the packet size the (S)VCD muxers write 2048-byte packs, which the
     // authoring tool then pads to full sectors.
     const char* packet = plan.Format == TDiscFormat::DVD ? "2048" : "2324";
-    args = Concat(args, {"-c", "copy", "-f", muxer, "-packetsize", packet, part.MuxFile});
+    // The rate the pack headers state, which the player's drive must deliver: a
+    // single-speed CD for a VCD, twice that for an SVCD, a DVD's 10.08 Mbit/s.
+    // Without it the muxer states the streams' peak rates plus a margin.
+    const char* muxRate = plan.Format == TDiscFormat::VCD    ? "1411200"
+                          : plan.Format == TDiscFormat::SVCD ? "2822400"
+                                                             : "10080000";
+    args = Concat(args, {"-c", "copy", "-f", muxer, "-packetsize", packet, "-muxrate", muxRate,
+                         part.MuxFile});
     const std::int64_t frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
-    return Step("Disc " + Num(std::int64_t{part.Number}) + ": multiplexing", args,
-                0.05 * static_cast<double>(frames), frames);
+    return Making(Step("Disc " + Num(std::int64_t{part.Number}) + ": multiplexing", args,
+                       0.05 * static_cast<double>(frames), frames),
+                  part.MuxFile);
 }
 
 void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& part) {
@@ -283,10 +335,38 @@ void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& p
     const std::string dir = base + "_dvd";
     part.MakeDirs = {dir + "/AUDIO_TS"};
     AddDvdAuthoring(plan, dir, part, title, weight);
-    part.Steps.push_back(
-        Step("Disc " + n + ": disc image",
-             {"xorriso", "-as", "mkisofs", "-V", "TARVEX_" + n, "-o", base + ".iso", dir}, weight));
+    // A UDF bridge with the files in the order the video manager expects: what
+    // players and libdvdread read.
+    part.Steps.push_back(Making(Step("Disc " + n + ": disc image",
+                                     {"genisoimage", "-quiet", "-dvd-video", "-udf", "-V",
+                                      "TARVEX_" + n, "-o", base + ".iso", dir},
+                                     weight),
+                                base + ".iso"));
     part.Images = {{base + ".iso", outDir + "/" + base + ".iso"}};
+}
+
+/// The field order the encoder writes into the stream.
+std::string FieldOrder(const TDiscPlan& plan) {
+    return IsInterlaced(plan) ? "tt" : "progressive";
+}
+
+TExpectedDisc Expected(const TDiscPlan& plan, const TDiscPart& part) {
+    const TPicturePlan& p = plan.Picture;
+    const auto [left, top, right, bottom] = Borders(p);
+    const int rows = p.Interlaced ? 2 * (p.ResizeY / 2) : p.ResizeY;
+    TExpectedDisc e;
+    e.Frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
+    e.Seconds =
+        static_cast<double>(e.Frames) / Value(EncodeRate(plan)); // film frames with pulldown
+    e.MenuFrames = MenuFrames(plan);
+    e.Width = left + p.ResizeX + right;
+    e.Height = top + rows + bottom;
+    e.Aspect = p.Widescreen ? 16.0 / 9 : 4.0 / 3;
+    e.FieldOrder = FieldOrder(plan);
+    e.AudioCodec = plan.AC3 ? "ac3" : "mp2";
+    e.AudioStreams = static_cast<int>(AudioRates(plan).size());
+    e.SampleRate = plan.Format == TDiscFormat::DVD ? 48000 : 44100;
+    return e;
 }
 
 /// Bytes of one disc's streams, from the rates and its playing time.
@@ -321,12 +401,27 @@ TRate DiscRate(const TDiscPlan& plan) {
     return Ntsc;
 }
 
+bool SoftPulldown(const TDiscPlan& plan) {
+    return !plan.Picture.DestIsPAL && !Mpeg1(plan) && ScriptRate(plan) == Film;
+}
+
+TRate EncodeRate(const TDiscPlan& plan) {
+    return SoftPulldown(plan) ? Film : DiscRate(plan);
+}
+
+int EncodeGopLength(const TDiscPlan& plan) {
+    return SoftPulldown(plan) ? PulldownGopLength(plan.GOPLength) : plan.GOPLength;
+}
+
 std::string VideoFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
     const TPicturePlan& p = plan.Picture;
     std::string graph;
-    // DoubleWeave().SelectOdd(): frame k becomes the top field of frame k and the
-    // bottom field of frame k + 1; the clip keeps its length.
-    if (p.BffToTff) graph += "phase=b,trim=start_frame=1,tpad=stop=1:stop_mode=clone,";
+    // DoubleWeave().SelectOdd(): the top field of frame k and the bottom field of
+    // frame k + 1 make a frame, top first, so the fields keep their order in time;
+    // the clip keeps its length, its last field shown twice.
+    if (p.BffToTff)
+        graph += "setfield=bff,separatefields,trim=start_frame=1,tpad=stop=1:stop_mode=clone,"
+                 "weave=first_field=top,";
     graph += Trim("trim", first > 0 ? "start_frame=" + Num(first) : "",
                   end > 0 ? "end_frame=" + Num(end) : "");
     graph += Resize(p);
@@ -343,30 +438,37 @@ std::string VideoFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t 
                  Num(std::int64_t{script.Num}) + "/TB";
     else
         graph += ",setpts=PTS-STARTPTS";
-    const TRate disc = DiscRate(plan);
-    if (!(script == disc))
-        graph += script == Film && disc == Ntsc ? ",telecine=first_field=top:pattern=23"
-                                                : ",fps=" + RateText(disc);
-    if (IsInterlaced(plan)) graph += ",setfield=tff";
+    // Film for NTSC keeps its frames: the pulldown flags make the player's fields.
+    const TRate coded = EncodeRate(plan);
+    if (!(script == coded)) graph += ",fps=" + RateText(coded);
+    if (IsInterlaced(plan)) graph += BottomFirst(p) ? ",setfield=bff" : ",setfield=tff";
     if (p.ConvertToRGB) graph += ",format=rgb24";
     return graph + ",format=yuv420p";
 }
 
 std::vector<std::string> VideoCodecArgs(const TDiscPlan& plan) {
     const bool mpeg1 = Mpeg1(plan);
-    // The player's buffer: 40 KB on a VCD, 224 KB on SVCDs and DVDs.
-    const char* buffer = mpeg1 ? "327680" : "1835008";
-    const std::uint32_t max = std::max(plan.MaxVideoRate, plan.VideoRate);
-    std::vector<std::string> args = {"-c:v",     mpeg1 ? "mpeg1video" : "mpeg2video",
-                                     "-b:v",     Num(std::int64_t{plan.VideoRate}),
-                                     "-maxrate", Num(std::int64_t{max}),
-                                     "-bufsize", buffer,
-                                     "-g",       Num(std::int64_t{plan.GOPLength}),
-                                     "-bf",      "2"};
+    const TDiscStandard& s = StandardOf(plan);
+    // The rate the header states is the one the player's buffer is filled at: a
+    // VCD's constant one, else the player's highest within the standard's.
+    std::vector<std::string> args = {"-c:v", mpeg1 ? "mpeg1video" : "mpeg2video"};
+    if (s.ConstantVideoRate) {
+        const std::string rate = Num(std::int64_t{s.MaxVideoRate});
+        args = Concat(args, {"-b:v", rate, "-minrate", rate, "-maxrate", rate});
+    } else {
+        const std::uint32_t max =
+            std::min(std::max(plan.MaxVideoRate, plan.VideoRate), s.MaxVideoRate);
+        args = Concat(
+            args, {"-b:v", Num(std::int64_t{plan.VideoRate}), "-maxrate", Num(std::int64_t{max})});
+    }
+    args = Concat(args, {"-bufsize", Num(std::int64_t{s.VbvBufferBits}), "-g",
+                         Num(std::int64_t{EncodeGopLength(plan)}), "-bf", "2"});
     if (!plan.SceneDetect) args = Concat(args, {"-sc_threshold", "1000000000"});
     // SVCD players and vcdimager expect room for the scan offsets in every GOP.
     if (plan.Format == TDiscFormat::SVCD) args = Concat(args, {"-scan_offset", "1"});
-    if (IsInterlaced(plan)) args = Concat(args, {"-flags", "+ildct+ilme", "-top", "1"});
+    if (IsInterlaced(plan))
+        args =
+            Concat(args, {"-flags", "+ildct+ilme", "-top", BottomFirst(plan.Picture) ? "0" : "1"});
     return Concat(args, {"-aspect", plan.Picture.Widescreen ? "16:9" : "4:3"});
 }
 
@@ -384,26 +486,48 @@ std::string AudioFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t 
     return graph;
 }
 
+std::string FullName(const std::string& name) {
+    return name.empty() ? name : std::filesystem::absolute(name).lexically_normal().string();
+}
+
+TDiscPlan WithFullNames(TDiscPlan plan) {
+    plan.Source = FullName(plan.Source);
+    for (std::string& more : plan.MoreSources) more = FullName(more);
+    for (TDiscSubtitle& sub : plan.Extras.Subtitles)
+        if (!sub.File.empty()) sub.File = FullName(sub.File);
+    return plan;
+}
+
 std::string InputOf(const TDiscPlan& plan) {
-    if (plan.MoreSources.empty()) return plan.Source;
-    std::string input = "concat:" + plan.Source;
-    for (const std::string& more : plan.MoreSources) input += "|" + more;
+    // "file:" before a full name: nothing in it reads as a protocol or an option.
+    const TDiscPlan full = WithFullNames(plan);
+    if (full.MoreSources.empty()) return "file:" + full.Source;
+    std::string input = "concat:file:" + full.Source;
+    for (const std::string& more : full.MoreSources) input += "|file:" + more;
     return input;
+}
+
+std::string LocalProtocols(const std::string& input) {
+    return input.starts_with("concat:") ? "file,concat" : "file";
+}
+
+std::vector<std::string> FileInput(const std::string& name) {
+    return {"-protocol_whitelist", LocalProtocols(name), "-i", name};
+}
+
+TStep Making(TStep step, std::string output) {
+    step.Output = std::move(output);
+    return step;
 }
 
 TDiscJob BuildJob(const TDiscPlan& planned, const std::string& workDir, const std::string& outDir) {
     CheckPlan(planned);
     // The steps run in the work folder, so every other name is a full one.
-    const auto full = [](const std::string& name) {
-        return std::filesystem::absolute(name).lexically_normal().string();
-    };
-    TDiscPlan plan = planned;
-    plan.Source = full(planned.Source);
-    for (std::string& more : plan.MoreSources) more = full(more);
+    const TDiscPlan plan = WithFullNames(planned);
     TDiscJob job;
     job.Format = plan.Format;
-    job.WorkDir = full(workDir);
-    job.OutDir = full(outDir);
+    job.WorkDir = FullName(workDir);
+    job.OutDir = FullName(outDir);
     const std::int64_t share = (plan.SrcFrames + plan.DiscCount - 1) / plan.DiscCount;
     double images = 0;
     double largest = 0;
@@ -427,14 +551,17 @@ TDiscJob BuildJob(const TDiscPlan& planned, const std::string& workDir, const st
             part.Steps.push_back(AudioStep(plan, part, last, static_cast<int>(i) + 1));
         part.Steps.push_back(MuxStep(plan, part));
         AddAuthoring(plan, job.OutDir, part);
+        part.Expected = Expected(plan, part);
         job.Parts.push_back(part);
         const double bytes = StreamBytes(plan, part.EndFrame - part.FirstFrame);
         images += bytes;
         largest = std::max(largest, bytes);
     }
-    // Every image, plus one disc's streams and multiplexed file while it is made,
-    // with a tenth more for the multiplexing and the file systems.
-    job.NeededBytes = static_cast<std::uint64_t>((images + 2 * largest) * 1.1);
+    // Every image, plus one disc's streams and multiplexed file while it is made (and
+    // the encoder's film stream before its pulldown flags are written), with a tenth
+    // more for the multiplexing and the file systems.
+    const double work = SoftPulldown(plan) ? 3 : 2;
+    job.NeededBytes = static_cast<std::uint64_t>((images + work * largest) * 1.1);
     return job;
 }
 
@@ -451,8 +578,27 @@ std::string CommandLine(const TStep& step) {
 }
 
 std::vector<std::string> JobScript(const TDiscJob& job) {
-    std::vector<std::string> lines = {"#!/bin/sh", "set -e", "mkdir -p " + Quote(job.WorkDir),
-                                      "cd " + Quote(job.WorkDir)};
+    // As a run of the program: the output folder held while the job runs, nothing of
+    // an earlier run replaced, a work folder of its own that goes when the job ends.
+    std::vector<std::string> lines = {
+        "#!/bin/sh",
+        "set -e",
+        "out=" + Quote(job.OutDir),
+        "mkdir -p \"$out\"",
+        "exec 9<\"$out\"",
+        "flock -n 9 || { echo \"Another run is making discs in $out.\" >&2; exit 1; }"};
+    std::string finals;
+    for (const TDiscPart& part : job.Parts)
+        for (const TFinalFile& file : part.Images) finals += " " + Quote(file.FinalName);
+    lines.push_back(
+        "for f in" + finals + "; do if [ -e \"$f\" ] || [ -L \"$f\" ]; then echo " +
+        "\"$f is there from an earlier run: move it away first.\" >&2; exit 1; fi; done");
+    lines.push_back("work=$(mktemp -d \"$out\"/" +
+                    Quote(std::filesystem::path(job.WorkDir).filename().string() + "-XXXXXX") +
+                    ")");
+    lines.push_back("trap 'rm -rf \"$work\"' EXIT");
+    lines.push_back("trap 'exit 1' HUP INT TERM");
+    lines.push_back("cd \"$work\"");
     for (const TDiscPart& part : job.Parts) {
         lines.push_back("# Disc " + Num(std::int64_t{part.Number}) + ": source frames " +
                         Num(part.FirstFrame) + " to " + Num(part.EndFrame - 1));
@@ -461,7 +607,7 @@ std::vector<std::string> JobScript(const TDiscJob& job) {
             lines.push_back("printf '%s' " + Quote(text.Text) + " > " + Quote(text.Name));
         for (const TStep& step : part.Steps) lines.push_back(CommandLine(step));
         for (const TFinalFile& file : part.Images)
-            lines.push_back("mv " + Quote(file.WorkName) + " " + Quote(file.FinalName));
+            lines.push_back("mv -n " + Quote(file.WorkName) + " " + Quote(file.FinalName));
     }
     return lines;
 }

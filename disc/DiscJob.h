@@ -32,6 +32,7 @@ struct TPicturePlan {
     bool Interlaced = false; ///< field by field resize
     int ResizeMode = 2;      ///< 0 bilinear, 1 bicubic 1/3, 3 Lanczos, any other bicubic 0/0.6
     bool BffToTff = false;
+    bool BottomFirst = false; ///< the source's frames show their bottom field first
     bool ConvertToRGB = false;
     bool SrcIsPAL = true;
     bool DestIsPAL = true;
@@ -49,7 +50,9 @@ struct TDiscPlan {
     TPicturePlan Picture;
     TDiscFormat Format = TDiscFormat::SVCD;
     int DiscCount = 1;
-    std::uint32_t VideoRate = 0;    ///< bps
+    std::uint32_t VideoRate = 0; ///< bps
+    /// bps of the budget; VideoRate is lower when the film plays longer than the budget counts
+    std::uint32_t PlannedVideoRate = 0;
     std::uint32_t MaxVideoRate = 0; ///< bps the player allows; below VideoRate it is ignored
     int GOPLength = 15;
     bool SceneDetect = false;     ///< the encoder may start a GOP at a scene change
@@ -79,6 +82,7 @@ struct TStep {
     std::vector<std::string> Env;  ///< NAME=value added to the environment
     std::int64_t Frames = 0;       ///< frames it encodes, when it reports ffmpeg progress; else 0
     double Weight = 1;             ///< its share of the whole work
+    std::string Output;            ///< the file it makes in the work folder; empty: not checked
 };
 
 /// A file of the work folder that becomes a final file once its disc is complete.
@@ -91,6 +95,20 @@ struct TFinalFile {
 struct TWorkText {
     std::string Name;
     std::string Text;
+};
+
+/// What a player must find on a made disc: the streams the plan asks for.
+struct TExpectedDisc {
+    std::int64_t Frames = 0;     ///< coded pictures of the video stream
+    std::int64_t MenuFrames = 0; ///< pictures of a DVD's menu, read with the film's
+    double Seconds = 0;          ///< playing time
+    int Width = 0;
+    int Height = 0;
+    double Aspect = 4.0 / 3; ///< display aspect
+    std::string FieldOrder;  ///< as ffprobe names it: "progressive", "tt", "bb"
+    std::string AudioCodec;  ///< as ffprobe names it: "mp2", "ac3"
+    int AudioStreams = 0;
+    int SampleRate = 0;
 };
 
 /// One disc: its share of the film and the steps that make it.
@@ -107,6 +125,7 @@ struct TDiscPart {
     std::vector<TWorkText> Measured;
     std::vector<TStep> Steps;
     std::vector<TFinalFile> Images; ///< renamed in this order; the first is the image
+    TExpectedDisc Expected;         ///< checked against the image before it is renamed
 };
 
 /// The whole job: every disc, run in the work folder, finished into the output folder.
@@ -118,13 +137,34 @@ struct TDiscJob {
     std::uint64_t NeededBytes = 0; ///< free space the job needs in the output folder
 };
 
-/// The film as ffmpeg's input: the source, or its files read one after the other.
+/// `name` as a full, normal name (relative names start in the current folder).
+std::string FullName(const std::string& name);
+/// The plan with the full names of its films.
+TDiscPlan WithFullNames(TDiscPlan plan);
+
+/// The film as ffmpeg's input: the full name of the source as a local file, or its
+/// files read one after the other.
 std::string InputOf(const TDiscPlan& plan);
+/// The protocols ffmpeg may use to read `input`: local files only.
+std::string LocalProtocols(const std::string& input);
+/// An input of ffmpeg that can only be a local file: no other protocol is
+/// allowed, and the name is never read as an option or a URL.
+std::vector<std::string> FileInput(const std::string& name);
+/// `step` declaring the file it makes in the work folder, checked after it ran.
+TStep Making(TStep step, std::string output);
 
 /// The frame rate the script's picture steps give the film.
 TRate ScriptRate(const TDiscPlan& plan);
 /// The frame rate written on the disc.
 TRate DiscRate(const TDiscPlan& plan);
+/// Whether film goes onto an NTSC DVD or SVCD as 23.976 progressive frames that the
+/// player shows at 29.97 by repeating fields (3:2 pulldown).
+bool SoftPulldown(const TDiscPlan& plan);
+/// The frame rate the encoder codes: the film's with pulldown, else the disc's.
+TRate EncodeRate(const TDiscPlan& plan);
+/// Frames the encoder puts into a GOP: the plan's GOP length counts frames shown,
+/// and with pulldown a film frame is shown for two or three fields.
+int EncodeGopLength(const TDiscPlan& plan);
 /// The filter graph for source frames [first, end) of the film; end 0 means to the end.
 std::string VideoFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t end);
 /// The encoder settings for the video, without input, pass and output.

@@ -49,11 +49,9 @@ TStep Spumux(const std::string& title, const std::vector<std::string>& options,
     for (std::size_t i = 0; i < options.size(); ++i) script += " \"$" + Int(i + 1) + "\"";
     const std::size_t n = options.size();
     script += " \"$" + Int(n + 1) + "\" < \"$" + Int(n + 2) + "\" > \"$" + Int(n + 3) + "\"";
-    return {title,
-            Join(Join({"sh", "-c", script, "spumux"}, options), {project, in, out}),
-            {},
-            0,
-            weight};
+    return {title,  Join(Join({"sh", "-c", script, "spumux"}, options), {project, in, out}),
+            {},     0,
+            weight, out};
 }
 
 std::string TextProject(const TDiscPlan& plan, const std::string& srt) {
@@ -82,31 +80,35 @@ std::string AddSubtitleSteps(const TDiscPlan& plan, TDiscPart& part, double weig
     if (!maps.empty()) {
         // Bitmaps stay bitmaps: PGS and DVB pictures become DVD subpictures.
         const std::string out = base + "_pictures.mpg";
-        part.Steps.push_back(
-            {title,
-             Join(Join(Join(Join(Ffmpeg, {"-fflags", "+genpts", "-i", current}), Cut(plan, part)),
-                       Join({"-canvas_size", Int(FrameWidth(plan)) + "x" + Int(plan.Picture.DestY),
-                             "-i", InputOf(plan), "-map", "0:v", "-map", "0:a?"},
-                            maps)),
-                  {"-c:v", "copy", "-c:a", "copy", "-c:s", "dvdsub", "-f", "dvd", "-packetsize",
-                   "2048", out}),
-             {},
-             0,
-             weight});
+        part.Steps.push_back({title,
+                              Join(Join(Join(Join(Join(Ffmpeg, {"-fflags", "+genpts"}),
+                                                  FileInput("file:" + current)),
+                                             Cut(plan, part)),
+                                        Join(Join({"-canvas_size", Int(FrameWidth(plan)) + "x" +
+                                                                       Int(plan.Picture.DestY)},
+                                                  FileInput(InputOf(plan))),
+                                             Join({"-map", "0:v", "-map", "0:a?"}, maps))),
+                                   {"-c:v", "copy", "-c:a", "copy", "-c:s", "dvdsub", "-f", "dvd",
+                                    "-packetsize", "2048", out}),
+                              {},
+                              0,
+                              weight,
+                              out});
         current = out;
     }
     int stream = static_cast<int>(maps.size() / 2);
     for (const TDiscSubtitle& s : subs) {
         if (s.Pictures) continue;
         const std::string srt = base + "_sub" + Int(stream) + ".srt";
-        const std::string input = s.Index >= 0 ? InputOf(plan) : s.File;
+        const std::string input = s.Index >= 0 ? InputOf(plan) : "file:" + FullName(s.File);
         part.Steps.push_back(
             {title,
-             Join(Join(Ffmpeg, Cut(plan, part)),
-                  {"-i", input, "-map", "0:s:" + Int(std::max(s.Index, 0)), "-c:s", "srt", srt}),
+             Join(Join(Join(Ffmpeg, Cut(plan, part)), FileInput(input)),
+                  {"-map", "0:s:" + Int(std::max(s.Index, 0)), "-c:s", "srt", srt}),
              {},
              0,
-             0.1 * weight});
+             0.1 * weight,
+             srt});
         const std::string project = base + "_sub" + Int(stream) + ".xml";
         part.Texts.push_back({project, TextProject(plan, srt)});
         const std::string out = base + "_sub" + Int(stream) + ".mpg";

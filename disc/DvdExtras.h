@@ -18,6 +18,10 @@ inline constexpr const char* SubtitleFont = "DejaVuSans.ttf";
 /// that then holds the film with them.
 std::string AddSubtitleSteps(const TDiscPlan& plan, TDiscPart& part, double weight);
 
+/// Pictures of the title menu's video, 0 without a menu: the image holds them
+/// besides the film's.
+std::int64_t MenuFrames(const TDiscPlan& plan);
+
 /// Adds the steps that make the title menu of `part` when the plan has menu
 /// pictures; returns its page, without buttons when there is none.
 TMenuPage AddMenuSteps(const TDiscPlan& plan, TDiscPart& part, const std::vector<double>& chapters,

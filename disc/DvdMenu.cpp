@@ -99,6 +99,14 @@ std::vector<TMenuButton> MenuButtons(const TDiscPlan& plan, const std::vector<do
     return buttons;
 }
 
+std::int64_t MenuFrames(const TDiscPlan& plan) {
+    if (plan.Format != TDiscFormat::DVD || plan.Extras.MenuPictures <= 0) return 0;
+    const TRate rate = DiscRate(plan);
+    // The frames that start before the menu's end.
+    return static_cast<std::int64_t>(
+        std::ceil(std::stod(MenuSeconds) * rate.Num / rate.Den - 1e-9));
+}
+
 TMenuPage AddMenuSteps(const TDiscPlan& plan, TDiscPart& part, const std::vector<double>& chapters,
                        double weight) {
     if (plan.Extras.MenuPictures <= 0) return {};
@@ -131,64 +139,43 @@ TMenuPage AddMenuSteps(const TDiscPlan& plan, TDiscPart& part, const std::vector
         static_cast<double>(part.EndFrame - part.FirstFrame) / std::max(plan.SrcFrameRate, 1.0);
     part.Steps.push_back(
         {title,
-         Join(Ffmpeg, {"-ss", Int(static_cast<std::int64_t>(seconds / 10)), "-i", InputOf(plan),
-                       "-vf", graph, "-frames:v", "1", base + ".png"}),
+         Join(Join(Join(Ffmpeg, {"-ss", Int(static_cast<std::int64_t>(seconds / 10))}),
+                   FileInput(InputOf(plan))),
+              {"-vf", graph, "-frames:v", "1", base + ".png"}),
          {},
          0,
-         weight});
+         weight,
+         base + ".png"});
     const TRate rate = DiscRate(plan);
     const std::string fps = Int(rate.Num) + "/" + Int(rate.Den);
-    part.Steps.push_back({title,
-                          Join(Ffmpeg, {"-loop",
-                                        "1",
-                                        "-framerate",
-                                        fps,
-                                        "-i",
-                                        base + ".png",
-                                        "-f",
-                                        "lavfi",
-                                        "-i",
-                                        "anullsrc=r=48000:cl=stereo",
-                                        "-t",
-                                        MenuSeconds,
-                                        "-c:v",
-                                        "mpeg2video",
-                                        "-b:v",
-                                        MenuRate,
-                                        "-minrate",
-                                        MenuRate,
-                                        "-maxrate",
-                                        MenuRate,
-                                        "-bufsize",
-                                        "1835008",
-                                        "-g",
-                                        Int(plan.GOPLength),
-                                        "-pix_fmt",
-                                        "yuv420p",
-                                        "-aspect",
-                                        plan.Picture.Widescreen ? "16:9" : "4:3",
-                                        "-c:a",
-                                        "ac3",
-                                        "-b:a",
-                                        "192k",
-                                        "-f",
-                                        "dvd",
-                                        "-packetsize",
-                                        "2048",
-                                        base + "_av.mpg"}),
-                          {},
-                          0,
-                          0.1 * weight});
+    part.Steps.push_back(
+        {title,
+         Join(Ffmpeg,
+              {"-loop", "1", "-framerate", fps, "-protocol_whitelist", "file", "-i",
+               "file:" + base + ".png", "-f", "lavfi", "-i", "anullsrc=r=48000:cl=stereo", "-t",
+               MenuSeconds, "-c:v", "mpeg2video", "-b:v", MenuRate, "-minrate", MenuRate,
+               "-maxrate", MenuRate, "-bufsize", "1835008", "-g", Int(plan.GOPLength), "-pix_fmt",
+               "yuv420p", "-aspect", plan.Picture.Widescreen ? "16:9" : "4:3", "-c:a",
+               // The film's codec: a player reading the whole
+               // disc finds one kind of sound in each stream.
+               plan.AC3 ? "ac3" : "mp2", "-b:a", "192k", "-f", "dvd", "-packetsize", "2048",
+               base + "_av.mpg"}),
+         {},
+         0,
+         0.1 * weight,
+         base + "_av.mpg"});
     part.Steps.push_back({title,
                           Outline(page.Buttons, width, height, "yellow", base + "_hl.png"),
                           {},
                           0,
-                          0.01 * weight});
+                          0.01 * weight,
+                          base + "_hl.png"});
     part.Steps.push_back({title,
                           Outline(page.Buttons, width, height, "red", base + "_sel.png"),
                           {},
                           0,
-                          0.01 * weight});
+                          0.01 * weight,
+                          base + "_sel.png"});
     std::string xml = std::string("<subpictures format=\"") +
                       (plan.Picture.DestIsPAL ? "PAL" : "NTSC") +
                       "\">\n<stream>\n<spu start=\"00:00:00.00\" force=\"yes\" highlight=\"" +
@@ -203,7 +190,8 @@ TMenuPage AddMenuSteps(const TDiscPlan& plan, TDiscPart& part, const std::vector
                            base + ".xml", base + "_av.mpg", page.VobFile},
                           {},
                           0,
-                          0.1 * weight});
+                          0.1 * weight,
+                          page.VobFile});
     return page;
 }
 

@@ -1,5 +1,6 @@
 #include "disc/PackScan.h"
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 #include <string_view>
@@ -46,6 +47,28 @@ std::size_t PesHeader(TBytes p) {
     return at <= p.size() ? at : 0;
 }
 
+/// The mux rate of a pack header, in bits per second (the field counts 50 bytes).
+std::int64_t MuxRate(TBytes b) {
+    const bool mpeg2 = (b[4] & 0xC0) == 0x40;
+    const std::int64_t field = mpeg2 ? (std::int64_t{b[10]} << 14 | b[11] << 6 | b[12] >> 2)
+                                     : (std::int64_t{b[9] & 0x7F} << 15 | b[10] << 7 | b[11] >> 1);
+    return field * 50 * 8;
+}
+
+/// The buffer bounds of a system header `p`: after its six bytes of rates and
+/// bounds, one entry of three bytes per stream.
+void BufferBounds(TBytes p, TPackScan& scan) {
+    for (std::size_t at = 12; at + 3 <= p.size() && (p[at] & 0x80) != 0; at += 3) {
+        const std::uint8_t id = p[at];
+        const std::int64_t bytes =
+            (std::int64_t{p[at + 1] & 0x1F} << 8 | p[at + 2]) * ((p[at + 1] & 0x20) ? 1024 : 128);
+        if (id == 0xB9 || (id >= 0xE0 && id <= 0xEF))
+            scan.VideoBuffer = std::max(scan.VideoBuffer, bytes);
+        if (id == 0xB8 || (id >= 0xC0 && id <= 0xDF))
+            scan.AudioBuffer = std::max(scan.AudioBuffer, bytes);
+    }
+}
+
 bool StartsGop(TBytes payload) {
     for (std::size_t i = 0; i + 4 <= payload.size(); ++i)
         if (StartCode(payload, i, 0xB3) || StartCode(payload, i, 0xB8)) return true;
@@ -59,6 +82,7 @@ void ScanSector(TBytes b, TPackScan& scan) {
         ++scan[TPackKind::Broken].Packs;
         return;
     }
+    if (scan.MuxRate == 0) scan.MuxRate = MuxRate(b);
     TPackKind kind = TPackKind::Empty;
     std::int64_t payload = 0;
     bool gop = false;
@@ -77,6 +101,7 @@ void ScanSector(TBytes b, TPackScan& scan) {
         at += size;
         if (id == 0xBB) {
             ++scan.SystemHeaders;
+            BufferBounds(packet, scan);
             continue;
         }
         if (id == 0xBE) {

@@ -27,6 +27,11 @@ struct TPackScan {
     std::int64_t SystemHeaders = 0;
     std::int64_t PaddingBytes = 0; ///< in padding packets
     std::int64_t FillBytes = 0;    ///< after the last packet of a pack
+    std::int64_t MuxRate = 0;      ///< bits per second the first pack header states
+    /// The largest buffers the system headers state, in bytes: for the video stream
+    /// and for an audio stream.
+    std::int64_t VideoBuffer = 0;
+    std::int64_t AudioBuffer = 0;
 
     const TPackCount& operator[](TPackKind kind) const {
         return Kinds[static_cast<std::size_t>(kind)];

@@ -3,12 +3,13 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
+#include <system_error>
 #include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -91,8 +92,12 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 
 /// In the child, between fork and exec: only async-signal-safe calls.
 [[noreturn]] void StartChild(const char* program, char* const* argv, char* const* envp,
-                             const char* dir, int out, int err, int report) {
+                             const char* dir, int out, int err, int report, pid_t parent) {
     setpgid(0, 0);
+    // The tool ends with the thread that started it, even when that dies by SIGKILL;
+    // a parent that died before this line is seen in getppid().
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
     const int null = open("/dev/null", O_RDONLY);
     if (null >= 0) dup2(null, 0);
     dup2(out, 1);
@@ -103,20 +108,91 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
     _exit(127);
 }
 
-/// Stops the child's whole process group: politely first, then for good.
-void Stop(pid_t pid, int& status) {
-    kill(-pid, SIGTERM);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            kill(-pid, SIGKILL); // its own children, if any are left
+std::string ErrorText(int error) {
+    return std::generic_category().message(error);
+}
+
+/// A started child with its process group and the read ends of its output: on
+/// every path out, a child still running is stopped and every child is reaped.
+class TChild {
+  public:
+    explicit TChild(const TCommand& command) { Start(command); }
+    ~TChild() {
+        if (Pid > 0) Stop();
+    }
+    TChild(const TChild&) = delete;
+    TChild& operator=(const TChild&) = delete;
+
+    bool Started() const { return Pid > 0; }
+    const std::string& StartError() const { return Error; }
+    int& OutFd() { return Out.Read; }
+    int& ErrFd() { return Err.Read; }
+
+    /// Stops the whole process group, politely first, then for good, and reaps it.
+    int Stop() {
+        if (Pid <= 0) return Status;
+        kill(-Pid, SIGTERM);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (Reaped(WNOHANG)) {
+                kill(-Reaping, SIGKILL); // its own children, if any are left
+                return Status;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        kill(-Pid, SIGKILL);
+        Reaped(0);
+        return Status;
+    }
+    /// Whether the child has ended (and is reaped); `flags` as waitpid's.
+    bool Reaped(int flags) {
+        if (Pid <= 0) return true;
+        if (waitpid(Pid, &Status, flags) != Pid) return false;
+        Reaping = Pid;
+        Pid = -1;
+        return true;
+    }
+    int ExitStatus() const { return Status; }
+
+  private:
+    void Start(const TCommand& command) {
+        TPipe report;
+        if (!Out.Open() || !Err.Open() || !report.Open()) {
+            Error = ErrorText(errno);
             return;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        // Everything the child needs is built before the fork.
+        std::vector<std::string> args = command.Args;
+        std::vector<std::string> env = Environment(command.Env);
+        std::vector<char*> argv = Pointers(args);
+        std::vector<char*> envp = Pointers(env);
+        const pid_t parent = getpid();
+        const pid_t pid = fork();
+        if (pid < 0) {
+            Error = ErrorText(errno);
+            return;
+        }
+        if (pid == 0)
+            StartChild(command.Program.c_str(), argv.data(), envp.data(), command.Dir.c_str(),
+                       Out.Write, Err.Write, report.Write, parent);
+        Pid = pid;
+        setpgid(pid, pid); // also here, so that a stop right away reaches the group
+        TPipe::Close(Out.Write);
+        TPipe::Close(Err.Write);
+        TPipe::Close(report.Write);
+        int startError = 0;
+        if (read(report.Read, &startError, sizeof startError) == sizeof startError) {
+            Reaped(0);
+            Error = ErrorText(startError);
+        }
     }
-    kill(-pid, SIGKILL);
-    waitpid(pid, &status, 0);
-}
+
+    TPipe Out, Err;
+    pid_t Pid = -1;
+    pid_t Reaping = -1; ///< the group of the child once reaped
+    int Status = 0;
+    std::string Error;
+};
 
 bool Cancelled(const std::atomic<bool>* cancel) {
     return cancel && cancel->load();
@@ -144,80 +220,63 @@ std::string FindProgram(const std::string& program, const std::string& searchPat
     return "";
 }
 
+namespace {
+
+/// Reads the child's output line by line until both pipes close or the cancel
+/// flag is set; false when cancelled.
+bool Pump(TChild& child, const std::function<void(std::string_view)>& onOutput,
+          const std::function<void(std::string_view)>& onError, const std::atomic<bool>* cancel) {
+    TLineReader outLines(onOutput), errLines(onError);
+    std::array<pollfd, 2> fds = {{{child.OutFd(), POLLIN, 0}, {child.ErrFd(), POLLIN, 0}}};
+    std::array<char, 4096> buffer{};
+    while (fds[0].fd >= 0 || fds[1].fd >= 0) {
+        if (Cancelled(cancel)) return false;
+        const int ready = poll(fds.data(), fds.size(), 100);
+        if (ready < 0 && errno != EINTR) break;
+        for (std::size_t i = 0; ready > 0 && i < fds.size(); ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            const ssize_t n = read(fds[i].fd, buffer.data(), buffer.size());
+            if (n > 0) {
+                (i == 0 ? outLines : errLines).Add(buffer.data(), static_cast<std::size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                TPipe::Close(i == 0 ? child.OutFd() : child.ErrFd());
+                fds[i].fd = -1;
+            }
+        }
+    }
+    outLines.Flush();
+    errLines.Flush();
+    return true;
+}
+
+} // namespace
+
 TProcessResult RunProcess(const TCommand& command,
                           const std::function<void(std::string_view)>& onOutput,
                           const std::function<void(std::string_view)>& onError,
                           const std::atomic<bool>* cancel) {
     TProcessResult result;
-    TPipe out, err, report;
-    if (!out.Open() || !err.Open() || !report.Open()) {
-        result.StartError = std::strerror(errno);
-        return result;
-    }
-    // Everything the child needs is built before the fork.
-    std::vector<std::string> args = command.Args;
-    std::vector<std::string> env = Environment(command.Env);
-    std::vector<char*> argv = Pointers(args);
-    std::vector<char*> envp = Pointers(env);
-
-    const pid_t pid = fork();
-    if (pid < 0) {
-        result.StartError = std::strerror(errno);
-        return result;
-    }
-    if (pid == 0)
-        StartChild(command.Program.c_str(), argv.data(), envp.data(), command.Dir.c_str(),
-                   out.Write, err.Write, report.Write);
-    setpgid(pid, pid); // also here, so that a cancel right away reaches the group
-    TPipe::Close(out.Write);
-    TPipe::Close(err.Write);
-    TPipe::Close(report.Write);
-
-    int startError = 0;
-    if (read(report.Read, &startError, sizeof startError) == sizeof startError) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        result.StartError = std::strerror(startError);
+    TChild child(command);
+    if (!child.Started()) {
+        result.StartError = child.StartError();
         return result;
     }
     result.Started = true;
-
-    TLineReader outLines(onOutput), errLines(onError);
-    std::array<pollfd, 2> fds = {{{out.Read, POLLIN, 0}, {err.Read, POLLIN, 0}}};
-    std::array<char, 4096> buffer{};
-    int status = 0;
-    bool ended = false;
-    while (!ended) {
+    if (!Pump(child, onOutput, onError, cancel)) {
+        child.Stop();
+        result.Cancelled = true;
+        return result;
+    }
+    // Both pipes closed: the child has ended or is about to; a cancel still reaches it.
+    while (!child.Reaped(WNOHANG)) {
         if (Cancelled(cancel)) {
-            Stop(pid, status);
+            child.Stop();
             result.Cancelled = true;
             return result;
         }
-        const bool open = fds[0].fd >= 0 || fds[1].fd >= 0;
-        if (open) {
-            const int ready = poll(fds.data(), fds.size(), 100);
-            if (ready < 0 && errno != EINTR) break;
-            for (std::size_t i = 0; ready > 0 && i < fds.size(); ++i) {
-                if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-                const ssize_t n = read(fds[i].fd, buffer.data(), buffer.size());
-                if (n > 0) {
-                    (i == 0 ? outLines : errLines).Add(buffer.data(), static_cast<std::size_t>(n));
-                } else if (n == 0 || errno != EINTR) {
-                    close(fds[i].fd);
-                    fds[i].fd = -1;
-                }
-            }
-            out.Read = fds[0].fd;
-            err.Read = fds[1].fd;
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        if (!open || (fds[0].fd < 0 && fds[1].fd < 0))
-            ended = waitpid(pid, &status, WNOHANG) == pid;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    if (!ended) waitpid(pid, &status, 0);
-    outLines.Flush();
-    errLines.Flush();
+    const int status = child.ExitStatus();
     if (WIFEXITED(status)) result.ExitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.Signal = WTERMSIG(status);
     return result;

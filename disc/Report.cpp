@@ -3,6 +3,7 @@
 #include "common/Numeric.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tarvex {
 
@@ -68,6 +69,43 @@ void TakeBudget(TDiscPlan& plan, const TCDImage& budget) {
     plan.Audio1Rate = budget.Audio1Rate;
     plan.Audio2Rate = budget.Audio2Rate;
     plan.AC3 = budget.AC3Audio;
+    plan.PlannedVideoRate = budget.VideoRate;
+    if (plan.Format == TDiscFormat::VCD || plan.DiscCount < 1 || plan.SrcFrameRate <= 0 ||
+        budget.Duration <= 0)
+        return;
+    const std::int64_t share = (plan.SrcFrames + plan.DiscCount - 1) / plan.DiscCount;
+    const double real = static_cast<double>(share) / plan.SrcFrameRate;
+    if (real <= budget.Duration) return;
+    // The whole stream (video, audio, multiplexing) runs at about the same rate for
+    // the longer time; the video gives up what the extra time would take.
+    const double streamRate = static_cast<double>(budget.StreamBytes) * 8 / budget.Duration;
+    const double lowered = budget.VideoRate - streamRate * (real - budget.Duration) / real;
+    plan.VideoRate = lowered > 0 ? static_cast<std::uint32_t>(std::floor(lowered)) : 0;
+}
+
+namespace {
+
+/// Whole megabytes with a comma between thousands.
+std::string GroupedMB(std::int64_t bytes) {
+    const std::string digits = IntToStr(Round(static_cast<Real>(bytes) / 1048576));
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0 && digits[i - 1] != '-') grouped += ',';
+        grouped += digits[i];
+    }
+    return grouped + " MB";
+}
+
+} // namespace
+
+std::string DiscSummary(const TDiscCheck& c, TDiscFormat format) {
+    const std::int64_t block = format == TDiscFormat::DVD ? 2048 : 2352;
+    const Real full = c.BlocksUsable > 0 ? static_cast<Real>(c.RealImageBlocks) * 100 /
+                                               static_cast<Real>(c.BlocksUsable)
+                                         : 0;
+    return "Disc " + IntToStr(c.Number) + (c.Fits ? " fits: " : " does not fit: ") +
+           GroupedMB(c.RealImageBlocks * block) + " of " + GroupedMB(c.BlocksUsable * block) +
+           " (" + RoundedToStr(full, 10, '.') + " %)";
 }
 
 double Deviation(std::int64_t predicted, std::int64_t real) {

@@ -8,6 +8,7 @@
 #include "disc/Runner.h"
 
 #include <cstdint>
+#include <string>
 
 namespace tarvex {
 
@@ -40,8 +41,16 @@ struct TDiscCheck {
 TDiscCheck CheckDisc(const TCDImage& plan, const TDiscResult& disc, TDiscFormat format);
 
 /// Puts the encoder settings of a disc's budget into `plan`: the video rate and
-/// the player's highest, the GOP, scene detection and the audio streams.
+/// the player's highest, the GOP, scene detection and the audio streams. Where the
+/// largest share of the film's real frames plays longer than the budget's length,
+/// the video rate is lowered so the share's whole stream takes no more bytes than
+/// budgeted; a VCD's constant rate stays. Reads the plan's frames and disc count.
 void TakeBudget(TDiscPlan& plan, const TCDImage& budget);
+
+/// The disc in one plain sentence, as the first line of its report: whether it
+/// fits, its image and the disc's capacity in MB (1024 x 1024 bytes) and how
+/// full it is, for example "Disc 1 fits: 4,398 MB of 4,482 MB (98.1 %)".
+std::string DiscSummary(const TDiscCheck& check, TDiscFormat format);
 
 /// How far `real` lies from `predicted`, in per cent of the prediction.
 double Deviation(std::int64_t predicted, std::int64_t real);

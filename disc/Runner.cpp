@@ -1,8 +1,10 @@
 #include "disc/Runner.h"
 
 #include "disc/Process.h"
+#include "disc/ReadBack.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -11,7 +13,10 @@
 #include <map>
 #include <set>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -21,9 +26,10 @@ namespace {
 
 /// The Debian package of each tool a job runs.
 const std::map<std::string, std::string> Packages = {
-    {"ffmpeg", "ffmpeg"},       {"mplex", "mjpegtools"}, {"vcdimager", "vcdimager"},
-    {"vcdxbuild", "vcdimager"}, {"spumux", "dvdauthor"}, {"dvdauthor", "dvdauthor"},
-    {"xorriso", "xorriso"}};
+    {"ffmpeg", "ffmpeg"},           {"mplex", "mjpegtools"}, {"vcdimager", "vcdimager"},
+    {"vcdxbuild", "vcdimager"},     {"spumux", "dvdauthor"}, {"dvdauthor", "dvdauthor"},
+    {"genisoimage", "genisoimage"}, {"lsdvd", "lsdvd"},      {"ffprobe", "ffmpeg"},
+    {"vcdxrip", "vcdimager"},       {"xorriso", "xorriso"}};
 
 /// The Debian package that has a tool; the tool's own name for one not listed.
 std::string PackageOf(const std::string& tool) {
@@ -41,19 +47,69 @@ std::string Megabytes(std::uint64_t bytes) {
     return std::to_string((bytes + 1024 * 1024 - 1) / (1024 * 1024)) + " MB";
 }
 
-/// The log file; a write that fails is remembered, not thrown.
+/// The log file, made new (never through a link planted under its name); a write
+/// that fails is remembered, not thrown.
 class TLog {
   public:
-    explicit TLog(const std::string& name) : Out(name, std::ios::trunc) {}
-    bool Ok() const { return static_cast<bool>(Out); }
+    explicit TLog(const std::string& name)
+        : Fd(open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666)),
+          Error(Fd < 0 ? errno : 0) {}
+    ~TLog() {
+        if (Fd >= 0) close(Fd);
+    }
+    TLog(const TLog&) = delete;
+    TLog& operator=(const TLog&) = delete;
+    bool Ok() const { return Error == 0; }
+    /// Why the log could not be written.
+    std::string Reason() const { return std::generic_category().message(Error); }
     void Line(std::string_view text) {
-        Out << text << '\n';
-        Out.flush();
+        std::string line(text);
+        line += '\n';
+        for (std::size_t done = 0; Ok() && done < line.size();) {
+            const ssize_t n = write(Fd, line.data() + done, line.size() - done);
+            if (n > 0)
+                done += static_cast<std::size_t>(n);
+            else if (n < 0 && errno != EINTR)
+                Error = errno;
+        }
     }
 
   private:
-    std::ofstream Out;
+    int Fd;
+    int Error;
 };
+
+/// The output folder held by one run: a lock on the folder itself, which the
+/// system lets go when the run ends, however it ends.
+class TFolderLock {
+  public:
+    explicit TFolderLock(const std::string& dir)
+        : Fd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+    ~TFolderLock() {
+        if (Fd >= 0) close(Fd);
+    }
+    TFolderLock(const TFolderLock&) = delete;
+    TFolderLock& operator=(const TFolderLock&) = delete;
+    /// False when another run holds the folder; a folder that cannot be opened is
+    /// left to the writes that follow to say why.
+    bool Take() { return Fd < 0 || flock(Fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK; }
+
+  private:
+    int Fd;
+};
+
+/// Removes the work folders of runs that were killed: with the folder's lock taken,
+/// no live run owns any of them.
+void RemoveStaleWork(const fs::path& dir, const std::string& workPrefix) {
+    std::error_code ec;
+    std::vector<fs::path> stale;
+    for (auto entry = fs::directory_iterator(dir, ec); !ec && entry != fs::directory_iterator();
+         entry.increment(ec))
+        if (entry->path().filename().string().starts_with(workPrefix + "-") &&
+            entry->is_directory(ec) && !entry->is_symlink(ec))
+            stale.push_back(entry->path());
+    for (const fs::path& dir : stale) fs::remove_all(dir, ec);
+}
 
 /// Weighs the steps of the whole job and turns the running step's share into
 /// the job's fraction and the time left.
@@ -133,11 +189,26 @@ std::int64_t FileSize(const fs::path& path) {
     return ec ? 0 : static_cast<std::int64_t>(size);
 }
 
+/// Renames a finished file to its final name; one that appeared there since the
+/// run started is replaced only when the run may replace files.
+std::error_code MoveImage(const fs::path& from, const std::string& to, bool replace) {
+    const int rc = replace
+                       ? std::rename(from.c_str(), to.c_str())
+                       : renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+    return rc == 0 ? std::error_code{} : std::error_code(errno, std::generic_category());
+}
+
 /// Runs jobs' steps and keeps what the result needs.
 class TMaker {
   public:
     TMaker(const TDiscJob& job, const TMakeOptions& options)
         : Job(job), Options(options), Path(SearchPathOf(options)), Clock(job, options) {}
+    ~TMaker() {
+        std::error_code ec;
+        if (!Work.empty() && !Options.KeepWork) fs::remove_all(Work, ec);
+    }
+    TMaker(const TMaker&) = delete;
+    TMaker& operator=(const TMaker&) = delete;
 
     TMakeResult Run() {
         Result.LogFile = (fs::path(Job.OutDir) / Options.LogName).string();
@@ -176,17 +247,25 @@ class TMaker {
         if (Job.Parts.empty()) return Fail(TMakeStatus::Failed, "The job makes no disc.");
         std::error_code ec;
         fs::create_directories(Job.OutDir, ec);
+        Lock = std::make_unique<TFolderLock>(Job.OutDir);
+        if (!ec && !Lock->Take())
+            return Fail(TMakeStatus::Failed, "Another run of Tarvex is making discs in " +
+                                                 Job.OutDir +
+                                                 ". Wait until it ends or choose another folder.");
+        const fs::path work(Job.WorkDir);
+        RemoveStaleWork(work.parent_path(), work.filename().string());
+        if (!ec && !ClearEarlierRun()) return false;
         Log = std::make_unique<TLog>(Result.LogFile);
         if (ec || !Log->Ok())
-            return Fail(TMakeStatus::Failed,
-                        "Cannot write into " + Job.OutDir + ": " +
-                            (ec ? ec.message() : std::string(std::strerror(errno))) + ".");
+            return Fail(TMakeStatus::Failed, "Cannot write into " + Job.OutDir + ": " +
+                                                 (ec ? ec.message() : Log->Reason()) + ".");
         const std::vector<std::string> missing = MissingTools(Job, Path);
         if (!missing.empty()) {
             std::string list, packages;
+            std::set<std::string> named;
             for (const std::string& tool : missing) {
                 list += (list.empty() ? "" : ", ") + tool;
-                packages += " " + PackageOf(tool);
+                if (named.insert(PackageOf(tool)).second) packages += " " + PackageOf(tool);
             }
             return Fail(TMakeStatus::Failed, "These tools are missing: " + list +
                                                  ". Install them (apt install" + packages +
@@ -203,7 +282,7 @@ class TMaker {
         std::string pattern = Job.WorkDir + "-XXXXXX";
         if (!mkdtemp(pattern.data()))
             return Fail(TMakeStatus::Failed, "Cannot make the work folder " + Job.WorkDir + ": " +
-                                                 std::strerror(errno) + ".");
+                                                 std::generic_category().message(errno) + ".");
         Work = pattern;
         Log->Line("# work folder " + Work.string());
         return true;
@@ -218,6 +297,24 @@ class TMaker {
                 return Fail(TMakeStatus::Failed,
                             "Cannot write " + text.Name + " in the work folder.");
         }
+        return true;
+    }
+
+    /// Files of an earlier run are replaced only when asked; the old log goes first,
+    /// so that the new one is a file of this run's own.
+    bool ClearEarlierRun() {
+        const std::vector<std::string> existing = ExistingOutputs(Job, Options);
+        if (existing.empty()) return true;
+        if (!Options.Replace) {
+            std::string names;
+            for (const std::string& name : existing)
+                names += (names.empty() ? "" : ", ") + fs::path(name).filename().string();
+            return Fail(TMakeStatus::Failed, Job.OutDir + " already holds " + names +
+                                                 " of an earlier run. Choose another folder or "
+                                                 "let Tarvex replace them.");
+        }
+        std::error_code ec;
+        fs::remove(Result.LogFile, ec);
         return true;
     }
 
@@ -241,9 +338,10 @@ class TMaker {
         if (!part.Images.empty()) disc.ImageBytes = FileSize(Work / part.Images[0].WorkName);
         for (const TWorkText& m : part.Measured)
             disc.Measured.emplace_back(m.Name, FileSize(Work / m.Text));
+        if (!ReadBack(part, disc)) return false;
         for (const TFinalFile& file : part.Images) {
-            std::error_code ec;
-            fs::rename(Work / file.WorkName, file.FinalName, ec);
+            const std::error_code ec =
+                MoveImage(Work / file.WorkName, file.FinalName, Options.Replace);
             if (ec)
                 return Fail(TMakeStatus::Failed, "Cannot move the image to " + file.FinalName +
                                                      ": " + ec.message() + ".");
@@ -260,6 +358,38 @@ class TMaker {
         return true;
     }
 
+    /// Reads the made image back as a player would; a part without expectations
+    /// (a job not built from a plan) is not read.
+    bool ReadBack(const TDiscPart& part, TDiscResult& disc) {
+        if (part.Expected.Frames <= 0) return true;
+        // A VCD's track is read out into the work folder: the room of the streams,
+        // measured already, makes room for it.
+        std::error_code ec;
+        for (const std::string& stream : part.AudioFiles)
+            if (!Options.KeepWork) fs::remove(Work / stream, ec);
+        if (!Options.KeepWork) fs::remove(Work / part.VideoFile, ec);
+        TStep reading;
+        reading.Title = "Disc " + std::to_string(part.Number) + ": reading the image back";
+        reading.Weight = 0;
+        Clock.Start(part.Number, reading);
+        const TReadBack found =
+            ReadBackImage(Job.Format, part,
+                          {.WorkDir = Work.string(),
+                           .SearchPath = Path,
+                           .Cancel = Options.Cancel,
+                           .Log = [this](std::string_view line) { Log->Line(line); }});
+        if (Options.Cancel && Options.Cancel->load()) return Cancel();
+        for (const std::string& line : found.Found) Log->Line("# " + line);
+        if (!found.Difference.empty())
+            return Fail(TMakeStatus::Failed,
+                        "Disc " + std::to_string(part.Number) +
+                            " was read back and differs from the plan: " + found.Difference +
+                            ". Its image was not kept; the log is " + Result.LogFile + "." +
+                            Finished());
+        disc.ReadBack = found.Found;
+        return true;
+    }
+
     bool Cancel() {
         return Fail(TMakeStatus::Cancelled, "Cancelled: no image of the disc being made was "
                                             "written." +
@@ -267,8 +397,10 @@ class TMaker {
     }
 
     bool RunStep(const TDiscPart& part, const TStep& step, std::int64_t& frames) {
+        if (step.Args.empty())
+            return Fail(TMakeStatus::Failed, "\"" + step.Title + "\" names no program.");
         Clock.Start(part.Number, step);
-        TCommand command{.Program = FindProgram(step.Args.at(0), Path),
+        TCommand command{.Program = FindProgram(step.Args[0], Path),
                          .Args = step.Args,
                          .Env = step.Env,
                          .Dir = Work.string()};
@@ -277,10 +409,11 @@ class TMaker {
             command.Args.insert(command.Args.begin() + 1, {"-progress", "pipe:1", "-nostats"});
         Log->Line("$ " + CommandLine(step));
         TTail tail;
+        std::int64_t stepFrames = 0;
         const auto onOutput = [&](std::string_view line) {
             std::int64_t frame = 0;
             if (progress && ParseFrame(line, frame)) {
-                frames = frame;
+                frames = stepFrames = frame;
                 Clock.Report(static_cast<double>(frame) / static_cast<double>(step.Frames));
             } else if (!progress) {
                 Log->Line(line);
@@ -297,23 +430,47 @@ class TMaker {
             return Fail(TMakeStatus::Failed, "\"" + step.Title + "\" could not start " +
                                                  step.Args[0] + ": " + run.StartError + ".");
         Log->Line("# exit code " + std::to_string(run.ExitCode));
-        if (run.ExitCode == 0) {
-            Clock.Report(1);
-            Clock.Finish();
-            return true;
-        }
+        if (run.ExitCode == 0) return Checked(step, stepFrames, tail);
         const std::string how = run.Signal != 0
                                     ? "was stopped by signal " + std::to_string(run.Signal)
                                     : "ended with exit code " + std::to_string(run.ExitCode);
-        if (tail.Contains("No space left on device"))
-            return Fail(TMakeStatus::Failed, "The disk is full: \"" + step.Title +
-                                                 "\" could not write its output. Free some space "
-                                                 "and try again." +
-                                                 Finished());
+        if (tail.Contains("No space left on device")) return DiskFull(step);
         return Fail(TMakeStatus::Failed, "\"" + step.Title + "\" failed: " + step.Args[0] + " " +
                                              how +
                                              (tail.Last().empty() ? "" : " (" + tail.Last() + ")") +
                                              ". The log is " + Result.LogFile + "." + Finished());
+    }
+
+    /// A step that says it succeeded has made what the next step needs: a full disk
+    /// or a source that ends early can end a tool with success.
+    bool Checked(const TStep& step, std::int64_t frames, const TTail& tail) {
+        if (tail.Contains("No space left on device")) return DiskFull(step);
+        if (!step.Output.empty() && FileSize(Work / step.Output) <= 0) {
+            std::error_code ec;
+            const bool made = fs::exists(Work / step.Output, ec);
+            return Fail(
+                TMakeStatus::Failed,
+                "\"" + step.Title + "\" " +
+                    (made ? "left " + step.Output + " empty" : "did not make " + step.Output) +
+                    ". The log is " + Result.LogFile + "." + Finished());
+        }
+        if (step.Frames > 0 && frames != step.Frames)
+            return Fail(TMakeStatus::Failed,
+                        "\"" + step.Title + "\" made " + std::to_string(frames) + " of the " +
+                            std::to_string(step.Frames) +
+                            " frames planned: the source ends early or could not be read to its "
+                            "end. The log is " +
+                            Result.LogFile + "." + Finished());
+        Clock.Report(1);
+        Clock.Finish();
+        return true;
+    }
+
+    bool DiskFull(const TStep& step) {
+        return Fail(TMakeStatus::Failed, "The disk is full: \"" + step.Title +
+                                             "\" could not write its output. Free some space "
+                                             "and try again." +
+                                             Finished());
     }
 
     const TDiscJob& Job;
@@ -321,6 +478,7 @@ class TMaker {
     const std::string Path;
     TProgressClock Clock;
     TMakeResult Result;
+    std::unique_ptr<TFolderLock> Lock;
     std::unique_ptr<TLog> Log;
     fs::path Work;
 };
@@ -332,6 +490,9 @@ std::vector<std::string> MissingTools(const TDiscJob& job, const std::string& se
     for (const TDiscPart& part : job.Parts)
         for (const TStep& step : part.Steps)
             if (!step.Args.empty()) tools.insert(step.Args[0]);
+    for (const TDiscPart& part : job.Parts)
+        if (part.Expected.Frames > 0)
+            for (const std::string& tool : ReadBackTools(job.Format)) tools.insert(tool);
     std::vector<std::string> missing;
     for (const std::string& tool : tools) {
         if (FindProgram(tool, searchPath).empty()) missing.push_back(tool);
@@ -339,18 +500,33 @@ std::vector<std::string> MissingTools(const TDiscJob& job, const std::string& se
     return missing;
 }
 
+std::vector<std::string> ExistingOutputs(const TDiscJob& job, const TMakeOptions& options) {
+    std::vector<std::string> names;
+    for (const TDiscPart& part : job.Parts)
+        for (const TFinalFile& file : part.Images) names.push_back(file.FinalName);
+    names.push_back((fs::path(job.OutDir) / options.LogName).string());
+    names.push_back((fs::path(job.OutDir) / ReportName).string());
+    std::vector<std::string> existing;
+    for (const std::string& name : names) {
+        std::error_code ec;
+        if (fs::exists(fs::symlink_status(name, ec))) existing.push_back(name);
+    }
+    return existing;
+}
+
 TMakeResult MakeDiscs(const TDiscJob& job, const TMakeOptions& options) {
     return TMaker(job, options).Run();
 }
 
 int AudioStreamCount(const std::string& file, const std::string& searchPath) {
-    const std::string ffprobe = FindProgram("ffprobe", searchPath);
+    const std::string ffprobe =
+        FindProgram("ffprobe", searchPath.empty() ? SearchPathOf({}) : searchPath);
     if (ffprobe.empty()) return -1;
     int streams = 0;
     const TProcessResult run = RunProcess(
         {.Program = ffprobe,
          .Args = {"ffprobe", "-v", "error", "-select_streams", "a", "-show_entries", "stream=index",
-                  "-of", "csv=p=0", file},
+                  "-of", "csv=p=0", "-protocol_whitelist", LocalProtocols(file), file},
          .Env = {},
          .Dir = {}},
         [&streams](std::string_view line) { streams += !line.empty(); }, [](std::string_view) {},
@@ -359,6 +535,7 @@ int AudioStreamCount(const std::string& file, const std::string& searchPath) {
 }
 
 TMakeResult MakePlan(TDiscPlan plan, const std::string& outDir, const TMakeOptions& options) {
+    plan = WithFullNames(std::move(plan)); // before any tool sees a name
     const int streams = AudioStreamCount(InputOf(plan), SearchPathOf(options));
     if (streams >= 0) plan.SourceAudioStreams = streams;
     try {
@@ -370,20 +547,22 @@ TMakeResult MakePlan(TDiscPlan plan, const std::string& outDir, const TMakeOptio
     }
 }
 
-TMakeThread::TMakeThread(TDiscPlan plan, std::string outDir,
-                         std::function<void(const TProgress&)> progress, TDone done)
-    : Worker([this, plan = std::move(plan), outDir = std::move(outDir),
-              progress = std::move(progress), done = std::move(done)] {
-          TMakeOptions options;
-          options.OnProgress = progress;
-          options.Cancel = &Stop;
-          const TMakeResult result = MakePlan(plan, outDir, options);
-          if (done) done(result);
-      }) {}
-
-TMakeThread::~TMakeThread() {
-    Cancel();
-    if (Worker.joinable()) Worker.join();
+std::unique_ptr<TMakeJob> StartMakeJob(TDiscPlan plan, std::string outDir, TMakeOptions options,
+                                       std::function<void()> wake) {
+    return std::make_unique<TMakeJob>(
+        [plan = std::move(plan), outDir = std::move(outDir), options = std::move(options)](
+            const TMakeJob::TReport& report, const std::atomic<bool>& cancel) {
+            TMakeOptions run = options;
+            run.OnProgress = report;
+            run.Cancel = &cancel;
+            return MakePlan(plan, outDir, run);
+        },
+        [](const std::string& what) {
+            TMakeResult failed;
+            failed.Message = "Making the discs stopped on an error: " + what + ".";
+            return failed;
+        },
+        std::move(wake));
 }
 
 } // namespace tarvex

@@ -3,13 +3,14 @@
 // only once it is complete.
 #pragma once
 
+#include "common/BackgroundJob.h"
 #include "disc/DiscJob.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace tarvex {
@@ -35,7 +36,8 @@ struct TDiscResult {
     std::int64_t ImageBytes = 0;
     /// Sizes of the disc's parts beyond film and sound, named as in TDiscPart::Measured.
     std::vector<std::pair<std::string, std::int64_t>> Measured;
-    std::vector<std::string> Files; ///< final names, the image first
+    std::vector<std::string> Files;    ///< final names, the image first
+    std::vector<std::string> ReadBack; ///< what the players' readers found in the image
 };
 
 struct TMakeResult {
@@ -52,17 +54,27 @@ struct TMakeOptions {
     const std::atomic<bool>* Cancel = nullptr;        ///< set from any thread to stop
     std::string LogName = "tarvex-disc.log";          ///< in the output folder
     bool KeepWork = false; ///< leave the streams and multiplexed files in the work folder
+    bool Replace = false;  ///< replace images, report and log of an earlier run
 };
+
+/// The report a front end keeps beside the images.
+inline const std::string ReportName = "tarvex-report.txt";
+
+/// The files of an earlier run that the job would replace: its images, the log and
+/// the report, as full names.
+std::vector<std::string> ExistingOutputs(const TDiscJob& job, const TMakeOptions& options);
 
 /// The job's tools that cannot be found.
 std::vector<std::string> MissingTools(const TDiscJob& job, const std::string& searchPath);
 
 /// Runs the whole job in the calling thread and returns when it is done, failed or
 /// cancelled. The work folder is removed unless asked to keep it; the output folder
-/// holds only complete images and the log.
+/// holds only complete images and the log. Files of an earlier run stop it unless
+/// `options.Replace`; so does another run in the same output folder.
 TMakeResult MakeDiscs(const TDiscJob& job, const TMakeOptions& options);
 
-/// The audio streams ffprobe finds in `file`, or -1 when it cannot tell.
+/// The audio streams ffprobe finds in `file` (an input as InputOf gives it; an empty
+/// searchPath is this process's PATH), or -1 when it cannot tell.
 int AudioStreamCount(const std::string& file, const std::string& searchPath);
 
 /// Makes the discs of `plan` in outDir (its work folder inside it): the source's
@@ -70,24 +82,13 @@ int AudioStreamCount(const std::string& file, const std::string& searchPath);
 /// failed result with the reason.
 TMakeResult MakePlan(TDiscPlan plan, const std::string& outDir, const TMakeOptions& options);
 
-/// MakePlan on a thread of its own; its progress and result arrive on that thread.
-class TMakeThread {
-  public:
-    using TDone = std::function<void(const TMakeResult&)>;
+/// MakePlan as background work: its progress and its result are taken from the job.
+using TMakeJob = TBackgroundJob<TProgress, TMakeResult>;
 
-    TMakeThread(TDiscPlan plan, std::string outDir, std::function<void(const TProgress&)> progress,
-                TDone done);
-    /// Cancels and waits for the thread (the running tool is stopped first).
-    ~TMakeThread();
-    TMakeThread(const TMakeThread&) = delete;
-    TMakeThread& operator=(const TMakeThread&) = delete;
-
-    void Cancel() { Stop = true; }
-    bool Cancelled() const { return Stop; }
-
-  private:
-    std::atomic<bool> Stop{false};
-    std::thread Worker;
-};
+/// Starts making the discs of `plan` in outDir on a thread of its own, with the
+/// options given (their progress and cancel are the job's); `wake` is called on
+/// that thread when there is progress or the result to take.
+std::unique_ptr<TMakeJob> StartMakeJob(TDiscPlan plan, std::string outDir, TMakeOptions options,
+                                       std::function<void()> wake);
 
 } // namespace tarvex

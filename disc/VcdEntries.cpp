@@ -43,13 +43,18 @@ void AddVcdAuthoring(const TDiscPlan& plan, TDiscPart& part, const std::string& 
                                "-c", base + ".cue", "-b", base + ".bin", part.MuxFile},
                               {},
                               0,
-                              weight});
+                              weight,
+                              base + ".bin"});
         return;
     }
     const std::string project = base + "_vcd.xml";
     part.Texts.push_back({project, VcdProject(plan, part.MuxFile, chapters)});
-    part.Steps.push_back(
-        {title, {"vcdxbuild", "-c", base + ".cue", "-b", base + ".bin", project}, {}, 0, weight});
+    part.Steps.push_back({title,
+                          {"vcdxbuild", "-c", base + ".cue", "-b", base + ".bin", project},
+                          {},
+                          0,
+                          weight,
+                          base + ".bin"});
 }
 
 } // namespace tarvex

@@ -89,14 +89,14 @@ void TResizeStruct::SetInterlacedResizing(bool value) {
 }
 
 void TResizeStruct::SetSrcPixelX(std::int16_t value) {
-    if (value == SrcPixelX || value < 128) return;
+    if (value == SrcPixelX || value < MinFilmSide) return;
     SrcPixelX = value;
     CountFilmBlocks();
     Recompute();
 }
 
 void TResizeStruct::SetSrcPixelY(std::int16_t value) {
-    if (value == SrcPixelY || value < 128) return;
+    if (value == SrcPixelY || value < MinFilmSide) return;
     SrcPixelY = value;
     CountFilmBlocks();
     Recompute();

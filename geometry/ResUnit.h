@@ -34,6 +34,9 @@ struct TBorderRect {
 
 class TResizeStruct {
   public:
+    /// The narrowest and lowest film area the geometry plans.
+    static constexpr std::int16_t MinFilmSide = 128;
+
     TResizeStruct();
 
     bool Constructing = false;

@@ -233,23 +233,37 @@ TDetectResult DetectFilmArea(const std::string& name, const TFrameCrop& crop,
                              const TDetectOptions& options, const TDetectProgress& progress,
                              const std::atomic<bool>* cancel) {
     TFrameReader reader;
+    reader.SetCancel(cancel);
     TDetectResult result;
     result.Error = reader.Open(name, crop);
+    // A cancel during the open ends it with an error that is none.
+    if (cancel && *cancel) {
+        result.Error = TFrameError::None;
+        result.Cancelled = true;
+        return result;
+    }
     if (result.Error != TFrameError::None) return result;
     return DetectFilmArea(reader, options, progress, cancel);
 }
 
-TDetectJob::TDetectJob(std::string name, TFrameCrop crop, TDetectOptions options,
-                       TDetectProgress progress, TDone done)
-    : Worker([this, name = std::move(name), crop, options, progress = std::move(progress),
-              done = std::move(done)] {
-          const TDetectResult result = DetectFilmArea(name, crop, options, progress, &Stop);
-          if (done) done(result);
-      }) {}
-
-TDetectJob::~TDetectJob() {
-    Cancel();
-    if (Worker.joinable()) Worker.join();
+std::unique_ptr<TDetectJob> StartDetectJob(std::string name, TFrameCrop crop,
+                                           TDetectOptions options, std::function<void()> wake) {
+    return std::make_unique<TDetectJob>(
+        [name = std::move(name), crop, options](const TDetectJob::TReport& report,
+                                                const std::atomic<bool>& cancel) {
+            return DetectFilmArea(
+                name, crop, options,
+                [&report](int done, int total) {
+                    report({done, total});
+                },
+                &cancel);
+        },
+        [](const std::string& what) {
+            TDetectResult failed;
+            failed.Failure = what;
+            return failed;
+        },
+        std::move(wake));
 }
 
 } // namespace tarvex

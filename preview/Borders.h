@@ -2,15 +2,16 @@
 // border, measured on a spread of keyframes over the whole film.
 #pragma once
 
+#include "common/BackgroundJob.h"
 #include "preview/Frames.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace tarvex {
@@ -81,6 +82,8 @@ struct TDetectResult {
     int FrameHeight = 0;
     /// Every distinct frame measured, in film order.
     std::vector<TFrameBorders> Frames;
+    /// What stopped the detection besides the frame errors, in words; empty when nothing.
+    std::string Failure;
 };
 
 /// Called after each position with the positions done and their total.
@@ -96,25 +99,18 @@ TDetectResult DetectFilmArea(const std::string& name, const TFrameCrop& crop,
                              const TDetectOptions& options, const TDetectProgress& progress,
                              const std::atomic<bool>* cancel);
 
-/// Runs a detection on a thread of its own. `progress` and `done` are called on
-/// that thread; a window hands them over to its own thread. `done` is called
-/// exactly once, also after a cancel.
-class TDetectJob {
-  public:
-    using TDone = std::function<void(const TDetectResult&)>;
-
-    TDetectJob(std::string name, TFrameCrop crop, TDetectOptions options, TDetectProgress progress,
-               TDone done);
-    /// Cancels and waits for the thread.
-    ~TDetectJob();
-    TDetectJob(const TDetectJob&) = delete;
-    TDetectJob& operator=(const TDetectJob&) = delete;
-
-    void Cancel() { Stop = true; }
-
-  private:
-    std::atomic<bool> Stop{false};
-    std::thread Worker;
+/// Where a running detection is: positions done of their total.
+struct TDetectStep {
+    int Done = 0;
+    int Total = 0;
 };
+
+/// A detection as background work: its progress and its result are taken from the job.
+using TDetectJob = TBackgroundJob<TDetectStep, TDetectResult>;
+
+/// Starts a detection on a reader of its own, on a thread of its own; `wake` is
+/// called on that thread when there is progress or the result to take.
+std::unique_ptr<TDetectJob> StartDetectJob(std::string name, TFrameCrop crop,
+                                           TDetectOptions options, std::function<void()> wake);
 
 } // namespace tarvex

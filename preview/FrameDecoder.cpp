@@ -3,7 +3,12 @@
 #include "preview/FrameSource.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -22,6 +27,20 @@ constexpr int MaxPacketsPerSeek = 4000;
 /// Video packets without a key flag after which every packet is tried as a picture:
 /// some demuxers never mark keyframes.
 constexpr int KeyFlagPatience = 120;
+/// How long an open, and the seek and decode of one position, may read. A damaged
+/// or half-written file (a hole of zeros, say) is given up on after that.
+constexpr auto OpenTime = std::chrono::seconds(10);
+constexpr auto PositionTime = std::chrono::seconds(3);
+/// How much of the file a position reads after its seek before giving up: this
+/// many seconds of the film's bytes, within the bounds below.
+constexpr double SeekSeconds = 5;
+constexpr std::int64_t MinSeekBytes = std::int64_t{4} << 20;
+constexpr std::int64_t MaxSeekBytes = std::int64_t{64} << 20;
+/// How much an open may read: the probe and the search for the film's length at
+/// its end read far less, but in zeros no packet ever ends a read.
+constexpr std::int64_t OpenBytes = std::int64_t{64} << 20;
+
+using TClock = std::chrono::steady_clock;
 
 bool IsKey(const AVPacket& p) {
     return (p.flags & AV_PKT_FLAG_KEY) != 0;
@@ -61,8 +80,14 @@ class TAvFrameSource final : public IFrameSource {
     std::int64_t FileSize = 0;
     bool ByteSeek = false;
     bool BareStream = false;
+    int HoleFd = -1; ///< the file again, to ask the system where its data lies
+    const std::atomic<bool>* Cancel = nullptr;
+    TClock::time_point Deadline = TClock::time_point::max();
+    std::int64_t SeekBytes = MinSeekBytes * 4; ///< what a position may read after its seek
+    std::int64_t ReadLimit = -1;               ///< the bytes read that reading stops at; -1: none
 
     ~TAvFrameSource() override {
+        if (HoleFd >= 0) ::close(HoleFd);
         sws_freeContext(ToRgb);
         sws_freeContext(ToGray);
         av_frame_free(&Picture);
@@ -71,19 +96,34 @@ class TAvFrameSource final : public IFrameSource {
         avformat_close_input(&Format);
     }
 
+    void SetCancel(const std::atomic<bool>* cancel) override { Cancel = cancel; }
     TFrameError Open(const std::string& name, const TFrameCrop& crop) override {
         Crop = crop;
-        return OpenFile(name);
+        Deadline = TClock::now() + OpenTime;
+        ReadLimit = OpenBytes;
+        const TFrameError error = OpenFile(name);
+        ReadLimit = -1;
+        Deadline = TClock::time_point::max();
+        return error;
     }
     int Width() const override { return FrameWidth; }
     int Height() const override { return FrameHeight; }
     double Duration() const override { return Length; }
     std::optional<TFrame> DecodeAt(double fraction, bool withRgb) override {
-        if (!Seek(fraction)) return std::nullopt;
-        return DecodeKeyframe(withRgb);
+        Deadline = TClock::now() + PositionTime;
+        // The seek itself may read (a search for time stamps), so it counts too.
+        ReadLimit = Format->pb ? Format->pb->bytes_read + SeekBytes : -1;
+        std::optional<TFrame> frame;
+        if (Seek(fraction)) frame = DecodeKeyframe(withRgb);
+        ReadLimit = -1;
+        Deadline = TClock::time_point::max();
+        return frame;
     }
 
   private:
+    /// libavformat asks before each read whether to stop: on a cancel, past the
+    /// deadline, or past the bytes a position may read.
+    static int Interrupted(void* opaque);
     TFrameError OpenFile(const std::string& name);
     bool Seek(double fraction);
     std::optional<TFrame> DecodeKeyframe(bool withRgb);
@@ -93,7 +133,18 @@ class TAvFrameSource final : public IFrameSource {
     bool CopyRgb(const AVFrame& f, TFrame& out);
 };
 
+int TAvFrameSource::Interrupted(void* opaque) {
+    const auto* self = static_cast<const TAvFrameSource*>(opaque);
+    if (self->Cancel && self->Cancel->load()) return 1;
+    if (TClock::now() > self->Deadline) return 1;
+    return self->ReadLimit >= 0 && self->Format && self->Format->pb &&
+           self->Format->pb->bytes_read > self->ReadLimit;
+}
+
 TFrameError TAvFrameSource::OpenFile(const std::string& name) {
+    Format = avformat_alloc_context();
+    if (!Format) return TFrameError::CannotOpen;
+    Format->interrupt_callback = {&TAvFrameSource::Interrupted, this};
     if (OpenLocalInput(&Format, name, nullptr) < 0) return TFrameError::CannotOpen;
     if (avformat_find_stream_info(Format, nullptr) < 0) return TFrameError::CannotOpen;
     const AVCodec* decoder = nullptr;
@@ -128,6 +179,11 @@ TFrameError TAvFrameSource::OpenFile(const std::string& name) {
     else if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
         Length = static_cast<double>(stream->duration) * av_q2d(stream->time_base);
     FileSize = Format->pb ? avio_size(Format->pb) : 0;
+    HoleFd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (FileSize > 0 && Length > 0)
+        SeekBytes = std::clamp(
+            static_cast<std::int64_t>(static_cast<double>(FileSize) / Length * SeekSeconds),
+            MinSeekBytes, MaxSeekBytes);
 
     // Program and transport streams (time stamps that jump) and bare elementary
     // streams (no index: a time seek would read up to the target) are seeked by
@@ -152,7 +208,14 @@ bool TAvFrameSource::Seek(double fraction) {
             return true;
     }
     if (FileSize <= 0 || (Format->iformat->flags & AVFMT_NO_BYTE_SEEK)) return fraction == 0;
-    const auto pos = static_cast<std::int64_t>(fraction * static_cast<double>(FileSize));
+    auto pos = static_cast<std::int64_t>(fraction * static_cast<double>(FileSize));
+    // A hole (a file made its full size before it was written) reads as zeros: go on
+    // where the data goes on, and find nothing when only the hole is left.
+    if (HoleFd >= 0) {
+        const off_t data = ::lseek(HoleFd, static_cast<off_t>(pos), SEEK_DATA);
+        if (data < 0 && errno == ENXIO) return false;
+        if (data > pos) pos = data;
+    }
     return av_seek_frame(Format, -1, pos, AVSEEK_FLAG_BYTE) >= 0;
 }
 
@@ -265,7 +328,7 @@ bool TAvFrameSource::CopyRgb(const AVFrame& f, TFrame& out) {
 
 } // namespace tarvex
 
-extern "C" __attribute__((visibility("default"))) tarvex::IFrameSource* tarvex_framereader_v1() {
+extern "C" __attribute__((visibility("default"))) tarvex::IFrameSource* tarvex_framereader_v2() {
     // Damaged files make libav talk; nothing here is logged.
     av_log_set_level(AV_LOG_QUIET);
     return new tarvex::TAvFrameSource;

@@ -6,12 +6,16 @@
 
 #include "preview/Frames.h"
 
+#include <atomic>
+
 namespace tarvex {
 
 /// One film opened by the module; `TFrameReader` forwards to it.
 class IFrameSource {
   public:
     virtual ~IFrameSource() = default;
+    /// Once `*cancel` is set, a read under way ends at once; null cancels nothing.
+    virtual void SetCancel(const std::atomic<bool>* cancel) = 0;
     virtual TFrameError Open(const std::string& name, const TFrameCrop& crop) = 0;
     virtual int Width() const = 0;
     virtual int Height() const = 0;
@@ -26,5 +30,5 @@ extern "C" {
 using TFrameSourceFactory = tarvex::IFrameSource* (*)();
 
 /// The name the module exports its factory under; a new interface gets a new name.
-inline constexpr const char* FrameSourceSymbol = "tarvex_framereader_v1";
+inline constexpr const char* FrameSourceSymbol = "tarvex_framereader_v2";
 }

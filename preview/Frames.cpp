@@ -32,6 +32,7 @@ TFrameError TFrameReader::Open(const std::string& name, const TFrameCrop& crop) 
     const TFrameSourceFactory factory = Factory(failure);
     if (!factory) return TFrameError::NoLibrary;
     Source.reset(factory());
+    Source->SetCancel(Cancel);
     const TFrameError error = Source->Open(name, crop);
     if (error != TFrameError::None) Source.reset();
     return error;

@@ -4,6 +4,7 @@
 // opened.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -76,6 +77,10 @@ class TFrameReader {
     /// Closes any film opened before.
     TFrameError Open(const std::string& name, const TFrameCrop& crop = {});
 
+    /// Once `*cancel` is set (it must outlive the reader), an open or a decode under
+    /// way ends at once with nothing; set it before `Open`.
+    void SetCancel(const std::atomic<bool>* cancel) { Cancel = cancel; }
+
     /// Frame size after the crop; 0 while nothing is open.
     int Width() const;
     int Height() const;
@@ -85,11 +90,14 @@ class TFrameReader {
     /// Decodes the keyframe at `fraction` (0 = start, 1 = end) of the film: the
     /// one at or before that time where the container has an index or reliable
     /// time stamps, else the first one after that share of the file's bytes.
-    /// Only that keyframe is decoded. Nothing when no picture could be decoded there.
+    /// Only that keyframe is decoded. Nothing when no picture could be decoded there,
+    /// also when none was found within a few seconds of reading or a few seconds' worth
+    /// of the film's bytes after the seek (a file with a hole of zeros, say).
     std::optional<TFrame> DecodeAt(double fraction, bool withRgb);
 
   private:
     std::unique_ptr<IFrameSource> Source;
+    const std::atomic<bool>* Cancel = nullptr;
 };
 
 } // namespace tarvex

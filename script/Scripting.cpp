@@ -45,14 +45,37 @@ std::string SourceFunction(const TScriptOptions& options) {
     return avi || options.FileNameSrc.empty() ? "AviSource" : "LWLibavVideoSource";
 }
 
+/// The name as an AviSynth string: plain quotes take any text without a double
+/// quote (AviSynth knows no escapes in them), triple quotes one with double quotes.
+std::string Quoted(const std::string& name) {
+    if (name.find('"') == std::string::npos) return '"' + name + '"';
+    return "\"\"\"" + name + "\"\"\"";
+}
+
 } // namespace
+
+std::optional<std::string> ScriptNameProblem(const std::string& name) {
+    if (name.find_first_of("\r\n") != std::string::npos) return "it holds a line break";
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return "it holds a control character";
+    if (name.find("\"\"\"") != std::string::npos) return "it holds three double quotes in a row";
+    // A final quote would run into the closing triple quote and end the string early.
+    if (!name.empty() && name.back() == '"') return "it ends in a double quote";
+    return std::nullopt;
+}
 
 void TClassAVS::MakeScript(const TResizeStruct& model, const TScriptOptions& options,
                            std::vector<std::string>& lines) const {
     lines.clear();
     lines.push_back("# -= AviSynth script by " + options.AppName + " v" + options.Version + " =-");
     lines.push_back("#LoadPlugin(\"D:\\PathOf\\AnyPlugin.dll\")");
-    lines.push_back(SourceFunction(options) + "(\"" + options.FileNameSrc + "\")");
+    if (const auto problem = ScriptNameProblem(options.FileNameSrc)) {
+        lines.push_back("# No script: the name of the source file cannot be written into it, " +
+                        *problem + ". Rename the file.");
+        return;
+    }
+    lines.push_back(SourceFunction(options) + "(" + Quoted(options.FileNameSrc) + ")");
 
     const TFilter filter = FilterFor(options.ResizeMode);
     if (!model.InterlacedResizing) {

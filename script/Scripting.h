@@ -4,6 +4,7 @@
 #include "geometry/ResUnit.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,9 +28,15 @@ inline constexpr const char* SourceFilters[] = {"automatic", "FFVideoSource", "L
                                                 "DirectShowSource", "AviSource"};
 inline constexpr std::int8_t AutomaticSource = 0;
 
+/// Why `name` cannot be written into a script as an AviSynth string (a line break,
+/// another control character, three double quotes in a row or a double quote at
+/// its end), as the end of a sentence; nothing when it can.
+std::optional<std::string> ScriptNameProblem(const std::string& name);
+
 class TClassAVS {
   public:
-    /// Replaces `lines` with the script for `model` and `options`.
+    /// Replaces `lines` with the script for `model` and `options`. A source name
+    /// that `ScriptNameProblem` refuses gives a script that only says why.
     void MakeScript(const TResizeStruct& model, const TScriptOptions& options,
                     std::vector<std::string>& lines) const;
 };

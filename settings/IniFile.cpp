@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace tarvex {
@@ -103,7 +105,8 @@ bool ValidName(std::string_view name) {
 // error set when it exists but cannot be read; a missing file is empty text.
 bool ReadWholeFile(const std::string& fileName, std::string& text, std::string& error) {
     text.clear();
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: opening a FIFO would wait for a writer for ever.
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT) return true;
         error = std::strerror(errno);
@@ -190,6 +193,24 @@ bool ParseProfileInt(std::string_view text, std::int32_t& out) {
 
 bool DeleteIniFile(const std::string& fileName) {
     return ::unlink(fileName.c_str()) == 0 || errno == ENOENT;
+}
+
+bool BackUpIniFile(const std::string& fileName) {
+    return ::rename(fileName.c_str(), (fileName + ".bak").c_str()) == 0;
+}
+
+std::string IniWriteTarget(const std::string& fileName) {
+    namespace fs = std::filesystem;
+    fs::path name = fileName;
+    // Link by link, as the system follows them; a loop ends where the system's would.
+    for (int hop = 0; hop < 40; ++hop) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(name, ec))) return name.string();
+        const fs::path target = fs::read_symlink(name, ec);
+        if (ec) return name.string();
+        name = target.is_absolute() ? target : name.parent_path() / target;
+    }
+    return fileName;
 }
 
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {
@@ -321,7 +342,7 @@ void TIniFile::Flush() {
         throw TIniError("The settings file " + fileName_ + " could not be read (" + loadError_ +
                         "), so it is not overwritten");
     try {
-        WriteFileAtomically(fileName_, Text());
+        WriteFileAtomically(IniWriteTarget(fileName_), Text());
     } catch (const TFileError& e) {
         throw TIniError("Cannot write the settings file " + fileName_ + ": " +
                         std::strerror(e.Error));

@@ -9,7 +9,9 @@
 // A TIniFile loads the file once, answers reads from memory, collects writes in
 // memory and replaces the file atomically in Flush(): the new text goes into a
 // temporary file beside the old one, which is synced and then renamed over it, so
-// the file on disc is always either the old or the new one, whole. Every line the
+// the file on disc is always either the old or the new one, whole. A symbolic link
+// stays: the file it points to is replaced. Anything but a regular file (a FIFO, a
+// device, a folder) is not read, never waited for and never overwritten. Every line the
 // program does not write (comments, unknown keys and sections, blank lines) keeps
 // its text and its place. Flush writes CR LF line ends; loading accepts LF and CR LF.
 #pragma once
@@ -94,6 +96,14 @@ bool ParseProfileInt(std::string_view text, std::int32_t& out);
 
 /// Deletes a settings file; true when the file no longer exists afterwards.
 bool DeleteIniFile(const std::string& fileName);
+
+/// Moves a settings file aside to `fileName`.bak (replacing an older backup); true
+/// when it was moved. A symbolic link is moved as the link.
+bool BackUpIniFile(const std::string& fileName);
+
+/// The file a write of `fileName` replaces: the file a symbolic link points to
+/// (which need not exist yet), so that the link stays; `fileName` itself otherwise.
+std::string IniWriteTarget(const std::string& fileName);
 
 /// The steps of the atomic replace, for tests that make one fail or stop there.
 using TIniWriteStep = TWriteStep;

@@ -89,7 +89,11 @@ std::vector<TRow> Rows(const TIniTargets& t) {
         {Image,      "MuxMode",              1,      I8,   17, 18, Setter(d.MuxMode, d, &TCDImage::SetMuxMode)},
         {Image,      "AuthoringMode",        3,      I8,   18, 19, Setter(d.AuthoringMode, d, &TCDImage::SetAuthoringMode)},
         {Image,      "MenuPics",             1,      I16,  20, 20, t.Control("MenuUpDown")},
-        {Image,      "ChapterMinutes",       5,      I16,  21, 21, t.Control("ChapterUpDown")},
+        {Image,      "RateMode",             0,      I32,  21, 21, t.Control("RateModeBox")},
+        {Image,      "VideoKbps",            2000,   U32,  22, 22, Field(t.TypedKbps)},
+        // After the multiplexing mode, which hides and clears the choice where it has none.
+        {Image,      "AC3Audio",             0,      Bool, 23, 23, Setter(d.AC3Audio, d, &TCDImage::SetAC3Audio)},
+        {Image,      "ChapterMinutes",       5,      I16,  24, 24, t.Control("ChapterUpDown")},
 
         {Resolution, "SrcIsPAL",             1,      Bool,  1,  1, Field(r.SrcIsPAL)},
         {Resolution, "DestIsPAL",            1,      Bool,  2,  2, Field(r.DestIsPAL)},
@@ -121,6 +125,11 @@ std::vector<TRow> Rows(const TIniTargets& t) {
         {AVSscript,  "FileNameSrc",          0,      Text,  6,  6, {}, &t.FileNameSrc},
         {AVSscript,  "SourceFilter",         0,      I8,    7,  7, t.Control("SourceFilterBox")},
         {AVSscript,  "DiscFolder",           0,      Text,  8,  8, {}, &t.DiscFolder},
+        {AVSscript,  "RecentFilm1",          0,      Text,  9,  9, {}, &t.RecentFilms[0]},
+        {AVSscript,  "RecentFilm2",          0,      Text, 10, 10, {}, &t.RecentFilms[1]},
+        {AVSscript,  "RecentFilm3",          0,      Text, 11, 11, {}, &t.RecentFilms[2]},
+        {AVSscript,  "RecentFilm4",          0,      Text, 12, 12, {}, &t.RecentFilms[3]},
+        {AVSscript,  "RecentFilm5",          0,      Text, 13, 13, {}, &t.RecentFilms[4]},
     };
     // clang-format on
     for (TRow& row : rows)
@@ -138,7 +147,7 @@ std::vector<TRow> InOrder(std::vector<TRow> rows, int TRow::*order) {
 
 } // namespace
 
-void TClassIni::ReadIni(bool mayDelete) {
+std::optional<std::string> TClassIni::ReadIni(bool mayDelete) {
     const TIniFile ini(FileName);
     const std::string version = ini.ReadString(SectionNames[Global], VersionKey, NoVersion);
     for (const TRow& row : InOrder(Rows(Targets), &TRow::ReadOrder)) {
@@ -150,8 +159,11 @@ void TClassIni::ReadIni(bool mayDelete) {
     }
     Targets.ResizeModel.DestPixelRoundX = 16; // the resize width is always a multiple of 16
 
-    // A file of another version is not kept: the next write starts afresh.
-    if (mayDelete && version != Targets.Version && version != NoVersion) DeleteIniFile(FileName);
+    // A file of another version is not written on: the next write starts afresh, and
+    // the old file stays beside it until then, should the program end before.
+    if (mayDelete && version != Targets.Version && version != NoVersion) BackUpIniFile(FileName);
+    if (ini.LoadError().empty()) return std::nullopt;
+    return ini.LoadError();
 }
 
 void TClassIni::WriteIni() {

@@ -4,8 +4,10 @@
 #include "budget/Imaging.h"
 #include "geometry/ResUnit.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace tarvex {
@@ -27,7 +29,9 @@ struct TIniTargets {
     std::int8_t& ResizeMode;
     bool &BffToTff, &ResampleAudio, &ConvertToRGB;
     std::string& FileNameSrc;
-    std::string& DiscFolder;    ///< where the discs were last made
+    std::string& DiscFolder;                 ///< where the discs were last made
+    std::uint32_t& TypedKbps;                ///< the video rate the user chose
+    std::array<std::string, 5>& RecentFilms; ///< the films opened last, the latest first
     const std::string& Version; ///< the program's: written, and compared with the file's
     /// The value the control of this name holds.
     std::function<TIniValue(const char* name)> Control;
@@ -39,9 +43,11 @@ class TClassIni {
         : FileName(std::move(fileName)), Targets(std::move(targets)) {}
 
     /// Reads every key (a missing file or key gives the default) and applies it at
-    /// once. A file written by another version is deleted afterwards when
-    /// `mayDelete` is set; a failing deletion is ignored.
-    void ReadIni(bool mayDelete = true);
+    /// once. A file written by another version is moved aside as a backup
+    /// (`FileName`.bak) when `mayDelete` is set, so that the next write starts
+    /// afresh; a failing move is ignored. Returns why an existing file could not
+    /// be read (then every key has its default), or nothing.
+    std::optional<std::string> ReadIni(bool mayDelete = true);
     /// Writes every key, replacing the file once the new content is complete.
     /// Throws TIniError when it cannot be written; the old file then stays whole.
     void WriteIni();

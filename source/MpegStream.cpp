@@ -146,6 +146,11 @@ bool ReadSequence(TBytes d, TSequence& s) {
             ext + 10 <= d.size() && d[ext + 4] >> 4 == SequenceExtensionId) {
             s.Mpeg2 = true;
             s.ProgressiveSequence = d[ext + 5] >> 3 & 1;
+            // The size extensions are the two bits above the header's twelve.
+            const int widthExtension = (d[ext + 5] & 1) << 1 | d[ext + 6] >> 7;
+            const int heightExtension = d[ext + 6] >> 5 & 3;
+            s.Width |= widthExtension << 12;
+            s.Height |= heightExtension << 12;
             const int n = d[ext + 9] >> 5 & 3;
             const int m = d[ext + 9] & 0x1F;
             if (s.FrameRate.Known())

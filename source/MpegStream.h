@@ -15,7 +15,7 @@ using TBytes = std::span<const unsigned char>;
 
 /// What a sequence header and the sequence extension after it say.
 struct TSequence {
-    int Width = 0;
+    int Width = 0; ///< with the sequence extension's size bits: at most 16383
     int Height = 0;
     std::uint8_t AspectCode = 0; ///< aspect_ratio_information
     std::uint8_t RateCode = 0;   ///< frame_rate_code

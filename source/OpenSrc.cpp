@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <optional>
 #include <span>
 #include <system_error>
@@ -37,6 +38,7 @@ const char* const MsgSearchFailed = "Exception @ SeqHeader-search! File-End reac
 const char* const MsgNoSeqHeader = "Can't find the sequence-header of: ";
 const char* const MsgBadSeqHeader = "Can't parse the sequence-header of: ";
 const char* const MsgUnreadable = "Can't read the file: ";
+const char* const MsgUnjoinable = "The files of the list cannot be joined into one film: the name ";
 
 /// Removes blanks and control characters from both ends.
 std::string Trim(const std::string& s) {
@@ -119,6 +121,9 @@ std::string ValueOf(const std::string& line) {
     return eq == std::string::npos ? line : line.substr(eq + 1);
 }
 
+/// The largest frame side the model holds.
+constexpr std::int64_t MaxSide = std::numeric_limits<std::int16_t>::max();
+
 std::int32_t ToInt(const std::string& text) {
     std::int32_t value = 0;
     if (!TryStrToInt(text, value)) {
@@ -127,6 +132,13 @@ std::int32_t ToInt(const std::string& text) {
                             "' is not a valid integer value");
     }
     return value;
+}
+
+/// A frame side a project gives (`size` is the whole size, for the message).
+std::int16_t SideOf(std::int64_t side, const std::string& size) {
+    if (side < 1 || side > MaxSide)
+        throw EConvertError("The picture size " + size + " is out of range.");
+    return static_cast<std::int16_t>(side);
 }
 
 /// The fields of a crop line: c1 to c4, each the text before the next comma.
@@ -247,6 +259,29 @@ int TOpenSrcFile::FileFound(const std::string& name) {
     return fs::exists(fs::path(name), ec) ? 0 : NotFound;
 }
 
+struct TOpenSrcFile::TState {
+    TResizeStruct Model;
+    std::vector<std::string> FileNames;
+    std::string FileType, FrameFile;
+    std::array<std::int32_t, 4> FrameCrop;
+    TSourceFacts Facts;
+    TSourceReader Reader;
+};
+
+TOpenSrcFile::TState TOpenSrcFile::Saved() const {
+    return {Model, FileNames, FileType, FrameFile, FrameCrop, Facts, Reader};
+}
+
+void TOpenSrcFile::Restore(TState state) {
+    Model = std::move(state.Model);
+    FileNames = std::move(state.FileNames);
+    FileType = std::move(state.FileType);
+    FrameFile = std::move(state.FrameFile);
+    FrameCrop = state.FrameCrop;
+    Facts = std::move(state.Facts);
+    Reader = state.Reader;
+}
+
 int TOpenSrcFile::OpenFiles(const std::vector<std::string>& files) {
     if (files.empty()) {
         Error(MsgNoFiles);
@@ -306,18 +341,36 @@ int TOpenSrcFile::OpenFiles(const std::vector<std::string>& files) {
         Error(MsgSomeMissing);
         return OpenSomeMissing;
     }
-
-    auto previousNames = std::exchange(FileNames, std::move(accepted));
-    auto previousType = std::exchange(FileType, type);
-    try {
-        if (!ReadSourceInfo()) {
-            FileNames = std::move(previousNames);
-            FileType = std::move(previousType);
-            return OpenUnreadable;
+    // Joined files reach the encoder as one input whose names "|" separates.
+    if (accepted.size() > 1) {
+        for (const std::string& entry : accepted) {
+            if (entry.find('|') == std::string::npos) continue;
+            Error(MsgUnjoinable + entry + " holds a \"|\". Rename the file.");
+            return OpenUnjoinable;
         }
+    }
+
+    TState before = Saved();
+    FileNames = std::move(accepted);
+    FileType = type;
+    const int result = ReadAccepted();
+    if (result != OpenOk) Restore(std::move(before));
+    return result;
+}
+
+int TOpenSrcFile::ReadAccepted() {
+    try {
+        if (!ReadSourceInfo()) return OpenUnreadable;
     } catch (const EConvertError& e) {
         Error(e.what());
         return OpenConvertError;
+    }
+    if (Model.SrcResX < TResizeStruct::MinFilmSide || Model.SrcResY < TResizeStruct::MinFilmSide) {
+        Error("The picture of " + FileNames.front() + " is " + IntToStr(Model.SrcResX) + " x " +
+              IntToStr(Model.SrcResY) + " pixels: films of at least " +
+              IntToStr(TResizeStruct::MinFilmSide) + " x " + IntToStr(TResizeStruct::MinFilmSide) +
+              " pixels can be planned.");
+        return OpenTooSmall;
     }
     return OpenOk;
 }
@@ -336,22 +389,24 @@ bool TOpenSrcFile::ReadSourceInfo() {
     Reader = TSourceReader::Nothing;
     if (FileType == ".avi") {
         Reader = TSourceReader::Avi;
-        ReadOrProbe(name, AviHeader(name));
-    } else if (FileType == ".d2v") {
+        return ReadOrProbe(name, AviHeader(name));
+    }
+    if (FileType == ".d2v") {
         Reader = TSourceReader::Project;
-        ReadProjectFile(name);
+        if (!ProjectFile(name)) return false;
         if (!Facts.Codec.empty()) Model.SrcFourCC = FourCCOfMpeg(Facts.Codec);
     } else if (FileType != ".avs") {
         Reader = TSourceReader::Mpeg;
-        ReadOrProbe(name, SequenceHeader(name, true));
+        return ReadOrProbe(name, SequenceHeader(name, true));
     }
     return true;
 }
 
-void TOpenSrcFile::ReadOrProbe(const std::string& name, const TResult& failure) {
-    if (!failure) return;
-    if (failure->OtherKind && Probe(name, false)) return;
+bool TOpenSrcFile::ReadOrProbe(const std::string& name, const TResult& failure) {
+    if (!failure) return true;
+    if (failure->OtherKind && Probe(name, false)) return true;
     Error(failure->Message);
+    return false;
 }
 
 bool TOpenSrcFile::Probe(const std::string& name, bool report) {
@@ -417,6 +472,14 @@ TOpenSrcFile::TResult TOpenSrcFile::AviHeader(const std::string& name) {
         !file.ReadU32(typeAt + 32, length) || !file.ReadAt(typeAt + 80, code.data(), code.size()))
         return TFailure{MsgNoVideo + name, true};
 
+    // The model keeps sizes in 16 bits and counts in 32: larger values are damage.
+    if (width > MaxSide || height > MaxSide)
+        return TFailure{"The frame size " + IntToStr(width) + " x " + IntToStr(height) +
+                        " is out of range in file: " + name};
+    if (length > std::uint32_t{std::numeric_limits<std::int32_t>::max()})
+        return TFailure{"The frame count " + IntToStr(length) +
+                        " is out of range in file: " + name};
+
     // The code ends at a NUL byte: uncompressed video has the code 0.
     const std::string fourCC =
         UpperCase(std::string(code.data(), std::find(code.begin(), code.end(), '\0')));
@@ -441,14 +504,18 @@ TOpenSrcFile::TResult TOpenSrcFile::AviHeader(const std::string& name) {
 }
 
 void TOpenSrcFile::ReadProjectFile(const std::string& name) {
+    ProjectFile(name);
+}
+
+bool TOpenSrcFile::ProjectFile(const std::string& name) {
     TLineReader file;
     if (name.empty() || !file.Open(name)) {
         Error(MsgCantOpen + name);
-        return;
+        return false;
     }
     if (IsKeyedProject(file.ReadLn())) {
         KeyedProjectFile(name, [&file](std::string& line) { return file.Next(line); });
-        return;
+        return true;
     }
     std::string line = file.ReadLn(); // line 2 starts the skip of the further file lines
     std::string path = file.ReadLn();
@@ -467,12 +534,16 @@ void TOpenSrcFile::ReadProjectFile(const std::string& name) {
     Facts.FrameRate = TRatio{thousandths, 1000}.Reduced();
     const auto c = CropFields(crop);
     FrameCrop = {c[2], c[0], c[3], c[1]};
-    Model.SetSrcResX(Store<std::int16_t>(std::int64_t{Model.SrcResX} - c[2] - c[3]));
-    Model.SetSrcResY(Store<std::int16_t>(std::int64_t{Model.SrcResY} - c[0] - c[1]));
+    const std::int64_t width = std::int64_t{Model.SrcResX} - c[2] - c[3];
+    const std::int64_t height = std::int64_t{Model.SrcResY} - c[0] - c[1];
+    const std::string size = IntToStr(width) + "x" + IntToStr(height);
+    Model.SetSrcResX(SideOf(width, size));
+    Model.SetSrcResY(SideOf(height, size));
 
     std::int64_t count = 0;
     while (file.Next(line) && !line.empty()) count += CountFlags(line);
     Model.SrcFrameCount = Store<std::int32_t>(count - 2);
+    return true;
 }
 
 void TOpenSrcFile::ReadSequenceHeader(const std::string& name) {
@@ -565,12 +636,17 @@ void TOpenSrcFile::KeyedProjectFile(const std::string& name,
     if (const auto size = p.Setting("Picture_Size")) {
         // The size after the project's crop.
         const std::size_t x = size->find('x');
-        Model.SetSrcResX(Store<std::int16_t>(ToInt(size->substr(0, x))));
-        Model.SetSrcResY(Store<std::int16_t>(
-            ToInt(x == std::string::npos ? std::string() : size->substr(x + 1))));
+        const std::int32_t width = ToInt(size->substr(0, x));
+        const std::int32_t height =
+            ToInt(x == std::string::npos ? std::string() : size->substr(x + 1));
+        Model.SetSrcResX(SideOf(width, *size));
+        Model.SetSrcResY(SideOf(height, *size));
     } else if (clip) {
-        Model.SetSrcResX(Store<std::int16_t>(std::int64_t{Model.SrcResX} - c[0] - c[1]));
-        Model.SetSrcResY(Store<std::int16_t>(std::int64_t{Model.SrcResY} - c[2] - c[3]));
+        const std::int64_t width = std::int64_t{Model.SrcResX} - c[0] - c[1];
+        const std::int64_t height = std::int64_t{Model.SrcResY} - c[2] - c[3];
+        const std::string size = IntToStr(width) + "x" + IntToStr(height);
+        Model.SetSrcResX(SideOf(width, size));
+        Model.SetSrcResY(SideOf(height, size));
     }
     if (!headerRead) {
         Model.SrcAspectCode = AspectCodeOfName(p.Setting("Aspect_Ratio").value_or(""));

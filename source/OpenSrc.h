@@ -16,8 +16,8 @@
 
 namespace tarvex {
 
-/// A number field of a project file that does not hold a number. It ends the
-/// open: `OpenFiles` shows its text and returns `OpenConvertError`.
+/// A number field of a project file that does not hold a number, or a size out of
+/// range. It ends the open: `OpenFiles` shows its text and returns `OpenConvertError`.
 class EConvertError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
@@ -39,8 +39,12 @@ class TOpenSrcFile {
     static constexpr int OpenListUnreadable = -6;
     /// The list was accepted, but a project field was not a number.
     static constexpr int OpenConvertError = -7;
-    /// A file of a kind only the media probe reads could not be read as video.
+    /// The file could not be read as video (its message has been shown).
     static constexpr int OpenUnreadable = -8;
+    /// Several files to be joined, one of whose names the encoder's input cannot hold.
+    static constexpr int OpenUnjoinable = -9;
+    /// The source's frame is smaller than any film the geometry plans.
+    static constexpr int OpenTooSmall = -10;
     /// `FileFound` when nothing of that name exists.
     static constexpr int NotFound = -15;
 
@@ -75,16 +79,15 @@ class TOpenSrcFile {
     /// Validates and accepts `files` (one name, several names or one .lst list)
     /// and reads the properties of the first accepted file. Returns `OpenOk` when
     /// the list was accepted and read, else a negative code whose message has
-    /// already been shown. `FileNames` and `FileType` change only when the list
-    /// is accepted.
+    /// already been shown; then the reader and the model are as they were before.
     int OpenFiles(const std::vector<std::string>& files);
 
     /// Reads the properties of the first name in `FileNames` with the reader
     /// `FileType` selects: the AVI, project and MPEG readers for their kinds
     /// (the media probe when such a file is of another kind after all), nothing
     /// for .avs scripts, the media probe for everything else. Returns false, with
-    /// the message shown and nothing changed, when the media probe cannot read a
-    /// file only it reads. Throws `EConvertError` from the project reader.
+    /// the message shown, when the file cannot be read; what was read so far may
+    /// have changed. Throws `EConvertError` from the project reader.
     bool ReadSourceInfo();
 
     /// Frame size, rate, count and FourCC of the first video stream of an AVI file;
@@ -111,12 +114,22 @@ class TOpenSrcFile {
     };
     using TResult = std::optional<TFailure>;
 
+    /// What an open changes, kept to be put back when it fails.
+    struct TState;
+
     TResizeStruct& Model;
 
     void Error(const std::string& text) const;
+    TState Saved() const;
+    void Restore(TState state);
+    /// Reads the accepted files; `OpenOk` or the failure's code, its message shown.
+    int ReadAccepted();
     /// A reader of the kinds read by hand: on a failure that suggests another
-    /// kind, the media probe tries the file quietly; otherwise the failure is shown.
-    void ReadOrProbe(const std::string& name, const TResult& failure);
+    /// kind, the media probe tries the file quietly; otherwise the failure is shown
+    /// and the result is false.
+    bool ReadOrProbe(const std::string& name, const TResult& failure);
+    /// The project reader; false, with the message shown, when the file cannot be read.
+    bool ProjectFile(const std::string& name);
     TResult AviHeader(const std::string& name);
     TResult SequenceHeader(const std::string& name, bool wholeStream);
     /// The sequence header of a project's MPEG file; false, with the message shown,

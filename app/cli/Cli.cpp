@@ -2,11 +2,14 @@
 
 #include "app/Main.h"
 #include "app/SettingsPath.h"
+#include "app/cli/MakeDisc.h"
 #include "app/cli/Reports.h"
 #include "common/Numeric.h"
+#include "disc/Pulldown.h"
 
 #include <nlohmann/json.hpp>
 
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -16,7 +19,7 @@ namespace tarvex {
 namespace {
 
 const char* const HelpText =
-    R"(Usage: tarvex-cli [--ini FILE] ACTION... [--dump] [--report] [--script] [--candidates]
+    R"(Usage: tarvex-cli [--ini FILE] [--replace] ACTION... [--dump] [--report] [--script] [--candidates]
 
 Starts Tarvex without a window: reads the settings file (the window's own
 Tarvex.ini, beside the executable or in ~/.config/Tarvex, or FILE with --ini),
@@ -36,10 +39,16 @@ Actions (NAME is a control name as shown by --dump):
   --open FILE          click the source button; the open dialog returns FILE
   --save FILE          click the save button; the save dialog returns FILE
   --detect             click Detect and wait until the film area found in the
-                       source's frames is typed into the film-pixel fields
+                       source's frames is typed into the film-pixel fields,
+                       showing the progress on stderr
   --make-disc DIR      make the disc images of the current plan in DIR (ffmpeg,
-                       vcdimager, dvdauthor, xorriso), showing the progress on
-                       stderr; then print the report of each disc
+                       vcdimager, dvdauthor, genisoimage), showing the progress on
+                       stderr; then print the report of each disc. Images,
+                       report or log of an earlier run in DIR stop it, and so
+                       does another run making discs in DIR. SIGINT, SIGTERM and
+                       SIGHUP cancel it: the tool is stopped, the work folder
+                       and the unfinished disc are removed
+  --replace            let --make-disc replace the files of an earlier run
 
 Output:
   --dump               print every control's state as one JSON object, with
@@ -55,12 +64,18 @@ Output:
                        blocks, bits per block and borders; the suggestion's
                        row is marked
   Each prints the state at its place among the actions.
+  --pulldown IN OUT    alone: write the MPEG-2 video stream IN (23.976
+                       progressive frames) to OUT with 3:2 pulldown flags, to
+                       be shown at 29.97 (a step of NTSC film discs)
   --help               print this text
   --version            print the program's version
 
 Exit codes: 0 done; 1 the program showed a message box (its text is also
-printed on stderr) or the discs could not be made; 2 a usage error (nothing
-was done).
+printed on stderr) or the discs could not be made or do not fit their discs;
+2 a usage error: an unknown option or control ends the run before any action;
+an index or position out of range, or a control disabled or hidden, ends it
+when that action's turn comes; 3 making discs was cancelled by a signal (no
+later action was done).
 
 Example: a PAL DVD film of 720 x 436 lines for SVCD with the crop and script:
   tarvex-cli --select SrcAspectBox=0 --type SrcPixelYEdit=436 \
@@ -153,6 +168,7 @@ struct TRequest {
     std::string IniFile;
     bool Help = false;
     bool Version = false;
+    bool Replace = false; ///< --make-disc may replace files of an earlier run
 };
 
 std::vector<TAction> ParseArgs(const std::vector<std::string>& args, TRequest& request) {
@@ -185,6 +201,10 @@ std::vector<TAction> ParseArgs(const std::vector<std::string>& args, TRequest& r
         };
         if (option == "--ini") {
             request.IniFile = value();
+            continue;
+        }
+        if (option == "--replace") {
+            request.Replace = true;
             continue;
         }
         const auto* found = std::find_if(std::begin(options), std::end(options),
@@ -302,6 +322,20 @@ void Validate(const TMainForm& form, const TAction& a, bool ranges) {
     }
 }
 
+/// Runs what the detection posts until it is done, showing its progress on stderr
+/// in steps of ten per cent.
+void WaitForDetection(TMainForm& form, TCliPlatform& platform) {
+    int shown = -1;
+    form.OnDetectProgress = [&](int done, int total) {
+        const int percent = 100 * done / total;
+        if (percent / 10 == shown && done < total) return;
+        shown = percent / 10;
+        platform.Err << "Detect: " << percent << "%\n";
+    };
+    while (form.Detecting()) platform.RunPosted(true);
+    form.OnDetectProgress = nullptr;
+}
+
 /// Performs one user action; false when the control refused it (disabled or hidden).
 bool Perform(TMainForm& form, TCliPlatform& platform, const TAction& a) {
     const TAnyControl* control = NeedsControl(a.Kind) ? form.FindControl(a.Name) : nullptr;
@@ -342,7 +376,7 @@ bool Perform(TMainForm& form, TCliPlatform& platform, const TAction& a) {
     case TActionKind::Detect:
         // The same work as in the window, waited for in the foreground.
         if (!form.DetectBtn.Click()) return false;
-        while (form.Detecting()) platform.RunPosted(true);
+        WaitForDetection(form, platform);
         return true;
     default:
         return true;
@@ -493,38 +527,28 @@ std::string DefaultSettingsFile(const std::string& exePath) {
     return SettingsFilePath(exe.parent_path().string(), "Tarvex", SystemSettingsProbe());
 }
 
-/// Makes the discs of the form's plan in `dir` in the foreground; false when they
-/// could not be made.
-bool MakeDisc(const TMainForm& form, const std::string& dir, std::ostream& out, std::ostream& err) {
-    try {
-        (void)form.DiscJob(dir);
-    } catch (const TJobError& e) {
-        err << "tarvex-cli: --make-disc: " << e.what() << '\n';
-        return false;
+/// --pulldown IN OUT: the pulldown step of a disc job.
+int Pulldown(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 3) {
+        err << "tarvex-cli: --pulldown needs an input and an output file and nothing else\n";
+        return 2;
     }
-    for (const TWarning& w : form.Warnings())
-        err << "tarvex-cli: --make-disc: warning: " << w.Text << '\n';
-    TMakeOptions options;
-    int shown = -1;
-    options.OnProgress = [&](const TProgress& p) {
-        const int percent = static_cast<int>(p.Fraction * 100);
-        if (percent / 5 == shown) return;
-        shown = percent / 5;
-        err << percent << " % " << p.Step;
-        if (p.SecondsLeft >= 0) err << ", " << static_cast<long long>(p.SecondsLeft) << " s left";
-        err << '\n';
-    };
-    const TMakeResult result = MakePlan(form.DiscPlan(), dir, options);
-    std::vector<std::string> report = form.DiscReport(result, form.DiscImage);
-    if (!result.Discs.empty()) TMainForm::SaveDiscReport(report, dir);
-    for (const std::string& line : report) out << line << '\n';
-    return result.Status == TMakeStatus::Done;
+    try {
+        const TPulldownCount count = WritePulldownFile(args[1], args[2]);
+        out << "Wrote " << count.Pictures << " film frames in " << count.Gops
+            << " groups with 3:2 pulldown flags to " << args[2] << ".\n";
+        return 0;
+    } catch (const TPulldownError& e) {
+        err << "tarvex-cli: --pulldown: " << args[1] << ": " << e.what() << '\n';
+        return 1;
+    }
 }
 
 } // namespace
 
 int RunCli(const std::vector<std::string>& args, const std::string& exePath, std::ostream& out,
            std::ostream& err) {
+    if (!args.empty() && args[0] == "--pulldown") return Pulldown(args, out, err);
     TRequest request;
     std::vector<TAction> actions;
     try {
@@ -543,18 +567,27 @@ int RunCli(const std::vector<std::string>& args, const std::string& exePath, std
     TMainForm form(platform);
     try {
         for (const TAction& a : actions) Validate(form, a, false);
-        form.FormCreate();
-        for (const TAction& a : actions) Validate(form, a, true);
     } catch (const TUsageError& e) {
         err << "tarvex-cli: " << e.what() << '\n';
         return 2;
     }
+    form.FormCreate();
     bool made = true;
     for (const TAction& a : actions) {
+        // A control's range and state are judged when its turn comes: an earlier
+        // action may show, enable or fill it.
+        try {
+            Validate(form, a, true);
+        } catch (const TUsageError& e) {
+            err << "tarvex-cli: " << e.what() << '\n';
+            return 2;
+        }
         if (a.Kind == TActionKind::Dump) {
             Dump(form, platform, out);
         } else if (a.Kind == TActionKind::MakeDisc) {
-            made = MakeDisc(form, a.Name, out, err) && made;
+            const TCliMade outcome = MakeDiscInCli(form, a.Name, request.Replace, out, err);
+            if (outcome == TCliMade::Cancelled) return 3; // nothing after a cancel runs
+            made = outcome == TCliMade::Done && made;
         } else if (a.Kind == TActionKind::Report) {
             Report(form, platform, out);
         } else if (a.Kind == TActionKind::Candidates) {

@@ -6,6 +6,9 @@ std::vector<TPlace> ControlPlaces(const TMainForm& f) {
     return {
         // Panel "Stream & Authoring".
         {&f.StaticText2, 0, 0, 130, 18},
+        // On the title line, as the buttons of the panel "MPEG Resizing": the row of
+        // the subtitle fields holds the chapters and the sound tracks.
+        {&f.RateModeBox, 466, 0, 110, 20},
         {&f.EditMin, 8, 22, 29, 19},
         {&f.MinUpDown, 37, 22, 15, 19},
         {&f.EditSec, 76, 22, 36, 19},
@@ -52,12 +55,14 @@ std::vector<TPlace> ControlPlaces(const TMainForm& f) {
         {&f.CDMinUpDown, 209, 186, 15, 19},
         {&f.EditCDsec, 236, 186, 19, 19},
         {&f.CDSecUpDown, 255, 186, 15, 19},
+        {&f.CapacityLabel, 296, 188},
         {&f.EditImageBlocks, 412, 186, 49, 19},
 
         // Panel "MPEG Resizing".
         {&f.StaticText3, 0, 214, 130, 18},
         {&f.OpenVideoBtn, 6, 236, 71, 19},
         {&f.PreviewBtn, 136, 213, 56, 19},
+        {&f.RecentBtn, 196, 213, 76, 19},
         {&f.SrcXEdit, 84, 236, 33, 19},
         {&f.SrcYEdit, 132, 236, 33, 19},
         {&f.CopyBtn, 166, 244, 13, 28},
@@ -128,6 +133,7 @@ const std::vector<TStaticCaption>& StaticCaptions() {
     static const std::vector<TStaticCaption> captions = {
         {"min", 55, 24},
         {"sec  @ ", 128, 24},
+        {"Video rate:", 408, 3},
         {"max:", 148, 43},
         {"min:", 148, 57},
         {"frames per GOP", 274, 52},
@@ -151,7 +157,7 @@ const std::vector<TStaticCaption>& StaticCaptions() {
         {"X", 121, 366},
         {"left border", 213, 262},
         {"top border", 309, 262},
-        {"Real aspect:", 512, 239},
+        {"Real aspect:", 516, 248},
         {"Crop:", 40, 286},
         {"round to:", 40, 304},
         {"round to:", 40, 344},

@@ -45,6 +45,12 @@ class TQtMainWindow : public QWidget {
     /// The preview window, opened (or raised) by the preview button.
     TQtPreviewWindow& OpenPreview();
     TQtPreviewWindow* Preview() const { return FPreview.get(); }
+    /// The manual (F1), as plain text in a window of its own.
+    void ShowManual();
+    /// Makes a window no larger than the available area of this window's screen.
+    void FitToScreen(QWidget& window) const;
+    /// Opens a film named on the command line or dropped onto the window.
+    void OpenFilm(const QString& file);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -53,6 +59,10 @@ class TQtMainWindow : public QWidget {
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    /// The script box and the side column take what the window grows by.
+    void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:

@@ -1,7 +1,14 @@
 #include "app/qt/QtPlatform.h"
 
+#include <QApplication>
+#include <QCursor>
+#include <QMenu>
+
 #include "app/SettingsPath.h"
 
+#include <algorithm>
+
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -12,6 +19,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -114,6 +122,20 @@ bool TQtPlatform::Confirm(const std::string& title, const std::string& text) {
            QMessageBox::Yes;
 }
 
+int TQtPlatform::Choose(const std::string& title, const std::string& text,
+                        const std::vector<std::string>& answers) {
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(title), Text(text),
+                    QMessageBox::NoButton, FWindow);
+    std::vector<QAbstractButton*> buttons;
+    for (std::size_t i = 0; i < answers.size(); ++i)
+        buttons.push_back(box.addButton(QString::fromStdString(answers[i]),
+                                        i + 1 == answers.size() ? QMessageBox::RejectRole
+                                                                : QMessageBox::AcceptRole));
+    box.exec();
+    const auto chosen = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+    return chosen == buttons.end() ? -1 : static_cast<int>(chosen - buttons.begin());
+}
+
 void TQtPlatform::ShowReport(const std::string& title, const std::vector<std::string>& lines) {
     auto* dialog = new QDialog(FWindow);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -131,6 +153,20 @@ void TQtPlatform::ShowReport(const std::string& title, const std::vector<std::st
     layout->addWidget(buttons);
     dialog->resize(640, 360);
     dialog->show();
+}
+
+std::optional<int> TQtPlatform::ChooseItem(const std::string& title,
+                                           const std::vector<std::string>& items) {
+    QMenu menu(FWindow);
+    menu.setTitle(QString::fromStdString(title));
+    for (std::size_t i = 0; i < items.size(); ++i)
+        menu.addAction(QString::fromStdString(items[i]))->setData(static_cast<int>(i));
+    const QWidget* focus = QApplication::focusWidget();
+    const QPoint at =
+        focus != nullptr ? focus->mapToGlobal(QPoint(0, focus->height())) : QCursor::pos();
+    const QAction* chosen = menu.exec(at);
+    if (chosen == nullptr) return std::nullopt;
+    return chosen->data().toInt();
 }
 
 std::string TQtPlatform::FileVersionText() {

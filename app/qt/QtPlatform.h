@@ -38,8 +38,13 @@ class TQtPlatform : public TPlatform {
     std::optional<std::string> SaveDialog(const TFileDialog& dialog) override;
     std::optional<std::string> FolderDialog(const TFileDialog& dialog) override;
     bool Confirm(const std::string& title, const std::string& text) override;
+    int Choose(const std::string& title, const std::string& text,
+               const std::vector<std::string>& answers) override;
     /// A window of its own, not modal, with the text in a fixed-width font.
     void ShowReport(const std::string& title, const std::vector<std::string>& lines) override;
+    /// A menu below the focused control.
+    std::optional<int> ChooseItem(const std::string& title,
+                                  const std::vector<std::string>& items) override;
     std::string FileVersionText() override;
     std::string SettingsFileName(const std::string& appName) override;
     /// Closing writes the settings next: makes the folder they go to.

@@ -44,6 +44,11 @@ void TScrollFrame::Fit(const QRect& available) {
 }
 
 void TScrollFrame::closeEvent(QCloseEvent* event) {
+    // The frame is what the user closes: the window's question is asked here.
+    if (event->spontaneous() && !FWindow.Form().MayClose()) {
+        event->ignore();
+        return;
+    }
     FWindow.close();
     event->accept();
 }

@@ -102,7 +102,6 @@ TSidePanel::TSidePanel(TMainForm& form, std::function<void(std::function<void()>
       FCandidates(new QTableWidget(this)) {
     auto* fillTitle = new QLabel(QStringLiteral("Disc fill (hover for blocks and KB):"), this);
     fillTitle->move(4, 4);
-    FBars->setGeometry(4, 22, Width - 12, BarHeight);
     FMake->setObjectName(QStringLiteral("MakeDiscBtn"));
     FMake->setAutoDefault(true); // Enter presses it, as Space does
     FMake->setToolTip(
@@ -125,7 +124,6 @@ TSidePanel::TSidePanel(TMainForm& form, std::function<void(std::function<void()>
 
     auto* tableTitle = new QLabel(QStringLiteral("Resize heights (click to take one):"), this);
     tableTitle->move(4, 232);
-    FCandidates->setGeometry(4, 250, Width - 12, 262);
     FCandidates->setColumnCount(7);
     FCandidates->setHorizontalHeaderLabels(
         {"H", "W", "Error %", "Film %", "Blocks", "bps/bl.", "Borders"});
@@ -150,23 +148,41 @@ TSidePanel::TSidePanel(TMainForm& form, std::function<void(std::function<void()>
                      [choose](const QModelIndex& index) { choose(index.row()); });
 }
 
-void TSidePanel::Refresh() {
-    FBars->Show(FForm.DiscFill(), FForm.DiscCount);
+void TSidePanel::resizeEvent(QResizeEvent*) {
+    Place();
+}
+
+void TSidePanel::Place() {
+    // The table takes what the column grows by; the rest keeps its place.
+    const int inner = width() - 12;
+    FBars->setGeometry(4, 22, inner, FBars->height());
     const int makeTop = FBars->geometry().bottom() + 6;
     FMake->setGeometry(4, makeTop, 84, 21);
+    FMakeProgress->setGeometry(94, makeTop + 5, width() - 102, 11);
+    FMakeStatus->setGeometry(4, makeTop + 24, inner, 28);
+    const int warningsTop = makeTop + 54;
+    FWarnings->setGeometry(4, warningsTop, inner, 228 - warningsTop);
+    FCandidates->setGeometry(4, 250, inner, height() - 256);
+}
+
+void TSidePanel::Refresh() {
+    FBars->Show(FForm.DiscFill(), FForm.DiscCount);
+    Place();
     FMake->setText(FForm.Making() ? QStringLiteral("Cancel") : QStringLiteral("Make disc..."));
-    FMakeProgress->setGeometry(94, makeTop + 5, Width - 102, 11);
-    FMakeProgress->setValue(static_cast<int>(std::lround(FForm.Make.Fraction * 1000)));
-    FMakeStatus->setGeometry(4, makeTop + 24, Width - 12, 28);
+    // Full only while the discs are being made: afterwards the outcome says it all.
+    FMakeProgress->setValue(
+        FForm.Making() ? static_cast<int>(std::lround(FForm.Make.Fraction * 1000)) : 0);
     FMakeStatus->setText(QString::fromStdString(FForm.Make.Status));
     FMakeStatus->setToolTip(FMakeStatus->text());
 
     QString warnings;
     for (const TWarning& w : FForm.Warnings())
         warnings += QStringLiteral("\u2022 ") + QString::fromStdString(w.Text) + '\n';
+    // A value cut to its field leads, so that the user sees why it changed.
+    if (!FForm.Notice.empty())
+        warnings =
+            QStringLiteral("\u2022 ") + QString::fromStdString(FForm.Notice) + '\n' + warnings;
     FWarnings->setText(warnings.trimmed());
-    const int warningsTop = makeTop + 54;
-    FWarnings->setGeometry(4, warningsTop, Width - 12, 228 - warningsTop);
 
     const std::vector<TResizeCandidate> rows = FForm.ResizeCandidates();
     const QSignalBlocker blocker(FCandidates);

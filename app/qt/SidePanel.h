@@ -21,12 +21,18 @@ class TDiscFillBars;
 
 class TSidePanel : public QWidget {
   public:
-    static constexpr int Width = 330;
+    /// The smallest width; the column grows with the window.
+    static constexpr int Width = 350;
     /// `act` runs a user action and refreshes the window afterwards.
     TSidePanel(TMainForm& form, std::function<void(std::function<void()>)> act, QWidget* parent);
     void Refresh();
 
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
+    void Place();
+
     TMainForm& FForm;
     std::function<void(std::function<void()>)> FAct;
     TDiscFillBars* FBars;

@@ -9,6 +9,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <memory>
 #include <unistd.h>
@@ -45,6 +46,15 @@ void CloseOnSignals(QWidget& window) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvex"));
+    // Qt has taken its own options; what is left is at most the film to open.
+    const QStringList args = QApplication::arguments().mid(1);
+    if (args.size() > 1 || (!args.isEmpty() && args.front().startsWith(QLatin1Char('-')))) {
+        const bool help = args.front() == QLatin1String("--help");
+        std::fputs("Usage: tarvex [FILM]\nOpens the window, with FILM as the source when one is "
+                   "named.\n",
+                   help ? stdout : stderr);
+        return help ? 0 : 2;
+    }
     QGuiApplication::setDesktopFileName(QStringLiteral("tarvex"));
     tarvex::qt::TQtPlatform platform;
     tarvex::qt::TQtMainWindow window(platform);
@@ -63,6 +73,7 @@ int main(int argc, char** argv) {
     QWidget& top = frame ? static_cast<QWidget&>(*frame) : window;
     CloseOnSignals(top);
     window.Start();
+    if (!args.isEmpty()) window.OpenFilm(args.front());
     if (frame) frame->Fit(available);
     top.show();
     return QApplication::exec();

@@ -42,8 +42,19 @@ class TTestPlatform : public TPlatform {
         Messages.push_back(title + "? " + text);
         return Answer;
     }
+    int Choose(const std::string& title, const std::string& text,
+               const std::vector<std::string>& answers) override {
+        Messages.push_back(title + "? " + text);
+        Answers = answers;
+        return Choice;
+    }
     void ShowReport(const std::string& title, const std::vector<std::string>& lines) override {
         Reports.push_back({title, lines});
+    }
+    std::optional<int> ChooseItem(const std::string&,
+                                  const std::vector<std::string>& items) override {
+        Offered = items;
+        return ItemChoice;
     }
     std::string FileVersionText() override { return "1.0.0.0"; }
     std::string SettingsFileName(const std::string& appName) override {
@@ -64,9 +75,13 @@ class TTestPlatform : public TPlatform {
     std::filesystem::path Folder;
     std::deque<std::optional<std::string>> Files; ///< answers of the next dialogs
     std::vector<std::string> Messages;
-    bool Answer = true; ///< to every question
+    bool Answer = true;               ///< to every question
+    int Choice = -1;                  ///< the answer to every question with answers of its own
+    std::vector<std::string> Answers; ///< those of the last such question
     std::vector<std::pair<std::string, std::vector<std::string>>> Reports;
     TFileDialog LastDialog;
+    std::vector<std::string> Offered; ///< the items of the last choice
+    std::optional<int> ItemChoice;    ///< the answer to every choice of an item
     TScreenInfo ScreenInfo;
     TPoint Position{40, 30}; ///< where the system put the new window
 };

@@ -352,3 +352,117 @@ TEST_F(BudgetForm, RatePerBlock) {
 }
 
 } // namespace
+
+// How the video rate is chosen, through the changes that recompute the disc.
+namespace {
+
+struct RateModeRow {
+    const char* Name;
+    const char* Minutes;                    ///< the film's length
+    std::function<void(TMainForm&)> Choose; ///< how the user picks the mode
+    std::function<void(TMainForm&)> Change; ///< a change that recomputes the disc afterwards
+    enum { Fill, PlayerMaximum, Typed } Expected;
+    int TypedKbps = 0;
+};
+
+class RateMode : public FormTest, public ::testing::WithParamInterface<RateModeRow> {};
+
+void Nothing(TMainForm&) {}
+void TypeRate(TMainForm& f, const char* kbps) {
+    f.Videokbps.Focus();
+    f.Videokbps.SelectAll();
+    f.Videokbps.TypeKeys(kbps);
+    f.Videokbps.Leave();
+}
+void Select(TMainForm& f, int mode) {
+    f.RateModeBox.Select(mode);
+}
+
+TEST_P(RateMode, KeepsItsRateThroughOtherChanges) {
+    const RateModeRow& row = GetParam();
+    TMainForm& f = Start();
+    Type(f.EditMin, row.Minutes);
+    row.Choose(f);
+    row.Change(f);
+    TCDImage filling = f.DiscImage;
+    filling.ComputeVideoRate();
+    const std::uint32_t fill = filling.VideoRate / 1000;
+    const std::uint32_t highest = static_cast<std::uint32_t>(filling.MaxVideoRate) / 1000;
+    const std::uint32_t expected = row.Expected == RateModeRow::Fill ? fill
+                                   : row.Expected == RateModeRow::Typed
+                                       ? static_cast<std::uint32_t>(row.TypedKbps)
+                                       : std::min(fill, highest);
+    EXPECT_EQ(f.Videokbps.Text(), IntToStr(expected));
+    EXPECT_EQ(f.DiscImage.VideoRate, expected * 1000);
+    EXPECT_EQ(f.RateModeBox.ItemIndex(), static_cast<int>(row.Expected));
+    if (row.Expected == RateModeRow::PlayerMaximum) {
+        for (const TWarning& w : f.Warnings()) EXPECT_NE(w.Concerns, "Videokbps") << w.Text;
+    }
+}
+
+const auto Audio224 = [](TMainForm& f) { f.Audio1kbps.Select(Audio1_224); };
+const auto LongerGop = [](TMainForm& f) { f.GOPUpDown.ClickUp(); };
+const auto Ac3 = [](TMainForm& f) { f.AC3Box.SetChecked(!f.AC3Box.Checked()); };
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, RateMode,
+    ::testing::Values(
+        RateModeRow{"FillRefillsAfterSound", "50", Nothing, Audio224, RateModeRow::Fill},
+        RateModeRow{"PlayerMaximumCapsAShortFilm", "1", [](TMainForm& f) { Select(f, 1); }, Nothing,
+                    RateModeRow::PlayerMaximum},
+        RateModeRow{"PlayerMaximumFillsALongFilm", "75", [](TMainForm& f) { Select(f, 1); },
+                    Audio224, RateModeRow::PlayerMaximum},
+        RateModeRow{"TypingPicksAsTyped", "50", [](TMainForm& f) { TypeRate(f, "2559"); }, Nothing,
+                    RateModeRow::Typed, 2559},
+        RateModeRow{"TypedRateKeptThroughSound", "50", [](TMainForm& f) { TypeRate(f, "2559"); },
+                    Audio224, RateModeRow::Typed, 2559},
+        RateModeRow{"TypedRateKeptThroughGop", "1", [](TMainForm& f) { TypeRate(f, "1800"); },
+                    LongerGop, RateModeRow::Typed, 1800},
+        RateModeRow{"TypedRateKeptThroughAc3", "50", [](TMainForm& f) { TypeRate(f, "900"); }, Ac3,
+                    RateModeRow::Typed, 900},
+        RateModeRow{"SteppedRateIsKept", "50", [](TMainForm& f) { f.VideoUpDown10.ClickUp(); },
+                    Audio224, RateModeRow::Typed, 2040},
+        RateModeRow{"BackToFillingRefills", "50",
+                    [](TMainForm& f) {
+                        TypeRate(f, "900");
+                        Select(f, 0);
+                    },
+                    Ac3, RateModeRow::Fill}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(FormTest, RateModeAndTypedRateAreKeptInTheSettings) {
+    WriteSettings("[Image]\nSeconds=3000\n"); // an older file: fill the discs
+    EXPECT_EQ(Start().RateModeBox.ItemIndex(), TMainForm::FillDiscs);
+    Type(Form->Videokbps, "2559");
+    Form->FormClose();
+    const TMainForm& g = Start();
+    EXPECT_EQ(g.RateModeBox.ItemIndex(), TMainForm::AsTyped);
+    EXPECT_EQ(g.Videokbps.Text(), "2559");
+}
+
+} // namespace
+
+// Film on NTSC discs: the disc holds every source frame at the rate the script plays
+// it, and with pulldown a GOP of 18 frames shown holds 12 film frames.
+TEST_F(BudgetForm, FilmFramesAndGopsOnNtscDiscs) {
+    using TRow = std::tuple<const char*, bool, bool, int, int, std::uint32_t, float, std::uint32_t>;
+    for (const auto& [name, srcPal, destPal, fps, mux, frames, rate, gops] :
+         {TRow{"ntsc_film_on_ntsc_dvd", false, false, 0, Rows::DvdFfmpeg, 71928, 23.976f, 5994},
+          TRow{"pal_film_slowed_onto_ntsc_svcd", true, false, 1, Rows::SvcdFfmpeg, 75000, 23.976f,
+               6250},
+          TRow{"ntsc_film_on_vcd", false, false, 0, Rows::VcdFfmpeg, 71928, 23.976f, 3996},
+          TRow{"ntsc_video_slowed_onto_pal_dvd", false, true, 2, Rows::DvdFfmpeg, 89910, 25.0f,
+               4995}}) {
+        TMainForm& f = Start();
+        Check(f.SceneDetect, false);
+        f.MuxModeBox.Select(mux);
+        Check(f.SrcPALBox, srcPal);
+        Check(f.DestPALBox, destPal);
+        f.FpsCombo.Select(fps);
+        f.GOPUpDown.SetPosition(18);
+        const TCDImage& d = f.DiscImage;
+        EXPECT_EQ(std::tuple(d.Frames, d.FrameRate, d.IFrames), std::tuple(frames, rate, gops))
+            << name;
+        EXPECT_NEAR(d.Duration, frames / static_cast<double>(rate), 1e-6) << name;
+    }
+}

@@ -16,11 +16,11 @@ TEST_F(DiscForm, DiscTypesSetTheDiscLength) {
         int index;
         const char *minutes, *seconds;
         std::uint32_t usable;
-    } rows[] = {{0, "20", "58", 94349},    {1, "73", "58", 332849},
-                {2, "79", "58", 359849},   {3, "89", "58", 404849},
-                {4, "98", "58", 445349},   {5, "282", "58", 1273349},
-                {6, "423", "58", 1907849}, {7, "510", "46", 2298449},
-                {8, "927", "2", 4171649}}; // DVD-9: 4171712 blocks to the lead-out
+    } rows[] = {
+        {0, "20", "58", 94349},    {1, "73", "58", 332849},  {2, "79", "58", 359849},
+        {3, "89", "58", 404849},   {4, "98", "58", 445349},  {5, "282", "58", 1273349},
+        {6, "423", "58", 1907849}, {7, "510", "1", 2295074}, // fits DVD+R (2295104) and DVD-R
+        {8, "927", "2", 4171649}}; // DVD-9: 4171712 blocks to the lead-out
     for (const auto& r : rows) {
         TMainForm& f = r.index < 5 && Form ? *Form : Start();
         f.CDTypeBox.Select(r.index);
@@ -191,8 +191,8 @@ TEST_F(DiscForm, AuthoringHints) {
                 {2, "Authoring-overhead = 750 blocks"}, // at least 600, + 150
                 {3, "Authoring-overhead = 687 blocks"}, // 225 + 150 + 9 + 3 + 150, + 150
                 {5, "Authoring-overhead = 825 blocks"}, // VCD vcdimager: 525 + 150, + 150
-                // DVD dvdauthor, 5175 GOPs: 197 + 2 x (11 + 4) + 150 div 2
-                {6, "Authoring-overhead = 302 blocks"}};
+                // DVD dvdauthor, 5175 GOPs: 468 + 2 x (11 + 4) + 150 div 2
+                {6, "Authoring-overhead = 573 blocks"}};
     TMainForm& f = Start();
     for (const auto& r : rows) {
         f.AuthoringBox.Select(r.authoring);

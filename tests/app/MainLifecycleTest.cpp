@@ -5,6 +5,7 @@
 #include "settings/IniFile.h"
 
 #include <cerrno>
+#include <sys/stat.h>
 
 using namespace tarvex;
 
@@ -103,7 +104,8 @@ TEST_F(Lifecycle, AFirstRunWritesEveryKeyInItsPlace) {
               "CDType=2\r\nBlocksUsable=359849\r\nSafety=150\r\nExtraBlocks=0\r\n"
               "ExtraBlocksMode2324=0\r\nSubtitlePics=0\r\nBMPSubSize=0\r\nSceneDetect=1\r\n"
               "ScanOffsets=0\r\nSeqAligning=0\r\nGOPLength=15\r\nAddMatrices=0\r\nMuxMode=1\r\n"
-              "AuthoringMode=3\r\nMenuPics=1\r\nChapterMinutes=5\r\n\r\n"
+              "AuthoringMode=3\r\nMenuPics=1\r\nRateMode=0\r\nVideoKbps=2000\r\nAC3Audio=0\r\n"
+              "ChapterMinutes=5\r\n\r\n"
               "[Resolution]\r\nSrcIsPAL=1\r\nDestIsPAL=1\r\nSrcResX=720\r\nSrcResY=576\r\n"
               "SrcPixelX=720\r\nSrcPixelY=436\r\nBorderLeft=0\r\nBorderTop=70\r\n"
               "SrcAspectBox=0\r\nOptPositioning=1\r\nSrcIsAnamorphic=1\r\nITUAspect=1\r\n"
@@ -112,7 +114,20 @@ TEST_F(Lifecycle, AFirstRunWritesEveryKeyInItsPlace) {
               "DestIsAnamorphic=0\r\nTVBorderBlocks=2\r\n\r\n"
               "[AVSscript]\r\nConvertToRGB=0\r\nResampleAudio=0\r\nBffToTff=0\r\n"
               "InterlacedResizing=0\r\nResizeMode=2\r\nFileNameSrc=\r\nSourceFilter=0\r\n"
-              "DiscFolder=\r\n");
+              "DiscFolder=\r\nRecentFilm1=\r\nRecentFilm2=\r\nRecentFilm3=\r\nRecentFilm4=\r\n"
+              "RecentFilm5=\r\n");
+}
+
+// A file without the key (an older one) leaves AC-3 off; a multiplexer without it clears it.
+TEST_F(Lifecycle, TheAc3ChoiceIsKept) {
+    for (const auto& [text, checked] : {std::pair{"[Image]\nMuxMode=8\n", false},
+                                        std::pair{"[Image]\nMuxMode=1\nAC3Audio=1\n", false}}) {
+        WriteSettings(text);
+        EXPECT_EQ(Start().AC3Box.Checked(), checked) << text;
+    }
+    Form->MuxModeBox.Select(Rows::DvdFfmpeg);
+    Check(Form->AC3Box, true);
+    EXPECT_TRUE(Restart().AC3Box.Checked());
 }
 
 TEST_F(Lifecycle, UnknownKeysAndSectionsSurviveAWrite) {
@@ -135,13 +150,30 @@ TEST_F(Lifecycle, VersionCheck) {
         {"[Global]\nVersion=1.0.0.0\n[Image]\nSeconds=90\n", false},
     };
     for (const auto& r : rows) {
+        std::filesystem::remove(IniName() + ".bak");
         WriteSettings(r.text);
         TMainForm& f = Start();
         EXPECT_EQ(f.FilmSeconds, 90u) << r.text; // applied in every case
         EXPECT_EQ(f.EditMin.Text(), "1");
         EXPECT_EQ(f.EditSec.Text(), "30");
         EXPECT_EQ(std::filesystem::exists(IniName()), r.kept) << r.text;
+        // Another version's file waits beside, whole, until the window closes.
+        std::ifstream backup(IniName() + ".bak", std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(backup), {}), r.kept ? "" : r.text);
     }
+}
+
+TEST_F(Lifecycle, ASettingsFileThatIsNoFileIsSaidAndLeftAlone) {
+    ASSERT_EQ(::mkfifo(IniName().c_str(), 0600), 0);
+    TMainForm& f = Start(); // a FIFO would make this wait for a writer
+    EXPECT_EQ(f.FilmSeconds, 3000u);
+    EXPECT_EQ(Platform.Messages,
+              std::vector<std::string>{"Error: The settings file " + IniName() +
+                                       " cannot be read (not a regular file): Tarvex starts from "
+                                       "its defaults and leaves the file as it is."});
+    f.FormClose();
+    EXPECT_TRUE(std::filesystem::is_fifo(IniName()));
+    EXPECT_EQ(Platform.Messages.size(), 1u);
 }
 
 TEST_F(Lifecycle, ValuesAreReadLikeTheProfileApiReadsThem) {

@@ -22,16 +22,20 @@ class MakeDisc : public FormTest {
                   0);
         return path;
     }
-    /// Opens `film` and plans a VCD at 1300 kbps, within the player's rates (a
+    /// Opens `film` and plans a VCD: its picture, sound and constant 1150 kbps (a
     /// six-second film alone would ask for more than any disc's video can have).
     TMainForm& Plan(const std::string& film) {
         TMainForm& f = Start();
         Platform.Files.push_back(film);
         EXPECT_TRUE(f.OpenVideoBtn.Click());
+        // The VCD picture: MPEG-1 cannot state 4:3 for any other size.
+        EXPECT_TRUE(f.DestAspectBox.Select(6));
         EXPECT_TRUE(f.MuxModeBox.Select(Rows::VcdFfmpeg));
         EXPECT_TRUE(f.AuthoringBox.Select(Rows::VcdVcdimager));
-        while (f.VideoUpDown10.Position() > 1300) f.VideoUpDown10.Click(TUDButton::Down);
-        EXPECT_EQ(f.Warnings().size(), 0u);
+        EXPECT_TRUE(f.Audio1kbps.Select(10));
+        while (f.VideoUpDown10.Position() > 1150) f.VideoUpDown10.Click(TUDButton::Down);
+        while (f.VideoUpDown.Position() < 1150) f.VideoUpDown.Click(TUDButton::Up);
+        EXPECT_TRUE(f.Refusals().empty());
         return f;
     }
     /// Clicks "Make disc", the folder dialog answers `dir`, and waits for the end;
@@ -67,7 +71,7 @@ TEST_F(MakeDisc, MakesTheImageOffTheWindowThreadAndReportsItOrCancels) {
         EXPECT_TRUE(fs::exists(dir / "disc1.bin"));
         ASSERT_EQ(Platform.Reports.size(), 1u);
         const std::vector<std::string>& report = Platform.Reports.back().second;
-        ASSERT_EQ(report.size(), 10u);
+        ASSERT_EQ(report.size(), 14u);
         // The report is kept beside the image, without the line that says so.
         std::ifstream kept(dir / "tarvex-report.txt");
         std::vector<std::string> keptLines;
@@ -75,12 +79,27 @@ TEST_F(MakeDisc, MakesTheImageOffTheWindowThreadAndReportsItOrCancels) {
         EXPECT_EQ(keptLines, std::vector<std::string>(report.begin(), report.end() - 1));
         EXPECT_EQ(report.back(),
                   "This report is kept in " + (dir / "tarvex-report.txt").string() + ".");
-        EXPECT_EQ(report[1], "Disc 1: " + (dir / "disc1.bin").string());
-        EXPECT_TRUE(report[3].starts_with("  audio streams (encoder): ")) << report[3];
-        EXPECT_EQ(report[7], "  fits the disc of 359849 blocks");
-        EXPECT_EQ(report[8], "The budget keeps 150 blocks a disc for menu pictures, which the "
-                             "job does not make.");
-        EXPECT_EQ(Platform.Messages, std::vector<std::string>{});
+        // Each disc first in a plain sentence, then the details.
+        EXPECT_TRUE(report[1].starts_with("Disc 1 fits: ") &&
+                    report[1].find(" MB of 807 MB (") != std::string::npos)
+            << report[1];
+        EXPECT_EQ(report[2], "Disc 1: " + (dir / "disc1.bin").string());
+        EXPECT_TRUE(report[4].starts_with("  audio streams (encoder): ")) << report[4];
+        EXPECT_EQ(report[8], "  fits the disc of 359849 blocks");
+        // What the VCD reader and ffprobe found in the image.
+        EXPECT_EQ(report[9], "  read back: the VCD reader took 1 track out of the image");
+        EXPECT_TRUE(report[10].starts_with("  read back: video: mpeg1video, 352x288, display "
+                                           "aspect 1958:1467, field order unknown, "))
+            << report[10];
+        EXPECT_EQ(report[11], "  read back: audio stream 1: mp2, 44100 Hz");
+        EXPECT_EQ(report[12], "The budget keeps 150 blocks a disc for menu pictures, which the "
+                              "job does not make.");
+        // A VCD's constant rate lies below the player's lowest stream rate: asked, not refused.
+        EXPECT_EQ(Platform.Messages,
+                  std::vector<std::string>{"Make disc? The plan has warnings:\n- The video rate of "
+                                           "1150 kbps is below the player's minimum of 1155 "
+                                           "kbps.\nMake the discs anyway?"});
+        Platform.Messages.clear();
         Platform.Reports.clear();
     }
     // The same window again, cancelled: no image and no report.
@@ -141,11 +160,98 @@ TEST_F(MakeDisc, AListOfMpegFilesIsOneFilmAndOtherListsAreRefused) {
     const std::vector<std::string> vobs = list(".vob", tt::MpegWithHeaderAt(0, 256, 720, 576, 2));
     Type(f.EditMin, "90");
     const TDiscPlan plan = f.DiscPlan();
-    EXPECT_EQ(InputOf(plan), "concat:" + vobs[0] + "|" + vobs[1]);
+    EXPECT_EQ(InputOf(plan), "concat:file:" + vobs[0] + "|file:" + vobs[1]);
     EXPECT_EQ(plan.SrcFrames, 90 * 60 * 25);
 
     list(".avi", tt::MakeAvi(720, 576, {{"vids", 1, 25, 100, "dvsd"}}));
     EXPECT_THROW(f.DiscJob(Temp.Path.string()), TJobError);
+}
+
+TEST_F(MakeDisc, ClosingWhileDiscsAreMadeAsksThenStopsTheWorkFirst) {
+    if (!tt::HaveMediaTools()) GTEST_FAIL() << tt::MissingMediaTools;
+    TMainForm& f = Plan(Film(false));
+    const fs::path dir = Temp.Path / "closed";
+    Platform.Files.push_back(dir.string());
+    f.MakeDiscBtnClick();
+    ASSERT_TRUE(f.Making());
+    Platform.Messages.clear(); // the plan's warnings, asked before making
+    const std::string question = "Make disc? Discs are being made. Stop making them and close?";
+    Platform.Answer = false;
+    EXPECT_FALSE(f.MayClose());
+    EXPECT_TRUE(f.Making());
+    Platform.Answer = true;
+    EXPECT_TRUE(f.MayClose());
+    EXPECT_EQ(Platform.Messages, std::vector<std::string>(2, question));
+    // Closing stops the work and waits for it; what it posted finds no window.
+    f.StopJobs();
+    EXPECT_FALSE(f.Making());
+    Form.reset();
+    Platform.RunPosted(false);
+    EXPECT_TRUE(Platform.Reports.empty());
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_EQ(entry.path().filename(), "tarvex-disc.log");
+}
+
+TEST_F(MakeDisc, FilesOfAnEarlierRunAreReplacedOnlyWhenTheUserSaysSo) {
+    TMainForm& f = Start();
+    f.FileNameSrc = (Temp.Path / "film.mpg").string();
+    ASSERT_TRUE(f.Warnings().empty());
+    // Films side by side get folders of their own.
+    Platform.Files = {std::nullopt};
+    f.MakeDiscBtnClick();
+    EXPECT_EQ(Platform.LastDialog.FileName, (Temp.Path / "film discs").string());
+    const fs::path dir = Temp.Path / "discs";
+    fs::create_directories(dir);
+    std::ofstream(dir / "disc1.cue") << "earlier";
+    std::ofstream(dir / "tarvex-report.txt") << "earlier";
+    Platform.Answer = false;
+    Platform.Files = {dir.string()};
+    f.MakeDiscBtnClick();
+    EXPECT_FALSE(f.Making());
+    EXPECT_EQ(Platform.Messages,
+              std::vector<std::string>{"Make disc? " + dir.string() +
+                                       " holds files of an earlier run:\n- disc1.cue\n- "
+                                       "tarvex-report.txt\nReplace them?"});
+    std::ifstream in(dir / "disc1.cue");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "earlier");
+}
+
+TEST_F(MakeDisc, AnImageThatDoesNotFitIsAnError) {
+    TCDImage budget;
+    budget.SetMuxMode(Rows::VcdFfmpeg);
+    budget.SetBlocksUsable(1000);
+    TMakeResult result;
+    result.Discs.resize(2);
+    for (const int n : {1, 2}) // 999 and 1001 blocks
+        result.Discs[n - 1].Number = n, result.Discs[n - 1].ImageBytes = 2352 * (997 + 2 * n);
+    EXPECT_EQ(TMainForm::Unfit(result, budget),
+              "The image of disc 2 does not fit its disc: burn it on a larger one, or lower the "
+              "rates and make it again.");
+    result.Discs.pop_back();
+    EXPECT_EQ(TMainForm::Unfit(result, budget), "");
+}
+
+TEST_F(MakeDisc, TheSavedJobMakesWhatMakeDiscMakes) {
+    if (!tt::HaveMediaTools()) GTEST_FAIL() << tt::MissingMediaTools;
+    TMainForm& f = Plan(Film(true));
+    ASSERT_TRUE(f.ScriptViewBox.Select(1));
+    // The job names the folder of the last Make disc at once.
+    const fs::path dir = Temp.Path / "chosen";
+    Platform.Files.push_back(dir.string());
+    f.MakeDiscBtnClick();
+    EXPECT_NE(f.AVSMemo.Text().find("out=" + dir.string() + "\r\n"), std::string::npos);
+    f.MakeDiscBtnClick();
+    while (f.Making()) Platform.RunPosted(true);
+    // Run twice: a film without sound gets silence, and the second run finds the
+    // image in its way; neither leaves a work folder.
+    const fs::path job = Temp.Path / "job.sh";
+    Platform.Files.push_back(job.string());
+    ASSERT_TRUE(f.SaveAVSBtn.Click());
+    EXPECT_EQ(tt::RunCommand("sh '" + job.string() + "' >/dev/null 2>&1"), 0);
+    EXPECT_TRUE(fs::exists(dir / "disc1.bin"));
+    EXPECT_EQ(tt::RunCommand("sh '" + job.string() + "' >/dev/null 2>&1"), 1);
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".tarvex-work")) << entry.path();
 }
 
 TEST_F(MakeDisc, AProjectIsDecodedThroughItsFilmWithItsCropTakenOff) {
@@ -170,13 +276,23 @@ TEST_F(MakeDisc, TheScriptBoxShowsAndSavesTheJob) {
     ASSERT_TRUE(f.ScriptViewBox.Select(1));
     EXPECT_EQ(f.AVSMemo.Lines(),
               std::vector<std::string>{"# No ffmpeg job: No source film is open."});
+    // Without a job there is nothing to save.
+    Platform.Files.push_back((Temp.Path / "none.sh").string());
+    f.SaveAVSBtn.Click();
+    EXPECT_EQ(Platform.Messages, std::vector<std::string>{"Error: There is no ffmpeg job to save: "
+                                                          "No source film is open."});
+    EXPECT_FALSE(fs::exists(Temp.Path / "none.sh"));
+    Platform.Files.clear();
     f.FileNameSrc = (Temp.Path / "film.mpg").string();
     f.VideoUpDown.Click(TUDButton::Down); // the job follows the budget
     const std::string rate = "-b:v " + std::to_string(f.DiscImage.VideoRate) + " ";
     ASSERT_GT(f.AVSMemo.Lines().size(), 5u);
     EXPECT_EQ(f.AVSMemo.Lines()[0], "#!/bin/sh");
     EXPECT_NE(f.AVSMemo.Text().find(rate), std::string::npos);
-    EXPECT_NE(f.AVSMemo.Text().find(Temp.Path.string() + "/.tarvex-work"), std::string::npos);
+    EXPECT_NE(f.AVSMemo.Text().find("out='" + Temp.Path.string() + "/film discs'\r\n"),
+              std::string::npos);
+    EXPECT_NE(f.AVSMemo.Text().find("work=$(mktemp -d \"$out\"/.tarvex-work-XXXXXX)\r\ntrap "),
+              std::string::npos);
 
     const fs::path saved = Temp.Path / "job.sh";
     Platform.Files.push_back(saved.string());

@@ -67,9 +67,44 @@ struct KindRow {
     int kind;
 };
 
+// However a film comes (dialog, command line, drop, recent list), the one place
+// that opens it keeps the recent films and the caption.
+TEST_F(SourceForm, OpenedFilmsLeadTheRecentListAndNameTheCaption) {
+    TMainForm& f = Start();
+    f.Make.Status = "Made 1 disc image in /discs.";
+    f.Make.Fraction = 1;
+    std::vector<std::string> films;
+    for (const char* name : {"a.avi", "b.avi", "c.avi", "d.avi", "e.avi", "f.avi"})
+        films.push_back(Avi(name, 720, 576, 25, 1));
+    for (const std::string& film : films) ASSERT_TRUE(f.OpenFilm(film));
+    EXPECT_EQ(f.Caption, "f.avi - Tarvex v1.0.0");
+    EXPECT_EQ(f.Make.Status, "");
+    EXPECT_EQ(f.Make.Fraction, 0);
+    // Opened again, a film moves to the front; the oldest of six has fallen off.
+    ASSERT_TRUE(f.OpenFilm(films[2]));
+    const std::array<std::string, 5> recent = {films[2], films[5], films[4], films[3], films[1]};
+    EXPECT_EQ(f.RecentFilms, recent);
+    // A film that cannot be read changes neither.
+    EXPECT_FALSE(f.OpenFilm((Temp.Path / "missing.avi").string()));
+    EXPECT_EQ(f.RecentFilms, recent);
+    EXPECT_EQ(f.Caption, "c.avi - Tarvex v1.0.0");
+
+    // Kept in the settings file; the button offers them and opens the one chosen.
+    f.FormClose();
+    TMainForm& g = Start();
+    EXPECT_EQ(g.RecentFilms, recent);
+    EXPECT_EQ(g.Caption, "c.avi - Tarvex v1.0.0");
+    Platform.ItemChoice = 3;
+    g.RecentBtn.Click();
+    EXPECT_EQ(Platform.Offered, std::vector<std::string>(recent.begin(), recent.end()));
+    EXPECT_EQ(g.FileNameSrc, films[3]);
+    EXPECT_EQ(g.Caption, "d.avi - Tarvex v1.0.0");
+}
+
 // An AVI's kind follows from the frame's shape: full frames and frames cut to 3/4 and 9/16 of
 // the height at the usual widths. A project's follows its width and MPEG aspect code, which
-// also gives the anamorphic flag. The projects, the last rows, run at 25 fps.
+// also gives the anamorphic flag, unless the stated aspect makes the pixels square (the last
+// three rows). The projects, the last rows, run at 25 fps.
 TEST_F(SourceForm, KindFollowsFrameShapeOrProjectAspectCode) {
     const KindRow rows[] = {
         {720, 576, true, -1, 0},       {704, 576, true, -1, 1},      {480, 576, true, -1, 3},
@@ -82,11 +117,12 @@ TEST_F(SourceForm, KindFollowsFrameShapeOrProjectAspectCode) {
         {352, 360, false, -1, 4},      {720, 270, false, -1, 0},     {704, 270, false, -1, 1},
         {480, 270, false, -1, Square}, {352, 270, false, -1, 4},     {352, 240, false, -1, 5},
         {720, 576, false, -1, Square}, {720, 480, true, -1, Square}, {640, 480, true, -1, Square},
-        {640, 480, false, -1, Square}, {720, 0, true, -1, Square},   {720, 576, true, 3, 0},
-        {720, 576, true, 1, Square},   {720, 576, true, 2, 0},       {704, 576, true, 2, 1},
-        {544, 576, true, 2, 2},        {480, 576, true, 3, 3},       {361, 288, true, 2, 3},
-        {352, 576, true, 2, 4},        {352, 288, true, 2, 5},       {352, 288, true, 4, Square},
-        {352, 240, true, 3, 5},        {352, 288, true, 1, Square},  {352, 288, true, 0, Square},
+        {640, 480, false, -1, Square}, {720, 576, true, 3, 0},       {720, 576, true, 1, Square},
+        {720, 576, true, 2, 0},        {704, 576, true, 2, 1},       {544, 576, true, 2, 2},
+        {480, 576, true, 3, 3},        {361, 288, true, 2, 3},       {352, 576, true, 2, 4},
+        {352, 288, true, 2, 5},        {352, 288, true, 4, Square},  {352, 240, true, 3, 5},
+        {352, 288, true, 1, Square},   {352, 288, true, 0, Square},  {640, 480, true, 2, Square},
+        {480, 360, true, 2, Square},   {768, 576, true, 3, Square},
     };
     TMainForm& f = Start();
     for (const KindRow& r : rows) {
@@ -108,6 +144,9 @@ TEST_F(SourceForm, KindFollowsFrameShapeOrProjectAspectCode) {
         EXPECT_EQ(f.SrcPALBox.Checked(), r.pal) << what;
         EXPECT_EQ(f.SrcXEdit.Text(), std::to_string(r.width)) << what;
         EXPECT_EQ(f.SrcPixelYEdit.Text(), std::to_string(r.height)) << what;
+        if (r.width == 640) {
+            EXPECT_EQ(f.Label13.Caption(), "= 1.3333") << what;
+        }
     }
     EXPECT_TRUE(Platform.Messages.empty());
 }
@@ -211,11 +250,11 @@ TEST_F(SourceForm, FrameCountAndRateGiveFilmLength) {
     }
 }
 
-// No rate, or a header whose count or rate gives no sensible length.
+// No rate, or a header whose count or rate gives no sensible length (a count past 32
+// bits is refused: RefusedOpenLeavesEverything).
 TEST_F(SourceForm, UnknownLengthLeavesFilmLength) {
     const std::tuple<const char*, std::int32_t, std::int32_t, std::uint32_t> rows[] = {
         {"rate 0", 0, 1, 2500},
-        {"negative count", 25, 1, 0xFFFFFFF0},
         {"negative rate", -25, 1, 2500},
         {"endless", 1, 1000, 0x7FFFFFFF},
     };
@@ -347,7 +386,8 @@ struct RefusedRow {
     std::size_t messages;
 };
 
-// A refused open changes nothing: not the window, not the source name, not the script.
+// A refused or failed open changes nothing: not the window, not the source name, not
+// the script, not the film the disc job encodes.
 TEST_F(SourceForm, RefusedOpenLeavesEverything) {
     TMainForm& f = Start();
     const std::string good = Avi("good.avi", 352, 288, 25, 1);
@@ -359,8 +399,12 @@ TEST_F(SourceForm, RefusedOpenLeavesEverything) {
         {"list with a missing file", Temp.Write("some.lst", good + "\n" + Temp / "none.avi" + "\n"),
          1},
         {"list of two types", Temp.Write("mixed.lst", good + "\n" + badRate + ".m2v\n"), 1},
+        {"truncated film", Temp.Write("truncated.mp4", std::string("\0\0\0\030ftypisom", 12)), 1},
+        {"AVI without a video stream", Temp.Write("riff.avi", "RIFF"), 1},
+        {"frame of no height", Avi("flat.avi", 720, 0, 25, 1), 1},
     };
     Open(good);
+    const TDiscPlan plan = f.DiscPlan();
     for (const RefusedRow& r : rows) {
         const auto before = Snapshot(f);
         const std::string saveName = f.FileNameAVS;
@@ -370,6 +414,8 @@ TEST_F(SourceForm, RefusedOpenLeavesEverything) {
         EXPECT_EQ(Snapshot(f), before) << r.what;
         EXPECT_EQ(f.FileNameSrc, good) << r.what;
         EXPECT_EQ(f.FileNameAVS, saveName) << r.what;
+        EXPECT_EQ(f.DiscPlan().Source, plan.Source) << r.what;
+        EXPECT_EQ(f.SourceFile.FrameFile, good) << r.what;
     }
 }
 

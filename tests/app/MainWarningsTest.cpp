@@ -18,14 +18,15 @@ TEST_F(FormTest, WarningsAppearExactlyWhenTheirCauseHolds) {
         {"DefaultWindow", [](TMainForm&) {}, {}},
         {"ShortFilmAboveMax",
          [](TMainForm& f) { Type(f.EditMin, "20"); },
-         {"VideoAboveMax@Label62"}},
+         {"VideoAboveMax@Label62", "DiscVideoRate@Videokbps"}},
         {"AudioFillsTheDisc",
          [](TMainForm& f) {
              f.Audio1kbps.Select(14);
              f.Audio2kbps.Select(15);
              Type(f.EditMin, "300");
          },
-         {"VideoBelowMin@Label63", "NoRoomForVideo@Videokbps", "DiscOverfilled@EditImageBlocks"}},
+         {"VideoBelowMin@Label63", "NoRoomForVideo@Videokbps", "DiscOverfilled@EditImageBlocks",
+          "DiscAudioRate@Audio1kbps", "DiscAudioRate@Audio2kbps"}},
         {"RateSteppedBack",
          [](TMainForm& f) {
              f.VideoUpDown10.ClickUp();
@@ -35,6 +36,12 @@ TEST_F(FormTest, WarningsAppearExactlyWhenTheirCauseHolds) {
         {"OddHeight",
          [](TMainForm& f) { Type(f.ResizeYEdit, "301"); },
          {"ResizeHeightOdd@ResizeYEdit", "BorderOdd@AVSMemo"}},
+        {"LargeAspectError",
+         [](TMainForm& f) {
+             f.CropModeBox.Select(0);
+             Type(f.ResizeYEdit, "312");
+         },
+         {"AspectError@ErrLabel"}},
         {"FrameSmallerThanTheFilm",
          [](TMainForm& f) { Type(f.SrcYEdit, "400"); },
          {"FilmAreaOutside@BorderLeftEdit", "CropOutside@CropXEdit"}},
@@ -53,12 +60,15 @@ TEST_F(FormTest, WarningsAreWordedWithTheNumbersTheWindowShows) {
     Type(f.EditMin, "20");
     f.VideoUpDown10.ClickUp();
     const std::vector<TWarning> w = f.Warnings();
-    ASSERT_EQ(w.size(), 2u);
+    ASSERT_EQ(w.size(), 3u);
     EXPECT_EQ(w[0].Text, "The video rate of " + f.Videokbps.Text() +
                              " kbps is above the player's maximum of " + f.Label62.Caption() + ".");
     EXPECT_EQ(w[1].Text, "The disc image is " + std::to_string(-f.DiscImage.UnusedBlocks) +
                              " blocks larger than the disc (" +
-                             std::to_string(f.DiscImage.BlocksUsable) + " usable blocks).");
+                             std::to_string(f.DiscImage.BlocksUsable) + " usable blocks): " +
+                             // 472 blocks of 2324 bytes are 6 seconds of CD time and 1.05 MB.
+                             "0:06 min or 1 MB too much.");
+    EXPECT_EQ(f.DiscImage.UnusedBlocks, -472);
 }
 
 // The colour bands are the crop model's; here the largest band reaches the label.
@@ -95,5 +105,142 @@ TEST_F(FormTest, ChoosingACandidateIsTypingItsHeight) {
     EXPECT_EQ(b.Top, pick.Borders.Top);
     EXPECT_EQ(b.Bottom, pick.Borders.Bottom);
 }
+
+} // namespace
+
+namespace {
+
+/// The video rate by its up-down, as the user clicks it.
+void Rate(TMainForm& f, int kbps) {
+    while (f.VideoUpDown.Position() != kbps)
+        f.VideoUpDown.Click(f.VideoUpDown.Position() < kbps ? TUDButton::Up : TUDButton::Down);
+}
+
+/// A DVD of the film on a single-layer disc, with the DVD picture.
+void Dvd(TMainForm& f) {
+    f.CDTypeBox.Select(7);
+    f.DestAspectBox.Select(0);
+}
+
+/// A VCD as the standard has it: rows, picture and sound.
+void Vcd(TMainForm& f) {
+    f.MuxModeBox.Select(Rows::VcdFfmpeg);
+    f.AuthoringBox.Select(Rows::VcdVcdimager);
+    f.DestAspectBox.Select(6);
+    f.Audio1kbps.Select(10);
+}
+
+// The model finds the breaches; here the window words each with its fix, and Make
+// disc's "Fix" answer makes the fix as the user would, so nothing is left to refuse.
+// Every change computes the disc-filling rate anew, so each row sets the rate last.
+TEST_F(FormTest, BreachesOfTheDiscStandardAreWordedAndFixedInOneClick) {
+    const struct {
+        const char* name;
+        std::function<void(TMainForm&)> act;
+        std::vector<std::string> texts;
+    } rows[] = {
+        {"DvdRowWithTheSvcdPicture",
+         [](TMainForm& f) {
+             Dvd(f);
+             f.DestAspectBox.Select(4);
+             Rate(f, 6000);
+         },
+         {"A DVD needs a DVD picture (720 x 576, 704 x 576, 352 x 576 or 352 x 288), not 480 x "
+          "576: choose DVD as destination."}},
+        {"GopSixtyOnAPalDvd",
+         [](TMainForm& f) {
+             Dvd(f);
+             while (f.GOPUpDown.Position() < 60) f.GOPUpDown.Click(TUDButton::Up);
+             Rate(f, 6000);
+         },
+         {"A PAL DVD allows GOPs of at most 15 frames, not 60: set the GOP length to 15."}},
+        {"Mp2OnAnNtscDvd",
+         [](TMainForm& f) {
+             Check(f.DestPALBox, false);
+             Dvd(f);
+             Check(f.AC3Box, false);
+             Rate(f, 6000);
+         },
+         {"An NTSC DVD must carry AC-3 sound: tick \"Dolby Digital (AC-3)\"."}},
+        {"DvdAt11822Kbps",
+         [](TMainForm& f) {
+             Dvd(f);
+             Rate(f, 11822);
+         },
+         {"A DVD's video may reach at most 9800 kbps, not 11822 kbps: set the video rate to 9800 "
+          "kbps."}},
+        {"VcdAt2645Kbps",
+         [](TMainForm& f) {
+             Vcd(f);
+             Rate(f, 2645);
+         },
+         {"A VCD's video runs at exactly 1150 kbps, not 2645 kbps: set the video rate to 1150 "
+          "kbps."}},
+        {"VcdMultiplexingSvcdAuthoring",
+         [](TMainForm& f) {
+             Vcd(f);
+             f.AuthoringBox.Select(3);
+             Rate(f, 1150);
+         },
+         {"The multiplexing makes a VCD stream, the authoring an SVCD: choose \"VCD vcdimager\" "
+          "as authoring."}},
+        {"VcdWith160KbpsSound",
+         [](TMainForm& f) {
+             Vcd(f);
+             f.Audio1kbps.Select(8);
+             Rate(f, 1150);
+         },
+         {"A VCD's sound is MPEG audio at 224 kbps, not 160 kbps (audio 1): choose 224 kbps for "
+          "audio 1."}},
+    };
+    for (const auto& r : rows) {
+        TMainForm& f = Start();
+        r.act(f);
+        std::vector<std::string> texts;
+        for (const TWarning& w : f.Refusals()) texts.push_back(w.Text);
+        EXPECT_EQ(texts, r.texts) << r.name;
+        Platform.Choice = 0;
+        f.MakeDiscBtnClick();
+        EXPECT_EQ(Platform.Answers, (std::vector<std::string>{"Fix", "Cancel"})) << r.name;
+        EXPECT_TRUE(f.Refusals().empty()) << r.name;
+        for (const TWarning& w : f.Warnings()) EXPECT_NE(w.Code.substr(0, 4), "Disc") << w.Text;
+        Platform.Messages.clear();
+    }
+}
+
+// A value cut to its field or range is not changed in silence.
+struct CutRow {
+    const char* Name;
+    const char* Settings; ///< the settings file before start-up
+    const char* Field;    ///< typed into, when not empty
+    const char* Typed;
+    const char* Shown;  ///< what the field shows afterwards
+    const char* Notice; ///< what the window says
+};
+
+class CutValue : public FormTest, public ::testing::WithParamInterface<CutRow> {};
+
+TEST_P(CutValue, IsSaidInWords) {
+    const CutRow& row = GetParam();
+    WriteSettings(row.Settings);
+    TMainForm& f = Start();
+    TEdit& edit = *std::get<TEdit*>(*f.FindControl(row.Field));
+    if (*row.Typed != '\0') Type(edit, row.Typed);
+    EXPECT_EQ(edit.Text(), row.Shown);
+    EXPECT_EQ(f.Notice, row.Notice);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CutValue,
+    ::testing::Values(
+        CutRow{"MinutesLongerThanTheField", "", "EditMin", "9999", "999",
+               "The minutes field takes at most 3 digits: the digit 9 was left out."},
+        CutRow{"BorderOutsideTheFrame", "", "BorderTopEdit", "200", "20",
+               "The top border of 200 does not fit the source frame: it stays at 20."},
+        CutRow{"StoredLengthAboveTheMinutesRange", "[Image]\nSeconds=59980\n", "EditMin", "", "300",
+               "The stored film length of 999:40 is longer than the minutes field's 300: it was "
+               "cut to 300:40."},
+        CutRow{"NothingCut", "", "EditMin", "95", "95", ""}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace

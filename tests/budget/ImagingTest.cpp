@@ -206,6 +206,7 @@ struct LayoutCase {
     std::uint16_t sectorSize;
     std::uint16_t videoFirst, videoGop, video, audioFirst, audio;
     std::uint32_t extraSectors;
+    std::uint32_t stampBytes; ///< time stamps of the 1500 pictures
 };
 
 class LayoutTest : public testing::TestWithParam<LayoutCase> {};
@@ -224,26 +225,28 @@ TEST_P(LayoutTest, PayloadsAndExtraBlocks) {
     EXPECT_EQ(m.AudioFirstPayload, c.audioFirst);
     EXPECT_EQ(m.AudioPayload, c.audio);
     EXPECT_EQ(m.ExtraSectors, c.extraSectors);
+    EXPECT_EQ(m.StampBytes, c.stampBytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     TCDImage, LayoutTest,
     testing::Values(
-        LayoutCase{"SvcdIAuthor", 0, false, 2324, 2291, 2291, 2291, 2291, 2291, 2},
-        LayoutCase{"SvcdBbmpeg", 1, false, 2324, 2288, 2288, 2288, 2293, 2293, 2},
-        LayoutCase{"SvcdTmpgenc", 2, false, 2324, 2288, 2288, 2288, 2293, 2293, 2},
-        LayoutCase{"VcdBbmpeg", 3, false, 2324, 2294, 2294, 2294, 2279, 2279, 3},
-        LayoutCase{"VcdTmpgenc", 4, false, 2324, 2294, 2294, 2294, 2279, 2279, 2},
-        LayoutCase{"SvcdIgnoresAc3", 0, true, 2324, 2291, 2291, 2291, 2291, 2291, 2},
-        LayoutCase{"Dvd", 5, false, 2048, 2012, 2015, 2025, 2017, 2020, 100},
-        LayoutCase{"DvdAc3", 5, true, 2048, 2012, 2015, 2025, 2013, 2016, 100},
-        // Measured for ffmpeg's multiplexers (docs/disc-measurements.md).
-        LayoutCase{"VcdFfmpeg", 6, false, 2324, 2303, 2303, 2303, 2281, 2281, 2},
-        LayoutCase{"SvcdFfmpeg", 7, false, 2324, 2297, 2297, 2297, 2294, 2294, 1},
-        LayoutCase{"DvdFfmpeg", 8, false, 2048, 2020, 2020, 2020, 2019, 2019, 100},
-        LayoutCase{"DvdFfmpegAc3", 8, true, 2048, 2020, 2020, 2020, 2015, 2015, 100},
-        LayoutCase{"UnknownModeIsDvd", 9, false, 2048, 2012, 2015, 2025, 2017, 2020, 100},
-        LayoutCase{"NegativeModeIsDvd", -1, true, 2048, 2012, 2015, 2025, 2013, 2016, 100}),
+        LayoutCase{"SvcdIAuthor", 0, false, 2324, 2291, 2291, 2291, 2291, 2291, 2, 0},
+        LayoutCase{"SvcdBbmpeg", 1, false, 2324, 2288, 2288, 2288, 2293, 2293, 2, 0},
+        LayoutCase{"SvcdTmpgenc", 2, false, 2324, 2288, 2288, 2288, 2293, 2293, 2, 0},
+        LayoutCase{"VcdBbmpeg", 3, false, 2324, 2294, 2294, 2294, 2279, 2279, 3, 0},
+        LayoutCase{"VcdTmpgenc", 4, false, 2324, 2294, 2294, 2294, 2279, 2279, 2, 0},
+        LayoutCase{"SvcdIgnoresAc3", 0, true, 2324, 2291, 2291, 2291, 2291, 2291, 2, 0},
+        LayoutCase{"Dvd", 5, false, 2048, 2012, 2015, 2025, 2017, 2020, 100, 0},
+        LayoutCase{"DvdAc3", 5, true, 2048, 2012, 2015, 2025, 2013, 2016, 100, 0},
+        // Measured for ffmpeg's multiplexers (docs/disc-measurements.md): the MPEG-2
+        // rows add 6 bytes of time stamps per picture.
+        LayoutCase{"VcdFfmpeg", 6, false, 2324, 2302, 2302, 2302, 2280, 2280, 2, 0},
+        LayoutCase{"SvcdFfmpeg", 7, false, 2324, 2299, 2299, 2299, 2294, 2294, 1, 9000},
+        LayoutCase{"DvdFfmpeg", 8, false, 2048, 2023, 2023, 2023, 2019, 2019, 101, 9000},
+        LayoutCase{"DvdFfmpegAc3", 8, true, 2048, 2023, 2023, 2023, 2015, 2015, 101, 9000},
+        LayoutCase{"UnknownModeIsDvd", 9, false, 2048, 2012, 2015, 2025, 2017, 2020, 100, 0},
+        LayoutCase{"NegativeModeIsDvd", -1, true, 2048, 2012, 2015, 2025, 2013, 2016, 100, 0}),
     [](const auto& info) { return info.param.name; });
 
 TEST(TCDImageTest, SecondAudioStreamCountsOnlyWhenTheLayoutIsDerivedAgain) {
@@ -381,12 +384,12 @@ INSTANTIATE_TEST_SUITE_P(
                                   225 + 300 + 25 + 14 + 153},                     // ceil(12.55)+1
                     AuthoringCase{"Mode3", 3, 0, 90000, 150, 225 + 11 + 3 + 150}, // ceil(10.56)
                     AuthoringCase{"Mode4", 4, 301, 90000, 0, 450 + 150},
-                    // Measured for vcdimager, dvdauthor and xorriso: 675 blocks on a VCD;
-                    // 201 and 229 on DVDs of 60 s (100 GOPs) and 3600 s (6000 GOPs).
+                    // Measured for vcdimager, dvdauthor and genisoimage: 675 blocks on a
+                    // VCD; 472 and 500 on DVDs of 60 s (100 GOPs) and 3600 s (6000 GOPs).
                     AuthoringCase{"Mode5", 5, 0, 90000, 150, 525},
                     AuthoringCase{"Mode5Menus", 5, 150, 1500, 150, 675},
-                    AuthoringCase{"Mode6Minute", 6, 0, 1500, 0, 197 + 2 * (1 + 1)},
-                    AuthoringCase{"Mode6Hour", 6, 300, 90000, 0, 197 + 2 * (12 + 4) + 150},
+                    AuthoringCase{"Mode6Minute", 6, 0, 1500, 0, 468 + 2 * (1 + 1)},
+                    AuthoringCase{"Mode6Hour", 6, 300, 90000, 0, 468 + 2 * (12 + 4) + 150},
                     AuthoringCase{"OtherMode", 7, 0, 90000, 0, 450}),
     [](const auto& info) { return info.param.name; });
 

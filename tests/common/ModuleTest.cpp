@@ -38,9 +38,9 @@ INSTANTIATE_TEST_SUITE_P(
                       TLoadCase{"MissingBuiltPath", "libtarvex_nothing.so",
                                 "/nonexistent/libtarvex_nothing.so", "f", false},
                       TLoadCase{"NoSuchSymbol", "libtarvex_framereader.so", TARVEX_FRAMEREADER_PATH,
-                                "tarvex_framereader_v0", false},
+                                "tarvex_framereader_v1", false},
                       TLoadCase{"FoundAtBuiltPath", "libtarvex_framereader.so",
-                                TARVEX_FRAMEREADER_PATH, "tarvex_framereader_v1", true},
+                                TARVEX_FRAMEREADER_PATH, "tarvex_framereader_v2", true},
                       TLoadCase{"ProbeAtBuiltPath", "libtarvex_avprobe.so", TARVEX_AVPROBE_PATH,
                                 "tarvex_avprobe_v1", true}),
     [](const auto& info) { return std::string(info.param.Label); });

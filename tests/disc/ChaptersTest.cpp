@@ -82,6 +82,29 @@ TEST(ChapterKeyFramesTest, AGopTooShortForANavigationUnitIsMovedAway) {
     EXPECT_TRUE(ChapterKeyFrames(plan, {0}).empty());
 }
 
+TEST(ChapterKeyFramesTest, WithPulldownChaptersFallOnFilmFramesAndGops) {
+    // NTSC film onto an NTSC DVD: the encoder codes 23.976 film frames, the player
+    // adds the pulldown; a chapter starts at a film frame, not at a 29.97 one.
+    TDiscPlan plan = DvdPlan();
+    plan.SrcFrameRate = 24000.0 / 1001;
+    plan.Picture.SrcIsPAL = false;
+    plan.Picture.DestIsPAL = false;
+    ASSERT_TRUE(SoftPulldown(plan));
+    plan.Extras.Chapters = {0, 100.01};
+    const double film = 2398 * 1001.0 / 24000; // film frame 2398, 100.0166 s
+    EXPECT_THAT(PartChapters(plan, 0, 100000), ElementsAreArray({0.0, film}));
+    EXPECT_THAT(ChapterKeyFrames(plan, {0, film}),
+                ElementsAreArray({"-force_key_frames", "100.016"}));
+    // The GOPs count film frames: a chapter 3 film frames after a GOP's end is too
+    // close to it (10 film frames are 0.4 s), so a key frame 10 frames before comes first.
+    const int gop = EncodeGopLength(plan);
+    const double chapter = (gop + 3) * 1001.0 / 24000;
+    const std::vector<double> times = ChapterKeyFrameTimes(plan, {0, chapter});
+    ASSERT_EQ(times.size(), 2u);
+    EXPECT_NEAR(times[0], (gop + 3 - 10) * 1001.0 / 24000, 1e-9);
+    EXPECT_NEAR(times[1], chapter, 1e-9);
+}
+
 struct TSoundCase {
     const char* Name;
     std::vector<int> Chosen;

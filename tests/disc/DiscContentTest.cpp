@@ -122,10 +122,27 @@ TEST_F(DiscContentTest, SubtitlesOfEveryKindAndATitleMenu) {
     EXPECT_GT(measured[0].second, result.Discs[0].MuxBytes);
 }
 
+TEST_F(DiscContentTest, AMenuBesideMpegSoundIsReadBackWithTheFilm) {
+    ASSERT_TRUE(FilmMade) << "ffmpeg could not make the film";
+    const TCDImage budget = testing::Budget(TDiscFormat::DVD, {8, 6}, 12, 1, 192000);
+    TDiscPlan plan = testing::Plan(TDiscFormat::DVD, Film, 300, budget);
+    plan.VideoRate = 3000000;
+    plan.SourceAudioStreams = 2;
+    plan.Extras.MenuPictures = 1;
+    plan.Extras.Title = "MPEG sound";
+    const TMakeResult result = Make(plan, Dir / "dvd");
+    // The image holds the menu's pictures and sound before the film's: one video
+    // and one sound stream, each of one kind.
+    ASSERT_EQ(result.Status, TMakeStatus::Done) << result.Message;
+    ASSERT_EQ(result.Discs.size(), 1u);
+    EXPECT_THAT(result.Discs[0].ReadBack, ::testing::Contains(HasSubstr("pictures (planned 300)")));
+}
+
 TEST_F(DiscContentTest, AVcdGetsAnEntryPointAtEachChapter) {
     ASSERT_TRUE(FilmMade) << "ffmpeg could not make the film";
     const TCDImage budget = testing::Budget(TDiscFormat::VCD, {6, 5}, 12, 1, 224000);
     TDiscPlan plan = testing::Plan(TDiscFormat::VCD, Film, 300, budget);
+    plan.VideoRate = 1150000; // a VCD's constant rate
     plan.Extras.Chapters = {0, 4, 9};
     const TMakeResult result = Make(plan, Dir / "vcd");
     ASSERT_EQ(result.Status, TMakeStatus::Done) << result.Message;

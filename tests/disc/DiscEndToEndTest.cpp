@@ -1,6 +1,7 @@
 // From a film to disc images with the real tools, one short film for every format:
 // the images get their final names, the players' tools read them, the frame has the
 // size and the borders the script gives it, and the report holds the made sizes.
+#include "disc/PackScan.h"
 #include "disc/Report.h"
 #include "disc/Runner.h"
 #include "tests/disc/DiscFixtures.h"
@@ -118,9 +119,28 @@ TEST_P(DiscEndToEndTest, MakesTheImagesOfThePlan) {
                            std::istream_iterator<std::string>(names), {})));
     const std::string image = result.Discs.at(0).Files.at(0);
     const std::string reader = c.Format == TDiscFormat::DVD
-                                   ? "xorriso -indev '" + image + "' -ls /VIDEO_TS 2>&1"
+                                   ? "lsdvd '" + image + "' 2>&1"
                                    : "vcd-info -t -c '" + out + "/disc1.cue' 2>&1";
     EXPECT_EQ(testing::Shell(reader + " | grep -qF '" + c.Detected + "'"), 0) << reader;
+    // The maker read every image back: the reader opened it and the streams are the plan's.
+    for (const TDiscResult& disc : result.Discs) {
+        ASSERT_GE(disc.ReadBack.size(), 3u);
+        EXPECT_EQ(disc.ReadBack[0].substr(0, 26), c.Format == TDiscFormat::DVD
+                                                      ? "libdvdread opens the image"
+                                                      : "the VCD reader took 1 trac");
+        EXPECT_EQ(disc.ReadBack.back().substr(0, 16), "audio stream 1: ");
+    }
+
+    // The pack headers state the format's mux rate; the system headers of the MPEG-2
+    // formats the player's 224 KB video buffer with the multiplexer's 6 KB, and 4 KB
+    // for sound.
+    const bool dvd = c.Format == TDiscFormat::DVD;
+    const TPackScan packs = ScanPacks(result.WorkDir + "/disc1.mpg", dvd ? 2048 : 2324);
+    EXPECT_EQ(packs.MuxRate, dvd ? 10080000 : c.Format == TDiscFormat::SVCD ? 2822400 : 1411200);
+    if (c.Format != TDiscFormat::VCD) {
+        EXPECT_EQ(packs.VideoBuffer, 230 * 1024);
+    }
+    EXPECT_EQ(packs.AudioBuffer, 4096);
 
     // The frame the script makes: its size, black borders and picture inside them.
     const std::string frame = Frame(result.WorkDir + "/disc1.mpg", std::string(c.Name) + ".gray");
@@ -154,18 +174,32 @@ TEST_P(DiscEndToEndTest, MakesTheImagesOfThePlan) {
     }
 }
 
+// A plan that claims more of the film than there is: the encoder's frames fall
+// short, so the disc is not called made and no image is left.
+TEST_F(DiscEndToEndTest, AnImageShorterThanThePlanFails) {
+    ASSERT_TRUE(FilmMade) << "ffmpeg could not make the film";
+    const TCase c{
+        "short", TDiscFormat::DVD, 8, 6, 2000000, 192000, false, 1, false, 720, 576, 0, 0, "", "",
+        3};
+    const TDiscPlan plan = testing::Plan(c.Format, Film, FilmSeconds * 25 + 50, Budget(c));
+    const std::string out = *Dir / c.Name;
+    const TMakeResult result = MakeDiscs(BuildJob(plan, out + "/.work", out), {});
+    EXPECT_EQ(result.Status, TMakeStatus::Failed);
+    EXPECT_THAT(result.Message, ::testing::HasSubstr("made 300 of the 350 frames planned"));
+    EXPECT_FALSE(fs::exists(out + "/disc1.iso"));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Formats, DiscEndToEndTest,
-    ::testing::Values(TCase{"vcd_two_discs_letterboxed", TDiscFormat::VCD, 6, 5, 1150000, 224000,
-                            false, 2, false, 352, 288, 24, 0,
-                            "disc1.bin disc1.cue disc2.bin disc2.cue tarvex-disc.log",
-                            "VCD 2.0 detected", 3},
-                      // The row "SVCD vcdimager" counts 70 blocks fewer than vcdimager writes.
-                      TCase{"svcd_interlaced_letterboxed", TDiscFormat::SVCD, 7, 3, 2000000, 160000,
-                            false, 1, true, 480, 576, 72, 0, "disc1.bin disc1.cue tarvex-disc.log",
-                            "SVCD detected", 75},
-                      TCase{"dvd_pillarboxed_ac3", TDiscFormat::DVD, 8, 6, 3000000, 192000, true, 1,
-                            false, 720, 576, 0, 8, "disc1.iso tarvex-disc.log", "VTS_01_1.VOB", 3}),
+    ::testing::Values(
+        TCase{"vcd_two_discs_letterboxed", TDiscFormat::VCD, 6, 5, 1150000, 224000, false, 2, false,
+              352, 288, 24, 0, "disc1.bin disc1.cue disc2.bin disc2.cue tarvex-disc.log",
+              "VCD 2.0 detected", 3},
+        // The row "SVCD vcdimager" counts 70 blocks fewer than vcdimager writes.
+        TCase{"svcd_interlaced_letterboxed", TDiscFormat::SVCD, 7, 3, 2000000, 160000, false, 1,
+              true, 480, 576, 72, 0, "disc1.bin disc1.cue tarvex-disc.log", "SVCD detected", 75},
+        TCase{"dvd_pillarboxed_ac3", TDiscFormat::DVD, 8, 6, 3000000, 192000, true, 1, false, 720,
+              576, 0, 8, "disc1.iso tarvex-disc.log", "Title: 01, Length: 00:00:12", 3}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace

@@ -100,12 +100,13 @@ const TFilterCase Graphs[] = {
      Crop + "scale=w=448:h=416:flags=lanczos:param0=3" + Pad + Tail},
     {"no_selection_is_precise_bicubic", [](auto& p) { p.Picture.ResizeMode = -1; }, Framed + Tail},
     {"bff_to_tff_shifts_one_field", [](auto& p) { p.Picture.BffToTff = true; },
-     "phase=b,trim=start_frame=1,tpad=stop=1:stop_mode=clone," + Framed +
-         ",setpts=PTS-STARTPTS,setfield=tff,format=yuv420p"},
+     "setfield=bff,separatefields,trim=start_frame=1,tpad=stop=1:stop_mode=clone,weave=first_"
+     "field=top," +
+         Framed + ",setpts=PTS-STARTPTS,setfield=tff,format=yuv420p"},
     {"middle_disc", [](auto&) {}, "trim=start_frame=50:end_frame=100," + Framed + Tail, 50, 100},
     {"last_disc_runs_to_the_end", [](auto&) {}, "trim=start_frame=75," + Framed + Tail, 75},
-    {"pal_to_ntsc_svcd_slows_down_and_pulls_down", [](auto& p) { p.Picture.DestIsPAL = false; },
-     Framed + ",setpts=N*1001/24000/TB,telecine=first_field=top:pattern=23,format=yuv420p"},
+    {"pal_to_ntsc_svcd_slows_down_to_film_frames", [](auto& p) { p.Picture.DestIsPAL = false; },
+     Framed + ",setpts=N*1001/24000/TB,format=yuv420p"},
     {"pal_to_ntsc_vcd_keeps_film_rate",
      [](auto& p) { p.Format = TDiscFormat::VCD, p.Picture.DestIsPAL = false; },
      Framed + ",setpts=N*1001/24000/TB,format=yuv420p"},
@@ -140,8 +141,21 @@ const TPlanCase<std::vector<std::string>> Codecs[] = {
          p.Format = TDiscFormat::VCD, p.VideoRate = 1150000, p.MaxVideoRate = 0;
          p.Picture.Interlaced = true;
      },
-     {"-c:v", "mpeg1video", "-b:v", "1150000", "-maxrate", "1150000", "-bufsize", "327680", "-g",
+     {"-c:v", "mpeg1video", "-b:v", "1150000", "-minrate", "1150000", "-maxrate", "1150000",
+      "-bufsize", "327680", "-g", "15", "-bf", "2", "-sc_threshold", "1000000000", "-aspect",
+      "4:3"}},
+    {"dvd_header_rate_within_the_standard",
+     [](auto& p) { p.Format = TDiscFormat::DVD, p.VideoRate = 8000000, p.MaxVideoRate = 10400000; },
+     {"-c:v", "mpeg2video", "-b:v", "8000000", "-maxrate", "9800000", "-bufsize", "1835008", "-g",
       "15", "-bf", "2", "-sc_threshold", "1000000000", "-aspect", "4:3"}},
+    {"bottom_first_source_coded_bottom_first",
+     [](auto& p) {
+         p.Format = TDiscFormat::DVD, p.Picture.Interlaced = p.Picture.BottomFirst = true;
+     },
+     {"-c:v",          "mpeg2video", "-b:v",   "1187000",     "-maxrate", "2516000",
+      "-bufsize",      "1835008",    "-g",     "15",          "-bf",      "2",
+      "-sc_threshold", "1000000000", "-flags", "+ildct+ilme", "-top",     "0",
+      "-aspect",       "4:3"}},
     {"svcd_scan_offsets",
      [](auto&) {},
      {"-c:v", "mpeg2video", "-b:v", "1187000", "-maxrate", "2516000", "-bufsize", "1835008", "-g",
@@ -153,6 +167,15 @@ const TPlanCase<std::vector<std::string>> Codecs[] = {
      },
      {"-c:v", "mpeg2video", "-b:v", "1187000", "-maxrate", "2516000", "-bufsize", "1835008", "-g",
       "12", "-bf", "2", "-flags", "+ildct+ilme", "-top", "1", "-aspect", "16:9"}},
+    // 14 film frames fill 35 fields, within the 18 frames shown (15 would fill 38), and
+    // the encoder cuts GOPs at groups of three frames.
+    {"ntsc_film_dvd_progressive_frames_in_shorter_gops",
+     [](auto& p) {
+         p.Format = TDiscFormat::DVD, p.GOPLength = 18, p.SrcFrameRate = 23.976;
+         p.Picture.SrcIsPAL = p.Picture.DestIsPAL = false, p.Picture.Interlaced = true;
+     },
+     {"-c:v", "mpeg2video", "-b:v", "1187000", "-maxrate", "2516000", "-bufsize", "1835008", "-g",
+      "12", "-bf", "2", "-sc_threshold", "1000000000", "-aspect", "4:3"}},
 };
 INSTANTIATE_TEST_SUITE_P(Plans, VideoCodecTest, ::testing::ValuesIn(Codecs), RowName);
 
@@ -195,8 +218,9 @@ TEST(BuildJobTest, SvcdEncodesTwiceMultiplexesAndAuthorsWithVcdimager) {
     EXPECT_THAT(CommandLine(part.Steps[2]),
                 HasSubstr("-map 0:a:0 -vn -af asetpts=PTS-STARTPTS -c:a mp2 -b:a 160k -ar 44100"));
     EXPECT_THAT(CommandLine(part.Steps[3]),
-                HasSubstr("-fflags +genpts -i disc1.m2v -i disc1_audio1.mp2 -map 0:v -map 1:a "
-                          "-c copy -f svcd -packetsize 2324 disc1.mpg"));
+                HasSubstr("-fflags +genpts -protocol_whitelist file -i file:disc1.m2v "
+                          "-protocol_whitelist file -i file:disc1_audio1.mp2 -map 0:v -map 1:a "
+                          "-c copy -f svcd -packetsize 2324 -muxrate 2822400 disc1.mpg"));
     EXPECT_EQ(CommandLine(part.Steps[4]), "vcdimager -t svcd -c disc1.cue -b disc1.bin disc1.mpg");
     EXPECT_EQ(FinalNames(part), Names({"/out/disc1.bin", "/out/disc1.cue"}));
 }
@@ -223,20 +247,60 @@ TEST(BuildJobTest, DvdOnTwoDiscsSplitsTheFilmAndAuthorsEachIntoAnIso) {
                 HasSubstr("-f lavfi -i anullsrc=r=48000:cl=stereo -t 300 -c:a ac3 "
                           "-b:a 192k -ar 48000 -ac 2 -f ac3 disc2_audio2.ac3"));
     EXPECT_THAT(CommandLine(second.Steps[4]),
-                HasSubstr("-i disc2_audio1.ac3 -i disc2_audio2.ac3 -map 0:v -map 1:a -map 2:a "
-                          "-c copy -f dvd -packetsize 2048 disc2.mpg"));
+                HasSubstr("-i file:disc2_audio1.ac3 -protocol_whitelist file -i "
+                          "file:disc2_audio2.ac3 -map 0:v -map 1:a -map 2:a "
+                          "-c copy -f dvd -packetsize 2048 -muxrate 10080000 disc2.mpg"));
     EXPECT_EQ(CommandLine(second.Steps[5]),
               "VIDEO_FORMAT=PAL dvdauthor -o disc2_dvd -x disc2_dvd.xml");
     EXPECT_EQ(CommandLine(second.Steps[6]),
-              "xorriso -as mkisofs -V TARVEX_2 -o disc2.iso disc2_dvd");
+              "genisoimage -quiet -dvd-video -udf -V TARVEX_2 -o disc2.iso disc2_dvd");
     EXPECT_EQ(second.MakeDirs, Names({"disc2_dvd/AUDIO_TS"}));
     EXPECT_EQ(FinalNames(second), Names({"/out/disc2.iso"}));
     // Two discs of about 300 s at 1827 kbps, and room for one disc's work files.
     EXPECT_NEAR(static_cast<double>(job.NeededBytes), (2 + 2) * 1827000.0 / 8 * 300 * 1.1, 1e6);
 }
 
+struct TMenuCase {
+    const char* Name;
+    bool Pal;
+    bool AC3;
+    int MenuPictures;
+    std::int64_t MenuFrames; ///< read back with the film's
+    const char* MenuSound;   ///< in the menu's encoding step; empty without a menu
+};
+
+class MenuReadBackTest : public ::testing::TestWithParam<TMenuCase> {};
+
+TEST_P(MenuReadBackTest, TheMenuIsCountedAndSoundsAsTheFilm) {
+    const TMenuCase& c = GetParam();
+    TDiscPlan plan = Example(TDiscFormat::DVD);
+    plan.Picture.SrcIsPAL = plan.Picture.DestIsPAL = c.Pal;
+    plan.SrcFrameRate = c.Pal ? 25 : 30000.0 / 1001;
+    plan.AC3 = c.AC3;
+    plan.Extras.MenuPictures = c.MenuPictures;
+    const TDiscJob job = BuildJob(plan, "/out/.work", "/out");
+    const TDiscPart& part = job.Parts.at(0);
+    EXPECT_EQ(part.Expected.MenuFrames, c.MenuFrames);
+    std::string menu;
+    for (const TStep& step : part.Steps)
+        if (menu.empty() && CommandLine(step).find("_menu_av.mpg") != std::string::npos)
+            menu = CommandLine(step); // the step that encodes it
+    if (*c.MenuSound == 0)
+        EXPECT_EQ(menu, "");
+    else
+        EXPECT_THAT(menu, HasSubstr(std::string("-c:a ") + c.MenuSound + " "));
+}
+
+INSTANTIATE_TEST_SUITE_P(Dvds, MenuReadBackTest,
+                         ::testing::Values(TMenuCase{"pal_mp2", true, false, 1, 50, "mp2"},
+                                           TMenuCase{"pal_ac3", true, true, 1, 50, "ac3"},
+                                           TMenuCase{"ntsc_ac3", false, true, 1, 60, "ac3"},
+                                           TMenuCase{"without_menu", true, false, 0, 0, ""}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
 TEST(BuildJobTest, SilenceForAFilmWithoutSoundAndFullNamesForRelativeOnes) {
     TDiscPlan plan = Example(TDiscFormat::VCD);
+    plan.VideoRate = 1150000;
     plan.SourceAudioStreams = 0;
     plan.Audio1Rate = 224000;
     plan.Source = "films/../film.avi";
@@ -244,7 +308,7 @@ TEST(BuildJobTest, SilenceForAFilmWithoutSoundAndFullNamesForRelativeOnes) {
     const std::string cwd = std::filesystem::current_path().string();
     EXPECT_EQ(std::tuple(job.WorkDir, job.Parts[0].Images[0].FinalName),
               std::tuple(cwd + "/work", cwd + "/out/disc1.bin"));
-    EXPECT_THAT(CommandLine(job.Parts[0].Steps[0]), HasSubstr("-i " + cwd + "/film.avi "));
+    EXPECT_THAT(CommandLine(job.Parts[0].Steps[0]), HasSubstr("-i file:" + cwd + "/film.avi "));
     EXPECT_THAT(CommandLine(job.Parts[0].Steps[2]),
                 HasSubstr("-f lavfi -i anullsrc=r=48000:cl=stereo -t 600 -c:a mp2 -b:a 224k"));
 }
@@ -275,6 +339,10 @@ const TPlanCase<const char*> Refusals[] = {
     {"interlaced_picture_larger_than_frame",
      [](auto& p) { p.Picture.Interlaced = true, p.Picture.ResizeY = 580; }, Larger},
     {"ac3_on_svcd", [](auto& p) { p.AC3 = true; }, "AC-3 audio goes on DVDs only."},
+    {"vcd_not_at_its_constant_rate", [](auto& p) { p.Format = TDiscFormat::VCD; },
+     "The video of a VCD runs at exactly 1150 kbps, not 1187 kbps."},
+    {"dvd_above_its_maximum", [](auto& p) { p.Format = TDiscFormat::DVD, p.VideoRate = 11822000; },
+     "The video rate of 11822 kbps is above the 9800 kbps a DVD allows."},
     {"mpeg_audio_at_448", [](auto& p) { p.Audio2Rate = 448000; },
      "Audio stream 2: 448 kbps is not a rate of MPEG audio."},
 };
@@ -285,9 +353,11 @@ TEST(JobScriptTest, QuotesWhatTheShellWouldReadOtherwise) {
     plan.Source = "/films/it's here.avi";
     const std::vector<std::string> script = JobScript(BuildJob(plan, "/out/.work", "/out"));
     EXPECT_THAT(script, ::testing::IsSupersetOf(std::vector<::testing::Matcher<std::string>>{
-                            "#!/bin/sh", "set -e", "cd /out/.work",
-                            "# Disc 1: source frames 0 to 14999", "mv disc1.bin /out/disc1.bin",
-                            HasSubstr("-i '/films/it'\\''s here.avi' -map 0:v:0 -an -vf crop=")}));
+                            "#!/bin/sh", "set -e", "out=/out",
+                            "work=$(mktemp -d \"$out\"/.work-XXXXXX)", "cd \"$work\"",
+                            "# Disc 1: source frames 0 to 14999", "mv -n disc1.bin /out/disc1.bin",
+                            HasSubstr("-protocol_whitelist file -i 'file:/films/it'\\''s here.avi' "
+                                      "-map 0:v:0 -an -vf crop=")}));
 }
 
 } // namespace

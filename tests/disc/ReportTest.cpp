@@ -89,6 +89,30 @@ TEST(DeviationTest, IsInPerCentOfThePrediction) {
     EXPECT_DOUBLE_EQ(Deviation(0, 5), 0);
 }
 
+TEST(DiscSummaryTest, SaysInOneSentenceWhetherTheDiscFits) {
+    const struct {
+        const char* Name;
+        std::int64_t Image, Usable;
+        bool Fits;
+        TDiscFormat Format;
+        const char* Expected;
+    } rows[] = {
+        {"dvd", 2251776, 2295104, true, TDiscFormat::DVD,
+         "Disc 1 fits: 4,398 MB of 4,483 MB (98.1 %)"},
+        {"vcd over", 370000, 359849, false, TDiscFormat::VCD,
+         "Disc 1 does not fit: 830 MB of 807 MB (102.8 %)"},
+        {"small", 1000, 359849, true, TDiscFormat::SVCD, "Disc 1 fits: 2 MB of 807 MB (0.3 %)"},
+    };
+    for (const auto& row : rows) {
+        TDiscCheck c;
+        c.Number = 1;
+        c.RealImageBlocks = row.Image;
+        c.BlocksUsable = row.Usable;
+        c.Fits = row.Fits;
+        EXPECT_EQ(DiscSummary(c, row.Format), row.Expected) << row.Name;
+    }
+}
+
 /// A sector of `size` bytes: an MPEG-2 pack header and then `packets`.
 std::string Sector(std::size_t size, const std::string& packets) {
     std::string s("\x00\x00\x01\xBA\x44\x00\x04\x00\x04\x01\x01\x89\xC3\xF8", 14);
@@ -152,6 +176,54 @@ TEST(ScanPacksTest, AMultiplexedFileCarriesEveryStreamByte) {
     // Every audio packet of a VCD is followed by 20 zero bytes.
     EXPECT_GE(scan.FillBytes, scan[TPackKind::Audio].Packs * 20);
 }
+
+} // namespace
+} // namespace tarvex
+
+namespace tarvex {
+namespace {
+
+struct TRealFramesCase {
+    const char* Name;
+    TDiscFormat Format;
+    TRows Rows;
+    int Discs;
+    std::int64_t SrcFrames; ///< of the whole film; the budget counts 90 s a disc
+    bool Lowered;
+    friend void PrintTo(const TRealFramesCase& c, std::ostream* os) { *os << c.Name; }
+};
+
+class RealFramesTest : public ::testing::TestWithParam<TRealFramesCase> {};
+
+// The budget counts whole seconds, the job encodes every frame: the rate the job is
+// given keeps the image of the real frames within the image budgeted.
+TEST_P(RealFramesTest, TheJobsRateFitsEveryFrame) {
+    const TRealFramesCase& c = GetParam();
+    const TCDImage budget = testing::Budget(c.Format, c.Rows, 90, 10, 224000);
+    TDiscPlan plan = testing::Plan(c.Format, "film.avi", c.SrcFrames, budget);
+    plan.DiscCount = c.Discs;
+    TakeBudget(plan, budget);
+    EXPECT_EQ(plan.PlannedVideoRate, budget.VideoRate);
+    EXPECT_EQ(plan.VideoRate < budget.VideoRate, c.Lowered);
+    // The real share at the job's rate, in the budget's model.
+    TCDImage real = budget;
+    real.SetFrames(static_cast<std::uint32_t>((c.SrcFrames + c.Discs - 1) / c.Discs));
+    real.SetVideoRate(plan.VideoRate);
+    real.ComputeImage();
+    if (c.Format != TDiscFormat::VCD) {
+        EXPECT_LE(real.ImageBlocks, budget.ImageBlocks);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Films, RealFramesTest,
+    ::testing::Values(
+        TRealFramesCase{"dvd_as_long_as_planned", TDiscFormat::DVD, {8, 6}, 1, 2250, false},
+        TRealFramesCase{"dvd_of_90_48_seconds", TDiscFormat::DVD, {8, 6}, 1, 2262, true},
+        TRealFramesCase{"svcd_shorter_than_planned", TDiscFormat::SVCD, {7, 3}, 1, 2240, false},
+        TRealFramesCase{"two_dvds_the_larger_share", TDiscFormat::DVD, {8, 6}, 2, 4511, true},
+        TRealFramesCase{"vcd_keeps_its_constant_rate", TDiscFormat::VCD, {6, 5}, 1, 2262, false}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace
 } // namespace tarvex

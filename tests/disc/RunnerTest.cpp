@@ -40,7 +40,7 @@ TDiscJob OneDisc(const TTempFolder& dir, std::vector<TStep> steps) {
 
 /// A step of the job that is shown as `title`.
 TStep Step(const std::string& title, std::vector<std::string> args, std::int64_t frames = 0) {
-    return {title, std::move(args), {}, frames, 1};
+    return {title, std::move(args), {}, frames, 1, {}};
 }
 
 /// A step of ffmpeg making `seconds` of a small test picture into `output`.
@@ -89,8 +89,10 @@ TEST(MakeDiscsTest, MissingToolsAreNamedWithTheirPackages) {
     options.SearchPath = dir.Path.string(); // an empty folder: no tool at all
     const TMakeResult result = MakeDiscs(job, options);
     EXPECT_EQ(std::pair(result.Status, Made(job)), std::pair(TMakeStatus::Failed, Nothing));
-    EXPECT_EQ(result.Message, "These tools are missing: dvdauthor, ffmpeg, xorriso. Install "
-                              "them (apt install dvdauthor ffmpeg xorriso) and try again.");
+    // The readers of the made image too; ffprobe comes with ffmpeg.
+    EXPECT_EQ(result.Message,
+              "These tools are missing: dvdauthor, ffmpeg, ffprobe, genisoimage, lsdvd. Install "
+              "them (apt install dvdauthor ffmpeg genisoimage lsdvd) and try again.");
 }
 
 TEST(MakeDiscsTest, TooLittleSpaceStopsBeforeTheFirstStep) {

@@ -1,12 +1,15 @@
 // The border detection: single frames drawn here, the combination of frames, and
 // the whole detection on films made by ffmpeg with known borders.
 #include "preview/Borders.h"
+#include "tests/TempFolder.h"
 #include "tests/preview/PreviewFilms.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <future>
+#include <chrono>
+#include <filesystem>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <string>
@@ -180,47 +183,57 @@ TEST(DetectFilmArea, AreaIsInTheCroppedFrame) {
               std::tuple(704, 566, std::optional(TFilmArea{704, 436, 0, 66})));
 }
 
+// A half-downloaded film: its first seconds, then a gigabyte the file system has
+// promised but nobody has written (zeros). Every position gives up on the zeros soon.
+TEST(DetectFilmArea, AFilmWithAHoleEndsSoon) {
+    const TTempFolder temp;
+    const std::filesystem::path partial = temp.Path / "partial.vob";
+    std::filesystem::copy_file(Film("letterbox.vob"), partial);
+    std::filesystem::resize_file(partial, std::uintmax_t{1} << 30);
+    int positions = 0;
+    const auto start = std::chrono::steady_clock::now();
+    const TDetectResult r = DetectFilmArea(
+        partial.string(), {}, {}, [&](int, int) { ++positions; }, nullptr);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took.count(), 6.0);
+    EXPECT_EQ(positions, 30);
+    EXPECT_EQ(r.Error, TFrameError::None);
+    EXPECT_FALSE(r.Area);
+}
+
 TEST(DetectJob, RunsOffTheCallersThreadAndFinishesOnce) {
-    // Progress and the end are reported on the worker; the promise hands the end over.
-    std::vector<std::thread::id> progress;
-    int doneCalls = 0;
-    std::promise<std::pair<std::thread::id, TDetectResult>> done;
-    auto finished = done.get_future();
-    {
-        TDetectJob job(
-            Film("letterbox.vob"), {}, {},
-            [&](int, int) { progress.push_back(std::this_thread::get_id()); },
-            [&](const TDetectResult& r) {
-                if (++doneCalls == 1) done.set_value({std::this_thread::get_id(), r});
-            });
-        finished.wait();
-    }
-    const auto [worker, result] = finished.get();
-    EXPECT_EQ(doneCalls, 1);
-    EXPECT_EQ(result.Area, (TFilmArea{720, 436, 0, 70}));
-    EXPECT_NE(worker, std::this_thread::get_id());
-    EXPECT_EQ(progress, std::vector(30, worker));
+    // The worker wakes its owner after each position and once more at the end.
+    std::mutex lock;
+    std::vector<std::thread::id> wakes;
+    auto job = StartDetectJob(Film("letterbox.vob"), {}, {}, [&] {
+        const std::lock_guard<std::mutex> hold(lock);
+        wakes.push_back(std::this_thread::get_id());
+    });
+    std::optional<TDetectResult> result;
+    while (!(result = job->TakeResult())) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_FALSE(job->TakeResult().has_value());
+    job.reset();
+    EXPECT_EQ(result->Area, (TFilmArea{720, 436, 0, 70}));
+    ASSERT_EQ(wakes.size(), 31u);
+    EXPECT_NE(wakes[0], std::this_thread::get_id());
+    EXPECT_EQ(wakes, std::vector(31, wakes[0]));
 }
 
 TEST(DetectJob, CancelStopsBeforeTheNextPosition) {
     std::atomic<bool> atFirst{false}, cancelSent{false};
-    std::vector<TDetectResult> results;
-    {
-        TDetectJob job(
-            Film("letterbox.vob"), {}, {},
-            [&](int, int) {
-                // Hold the worker after its first position until the cancel is sent.
-                atFirst = true;
-                while (!cancelSent) std::this_thread::yield();
-            },
-            [&](const TDetectResult& r) { results.push_back(r); });
-        while (!atFirst) std::this_thread::yield();
-        job.Cancel();
-        cancelSent = true;
-    } // the end waits for the thread
-    ASSERT_EQ(results.size(), 1u);
-    EXPECT_TRUE(results[0].Cancelled);
-    EXPECT_EQ(results[0].Frames.size(), 1u);
+    auto job = StartDetectJob(Film("letterbox.vob"), {}, {}, [&] {
+        // Hold the worker after its first position until the cancel is sent.
+        atFirst = true;
+        while (!cancelSent) std::this_thread::yield();
+    });
+    while (!atFirst) std::this_thread::yield();
+    job->Cancel();
+    cancelSent = true;
+    job->Stop(); // waits for the thread
+    const std::optional<TDetectResult> result = job->TakeResult();
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->Cancelled);
+    EXPECT_EQ(result->Frames.size(), 1u);
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -88,6 +90,22 @@ TEST(FrameReader, LumaAndColoursOfAKeyframe) {
     EXPECT_THAT(Channels(*f, 60, 470), ElementsAre(Gt(200), Lt(40), _, 0xFF));
     EXPECT_THAT(Channels(*f, 180, 470), ElementsAre(Lt(40), Gt(200), _, 0xFF));
     EXPECT_TRUE(reader.DecodeAt(0.5, false)->Rgb.empty());
+}
+
+// The cancel reaches the reads under way, and once it is taken back the reader reads again.
+TEST(FrameReader, ACancelEndsTheReadUnderWay) {
+    std::atomic<bool> cancel{false};
+    TFrameReader reader;
+    reader.SetCancel(&cancel);
+    ASSERT_EQ(reader.Open(Film("letterbox.vob")), TFrameError::None);
+    cancel = true;
+    EXPECT_FALSE(reader.DecodeAt(0.8, false));
+    cancel = false;
+    EXPECT_TRUE(reader.DecodeAt(0.8, false));
+    cancel = true;
+    TFrameReader other;
+    other.SetCancel(&cancel);
+    EXPECT_EQ(other.Open(Film("letterbox.vob")), TFrameError::CannotOpen);
 }
 
 TEST(FrameReader, CropCutsEveryPlane) {

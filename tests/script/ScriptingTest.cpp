@@ -177,3 +177,24 @@ TEST(MakeScript, NegativeBordersKeepTheirSign) {
     m.OptPositioning = 0;
     EXPECT_EQ(Script(m, ExampleOptions()).at(4), "AddBorders(-10,-12,-10,-12)");
 }
+
+// A name is data in the script, never code: quotes stay inside the string, and a
+// name no AviSynth string can hold gives a script that says why.
+TEST(MakeScript, SourceNameIsAlwaysOneString) {
+    const std::string no = "# No script: the name of the source file cannot be written into it, ";
+    const std::pair<std::string, std::string> rows[] = {
+        {"C:\\a b.mpg", "LWLibavVideoSource(\"C:\\a b.mpg\")"},
+        {"a\" + Import(\"e.avs\") + \".mpg",
+         "LWLibavVideoSource(\"\"\"a\" + Import(\"e.avs\") + \".mpg\"\"\")"},
+        {"a\n+ Import(\"e.avs\").mpg", no + "it holds a line break. Rename the file."},
+        {"a\t.mpg", no + "it holds a control character. Rename the file."},
+        {"a\"\"\".mpg", no + "it holds three double quotes in a row. Rename the file."},
+        {"a.mpg\"", no + "it ends in a double quote. Rename the file."}};
+    for (const auto& [name, line] : rows) {
+        TScriptOptions options = ExampleOptions();
+        options.FileNameSrc = name;
+        const Lines lines = Script(ExampleModel(), options, ".mpg");
+        EXPECT_EQ(lines.at(2), line);
+        EXPECT_EQ(lines.size() == 3, line[0] == '#') << line;
+    }
+}

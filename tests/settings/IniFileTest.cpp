@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -314,6 +316,21 @@ TEST_F(IniFileTest, DeletesTheFile) {
     EXPECT_TRUE(DeleteIniFile(file_));
     EXPECT_FALSE(fs::exists(file_));
     EXPECT_TRUE(DeleteIniFile(file_)) << "already gone";
+}
+
+// A settings file kept elsewhere through a link stays linked: its target gets the text.
+TEST_F(IniFileTest, WritesThroughASymbolicLink) {
+    fs::create_directory(dir_ / "kept");
+    WriteBytes(dir_ / "kept" / "a.ini", "[S]\r\nA=1\r\n");
+    for (const char* target : {"kept/a.ini", "kept/new.ini"}) { // the second one dangles
+        fs::remove(file_);
+        fs::create_symlink(target, file_);
+        TIniFile ini(file_.string());
+        ASSERT_TRUE(ini.WriteInteger("S", "A", 2));
+        ini.Flush();
+        EXPECT_TRUE(fs::is_symlink(file_));
+        EXPECT_EQ(ReadBytes(dir_ / target), "[S]\r\nA=2\r\n") << target;
+    }
 }
 
 // --- Failures -------------------------------------------------------------------

@@ -1,5 +1,6 @@
 // The real window driven through Qt events: every input goes through the widgets
 // and the widgets must show what the controls hold afterwards.
+#include "app/qt/FocusMark.h"
 #include "app/qt/Layout.h"
 #include "app/qt/MainWindow.h"
 #include "app/qt/PreviewWindow.h"
@@ -7,6 +8,7 @@
 #include "app/qt/SidePanel.h"
 #include "app/qt/UpDown.h"
 #include "tests/app/FormFixture.h"
+#include "tests/source/SourceFixtures.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,8 +17,10 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionFrame>
@@ -51,6 +55,10 @@ class TTestQtPlatform : public TQtPlatform {
         Messages.push_back(title + "? " + text);
         return false;
     }
+    std::optional<int> ChooseItem(const std::string&, const std::vector<std::string>&) override {
+        return Choice;
+    }
+    std::optional<int> Choice;
     std::vector<std::string> Messages;
     std::vector<std::string> Dialogs; ///< titles of the dialogs asked for
 };
@@ -171,8 +179,8 @@ TEST_F(QtWindow, StartsWithEveryControlInPlace) {
     TQtMainWindow& w = Start();
     EXPECT_EQ(w.windowTitle().toStdString(), "Tarvex v1.0.0");
     EXPECT_EQ(w.size(), QSize(ClientWidth + TSidePanel::Width, ClientHeight));
-    EXPECT_EQ(w.minimumSize(), w.maximumSize());
-    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(w.minimumSize(), w.size());
+    EXPECT_TRUE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
     ExpectMirrors();
 
     // One place per control, no place without its control.
@@ -323,14 +331,14 @@ TEST_F(QtWindow, TabWalksEveryInputInReadingOrder) {
     // Panel by panel, row by row; output fields, spin buttons and the hidden
     // source rate and AC-3 box are not in it.
     const std::vector<std::string> chain = {
-        "EditMin", "EditSec", "FpsCombo", "Videokbps", "EditGOP", "SceneDetect", "Audio1kbps",
-        "Audio2kbps", "BurnSubsBox", "EditSubPics", "SubKBytes", "EditChapterMin", "Sound1Box",
-        "Sound2Box", "MuxModeBox", "Edit1", "SeqAligning", "ScanOffsets", "AuthoringBox",
-        "EditMenuPics", "EditExtraDataKB", "ExtraDataModeBox", "EditCDNr", "CDTypeBox", "EditCDmin",
-        "EditCDsec",
+        "RateModeBox", "EditMin", "EditSec", "FpsCombo", "Videokbps", "EditGOP", "SceneDetect",
+        "Audio1kbps", "Audio2kbps", "BurnSubsBox", "EditSubPics", "SubKBytes", "EditChapterMin",
+        "Sound1Box", "Sound2Box", "MuxModeBox", "Edit1", "SeqAligning", "ScanOffsets",
+        "AuthoringBox", "EditMenuPics", "EditExtraDataKB", "ExtraDataModeBox", "EditCDNr",
+        "CDTypeBox", "EditCDmin", "EditCDsec",
         //
-        "OpenVideoBtn", "PreviewBtn", "SrcXEdit", "SrcYEdit", "CopyBtn", "SrcAspectBox",
-        "SrcPALBox", "SrcAnamorphic", "ITUAspect", "SrcPixelXEdit", "SrcPixelYEdit",
+        "OpenVideoBtn", "PreviewBtn", "RecentBtn", "SrcXEdit", "SrcYEdit", "CopyBtn",
+        "SrcAspectBox", "SrcPALBox", "SrcAnamorphic", "ITUAspect", "SrcPixelXEdit", "SrcPixelYEdit",
         "BorderLeftEdit", "BorderTopEdit", "DetectBtn", "CropModeBox", "RoundXCrop", "RoundYCrop",
         "ResizeYEdit", "RoundYResize", "DestAspectBox", "DestPALBox", "DestAnamorphic",
         "TVBorderEdit",
@@ -339,7 +347,7 @@ TEST_F(QtWindow, TabWalksEveryInputInReadingOrder) {
         "OptPosSlider", "BffToTffBox", "RGBoutputBox", "ResampleAudioBox", "SaveAVSBtn",
         // the side column: the disc maker and the resize heights to choose from
         "MakeDiscBtn", "CandidateTable"};
-    Get<QLineEdit>("EditMin").setFocus();
+    w.WidgetOf(chain.front())->setFocus();
     std::vector<std::string> forward, backward;
     for (std::size_t i = 0; i < chain.size(); ++i) {
         forward.push_back(FocusedName(w));
@@ -439,7 +447,8 @@ TEST_F(QtWindow, NumbersFitAndNothingOverlaps) {
     // No caption runs into a field, no field covers another.
     std::vector<const QWidget*> shown;
     for (const QObject* child : w.children())
-        if (const auto* widget = qobject_cast<const QWidget*>(child); widget && widget->isVisible())
+        if (const auto* widget = qobject_cast<const QWidget*>(child);
+            widget && widget->isVisible() && widget->objectName() != "FocusMark")
             shown.push_back(widget);
     const auto nameOf = [&](const QWidget* widget) {
         if (const auto* label = qobject_cast<const QLabel*>(widget)) return label->text();
@@ -452,6 +461,81 @@ TEST_F(QtWindow, NumbersFitAndNothingOverlaps) {
         for (std::size_t j = i + 1; j < shown.size(); ++j)
             EXPECT_FALSE(shown[i]->geometry().intersects(shown[j]->geometry()))
                 << nameOf(shown[i]).toStdString() << " / " << nameOf(shown[j]).toStdString();
+}
+
+/// The colour at a point in widget coordinates, at any scale factor.
+QColor PixelAt(QWidget& widget, QPoint at) {
+    const QImage image = widget.grab().toImage();
+    return image.pixelColor((QPointF(at) * image.devicePixelRatio()).toPoint());
+}
+
+// Run at the scale factors 1, 1.5 and 2.
+TEST_F(QtWindow, EveryFocusedControlIsMarkedAndButtonsLookLikeButtons) {
+    TQtMainWindow& w = Start();
+    const QColor background = w.palette().color(QPalette::Window);
+    // Reached with Tab from the field before each, as the user does.
+    const std::pair<const char*, const char*> rows[] = {
+        {"SrcYEdit", "CopyBtn"},
+        {"EditCDsec", "OpenVideoBtn"},
+        {"OpenVideoBtn", "PreviewBtn"},
+        {"BorderTopEdit", "DetectBtn"},
+        {"ResampleAudioBox", "SaveAVSBtn"},
+        {"SaveAVSBtn", "MakeDiscBtn"},
+        {"MakeDiscBtn", "CandidateTable"},
+        {"EditSubPics", "SubKBytes"},
+        {"RateModeBox", "EditMin"},
+        {"SubKBytes", "EditChapterMin"},
+        {"Sound1Box", "Sound2Box"},
+    };
+    for (const auto& [before, name] : rows) {
+        SCOPED_TRACE(name);
+        auto* widget = w.findChild<QWidget*>(QString::fromLatin1(name));
+        if (widget == nullptr) widget = w.WidgetOf(name);
+        ASSERT_NE(widget, nullptr);
+        QWidget& parent = *widget->parentWidget();
+        const QPoint left(widget->x() - 1, widget->y() + widget->height() / 2);
+        EXPECT_NE(PixelAt(parent, left), TFocusMark::Colour());
+        QWidget* from = w.findChild<QWidget*>(QString::fromLatin1(before));
+        if (from == nullptr) from = w.WidgetOf(before);
+        from->setFocus();
+        QTest::keyClick(from, Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), widget);
+        EXPECT_EQ(PixelAt(parent, left), TFocusMark::Colour());
+        if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            // A raised face: the button's edge is not the window's background.
+            EXPECT_NE(PixelAt(*button, QPoint(0, button->height() / 2)), background);
+        }
+    }
+}
+
+TEST_F(QtWindow, ScriptBoxAndSideColumnGrowWithTheWindow) {
+    TQtMainWindow& w = Start();
+    auto* table = w.findChild<QTableWidget*>(QStringLiteral("CandidateTable"));
+    const auto columns = [table] {
+        int sum = 0;
+        for (int c = 0; c < table->columnCount(); ++c) sum += table->columnWidth(c);
+        return sum;
+    };
+    // At the smallest size every column of the table is whole.
+    EXPECT_LE(columns(), table->viewport()->width());
+    QPlainTextEdit& memo = Get<QPlainTextEdit>("AVSMemo");
+    const QRect small = memo.geometry();
+    const QSize tableSmall = table->size();
+    const QPoint below(small.center().x(), small.bottom() + 60);
+    const QColor background = PixelAt(w, below);
+
+    w.resize(w.size() + QSize(200, 150));
+    EXPECT_EQ(memo.geometry(), small.adjusted(0, 0, 0, 150));
+    EXPECT_EQ(table->size(), tableSmall + QSize(200, 150));
+    // The script box is drawn where the background was, and shows its whole script.
+    EXPECT_NE(PixelAt(w, below), background);
+    EXPECT_EQ(PixelAt(w, below), memo.palette().color(QPalette::Base));
+    EXPECT_EQ(memo.verticalScrollBar()->maximum(), 0);
+    // Keys still reach the grown box.
+    memo.setFocus();
+    QTest::keyClick(&memo, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(&memo, "x");
+    EXPECT_EQ(w.Form().AVSMemo.Lines().back().back(), 'x');
 }
 
 TEST_F(QtWindow, TooLargeForTheScreenItScrollsAndKeepsItsSettings) {
@@ -483,6 +567,28 @@ TEST_F(QtWindow, TooLargeForTheScreenItScrollsAndKeepsItsSettings) {
     EXPECT_EQ(Window->Form().WindowPosX, 30);
 }
 
+TEST_F(QtWindow, ClosingItsFrameStopsTheWorkBeforeTheFrameGoes) {
+    Platform = std::make_unique<TTestQtPlatform>((Temp.Path / "Tarvex.ini").string());
+    Window = std::make_unique<TQtMainWindow>(*Platform);
+    auto frame = std::make_unique<TScrollFrame>(*Window);
+    Platform->SetWindow(frame.get());
+    Window->Start();
+    const std::string film = (Temp.Path / "film.mpg").string();
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -f lavfi -i testsrc2=s=720x576:d=10 "
+                           "-c:v mpeg2video '" +
+                           film + "'")
+                              .c_str()),
+              0);
+    Window->Form().SourceFile.FrameFile = film;
+    Window->Form().DetectBtnClick();
+    ASSERT_TRUE(Window->Form().Detecting());
+    frame->close();
+    // Stopped and joined before the frame it reports through goes.
+    EXPECT_FALSE(Window->Form().Detecting());
+    frame.reset();
+    QCoreApplication::processEvents();
+}
+
 TEST_F(QtWindow, RefreshFollowsChangesMadeBehindTheWidgetsBack) {
     TQtMainWindow& w = Start();
     // Each round changes geometry, captions and script; the second refresh has nothing to do.
@@ -492,6 +598,56 @@ TEST_F(QtWindow, RefreshFollowsChangesMadeBehindTheWidgetsBack) {
         w.Refresh();
     }
     ExpectMirrors();
+}
+
+TEST_F(QtWindow, ADroppedFilmOpensAndTheRecentFilmsAreOffered) {
+    TQtMainWindow& w = Start();
+    const std::string ntsc = Temp.Write(
+        "ntsc.avi", tarvex::testing::MakeAvi(720, 480, {{"vids", 1001, 30000, 900, "dvsd"}}));
+    const std::string pal =
+        Temp.Write("pal.avi", tarvex::testing::MakeAvi(352, 288, {{"vids", 1, 25, 900, "dvsd"}}));
+    for (const std::string& film : {ntsc, pal}) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(film))});
+        const QPoint at(560, 100);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &drop);
+    }
+    EXPECT_EQ(w.windowTitle().toStdString(), "pal.avi - Tarvex v1.0.0");
+    EXPECT_EQ(Text("SrcXEdit"), "352");
+    // The recent films from the keyboard: the second is the NTSC film.
+    Platform->Choice = 1;
+    Press("RecentBtn", Qt::Key_Space);
+    EXPECT_EQ(w.windowTitle().toStdString(), "ntsc.avi - Tarvex v1.0.0");
+    EXPECT_EQ(Text("SrcYEdit"), "480");
+    ExpectMirrors();
+}
+
+// Run at the scale factors 1, 1.5 and 2.
+TEST_F(QtWindow, PreviewFitsTheScreenAndF1ShowsTheManual) {
+    TQtMainWindow& w = Start();
+    Press("PreviewBtn", Qt::Key_Space);
+    ASSERT_NE(w.Preview(), nullptr);
+    const QRect available = w.screen()->availableGeometry();
+    EXPECT_LE(w.Preview()->width(), available.width());
+    EXPECT_LE(w.Preview()->height(), available.height());
+    w.Preview()->close();
+
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_F1);
+    auto* manual = w.findChild<QDialog*>(QStringLiteral("ReportDialog"));
+    ASSERT_NE(manual, nullptr);
+    EXPECT_EQ(manual->windowTitle().toStdString(), "Tarvex manual");
+    const std::string text = manual->findChild<QPlainTextEdit*>()->toPlainText().toStdString();
+    // The page from the build, or a plain sentence where no man program is.
+    EXPECT_TRUE(text.find("tarvex") != std::string::npos ||
+                text.starts_with("The manual could not be found"))
+        << text;
+    manual->close();
 }
 
 TEST(QtDialogs, FiltersAndDefaultExtension) {
