@@ -12,7 +12,7 @@ packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev nlohmann-js
           ffmpeg locales clang-format qt6-base-dev fonts-liberation2
           libavformat-dev libavcodec-dev libavutil-dev libswscale-dev hyperfine
           mjpegtools vcdimager dvdauthor xorriso genisoimage lsdvd desktop-file-utils groff-base
-          file dpkg-dev)
+          file dpkg-dev fonts-dejavu-core)
 fuzz_packages=(clang libclang-rt-14-dev)
 
 install_missing() {

@@ -25,6 +25,7 @@ TMainForm::TMainForm(TPlatform& platform)
     : Caption("Tarvex"), Platform(platform), SourceFile(ResizeModel) {
     SetupControls();
     WireHandlers();
+    SetupTrackControls();
     BindModelOutputs();
 }
 

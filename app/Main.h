@@ -16,6 +16,7 @@
 #include "script/Scripting.h"
 #include "settings/Options.h"
 #include "source/OpenSrc.h"
+#include "source/Tracks.h"
 
 #include <array>
 #include <cstdint>
@@ -114,6 +115,10 @@ class TMainForm : public TControlOwner {
 
     // Panel "Stream & Authoring".
     TLabel StaticText2{*this, "StaticText2", "Stream & Authoring"};
+    /// How the video rate is chosen: the rate that fills the discs, at most the
+    /// player's maximum, or the rate the user typed. On the panel's title line.
+    TComboBox RateModeBox{
+        *this, "RateModeBox", {"fill the discs", "player maximum", "as typed"}, 0};
     TEdit EditMin{*this, "EditMin", "1"};
     TUpDown MinUpDown{*this, "MinUpDown", 0, 300, 1};
     TEdit EditSec{*this, "EditSec", "1"};
@@ -134,12 +139,16 @@ class TMainForm : public TControlOwner {
     TComboBox Audio2kbps{*this, "Audio2kbps"};
     TLabel Audio2Label{*this, "Audio2Label", "kbps Audio2"};
     TCheckBox AC3Box{*this, "AC3Box", "Dolby Digital (AC-3)"};
+    TCheckBox BurnSubsBox{*this, "BurnSubsBox", "burn in subtitles"}; ///< on (S)VCDs
     TEdit EditSubPics{*this, "EditSubPics", "0"};
     TEdit SubKBytes{*this, "SubKBytes", "0"};
-    /// How the video rate is chosen: the rate that fills the discs, at most the
-    /// player's maximum, or the rate the user typed.
-    TComboBox RateModeBox{
-        *this, "RateModeBox", {"fill the discs", "player maximum", "as typed"}, 0};
+    // Minutes between chapters, how many the disc gets, the film's sound tracks that
+    // fill the disc's two sound streams.
+    TEdit EditChapterMin{*this, "EditChapterMin", "5"};
+    TUpDown ChapterUpDown{*this, "ChapterUpDown", 0, 60, 5};
+    TLabel ChaptersLabel{*this, "ChaptersLabel", "min: 1 chapter"};
+    TComboBox Sound1Box{*this, "Sound1Box", {"track 1"}, 0};
+    TComboBox Sound2Box{*this, "Sound2Box", {"track 2"}, 0};
     TComboBox MuxModeBox{*this, "MuxModeBox"};
     TEdit Edit1{*this, "Edit1", "0"};
     TUpDown AddMatricesUpDown{*this, "AddMatricesUpDown", 0, 2, 0};
@@ -225,6 +234,20 @@ class TMainForm : public TControlOwner {
     TCheckBox RGBoutputBox{*this, "RGBoutputBox", "RGB-output"};
     TCheckBox ResampleAudioBox{*this, "ResampleAudioBox", "Resample Audio"};
     TButton SaveAVSBtn{*this, "SaveAVSBtn", "Save script"};
+
+    // What the disc carries besides picture and sound rates (MainTracks.cpp); the
+    // controls are declared in reading order, above.
+    /// What the opened film carries; empty for the files read by hand.
+    TSourceTracks Tracks;
+    /// Reads the opened film's tracks and shows them: the sound lists, the chapters
+    /// and the subtitle fields of the budget.
+    void ReadSourceTracks();
+    /// The chapter starts of the whole film, in seconds.
+    std::vector<double> FilmChapterTimes() const;
+    void ShowChapters();
+    void SetupTrackControls();
+    /// Chapters, sound tracks, subtitles and menu of the plan.
+    TDiscExtras DiscExtras() const;
 
     // Digit filter of the number fields.
     void OnlyNumbers(char& key);

@@ -173,6 +173,7 @@ void TMainForm::ApplyRateMode() {
 
 void TMainForm::CalcImage() {
     if (Updating) return;
+    ShowChapters(); // the film's length decides how many chapters there are
     try {
         TCDImage& d = DiscImage;
         // Every source frame reaches the disc, played at the disc's rate.

@@ -85,6 +85,7 @@ TDiscPlan TMainForm::DiscPlan() const {
     plan.Format = FormatOf(d.MuxMode);
     plan.DiscCount = DiscCount;
     TakeBudget(plan, d);
+    plan.Extras = DiscExtras();
     return plan;
 }
 
@@ -282,9 +283,18 @@ std::vector<std::string> TMainForm::DiscReport(const TMakeResult& result, const 
             row("image (whole plan)", c.PlannedImageBlocks, c.RealImageBlocks, "blocks"));
         lines.push_back(std::string("  ") + (c.Fits ? "fits" : "does NOT fit") + " the disc of " +
                         IntToStr(c.BlocksUsable) + " blocks");
+        for (const auto& [what, bytes] : disc.Measured) {
+            // The subtitles are measured as the film with them against the film without.
+            const std::int64_t blocks =
+                ((what == "subtitles" ? bytes - disc.MuxBytes : bytes) + 2047) / 2048;
+            const std::int64_t predicted =
+                what == "menu" ? std::int64_t{budget.MenuBlocks} : budget.ImageSubtitleBytes / 2048;
+            lines.push_back(
+                row(what == "menu" ? "menu" : "subtitles", predicted, blocks, "blocks"));
+        }
         for (const std::string& found : disc.ReadBack) lines.push_back("  read back: " + found);
     }
-    if (!result.Discs.empty() && budget.MenuBlocks > 0)
+    if (!result.Discs.empty() && budget.MenuBlocks > 0 && format != TDiscFormat::DVD)
         lines.push_back("The budget keeps " + IntToStr(budget.MenuBlocks) +
                         " blocks a disc for menu pictures, which the job does not make.");
     return lines;

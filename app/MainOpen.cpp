@@ -11,6 +11,7 @@ bool TMainForm::OpenFilm(const std::string& file) {
     OpenDialogFile = file;
     if (SourceFile.OpenFiles({file}) != 0) return false;
     FileNameSrc = file;
+    ReadSourceTracks();
     SetFileInfos();
     MakeScript();
     if (const auto problem = ScriptNameProblem(FileNameSrc))

@@ -2,7 +2,11 @@
 
 #include "budget/DiscStandard.h"
 #include "budget/Imaging.h"
+#include "disc/Chapters.h"
+#include "disc/DiscAuthoring.h"
+#include "disc/DvdExtras.h"
 #include "disc/Pulldown.h"
+#include "disc/VcdEntries.h"
 
 #include <algorithm>
 #include <array>
@@ -184,19 +188,8 @@ TStep Step(std::string title, std::vector<std::string> args, double weight, std:
     return TStep{std::move(title), std::move(args), std::move(env), frames, weight, {}};
 }
 
-TStep Making(TStep step, std::string output) {
-    step.Output = std::move(output);
-    return step;
-}
-
 const std::vector<std::string> FfmpegStart = {"ffmpeg", "-nostdin", "-hide_banner",
                                               "-v",     "warning",  "-y"};
-
-/// An input of ffmpeg that can only be a local file: no other protocol is
-/// allowed, and the name is never read as an option or a URL.
-std::vector<std::string> FileInput(const std::string& name) {
-    return {"-protocol_whitelist", LocalProtocols(name), "-i", name};
-}
 
 std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -226,8 +219,11 @@ std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool
         {"-map", "0:v:0", "-an", "-vf",
          VideoFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame, lastPart ? 0 : part.EndFrame),
          "-r", RateText(EncodeRate(plan))});
+    // A GOP starts at each chapter, where players jump to.
     const std::vector<std::string> codec =
-        Concat(VideoCodecArgs(plan), {"-passlogfile", name + "_pass"});
+        Concat(Concat(VideoCodecArgs(plan),
+                      ChapterKeyFrames(plan, PartChapters(plan, part.FirstFrame, part.EndFrame))),
+               {"-passlogfile", name + "_pass"});
     const std::string disc = "Disc " + Num(std::int64_t{part.Number});
     const bool pulldown = SoftPulldown(plan);
     // With pulldown the encoder's film frames are rewritten into the disc's stream.
@@ -263,13 +259,13 @@ std::vector<std::uint32_t> AudioRates(const TDiscPlan& plan) {
 TStep AudioStep(const TDiscPlan& plan, const TDiscPart& part, bool lastPart, int stream) {
     const std::uint32_t rate = AudioRates(plan)[static_cast<std::size_t>(stream - 1)];
     std::vector<std::string> input;
-    if (plan.SourceAudioStreams <= 0) {
+    const int source = SourceSoundTrack(plan, stream);
+    if (source < 0) {
         // A film without sound still gets the planned streams, silent.
         const double seconds =
             static_cast<double>(part.EndFrame - part.FirstFrame) / Value(ScriptRate(plan));
         input = {"-f", "lavfi", "-i", "anullsrc=r=48000:cl=stereo", "-t", Num(seconds)};
     } else {
-        const int source = std::min(stream, plan.SourceAudioStreams) - 1;
         input = Concat(FileInput(InputOf(plan)),
                        {"-map", "0:a:" + Num(std::int64_t{source}), "-vn", "-af",
                         AudioFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame,
@@ -330,26 +326,15 @@ void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& p
     const double weight = 0.05 * static_cast<double>(part.EndFrame - part.FirstFrame);
     const std::string base = "disc" + n;
     if (plan.Format != TDiscFormat::DVD) {
-        part.Steps.push_back(
-            Making(Step(title,
-                        {"vcdimager", "-t", plan.Format == TDiscFormat::VCD ? "vcd2" : "svcd", "-c",
-                         base + ".cue", "-b", base + ".bin", part.MuxFile},
-                        weight),
-                   base + ".bin"));
+        AddVcdAuthoring(plan, part, title, weight);
         // The cue sheet names the image, so the image is complete before it appears.
         part.Images = {{base + ".bin", outDir + "/" + base + ".bin"},
                        {base + ".cue", outDir + "/" + base + ".cue"}};
         return;
     }
     const std::string dir = base + "_dvd";
-    const std::vector<std::string> env = {std::string("VIDEO_FORMAT=") +
-                                          (plan.Picture.DestIsPAL ? "PAL" : "NTSC")};
     part.MakeDirs = {dir + "/AUDIO_TS"};
-    part.Steps.push_back(
-        Making(Step(title, {"dvdauthor", "-o", dir, "-t", part.MuxFile}, weight, 0, env),
-               dir + "/VIDEO_TS/VTS_01_1.VOB"));
-    part.Steps.push_back(Making(Step(title, {"dvdauthor", "-o", dir, "-T"}, 0, 0, env),
-                                dir + "/VIDEO_TS/VIDEO_TS.IFO"));
+    AddDvdAuthoring(plan, dir, part, title, weight);
     // A UDF bridge with the files in the order the video manager expects: what
     // players and libdvdread read.
     part.Steps.push_back(Making(Step("Disc " + n + ": disc image",
@@ -373,6 +358,7 @@ TExpectedDisc Expected(const TDiscPlan& plan, const TDiscPart& part) {
     e.Frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
     e.Seconds =
         static_cast<double>(e.Frames) / Value(EncodeRate(plan)); // film frames with pulldown
+    e.MenuFrames = MenuFrames(plan);
     e.Width = left + p.ResizeX + right;
     e.Height = top + rows + bottom;
     e.Aspect = p.Widescreen ? 16.0 / 9 : 4.0 / 3;
@@ -507,6 +493,8 @@ std::string FullName(const std::string& name) {
 TDiscPlan WithFullNames(TDiscPlan plan) {
     plan.Source = FullName(plan.Source);
     for (std::string& more : plan.MoreSources) more = FullName(more);
+    for (TDiscSubtitle& sub : plan.Extras.Subtitles)
+        if (!sub.File.empty()) sub.File = FullName(sub.File);
     return plan;
 }
 
@@ -521,6 +509,15 @@ std::string InputOf(const TDiscPlan& plan) {
 
 std::string LocalProtocols(const std::string& input) {
     return input.starts_with("concat:") ? "file,concat" : "file";
+}
+
+std::vector<std::string> FileInput(const std::string& name) {
+    return {"-protocol_whitelist", LocalProtocols(name), "-i", name};
+}
+
+TStep Making(TStep step, std::string output) {
+    step.Output = std::move(output);
+    return step;
 }
 
 TDiscJob BuildJob(const TDiscPlan& planned, const std::string& workDir, const std::string& outDir) {
@@ -606,6 +603,8 @@ std::vector<std::string> JobScript(const TDiscJob& job) {
         lines.push_back("# Disc " + Num(std::int64_t{part.Number}) + ": source frames " +
                         Num(part.FirstFrame) + " to " + Num(part.EndFrame - 1));
         for (const std::string& dir : part.MakeDirs) lines.push_back("mkdir -p " + Quote(dir));
+        for (const TWorkText& text : part.Texts)
+            lines.push_back("printf '%s' " + Quote(text.Text) + " > " + Quote(text.Name));
         for (const TStep& step : part.Steps) lines.push_back(CommandLine(step));
         for (const TFinalFile& file : part.Images)
             lines.push_back("mv -n " + Quote(file.WorkName) + " " + Quote(file.FinalName));

@@ -3,6 +3,8 @@
 // multiplex and author each disc.
 #pragma once
 
+#include "disc/DiscExtras.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -57,6 +59,7 @@ struct TDiscPlan {
     std::uint32_t Audio1Rate = 0; ///< bps
     std::uint32_t Audio2Rate = 0; ///< bps, 0 without a second stream
     bool AC3 = false;             ///< AC-3 instead of MPEG audio (DVD only)
+    TDiscExtras Extras;           ///< chapters, sound tracks, subtitles and menu
 };
 
 /// A plan that cannot become a job; the text says why, for the user.
@@ -88,10 +91,17 @@ struct TFinalFile {
     std::string FinalName;
 };
 
+/// A text file the job writes into the work folder before a disc's steps run.
+struct TWorkText {
+    std::string Name;
+    std::string Text;
+};
+
 /// What a player must find on a made disc: the streams the plan asks for.
 struct TExpectedDisc {
-    std::int64_t Frames = 0; ///< coded pictures of the video stream
-    double Seconds = 0;      ///< playing time
+    std::int64_t Frames = 0;     ///< coded pictures of the video stream
+    std::int64_t MenuFrames = 0; ///< pictures of a DVD's menu, read with the film's
+    double Seconds = 0;          ///< playing time
     int Width = 0;
     int Height = 0;
     double Aspect = 4.0 / 3; ///< display aspect
@@ -110,6 +120,9 @@ struct TDiscPart {
     std::vector<std::string> AudioFiles; ///< the work folder
     std::string MuxFile;
     std::vector<std::string> MakeDirs; ///< folders the steps expect
+    std::vector<TWorkText> Texts;      ///< files the steps read, written before them
+    /// Files whose sizes the report shows, by what they hold ("menu", "subtitles").
+    std::vector<TWorkText> Measured;
     std::vector<TStep> Steps;
     std::vector<TFinalFile> Images; ///< renamed in this order; the first is the image
     TExpectedDisc Expected;         ///< checked against the image before it is renamed
@@ -134,6 +147,11 @@ TDiscPlan WithFullNames(TDiscPlan plan);
 std::string InputOf(const TDiscPlan& plan);
 /// The protocols ffmpeg may use to read `input`: local files only.
 std::string LocalProtocols(const std::string& input);
+/// An input of ffmpeg that can only be a local file: no other protocol is
+/// allowed, and the name is never read as an option or a URL.
+std::vector<std::string> FileInput(const std::string& name);
+/// `step` declaring the file it makes in the work folder, checked after it ran.
+TStep Making(TStep step, std::string output);
 
 /// The frame rate the script's picture steps give the film.
 TRate ScriptRate(const TDiscPlan& plan);

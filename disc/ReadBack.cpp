@@ -85,6 +85,8 @@ void CompareVideo(const TExpectedDisc& e, const std::vector<TProbedStream>& stre
         frames += s.Packets;
         if (!video) video = &s;
     }
+    // The menu's pictures lie in the image before the title's.
+    frames -= e.MenuFrames;
     if (!video) return AddDifference(result.Difference, "no video stream was found");
     result.Found.push_back("video: " + video->Codec + ", " + std::to_string(video->Width) + "x" +
                            std::to_string(video->Height) + ", display aspect " + video->Aspect +

@@ -26,9 +26,10 @@ namespace {
 
 /// The Debian package of each tool a job runs.
 const std::map<std::string, std::string> Packages = {
-    {"ffmpeg", "ffmpeg"},       {"mplex", "mjpegtools"},        {"vcdimager", "vcdimager"},
-    {"dvdauthor", "dvdauthor"}, {"genisoimage", "genisoimage"}, {"lsdvd", "lsdvd"},
-    {"ffprobe", "ffmpeg"},      {"vcdxrip", "vcdimager"}};
+    {"ffmpeg", "ffmpeg"},           {"mplex", "mjpegtools"}, {"vcdimager", "vcdimager"},
+    {"vcdxbuild", "vcdimager"},     {"spumux", "dvdauthor"}, {"dvdauthor", "dvdauthor"},
+    {"genisoimage", "genisoimage"}, {"lsdvd", "lsdvd"},      {"ffprobe", "ffmpeg"},
+    {"vcdxrip", "vcdimager"},       {"xorriso", "xorriso"}};
 
 /// The Debian package that has a tool; the tool's own name for one not listed.
 std::string PackageOf(const std::string& tool) {
@@ -287,6 +288,18 @@ class TMaker {
         return true;
     }
 
+    /// The project files the disc's steps read.
+    bool WriteTexts(const TDiscPart& part) {
+        for (const TWorkText& text : part.Texts) {
+            std::ofstream out(Work / text.Name, std::ios::binary | std::ios::trunc);
+            out << text.Text;
+            if (!out.flush())
+                return Fail(TMakeStatus::Failed,
+                            "Cannot write " + text.Name + " in the work folder.");
+        }
+        return true;
+    }
+
     /// Files of an earlier run are replaced only when asked; the old log goes first,
     /// so that the new one is a file of this run's own.
     bool ClearEarlierRun() {
@@ -311,6 +324,7 @@ class TMaker {
             fs::create_directories(Work / dir, ec);
             if (ec) return Fail(TMakeStatus::Failed, "Cannot make " + dir + ": " + ec.message());
         }
+        if (!WriteTexts(part)) return false;
         TDiscResult disc;
         disc.Number = part.Number;
         for (const TStep& step : part.Steps) {
@@ -322,6 +336,8 @@ class TMaker {
             disc.AudioBytes.push_back(FileSize(Work / audio));
         disc.MuxBytes = FileSize(Work / part.MuxFile);
         if (!part.Images.empty()) disc.ImageBytes = FileSize(Work / part.Images[0].WorkName);
+        for (const TWorkText& m : part.Measured)
+            disc.Measured.emplace_back(m.Name, FileSize(Work / m.Text));
         if (!ReadBack(part, disc)) return false;
         for (const TFinalFile& file : part.Images) {
             const std::error_code ec =

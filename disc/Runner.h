@@ -34,6 +34,8 @@ struct TDiscResult {
     std::vector<std::int64_t> AudioBytes; ///< one for each audio stream
     std::int64_t MuxBytes = 0;
     std::int64_t ImageBytes = 0;
+    /// Sizes of the disc's parts beyond film and sound, named as in TDiscPart::Measured.
+    std::vector<std::pair<std::string, std::int64_t>> Measured;
     std::vector<std::string> Files;    ///< final names, the image first
     std::vector<std::string> ReadBack; ///< what the players' readers found in the image
 };

@@ -93,6 +93,7 @@ std::vector<TRow> Rows(const TIniTargets& t) {
         {Image,      "VideoKbps",            2000,   U32,  22, 22, Field(t.TypedKbps)},
         // After the multiplexing mode, which hides and clears the choice where it has none.
         {Image,      "AC3Audio",             0,      Bool, 23, 23, Setter(d.AC3Audio, d, &TCDImage::SetAC3Audio)},
+        {Image,      "ChapterMinutes",       5,      I16,  24, 24, t.Control("ChapterUpDown")},
 
         {Resolution, "SrcIsPAL",             1,      Bool,  1,  1, Field(r.SrcIsPAL)},
         {Resolution, "DestIsPAL",            1,      Bool,  2,  2, Field(r.DestIsPAL)},

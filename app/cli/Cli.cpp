@@ -512,6 +512,7 @@ void Report(const TMainForm& form, const TCliPlatform& platform, std::ostream& o
         {"discType", form.CDTypeBox.Text()},
         {"imageBlocksPerDisc", disc.ImageBlocks},
         {"unusedBlocksPerDisc", disc.UnusedBlocks}};
+    j["disc"] = DiscContentJson(form);
     j["script"] = form.AVSMemo.Lines();
     j["warnings"] = nlohmann::ordered_json::array();
     for (const TWarning& w : form.Warnings()) j["warnings"].push_back(w.Text);

@@ -1,5 +1,7 @@
 #include "app/cli/Reports.h"
 
+#include "disc/Chapters.h"
+
 #include "common/Numeric.h"
 
 namespace tarvex {
@@ -43,6 +45,24 @@ nlohmann::ordered_json CandidatesJson(const TMainForm& form) {
     return {{"RoundY", form.ResizeModel.DestPixelRoundY},
             {"VideoRate", form.DiscImage.VideoRate},
             {"Candidates", rows}};
+}
+
+nlohmann::ordered_json DiscContentJson(const TMainForm& form) {
+    const TDiscExtras extras = form.DiscExtras();
+    nlohmann::ordered_json chapters = nlohmann::ordered_json::array();
+    for (const double start : extras.Chapters) chapters.push_back(ChapterTime(start));
+    nlohmann::ordered_json sound = nlohmann::ordered_json::array();
+    for (const TComboBox* box : {&form.Sound1Box, &form.Sound2Box}) sound.push_back(box->Text());
+    nlohmann::ordered_json subtitles = nlohmann::ordered_json::array();
+    for (const TDiscSubtitle& s : extras.Subtitles)
+        subtitles.push_back({{"stream", s.Index},
+                             {"file", s.File},
+                             {"language", s.Language},
+                             {"pictures", s.Pictures}});
+    return {{"chapters", chapters},
+            {"soundTracks", sound},
+            {"subtitles", subtitles},
+            {"menuPictures", extras.MenuPictures}};
 }
 
 } // namespace tarvex

@@ -10,5 +10,7 @@ namespace tarvex {
 nlohmann::ordered_json WarningsJson(const TMainForm& form);
 nlohmann::ordered_json DiscFillJson(const TMainForm& form);
 nlohmann::ordered_json CandidatesJson(const TMainForm& form);
+/// What the disc carries: its chapters, the sound tracks of its streams, its subtitles.
+nlohmann::ordered_json DiscContentJson(const TMainForm& form);
 
 } // namespace tarvex

@@ -6,6 +6,9 @@ std::vector<TPlace> ControlPlaces(const TMainForm& f) {
     return {
         // Panel "Stream & Authoring".
         {&f.StaticText2, 0, 0, 130, 18},
+        // On the title line, as the buttons of the panel "MPEG Resizing": the row of
+        // the subtitle fields holds the chapters and the sound tracks.
+        {&f.RateModeBox, 466, 0, 110, 20},
         {&f.EditMin, 8, 22, 29, 19},
         {&f.MinUpDown, 37, 22, 15, 19},
         {&f.EditSec, 76, 22, 36, 19},
@@ -26,9 +29,14 @@ std::vector<TPlace> ControlPlaces(const TMainForm& f) {
         {&f.Audio2kbps, 168, 72, 57, 22},
         {&f.Audio2Label, 230, 76},
         {&f.AC3Box, 308, 75, 117, 15},
+        {&f.BurnSubsBox, 432, 75, 130, 15},
         {&f.EditSubPics, 24, 98, 57, 19},
         {&f.SubKBytes, 168, 98, 57, 19},
-        {&f.RateModeBox, 372, 96, 110, 22},
+        {&f.EditChapterMin, 254, 98, 19, 19},
+        {&f.ChapterUpDown, 273, 98, 15, 19},
+        {&f.ChaptersLabel, 292, 100},
+        {&f.Sound1Box, 408, 96, 78, 22},
+        {&f.Sound2Box, 490, 96, 78, 22},
         {&f.MuxModeBox, 72, 124, 153, 22},
         {&f.Edit1, 236, 126, 19, 19},
         {&f.AddMatricesUpDown, 255, 126, 15, 19},
@@ -125,12 +133,12 @@ const std::vector<TStaticCaption>& StaticCaptions() {
     static const std::vector<TStaticCaption> captions = {
         {"min", 55, 24},
         {"sec  @ ", 128, 24},
+        {"Video rate:", 408, 3},
         {"max:", 148, 43},
         {"min:", 148, 57},
         {"frames per GOP", 274, 52},
         {"Subtitle BMPs =", 86, 100},
         {"KB", 230, 100},
-        {"Video rate:", 310, 100},
         {"Multiplexing:", 8, 128},
         {"Authoring:", 8, 160},
         {"Menupictures", 274, 160},

@@ -238,23 +238,65 @@ TEST(BuildJobTest, DvdOnTwoDiscsSplitsTheFilmAndAuthorsEachIntoAnIso) {
     EXPECT_EQ(std::tuple(job.Parts[0].EndFrame, second.FirstFrame, second.EndFrame),
               std::tuple(7501, 7501, 15001));
     EXPECT_THAT(CommandLine(second.Steps[0]), HasSubstr("-vf trim=start_frame=7501,crop="));
-    // Both audio streams come from the source's only one.
-    EXPECT_THAT(CommandLine(second.Steps[3]),
+    // The source's only sound track fills the first stream; the second is silent,
+    // never a copy of the first.
+    EXPECT_THAT(CommandLine(second.Steps[2]),
                 HasSubstr("-map 0:a:0 -vn -af atrim=start=300.04,asetpts=PTS-STARTPTS -c:a ac3 "
+                          "-b:a 448k -ar 48000 -ac 2 -f ac3 disc2_audio1.ac3"));
+    EXPECT_THAT(CommandLine(second.Steps[3]),
+                HasSubstr("-f lavfi -i anullsrc=r=48000:cl=stereo -t 300 -c:a ac3 "
                           "-b:a 192k -ar 48000 -ac 2 -f ac3 disc2_audio2.ac3"));
     EXPECT_THAT(CommandLine(second.Steps[4]),
                 HasSubstr("-i file:disc2_audio1.ac3 -protocol_whitelist file -i "
                           "file:disc2_audio2.ac3 -map 0:v -map 1:a -map 2:a "
                           "-c copy -f dvd -packetsize 2048 -muxrate 10080000 disc2.mpg"));
-    EXPECT_EQ(CommandLine(second.Steps[5]), "VIDEO_FORMAT=PAL dvdauthor -o disc2_dvd -t disc2.mpg");
-    EXPECT_EQ(CommandLine(second.Steps[6]), "VIDEO_FORMAT=PAL dvdauthor -o disc2_dvd -T");
-    EXPECT_EQ(CommandLine(second.Steps[7]),
+    EXPECT_EQ(CommandLine(second.Steps[5]),
+              "VIDEO_FORMAT=PAL dvdauthor -o disc2_dvd -x disc2_dvd.xml");
+    EXPECT_EQ(CommandLine(second.Steps[6]),
               "genisoimage -quiet -dvd-video -udf -V TARVEX_2 -o disc2.iso disc2_dvd");
     EXPECT_EQ(second.MakeDirs, Names({"disc2_dvd/AUDIO_TS"}));
     EXPECT_EQ(FinalNames(second), Names({"/out/disc2.iso"}));
     // Two discs of about 300 s at 1827 kbps, and room for one disc's work files.
     EXPECT_NEAR(static_cast<double>(job.NeededBytes), (2 + 2) * 1827000.0 / 8 * 300 * 1.1, 1e6);
 }
+
+struct TMenuCase {
+    const char* Name;
+    bool Pal;
+    bool AC3;
+    int MenuPictures;
+    std::int64_t MenuFrames; ///< read back with the film's
+    const char* MenuSound;   ///< in the menu's encoding step; empty without a menu
+};
+
+class MenuReadBackTest : public ::testing::TestWithParam<TMenuCase> {};
+
+TEST_P(MenuReadBackTest, TheMenuIsCountedAndSoundsAsTheFilm) {
+    const TMenuCase& c = GetParam();
+    TDiscPlan plan = Example(TDiscFormat::DVD);
+    plan.Picture.SrcIsPAL = plan.Picture.DestIsPAL = c.Pal;
+    plan.SrcFrameRate = c.Pal ? 25 : 30000.0 / 1001;
+    plan.AC3 = c.AC3;
+    plan.Extras.MenuPictures = c.MenuPictures;
+    const TDiscJob job = BuildJob(plan, "/out/.work", "/out");
+    const TDiscPart& part = job.Parts.at(0);
+    EXPECT_EQ(part.Expected.MenuFrames, c.MenuFrames);
+    std::string menu;
+    for (const TStep& step : part.Steps)
+        if (menu.empty() && CommandLine(step).find("_menu_av.mpg") != std::string::npos)
+            menu = CommandLine(step); // the step that encodes it
+    if (*c.MenuSound == 0)
+        EXPECT_EQ(menu, "");
+    else
+        EXPECT_THAT(menu, HasSubstr(std::string("-c:a ") + c.MenuSound + " "));
+}
+
+INSTANTIATE_TEST_SUITE_P(Dvds, MenuReadBackTest,
+                         ::testing::Values(TMenuCase{"pal_mp2", true, false, 1, 50, "mp2"},
+                                           TMenuCase{"pal_ac3", true, true, 1, 50, "ac3"},
+                                           TMenuCase{"ntsc_ac3", false, true, 1, 60, "ac3"},
+                                           TMenuCase{"without_menu", true, false, 0, 0, ""}),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(BuildJobTest, SilenceForAFilmWithoutSoundAndFullNamesForRelativeOnes) {
     TDiscPlan plan = Example(TDiscFormat::VCD);

@@ -331,10 +331,11 @@ TEST_F(QtWindow, TabWalksEveryInputInReadingOrder) {
     // Panel by panel, row by row; output fields, spin buttons and the hidden
     // source rate and AC-3 box are not in it.
     const std::vector<std::string> chain = {
-        "EditMin", "EditSec", "FpsCombo", "Videokbps", "EditGOP", "SceneDetect", "Audio1kbps",
-        "Audio2kbps", "EditSubPics", "SubKBytes", "RateModeBox", "MuxModeBox", "Edit1",
-        "SeqAligning", "ScanOffsets", "AuthoringBox", "EditMenuPics", "EditExtraDataKB",
-        "ExtraDataModeBox", "EditCDNr", "CDTypeBox", "EditCDmin", "EditCDsec",
+        "RateModeBox", "EditMin", "EditSec", "FpsCombo", "Videokbps", "EditGOP", "SceneDetect",
+        "Audio1kbps", "Audio2kbps", "BurnSubsBox", "EditSubPics", "SubKBytes", "EditChapterMin",
+        "Sound1Box", "Sound2Box", "MuxModeBox", "Edit1", "SeqAligning", "ScanOffsets",
+        "AuthoringBox", "EditMenuPics", "EditExtraDataKB", "ExtraDataModeBox", "EditCDNr",
+        "CDTypeBox", "EditCDmin", "EditCDsec",
         //
         "OpenVideoBtn", "PreviewBtn", "RecentBtn", "SrcXEdit", "SrcYEdit", "CopyBtn",
         "SrcAspectBox", "SrcPALBox", "SrcAnamorphic", "ITUAspect", "SrcPixelXEdit", "SrcPixelYEdit",
@@ -346,7 +347,7 @@ TEST_F(QtWindow, TabWalksEveryInputInReadingOrder) {
         "OptPosSlider", "BffToTffBox", "RGBoutputBox", "ResampleAudioBox", "SaveAVSBtn",
         // the side column: the disc maker and the resize heights to choose from
         "MakeDiscBtn", "CandidateTable"};
-    Get<QLineEdit>("EditMin").setFocus();
+    w.WidgetOf(chain.front())->setFocus();
     std::vector<std::string> forward, backward;
     for (std::size_t i = 0; i < chain.size(); ++i) {
         forward.push_back(FocusedName(w));
@@ -482,7 +483,9 @@ TEST_F(QtWindow, EveryFocusedControlIsMarkedAndButtonsLookLikeButtons) {
         {"SaveAVSBtn", "MakeDiscBtn"},
         {"MakeDiscBtn", "CandidateTable"},
         {"EditSubPics", "SubKBytes"},
-        {"SubKBytes", "RateModeBox"},
+        {"RateModeBox", "EditMin"},
+        {"SubKBytes", "EditChapterMin"},
+        {"Sound1Box", "Sound2Box"},
     };
     for (const auto& [before, name] : rows) {
         SCOPED_TRACE(name);

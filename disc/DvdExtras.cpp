@@ -1,0 +1,122 @@
+#include "disc/DvdExtras.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+namespace tarvex {
+
+namespace {
+
+const std::vector<std::string> Ffmpeg = {"ffmpeg", "-nostdin", "-hide_banner",
+                                         "-v",     "warning",  "-y"};
+
+std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+/// Seconds with three decimals and a point, whatever the locale.
+std::string Secs(double seconds) {
+    const auto ms = static_cast<long long>(std::llround(std::max(seconds, 0.0) * 1000));
+    std::array<char, 32> text{};
+    std::snprintf(text.data(), text.size(), "%lld.%03lld", ms / 1000, ms % 1000);
+    return text.data();
+}
+
+std::string Int(std::int64_t v) {
+    return std::to_string(v);
+}
+
+/// The input options that cut the disc's share from the film's subtitles.
+std::vector<std::string> Cut(const TDiscPlan& plan, const TDiscPart& part) {
+    if (plan.DiscCount <= 1 || !(plan.SrcFrameRate > 0)) return {};
+    return {"-ss", Secs(static_cast<double>(part.FirstFrame) / plan.SrcFrameRate), "-t",
+            Secs(static_cast<double>(part.EndFrame - part.FirstFrame) / plan.SrcFrameRate)};
+}
+
+int FrameWidth(const TDiscPlan& plan) {
+    const TPicturePlan& p = plan.Picture;
+    return p.BorderLeft + p.ResizeX + p.BorderRight;
+}
+
+/// spumux reads its input on stdin and writes the result on stdout.
+TStep Spumux(const std::string& title, const std::vector<std::string>& options,
+             const std::string& project, const std::string& in, const std::string& out,
+             double weight) {
+    std::string script = "exec spumux";
+    for (std::size_t i = 0; i < options.size(); ++i) script += " \"$" + Int(i + 1) + "\"";
+    const std::size_t n = options.size();
+    script += " \"$" + Int(n + 1) + "\" < \"$" + Int(n + 2) + "\" > \"$" + Int(n + 3) + "\"";
+    return {title,  Join(Join({"sh", "-c", script, "spumux"}, options), {project, in, out}),
+            {},     0,
+            weight, out};
+}
+
+std::string TextProject(const TDiscPlan& plan, const std::string& srt) {
+    const double movie = static_cast<double>(ScriptRate(plan).Num) / ScriptRate(plan).Den;
+    // Times are scaled by movie-fps / subtitle-fps when the film is played faster.
+    return std::string("<subpictures format=\"") + (plan.Picture.DestIsPAL ? "PAL" : "NTSC") +
+           "\">\n<stream>\n<textsub filename=\"" + XmlText(srt) +
+           "\" characterset=\"UTF-8\" font=\"" + SubtitleFont +
+           "\" fontsize=\"26\" horizontal-alignment=\"center\" vertical-alignment=\"bottom\" "
+           "bottom-margin=\"40\" left-margin=\"60\" right-margin=\"60\" movie-width=\"" +
+           Int(FrameWidth(plan)) + "\" movie-height=\"" + Int(plan.Picture.DestY - 2) +
+           "\" subtitle-fps=\"" + Secs(plan.SrcFrameRate) + "\" movie-fps=\"" + Secs(movie) +
+           "\"/>\n</stream>\n</subpictures>\n";
+}
+
+} // namespace
+
+std::string AddSubtitleSteps(const TDiscPlan& plan, TDiscPart& part, double weight) {
+    const std::string base = "disc" + Int(part.Number);
+    const std::string title = "Disc " + Int(part.Number) + ": subtitles";
+    const std::vector<TDiscSubtitle>& subs = plan.Extras.Subtitles;
+    std::string current = part.MuxFile;
+    std::vector<std::string> maps;
+    for (const TDiscSubtitle& s : subs)
+        if (s.Pictures && s.Index >= 0) maps = Join(maps, {"-map", "1:s:" + Int(s.Index)});
+    if (!maps.empty()) {
+        // Bitmaps stay bitmaps: PGS and DVB pictures become DVD subpictures.
+        const std::string out = base + "_pictures.mpg";
+        part.Steps.push_back({title,
+                              Join(Join(Join(Join(Join(Ffmpeg, {"-fflags", "+genpts"}),
+                                                  FileInput("file:" + current)),
+                                             Cut(plan, part)),
+                                        Join(Join({"-canvas_size", Int(FrameWidth(plan)) + "x" +
+                                                                       Int(plan.Picture.DestY)},
+                                                  FileInput(InputOf(plan))),
+                                             Join({"-map", "0:v", "-map", "0:a?"}, maps))),
+                                   {"-c:v", "copy", "-c:a", "copy", "-c:s", "dvdsub", "-f", "dvd",
+                                    "-packetsize", "2048", out}),
+                              {},
+                              0,
+                              weight,
+                              out});
+        current = out;
+    }
+    int stream = static_cast<int>(maps.size() / 2);
+    for (const TDiscSubtitle& s : subs) {
+        if (s.Pictures) continue;
+        const std::string srt = base + "_sub" + Int(stream) + ".srt";
+        const std::string input = s.Index >= 0 ? InputOf(plan) : "file:" + FullName(s.File);
+        part.Steps.push_back(
+            {title,
+             Join(Join(Join(Ffmpeg, Cut(plan, part)), FileInput(input)),
+                  {"-map", "0:s:" + Int(std::max(s.Index, 0)), "-c:s", "srt", srt}),
+             {},
+             0,
+             0.1 * weight,
+             srt});
+        const std::string project = base + "_sub" + Int(stream) + ".xml";
+        part.Texts.push_back({project, TextProject(plan, srt)});
+        const std::string out = base + "_sub" + Int(stream) + ".mpg";
+        part.Steps.push_back(Spumux(title, {"-s", Int(stream)}, project, current, out, weight));
+        current = out;
+        ++stream;
+    }
+    return current;
+}
+
+} // namespace tarvex

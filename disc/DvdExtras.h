@@ -1,0 +1,35 @@
+// The steps that put subtitles and a title menu on a DVD: ffmpeg for the film's
+// subtitle pictures, spumux for text and for the menu's buttons.
+#pragma once
+
+#include "disc/DiscJob.h"
+#include "disc/DvdAuthor.h"
+
+#include <string>
+#include <vector>
+
+namespace tarvex {
+
+/// The font spumux draws text with: a Debian font found through fontconfig.
+inline constexpr const char* SubtitleFont = "DejaVuSans.ttf";
+
+/// Adds the steps that put the plan's subtitles into `part`'s multiplexed file, in
+/// the order of plan.Extras.Subtitles (pictures before text); returns the file
+/// that then holds the film with them.
+std::string AddSubtitleSteps(const TDiscPlan& plan, TDiscPart& part, double weight);
+
+/// Pictures of the title menu's video, 0 without a menu: the image holds them
+/// besides the film's.
+std::int64_t MenuFrames(const TDiscPlan& plan);
+
+/// Adds the steps that make the title menu of `part` when the plan has menu
+/// pictures; returns its page, without buttons when there is none.
+TMenuPage AddMenuSteps(const TDiscPlan& plan, TDiscPart& part, const std::vector<double>& chapters,
+                       double weight);
+
+/// The buttons of the title menu for a frame `width` x `height`: play, the chapters,
+/// the sound streams and the subtitles, one row each.
+std::vector<TMenuButton> MenuButtons(const TDiscPlan& plan, const std::vector<double>& chapters,
+                                     int width, int height);
+
+} // namespace tarvex

@@ -1,0 +1,198 @@
+// The DVD's title menu: a still from the film with its title and a row of buttons
+// each to play, to choose a chapter, a sound stream and the subtitles.
+#include "disc/DvdExtras.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tarvex {
+
+namespace {
+
+const std::vector<std::string> Ffmpeg = {"ffmpeg", "-nostdin", "-hide_banner",
+                                         "-v",     "warning",  "-y"};
+const char* const MenuFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+/// Seconds the menu's still plays before it pauses, and its constant video rate:
+/// together about the 150 blocks the budget keeps for a menu picture (138 made).
+constexpr const char* MenuSeconds = "2";
+constexpr const char* MenuRate = "900k";
+
+std::string Int(std::int64_t v) {
+    return std::to_string(v);
+}
+
+std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+/// A row of buttons after its caption; each button as wide as its label.
+void AddRow(std::vector<TMenuButton>& buttons, std::vector<TMenuButton> row, int y, int scale) {
+    int x = 260 * scale / 100;
+    for (TMenuButton& b : row) {
+        const int width = (18 + 16 * static_cast<int>(b.Label.size())) * scale / 100;
+        b.X0 = x & ~1;
+        b.X1 = (x + width) & ~1;
+        b.Y0 = y & ~1;
+        b.Y1 = (y + 36 * scale / 100) & ~1;
+        x += width + 12;
+        buttons.push_back(b);
+    }
+}
+
+std::string Label(const std::string& language, int number) {
+    return language.empty() ? Int(number) : language;
+}
+
+std::string Drawtext(const std::string& textFile, int x, int y, int size) {
+    return "drawtext=fontfile=" + std::string(MenuFont) + ":textfile=" + textFile +
+           ":fontcolor=white:fontsize=" + Int(size) + ":x=" + Int(x) + ":y=" + Int(y);
+}
+
+/// Rectangles around the buttons on a transparent frame, for spumux.
+std::vector<std::string> Outline(const std::vector<TMenuButton>& buttons, int width, int height,
+                                 const char* colour, const std::string& png) {
+    std::string graph = "color=c=black@0.0:s=" + Int(width) + "x" + Int(height) + ",format=rgba";
+    for (const TMenuButton& b : buttons)
+        graph += ",drawbox=x=" + Int(b.X0) + ":y=" + Int(b.Y0) + ":w=" + Int(b.X1 - b.X0) +
+                 ":h=" + Int(b.Y1 - b.Y0) + ":color=" + colour + ":t=3";
+    return Join(Ffmpeg, {"-f", "lavfi", "-i", graph, "-frames:v", "1", png});
+}
+
+} // namespace
+
+std::vector<TMenuButton> MenuButtons(const TDiscPlan& plan, const std::vector<double>& chapters,
+                                     int width, int height) {
+    const int scale = std::clamp(width * 100 / 720, 40, 100);
+    const int top = height * 45 / 100;
+    const int step = height * 9 / 100;
+    std::vector<TMenuButton> buttons;
+    // The title menu cannot jump into a chapter: the chapter waits in g3 for the
+    // title to start, which then jumps there.
+    AddRow(buttons, {{"play", "Play", "g3=1; jump title 1;"}}, top, scale);
+    std::vector<TMenuButton> row;
+    for (std::size_t i = 0; i < chapters.size() && i < MaxMenuChapters; ++i)
+        row.push_back({"chapter" + Int(i + 1), Int(i + 1), "g3=" + Int(i + 1) + "; jump title 1;"});
+    AddRow(buttons, row, top + step, scale);
+    row.clear();
+    const std::size_t streams = (plan.Audio1Rate != 0) + (plan.Audio2Rate != 0);
+    const std::vector<std::string>& langs = plan.Extras.SoundLanguages;
+    // The choice waits in a register until the title starts; the menu stays, with
+    // the chosen button lit.
+    for (std::size_t i = 0; i < streams; ++i)
+        row.push_back({"sound" + Int(i + 1), Label(i < langs.size() ? langs[i] : "", i + 1),
+                       "g1=" + Int(i) + "; button=" +
+                           Int((buttons.size() + row.size() + 1) * 1024) + "; jump vmgm menu 1;"});
+    AddRow(buttons, row, top + 2 * step, scale);
+    row.clear();
+    if (!plan.Extras.Subtitles.empty()) {
+        row.push_back({"subtitles0", "off",
+                       "g2=0; button=" + Int((buttons.size() + 1) * 1024) + "; jump vmgm menu 1;"});
+        for (std::size_t i = 0; i < plan.Extras.Subtitles.size(); ++i)
+            row.push_back({"subtitles" + Int(i + 1),
+                           Label(plan.Extras.Subtitles[i].Language, static_cast<int>(i) + 1),
+                           "g2=" + Int(64 + i) +
+                               "; button=" + Int((buttons.size() + row.size() + 1) * 1024) +
+                               "; jump vmgm menu 1;"});
+        AddRow(buttons, row, top + 3 * step, scale);
+    }
+    return buttons;
+}
+
+std::int64_t MenuFrames(const TDiscPlan& plan) {
+    if (plan.Format != TDiscFormat::DVD || plan.Extras.MenuPictures <= 0) return 0;
+    const TRate rate = DiscRate(plan);
+    // The frames that start before the menu's end.
+    return static_cast<std::int64_t>(
+        std::ceil(std::stod(MenuSeconds) * rate.Num / rate.Den - 1e-9));
+}
+
+TMenuPage AddMenuSteps(const TDiscPlan& plan, TDiscPart& part, const std::vector<double>& chapters,
+                       double weight) {
+    if (plan.Extras.MenuPictures <= 0) return {};
+    const std::string base = "disc" + Int(part.Number) + "_menu";
+    const std::string title = "Disc " + Int(part.Number) + ": menu";
+    const int width = plan.Picture.BorderLeft + plan.Picture.ResizeX + plan.Picture.BorderRight;
+    const int height = plan.Picture.DestY;
+    TMenuPage page{base + ".mpg", MenuButtons(plan, chapters, width, height)};
+
+    // The still: a frame a tenth into the disc's share, darkened below its title.
+    const int scale = std::clamp(width * 100 / 720, 40, 100);
+    std::string graph = VideoFilter(plan, 0, 0) + ",drawbox=x=0:y=" + Int(height * 22 / 100) +
+                        ":w=iw:h=" + Int(height * 70 / 100) + ":color=black@0.6:t=fill";
+    const auto text = [&](const std::string& name, const std::string& content) {
+        part.Texts.push_back({name, content});
+        return name;
+    };
+    graph += "," + Drawtext(text(base + "_title.txt", plan.Extras.Title), 60 * scale / 100,
+                            height * 28 / 100, 40 * scale / 100);
+    const int step = height * 9 / 100;
+    const char* const captions[] = {"", "Chapter", "Sound", "Subtitles"};
+    for (int row = 1; row < 4; ++row)
+        graph +=
+            "," + Drawtext(text(base + "_row" + Int(row) + ".txt", captions[row]), 60 * scale / 100,
+                           height * 45 / 100 + row * step + 6, 24 * scale / 100);
+    for (const TMenuButton& b : page.Buttons)
+        graph += "," + Drawtext(text(base + "_" + b.Name + ".txt", b.Label), b.X0 + 9, b.Y0 + 6,
+                                24 * scale / 100);
+    const double seconds =
+        static_cast<double>(part.EndFrame - part.FirstFrame) / std::max(plan.SrcFrameRate, 1.0);
+    part.Steps.push_back(
+        {title,
+         Join(Join(Join(Ffmpeg, {"-ss", Int(static_cast<std::int64_t>(seconds / 10))}),
+                   FileInput(InputOf(plan))),
+              {"-vf", graph, "-frames:v", "1", base + ".png"}),
+         {},
+         0,
+         weight,
+         base + ".png"});
+    const TRate rate = DiscRate(plan);
+    const std::string fps = Int(rate.Num) + "/" + Int(rate.Den);
+    part.Steps.push_back(
+        {title,
+         Join(Ffmpeg,
+              {"-loop", "1", "-framerate", fps, "-protocol_whitelist", "file", "-i",
+               "file:" + base + ".png", "-f", "lavfi", "-i", "anullsrc=r=48000:cl=stereo", "-t",
+               MenuSeconds, "-c:v", "mpeg2video", "-b:v", MenuRate, "-minrate", MenuRate,
+               "-maxrate", MenuRate, "-bufsize", "1835008", "-g", Int(plan.GOPLength), "-pix_fmt",
+               "yuv420p", "-aspect", plan.Picture.Widescreen ? "16:9" : "4:3", "-c:a",
+               // The film's codec: a player reading the whole
+               // disc finds one kind of sound in each stream.
+               plan.AC3 ? "ac3" : "mp2", "-b:a", "192k", "-f", "dvd", "-packetsize", "2048",
+               base + "_av.mpg"}),
+         {},
+         0,
+         0.1 * weight,
+         base + "_av.mpg"});
+    part.Steps.push_back({title,
+                          Outline(page.Buttons, width, height, "yellow", base + "_hl.png"),
+                          {},
+                          0,
+                          0.01 * weight,
+                          base + "_hl.png"});
+    part.Steps.push_back({title,
+                          Outline(page.Buttons, width, height, "red", base + "_sel.png"),
+                          {},
+                          0,
+                          0.01 * weight,
+                          base + "_sel.png"});
+    std::string xml = std::string("<subpictures format=\"") +
+                      (plan.Picture.DestIsPAL ? "PAL" : "NTSC") +
+                      "\">\n<stream>\n<spu start=\"00:00:00.00\" force=\"yes\" highlight=\"" +
+                      base + "_hl.png\" select=\"" + base + "_sel.png\">\n";
+    for (const TMenuButton& b : page.Buttons)
+        xml += "<button name=\"" + XmlText(b.Name) + "\" x0=\"" + Int(b.X0) + "\" y0=\"" +
+               Int(b.Y0) + "\" x1=\"" + Int(b.X1) + "\" y1=\"" + Int(b.Y1) + "\"/>\n";
+    xml += "</spu>\n</stream>\n</subpictures>\n";
+    part.Texts.push_back({base + ".xml", xml});
+    part.Steps.push_back({title,
+                          {"sh", "-c", "exec spumux -m dvd \"$1\" < \"$2\" > \"$3\"", "spumux",
+                           base + ".xml", base + "_av.mpg", page.VobFile},
+                          {},
+                          0,
+                          0.1 * weight,
+                          page.VobFile});
+    return page;
+}
+
+} // namespace tarvex

@@ -1,0 +1,62 @@
+// A film that carries what a DVD can take over: two sound tracks in two
+// languages, chapters, text subtitles and DVD picture subtitles.
+#pragma once
+
+#include "tests/disc/DiscFixtures.h"
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace tarvex::testing {
+
+/// Writes `text` to `path`.
+inline void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+inline const char* const TwoLines = "1\n00:00:01,000 --> 00:00:03,000\nHello & <welcome>\n\n"
+                                    "2\n00:00:05,000 --> 00:00:07,500\nA second line\n";
+
+/// Makes `path` (once): 12 s of PAL test picture; a quiet English track and a
+/// loud German one; chapters at 4 and 9 s; English text subtitles and French
+/// DVD picture subtitles (drawn by spumux). Returns whether the file is there.
+inline bool MakeRichFilm(const std::string& path) {
+    if (std::filesystem::exists(path)) return true;
+    const std::string dir = path + ".parts";
+    std::filesystem::create_directories(dir);
+    WriteText(dir + "/meta.txt", ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=4000\n"
+                                 "title=Opening\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=4000\nEND=9000\n"
+                                 "title=Middle & more\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=9000\n"
+                                 "END=12000\ntitle=End\n");
+    WriteText(dir + "/subs.srt", TwoLines);
+    WriteText(dir + "/spu.xml",
+              "<subpictures format=\"PAL\"><stream><textsub filename=\"" + dir +
+                  "/subs.srt\" font=\"DejaVuSans.ttf\" fontsize=\"24\" movie-width=\"720\" "
+                  "movie-height=\"574\" subtitle-fps=\"25\" movie-fps=\"25\"/></stream>"
+                  "</subpictures>");
+    const std::string q = "'" + dir + "/";
+    const std::string part = path + ".part.mkv";
+    const bool made =
+        Shell("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=720x576:rate=25:duration=12 "
+              "-c:v mpeg2video -f dvd " +
+              q + "plain.mpg'") == 0 &&
+        Shell("cd " + q + "' && HOME=" + q +
+              "' spumux -P spu.xml < plain.mpg > spu.mpg "
+              "2>/dev/null") == 0 &&
+        Shell("ffmpeg -nostdin -v error -y -f lavfi -i "
+              "testsrc2=size=720x576:rate=25:duration=12 -f lavfi -i "
+              "sine=frequency=440:sample_rate=48000:duration=12 -f lavfi -i "
+              "sine=frequency=880:sample_rate=48000:duration=12 -i " +
+              q + "subs.srt' -i " + q + "spu.mpg' -i " + q +
+              "meta.txt' -map 0:v -map 1:a -map 2:a -map 3:s -map 4:s "
+              "-map_chapters 5 -filter:a:0 volume=0.05 -c:v libx264 -preset ultrafast "
+              "-c:a aac -c:s:0 ass -c:s:1 copy -metadata:s:a:0 language=eng "
+              "-metadata:s:a:1 language=deu -metadata:s:s:0 language=eng "
+              "-metadata:s:s:1 language=fra '" +
+              part + "'") == 0;
+    std::filesystem::remove_all(dir);
+    return made && std::rename(part.c_str(), path.c_str()) == 0;
+}
+
+} // namespace tarvex::testing

@@ -1,0 +1,154 @@
+// A film with two sound tracks in two languages, chapters and subtitles made into
+// a DVD with the real tools, and read back the way a player reads it.
+#include "disc/Runner.h"
+#include "tests/disc/ContentFixtures.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <regex>
+
+namespace tarvex {
+namespace {
+
+using ::testing::HasSubstr;
+
+/// What a command prints on its standard output.
+std::string Output(const std::string& command) {
+    std::string text;
+    const std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    std::array<char, 4096> buffer{};
+    while (pipe && std::fgets(buffer.data(), buffer.size(), pipe.get())) text += buffer.data();
+    return text;
+}
+
+/// The mean loudness in dB of a sound stream of `file`.
+double MeanVolume(const std::string& file, int stream) {
+    const std::string text =
+        Output("ffmpeg -nostdin -i '" + file + "' -map 0:a:" + std::to_string(stream) +
+               " -af volumedetect -f null - 2>&1 | grep mean_volume");
+    std::smatch m;
+    return std::regex_search(text, m, std::regex("mean_volume: (-?[0-9.]+) dB")) ? std::stod(m[1])
+                                                                                 : 0;
+}
+
+class DiscContentTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        std::filesystem::create_directories(TARVEX_DISC_FILMS);
+        FilmMade = testing::MakeRichFilm(Film);
+    }
+
+    /// The DVD plan of the film: 12 s, two sound streams chosen from its tracks.
+    static TDiscPlan Plan() {
+        const TCDImage budget =
+            testing::Budget(TDiscFormat::DVD, {8, 6}, 12, 1, 192000, /*ac3=*/true);
+        TDiscPlan plan = testing::Plan(TDiscFormat::DVD, Film, 300, budget);
+        plan.VideoRate = 3000000;
+        plan.Audio2Rate = 192000;
+        plan.SourceAudioStreams = 2;
+        plan.Extras.Chapters = {0, 4, 9};
+        plan.Extras.SoundTracks = {0, 1};
+        plan.Extras.SoundLanguages = {"eng", "deu"};
+        return plan;
+    }
+
+    static TMakeResult Make(const TDiscPlan& plan, const std::string& out) {
+        TMakeOptions options;
+        options.KeepWork = true;
+        return MakeDiscs(BuildJob(plan, out + "/.work", out), options);
+    }
+
+    static inline const std::string Film = TARVEX_DISC_FILMS "/rich-12s.mkv";
+    static inline bool FilmMade = false;
+    TTempFolder Dir;
+};
+
+TEST_F(DiscContentTest, ChaptersAndSoundTracksWithTheirLanguages) {
+    ASSERT_TRUE(FilmMade) << "ffmpeg could not make the film";
+    const TMakeResult result = Make(Plan(), Dir / "dvd");
+    ASSERT_EQ(result.Status, TMakeStatus::Done) << result.Message;
+    const std::string folder = result.WorkDir + "/disc1_dvd";
+    const std::string lsdvd = Output("lsdvd -a -s -c '" + folder + "' 2>/dev/null");
+    EXPECT_THAT(lsdvd, HasSubstr("Chapters: 03"));
+    EXPECT_THAT(lsdvd, HasSubstr("Chapter: 02, Length: 00:00:05.000"));
+    EXPECT_THAT(lsdvd, HasSubstr("Audio: 1, Language: en - English"));
+    EXPECT_THAT(lsdvd, HasSubstr("Audio: 2, Language: de - Deutsch"));
+    // The second stream is the loud second track, not a copy of the quiet first.
+    const std::string vob = folder + "/VIDEO_TS/VTS_01_1.VOB";
+    EXPECT_GT(MeanVolume(vob, 1), MeanVolume(vob, 0) + 15);
+}
+
+TEST_F(DiscContentTest, SubtitlesOfEveryKindAndATitleMenu) {
+    ASSERT_TRUE(FilmMade) << "ffmpeg could not make the film";
+    const std::string srt = Dir / "beside.srt";
+    testing::WriteText(srt, testing::TwoLines);
+    TDiscPlan plan = Plan();
+    plan.Extras.Subtitles = {{0, "", "eng", false}, {1, "", "fra", true}, {-1, srt, "de", false}};
+    plan.Extras.MenuPictures = 1;
+    plan.Extras.Title = "A film & its <menu>";
+    const TMakeResult result = Make(plan, Dir / "dvd");
+    ASSERT_EQ(result.Status, TMakeStatus::Done) << result.Message;
+    const std::string folder = result.WorkDir + "/disc1_dvd";
+    const std::string lsdvd = Output("lsdvd -a -s -c '" + folder + "' 2>/dev/null");
+    // The film's pictures come first, then the text drawn by spumux.
+    EXPECT_THAT(lsdvd, HasSubstr("Subpictures: 03"));
+    EXPECT_THAT(lsdvd, HasSubstr("Subtitle: 01, Language: fr"));
+    EXPECT_THAT(lsdvd, HasSubstr("Subtitle: 02, Language: en"));
+    EXPECT_THAT(lsdvd, HasSubstr("Subtitle: 03, Language: de"));
+    EXPECT_THAT(lsdvd, HasSubstr("Chapters: 03"));
+    const std::string streams =
+        Output("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + folder +
+               "/VIDEO_TS/VTS_01_1.VOB'");
+    std::size_t pictures = 0;
+    for (std::size_t at = 0; (at = streams.find("dvd_subtitle", at)) != std::string::npos; ++at)
+        ++pictures;
+    EXPECT_EQ(pictures, 3u) << streams;
+    // The menu has its own VOB with buttons, of about the blocks the budget keeps.
+    ASSERT_EQ(result.Discs.size(), 1u);
+    const auto& measured = result.Discs[0].Measured;
+    ASSERT_EQ(measured.size(), 2u);
+    EXPECT_EQ(measured[1].first, "menu");
+    EXPECT_NEAR(static_cast<double>(measured[1].second) / 2048, 140, 15);
+    const std::string menu =
+        Output("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + folder +
+               "/VIDEO_TS/VIDEO_TS.VOB'");
+    EXPECT_THAT(menu, HasSubstr("mpeg2video"));
+    EXPECT_THAT(menu, HasSubstr("dvd_subtitle"));
+    EXPECT_EQ(measured[0].first, "subtitles");
+    EXPECT_GT(measured[0].second, result.Discs[0].MuxBytes);
+}
+
+TEST_F(DiscContentTest, AMenuBesideMpegSoundIsReadBackWithTheFilm) {
+    ASSERT_TRUE(FilmMade) << "ffmpeg could not make the film";
+    const TCDImage budget = testing::Budget(TDiscFormat::DVD, {8, 6}, 12, 1, 192000);
+    TDiscPlan plan = testing::Plan(TDiscFormat::DVD, Film, 300, budget);
+    plan.VideoRate = 3000000;
+    plan.SourceAudioStreams = 2;
+    plan.Extras.MenuPictures = 1;
+    plan.Extras.Title = "MPEG sound";
+    const TMakeResult result = Make(plan, Dir / "dvd");
+    // The image holds the menu's pictures and sound before the film's: one video
+    // and one sound stream, each of one kind.
+    ASSERT_EQ(result.Status, TMakeStatus::Done) << result.Message;
+    ASSERT_EQ(result.Discs.size(), 1u);
+    EXPECT_THAT(result.Discs[0].ReadBack, ::testing::Contains(HasSubstr("pictures (planned 300)")));
+}
+
+TEST_F(DiscContentTest, AVcdGetsAnEntryPointAtEachChapter) {
+    ASSERT_TRUE(FilmMade) << "ffmpeg could not make the film";
+    const TCDImage budget = testing::Budget(TDiscFormat::VCD, {6, 5}, 12, 1, 224000);
+    TDiscPlan plan = testing::Plan(TDiscFormat::VCD, Film, 300, budget);
+    plan.VideoRate = 1150000; // a VCD's constant rate
+    plan.Extras.Chapters = {0, 4, 9};
+    const TMakeResult result = Make(plan, Dir / "vcd");
+    ASSERT_EQ(result.Status, TMakeStatus::Done) << result.Message;
+    const std::string info = Output("vcd-info -c '" + Dir / "vcd/disc1.cue" + "' 2>/dev/null");
+    EXPECT_THAT(info, HasSubstr("entries: 3"));
+}
+
+} // namespace
+} // namespace tarvex
