@@ -8,6 +8,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 namespace tarvex::testing {
 
 /// Writes `text` to `path`.
@@ -23,7 +25,8 @@ inline const char* const TwoLines = "1\n00:00:01,000 --> 00:00:03,000\nHello & <
 /// DVD picture subtitles (drawn by spumux). Returns whether the file is there.
 inline bool MakeRichFilm(const std::string& path) {
     if (std::filesystem::exists(path)) return true;
-    const std::string dir = path + ".parts";
+    // Test processes running at once each make their own and the last rename wins.
+    const std::string dir = path + ".parts-" + std::to_string(getpid());
     std::filesystem::create_directories(dir);
     WriteText(dir + "/meta.txt", ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=4000\n"
                                  "title=Opening\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=4000\nEND=9000\n"
@@ -36,7 +39,7 @@ inline bool MakeRichFilm(const std::string& path) {
                   "movie-height=\"574\" subtitle-fps=\"25\" movie-fps=\"25\"/></stream>"
                   "</subpictures>");
     const std::string q = "'" + dir + "/";
-    const std::string part = path + ".part.mkv";
+    const std::string part = dir + ".mkv";
     const bool made =
         Shell("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=720x576:rate=25:duration=12 "
               "-c:v mpeg2video -f dvd " +
