@@ -11,7 +11,7 @@ cd "$(dirname "$0")"
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev nlohmann-json3-dev
           ffmpeg locales clang-format qt6-base-dev fonts-liberation2
           libavformat-dev libavcodec-dev libavutil-dev libswscale-dev hyperfine
-          mjpegtools vcdimager dvdauthor xorriso genisoimage lsdvd desktop-file-utils groff-base
+          mjpegtools vcdimager dvdauthor genisoimage lsdvd desktop-file-utils groff-base
           file dpkg-dev fonts-dejavu-core)
 fuzz_packages=(clang libclang-rt-14-dev)
 
