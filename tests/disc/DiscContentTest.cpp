@@ -9,7 +9,6 @@
 #include <array>
 #include <cstdio>
 #include <memory>
-#include <regex>
 
 namespace tarvex {
 namespace {
@@ -30,9 +29,9 @@ double MeanVolume(const std::string& file, int stream) {
     const std::string text =
         Output("ffmpeg -nostdin -i '" + file + "' -map 0:a:" + std::to_string(stream) +
                " -af volumedetect -f null - 2>&1 | grep mean_volume");
-    std::smatch m;
-    return std::regex_search(text, m, std::regex("mean_volume: (-?[0-9.]+) dB")) ? std::stod(m[1])
-                                                                                 : 0;
+    const std::string key = "mean_volume: ";
+    const std::size_t at = text.find(key);
+    return at == std::string::npos ? 0 : std::strtod(text.c_str() + at + key.size(), nullptr);
 }
 
 class DiscContentTest : public ::testing::Test {
