@@ -309,9 +309,7 @@ TStep MuxStep(const TDiscPlan& plan, const TDiscPart& part) {
     // The rate the pack headers state, which the player's drive must deliver: a
     // single-speed CD for a VCD, twice that for an SVCD, a DVD's 10.08 Mbit/s.
     // Without it the muxer states the streams' peak rates plus a margin.
-    const char* muxRate = plan.Format == TDiscFormat::VCD    ? "1411200"
-                          : plan.Format == TDiscFormat::SVCD ? "2822400"
-                                                             : "10080000";
+    const std::string muxRate = Num(std::int64_t{StandardOf(plan).MaxMuxRate});
     args = Concat(args, {"-c", "copy", "-f", muxer, "-packetsize", packet, "-muxrate", muxRate,
                          part.MuxFile});
     const std::int64_t frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
@@ -365,7 +363,7 @@ TExpectedDisc Expected(const TDiscPlan& plan, const TDiscPart& part) {
     e.FieldOrder = FieldOrder(plan);
     e.AudioCodec = plan.AC3 ? "ac3" : "mp2";
     e.AudioStreams = static_cast<int>(AudioRates(plan).size());
-    e.SampleRate = plan.Format == TDiscFormat::DVD ? 48000 : 44100;
+    e.SampleRate = StandardOf(plan).SampleRate;
     return e;
 }
 
