@@ -3,10 +3,8 @@
 #include "app/qt/MainWindow.h"
 #include "app/qt/SidePanel.h"
 
-#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QProcess>
 #include <QResizeEvent>
@@ -37,11 +35,9 @@ void TQtMainWindow::FitToScreen(QWidget& window) const {
 
 void TQtMainWindow::ShowManual() {
     // Rendered as plain text, so that no terminal and no pager is needed; the
-    // installed page first, then the one built beside the program.
-    const QString built =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/../../packaging/tarvex.1");
+    // installed page first, then the one of the build tree.
     const QStringList tries[] = {{QStringLiteral("tarvex")},
-                                 {QStringLiteral("-l"), QFileInfo(built).absoluteFilePath()}};
+                                 {QStringLiteral("-l"), QStringLiteral(TARVEX_MANPAGE_BUILT)}};
     QString text;
     for (const QStringList& args : tries) {
         QProcess man;
