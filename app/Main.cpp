@@ -51,10 +51,10 @@ void TMainForm::SetupControls() {
     Audio2kbps.SetItems(audio2);
     Audio2kbps.SetItemIndex(0);
     EditSubPics.SetMaxLength(4);
-    MuxModeBox.SetItems(Rows::MuxNames);
+    MuxModeBox.SetItems(MuxNames());
     Edit1.SetReadOnly(true);
     AddMatricesUpDown.SetAssociate(&Edit1);
-    AuthoringBox.SetItems(Rows::AuthoringNames);
+    AuthoringBox.SetItems(AuthoringNames());
     EditMenuPics.SetReadOnly(true);
     MenuUpDown.SetWrap(true);
     MenuUpDown.SetAssociate(&EditMenuPics);

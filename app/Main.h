@@ -6,6 +6,7 @@
 #include "app/Controls.h"
 #include "app/Platform.h"
 #include "budget/DiscFill.h"
+#include "budget/DiscRows.h"
 #include "budget/Imaging.h"
 #include "disc/DiscJob.h"
 #include "disc/Runner.h"
@@ -26,21 +27,6 @@
 #include <vector>
 
 namespace tarvex {
-
-/// Modes of the disc model's rows the handlers name: the DVD rows, and the rows
-/// measured for the tools the disc maker runs.
-namespace Rows {
-constexpr std::int8_t DvdMux = 5, VcdFfmpeg = 6, SvcdFfmpeg = 7, DvdFfmpeg = 8;
-constexpr std::int8_t DvdAuthoring = 4, VcdVcdimager = 5, DvdDvdauthor = 6;
-/// The lists' items: each item's place is its mode.
-inline const std::vector<std::string> MuxNames = {
-    "SVCD MPEG-2 I-Author", "SVCD MPEG-2 bbMPEG", "SVCD MPEG-2 TMPGEnc",
-    "VCD MPEG-1 bbMPEG",    "VCD MPEG-1 TMPGEnc", "DVD VOBs",
-    "VCD MPEG-1 ffmpeg",    "SVCD MPEG-2 ffmpeg", "DVD VOBs ffmpeg"};
-inline const std::vector<std::string> AuthoringNames = {
-    "SVCD I-Author", "SuperVCD I-Author", "SVCD Nero 5.5", "SVCD vcdimager",
-    "DVD",           "VCD vcdimager",     "DVD dvdauthor"};
-} // namespace Rows
 
 /// A change of one control that mends a warning, made as the user would make it.
 struct TFix {

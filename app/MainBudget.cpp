@@ -248,13 +248,10 @@ void TMainForm::CalcImage() {
                                 IntToStr(d.ExtraBlocks) + " blocks are used.");
 
         d.ComputeAuthoringOverhead();
-        const int shownReserve =
-            d.AuthoringMode == 0 || d.AuthoringMode == 1                                     ? 163
-            : d.AuthoringMode == Rows::DvdAuthoring || d.AuthoringMode == Rows::DvdDvdauthor ? 0
-                                                                                             : 150;
-        AuthoringBox.SetHint(
-            "Authoring-overhead = " + IntToStr(std::int64_t{d.AuthoringOverhead} + shownReserve) +
-            " blocks");
+        AuthoringBox.SetHint("Authoring-overhead = " +
+                             IntToStr(std::int64_t{d.AuthoringOverhead} +
+                                      AuthoringTraits(d.AuthoringMode).HintReserve) +
+                             " blocks");
 
         d.ComputeVideoRate();
         // The model keeps the low 32 bits of the disc-filling rate: shown are no

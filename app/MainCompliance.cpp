@@ -102,21 +102,21 @@ std::vector<TWarning> TMainForm::ComplianceWarnings() const {
                            .AC3 = DiscImage.AC3Audio,
                            .Audio1Rate = DiscImage.Audio1Rate,
                            .Audio2Rate = DiscImage.Audio2Rate};
-    const TDiscFamily family = MuxFamily(plan.MuxMode);
+    const TDiscFamily family = MuxTraits(plan.MuxMode).Family;
     const TDiscStandard& s = DiscStandard(family, plan.Pal);
     std::vector<TWarning> warnings;
     for (const TComplianceFinding& f : CheckCompliance(plan)) {
         TWarning w;
         switch (f.Issue) {
         case TComplianceIssue::FamiliesDiffer: {
-            const auto authoring = static_cast<std::size_t>(ToolAuthoringRow(family));
+            const int authoring = Index(ToolAuthoring(family));
             w = {"DiscFamilies", "AuthoringBox",
                  std::string("The multiplexing makes a ") + FamilyName(family) +
                      " stream, the authoring a" +
                      (f.Value == static_cast<int>(TDiscFamily::VCD) ? " " : "n ") +
                      FamilyName(static_cast<TDiscFamily>(f.Value)) + ": choose \"" +
-                     Rows::AuthoringNames[authoring] + "\" as authoring.",
-                 true, Select("AuthoringBox", static_cast<int>(authoring))};
+                     AuthoringTraits(authoring).Name + "\" as authoring.",
+                 true, Select("AuthoringBox", authoring)};
             break;
         }
         case TComplianceIssue::PictureSize:

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 
 namespace tarvex {
 
@@ -18,14 +19,17 @@ constexpr std::int32_t LeadOuts[] = {94350,   332850,  359850,  404850, 445350,
                                      1273350, 1907850, 2295104, 4171712};
 constexpr int SingleLayerDvd = 7;
 
-using namespace Rows;
-
-bool IsDvdMux(int mode) {
-    return mode == DvdMux || mode == DvdFfmpeg;
+/// Whether `mode` is an item of the multiplexing list for discs of `family`.
+bool MuxMakes(int mode, TDiscFamily family) {
+    const TMuxTraits* row = FindMux(mode);
+    return row && row->Family == family;
 }
 
-bool IsVcdMux(int mode) {
-    return mode == 3 || mode == 4 || mode == VcdFfmpeg;
+/// Shows a stream option's check box when the multiplexer leaves it to the user,
+/// and sets it as the multiplexer writes it otherwise.
+void Offer(TCheckBox& box, TOption option) {
+    if (option != TOption::Choice) box.SetChecked(option == TOption::On);
+    box.SetVisible(option == TOption::Choice);
 }
 
 } // namespace
@@ -38,8 +42,8 @@ void TMainForm::CDTypeBoxChange() {
     // Minutes and seconds of the lead-out; its frames are dropped.
     EditCDmin.SetText(IntToStr(leadOut / 4500));
     EditCDsec.SetText(IntToStr(leadOut / 75 - leadOut / 4500 * 60));
-    if (DiscImage.CDType > 4 && !IsDvdMux(DiscImage.MuxMode)) {
-        MuxModeBox.SetItemIndex(DvdMux);
+    if (DiscImage.CDType > 4 && !MuxMakes(DiscImage.MuxMode, TDiscFamily::DVD)) {
+        MuxModeBox.SetItemIndex(Index(TMuxRow::DvdVobs));
         MuxModeBoxChange();
     }
 }
@@ -79,59 +83,19 @@ void TMainForm::CDSecUpDownChangingEx(int newValue, TUpDownDirection direction) 
 void TMainForm::MuxModeBoxChange() {
     const int mode = MuxModeBox.ItemIndex();
     if (mode < 0) return;
-    const bool wasDvd = IsDvdMux(DiscImage.MuxMode);
+    const bool wasDvd = MuxMakes(DiscImage.MuxMode, TDiscFamily::DVD);
+    const TMuxTraits& row = MuxTraits(mode);
     try {
         DiscImage.SetMuxMode(Store<std::int8_t>(mode));
         // A state change below runs this handler again; that nested run finds
         // the same mode and ends after its own recomputation.
-        switch (mode) {
-        case 0: // I-Author: none of the three
-            ScanOffsets.SetChecked(false);
-            SeqAligning.SetChecked(false);
-            AC3Box.SetChecked(false);
-            AC3Box.SetVisible(false);
-            ScanOffsets.SetVisible(false);
-            SeqAligning.SetVisible(false);
-            break;
-        case 1: // bbMPEG: scan offsets need aligned sequence headers
-        case 3:
-            ScanOffsets.SetVisible(true);
-            SeqAligning.SetVisible(true);
-            AC3Box.SetChecked(false);
-            AC3Box.SetVisible(false);
-            if (ScanOffsets.Checked()) SeqAligning.SetChecked(true);
-            break;
-        case 2: // TMPGEnc and ffmpeg always write scan offsets on an SVCD
-        case SvcdFfmpeg:
-            ScanOffsets.SetChecked(true);
-            SeqAligning.SetChecked(false);
-            ScanOffsets.SetVisible(false);
-            SeqAligning.SetVisible(false);
-            AC3Box.SetChecked(false);
-            AC3Box.SetVisible(false);
-            break;
-        case 4:
-        case VcdFfmpeg:
-            ScanOffsets.SetChecked(false);
-            SeqAligning.SetChecked(false);
-            AC3Box.SetChecked(false);
-            ScanOffsets.SetVisible(false);
-            SeqAligning.SetVisible(false);
-            AC3Box.SetVisible(false);
-            break;
-        case DvdMux: // VOBs align every sequence header
-        case DvdFfmpeg:
-            AC3Box.SetVisible(true);
-            // An NTSC DVD must carry AC-3 sound: it is where a new DVD starts.
-            if (!wasDvd && !ResizeModel.DestIsPAL) AC3Box.SetChecked(true);
-            ScanOffsets.SetChecked(false);
-            SeqAligning.SetChecked(true);
-            ScanOffsets.SetVisible(false);
-            SeqAligning.SetVisible(false);
-            break;
-        default:
-            break;
-        }
+        Offer(ScanOffsets, row.ScanOffsets);
+        Offer(SeqAligning, row.SeqAligning);
+        Offer(AC3Box, row.Ac3);
+        // An NTSC DVD must carry AC-3 sound: it is where a new DVD starts.
+        if (row.Family == TDiscFamily::DVD && !wasDvd && !ResizeModel.DestIsPAL)
+            AC3Box.SetChecked(true);
+        if (row.ScanNeedsAligning && ScanOffsets.Checked()) SeqAligning.SetChecked(true);
         DiscImage.SetAC3Audio(AC3Box.Checked());
         DiscImage.SetScanOffsets(ScanOffsets.Checked());
         DiscImage.SetSeqAligning(SeqAligning.Checked());
@@ -139,12 +103,13 @@ void TMainForm::MuxModeBoxChange() {
         return;
     }
     const int authoring = AuthoringBox.ItemIndex();
-    const bool dvdAuthoring = authoring == DvdAuthoring || authoring == DvdDvdauthor;
-    if (IsDvdMux(DiscImage.MuxMode) && !dvdAuthoring) {
-        AuthoringBox.SetItemIndex(DiscImage.MuxMode == DvdFfmpeg ? DvdDvdauthor : DvdAuthoring);
+    if (row.Family == TDiscFamily::DVD && AuthoringTraits(authoring).Family != TDiscFamily::DVD) {
+        AuthoringBox.SetItemIndex(
+            Index(row.Tools ? ToolAuthoring(row.Family) : TAuthoringRow::Dvd));
         AuthoringBoxChange();
-    } else if (!IsDvdMux(DiscImage.MuxMode) && authoring == DvdDvdauthor) {
-        AuthoringBox.SetItemIndex(IsVcdMux(DiscImage.MuxMode) ? VcdVcdimager : 3);
+    } else if (row.Family != TDiscFamily::DVD && authoring == Index(TAuthoringRow::DvdDvdauthor)) {
+        // The DVD tool's partner: the disc maker's authoring for the multiplexer's disc.
+        AuthoringBox.SetItemIndex(Index(ToolAuthoring(row.Family)));
         AuthoringBoxChange();
     }
     CalcImage();
@@ -152,32 +117,17 @@ void TMainForm::MuxModeBoxChange() {
 
 void TMainForm::AuthoringBoxChange() {
     const int mux = MuxModeBox.ItemIndex();
-    switch (AuthoringBox.ItemIndex()) {
-    case DvdAuthoring:
-        MuxModeBox.SetItemIndex(DvdMux);
+    const TAuthoringTraits& row = AuthoringTraits(AuthoringBox.ItemIndex());
+    // An authoring takes the streams of one multiplexer or of any for its disc;
+    // vcdimager makes a VCD of MPEG-1 only, an SVCD authoring leaves a VCD's alone.
+    std::optional<TMuxRow> to = row.Mux;
+    if (!to && row.Family == TDiscFamily::VCD && !MuxMakes(mux, TDiscFamily::VCD))
+        to = ToolMux(TDiscFamily::VCD);
+    else if (!to && row.Family == TDiscFamily::SVCD && MuxMakes(mux, TDiscFamily::DVD))
+        to = MuxTraits(mux).Tools ? ToolMux(TDiscFamily::SVCD) : TMuxRow::SvcdBbmpeg;
+    if (to) {
+        MuxModeBox.SetItemIndex(Index(*to));
         MuxModeBoxChange();
-        break;
-    case DvdDvdauthor:
-        MuxModeBox.SetItemIndex(DvdFfmpeg);
-        MuxModeBoxChange();
-        break;
-    case 0: // both I-Author variants need its own multiplexer
-    case 1:
-        MuxModeBox.SetItemIndex(0);
-        MuxModeBoxChange();
-        break;
-    case VcdVcdimager: // vcdimager makes a VCD of MPEG-1 only
-        if (!IsVcdMux(mux)) {
-            MuxModeBox.SetItemIndex(VcdFfmpeg);
-            MuxModeBoxChange();
-        }
-        break;
-    default:
-        if (IsDvdMux(mux)) {
-            MuxModeBox.SetItemIndex(mux == DvdFfmpeg ? SvcdFfmpeg : 1);
-            MuxModeBoxChange();
-        }
-        break;
     }
     CalcImage();
 }

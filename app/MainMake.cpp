@@ -14,22 +14,6 @@ namespace tarvex {
 
 namespace {
 
-TDiscFormat FormatOf(std::int8_t muxMode) {
-    switch (muxMode) {
-    case 3:
-    case 4:
-    case Rows::VcdFfmpeg:
-        return TDiscFormat::VCD;
-    case 0:
-    case 1:
-    case 2:
-    case Rows::SvcdFfmpeg:
-        return TDiscFormat::SVCD;
-    default:
-        return TDiscFormat::DVD;
-    }
-}
-
 /// "2:05 left", "1:02:05 left"; nothing to say before there is an estimate.
 std::string TimeLeft(double seconds) {
     if (seconds < 0) return "estimating the time left";
@@ -82,7 +66,7 @@ TDiscPlan TMainForm::DiscPlan() const {
                     .SrcIsPAL = m.SrcIsPAL,
                     .DestIsPAL = m.DestIsPAL,
                     .Widescreen = DestAnamorphic.Checked()};
-    plan.Format = FormatOf(d.MuxMode);
+    plan.Format = MuxTraits(d.MuxMode).Family;
     plan.DiscCount = DiscCount;
     TakeBudget(plan, d);
     plan.Extras = DiscExtras();
@@ -225,7 +209,7 @@ std::string TMainForm::Unfit(const TMakeResult& result, const TCDImage& budget) 
     std::string discs;
     int count = 0;
     for (const TDiscResult& disc : result.Discs)
-        if (!CheckDisc(budget, disc, FormatOf(budget.MuxMode)).Fits)
+        if (!CheckDisc(budget, disc, MuxTraits(budget.MuxMode).Family).Fits)
             discs += (count++ == 0 ? "" : ", ") + IntToStr(disc.Number);
     if (count == 0) return "";
     if (count > 1)
@@ -260,7 +244,7 @@ std::vector<std::string> TMainForm::DiscReport(const TMakeResult& result, const 
                         " bps instead of " + IntToStr(plan.PlannedVideoRate) +
                         " bps, so that every frame fits.");
     }
-    const TDiscFormat format = FormatOf(budget.MuxMode);
+    const TDiscFormat format = MuxTraits(budget.MuxMode).Family;
     const auto row = [&](const char* what, std::int64_t predicted, std::int64_t real,
                          const char* unit) {
         return std::string("  ") + what + ": " + IntToStr(real) + " " + unit + ", predicted " +

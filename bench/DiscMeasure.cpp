@@ -9,6 +9,7 @@
 // --rate sets the video rate by hand instead of filling the disc, as the window's
 // video rate field does; the disc must still hold the film.
 
+#include "budget/DiscRows.h"
 #include "disc/PackScan.h"
 #include "disc/Report.h"
 #include "disc/Runner.h"
@@ -36,15 +37,10 @@ struct TArgs {
     std::uint32_t Rate = 0; ///< video bps; 0 fills the disc
 };
 
+/// The rows of the tools the disc maker runs.
 TRows DefaultRows(TDiscFormat format) {
-    switch (format) {
-    case TDiscFormat::VCD: // "VCD MPEG-1 ffmpeg", "VCD vcdimager"
-        return {6, 5};
-    case TDiscFormat::SVCD: // "SVCD MPEG-2 ffmpeg", "SVCD vcdimager"
-        return {7, 3};
-    default: // "DVD VOBs ffmpeg", "DVD dvdauthor"
-        return {8, 6};
-    }
+    return {static_cast<std::int8_t>(ToolMux(format)),
+            static_cast<std::int8_t>(ToolAuthoring(format))};
 }
 
 std::uint32_t DefaultAudio(TDiscFormat format) {

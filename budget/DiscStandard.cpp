@@ -1,5 +1,7 @@
 #include "budget/DiscStandard.h"
 
+#include "budget/DiscRows.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -120,51 +122,11 @@ const TDiscStandard& DiscStandard(TDiscFamily family, bool pal) {
     return standards[2 * static_cast<int>(family) + (pal ? 0 : 1)];
 }
 
-TDiscFamily MuxFamily(std::int8_t muxMode) {
-    switch (muxMode) {
-    case 3: // bbMPEG, TMPGEnc and ffmpeg for VCDs
-    case 4:
-    case 6:
-        return TDiscFamily::VCD;
-    case 0: // I-Author, bbMPEG, TMPGEnc and ffmpeg for SVCDs
-    case 1:
-    case 2:
-    case 7:
-        return TDiscFamily::SVCD;
-    default:
-        return TDiscFamily::DVD;
-    }
-}
-
-TDiscFamily AuthoringFamily(std::int8_t authoringMode) {
-    switch (authoringMode) {
-    case 4: // the DVD rows
-    case 6:
-        return TDiscFamily::DVD;
-    case 5: // vcdimager's VCD
-        return TDiscFamily::VCD;
-    default:
-        return TDiscFamily::SVCD;
-    }
-}
-
-std::int8_t ToolAuthoringRow(TDiscFamily family) {
-    switch (family) {
-    case TDiscFamily::VCD:
-        return 5;
-    case TDiscFamily::SVCD:
-        return 3;
-    case TDiscFamily::DVD:
-        break;
-    }
-    return 6;
-}
-
 std::vector<TComplianceFinding> CheckCompliance(const TStreamPlan& p) {
-    const TDiscFamily family = MuxFamily(p.MuxMode);
+    const TDiscFamily family = MuxTraits(p.MuxMode).Family;
     const TDiscStandard& s = DiscStandard(family, p.Pal);
     std::vector<TComplianceFinding> found;
-    const TDiscFamily authored = AuthoringFamily(p.AuthoringMode);
+    const TDiscFamily authored = AuthoringTraits(p.AuthoringMode).Family;
     if (authored != family)
         found.push_back({TComplianceIssue::FamiliesDiffer, static_cast<std::int64_t>(authored)});
     CheckVideo(s, p, found);

@@ -39,12 +39,6 @@ struct TDiscStandard {
 /// The standard of a family on a PAL (25 fps) or NTSC (29.97 fps) disc.
 const TDiscStandard& DiscStandard(TDiscFamily family, bool pal);
 
-/// The disc the rows of the multiplexing and authoring lists make.
-TDiscFamily MuxFamily(std::int8_t muxMode);
-TDiscFamily AuthoringFamily(std::int8_t authoringMode);
-/// The authoring row of the disc maker's tools for a family.
-std::int8_t ToolAuthoringRow(TDiscFamily family);
-
 /// The stream a plan makes, as the disc maker would encode it.
 struct TStreamPlan {
     std::int8_t MuxMode = 0;

@@ -1,5 +1,6 @@
 #include "budget/Imaging.h"
 
+#include "budget/DiscRows.h"
 #include "common/Numeric.h"
 
 #include <algorithm>
@@ -8,60 +9,8 @@ namespace tarvex {
 
 namespace {
 
-/// One packet layout of a multiplexer: block size, the header bytes of each kind
-/// of pack, and the whole blocks it adds besides audio and video packs.
-struct MuxLayout {
-    std::uint16_t SectorSize;
-    std::uint16_t FirstVideoHeader;
-    std::uint16_t GopVideoHeader;
-    std::uint16_t VideoHeader;
-    std::uint16_t FirstAudioHeader;
-    std::uint16_t AudioHeader;
-    std::uint32_t ExtraSectors;
-    /// Time stamp bytes per picture beyond what the headers above hold: the rows
-    /// measured for ffmpeg count the packs' own headers alone, so that they hold at
-    /// any rate.
-    std::uint8_t PictureStamps;
-};
-
-/// Modes of the rows measured for ffmpeg's multiplexers, appended after the DVD row.
-constexpr std::int8_t VcdFfmpeg = 6, SvcdFfmpeg = 7, DvdFfmpeg = 8;
-
-bool IsDvdLayout(std::int8_t mode) {
-    return mode < 0 || mode == 5 || mode >= DvdFfmpeg;
-}
-
-MuxLayout LayoutFor(std::int8_t mode, std::uint32_t audio2Rate, bool ac3, std::uint32_t iFrames) {
-    switch (mode) {
-    case 0: // SVCD, I-Author: a second audio stream costs one more block
-        return {2324, 33, 33, 33, 33, 33, audio2Rate != 0 ? 3u : 2u, 0};
-    case 1: // SVCD, bbMPEG
-    case 2: // SVCD, TMPGEnc
-        return {2324, 36, 36, 36, 31, 31, 2, 0};
-    case 3: // VCD, bbMPEG
-        return {2324, 30, 30, 30, 45, 45, 3, 0};
-    case 4: // VCD, TMPGEnc
-        return {2324, 30, 30, 30, 45, 45, 2, 0};
-    case VcdFfmpeg: // 20 zero bytes follow every audio packet
-        return {2324, 22, 22, 22, 44, 44, 2, 0};
-    case SvcdFfmpeg:
-        return {2324, 25, 25, 25, 30, 30, 1, 6};
-    case DvdFfmpeg: // a navigation pack per GOP and one more; the pack before each is padded out
-        return {2048,        25, 25, 25, std::uint16_t(ac3 ? 33 : 29), std::uint16_t(ac3 ? 33 : 29),
-                iFrames + 1, 6};
-    default: // DVD VOBs: one navigation block per GOP
-        return {2048,    36, 33, 23, std::uint16_t(ac3 ? 35 : 31), std::uint16_t(ac3 ? 32 : 28),
-                iFrames, 0};
-    }
-}
-
 std::uint16_t Payload(std::uint16_t sectorSize, std::uint16_t header) {
     return Store<std::uint16_t>(std::int64_t{sectorSize} - header);
-}
-
-/// Authoring blocks of a simple menu structure: 300 plus the menus, at least 301.
-std::int64_t MenuBase(std::uint32_t menuBlocks) {
-    return menuBlocks == 0 ? 301 : 300 + std::int64_t{menuBlocks};
 }
 
 } // namespace
@@ -79,7 +28,7 @@ TCDImage::TCDImage() {
     SetGOPLength(15);
     Duration = 60.0;
     SectorSize = 2324;
-    AuthoringReserve = 238;
+    AuthoringReserve = AuthoringTraits(AuthoringMode).Reserve;
 }
 
 void TCDImage::SetVideoRate(std::uint32_t value) {
@@ -173,22 +122,24 @@ void TCDImage::UpdateGopOverheads() {
 
     // The DVD layout spends one block per GOP, so its extra blocks follow IFrames.
     // The nested call finds the layout in place and stops there.
-    if (IsDvdLayout(MuxMode)) SetMuxMode(MuxMode);
+    if (MuxTraits(MuxMode).Layout.SectorPerGop) SetMuxMode(MuxMode);
 }
 
 void TCDImage::SetMuxMode(std::int8_t value) {
     MuxMode = value;
-    const MuxLayout row = LayoutFor(value, Audio2Rate, AC3Audio, IFrames);
+    const TMuxLayout& row = MuxTraits(value).Layout;
+    const int ac3 = AC3Audio ? row.Ac3HeaderExtra : 0;
     const std::uint16_t videoFirst = Payload(row.SectorSize, row.FirstVideoHeader);
     const std::uint16_t videoGop = Payload(row.SectorSize, row.GopVideoHeader);
     const std::uint16_t video = Payload(row.SectorSize, row.VideoHeader);
-    const std::uint16_t audioFirst = Payload(row.SectorSize, row.FirstAudioHeader);
-    const std::uint16_t audio = Payload(row.SectorSize, row.AudioHeader);
+    const std::uint16_t audioFirst = Payload(row.SectorSize, row.FirstAudioHeader + ac3);
+    const std::uint16_t audio = Payload(row.SectorSize, row.AudioHeader + ac3);
+    const std::uint32_t extra = row.ExtraSectors + (Audio2Rate != 0 ? row.SecondAudioSectors : 0) +
+                                (row.SectorPerGop ? IFrames : 0);
 
     if (SectorSize == row.SectorSize && VideoFirstPayload == videoFirst &&
         VideoGopPayload == videoGop && VideoPayload == video && AudioFirstPayload == audioFirst &&
-        AudioPayload == audio && ExtraSectors == row.ExtraSectors &&
-        PictureStampBytes == row.PictureStamps)
+        AudioPayload == audio && ExtraSectors == extra && PictureStampBytes == row.PictureStamps)
         return;
 
     SectorSize = row.SectorSize;
@@ -196,7 +147,7 @@ void TCDImage::SetMuxMode(std::int8_t value) {
     VideoGopPayload = videoGop;
     AudioFirstPayload = audioFirst;
     AudioPayload = audio;
-    ExtraSectors = row.ExtraSectors;
+    ExtraSectors = extra;
     if (PictureStampBytes != row.PictureStamps) {
         PictureStampBytes = row.PictureStamps;
         StampBytes = Store<std::uint32_t>(std::int64_t{PictureStampBytes} * Frames);
@@ -239,10 +190,7 @@ void TCDImage::SetExtraBlocksMode2324(bool value) {
 void TCDImage::SetAuthoringMode(std::int8_t value) {
     if (value == AuthoringMode) return;
     AuthoringMode = value;
-    AuthoringReserve = value == 0 || value == 1   ? 238
-                       : value == 2               ? 225
-                       : value == 3 || value == 5 ? 150
-                                                  : 0;
+    AuthoringReserve = AuthoringTraits(value).Reserve;
 }
 
 void TCDImage::SetBlocksUsable(std::uint32_t value) {
@@ -254,41 +202,8 @@ void TCDImage::SetSafety(std::int32_t value) {
 }
 
 void TCDImage::ComputeAuthoringOverhead() {
-    const std::int64_t menus = MenuBlocks;
-    const Real seconds = Duration;
-    std::int64_t blocks;
-    switch (AuthoringMode) {
-    case 0:
-        blocks = MenuBase(MenuBlocks);
-        break;
-    case 1:
-        blocks = MenuBase(MenuBlocks) + Ceil((seconds * 3 * 2 + 24 + 60) / 2048);
-        break;
-    case 2:
-        blocks = 225 + menus + 25 + (Ceil((seconds * 3 * 2 + 14) / 2048 + 2) + 1) + 153;
-        if (blocks < 600) blocks = 600;
-        break;
-    case 3:
-        blocks = 225 + menus + Ceil((seconds * 3 * 2 + 24) / 2048) + 3 + 150;
-        break;
-    case 5: // vcdimager's VCD 2.0: a fixed file system and track gaps
-        blocks = 525 + menus;
-        break;
-    case 6: {
-        // dvdauthor and genisoimage: a fixed UDF and ISO 9660 file system and menu
-        // IFO; the title set's IFO and its backup hold a VOBU map (4 bytes a GOP)
-        // and a time map (4 bytes a second, at most 2048 entries), each table in
-        // whole sectors.
-        const std::int64_t vobus = Ceil((static_cast<Real>(IFrames) * 4 + 4) / 2048);
-        const std::int64_t times = Ceil((seconds < 2048 ? seconds : 2048) * 4 / 2048);
-        blocks = 468 + 2 * (vobus + times) + menus / 2;
-        break;
-    }
-    default:
-        blocks = 450 + menus / 2;
-        break;
-    }
-    AuthoringOverhead = Store<std::uint32_t>(blocks);
+    AuthoringOverhead = Store<std::uint32_t>(
+        AuthoringTraits(AuthoringMode).Overhead({MenuBlocks, Duration, IFrames}));
 }
 
 TStreamRateLimits TCDImage::StreamRateLimits() const {

@@ -119,10 +119,7 @@ bool IsInterlaced(const TDiscPlan& plan) {
 }
 
 const TDiscStandard& StandardOf(const TDiscPlan& plan) {
-    const TDiscFamily family = plan.Format == TDiscFormat::VCD    ? TDiscFamily::VCD
-                               : plan.Format == TDiscFormat::SVCD ? TDiscFamily::SVCD
-                                                                  : TDiscFamily::DVD;
-    return DiscStandard(family, plan.Picture.DestIsPAL);
+    return DiscStandard(plan.Format, plan.Picture.DestIsPAL);
 }
 
 /// The video rates the disc's standard allows.

@@ -3,6 +3,7 @@
 // multiplex and author each disc.
 #pragma once
 
+#include "budget/DiscStandard.h"
 #include "disc/DiscExtras.h"
 
 #include <cstdint>
@@ -13,7 +14,7 @@
 namespace tarvex {
 
 /// The disc kinds a job makes: MPEG-1 on a VCD, MPEG-2 on an SVCD or a DVD.
-enum class TDiscFormat { VCD, SVCD, DVD };
+using TDiscFormat = TDiscFamily;
 
 /// The picture steps of the script: the numbers the script writer reads from the
 /// geometry model and the script options.

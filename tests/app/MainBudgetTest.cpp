@@ -447,12 +447,14 @@ TEST_F(FormTest, RateModeAndTypedRateAreKeptInTheSettings) {
 TEST_F(BudgetForm, FilmFramesAndGopsOnNtscDiscs) {
     using TRow = std::tuple<const char*, bool, bool, int, int, std::uint32_t, float, std::uint32_t>;
     for (const auto& [name, srcPal, destPal, fps, mux, frames, rate, gops] :
-         {TRow{"ntsc_film_on_ntsc_dvd", false, false, 0, Rows::DvdFfmpeg, 71928, 23.976f, 5994},
-          TRow{"pal_film_slowed_onto_ntsc_svcd", true, false, 1, Rows::SvcdFfmpeg, 75000, 23.976f,
-               6250},
-          TRow{"ntsc_film_on_vcd", false, false, 0, Rows::VcdFfmpeg, 71928, 23.976f, 3996},
-          TRow{"ntsc_video_slowed_onto_pal_dvd", false, true, 2, Rows::DvdFfmpeg, 89910, 25.0f,
-               4995}}) {
+         {TRow{"ntsc_film_on_ntsc_dvd", false, false, 0, Index(TMuxRow::DvdFfmpeg), 71928, 23.976f,
+               5994},
+          TRow{"pal_film_slowed_onto_ntsc_svcd", true, false, 1, Index(TMuxRow::SvcdFfmpeg), 75000,
+               23.976f, 6250},
+          TRow{"ntsc_film_on_vcd", false, false, 0, Index(TMuxRow::VcdFfmpeg), 71928, 23.976f,
+               3996},
+          TRow{"ntsc_video_slowed_onto_pal_dvd", false, true, 2, Index(TMuxRow::DvdFfmpeg), 89910,
+               25.0f, 4995}}) {
         TMainForm& f = Start();
         Check(f.SceneDetect, false);
         f.MuxModeBox.Select(mux);

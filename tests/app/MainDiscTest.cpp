@@ -170,11 +170,9 @@ TEST_F(DiscForm, MeasuredRowsPickTheirPartners) {
         const auto& items = box.Items();
         box.Select(static_cast<int>(std::find(items.begin(), items.end(), s.item) - items.begin()));
         EXPECT_EQ(f.DiscImage.MuxMode, s.mux) << s.item;
-        EXPECT_EQ(f.MuxModeBox.Text(), Rows::MuxNames[static_cast<std::size_t>(s.mux)]) << s.item;
+        EXPECT_EQ(f.MuxModeBox.Text(), MuxTraits(s.mux).Name) << s.item;
         EXPECT_EQ(f.DiscImage.AuthoringMode, s.authoring) << s.item;
-        EXPECT_EQ(f.AuthoringBox.Text(),
-                  Rows::AuthoringNames[static_cast<std::size_t>(s.authoring)])
-            << s.item;
+        EXPECT_EQ(f.AuthoringBox.Text(), AuthoringTraits(s.authoring).Name) << s.item;
         EXPECT_EQ(f.DiscImage.ScanOffsets, s.scan) << s.item;
         EXPECT_EQ(f.DiscImage.SeqAligning, s.seq) << s.item;
         EXPECT_EQ(f.AC3Box.Visible(), s.ac3Shown) << s.item;

@@ -125,7 +125,7 @@ TEST_F(Lifecycle, TheAc3ChoiceIsKept) {
         WriteSettings(text);
         EXPECT_EQ(Start().AC3Box.Checked(), checked) << text;
     }
-    Form->MuxModeBox.Select(Rows::DvdFfmpeg);
+    Form->MuxModeBox.Select(Index(TMuxRow::DvdFfmpeg));
     Check(Form->AC3Box, true);
     EXPECT_TRUE(Restart().AC3Box.Checked());
 }

@@ -30,8 +30,8 @@ class MakeDisc : public FormTest {
         EXPECT_TRUE(f.OpenVideoBtn.Click());
         // The VCD picture: MPEG-1 cannot state 4:3 for any other size.
         EXPECT_TRUE(f.DestAspectBox.Select(6));
-        EXPECT_TRUE(f.MuxModeBox.Select(Rows::VcdFfmpeg));
-        EXPECT_TRUE(f.AuthoringBox.Select(Rows::VcdVcdimager));
+        EXPECT_TRUE(f.MuxModeBox.Select(Index(TMuxRow::VcdFfmpeg)));
+        EXPECT_TRUE(f.AuthoringBox.Select(Index(TAuthoringRow::VcdVcdimager)));
         EXPECT_TRUE(f.Audio1kbps.Select(10));
         while (f.VideoUpDown10.Position() > 1150) f.VideoUpDown10.Click(TUDButton::Down);
         while (f.VideoUpDown.Position() < 1150) f.VideoUpDown.Click(TUDButton::Up);
@@ -218,7 +218,7 @@ TEST_F(MakeDisc, FilesOfAnEarlierRunAreReplacedOnlyWhenTheUserSaysSo) {
 
 TEST_F(MakeDisc, AnImageThatDoesNotFitIsAnError) {
     TCDImage budget;
-    budget.SetMuxMode(Rows::VcdFfmpeg);
+    budget.SetMuxMode(Index(TMuxRow::VcdFfmpeg));
     budget.SetBlocksUsable(1000);
     TMakeResult result;
     result.Discs.resize(2);

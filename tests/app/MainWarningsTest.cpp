@@ -124,8 +124,8 @@ void Dvd(TMainForm& f) {
 
 /// A VCD as the standard has it: rows, picture and sound.
 void Vcd(TMainForm& f) {
-    f.MuxModeBox.Select(Rows::VcdFfmpeg);
-    f.AuthoringBox.Select(Rows::VcdVcdimager);
+    f.MuxModeBox.Select(Index(TMuxRow::VcdFfmpeg));
+    f.AuthoringBox.Select(Index(TAuthoringRow::VcdVcdimager));
     f.DestAspectBox.Select(6);
     f.Audio1kbps.Select(10);
 }
