@@ -332,6 +332,9 @@ class TMainForm : public TControlOwner {
     /// A rate stepped by hand picks "as typed" and is kept.
     void VideoRateStepped();
     void CalcImage();
+    /// The controls into the disc model; false without audio rates or GOP length.
+    bool ReadBudgetInputs();
+    void ShowInputHints(); ///< what each of the budget's inputs costs a disc
     void CalcExactImage();
     void ShowRatePerBlock();
 

@@ -171,82 +171,89 @@ void TMainForm::ApplyRateMode() {
 
 // The full recomputation.
 
+bool TMainForm::ReadBudgetInputs() {
+    TCDImage& d = DiscImage;
+    // Every source frame reaches the disc, played at the disc's rate.
+    d.SetFrameRate(DiscFrameRate());
+    d.SetFrames(
+        Store<std::uint32_t>(Ceil(Div(FilmSeconds * static_cast<Real>(FpsRate()), DiscCount))));
+    std::uint32_t audio1, audio2;
+    if (!SelectedRate(Audio1kbps, audio1)) return false;
+    d.SetAudio1Rate(audio1);
+    if (!SelectedRate(Audio2kbps, audio2)) return false;
+    d.SetAudio2Rate(audio2);
+    // The I-Author layout spends one more block on a second audio stream.
+    d.SetMuxMode(d.MuxMode);
+    std::int32_t gop;
+    if (!TryStrToInt(EditGOP.Text(), gop)) return false;
+    // Film with pulldown: the GOP field counts frames shown, the budget GOPs of film frames.
+    d.SetPulldown(SoftPulldown(DiscPlan()));
+    d.SetGOPLength(Store<std::uint8_t>(gop));
+    d.SetAuthoringMode(Store<std::int8_t>(AuthoringBox.ItemIndex()));
+    d.SetSceneDetect(SceneDetect.Checked());
+    d.SetScanOffsets(ScanOffsets.Checked());
+    d.SetSeqAligning(SeqAligning.Checked());
+    d.SetAC3Audio(AC3Box.Checked());
+    d.SetAddMatrices(Store<std::uint8_t>(AddMatricesUpDown.Position()));
+    d.SetMenuBlocks(Store<std::uint32_t>(std::int64_t{MenuUpDown.Position()} * 150));
+    d.SetExtraBlocksMode2324(ExtraDataModeBox.ItemIndex() != 0);
+    try {
+        std::int32_t kbytes;
+        if (TryStrToInt(EditExtraDataKB.Text(), kbytes))
+            d.SetExtraBlocks(Store<std::uint32_t>(
+                d.ExtraBlocksMode2324 ? Ceil(static_cast<Real>(kbytes) / 2324 * 1024)
+                                      : Ceil(static_cast<Real>(kbytes) / 2)));
+    } catch (const FloatError&) {
+    }
+    return true;
+}
+
+void TMainForm::ShowInputHints() {
+    const TCDImage& d = DiscImage;
+    const Real seconds = Div(d.Frames, d.FrameRate);
+    const std::string audio1Hint = AudioHint(1, d.Audio1Rate, seconds);
+    Audio1kbps.SetHint(audio1Hint);
+    Audio1Label.SetHint(audio1Hint);
+    const std::string audio2Hint = AudioHint(2, d.Audio2Rate, seconds);
+    Audio2kbps.SetHint(audio2Hint);
+    Audio2Label.SetHint(audio2Hint);
+
+    SubKBytes.SetHint("Per CD: ~" +
+                      IntToStr(Round(static_cast<Real>(d.SubtitleStreamBytes) / 1024)) +
+                      " KB in the stream\r\n" + "Total: ~" +
+                      IntToStr(Round(static_cast<Real>(d.SubtitleStreamBytes) / 1024 * DiscCount)) +
+                      " KB in the stream");
+    ScanOffsets.SetHint("The standard requires this, but no player does...\r\n" +
+                        IntToStr(d.ScanOffsetBytes) + " Bytes");
+    SeqAligning.SetHint("Causes many unnecessary overhead. Don't use this!\r\n" +
+                        IntToStr(d.SeqAlignBytes) + " Bytes");
+    LabelAddMatrices.SetHint(
+        "The matrices you want to add later. This will increase the\r\nfinal bitrate, "
+        "what the encoder sometimes doesn't regard.\r\n" +
+        IntToStr(d.MatrixBytes) + " Bytes");
+
+    Label10.SetCaption("= " + IntToStr(FilmSeconds) +
+                       " seconds = " + IntToStr(Round(FilmSeconds * static_cast<Real>(FpsRate()))) +
+                       " frames = " + IntToStr(std::int64_t{d.IFrames} * DiscCount) + " I-frames");
+    const std::string length = "Total Film-length:\r\n" + Label10.Caption();
+    EditMin.SetHint(length);
+    EditSec.SetHint(length);
+    FpsCombo.SetHint(length);
+
+    ExtraDataModeBox.SetHint(ExtraDataModeBox.ItemIndex() == 1
+                                 ? "2324 bytes/sect. e.g. (S)VCD-MPEG-files"
+                                 : "2048 bytes/sect. e.g. files in the filesystem or DVD-MPEGs");
+    EditExtraDataKB.SetHint("Some extra data, you want to add to each CD.\r\nActually: " +
+                            IntToStr(d.ExtraBlocks) + " blocks are used.");
+}
+
 void TMainForm::CalcImage() {
     if (Updating) return;
     ShowChapters(); // the film's length decides how many chapters there are
     try {
         TCDImage& d = DiscImage;
-        // Every source frame reaches the disc, played at the disc's rate.
-        d.SetFrameRate(DiscFrameRate());
-        d.SetFrames(
-            Store<std::uint32_t>(Ceil(Div(FilmSeconds * static_cast<Real>(FpsRate()), DiscCount))));
-        std::uint32_t audio1, audio2;
-        if (!SelectedRate(Audio1kbps, audio1)) return;
-        d.SetAudio1Rate(audio1);
-        if (!SelectedRate(Audio2kbps, audio2)) return;
-        d.SetAudio2Rate(audio2);
-        // The I-Author layout spends one more block on a second audio stream.
-        d.SetMuxMode(d.MuxMode);
-        std::int32_t gop;
-        if (!TryStrToInt(EditGOP.Text(), gop)) return;
-        // Film with pulldown: the GOP field counts frames shown, the budget GOPs of film frames.
-        d.SetPulldown(SoftPulldown(DiscPlan()));
-        d.SetGOPLength(Store<std::uint8_t>(gop));
-        d.SetAuthoringMode(Store<std::int8_t>(AuthoringBox.ItemIndex()));
-        d.SetSceneDetect(SceneDetect.Checked());
-        d.SetScanOffsets(ScanOffsets.Checked());
-        d.SetSeqAligning(SeqAligning.Checked());
-        d.SetAC3Audio(AC3Box.Checked());
-        d.SetAddMatrices(Store<std::uint8_t>(AddMatricesUpDown.Position()));
-        d.SetMenuBlocks(Store<std::uint32_t>(std::int64_t{MenuUpDown.Position()} * 150));
-        d.SetExtraBlocksMode2324(ExtraDataModeBox.ItemIndex() != 0);
-        try {
-            std::int32_t kbytes;
-            if (TryStrToInt(EditExtraDataKB.Text(), kbytes))
-                d.SetExtraBlocks(Store<std::uint32_t>(
-                    d.ExtraBlocksMode2324 ? Ceil(static_cast<Real>(kbytes) / 2324 * 1024)
-                                          : Ceil(static_cast<Real>(kbytes) / 2)));
-        } catch (const FloatError&) {
-        }
-
-        const Real seconds = Div(d.Frames, d.FrameRate);
-        const std::string audio1Hint = AudioHint(1, d.Audio1Rate, seconds);
-        Audio1kbps.SetHint(audio1Hint);
-        Audio1Label.SetHint(audio1Hint);
-        const std::string audio2Hint = AudioHint(2, d.Audio2Rate, seconds);
-        Audio2kbps.SetHint(audio2Hint);
-        Audio2Label.SetHint(audio2Hint);
-
-        SubKBytes.SetHint(
-            "Per CD: ~" + IntToStr(Round(static_cast<Real>(d.SubtitleStreamBytes) / 1024)) +
-            " KB in the stream\r\n" + "Total: ~" +
-            IntToStr(Round(static_cast<Real>(d.SubtitleStreamBytes) / 1024 * DiscCount)) +
-            " KB in the stream");
-        ScanOffsets.SetHint("The standard requires this, but no player does...\r\n" +
-                            IntToStr(d.ScanOffsetBytes) + " Bytes");
-        SeqAligning.SetHint("Causes many unnecessary overhead. Don't use this!\r\n" +
-                            IntToStr(d.SeqAlignBytes) + " Bytes");
-        LabelAddMatrices.SetHint(
-            "The matrices you want to add later. This will increase the\r\nfinal bitrate, "
-            "what the encoder sometimes doesn't regard.\r\n" +
-            IntToStr(d.MatrixBytes) + " Bytes");
-
-        Label10.SetCaption(
-            "= " + IntToStr(FilmSeconds) +
-            " seconds = " + IntToStr(Round(FilmSeconds * static_cast<Real>(FpsRate()))) +
-            " frames = " + IntToStr(std::int64_t{d.IFrames} * DiscCount) + " I-frames");
-        const std::string length = "Total Film-length:\r\n" + Label10.Caption();
-        EditMin.SetHint(length);
-        EditSec.SetHint(length);
-        FpsCombo.SetHint(length);
-
-        ExtraDataModeBox.SetHint(
-            ExtraDataModeBox.ItemIndex() == 1
-                ? "2324 bytes/sect. e.g. (S)VCD-MPEG-files"
-                : "2048 bytes/sect. e.g. files in the filesystem or DVD-MPEGs");
-        EditExtraDataKB.SetHint("Some extra data, you want to add to each CD.\r\nActually: " +
-                                IntToStr(d.ExtraBlocks) + " blocks are used.");
-
+        if (!ReadBudgetInputs()) return;
+        ShowInputHints();
         d.ComputeAuthoringOverhead();
         AuthoringBox.SetHint("Authoring-overhead = " +
                              IntToStr(std::int64_t{d.AuthoringOverhead} +

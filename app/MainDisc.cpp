@@ -19,12 +19,6 @@ constexpr std::int32_t LeadOuts[] = {94350,   332850,  359850,  404850, 445350,
                                      1273350, 1907850, 2295104, 4171712};
 constexpr int SingleLayerDvd = 7;
 
-/// Whether `mode` is an item of the multiplexing list for discs of `family`.
-bool MuxMakes(int mode, TDiscFamily family) {
-    const TMuxTraits* row = FindMux(mode);
-    return row && row->Family == family;
-}
-
 /// Shows a stream option's check box when the multiplexer leaves it to the user,
 /// and sets it as the multiplexer writes it otherwise.
 void Offer(TCheckBox& box, TOption option) {
@@ -104,8 +98,8 @@ void TMainForm::MuxModeBoxChange() {
     }
     const int authoring = AuthoringBox.ItemIndex();
     if (row.Family == TDiscFamily::DVD && AuthoringTraits(authoring).Family != TDiscFamily::DVD) {
-        AuthoringBox.SetItemIndex(
-            Index(row.Tools ? ToolAuthoring(row.Family) : TAuthoringRow::Dvd));
+        const bool tools = mode == Index(ToolMux(row.Family));
+        AuthoringBox.SetItemIndex(Index(tools ? ToolAuthoring(row.Family) : TAuthoringRow::Dvd));
         AuthoringBoxChange();
     } else if (row.Family != TDiscFamily::DVD && authoring == Index(TAuthoringRow::DvdDvdauthor)) {
         // The DVD tool's partner: the disc maker's authoring for the multiplexer's disc.
@@ -124,7 +118,7 @@ void TMainForm::AuthoringBoxChange() {
     if (!to && row.Family == TDiscFamily::VCD && !MuxMakes(mux, TDiscFamily::VCD))
         to = ToolMux(TDiscFamily::VCD);
     else if (!to && row.Family == TDiscFamily::SVCD && MuxMakes(mux, TDiscFamily::DVD))
-        to = MuxTraits(mux).Tools ? ToolMux(TDiscFamily::SVCD) : TMuxRow::SvcdBbmpeg;
+        to = mux == Index(TMuxRow::DvdFfmpeg) ? TMuxRow::SvcdFfmpeg : TMuxRow::SvcdBbmpeg;
     if (to) {
         MuxModeBox.SetItemIndex(Index(*to));
         MuxModeBoxChange();

@@ -37,12 +37,6 @@ struct TArgs {
     std::uint32_t Rate = 0; ///< video bps; 0 fills the disc
 };
 
-/// The rows of the tools the disc maker runs.
-TRows DefaultRows(TDiscFormat format) {
-    return {static_cast<std::int8_t>(ToolMux(format)),
-            static_cast<std::int8_t>(ToolAuthoring(format))};
-}
-
 std::uint32_t DefaultAudio(TDiscFormat format) {
     return format == TDiscFormat::VCD ? 224000 : format == TDiscFormat::SVCD ? 160000 : 192000;
 }
@@ -124,9 +118,10 @@ int main(int argc, char** argv) {
         std::cerr << "ffmpeg could not make " << film << "\n";
         return 1;
     }
-    TRows rows = DefaultRows(a.Format);
-    if (a.Mux >= 0) rows.MuxMode = static_cast<std::int8_t>(a.Mux);
-    if (a.Authoring >= 0) rows.AuthoringMode = static_cast<std::int8_t>(a.Authoring);
+    // Without a row given, those of the tools the disc maker runs.
+    const TRows rows{
+        static_cast<std::int8_t>(a.Mux >= 0 ? a.Mux : Index(ToolMux(a.Format))),
+        static_cast<std::int8_t>(a.Authoring >= 0 ? a.Authoring : Index(ToolAuthoring(a.Format)))};
     TCDImage budget = [&] {
         TCDImage m = Budget(a.Format, rows, a.Seconds, a.DiscMinutes,
                             a.Audio ? a.Audio : DefaultAudio(a.Format));

@@ -9,38 +9,22 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace tarvex {
 
-/// The multiplexing list, in its order.
-enum class TMuxRow : std::int8_t {
-    SvcdIAuthor,
-    SvcdBbmpeg,
-    SvcdTmpgenc,
-    VcdBbmpeg,
-    VcdTmpgenc,
-    DvdVobs,
-    VcdFfmpeg, ///< the rows measured for the multiplexer the disc maker runs
-    SvcdFfmpeg,
-    DvdFfmpeg,
-};
+// clang-format off
+enum class TMuxRow : std::int8_t { SvcdIAuthor, SvcdBbmpeg, SvcdTmpgenc, VcdBbmpeg, VcdTmpgenc,
+                                   DvdVobs, VcdFfmpeg, SvcdFfmpeg, DvdFfmpeg };
+enum class TAuthoringRow : std::int8_t { SvcdIAuthor, SuperVcdIAuthor, SvcdNero, SvcdVcdimager,
+                                         Dvd, VcdVcdimager, DvdDvdauthor };
+// clang-format on
 
-/// The authoring list, in its order.
-enum class TAuthoringRow : std::int8_t {
-    SvcdIAuthor,
-    SuperVcdIAuthor,
-    SvcdNero,
-    SvcdVcdimager,
-    Dvd,
-    VcdVcdimager,
-    DvdDvdauthor,
-};
-
-constexpr int Index(TMuxRow row) {
-    return static_cast<int>(row);
-}
-constexpr int Index(TAuthoringRow row) {
+/// An item's place in its list.
+template <typename TEnum>
+requires std::is_enum_v<TEnum>
+constexpr int Index(TEnum row) {
     return static_cast<int>(row);
 }
 
@@ -50,23 +34,18 @@ enum class TOption : std::uint8_t { Off, On, Choice };
 /// A multiplexer's packs: block size, the header bytes of each kind of pack, and
 /// the whole blocks it adds besides audio and video packs.
 struct TMuxLayout {
-    std::uint16_t SectorSize;
-    std::uint16_t FirstVideoHeader, GopVideoHeader, VideoHeader;
-    std::uint16_t FirstAudioHeader, AudioHeader;
-    std::uint16_t Ac3HeaderExtra; ///< bytes an AC-3 audio pack's header holds more
-    std::uint32_t ExtraSectors;
-    std::uint32_t SecondAudioSectors; ///< blocks more with a second audio stream
-    bool SectorPerGop;                ///< a navigation block per GOP besides ExtraSectors
-    /// Time stamp bytes per picture beyond what the headers above hold: the rows
-    /// measured for ffmpeg count the packs' own headers alone, so that they hold at
-    /// any rate.
+    std::uint16_t SectorSize, FirstVideoHeader, GopVideoHeader, VideoHeader;
+    std::uint16_t FirstAudioHeader, AudioHeader, Ac3HeaderExtra;
+    std::uint32_t ExtraSectors, SecondAudioSectors; ///< the latter with a second audio stream
+    bool SectorPerGop;                              ///< a navigation block per GOP
+    /// Time stamp bytes per picture beyond the headers above: the rows measured for
+    /// ffmpeg count the packs' own headers alone, so that they hold at any rate.
     std::uint8_t PictureStamps;
 };
 
 struct TMuxTraits {
-    const char* Name; ///< the list's item
+    const char* Name;
     TDiscFamily Family;
-    bool Tools; ///< the multiplexer the disc maker runs
     TOption ScanOffsets, SeqAligning, Ac3;
     bool ScanNeedsAligning; ///< scan offsets only with aligned sequence headers
     TMuxLayout Layout;
@@ -80,28 +59,25 @@ struct TAuthoringInput {
 };
 
 struct TAuthoringTraits {
-    const char* Name; ///< the list's item
+    const char* Name;
     TDiscFamily Family;
-    bool Tools;                 ///< the authoring tool the disc maker runs
     std::optional<TMuxRow> Mux; ///< the one multiplexer whose streams it takes
     std::uint32_t Reserve;      ///< blocks the budget keeps free besides the overhead
     std::uint32_t HintReserve;  ///< blocks the window's overhead hint adds
     std::int64_t (*Overhead)(const TAuthoringInput&); ///< file system, tables and menus
 };
 
-/// The item at `index` of the multiplexing list; nothing outside the list.
-const TMuxTraits* FindMux(int index);
+/// Whether the multiplexing item at `index` makes discs of `family` (none outside the list).
+bool MuxMakes(int index, TDiscFamily family);
 /// The row the budget and the disc maker use: outside the list, DVD VOBs.
 const TMuxTraits& MuxTraits(int index);
-/// The row of an authoring list index. Outside the list (no item chosen) an SVCD
-/// authoring without reserve and with the generic overhead.
+/// Outside the list (nothing chosen): an SVCD authoring, no reserve, the generic overhead.
 const TAuthoringTraits& AuthoringTraits(int index);
 
-/// The rows of the disc maker's tools for a family.
+/// The rows of the tools the disc maker runs for a family.
 TMuxRow ToolMux(TDiscFamily family);
 TAuthoringRow ToolAuthoring(TDiscFamily family);
 
-/// The items of the lists, in order.
 std::vector<std::string> MuxNames();
 std::vector<std::string> AuthoringNames();
 

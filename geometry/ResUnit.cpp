@@ -193,13 +193,13 @@ void TResizeStruct::Recompute() {
 
     std::optional<TCropResult> found;
     try {
-        switch (CropMode) {
-        case 1: // accurate
+        switch (static_cast<TCropMode>(CropMode)) {
+        case TCropMode::Accurate:
             CropY = FloorToMultiple(SrcPixelY, ry);
             fitWidth();
             fitHeight();
             break;
-        case 2: { // average
+        case TCropMode::Average: {
             CropX = FloorToMultiple(SrcPixelX, rx);
             CropY = FloorToMultiple(SrcPixelY, ry);
             const double sx = ToDouble(Div(Div(CropX, spf), Div(ResizeX, dpf)));
@@ -211,15 +211,15 @@ void TResizeStruct::Recompute() {
             if (CropY > SrcPixelY) CropY = FloorToMultiple(SrcPixelY, ry);
             break;
         }
-        case 3: // max. height
+        case TCropMode::MaxHeight:
             CropY = FloorToMultiple(SrcPixelY, ry);
             fitWidth();
             break;
-        case 4: // max. width
+        case TCropMode::MaxWidth:
             CropX = FloorToMultiple(SrcPixelX, rx);
             fitHeight();
             break;
-        default: // no cropping
+        default: // TCropMode::None
             CropY = SrcPixelY;
             CropX = SrcPixelX;
             break;

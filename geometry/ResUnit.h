@@ -13,6 +13,9 @@ namespace tarvex {
 /// How far the crop aspect strays from the resize aspect: below 0.5 %, up to 1 %, more.
 enum class TErrorBand { Small, Noticeable, Large };
 
+/// The crop-mode list: the whole film area, or the largest of the resize's aspect.
+enum class TCropMode : std::uint8_t { None, Accurate, Average, MaxHeight, MaxWidth };
+
 /// What one Recompute found. A step that fails leaves the fields after it empty.
 struct TCropResult {
     std::int16_t CropX = 0;
@@ -50,7 +53,7 @@ class TResizeStruct {
     std::int16_t CropTop = 0;
     std::int8_t CropRoundX = 0;
     std::int8_t CropRoundY = 0;
-    std::uint8_t CropMode = 0;
+    std::uint8_t CropMode = 0; ///< a TCropMode; an unknown number crops nothing
     bool InterlacedResizing = false;
     std::int16_t SrcPixelX = 0;
     std::int16_t SrcPixelY = 0;
