@@ -46,9 +46,11 @@ MuxLayout LayoutFor(std::int8_t mode, std::uint32_t audio2Rate, bool ac3, std::u
         return {2324, 22, 22, 22, 44, 44, 2, 0};
     case SvcdFfmpeg:
         return {2324, 25, 25, 25, 30, 30, 1, 6};
-    case DvdFfmpeg: // a navigation pack per GOP and one more; the pack before each is padded out
+    case DvdFfmpeg: // a navigation pack per GOP and one more; the pack before each is padded out.
+        // Every picture's first packet has a presentation stamp (5 bytes), a reference
+        // picture's a decoding stamp too (5 more): 6.67 bytes a picture with two B-frames.
         return {2048,        25, 25, 25, std::uint16_t(ac3 ? 33 : 29), std::uint16_t(ac3 ? 33 : 29),
-                iFrames + 1, 6};
+                iFrames + 1, 7};
     default: // DVD VOBs: one navigation block per GOP
         return {2048,    36, 33, 23, std::uint16_t(ac3 ? 35 : 31), std::uint16_t(ac3 ? 32 : 28),
                 iFrames, 0};
