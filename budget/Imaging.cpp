@@ -270,11 +270,9 @@ void TCDImage::ComputeAuthoringOverhead() {
         blocks = 225 + menus + 25 + (Ceil((seconds * 3 * 2 + 14) / 2048 + 2) + 1) + 153;
         if (blocks < 600) blocks = 600;
         break;
-    case 3:
-        blocks = 225 + menus + Ceil((seconds * 3 * 2 + 24) / 2048) + 3 + 150;
-        break;
-    case 5: // vcdimager's VCD 2.0: a fixed file system and track gaps
-        blocks = 525 + menus;
+    case 3: // vcdimager's SVCD: a fixed file system and track gaps, whatever the length
+    case 5: // vcdimager's VCD 2.0
+        blocks = (AuthoringMode == 3 ? 450 : 525) + menus;
         break;
     case 6: {
         // dvdauthor and genisoimage: a fixed UDF and ISO 9660 file system and menu

@@ -381,11 +381,13 @@ INSTANTIATE_TEST_SUITE_P(
                     AuthoringCase{"Mode1Menus", 1, 300, 1500, 238, 600 + 1}, // ceil(444 / 2048)
                     AuthoringCase{"Mode2Minimum", 2, 0, 1500, 225, 600}, // 225+25+(3+1)+153 = 407
                     AuthoringCase{"Mode2", 2, 300, 90000, 225,
-                                  225 + 300 + 25 + 14 + 153},                     // ceil(12.55)+1
-                    AuthoringCase{"Mode3", 3, 0, 90000, 150, 225 + 11 + 3 + 150}, // ceil(10.56)
+                                  225 + 300 + 25 + 14 + 153}, // ceil(12.55)+1
                     AuthoringCase{"Mode4", 4, 301, 90000, 0, 450 + 150},
-                    // Measured for vcdimager, dvdauthor and genisoimage: 675 blocks on a
-                    // VCD; 472 and 500 on DVDs of 60 s (100 GOPs) and 3600 s (6000 GOPs).
+                    // Measured for vcdimager, dvdauthor and genisoimage: 600 blocks on an
+                    // SVCD and 675 on a VCD of any length; 472 and 500 on DVDs of 60 s
+                    // (100 GOPs) and 3600 s (6000 GOPs).
+                    AuthoringCase{"Mode3", 3, 0, 90000, 150, 450},
+                    AuthoringCase{"Mode3Menus", 3, 150, 200, 150, 600},
                     AuthoringCase{"Mode5", 5, 0, 90000, 150, 525},
                     AuthoringCase{"Mode5Menus", 5, 150, 1500, 150, 675},
                     AuthoringCase{"Mode6Minute", 6, 0, 1500, 0, 468 + 2 * (1 + 1)},
