@@ -278,10 +278,10 @@ void TCDImage::ComputeAuthoringOverhead() {
         // dvdauthor and genisoimage: a fixed UDF and ISO 9660 file system and menu
         // IFO; the title set's IFO and its backup hold a VOBU map (4 bytes a GOP)
         // and a time map (4 bytes a second, at most 2048 entries), each table in
-        // whole sectors.
+        // whole sectors. The title menu's VOB takes the menu blocks in full.
         const std::int64_t vobus = Ceil((static_cast<Real>(IFrames) * 4 + 4) / 2048);
         const std::int64_t times = Ceil((seconds < 2048 ? seconds : 2048) * 4 / 2048);
-        blocks = 468 + 2 * (vobus + times) + menus / 2;
+        blocks = 468 + 2 * (vobus + times) + menus;
         break;
     }
     default:

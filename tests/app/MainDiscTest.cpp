@@ -191,8 +191,8 @@ TEST_F(DiscForm, AuthoringHints) {
                 {2, "Authoring-overhead = 750 blocks"}, // at least 600, + 150
                 {3, "Authoring-overhead = 750 blocks"}, // SVCD vcdimager: 450 + 150, + 150
                 {5, "Authoring-overhead = 825 blocks"}, // VCD vcdimager: 525 + 150, + 150
-                // DVD dvdauthor, 5175 GOPs: 468 + 2 x (11 + 4) + 150 div 2
-                {6, "Authoring-overhead = 573 blocks"}};
+                // DVD dvdauthor, 5175 GOPs: 468 + 2 x (11 + 4) + 150
+                {6, "Authoring-overhead = 648 blocks"}};
     TMainForm& f = Start();
     for (const auto& r : rows) {
         f.AuthoringBox.Select(r.authoring);

@@ -391,7 +391,7 @@ INSTANTIATE_TEST_SUITE_P(
                     AuthoringCase{"Mode5", 5, 0, 90000, 150, 525},
                     AuthoringCase{"Mode5Menus", 5, 150, 1500, 150, 675},
                     AuthoringCase{"Mode6Minute", 6, 0, 1500, 0, 468 + 2 * (1 + 1)},
-                    AuthoringCase{"Mode6Hour", 6, 300, 90000, 0, 468 + 2 * (12 + 4) + 150},
+                    AuthoringCase{"Mode6Hour", 6, 300, 90000, 0, 468 + 2 * (12 + 4) + 300},
                     AuthoringCase{"OtherMode", 7, 0, 90000, 0, 450}),
     [](const auto& info) { return info.param.name; });
 
