@@ -7,7 +7,7 @@
 //                       [--mux N] [--authoring N] [--audio KBPS] [--ac3] [--rate KBPS]
 //
 // --rate sets the video rate by hand instead of filling the disc, as the window's
-// video rate field does; the disc must still hold the film.
+// video rate field does; the disc must still hold the film. A VCD runs at 1150 kbps.
 
 #include "disc/PackScan.h"
 #include "disc/Report.h"
@@ -128,6 +128,8 @@ int main(int argc, char** argv) {
         std::cerr << "ffmpeg could not make " << film << "\n";
         return 1;
     }
+    // A VCD has one video rate; the disc is not filled.
+    if (a.Format == TDiscFormat::VCD && a.Rate == 0) a.Rate = 1150000;
     TRows rows = DefaultRows(a.Format);
     if (a.Mux >= 0) rows.MuxMode = static_cast<std::int8_t>(a.Mux);
     if (a.Authoring >= 0) rows.AuthoringMode = static_cast<std::int8_t>(a.Authoring);
