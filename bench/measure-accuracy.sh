@@ -15,8 +15,8 @@
 set -eu
 dir=$1
 shift
-[ $# -gt 0 ] || set -- dvd-pal-1000 dvd-pal-3000-ac3 dvd-pal-6000 dvd-pal-9800 \
-    dvd-ntsc-1000-ac3 dvd-ntsc-6000-ac3 dvd-ntsc-9800-ac3 dvd-film-3000-ac3 dvd-film-8000-ac3 \
+[ $# -gt 0 ] || set -- dvd-pal-1000 dvd-pal-3000-ac3 dvd-pal-6000 dvd-pal-9400 dvd-pal-9800 \
+    dvd-ntsc-1000-ac3 dvd-ntsc-6000-ac3 dvd-ntsc-9400-ac3 dvd-film-3000-ac3 dvd-film-8000-ac3 \
     svcd-pal-1500 svcd-pal-2600 svcd-ntsc-2000 svcd-film-2500 vcd-pal vcd-ntsc vcd-film
 cli=$(realpath "${CLI:-build/app/tarvex-cli}")
 seconds=${FILM_SECONDS:-60}
@@ -61,8 +61,9 @@ EOF
     [ "$system" = pal ] || set -- "$@" --check DestPALBox=0
     [ "${ac3:-}" = ac3 ] && set -- "$@" --check AC3Box=1
     [ "$format" = vcd ] && kbps=1150 # a VCD's only rate
-    set -- "$@" --select RateModeBox=2 --type Videokbps="$kbps" \
-        --down ChapterUpDown=$((5 - ${CHAPTER_MINUTES:-5}))
+    set -- "$@" --select RateModeBox=2 --type Videokbps="$kbps"
+    chapters=${CHAPTER_MINUTES:-5}
+    [ "$chapters" -lt 5 ] && set -- "$@" --down ChapterUpDown=$((5 - chapters))
     name=$(film "$system")
     rm -rf "out-$row"
     if ! nice -n 10 "$cli" --ini "$dir/bench.ini" --open "$name" "$@" --check SceneDetect=0 \
