@@ -7,7 +7,7 @@
 //                       [--mux N] [--authoring N] [--audio KBPS] [--ac3] [--rate KBPS]
 //
 // --rate sets the video rate by hand instead of filling the disc, as the window's
-// video rate field does; the disc must still hold the film.
+// video rate field does; the disc must still hold the film. A VCD runs at 1150 kbps.
 
 #include "budget/DiscRows.h"
 #include "disc/PackScan.h"
@@ -118,6 +118,8 @@ int main(int argc, char** argv) {
         std::cerr << "ffmpeg could not make " << film << "\n";
         return 1;
     }
+    // A VCD has one video rate; the disc is not filled.
+    if (a.Format == TDiscFormat::VCD && a.Rate == 0) a.Rate = 1150000;
     // Without a row given, those of the tools the disc maker runs.
     const TRows rows{
         static_cast<std::int8_t>(a.Mux >= 0 ? a.Mux : Index(ToolMux(a.Format))),

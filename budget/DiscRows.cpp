@@ -29,14 +29,18 @@ constexpr std::array<TMuxTraits, 9> MuxRows = {{
     // VOBs: a navigation block per GOP.
     {"DVD VOBs",             DVD,  Off,    On,     Choice, false,
      {2048, 36, 33, 23, 31, 28, 4, 0, 0, true,  0}},
-    // ffmpeg's VCD: 20 zero bytes follow every audio packet.
+    // ffmpeg's VCD: 20 zero bytes follow every audio packet. The multiplexer keeps the
+    // CD's constant rate with padding packs, about 1.9 bytes for each video pack at the
+    // VCD's one video rate: counted in the video header (21.3 bytes measured).
     {"VCD MPEG-1 ffmpeg",    VCD,  Off,    Off,    Off,    false,
-     {2324, 22, 22, 22, 44, 44, 0, 2, 0, false, 0}},
+     {2324, 24, 24, 24, 44, 44, 0, 2, 0, false, 0}},
     {"SVCD MPEG-2 ffmpeg",   SVCD, On,     Off,    Off,    false,
      {2324, 25, 25, 25, 30, 30, 0, 1, 0, false, 6}},
     // ffmpeg's DVD: a navigation pack per GOP and one more; the pack before each is padded out.
+    // Every picture's first packet has a presentation stamp (5 bytes), a reference
+    // picture's a decoding stamp too (5 more): 6.67 bytes a picture with two B-frames.
     {"DVD VOBs ffmpeg",      DVD,  Off,    On,     Choice, false,
-     {2048, 25, 25, 25, 29, 29, 4, 1, 0, true,  6}},
+     {2048, 25, 25, 25, 29, 29, 4, 1, 0, true,  7}},
 }};
 // clang-format on
 
@@ -51,8 +55,9 @@ std::int64_t Nero(const TAuthoringInput& a) {
     return std::max<std::int64_t>(600, 225 + a.MenuBlocks + 25 +
                                            (Ceil((a.Seconds * 3 * 2 + 14) / 2048 + 2) + 1) + 153);
 }
+/// vcdimager's SVCD: a fixed file system and track gaps, whatever the length.
 std::int64_t SvcdImager(const TAuthoringInput& a) {
-    return 225 + a.MenuBlocks + Ceil((a.Seconds * 3 * 2 + 24) / 2048) + 3 + 150;
+    return 450 + a.MenuBlocks;
 }
 std::int64_t Generic(const TAuthoringInput& a) {
     return 450 + a.MenuBlocks / 2;
@@ -63,11 +68,12 @@ std::int64_t VcdImager(const TAuthoringInput& a) {
 }
 /// dvdauthor and genisoimage: a fixed UDF and ISO 9660 file system and menu IFO;
 /// the title set's IFO and its backup hold a VOBU map (4 bytes a GOP) and a time
-/// map (4 bytes a second, at most 2048 entries), each table in whole sectors.
+/// map (4 bytes a second, at most 2048 entries), each table in whole sectors. The
+/// title menu's VOB takes the menu blocks in full.
 std::int64_t DvdAuthor(const TAuthoringInput& a) {
     const std::int64_t vobus = Ceil((static_cast<Real>(a.Gops) * 4 + 4) / 2048);
     const std::int64_t times = Ceil((a.Seconds < 2048 ? a.Seconds : 2048) * 4 / 2048);
-    return 468 + 2 * (vobus + times) + a.MenuBlocks / 2;
+    return 468 + 2 * (vobus + times) + a.MenuBlocks;
 }
 
 // clang-format off

@@ -202,10 +202,14 @@ std::string Kbps(std::uint32_t rate) {
     return Num(std::int64_t{rate / 1000}) + "k";
 }
 
-/// Frames the encoder writes for source frames [first, end).
+/// Frames the encoder writes for source frames [first, end), in whole numbers: the
+/// same rate above and below a fraction bar must give the frames back exactly.
 std::int64_t OutputFrames(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
-    return static_cast<std::int64_t>(std::ceil(static_cast<double>(end - first) *
-                                               Value(EncodeRate(plan)) / Value(ScriptRate(plan))));
+    const TRate out = EncodeRate(plan);
+    const TRate in = ScriptRate(plan);
+    const std::int64_t num = (end - first) * out.Num * in.Den;
+    const std::int64_t den = std::int64_t{out.Den} * in.Num;
+    return (num + den - 1) / den;
 }
 
 std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool lastPart) {

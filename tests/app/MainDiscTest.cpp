@@ -187,10 +187,10 @@ TEST_F(DiscForm, AuthoringHints) {
     } rows[] = {{0, "Authoring-overhead = 613 blocks"}, // 450 + 163
                 {1, "Authoring-overhead = 622 blocks"}, // 450 + Ceil(18084 / 2048) + 163
                 {2, "Authoring-overhead = 750 blocks"}, // at least 600, + 150
-                {3, "Authoring-overhead = 687 blocks"}, // 225 + 150 + 9 + 3 + 150, + 150
+                {3, "Authoring-overhead = 750 blocks"}, // SVCD vcdimager: 450 + 150, + 150
                 {5, "Authoring-overhead = 825 blocks"}, // VCD vcdimager: 525 + 150, + 150
-                // DVD dvdauthor, 5175 GOPs: 468 + 2 x (11 + 4) + 150 div 2
-                {6, "Authoring-overhead = 573 blocks"}};
+                // DVD dvdauthor, 5175 GOPs: 468 + 2 x (11 + 4) + 150
+                {6, "Authoring-overhead = 648 blocks"}};
     TMainForm& f = Start();
     for (const auto& r : rows) {
         f.AuthoringBox.Select(r.authoring);
@@ -221,8 +221,8 @@ TEST_F(DiscForm, ExtraData) {
     EXPECT_EQ(f.ExtraDataModeBox.Hint(), "2324 bytes/sect. e.g. (S)VCD-MPEG-files");
     EXPECT_EQ(f.EditExtraDataKB.Hint(), // Ceil(440.62)
               "Some extra data, you want to add to each CD.\r\nActually: 441 blocks are used.");
-    // 359849 usable - 537 authoring - 441 extra - 150 reserve.
-    EXPECT_EQ(f.DiscImage.StreamSpace, 358721u);
+    // 359849 usable - 600 authoring - 441 extra - 150 reserve.
+    EXPECT_EQ(f.DiscImage.StreamSpace, 358658u);
 
     Type(f.EditExtraDataKB, "");
     EXPECT_EQ(f.DiscImage.ExtraBlocks, 441u);

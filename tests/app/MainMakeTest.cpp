@@ -97,7 +97,7 @@ TEST_F(MakeDisc, MakesTheImageOffTheWindowThreadAndReportsItOrCancels) {
         // A VCD's constant rate lies below the player's lowest stream rate: asked, not refused.
         EXPECT_EQ(Platform.Messages,
                   std::vector<std::string>{"Make disc? The plan has warnings:\n- The video rate of "
-                                           "1150 kbps is below the player's minimum of 1155 "
+                                           "1150 kbps is below the player's minimum of 1154 "
                                            "kbps.\nMake the discs anyway?"});
         Platform.Messages.clear();
         Platform.Reports.clear();

@@ -66,9 +66,9 @@ TEST_F(FormTest, WarningsAreWordedWithTheNumbersTheWindowShows) {
     EXPECT_EQ(w[1].Text, "The disc image is " + std::to_string(-f.DiscImage.UnusedBlocks) +
                              " blocks larger than the disc (" +
                              std::to_string(f.DiscImage.BlocksUsable) + " usable blocks): " +
-                             // 472 blocks of 2324 bytes are 6 seconds of CD time and 1.05 MB.
-                             "0:06 min or 1 MB too much.");
-    EXPECT_EQ(f.DiscImage.UnusedBlocks, -472);
+                             // 475 blocks of 2324 bytes are 6 seconds of CD time and 1.05 MB.
+                             "0:06 min or 1.1 MB too much.");
+    EXPECT_EQ(f.DiscImage.UnusedBlocks, -475);
 }
 
 // The colour bands are the crop model's; here the largest band reaches the label.

@@ -240,11 +240,11 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"Dvd", 5, false, 2048, 2012, 2015, 2025, 2017, 2020, 100, 0},
         LayoutCase{"DvdAc3", 5, true, 2048, 2012, 2015, 2025, 2013, 2016, 100, 0},
         // Measured for ffmpeg's multiplexers (docs/disc-measurements.md): the MPEG-2
-        // rows add 6 bytes of time stamps per picture.
-        LayoutCase{"VcdFfmpeg", 6, false, 2324, 2302, 2302, 2302, 2280, 2280, 2, 0},
+        // rows add 6 (SVCD) and 7 (DVD) bytes of time stamps per picture.
+        LayoutCase{"VcdFfmpeg", 6, false, 2324, 2300, 2300, 2300, 2280, 2280, 2, 0},
         LayoutCase{"SvcdFfmpeg", 7, false, 2324, 2299, 2299, 2299, 2294, 2294, 1, 9000},
-        LayoutCase{"DvdFfmpeg", 8, false, 2048, 2023, 2023, 2023, 2019, 2019, 101, 9000},
-        LayoutCase{"DvdFfmpegAc3", 8, true, 2048, 2023, 2023, 2023, 2015, 2015, 101, 9000},
+        LayoutCase{"DvdFfmpeg", 8, false, 2048, 2023, 2023, 2023, 2019, 2019, 101, 10500},
+        LayoutCase{"DvdFfmpegAc3", 8, true, 2048, 2023, 2023, 2023, 2015, 2015, 101, 10500},
         LayoutCase{"UnknownModeIsDvd", 9, false, 2048, 2012, 2015, 2025, 2017, 2020, 100, 0},
         LayoutCase{"NegativeModeIsDvd", -1, true, 2048, 2012, 2015, 2025, 2013, 2016, 100, 0}),
     [](const auto& info) { return info.param.name; });
@@ -381,15 +381,17 @@ INSTANTIATE_TEST_SUITE_P(
                     AuthoringCase{"Mode1Menus", 1, 300, 1500, 238, 600 + 1}, // ceil(444 / 2048)
                     AuthoringCase{"Mode2Minimum", 2, 0, 1500, 225, 600}, // 225+25+(3+1)+153 = 407
                     AuthoringCase{"Mode2", 2, 300, 90000, 225,
-                                  225 + 300 + 25 + 14 + 153},                     // ceil(12.55)+1
-                    AuthoringCase{"Mode3", 3, 0, 90000, 150, 225 + 11 + 3 + 150}, // ceil(10.56)
+                                  225 + 300 + 25 + 14 + 153}, // ceil(12.55)+1
                     AuthoringCase{"Mode4", 4, 301, 90000, 0, 450 + 150},
-                    // Measured for vcdimager, dvdauthor and genisoimage: 675 blocks on a
-                    // VCD; 472 and 500 on DVDs of 60 s (100 GOPs) and 3600 s (6000 GOPs).
+                    // Measured for vcdimager, dvdauthor and genisoimage: 600 blocks on an
+                    // SVCD and 675 on a VCD of any length; 472 and 500 on DVDs of 60 s
+                    // (100 GOPs) and 3600 s (6000 GOPs).
+                    AuthoringCase{"Mode3", 3, 0, 90000, 150, 450},
+                    AuthoringCase{"Mode3Menus", 3, 150, 200, 150, 600},
                     AuthoringCase{"Mode5", 5, 0, 90000, 150, 525},
                     AuthoringCase{"Mode5Menus", 5, 150, 1500, 150, 675},
                     AuthoringCase{"Mode6Minute", 6, 0, 1500, 0, 468 + 2 * (1 + 1)},
-                    AuthoringCase{"Mode6Hour", 6, 300, 90000, 0, 468 + 2 * (12 + 4) + 150},
+                    AuthoringCase{"Mode6Hour", 6, 300, 90000, 0, 468 + 2 * (12 + 4) + 300},
                     AuthoringCase{"OtherMode", 7, 0, 90000, 0, 450}),
     [](const auto& info) { return info.param.name; });
 

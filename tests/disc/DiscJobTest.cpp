@@ -360,5 +360,41 @@ TEST(JobScriptTest, QuotesWhatTheShellWouldReadOtherwise) {
                                       "-map 0:v:0 -an -vf crop=")}));
 }
 
+struct TFramesCase {
+    const char* Name;
+    TDiscFormat Format;
+    double SrcRate;
+    bool SrcPal, DestPal;
+    std::int64_t SrcFrames;
+    std::int64_t Encoded; ///< what the encoder must write and the read-back expects
+};
+
+class EncodedFramesTest : public ::testing::TestWithParam<TFramesCase> {};
+
+// Frame counts where the rate multiplied in and divided out again leaves a rounding
+// error that a ceiling turns into one frame too many.
+TEST_P(EncodedFramesTest, EveryStepExpectsTheFramesTheEncoderWrites) {
+    const TFramesCase& c = GetParam();
+    TDiscPlan plan = Example(c.Format);
+    plan.SrcFrameRate = c.SrcRate;
+    plan.SrcFrames = c.SrcFrames;
+    plan.Picture.SrcIsPAL = c.SrcPal;
+    plan.Picture.DestIsPAL = c.DestPal;
+    const TDiscPart& part = BuildJob(plan, "/out/.work", "/out").Parts.at(0);
+    EXPECT_EQ(std::tuple(part.Steps[0].Frames, part.Steps[1].Frames, part.Expected.Frames),
+              std::tuple(c.Encoded, c.Encoded, c.Encoded));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rates, EncodedFramesTest,
+    ::testing::Values(
+        TFramesCase{"ntsc_film_with_pulldown", TDiscFormat::DVD, 24000.0 / 1001, false, false, 1439,
+                    1439},
+        TFramesCase{"ntsc_video", TDiscFormat::SVCD, 30000.0 / 1001, false, false, 1441, 1441},
+        TFramesCase{"pal_slowed_to_film", TDiscFormat::DVD, 25, true, false, 1439, 1439},
+        TFramesCase{"pal", TDiscFormat::SVCD, 25, true, true, 1500, 1500},
+        TFramesCase{"24_fps_shown_at_ntsc_rate", TDiscFormat::DVD, 24, false, false, 2400, 2998}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
 } // namespace
 } // namespace tarvex
