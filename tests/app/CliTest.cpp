@@ -3,9 +3,9 @@
 
 #include "common/Numeric.h"
 
-#include "tests/TempFolder.h"
-#include "tests/preview/PreviewFilms.h"
 #include "tests/source/SourceMedia.h"
+#include "tests/support/Films.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -1,7 +1,7 @@
 // NTSC film made into a DVD and an SVCD with 3:2 pulldown by the real tools, and read
 // back the way players read it.
 #include "disc/Runner.h"
-#include "tests/disc/DiscFixtures.h"
+#include "tests/support/DiscPlans.h"
 
 #include <gtest/gtest.h>
 
