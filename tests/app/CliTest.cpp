@@ -323,11 +323,7 @@ TEST_F(CliSource, BrokenFileIsReportedAndLaterActionsWork) {
 // --detect on films with known black borders.
 class CliDetect : public Cli {
   protected:
-    std::string Film(const std::string& name) {
-        const std::string path = tt::CachedFilm(Temp / "films", name);
-        EXPECT_FALSE(path.empty()) << "ffmpeg could not make " << name;
-        return path;
-    }
+    static std::string Film(const std::string& name) { return tt::Film(name); }
 };
 
 TEST_F(CliDetect, TypesTheFilmAreaAsTheUserWould) {
