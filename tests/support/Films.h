@@ -1,5 +1,6 @@
 // Films made by ffmpeg for the tests and the benchmarks, each made once per build
-// folder and shared by the test programs running at once.
+// folder and shared by the test programs running at once; and which libraries a
+// test program has loaded.
 #pragma once
 
 #include "preview/Borders.h"
