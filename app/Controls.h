@@ -3,8 +3,6 @@
 // a front end draws them and turns real input into the user actions below.
 #pragma once
 
-#include "common/Global.h"
-
 #include <functional>
 #include <string>
 #include <utility>
@@ -22,6 +20,9 @@ class TTrackBar;
 class TLabel;
 class TMemo;
 class TButton;
+
+/// Font colours the window asks for.
+enum class TColour { Default, Black, Yellow, Red, Green, Navy };
 
 /// Any control, by its kind.
 using TAnyControl =

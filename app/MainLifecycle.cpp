@@ -6,14 +6,16 @@
 #include "settings/Options.h"
 
 #include <stdexcept>
+#include <string_view>
 #include <type_traits>
 
 namespace tarvex {
 
 namespace {
 
-/// The stored value of a list, up-down or check box.
-TIniValue StoredValue(const TAnyControl* any, const char* name) {
+/// The stored value of the list, up-down or check box called `name`.
+TIniValue StoredValue(const TControlOwner& form, const char* name) {
+    const TAnyControl* any = form.FindControl(name);
     if (!any) throw std::logic_error(std::string("No control ") + name);
     return std::visit(
         [name](auto* c) -> TIniValue {
@@ -31,6 +33,27 @@ TIniValue StoredValue(const TAnyControl* any, const char* name) {
                 throw std::logic_error(std::string("No stored value in ") + name);
         },
         *any);
+}
+
+/// The control that keeps a settings key's value: the one of the key's name unless
+/// listed here.
+const char* ControlOfKey(const char* key) {
+    static constexpr std::pair<std::string_view, const char*> Named[] = {
+        {"Audio1", "Audio1kbps"},
+        {"Audio2", "Audio2kbps"},
+        {"FpsBox", "FpsCombo"},
+        {"GOPLength", "GOPUpDown"},
+        {"AddMatrices", "AddMatricesUpDown"},
+        {"MenuPics", "MenuUpDown"},
+        {"RateMode", "RateModeBox"},
+        {"ChapterMinutes", "ChapterUpDown"},
+        {"DestIsAnamorphic", "DestAnamorphic"},
+        {"TVBorderBlocks", "TVBorderUpDown"},
+        {"SourceFilter", "SourceFilterBox"},
+    };
+    for (const auto& [stored, control] : Named)
+        if (stored == key) return control;
+    return key;
 }
 
 } // namespace
@@ -53,7 +76,7 @@ TClassIni TMainForm::SettingsFile() {
          .TypedKbps = TypedKbps,
          .RecentFilms = RecentFilms,
          .Version = Version,
-         .Control = [this](const char* name) { return StoredValue(FindControl(name), name); }});
+         .Window = [this](const char* key) { return StoredValue(*this, ControlOfKey(key)); }});
 }
 
 void TMainForm::DisplayChanged() {

@@ -13,7 +13,7 @@
 #include "disc/PackScan.h"
 #include "disc/Report.h"
 #include "disc/Runner.h"
-#include "tests/disc/DiscFixtures.h"
+#include "tests/support/DiscPlans.h"
 
 #include <cstdio>
 #include <cstring>

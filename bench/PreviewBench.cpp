@@ -6,7 +6,7 @@
 //   tarvex_preview_bench times FILM      the seconds of the detection's positions
 //   tarvex_preview_bench films DIR       accuracy on the test films, beside cropdetect
 #include "preview/Borders.h"
-#include "tests/preview/PreviewFilms.h"
+#include "tests/support/Films.h"
 
 #include <algorithm>
 #include <chrono>

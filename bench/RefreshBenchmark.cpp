@@ -2,7 +2,7 @@
 // a change and without one. A benchmark, not a test: it prints and checks nothing.
 //   build/tests/app/qt/tarvex_qt_refresh_benchmark [rounds]
 #include "app/qt/MainWindow.h"
-#include "tests/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -42,8 +42,8 @@ struct TRow {
     std::string* Text = nullptr; ///< a text's place
 };
 
-/// The place of a number kept by the control that has the key's name.
-const TIniValue SameControl{};
+/// The place of a number the window keeps under the key's name.
+const TIniValue Window{};
 
 template <class T>
 TIniValue Field(T& field) {
@@ -70,9 +70,9 @@ std::vector<TRow> Rows(const TIniTargets& t) {
         {Global,     "PlayerRateSVCDMax",    2788,   I32,   2,  4, Field(d.PlayerRateSVCDMax)},
 
         {Image,      "Seconds",              3000,   U32,   1,  1, Field(t.FilmSeconds)},
-        {Image,      "Audio1",               8,      I32,   2,  2, t.Control("Audio1kbps")},
-        {Image,      "Audio2",               0,      I32,   3,  3, t.Control("Audio2kbps")},
-        {Image,      "FpsBox",               1,      I32,   4,  4, t.Control("FpsCombo")},
+        {Image,      "Audio1",               8,      I32,   2,  2, Window},
+        {Image,      "Audio2",               0,      I32,   3,  3, Window},
+        {Image,      "FpsBox",               1,      I32,   4,  4, Window},
         {Image,      "CDs",                  1,      U8,   19,  5, Field(t.DiscCount)},
         {Image,      "CDType",               2,      I8,    5,  6, Field(d.CDType)},
         {Image,      "BlocksUsable",         359849, U32,   6,  7, Setter(d.BlocksUsable, d, &TCDImage::SetBlocksUsable)},
@@ -81,19 +81,19 @@ std::vector<TRow> Rows(const TIniTargets& t) {
         {Image,      "ExtraBlocksMode2324",  0,      Bool,  8, 10, Setter(d.ExtraBlocksMode2324, d, &TCDImage::SetExtraBlocksMode2324)},
         {Image,      "SubtitlePics",         0,      U16,  10, 11, Setter(d.SubtitlePics, d, &TCDImage::SetSubtitlePics)},
         {Image,      "BMPSubSize",           0,      U32,  11, 12, Setter(d.BMPSubSize, d, &TCDImage::SetBMPSubSize)},
-        {Image,      "SceneDetect",          1,      Bool, 14, 13, SameControl},
-        {Image,      "ScanOffsets",          0,      Bool, 15, 14, SameControl},
-        {Image,      "SeqAligning",          0,      Bool, 16, 15, SameControl},
-        {Image,      "GOPLength",            15,     I16,  12, 16, t.Control("GOPUpDown")},
-        {Image,      "AddMatrices",          0,      I16,  13, 17, t.Control("AddMatricesUpDown")},
+        {Image,      "SceneDetect",          1,      Bool, 14, 13, Window},
+        {Image,      "ScanOffsets",          0,      Bool, 15, 14, Window},
+        {Image,      "SeqAligning",          0,      Bool, 16, 15, Window},
+        {Image,      "GOPLength",            15,     I16,  12, 16, Window},
+        {Image,      "AddMatrices",          0,      I16,  13, 17, Window},
         {Image,      "MuxMode",              1,      I8,   17, 18, Setter(d.MuxMode, d, &TCDImage::SetMuxMode)},
         {Image,      "AuthoringMode",        3,      I8,   18, 19, Setter(d.AuthoringMode, d, &TCDImage::SetAuthoringMode)},
-        {Image,      "MenuPics",             1,      I16,  20, 20, t.Control("MenuUpDown")},
-        {Image,      "RateMode",             0,      I32,  21, 21, t.Control("RateModeBox")},
+        {Image,      "MenuPics",             1,      I16,  20, 20, Window},
+        {Image,      "RateMode",             0,      I32,  21, 21, Window},
         {Image,      "VideoKbps",            2000,   U32,  22, 22, Field(t.TypedKbps)},
         // After the multiplexing mode, which hides and clears the choice where it has none.
         {Image,      "AC3Audio",             0,      Bool, 23, 23, Setter(d.AC3Audio, d, &TCDImage::SetAC3Audio)},
-        {Image,      "ChapterMinutes",       5,      I16,  24, 24, t.Control("ChapterUpDown")},
+        {Image,      "ChapterMinutes",       5,      I16,  24, 24, Window},
 
         {Resolution, "SrcIsPAL",             1,      Bool,  1,  1, Field(r.SrcIsPAL)},
         {Resolution, "DestIsPAL",            1,      Bool,  2,  2, Field(r.DestIsPAL)},
@@ -103,19 +103,19 @@ std::vector<TRow> Rows(const TIniTargets& t) {
         {Resolution, "SrcPixelY",            436,    I16,   6,  6, Setter(r.SrcPixelY, r, &TResizeStruct::SetSrcPixelY)},
         {Resolution, "BorderLeft",           0,      I16,   7,  7, Setter(r.BorderLeft, r, &TResizeStruct::SetBorderLeft)},
         {Resolution, "BorderTop",            70,     I16,   8,  8, Setter(r.BorderTop, r, &TResizeStruct::SetBorderTop)},
-        {Resolution, "SrcAspectBox",         0,      I32,   9,  9, SameControl},
+        {Resolution, "SrcAspectBox",         0,      I32,   9,  9, Window},
         {Resolution, "OptPositioning",       1,      I16,  10, 10, Field(r.OptPositioning)},
         {Resolution, "SrcIsAnamorphic",      1,      Bool, 11, 11, Field(r.SrcIsAnamorphic)},
-        {Resolution, "ITUAspect",            1,      Bool, 12, 12, SameControl},
+        {Resolution, "ITUAspect",            1,      Bool, 12, 12, Window},
         {Resolution, "CropMode",             1,      U8,   13, 13, Setter(r.CropMode, r, &TResizeStruct::SetCropMode)},
         {Resolution, "CropRoundX",           2,      I8,   14, 14, Setter(r.CropRoundX, r, &TResizeStruct::SetCropRoundX)},
         {Resolution, "CropRoundY",           2,      I8,   15, 15, Setter(r.CropRoundY, r, &TResizeStruct::SetCropRoundY)},
         {Resolution, "DestPixelRoundY",      16,     U8,   16, 16, Field(r.DestPixelRoundY)},
         {Resolution, "DestPixelSuggestionX", 0,      I32,  17, 17, Field(r.DestPixelSuggestionX)},
         {Resolution, "DestPixelSuggestionY", 0,      I32,  18, 18, Field(r.DestPixelSuggestionY)},
-        {Resolution, "DestAspectBox",        4,      I32,  19, 19, SameControl},
-        {Resolution, "DestIsAnamorphic",     0,      Bool, 20, 20, t.Control("DestAnamorphic")},
-        {Resolution, "TVBorderBlocks",       2,      I16,  21, 21, t.Control("TVBorderUpDown")},
+        {Resolution, "DestAspectBox",        4,      I32,  19, 19, Window},
+        {Resolution, "DestIsAnamorphic",     0,      Bool, 20, 20, Window},
+        {Resolution, "TVBorderBlocks",       2,      I16,  21, 21, Window},
 
         {AVSscript,  "ConvertToRGB",         0,      Bool,  1,  1, Field(t.ConvertToRGB)},
         {AVSscript,  "ResampleAudio",        0,      Bool,  2,  2, Field(t.ResampleAudio)},
@@ -123,7 +123,7 @@ std::vector<TRow> Rows(const TIniTargets& t) {
         {AVSscript,  "InterlacedResizing",   0,      Bool,  4,  4, Setter(r.InterlacedResizing, r, &TResizeStruct::SetInterlacedResizing)},
         {AVSscript,  "ResizeMode",           2,      I8,    5,  5, Field(t.ResizeMode)},
         {AVSscript,  "FileNameSrc",          0,      Text,  6,  6, {}, &t.FileNameSrc},
-        {AVSscript,  "SourceFilter",         0,      I8,    7,  7, t.Control("SourceFilterBox")},
+        {AVSscript,  "SourceFilter",         0,      I8,    7,  7, Window},
         {AVSscript,  "DiscFolder",           0,      Text,  8,  8, {}, &t.DiscFolder},
         {AVSscript,  "RecentFilm1",          0,      Text,  9,  9, {}, &t.RecentFilms[0]},
         {AVSscript,  "RecentFilm2",          0,      Text, 10, 10, {}, &t.RecentFilms[1]},
@@ -133,7 +133,7 @@ std::vector<TRow> Rows(const TIniTargets& t) {
     };
     // clang-format on
     for (TRow& row : rows)
-        if (!row.Value.Get && !row.Text) row.Value = t.Control(row.Key);
+        if (!row.Value.Get && !row.Text) row.Value = t.Window(row.Key);
     return rows;
 }
 

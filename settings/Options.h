@@ -12,8 +12,8 @@
 
 namespace tarvex {
 
-/// Where a stored number lives: a model field, a window value, or a control's item
-/// index, position or check state (0 or 1).
+/// Where a stored number lives: a model field or a value the window keeps (an item
+/// index, a position or a check state of 0 or 1).
 struct TIniValue {
     std::function<std::int64_t()> Get;
     std::function<void(std::int64_t)> Set;
@@ -33,8 +33,8 @@ struct TIniTargets {
     std::uint32_t& TypedKbps;                ///< the video rate the user chose
     std::array<std::string, 5>& RecentFilms; ///< the films opened last, the latest first
     const std::string& Version; ///< the program's: written, and compared with the file's
-    /// The value the control of this name holds.
-    std::function<TIniValue(const char* name)> Control;
+    /// The value the window keeps under a key's name.
+    std::function<TIniValue(const char* key)> Window;
 };
 
 class TClassIni {

@@ -5,7 +5,6 @@
 #include "source/AvProbe.h"
 #include "source/QuickProbe.h"
 
-#include <atomic>
 #include <cstring>
 #include <limits>
 
@@ -13,15 +12,11 @@ namespace tarvex {
 
 namespace {
 
-std::atomic<bool> Loaded{false};
-
 /// The probe function; null (with the loader's message) when the library cannot
 /// be loaded.
 TAvProbeFunction ProbeFunction(std::string& failure) {
-    const auto function = reinterpret_cast<TAvProbeFunction>(
+    return reinterpret_cast<TAvProbeFunction>(
         LoadModuleSymbol("libtarvex_avprobe.so", TARVEX_AVPROBE_PATH, AvProbeSymbol, failure));
-    if (function) Loaded = true;
-    return function;
 }
 
 /// The container's code when it is four printable characters, else a short
@@ -63,10 +58,6 @@ std::int64_t FrameCountOf(const TAvProbeResult& r, TRatio rate, bool& estimated)
 }
 
 } // namespace
-
-bool ProbeLibraryLoaded() {
-    return Loaded;
-}
 
 bool ProbeMedia(const std::string& path, TMediaInfo& info, std::string& reason,
                 const TProbeLimits& limits) {

@@ -35,8 +35,4 @@ struct TMediaInfo {
 bool ProbeMedia(const std::string& path, TMediaInfo& info, std::string& reason,
                 const TProbeLimits& limits = {});
 
-/// Whether the probe library has been loaded into this process (the readers of
-/// AVI, MPEG and project files never load it).
-bool ProbeLibraryLoaded();
-
 } // namespace tarvex

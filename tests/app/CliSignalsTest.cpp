@@ -1,8 +1,8 @@
 // tarvex-cli making a VCD as a program of its own, interrupted as a shell or a
 // system would: no tool outlives it, nothing of the unfinished disc is left, and
 // the work folder of a killed run goes with the next run into its folder.
-#include "tests/TempFolder.h"
 #include "tests/source/SourceMedia.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -65,9 +65,9 @@ class CliSignals : public ::testing::TestWithParam<int> {
         if (fs::exists(Film)) return;
         fs::create_directories(fs::path(Film).parent_path());
         const std::string part = Film + "." + std::to_string(getpid());
-        if (tt::RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=s=720x576:r=25:d=120 "
-                           "-f lavfi -i sine=d=120 -c:v mpeg4 -q:v 10 -c:a mp2 -f avi '" +
-                           part + "'") == 0)
+        if (tt::Shell("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=s=720x576:r=25:d=120 "
+                      "-f lavfi -i sine=d=120 -c:v mpeg4 -q:v 10 -c:a mp2 -f avi '" +
+                      part + "'") == 0)
             fs::rename(part, Film);
     }
 
@@ -101,7 +101,7 @@ class CliSignals : public ::testing::TestWithParam<int> {
 
     TTempFolder Temp;
     const std::string Dir = Temp / "discs";
-    static inline const std::string Film = TARVEX_CLI_FILMS "/signal-film.avi";
+    static inline const std::string Film = TARVEX_TEST_FILMS "/signal-film.avi";
 };
 
 TEST_P(CliSignals, LeaveNoToolAndNoWorkBehind) {

@@ -3,9 +3,9 @@
 
 #include "common/Numeric.h"
 
-#include "tests/TempFolder.h"
-#include "tests/preview/PreviewFilms.h"
 #include "tests/source/SourceMedia.h"
+#include "tests/support/Films.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -323,11 +323,7 @@ TEST_F(CliSource, BrokenFileIsReportedAndLaterActionsWork) {
 // --detect on films with known black borders.
 class CliDetect : public Cli {
   protected:
-    std::string Film(const std::string& name) {
-        const std::string path = tt::CachedFilm(Temp / "films", name);
-        EXPECT_FALSE(path.empty()) << "ffmpeg could not make " << name;
-        return path;
-    }
+    static std::string Film(const std::string& name) { return tt::Film(name); }
 };
 
 TEST_F(CliDetect, TypesTheFilmAreaAsTheUserWould) {

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/Main.h"
-#include "tests/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -444,27 +444,38 @@ TEST_F(FormTest, RateModeAndTypedRateAreKeptInTheSettings) {
 
 // Film on NTSC discs: the disc holds every source frame at the rate the script plays
 // it, and with pulldown a GOP of 18 frames shown holds 12 film frames.
-TEST_F(BudgetForm, FilmFramesAndGopsOnNtscDiscs) {
-    using TRow = std::tuple<const char*, bool, bool, int, int, std::uint32_t, float, std::uint32_t>;
-    for (const auto& [name, srcPal, destPal, fps, mux, frames, rate, gops] :
-         {TRow{"ntsc_film_on_ntsc_dvd", false, false, 0, Index(TMuxRow::DvdFfmpeg), 71928, 23.976f,
-               5994},
-          TRow{"pal_film_slowed_onto_ntsc_svcd", true, false, 1, Index(TMuxRow::SvcdFfmpeg), 75000,
-               23.976f, 6250},
-          TRow{"ntsc_film_on_vcd", false, false, 0, Index(TMuxRow::VcdFfmpeg), 71928, 23.976f,
-               3996},
-          TRow{"ntsc_video_slowed_onto_pal_dvd", false, true, 2, Index(TMuxRow::DvdFfmpeg), 89910,
-               25.0f, 4995}}) {
-        TMainForm& f = Start();
-        Check(f.SceneDetect, false);
-        f.MuxModeBox.Select(mux);
-        Check(f.SrcPALBox, srcPal);
-        Check(f.DestPALBox, destPal);
-        f.FpsCombo.Select(fps);
-        f.GOPUpDown.SetPosition(18);
-        const TCDImage& d = f.DiscImage;
-        EXPECT_EQ(std::tuple(d.Frames, d.FrameRate, d.IFrames), std::tuple(frames, rate, gops))
-            << name;
-        EXPECT_NEAR(d.Duration, frames / static_cast<double>(rate), 1e-6) << name;
-    }
+struct NtscDiscRow {
+    const char* Name;
+    bool SrcPal, DestPal;
+    int Fps, Mux;
+    std::uint32_t Frames;
+    float Rate;
+    std::uint32_t Gops;
+};
+
+class NtscDisc : public BudgetForm, public ::testing::WithParamInterface<NtscDiscRow> {};
+
+TEST_P(NtscDisc, HoldsFilmFramesAndGops) {
+    const NtscDiscRow& r = GetParam();
+    TMainForm& f = Start();
+    Check(f.SceneDetect, false);
+    f.MuxModeBox.Select(r.Mux);
+    Check(f.SrcPALBox, r.SrcPal);
+    Check(f.DestPALBox, r.DestPal);
+    f.FpsCombo.Select(r.Fps);
+    f.GOPUpDown.SetPosition(18);
+    const TCDImage& d = f.DiscImage;
+    EXPECT_EQ(std::tuple(d.Frames, d.FrameRate, d.IFrames), std::tuple(r.Frames, r.Rate, r.Gops));
+    EXPECT_NEAR(d.Duration, r.Frames / static_cast<double>(r.Rate), 1e-6);
 }
+
+INSTANTIATE_TEST_SUITE_P(Discs, NtscDisc,
+                         ::testing::Values(NtscDiscRow{"NtscFilmOnNtscDvd", false, false, 0,
+                                                       Index(TMuxRow::DvdFfmpeg), 71928, 23.976f, 5994},
+                                           NtscDiscRow{"PalFilmSlowedOntoNtscSvcd", true, false, 1,
+                                                       Index(TMuxRow::SvcdFfmpeg), 75000, 23.976f, 6250},
+                                           NtscDiscRow{"NtscFilmOnVcd", false, false, 0,
+                                                       Index(TMuxRow::VcdFfmpeg), 71928, 23.976f, 3996},
+                                           NtscDiscRow{"NtscVideoSlowedOntoPalDvd", false, true, 2,
+                                                       Index(TMuxRow::DvdFfmpeg), 89910, 25.0f, 4995}),
+                         [](const auto& info) { return std::string(info.param.Name); });

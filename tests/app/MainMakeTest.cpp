@@ -4,22 +4,36 @@
 #include "tests/source/SourceFixtures.h"
 #include "tests/source/SourceMedia.h"
 
+#include <gmock/gmock.h>
+
+#include <unistd.h>
+
 namespace tt = tarvex::testing;
 namespace fs = std::filesystem;
 
 namespace tarvex {
 namespace {
 
+/// The processes this program started that are still there, finished or not.
+std::vector<std::string> Children() {
+    std::vector<std::string> found;
+    for (const auto& task : fs::directory_iterator("/proc/self/task")) {
+        std::ifstream in(task.path() / "children");
+        for (std::string pid; in >> pid;) found.push_back(pid);
+    }
+    return found;
+}
+
 class MakeDisc : public FormTest {
   protected:
     /// Six seconds of PAL noise, with a tone unless `silent`; made by ffmpeg.
-    std::string Film(bool silent) {
-        const std::string path = (Temp.Path / (silent ? "silent.mpg" : "film.mpg")).string();
+    static std::string Film(bool silent) {
         const std::string sound = silent ? "" : " -f lavfi -i sine=f=440:d=6 -c:a mp2";
-        EXPECT_EQ(tt::RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i "
-                                 "testsrc2=s=720x576:r=25:d=6,noise=alls=12:allf=t" +
-                                 sound + " -c:v mpeg2video -b:v 4M '" + path + "'"),
-                  0);
+        const std::string path =
+            tt::CachedFile(TARVEX_TEST_FILMS, silent ? "silent.mpg" : "film.mpg",
+                           "-f lavfi -i testsrc2=s=720x576:r=25:d=6,noise=alls=12:allf=t" + sound +
+                               " -c:v mpeg2video -b:v 4M");
+        EXPECT_NE(path, "") << "ffmpeg could not make the film";
         return path;
     }
     /// Opens `film` and plans a VCD: its picture, sound and constant 1150 kbps (a
@@ -174,6 +188,9 @@ TEST_F(MakeDisc, ClosingWhileDiscsAreMadeAsksThenStopsTheWorkFirst) {
     Platform.Files.push_back(dir.string());
     f.MakeDiscBtnClick();
     ASSERT_TRUE(f.Making());
+    // Closed while a tool runs.
+    for (int wait = 0; wait < 200 && Children().empty(); ++wait) usleep(50000);
+    ASSERT_FALSE(Children().empty());
     Platform.Messages.clear(); // the plan's warnings, asked before making
     const std::string question = "Make disc? Discs are being made. Stop making them and close?";
     Platform.Answer = false;
@@ -182,9 +199,10 @@ TEST_F(MakeDisc, ClosingWhileDiscsAreMadeAsksThenStopsTheWorkFirst) {
     Platform.Answer = true;
     EXPECT_TRUE(f.MayClose());
     EXPECT_EQ(Platform.Messages, std::vector<std::string>(2, question));
-    // Closing stops the work and waits for it; what it posted finds no window.
+    // Closing stops the work and waits for it and its tools; what it posted finds no window.
     f.StopJobs();
     EXPECT_FALSE(f.Making());
+    EXPECT_THAT(Children(), ::testing::IsEmpty());
     Form.reset();
     Platform.RunPosted(false);
     EXPECT_TRUE(Platform.Reports.empty());
@@ -247,9 +265,9 @@ TEST_F(MakeDisc, TheSavedJobMakesWhatMakeDiscMakes) {
     const fs::path job = Temp.Path / "job.sh";
     Platform.Files.push_back(job.string());
     ASSERT_TRUE(f.SaveAVSBtn.Click());
-    EXPECT_EQ(tt::RunCommand("sh '" + job.string() + "' >/dev/null 2>&1"), 0);
+    EXPECT_EQ(tt::Shell("sh '" + job.string() + "' >/dev/null 2>&1"), 0);
     EXPECT_TRUE(fs::exists(dir / "disc1.bin"));
-    EXPECT_EQ(tt::RunCommand("sh '" + job.string() + "' >/dev/null 2>&1"), 1);
+    EXPECT_EQ(tt::Shell("sh '" + job.string() + "' >/dev/null 2>&1"), 1);
     for (const auto& entry : fs::directory_iterator(dir))
         EXPECT_FALSE(entry.path().filename().string().starts_with(".tarvex-work")) << entry.path();
 }

@@ -7,53 +7,65 @@ using namespace tarvex;
 
 namespace {
 
-// Which checks run is the model's to test; here each kind reaches the window's list beside the
-// control it concerns, and goes.
-TEST_F(FormTest, WarningsAppearExactlyWhenTheirCauseHolds) {
-    const struct {
-        const char* name;
-        std::function<void(TMainForm&)> act;
-        std::vector<std::string> codes; // code@concerned control
-    } rows[] = {
-        {"DefaultWindow", [](TMainForm&) {}, {}},
-        {"ShortFilmAboveMax",
-         [](TMainForm& f) { Type(f.EditMin, "20"); },
-         {"VideoAboveMax@Label62", "DiscVideoRate@Videokbps"}},
-        {"AudioFillsTheDisc",
-         [](TMainForm& f) {
-             f.Audio1kbps.Select(14);
-             f.Audio2kbps.Select(15);
-             Type(f.EditMin, "300");
-         },
-         {"VideoBelowMin@Label63", "NoRoomForVideo@Videokbps", "DiscOverfilled@EditImageBlocks",
-          "DiscAudioRate@Audio1kbps", "DiscAudioRate@Audio2kbps"}},
-        {"RateSteppedBack",
-         [](TMainForm& f) {
-             f.VideoUpDown10.ClickUp();
-             f.VideoUpDown10.ClickDown();
-         },
-         {}},
-        {"OddHeight",
-         [](TMainForm& f) { Type(f.ResizeYEdit, "301"); },
-         {"ResizeHeightOdd@ResizeYEdit", "BorderOdd@AVSMemo"}},
-        {"LargeAspectError",
-         [](TMainForm& f) {
-             f.CropModeBox.Select(0);
-             Type(f.ResizeYEdit, "312");
-         },
-         {"AspectError@ErrLabel"}},
-        {"FrameSmallerThanTheFilm",
-         [](TMainForm& f) { Type(f.SrcYEdit, "400"); },
-         {"FilmAreaOutside@BorderLeftEdit", "CropOutside@CropXEdit"}},
-    };
-    for (const auto& r : rows) {
-        TMainForm& f = Start();
-        r.act(f);
-        std::vector<std::string> codes;
-        for (const TWarning& w : f.Warnings()) codes.push_back(w.Code + "@" + w.Concerns);
-        EXPECT_EQ(codes, r.codes) << r.name;
-    }
+/// A change made through the window and what the window then says of it.
+struct ActRow {
+    const char* Name;
+    std::function<void(TMainForm&)> Act;
+    std::vector<std::string> Expected;
+    friend void PrintTo(const ActRow& r, std::ostream* os) { *os << r.Name; }
+};
+
+std::string RowName(const ::testing::TestParamInfo<ActRow>& info) {
+    return info.param.Name;
 }
+
+// Which checks run is the model's to test; here each kind reaches the window's list beside the
+// control it concerns (code@control), and goes.
+class WarningRow : public FormTest, public ::testing::WithParamInterface<ActRow> {
+  public:
+    static const ActRow Causes[];
+};
+
+TEST_P(WarningRow, AppearsExactlyWhenItsCauseHolds) {
+    TMainForm& f = Start();
+    GetParam().Act(f);
+    std::vector<std::string> codes;
+    for (const TWarning& w : f.Warnings()) codes.push_back(w.Code + "@" + w.Concerns);
+    EXPECT_EQ(codes, GetParam().Expected);
+}
+
+const ActRow WarningRow::Causes[] = {
+    {"DefaultWindow", [](TMainForm&) {}, {}},
+    {"ShortFilmAboveMax",
+     [](TMainForm& f) { Type(f.EditMin, "20"); },
+     {"VideoAboveMax@Label62", "DiscVideoRate@Videokbps"}},
+    {"AudioFillsTheDisc",
+     [](TMainForm& f) {
+         f.Audio1kbps.Select(14);
+         f.Audio2kbps.Select(15);
+         Type(f.EditMin, "300");
+     },
+     {"VideoBelowMin@Label63", "NoRoomForVideo@Videokbps", "DiscOverfilled@EditImageBlocks",
+      "DiscAudioRate@Audio1kbps", "DiscAudioRate@Audio2kbps"}},
+    {"RateSteppedBack",
+     [](TMainForm& f) {
+         f.VideoUpDown10.ClickUp();
+         f.VideoUpDown10.ClickDown();
+     },
+     {}},
+    {"OddHeight",
+     [](TMainForm& f) { Type(f.ResizeYEdit, "301"); },
+     {"ResizeHeightOdd@ResizeYEdit", "BorderOdd@AVSMemo"}},
+    {"LargeAspectError",
+     [](TMainForm& f) {
+         f.CropModeBox.Select(0);
+         Type(f.ResizeYEdit, "312");
+     },
+     {"AspectError@ErrLabel"}},
+    {"FrameSmallerThanTheFilm",
+     [](TMainForm& f) { Type(f.SrcYEdit, "400"); },
+     {"FilmAreaOutside@BorderLeftEdit", "CropOutside@CropXEdit"}}};
+INSTANTIATE_TEST_SUITE_P(Causes, WarningRow, ::testing::ValuesIn(WarningRow::Causes), RowName);
 
 TEST_F(FormTest, WarningsAreWordedWithTheNumbersTheWindowShows) {
     TMainForm& f = Start();
@@ -133,80 +145,80 @@ void Vcd(TMainForm& f) {
 // The model finds the breaches; here the window words each with its fix, and Make
 // disc's "Fix" answer makes the fix as the user would, so nothing is left to refuse.
 // Every change computes the disc-filling rate anew, so each row sets the rate last.
-TEST_F(FormTest, BreachesOfTheDiscStandardAreWordedAndFixedInOneClick) {
-    const struct {
-        const char* name;
-        std::function<void(TMainForm&)> act;
-        std::vector<std::string> texts;
-    } rows[] = {
-        {"DvdRowWithTheSvcdPicture",
-         [](TMainForm& f) {
-             Dvd(f);
-             f.DestAspectBox.Select(4);
-             Rate(f, 6000);
-         },
-         {"A DVD needs a DVD picture (720 x 576, 704 x 576, 352 x 576 or 352 x 288), not 480 x "
-          "576: choose DVD as destination."}},
-        {"GopSixtyOnAPalDvd",
-         [](TMainForm& f) {
-             Dvd(f);
-             while (f.GOPUpDown.Position() < 60) f.GOPUpDown.Click(TUDButton::Up);
-             Rate(f, 6000);
-         },
-         {"A PAL DVD allows GOPs of at most 15 frames, not 60: set the GOP length to 15."}},
-        {"Mp2OnAnNtscDvd",
-         [](TMainForm& f) {
-             Check(f.DestPALBox, false);
-             Dvd(f);
-             Check(f.AC3Box, false);
-             Rate(f, 6000);
-         },
-         {"An NTSC DVD must carry AC-3 sound: tick \"Dolby Digital (AC-3)\"."}},
-        {"DvdAt11822Kbps",
-         [](TMainForm& f) {
-             Dvd(f);
-             Rate(f, 11822);
-         },
-         {"A DVD's video may reach at most 9800 kbps, not 11822 kbps: set the video rate to 9800 "
-          "kbps."}},
-        {"VcdAt2645Kbps",
-         [](TMainForm& f) {
-             Vcd(f);
-             Rate(f, 2645);
-         },
-         {"A VCD's video runs at exactly 1150 kbps, not 2645 kbps: set the video rate to 1150 "
-          "kbps."}},
-        {"VcdMultiplexingSvcdAuthoring",
-         [](TMainForm& f) {
-             Vcd(f);
-             f.AuthoringBox.Select(3);
-             Rate(f, 1150);
-         },
-         {"The multiplexing makes a VCD stream, the authoring an SVCD: choose \"VCD vcdimager\" "
-          "as authoring."}},
-        {"VcdWith160KbpsSound",
-         [](TMainForm& f) {
-             Vcd(f);
-             f.Audio1kbps.Select(8);
-             Rate(f, 1150);
-         },
-         {"A VCD's sound is MPEG audio at 224 kbps, not 160 kbps (audio 1): choose 224 kbps for "
-          "audio 1."}},
-    };
-    for (const auto& r : rows) {
-        TMainForm& f = Start();
-        r.act(f);
-        std::vector<std::string> texts;
-        for (const TWarning& w : f.Refusals()) texts.push_back(w.Text);
-        EXPECT_EQ(texts, r.texts) << r.name;
-        Platform.Choice = 0;
-        f.MakeDiscBtnClick();
-        EXPECT_EQ(Platform.Answers, (std::vector<std::string>{"Fix", "Cancel"})) << r.name;
-        EXPECT_TRUE(f.Refusals().empty()) << r.name;
-        for (const TWarning& w : f.Warnings()) EXPECT_NE(w.Code.substr(0, 4), "Disc") << w.Text;
-        Platform.Messages.clear();
-    }
+class BreachRow : public FormTest, public ::testing::WithParamInterface<ActRow> {
+  public:
+    static const ActRow Breaches[];
+};
+
+TEST_P(BreachRow, IsWordedAndFixedInOneClick) {
+    TMainForm& f = Start();
+    GetParam().Act(f);
+    std::vector<std::string> texts;
+    for (const TWarning& w : f.Refusals()) texts.push_back(w.Text);
+    EXPECT_EQ(texts, GetParam().Expected);
+    Platform.Choice = 0;
+    f.MakeDiscBtnClick();
+    EXPECT_EQ(Platform.Answers, (std::vector<std::string>{"Fix", "Cancel"}));
+    EXPECT_TRUE(f.Refusals().empty());
+    for (const TWarning& w : f.Warnings()) EXPECT_NE(w.Code.substr(0, 4), "Disc") << w.Text;
 }
+
+const ActRow BreachRow::Breaches[] = {
+
+    {"DvdRowWithTheSvcdPicture",
+     [](TMainForm& f) {
+         Dvd(f);
+         f.DestAspectBox.Select(4);
+         Rate(f, 6000);
+     },
+     {"A DVD needs a DVD picture (720 x 576, 704 x 576, 352 x 576 or 352 x 288), not 480 x "
+      "576: choose DVD as destination."}},
+    {"GopSixtyOnAPalDvd",
+     [](TMainForm& f) {
+         Dvd(f);
+         while (f.GOPUpDown.Position() < 60) f.GOPUpDown.Click(TUDButton::Up);
+         Rate(f, 6000);
+     },
+     {"A PAL DVD allows GOPs of at most 15 frames, not 60: set the GOP length to 15."}},
+    {"Mp2OnAnNtscDvd",
+     [](TMainForm& f) {
+         Check(f.DestPALBox, false);
+         Dvd(f);
+         Check(f.AC3Box, false);
+         Rate(f, 6000);
+     },
+     {"An NTSC DVD must carry AC-3 sound: tick \"Dolby Digital (AC-3)\"."}},
+    {"DvdAt11822Kbps",
+     [](TMainForm& f) {
+         Dvd(f);
+         Rate(f, 11822);
+     },
+     {"A DVD's video may reach at most 9800 kbps, not 11822 kbps: set the video rate to 9800 "
+      "kbps."}},
+    {"VcdAt2645Kbps",
+     [](TMainForm& f) {
+         Vcd(f);
+         Rate(f, 2645);
+     },
+     {"A VCD's video runs at exactly 1150 kbps, not 2645 kbps: set the video rate to 1150 "
+      "kbps."}},
+    {"VcdMultiplexingSvcdAuthoring",
+     [](TMainForm& f) {
+         Vcd(f);
+         f.AuthoringBox.Select(3);
+         Rate(f, 1150);
+     },
+     {"The multiplexing makes a VCD stream, the authoring an SVCD: choose \"VCD vcdimager\" "
+      "as authoring."}},
+    {"VcdWith160KbpsSound",
+     [](TMainForm& f) {
+         Vcd(f);
+         f.Audio1kbps.Select(8);
+         Rate(f, 1150);
+     },
+     {"A VCD's sound is MPEG audio at 224 kbps, not 160 kbps (audio 1): choose 224 kbps for "
+      "audio 1."}}};
+INSTANTIATE_TEST_SUITE_P(Breaches, BreachRow, ::testing::ValuesIn(BreachRow::Breaches), RowName);
 
 // A value cut to its field or range is not changed in silence.
 struct CutRow {

@@ -1,6 +1,6 @@
 // Where the settings file lives, over a made-up system; making its folder.
 #include "app/SettingsPath.h"
-#include "tests/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -118,15 +118,5 @@ const TCase Cases[] = {
 INSTANTIATE_TEST_SUITE_P(Plans, ComplianceTest, ::testing::ValuesIn(Cases),
                          [](const auto& info) { return std::string(info.param.Name); });
 
-TEST(DiscStandardTest, BuffersAndMultiplexRatesOfEachFamily) {
-    const auto figures = [](TDiscFamily f) {
-        const TDiscStandard& s = DiscStandard(f, true);
-        return std::tuple(s.VbvBufferBits, s.MaxMuxRate, s.VideoBufferBytes, s.SampleRate);
-    };
-    EXPECT_EQ(figures(VCD), std::tuple(327680u, 1411200u, 47104u, 44100u));
-    EXPECT_EQ(figures(SVCD), std::tuple(1835008u, 2822400u, 235520u, 44100u));
-    EXPECT_EQ(figures(DVD), std::tuple(1835008u, 10080000u, 237568u, 48000u));
-}
-
 } // namespace
 } // namespace tarvex

@@ -2,7 +2,7 @@
 // languages, chapters, text subtitles and DVD picture subtitles.
 #pragma once
 
-#include "tests/disc/DiscFixtures.h"
+#include "tests/support/DiscPlans.h"
 
 #include <filesystem>
 #include <fstream>

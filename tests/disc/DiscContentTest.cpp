@@ -37,7 +37,7 @@ double MeanVolume(const std::string& file, int stream) {
 class DiscContentTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        std::filesystem::create_directories(TARVEX_DISC_FILMS);
+        std::filesystem::create_directories(TARVEX_TEST_FILMS);
         FilmMade = testing::MakeRichFilm(Film);
     }
 
@@ -61,7 +61,7 @@ class DiscContentTest : public ::testing::Test {
         return MakeDiscs(BuildJob(plan, out + "/.work", out), options);
     }
 
-    static inline const std::string Film = TARVEX_DISC_FILMS "/rich-12s.mkv";
+    static inline const std::string Film = TARVEX_TEST_FILMS "/rich-12s.mkv";
     static inline bool FilmMade = false;
     TTempFolder Dir;
 };

@@ -4,7 +4,7 @@
 #include "disc/PackScan.h"
 #include "disc/Report.h"
 #include "disc/Runner.h"
-#include "tests/disc/DiscFixtures.h"
+#include "tests/support/DiscPlans.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -51,7 +51,7 @@ class DiscEndToEndTest : public ::testing::TestWithParam<TCase> {
     static void SetUpTestSuite() {
         Dir = std::make_unique<TTempFolder>();
         // Kept in the build folder: made on the first run, used by every later one.
-        std::filesystem::create_directories(TARVEX_DISC_FILMS);
+        std::filesystem::create_directories(TARVEX_TEST_FILMS);
         FilmMade = testing::MakeNoisyFilm(Film, FilmSeconds);
     }
     static void TearDownTestSuite() { Dir.reset(); }
@@ -74,7 +74,7 @@ class DiscEndToEndTest : public ::testing::TestWithParam<TCase> {
         return {std::istreambuf_iterator<char>(in), {}};
     }
 
-    static inline const std::string Film = TARVEX_DISC_FILMS "/film-12s.avi";
+    static inline const std::string Film = TARVEX_TEST_FILMS "/film-12s.avi";
     static inline std::unique_ptr<TTempFolder> Dir;
     static inline bool FilmMade = false;
 };

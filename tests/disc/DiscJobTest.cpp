@@ -1,6 +1,6 @@
 #include "disc/DiscJob.h"
 
-#include "tests/disc/DiscFixtures.h"
+#include "tests/support/DiscPlans.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

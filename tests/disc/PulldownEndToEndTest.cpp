@@ -1,7 +1,7 @@
 // NTSC film made into a DVD and an SVCD with 3:2 pulldown by the real tools, and read
 // back the way players read it.
 #include "disc/Runner.h"
-#include "tests/disc/DiscFixtures.h"
+#include "tests/support/DiscPlans.h"
 
 #include <gtest/gtest.h>
 
@@ -35,13 +35,11 @@ class PulldownEndToEndTest : public ::testing::TestWithParam<TFilmDisc> {};
 TEST_P(PulldownEndToEndTest, PlaysTheFilmFramesAt2997) {
     const TFilmDisc& c = GetParam();
     const TTempFolder dir;
-    const std::string film = dir / "film.avi";
-    ASSERT_EQ(
-        testing::Shell(
-            "ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=720x480:rate="
-            "24000/1001 -f lavfi -i sine=duration=6.006 -frames:v 144 -c:v mpeg4 -c:a pcm_s16le '" +
-            film + "'"),
-        0);
+    const std::string film = testing::CachedFile(
+        TARVEX_TEST_FILMS, "pulldown-film.avi",
+        "-f lavfi -i testsrc2=size=720x480:rate=24000/1001 -f lavfi -i sine=duration=6.006 "
+        "-frames:v 144 -c:v mpeg4 -c:a pcm_s16le");
+    ASSERT_NE(film, "");
     TCDImage budget = testing::Budget(c.Format, {c.MuxMode, c.AuthoringMode}, 6, 1, 192000,
                                       c.Format == TDiscFormat::DVD);
     budget.SetFrameRate(23.976f);

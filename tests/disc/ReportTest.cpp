@@ -3,7 +3,7 @@
 #include "disc/Report.h"
 #include "common/Numeric.h"
 #include "disc/PackScan.h"
-#include "tests/disc/DiscFixtures.h"
+#include "tests/support/DiscPlans.h"
 
 #include <gtest/gtest.h>
 

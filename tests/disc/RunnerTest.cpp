@@ -3,7 +3,7 @@
 #include "disc/Runner.h"
 
 #include "disc/Process.h"
-#include "tests/disc/DiscFixtures.h"
+#include "tests/support/DiscPlans.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

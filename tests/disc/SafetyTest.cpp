@@ -1,7 +1,7 @@
 // The disc maker with hostile names, short films, full disks and files of an
 // earlier run, with the real tools on a short VCD.
 #include "disc/Runner.h"
-#include "tests/disc/DiscFixtures.h"
+#include "tests/support/DiscPlans.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // rate and buffer of its disc's standard.
 #include "disc/DiscJob.h"
 
-#include "tests/disc/DiscFixtures.h"
+#include "tests/support/DiscPlans.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // there and work inside it, so a file can name another one by a short relative name.
 #pragma once
 
-#include "tests/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <cstdlib>
 #include <filesystem>

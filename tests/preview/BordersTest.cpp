@@ -1,8 +1,8 @@
 // The border detection: single frames drawn here, the combination of frames, and
 // the whole detection on films made by ffmpeg with known borders.
 #include "preview/Borders.h"
-#include "tests/TempFolder.h"
-#include "tests/preview/PreviewFilms.h"
+#include "tests/support/Films.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

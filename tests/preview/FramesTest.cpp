@@ -1,6 +1,6 @@
 // Frame access on films made by ffmpeg: opening, seeking, the crop, pixels, damaged files.
 #include "preview/Frames.h"
-#include "tests/preview/PreviewFilms.h"
+#include "tests/support/Films.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -22,7 +22,7 @@ using testing::Film;
 /// A file of the test's own beside the shared films.
 std::string Write(const std::string& name, const std::string& bytes) {
     const std::string folder =
-        std::string(TARVEX_PREVIEW_FILMS) + "/scratch-" + std::to_string(getpid());
+        std::string(TARVEX_TEST_FILMS) + "/scratch-" + std::to_string(getpid());
     std::filesystem::create_directories(folder);
     std::ofstream(folder + "/" + name, std::ios::binary) << bytes;
     return folder + "/" + name;

@@ -1,24 +1,18 @@
 // The libav* libraries come with the frame decoding module, loaded when the first
 // film is opened. A program of its own, so that no other test has loaded them before.
 #include "preview/Frames.h"
-#include "tests/preview/PreviewFilms.h"
+#include "tests/support/Films.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 
 namespace tarvex {
 namespace {
 
-/// Which of the decoding libraries are mapped into this process, by name.
+/// Which of the decoding libraries are mapped into this process.
 std::string Mapped() {
-    std::ifstream file("/proc/self/maps");
-    const std::string maps(std::istreambuf_iterator<char>(file), {});
-    std::string found;
-    for (const char* library : {"libtarvex_framereader", "libavformat", "libswscale"})
-        if (maps.find(library) != std::string::npos) found += std::string(library) + " ";
-    return found;
+    return testing::Mapped({"libtarvex_framereader", "libavformat", "libswscale"});
 }
 
 TEST(LazyFrames, OpeningTheFirstFilmLoadsTheDecoders) {

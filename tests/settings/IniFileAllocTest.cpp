@@ -1,7 +1,7 @@
 // What loading a settings file allocates. An executable of its own, since it
 // replaces the global operator new for every allocation of the process.
 #include "settings/IniFile.h"
-#include "tests/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "settings/IniFile.h"
-#include "tests/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

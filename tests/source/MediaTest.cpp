@@ -288,10 +288,10 @@ TEST_F(SourceMediaTest, OpenDmlAviOverOneGigabyte) {
     // 45 frames of 3840 x 2160 uncompressed: past 1 GiB the file goes on in
     // "AVIX" lists, and only the stream header counts all frames.
     const std::string path = (*Files).Dir / "opendml.avi";
-    ASSERT_EQ(testing::RunCommand("timeout 300 ffmpeg -nostdin -v error -y -f lavfi -i "
-                                  "color=c=black:size=3840x2160:rate=25 -frames:v 45 "
-                                  "-c:v rawvideo -pix_fmt bgr24 '" +
-                                  path + "'"),
+    ASSERT_EQ(testing::Shell("timeout 300 ffmpeg -nostdin -v error -y -f lavfi -i "
+                             "color=c=black:size=3840x2160:rate=25 -frames:v 45 "
+                             "-c:v rawvideo -pix_fmt bgr24 '" +
+                             path + "'"),
               0);
     ASSERT_GT(std::filesystem::file_size(path), std::uintmax_t{1} << 30);
     const int result = reader.OpenFiles({path});

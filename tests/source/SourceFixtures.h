@@ -1,7 +1,7 @@
 // Small source files built byte by byte for the source reader's tests.
 #pragma once
 
-#include "tests/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,17 +1,14 @@
-// Real source files made by ffmpeg for the tests, each made on first use.
+// Real source files made by ffmpeg for the tests, each made once per build folder.
 #pragma once
 
 #include "tests/source/SourceFixtures.h"
+#include "tests/support/Films.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <ostream>
-#include <set>
 #include <string>
 #include <vector>
-
-#include <sys/wait.h>
 
 namespace tarvex::testing {
 
@@ -106,15 +103,10 @@ inline std::vector<TMedia> AllMedia() {
     };
 }
 
-inline int RunCommand(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 /// Whether ffmpeg and ffprobe can be run.
 inline bool HaveMediaTools() {
-    return RunCommand("ffmpeg -version >/dev/null 2>&1") == 0 &&
-           RunCommand("ffprobe -version >/dev/null 2>&1") == 0;
+    return Shell("ffmpeg -version >/dev/null 2>&1") == 0 &&
+           Shell("ffprobe -version >/dev/null 2>&1") == 0;
 }
 
 /// The message for a test that needs ffmpeg on a machine without it.
@@ -122,30 +114,23 @@ constexpr const char* MissingMediaTools =
     "ffmpeg and ffprobe make and check the test media; they are a declared dependency "
     "(./build.sh installs them)";
 
-/// A temporary folder of test media; each file of `AllMedia` is made when first asked for.
+/// The test media: each file of `AllMedia` is made in the build's shared folder when
+/// first asked for. `Dir` is a folder of this program's own for the files a test writes.
 class TMediaFolder {
   public:
     /// The full name of a file of `AllMedia`.
     std::string operator[](const std::string& name) {
-        const std::string path = Dir / name;
-        if (Made.count(name)) return path;
-        bool known = false;
         for (const auto& m : AllMedia()) {
             if (name != m.Name) continue;
-            known = true;
-            const int rc =
-                RunCommand("timeout 120 ffmpeg -nostdin -v error -y " + m.Args + " '" + path + "'");
-            EXPECT_EQ(rc, 0) << "ffmpeg could not make " << name;
-            Made.insert(name);
+            const std::string path = CachedFile(TARVEX_TEST_FILMS "/media", name, m.Args);
+            EXPECT_FALSE(path.empty()) << "ffmpeg could not make " << name;
+            return path;
         }
-        EXPECT_TRUE(known) << name << " is not a test medium";
-        return path;
+        ADD_FAILURE() << name << " is not a test medium";
+        return "";
     }
 
     TTempFolder Dir;
-
-  private:
-    std::set<std::string> Made;
 };
 
 } // namespace tarvex::testing

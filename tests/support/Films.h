@@ -1,11 +1,13 @@
-// Short films with known black borders, made by ffmpeg for the border detection's
-// tests and its benchmark: a test picture padded into a PAL or NTSC frame.
+// Films made by ffmpeg for the tests and the benchmarks, each made once per build
+// folder and shared by the test programs running at once; and which libraries a
+// test program has loaded.
 #pragma once
 
 #include "preview/Borders.h"
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,11 +15,46 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#ifdef TARVEX_PREVIEW_FILMS
+#ifdef TARVEX_TEST_FILMS
 #include <gtest/gtest.h>
 #endif
 
 namespace tarvex::testing {
+
+/// Runs a shell command; its exit code, or -1 when it did not end normally.
+inline int Shell(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+/// The file `name` that ffmpeg makes from `args` in `folder`, made when it is not
+/// there yet. Its name carries a hash of the arguments, so a changed recipe is made
+/// again; it is made under a name of this process and renamed, so that programs
+/// running at once may share it. Empty when ffmpeg failed.
+inline std::string CachedFile(const std::string& folder, const std::string& name,
+                              const std::string& args) {
+    const std::string path =
+        folder + "/" + std::to_string(std::hash<std::string>{}(args) % 1000000007) + "-" + name;
+    if (std::filesystem::exists(path)) return path;
+    std::filesystem::create_directories(folder);
+    const std::string part = folder + "/part-" + std::to_string(getpid()) + "-" + name;
+    if (Shell("timeout 120 ffmpeg -nostdin -v error -y " + args + " '" + part + "'") != 0) {
+        std::filesystem::remove(part);
+        return "";
+    }
+    std::filesystem::rename(part, path);
+    return path;
+}
+
+/// Which of `libraries` are mapped into this process, by name, each followed by a space.
+inline std::string Mapped(const std::vector<std::string>& libraries) {
+    std::ifstream file("/proc/self/maps");
+    const std::string maps(std::istreambuf_iterator<char>(file), {});
+    std::string found;
+    for (const std::string& library : libraries)
+        if (maps.find(library) != std::string::npos) found += library + " ";
+    return found;
+}
 
 struct TFilm {
     std::string Name; ///< file name; the extension picks the container
@@ -91,35 +128,36 @@ inline std::string FilmArgs(const TFilm& f) {
 
 /// Makes `f` as `path`; true when ffmpeg succeeded.
 inline bool MakeFilm(const TFilm& f, const std::string& path) {
-    const std::string command =
-        "timeout 120 ffmpeg -nostdin -v error -y " + FilmArgs(f) + " '" + path + "'";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return Shell("timeout 120 ffmpeg -nostdin -v error -y " + FilmArgs(f) + " '" + path + "'") == 0;
 }
 
-/// The film named `name` in `folder`, made when it is not there yet. Its file name
-/// carries a hash of the ffmpeg arguments, so a changed film is made again; it is
-/// made under a name of its own and renamed, so tests running at once may share it.
+/// The film named `name` in `folder`, made when it is not there yet; empty when
+/// ffmpeg failed or no film has the name.
 inline std::string CachedFilm(const std::string& folder, const std::string& name) {
-    for (const TFilm& f : AllFilms()) {
-        if (f.Name != name) continue;
-        const std::string path =
-            folder + "/" + std::to_string(std::hash<std::string>{}(FilmArgs(f)) % 1000000007) +
-            "-" + name;
-        if (std::filesystem::exists(path)) return path;
-        std::filesystem::create_directories(folder);
-        const std::string part = folder + "/part-" + std::to_string(getpid()) + "-" + name;
-        if (!MakeFilm(f, part)) return "";
-        std::filesystem::rename(part, path);
-        return path;
-    }
+    for (const TFilm& f : AllFilms())
+        if (f.Name == name) return CachedFile(folder, name, FilmArgs(f));
     return "";
 }
 
-#ifdef TARVEX_PREVIEW_FILMS
+/// Makes `path` (once): a PAL 720x576 film of `seconds` with moving noise, so that the
+/// encoder must spend its bits, and a 440 Hz tone. Returns whether the file is there.
+inline bool MakeNoisyFilm(const std::string& path, int seconds) {
+    if (std::filesystem::exists(path)) return true;
+    const std::string part = path + "." + std::to_string(getpid()) + ".part";
+    const std::string length = std::to_string(seconds);
+    const int rc = Shell("ffmpeg -nostdin -v error -y -f lavfi -i "
+                         "'testsrc2=size=720x576:rate=25:duration=" +
+                         length +
+                         ",noise=alls=12:allf=t' -f lavfi -i "
+                         "'sine=frequency=440:sample_rate=48000:duration=" +
+                         length + "' -c:v mpeg4 -q:v 5 -c:a pcm_s16le -f avi '" + part + "'");
+    return rc == 0 && std::rename(part.c_str(), path.c_str()) == 0;
+}
+
+#ifdef TARVEX_TEST_FILMS
 /// The film `name` in the build's shared folder; a test failure when ffmpeg could not make it.
 inline std::string Film(const std::string& name) {
-    const std::string path = CachedFilm(TARVEX_PREVIEW_FILMS, name);
+    const std::string path = CachedFilm(TARVEX_TEST_FILMS, name);
     EXPECT_FALSE(path.empty()) << "ffmpeg could not make " << name;
     return path;
 }

@@ -1,41 +1,17 @@
-// Films and plans for the disc tests and the accuracy measurement: a noisy test
-// picture with a tone, and the budget the window would compute for it.
+// Plans for the disc tests and the accuracy measurement: the budget the window
+// would compute for a film of the test picture, and the films themselves.
 #pragma once
 
 #include "budget/Imaging.h"
 #include "disc/DiscJob.h"
 #include "disc/Report.h"
-#include "tests/TempFolder.h"
+#include "tests/support/Films.h"
+#include "tests/support/TempFolder.h"
 
-#include <cstdlib>
-#include <filesystem>
+#include <cstdint>
 #include <string>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace tarvex::testing {
-
-/// Runs a shell command; its exit code, or -1 when it did not end normally.
-inline int Shell(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-/// Makes `path` (once): a PAL 720x576 film of `seconds` with moving noise, so that the
-/// encoder must spend its bits, and a 440 Hz tone. Returns whether the file is there.
-inline bool MakeNoisyFilm(const std::string& path, int seconds) {
-    if (std::filesystem::exists(path)) return true;
-    const std::string part = path + "." + std::to_string(getpid()) + ".part";
-    const std::string length = std::to_string(seconds);
-    const int rc = Shell("ffmpeg -nostdin -v error -y -f lavfi -i "
-                         "'testsrc2=size=720x576:rate=25:duration=" +
-                         length +
-                         ",noise=alls=12:allf=t' -f lavfi -i "
-                         "'sine=frequency=440:sample_rate=48000:duration=" +
-                         length + "' -c:v mpeg4 -q:v 5 -c:a pcm_s16le -f avi '" + part + "'");
-    return rc == 0 && std::rename(part.c_str(), path.c_str()) == 0;
-}
 
 /// The window's rows for a format: multiplexer and authoring tool.
 struct TRows {
