@@ -2,14 +2,13 @@
 
 #include "app/Main.h"
 #include "app/SettingsPath.h"
+#include "app/cli/CliArgs.h"
 #include "app/cli/MakeDisc.h"
 #include "app/cli/Reports.h"
-#include "common/Numeric.h"
 #include "disc/Pulldown.h"
 
 #include <nlohmann/json.hpp>
 
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -17,101 +16,6 @@
 namespace tarvex {
 
 namespace {
-
-const char* const HelpText =
-    R"(Usage: tarvex-cli [--ini FILE] [--replace] ACTION... [--dump] [--report] [--script] [--candidates]
-
-Starts Tarvex without a window: reads the settings file (the window's own
-Tarvex.ini, beside the executable or in ~/.config/Tarvex, or FILE with --ini),
-fills the window and computes everything as the window does at start-up. Then
-it performs the actions in the order given, each as a user would, and prints
-what was asked for. It never writes or deletes a settings file.
-
-Actions (NAME is a control name as shown by --dump):
-  --type NAME=TEXT     focus the edit, select all, type TEXT key by key, press
-                       Tab; an empty TEXT selects all and presses Backspace
-  --select NAME=INDEX  choose item INDEX (from 0) of a list
-  --check NAME=0|1     click the check box if its state differs
-  --slide NAME=POS     drag a track bar to POS
-  --up NAME[=COUNT]    click the up button of an up-down COUNT times (1)
-  --down NAME[=COUNT]  click the down button of an up-down COUNT times (1)
-  --click NAME         click a button
-  --open FILE          click the source button; the open dialog returns FILE
-  --save FILE          click the save button; the save dialog returns FILE
-  --detect             click Detect and wait until the film area found in the
-                       source's frames is typed into the film-pixel fields,
-                       showing the progress on stderr
-  --make-disc DIR      make the disc images of the current plan in DIR (ffmpeg,
-                       vcdimager, dvdauthor, genisoimage), showing the progress on
-                       stderr; then print the report of each disc. Images,
-                       report or log of an earlier run in DIR stop it, and so
-                       does another run making discs in DIR. SIGINT, SIGTERM and
-                       SIGHUP cancel it: the tool is stopped, the work folder
-                       and the unfinished disc are removed
-  --replace            let --make-disc replace the files of an earlier run
-
-Output:
-  --dump               print every control's state as one JSON object, with
-                       "Caption" (the window caption), "Messages" (every
-                       message box shown so far, in order), "Warnings" (what
-                       the window warns about) and "DiscFill" (how each disc
-                       image fills its disc, part by part)
-  --report             print what was computed as one JSON object with plain
-                       names: source, geometry, budget, script and warnings
-  --script             print the lines of the script box
-  --candidates         print the resize heights that fit the destination as
-                       JSON, each with its width, aspect error, film kept,
-                       blocks, bits per block and borders; the suggestion's
-                       row is marked
-  Each prints the state at its place among the actions.
-  --pulldown IN OUT    alone: write the MPEG-2 video stream IN (23.976
-                       progressive frames) to OUT with 3:2 pulldown flags, to
-                       be shown at 29.97 (a step of NTSC film discs)
-  --help               print this text
-  --version            print the program's version
-
-Exit codes: 0 done; 1 the program showed a message box (its text is also
-printed on stderr) or the discs could not be made or do not fit their discs;
-2 a usage error: an unknown option or control ends the run before any action;
-an index or position out of range, or a control disabled or hidden, ends it
-when that action's turn comes; 3 making discs was cancelled by a signal (no
-later action was done).
-
-Example: a PAL DVD film of 720 x 436 lines for SVCD with the crop and script:
-  tarvex-cli --select SrcAspectBox=0 --type SrcPixelYEdit=436 \
-             --select DestAspectBox=4 --dump --script
-)";
-
-enum class TActionKind {
-    Type,
-    Select,
-    Check,
-    Slide,
-    Up,
-    Down,
-    Click,
-    Open,
-    Save,
-    Detect,
-    MakeDisc,
-    Dump,
-    Report,
-    Script,
-    Candidates
-};
-
-struct TAction {
-    TActionKind Kind;
-    std::string Option; // as typed, for messages
-    std::string Name;   // control name, or the file of --open / --save
-    std::string Text;   // --type
-    int Number = 1;     // index, state, position or count
-};
-
-class TUsageError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
 
 /// Message boxes go to stderr and are remembered; dialogs return the file the
 /// next --open or --save named.
@@ -147,111 +51,6 @@ class TCliPlatform : public TPlatform {
     std::optional<std::string> NextFile;
     std::vector<std::string> Messages;
 };
-
-/// --detect and the outputs take no value; every other action does.
-bool TakesValue(TActionKind kind) {
-    return kind != TActionKind::Detect && kind != TActionKind::Dump &&
-           kind != TActionKind::Report && kind != TActionKind::Script &&
-           kind != TActionKind::Candidates;
-}
-
-int ParseNumber(const std::string& option, const std::string& text) {
-    std::int32_t v;
-    if (text.empty() || text.find_first_not_of("0123456789-") != std::string::npos ||
-        !TryStrToInt(text, v))
-        throw TUsageError(option + ": \"" + text + "\" is not a whole number");
-    return v;
-}
-
-/// What the command line asks for besides its actions.
-struct TRequest {
-    std::string IniFile;
-    bool Help = false;
-    bool Version = false;
-    bool Replace = false; ///< --make-disc may replace files of an earlier run
-};
-
-std::vector<TAction> ParseArgs(const std::vector<std::string>& args, TRequest& request) {
-    static const std::pair<const char*, TActionKind> options[] = {
-        {"--type", TActionKind::Type},
-        {"--select", TActionKind::Select},
-        {"--check", TActionKind::Check},
-        {"--slide", TActionKind::Slide},
-        {"--up", TActionKind::Up},
-        {"--down", TActionKind::Down},
-        {"--click", TActionKind::Click},
-        {"--open", TActionKind::Open},
-        {"--save", TActionKind::Save},
-        {"--detect", TActionKind::Detect},
-        {"--make-disc", TActionKind::MakeDisc},
-        {"--dump", TActionKind::Dump},
-        {"--report", TActionKind::Report},
-        {"--script", TActionKind::Script},
-        {"--candidates", TActionKind::Candidates}};
-    std::vector<TAction> actions;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& option = args[i];
-        if (option == "--help" || option == "-h" || option == "--version") {
-            (option == "--version" ? request.Version : request.Help) = true;
-            continue;
-        }
-        const auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) throw TUsageError(option + " needs a value");
-            return args[++i];
-        };
-        if (option == "--ini") {
-            request.IniFile = value();
-            continue;
-        }
-        if (option == "--replace") {
-            request.Replace = true;
-            continue;
-        }
-        const auto* found = std::find_if(std::begin(options), std::end(options),
-                                         [&](const auto& o) { return option == o.first; });
-        if (found == std::end(options))
-            throw TUsageError("unknown option \"" + option + "\" (see --help)");
-        TAction a{found->second, option, {}, {}, 1};
-        if (!TakesValue(a.Kind)) {
-            actions.push_back(a);
-            continue;
-        }
-        const std::string arg = value();
-        if (a.Kind == TActionKind::Open || a.Kind == TActionKind::Save ||
-            a.Kind == TActionKind::MakeDisc) {
-            if (arg.empty()) throw TUsageError(option + " needs a file name");
-            a.Name = arg;
-            actions.push_back(a);
-            continue;
-        }
-        const std::size_t eq = arg.find('=');
-        a.Name = arg.substr(0, eq);
-        const bool hasValue = eq != std::string::npos;
-        const std::string v = hasValue ? arg.substr(eq + 1) : "";
-        switch (a.Kind) {
-        case TActionKind::Type:
-            if (!hasValue) throw TUsageError(option + " " + arg + ": expected NAME=TEXT");
-            a.Text = v;
-            break;
-        case TActionKind::Click:
-            if (hasValue) throw TUsageError(option + " " + arg + ": expected NAME");
-            break;
-        case TActionKind::Up:
-        case TActionKind::Down:
-            if (hasValue) a.Number = ParseNumber(option + " " + a.Name, v);
-            if (a.Number < 1) throw TUsageError(option + " " + arg + ": COUNT must be 1 or more");
-            break;
-        default:
-            if (!hasValue) throw TUsageError(option + " " + arg + ": expected NAME=NUMBER");
-            a.Number = ParseNumber(option + " " + a.Name, v);
-            if (a.Kind == TActionKind::Check && a.Number != 0 && a.Number != 1)
-                throw TUsageError(option + " " + arg + ": the state must be 0 or 1");
-            break;
-        }
-        actions.push_back(a);
-    }
-    return actions;
-}
 
 const char* KindName(TActionKind kind) {
     switch (kind) {
@@ -383,143 +182,6 @@ bool Perform(TMainForm& form, TCliPlatform& platform, const TAction& a) {
     }
 }
 
-const char* ColourName(TColour colour) {
-    switch (colour) {
-    case TColour::Black:
-        return "black";
-    case TColour::Yellow:
-        return "yellow";
-    case TColour::Red:
-        return "red";
-    case TColour::Green:
-        return "green";
-    case TColour::Navy:
-        return "navy";
-    default:
-        return "default";
-    }
-}
-
-nlohmann::ordered_json Describe(const TAnyControl& any) {
-    nlohmann::ordered_json j;
-    std::visit(
-        [&](auto* c) {
-            using T = std::remove_pointer_t<decltype(c)>;
-            if constexpr (std::is_same_v<T, TEdit>) {
-                j["Kind"] = "edit";
-                j["Text"] = c->Text();
-                j["ReadOnly"] = c->ReadOnly();
-                j["MaxLength"] = c->MaxLength();
-            } else if constexpr (std::is_same_v<T, TUpDown>) {
-                j["Kind"] = "up-down";
-                j["Position"] = c->Position();
-                j["Min"] = c->Min();
-                j["Max"] = c->Max();
-            } else if constexpr (std::is_same_v<T, TComboBox>) {
-                j["Kind"] = "list";
-                j["Items"] = c->Items();
-                j["ItemIndex"] = c->ItemIndex();
-                j["Text"] = c->Text();
-            } else if constexpr (std::is_same_v<T, TCheckBox>) {
-                j["Kind"] = "check box";
-                j["Caption"] = c->Caption();
-                j["Checked"] = c->Checked();
-            } else if constexpr (std::is_same_v<T, TTrackBar>) {
-                j["Kind"] = "track bar";
-                j["Position"] = c->Position();
-                j["Min"] = c->Min();
-                j["Max"] = c->Max();
-            } else if constexpr (std::is_same_v<T, TLabel>) {
-                j["Kind"] = "label";
-                j["Caption"] = c->Caption();
-                if (c->FontColour() != TColour::Default)
-                    j["FontColour"] = ColourName(c->FontColour());
-            } else if constexpr (std::is_same_v<T, TMemo>) {
-                j["Kind"] = "memo";
-                j["Lines"] = c->Lines();
-            } else {
-                j["Kind"] = "button";
-                j["Caption"] = c->Caption();
-            }
-            j["Hint"] = c->Hint();
-            j["Enabled"] = c->Enabled();
-            j["Visible"] = c->Visible();
-        },
-        any);
-    return j;
-}
-
-void Dump(const TMainForm& form, const TCliPlatform& platform, std::ostream& out) {
-    nlohmann::ordered_json j;
-    j["Caption"] = form.Caption;
-    for (const TAnyControl& c : form.AllControls()) j[AsControl(c).Name()] = Describe(c);
-    j["Messages"] = platform.Messages;
-    j["Warnings"] = WarningsJson(form);
-    j["DiscFill"] = DiscFillJson(form);
-    out << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
-}
-
-nlohmann::ordered_json Size(int width, int height) {
-    return {{"width", width}, {"height", height}};
-}
-
-nlohmann::ordered_json Area(int width, int height, int left, int top) {
-    return {{"width", width}, {"height", height}, {"left", left}, {"top", top}};
-}
-
-/// kbps from bps, as the window shows rates.
-double Kbps(double bps) {
-    return bps / 1000;
-}
-
-/// What the window computed, in the words of someone converting a film.
-void Report(const TMainForm& form, const TCliPlatform& platform, std::ostream& out) {
-    const TResizeStruct& geometry = form.ResizeModel;
-    const TCDImage& disc = form.DiscImage;
-    const TBorderRect borders = geometry.GetBorders();
-    nlohmann::ordered_json j;
-    j["source"] = {{"file", form.FileNameSrc},
-                   {"size", Size(geometry.SrcResX, geometry.SrcResY)},
-                   {"frameRate", geometry.SrcFrameRate},
-                   {"frames", geometry.SrcFrameCount},
-                   {"kind", form.SrcAspectBox.Text()},
-                   {"pal", form.SrcPALBox.Checked()},
-                   {"anamorphic", form.SrcAnamorphic.Checked()}};
-    nlohmann::ordered_json error = nullptr;
-    if (form.LastCrop.Error) error = *form.LastCrop.Error;
-    j["geometry"] = {
-        {"filmArea",
-         Area(geometry.SrcPixelX, geometry.SrcPixelY, geometry.BorderLeft, geometry.BorderTop)},
-        {"crop", Area(geometry.CropX, geometry.CropY, geometry.CropLeft, geometry.CropTop)},
-        {"resize", Size(geometry.ResizeX, geometry.ResizeY)},
-        {"borders",
-         {{"left", borders.Left},
-          {"top", borders.Top},
-          {"right", borders.Right},
-          {"bottom", borders.Bottom}}},
-        {"destination",
-         {{"size", Size(geometry.DestX, geometry.DestY)},
-          {"kind", form.DestAspectBox.Text()},
-          {"pal", form.DestPALBox.Checked()},
-          {"anamorphic", form.DestAnamorphic.Checked()}}},
-        {"aspectErrorPercent", error}};
-    j["budget"] = {
-        {"filmSeconds", form.FilmSeconds},
-        {"videoKbps", Kbps(disc.VideoRate)},
-        {"videoKbpsLimits", {{"min", Kbps(disc.MinVideoRate)}, {"max", Kbps(disc.MaxVideoRate)}}},
-        {"audioKbps", {Kbps(disc.Audio1Rate), Kbps(disc.Audio2Rate)}},
-        {"discs", form.DiscCount},
-        {"discType", form.CDTypeBox.Text()},
-        {"imageBlocksPerDisc", disc.ImageBlocks},
-        {"unusedBlocksPerDisc", disc.UnusedBlocks}};
-    j["disc"] = DiscContentJson(form);
-    j["script"] = form.AVSMemo.Lines();
-    j["warnings"] = nlohmann::ordered_json::array();
-    for (const TWarning& w : form.Warnings()) j["warnings"].push_back(w.Text);
-    j["messages"] = platform.Messages;
-    out << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
-}
-
 std::string DefaultSettingsFile(const std::string& exePath) {
     std::error_code ec;
     std::filesystem::path exe = std::filesystem::canonical("/proc/self/exe", ec);
@@ -544,64 +206,57 @@ int Pulldown(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
 }
 
-} // namespace
-
-int RunCli(const std::vector<std::string>& args, const std::string& exePath, std::ostream& out,
-           std::ostream& err) {
-    if (!args.empty() && args[0] == "--pulldown") return Pulldown(args, out, err);
+/// The actions run as a user would; a usage error ends the run with `TUsageError`.
+int RunActions(const std::vector<std::string>& args, const std::string& exePath, std::ostream& out,
+               std::ostream& err) {
     TRequest request;
-    std::vector<TAction> actions;
-    try {
-        actions = ParseArgs(args, request);
-    } catch (const TUsageError& e) {
-        err << "tarvex-cli: " << e.what() << '\n';
-        return 2;
-    }
+    const std::vector<TAction> actions = ParseArgs(args, request);
     if (request.Help || request.Version) {
-        out << (request.Help ? HelpText : "tarvex-cli " TARVEX_VERSION "\n");
+        out << (request.Help ? CliHelpText : "tarvex-cli " TARVEX_VERSION "\n");
         return 0;
     }
 
     TCliPlatform platform(err,
                           request.IniFile.empty() ? DefaultSettingsFile(exePath) : request.IniFile);
     TMainForm form(platform);
-    try {
-        for (const TAction& a : actions) Validate(form, a, false);
-    } catch (const TUsageError& e) {
-        err << "tarvex-cli: " << e.what() << '\n';
-        return 2;
-    }
+    for (const TAction& a : actions) Validate(form, a, false);
     form.FormCreate();
     bool made = true;
     for (const TAction& a : actions) {
         // A control's range and state are judged when its turn comes: an earlier
         // action may show, enable or fill it.
-        try {
-            Validate(form, a, true);
-        } catch (const TUsageError& e) {
-            err << "tarvex-cli: " << e.what() << '\n';
-            return 2;
-        }
+        Validate(form, a, true);
         if (a.Kind == TActionKind::Dump) {
-            Dump(form, platform, out);
+            Dump(form, platform.Messages, out);
         } else if (a.Kind == TActionKind::MakeDisc) {
             const TCliMade outcome = MakeDiscInCli(form, a.Name, request.Replace, out, err);
             if (outcome == TCliMade::Cancelled) return 3; // nothing after a cancel runs
             made = outcome == TCliMade::Done && made;
         } else if (a.Kind == TActionKind::Report) {
-            Report(form, platform, out);
+            Report(form, platform.Messages, out);
         } else if (a.Kind == TActionKind::Candidates) {
             out << CandidatesJson(form).dump(2) << '\n';
         } else if (a.Kind == TActionKind::Script) {
             for (const std::string& line : form.AVSMemo.Lines()) out << line << '\n';
         } else if (!Perform(form, platform, a)) {
             // An earlier action disabled or hid it.
-            err << "tarvex-cli: " << a.Option << " " << a.Name
-                << ": the control is disabled or hidden\n";
-            return 2;
+            throw TUsageError(a.Option + " " + a.Name + ": the control is disabled or hidden");
         }
     }
     return platform.Messages.empty() && made ? 0 : 1;
+}
+
+} // namespace
+
+int RunCli(const std::vector<std::string>& args, const std::string& exePath, std::ostream& out,
+           std::ostream& err) {
+    if (!args.empty() && args[0] == "--pulldown") return Pulldown(args, out, err);
+    try {
+        return RunActions(args, exePath, out, err);
+    } catch (const TUsageError& e) {
+        err << "tarvex-cli: " << e.what() << '\n';
+        return 2;
+    }
 }
 
 } // namespace tarvex
