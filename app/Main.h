@@ -360,6 +360,9 @@ class TMainForm : public TControlOwner {
     /// Offers the recent films and opens the one chosen.
     void RecentBtnClick();
     void OpenVideoBtnClick();
+    /// Reads `file` as the source and, when it opens, puts its frames into the
+    /// model; the reader's result code.
+    int ReadSource(const std::string& file);
     void SetFileInfos();
 
     // Film area found in the source's frames.

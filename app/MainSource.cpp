@@ -114,6 +114,25 @@ void TMainForm::OpenVideoBtnClick() {
     if (chosen) OpenFilm(*chosen);
 }
 
+int TMainForm::ReadSource(const std::string& file) {
+    TResizeStruct& m = ResizeModel;
+    // What the file does not state stays as the model holds it.
+    SourceFile.Frame = {m.SrcResX,   m.SrcResY,       m.SrcFrameRate,    m.SrcFrameCount,
+                        m.SrcFourCC, m.SrcAspectCode, m.SrcIsAnamorphic, m.SrcIsVFAPI};
+    const int result = SourceFile.OpenFiles({file});
+    if (result != TOpenSrcFile::OpenOk) return result;
+    const TSourceFrame& read = SourceFile.Frame;
+    m.SetSrcResX(read.Width);
+    m.SetSrcResY(read.Height);
+    m.SrcFrameRate = read.FrameRate;
+    m.SrcFrameCount = read.FrameCount;
+    m.SrcFourCC = read.FourCC;
+    m.SrcAspectCode = read.AspectCode;
+    m.SrcIsAnamorphic = read.Anamorphic;
+    m.SrcIsVFAPI = read.Vfapi;
+    return result;
+}
+
 void TMainForm::SetFileInfos() {
     TResizeStruct& m = ResizeModel;
     SrcAnamorphic.SetChecked(m.SrcIsAnamorphic);

@@ -1,6 +1,7 @@
 #include "source/OpenSrc.h"
 
 #include "common/Numeric.h"
+#include "geometry/ResUnit.h"
 #include "source/BinaryFile.h"
 #include "source/MediaProbe.h"
 #include "source/SourceReading.h"
@@ -63,8 +64,6 @@ std::string reading::Extension(const std::string& name) {
     return ext;
 }
 
-TOpenSrcFile::TOpenSrcFile(TResizeStruct& model) : Model(model) {}
-
 void TOpenSrcFile::Error(const std::string& text) const {
     if (ShowError) ShowError(text);
 }
@@ -81,7 +80,7 @@ int TOpenSrcFile::FileFound(const std::string& name) {
 }
 
 struct TOpenSrcFile::TState {
-    TResizeStruct Model;
+    TSourceFrame Frame;
     std::vector<std::string> FileNames;
     std::string FileType, FrameFile;
     std::array<std::int32_t, 4> FrameCrop;
@@ -90,11 +89,11 @@ struct TOpenSrcFile::TState {
 };
 
 TOpenSrcFile::TState TOpenSrcFile::Saved() const {
-    return {Model, FileNames, FileType, FrameFile, FrameCrop, Facts, Reader};
+    return {Frame, FileNames, FileType, FrameFile, FrameCrop, Facts, Reader};
 }
 
 void TOpenSrcFile::Restore(TState state) {
-    Model = std::move(state.Model);
+    Frame = std::move(state.Frame);
     FileNames = std::move(state.FileNames);
     FileType = std::move(state.FileType);
     FrameFile = std::move(state.FrameFile);
@@ -186,9 +185,9 @@ int TOpenSrcFile::ReadAccepted() {
         Error(e.what());
         return OpenConvertError;
     }
-    if (Model.SrcResX < TResizeStruct::MinFilmSide || Model.SrcResY < TResizeStruct::MinFilmSide) {
-        Error("The picture of " + FileNames.front() + " is " + IntToStr(Model.SrcResX) + " x " +
-              IntToStr(Model.SrcResY) + " pixels: films of at least " +
+    if (Frame.Width < TResizeStruct::MinFilmSide || Frame.Height < TResizeStruct::MinFilmSide) {
+        Error("The picture of " + FileNames.front() + " is " + IntToStr(Frame.Width) + " x " +
+              IntToStr(Frame.Height) + " pixels: films of at least " +
               IntToStr(TResizeStruct::MinFilmSide) + " x " + IntToStr(TResizeStruct::MinFilmSide) +
               " pixels can be planned.");
         return OpenTooSmall;
@@ -205,7 +204,7 @@ bool TOpenSrcFile::ReadSourceInfo() {
     if (!byHand && FileType != ".avs") return Probe(name, true);
 
     // Only a VFAPI AVI sets the flag again, so it never outlives the source it came from.
-    Model.SrcIsVFAPI = false;
+    Frame.Vfapi = false;
     Facts = {};
     Reader = TSourceReader::Nothing;
     if (FileType == ".avi") {
@@ -215,7 +214,7 @@ bool TOpenSrcFile::ReadSourceInfo() {
     if (FileType == ".d2v") {
         Reader = TSourceReader::Project;
         if (!ProjectFile(name)) return false;
-        if (!Facts.Codec.empty()) Model.SrcFourCC = FourCCOfCodec(Facts.Codec);
+        if (!Facts.Codec.empty()) Frame.FourCC = FourCCOfCodec(Facts.Codec);
     } else if (FileType != ".avs") {
         Reader = TSourceReader::Mpeg;
         return ReadOrProbe(name, SequenceHeader(name, true));
@@ -237,15 +236,14 @@ bool TOpenSrcFile::Probe(const std::string& name, bool report) {
         if (report) Error(MsgUnreadable + name + "\r\n" + reason);
         return false;
     }
-    Model.SrcIsVFAPI = false;
-    Model.SetSrcResX(Store<std::int16_t>(info.Width));
-    Model.SetSrcResY(Store<std::int16_t>(info.Height));
+    Frame.Vfapi = false;
+    Frame.Width = Store<std::int16_t>(info.Width);
+    Frame.Height = Store<std::int16_t>(info.Height);
     // An unknown rate or length reads as 0, never as the previous source's.
-    Model.SrcFrameRate = info.Facts.FrameRate.Known() ? RateOf(info.Facts.FrameRate) : 0.0;
-    Model.SrcFrameCount = info.FrameCount >= 0 ? Store<std::int32_t>(info.FrameCount) : 0;
-    Model.SrcFourCC = info.FourCC;
-    Model.SrcAspectCode = AspectCodeOf(info.Width, info.Height, info.Facts.SampleAspect);
-    Model.SrcIsAnamorphic = Model.SrcAspectCode == 3 || Model.SrcAspectCode == 4;
+    Frame.FrameRate = info.Facts.FrameRate.Known() ? RateOf(info.Facts.FrameRate) : 0.0;
+    Frame.FrameCount = info.FrameCount >= 0 ? Store<std::int32_t>(info.FrameCount) : 0;
+    Frame.FourCC = info.FourCC;
+    Frame.SetAspectCode(AspectCodeOf(info.Width, info.Height, info.Facts.SampleAspect));
     Facts = info.Facts;
     Reader = TSourceReader::MediaProbe;
     return true;
@@ -304,15 +302,15 @@ TOpenSrcFile::TResult TOpenSrcFile::AviHeader(const std::string& name) {
     // The code ends at a NUL byte: uncompressed video has the code 0.
     const std::string fourCC =
         UpperAscii(std::string(code.data(), std::find(code.begin(), code.end(), '\0')));
-    Model.SrcFrameCount = Store<std::int32_t>(length);
-    Model.SrcFourCC = fourCC;
-    Model.SetSrcResX(Store<std::int16_t>(width));
-    Model.SetSrcResY(Store<std::int16_t>(height));
+    Frame.FrameCount = Store<std::int32_t>(length);
+    Frame.FourCC = fourCC;
+    Frame.Width = Store<std::int16_t>(width);
+    Frame.Height = Store<std::int16_t>(height);
     // Without a time scale the stream has no frame rate; the old one stays.
-    if (scale != 0) Model.SrcFrameRate = ToDouble(static_cast<Real>(rate) / scale);
+    if (scale != 0) Frame.FrameRate = ToDouble(static_cast<Real>(rate) / scale);
     if (scale > 0 && rate > 0) Facts.FrameRate = TRatio{rate, scale}.Reduced();
-    Model.SrcIsVFAPI = fourCC == "VIFP";
-    if (!Model.SrcIsVFAPI) return std::nullopt;
+    Frame.Vfapi = fourCC == "VIFP";
+    if (!Frame.Vfapi) return std::nullopt;
 
     std::uint16_t servedLength = 0;
     std::array<char, MaxServedName> served{};

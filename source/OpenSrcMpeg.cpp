@@ -87,10 +87,9 @@ TOpenSrcFile::TResult TOpenSrcFile::SequenceHeader(const std::string& name, bool
         ReadWindow(file, 0, file.FileSize() > 2 * StreamWindow ? StreamWindow : 2 * StreamWindow);
     if (wholeStream && mpeg::IsTransportStream(head) && Probe(name, false)) return std::nullopt;
 
-    Model.SetSrcResX(static_cast<std::int16_t>(seq.Width));
-    Model.SetSrcResY(static_cast<std::int16_t>(seq.Height));
-    Model.SrcAspectCode = seq.AspectCode;
-    Model.SrcIsAnamorphic = Model.SrcAspectCode == 3 || Model.SrcAspectCode == 4;
+    Frame.Width = static_cast<std::int16_t>(seq.Width);
+    Frame.Height = static_cast<std::int16_t>(seq.Height);
+    Frame.SetAspectCode(seq.AspectCode);
     Facts.Codec = seq.Mpeg2 ? MpegCodec2 : MpegCodec1;
     Facts.SampleAspect = seq.SampleAspect;
     Facts.DisplayAspect = DisplayAspectOf(seq.Width, seq.Height, seq.SampleAspect);
@@ -99,10 +98,10 @@ TOpenSrcFile::TResult TOpenSrcFile::SequenceHeader(const std::string& name, bool
     // A project's own lines give its rate and length.
     if (!wholeStream) return std::nullopt;
 
-    Model.SrcFourCC = FourCCOfCodec(Facts.Codec);
+    Frame.FourCC = FourCCOfCodec(Facts.Codec);
     Facts.FrameRate = seq.FrameRate;
     // A reserved rate code gives no rate: then neither rate nor length is known.
-    Model.SrcFrameRate = seq.FrameRate.Known() ? RateOf(seq.FrameRate) : 0.0;
+    Frame.FrameRate = seq.FrameRate.Known() ? RateOf(seq.FrameRate) : 0.0;
 
     auto frames = StreamFrames(file, head, seq.FrameRate);
     if (!frames) {
@@ -115,7 +114,7 @@ TOpenSrcFile::TResult TOpenSrcFile::SequenceHeader(const std::string& name, bool
             Facts.FrameCountEstimated = true;
         }
     }
-    Model.SrcFrameCount = Store<std::int32_t>(frames.value_or(0));
+    Frame.FrameCount = Store<std::int32_t>(frames.value_or(0));
     return std::nullopt;
 }
 

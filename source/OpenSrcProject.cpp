@@ -50,6 +50,15 @@ std::int16_t SideOf(std::int64_t side, const std::string& size) {
     return static_cast<std::int16_t>(side);
 }
 
+/// The frame less a crop of its left, top, right and bottom.
+void CutCrop(TSourceFrame& frame, const std::array<std::int32_t, 4>& crop) {
+    const std::int64_t width = std::int64_t{frame.Width} - crop[0] - crop[2];
+    const std::int64_t height = std::int64_t{frame.Height} - crop[1] - crop[3];
+    const std::string size = IntToStr(width) + "x" + IntToStr(height);
+    frame.Width = SideOf(width, size);
+    frame.Height = SideOf(height, size);
+}
+
 /// The fields of a crop line: c1 to c4, each the text before the next comma.
 std::array<std::int32_t, 4> CropFields(std::string text) {
     std::array<std::int32_t, 4> fields{};
@@ -125,19 +134,15 @@ bool TOpenSrcFile::ProjectFile(const std::string& name) {
     for (int i = 0; i < 2; ++i) file.ReadLn();
 
     const std::int32_t thousandths = ToInt(rate);
-    Model.SrcFrameRate = ToDouble(static_cast<Real>(thousandths) / 1000);
+    Frame.FrameRate = ToDouble(static_cast<Real>(thousandths) / 1000);
     Facts.FrameRate = TRatio{thousandths, 1000}.Reduced();
     const auto c = CropFields(crop);
     FrameCrop = {c[2], c[0], c[3], c[1]};
-    const std::int64_t width = std::int64_t{Model.SrcResX} - c[2] - c[3];
-    const std::int64_t height = std::int64_t{Model.SrcResY} - c[0] - c[1];
-    const std::string size = IntToStr(width) + "x" + IntToStr(height);
-    Model.SetSrcResX(SideOf(width, size));
-    Model.SetSrcResY(SideOf(height, size));
+    CutCrop(Frame, FrameCrop);
 
     std::int64_t count = 0;
     while (file.Next(line) && !line.empty()) count += CountFlags(line);
-    Model.SrcFrameCount = Store<std::int32_t>(count - 2);
+    Frame.FrameCount = Store<std::int32_t>(count - 2);
     return true;
 }
 
@@ -167,18 +172,13 @@ void TOpenSrcFile::KeyedProjectFile(const std::string& name,
         const std::int32_t width = ToInt(size->substr(0, x));
         const std::int32_t height =
             ToInt(x == std::string::npos ? std::string() : size->substr(x + 1));
-        Model.SetSrcResX(SideOf(width, *size));
-        Model.SetSrcResY(SideOf(height, *size));
+        Frame.Width = SideOf(width, *size);
+        Frame.Height = SideOf(height, *size);
     } else if (clip) {
-        const std::int64_t width = std::int64_t{Model.SrcResX} - c[0] - c[1];
-        const std::int64_t height = std::int64_t{Model.SrcResY} - c[2] - c[3];
-        const std::string size = IntToStr(width) + "x" + IntToStr(height);
-        Model.SetSrcResX(SideOf(width, size));
-        Model.SetSrcResY(SideOf(height, size));
+        CutCrop(Frame, FrameCrop);
     }
     if (!headerRead) {
-        Model.SrcAspectCode = AspectCodeOfName(p.Setting("Aspect_Ratio").value_or(""));
-        Model.SrcIsAnamorphic = Model.SrcAspectCode == 3 || Model.SrcAspectCode == 4;
+        Frame.SetAspectCode(AspectCodeOfName(p.Setting("Aspect_Ratio").value_or("")));
         Facts.Codec = p.Setting("MPEG_Type").value_or("") == "1" ? MpegCodec1 : MpegCodec2;
     }
     if (const auto rate = p.Setting("Frame_Rate")) {
@@ -195,12 +195,12 @@ void TOpenSrcFile::KeyedProjectFile(const std::string& name,
             exact = TRatio{ToInt(*rate), 1000};
         }
         Facts.FrameRate = exact.Reduced();
-        Model.SrcFrameRate = exact.Known() ? RateOf(exact) : 0.0;
+        Frame.FrameRate = exact.Known() ? RateOf(exact) : 0.0;
     }
     // Honouring the pulldown flags shows every repeated field; otherwise each
     // picture is one frame.
     const bool honourPulldown = p.Setting("Field_Operation").value_or("0") == "0";
-    Model.SrcFrameCount = Store<std::int32_t>(honourPulldown ? Half(p.Fields) : p.Pictures);
+    Frame.FrameCount = Store<std::int32_t>(honourPulldown ? Half(p.Fields) : p.Pictures);
 }
 
 } // namespace tarvex
