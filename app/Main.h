@@ -16,6 +16,7 @@
 #include "script/Scripting.h"
 #include "settings/Options.h"
 #include "source/OpenSrc.h"
+#include "source/SourceKind.h"
 #include "source/Tracks.h"
 
 #include <array>
@@ -111,7 +112,7 @@ class TMainForm : public TControlOwner {
     /// The decimal separator of the numbers the window shows.
     char DecimalSeparator = '.';
     /// "1:1 Monitor" among the source kinds.
-    static constexpr int SquareKind = 6;
+    static constexpr int SquareKind = static_cast<int>(TSourceKind::Square);
 
     // Panel "Stream & Authoring".
     TLabel StaticText2{*this, "StaticText2", "Stream & Authoring"};
