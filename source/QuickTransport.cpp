@@ -76,11 +76,7 @@ std::optional<std::int64_t> PesPts(TBytes payload, std::size_t& data) {
         (payload[6] & 0xC0) != 0x80)
         return std::nullopt;
     data = std::min(payload.size(), 9 + std::size_t{payload[8]});
-    if (!(payload[7] & 0x80) || payload.size() < 14) return std::nullopt;
-    const TBytes b = payload.subspan(9);
-    if (!(b[0] & 1) || !(b[2] & 1) || !(b[4] & 1)) return std::nullopt;
-    return std::int64_t{b[0] >> 1 & 7} << 30 | std::int64_t{b[1]} << 22 |
-           std::int64_t{b[2] >> 1} << 15 | std::int64_t{b[3]} << 7 | std::int64_t{b[4] >> 1};
+    return mpeg::PacketPts(payload);
 }
 
 } // namespace
@@ -94,10 +90,6 @@ bool ReadTransportStream(TBinaryFile& file, TMediaInfo& info) {
     int pmtPid = -1, videoPid = -1, streamType = 0;
     std::vector<unsigned char> stream; // the video's first bytes, without packet headers
     mpeg::TPtsRange range;
-    auto add = [&range](std::int64_t pts) {
-        if (!range.Low || pts < *range.Low) range.Low = pts;
-        if (!range.High || pts > *range.High) range.High = pts;
-    };
     ForEachPacket(head, first, size, [&](const TTsPacket& p) {
         if (p.Pid == 0 && pmtPid < 0) {
             const TBytes s = Section(p);
@@ -124,7 +116,7 @@ bool ReadTransportStream(TBinaryFile& file, TMediaInfo& info) {
             std::size_t data = 0;
             TBytes payload = p.Payload;
             if (p.Start) {
-                if (const auto pts = PesPts(payload, data)) add(*pts);
+                if (const auto pts = PesPts(payload, data)) range.Add(*pts);
                 payload = payload.subspan(data);
             }
             if (stream.size() < MaxSection)
@@ -143,7 +135,7 @@ bool ReadTransportStream(TBinaryFile& file, TMediaInfo& info) {
         ForEachPacket(tail, tailFirst, size, [&](const TTsPacket& p) {
             std::size_t data = 0;
             if (p.Pid == videoPid && p.Start)
-                if (const auto pts = PesPts(p.Payload, data)) add(*pts);
+                if (const auto pts = PesPts(p.Payload, data)) range.Add(*pts);
             return true;
         });
     }
