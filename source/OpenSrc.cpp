@@ -1,3 +1,5 @@
+// The source reader: accepting the files named as the source, choosing the reader
+// for their kind, the AVI reader and the media probe for every other kind.
 #include "source/OpenSrc.h"
 
 #include "common/Numeric.h"
