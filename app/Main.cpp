@@ -21,8 +21,7 @@ std::string Lines(std::initializer_list<const char*> lines) {
 
 } // namespace
 
-TMainForm::TMainForm(TPlatform& platform)
-    : Caption("Tarvex"), Platform(platform), SourceFile(ResizeModel) {
+TMainForm::TMainForm(TPlatform& platform) : Caption("Tarvex"), Platform(platform) {
     SetupControls();
     WireHandlers();
     SetupTrackControls();

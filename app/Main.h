@@ -17,6 +17,7 @@
 #include "script/Scripting.h"
 #include "settings/Options.h"
 #include "source/OpenSrc.h"
+#include "source/SourceKind.h"
 #include "source/Tracks.h"
 
 #include <array>
@@ -97,7 +98,7 @@ class TMainForm : public TControlOwner {
     /// The decimal separator of the numbers the window shows.
     char DecimalSeparator = '.';
     /// "1:1 Monitor" among the source kinds.
-    static constexpr int SquareKind = 6;
+    static constexpr int SquareKind = static_cast<int>(TSourceKind::Square);
 
     // Panel "Stream & Authoring".
     TLabel StaticText2{*this, "StaticText2", "Stream & Authoring"};
@@ -349,6 +350,9 @@ class TMainForm : public TControlOwner {
     /// Offers the recent films and opens the one chosen.
     void RecentBtnClick();
     void OpenVideoBtnClick();
+    /// Reads `file` as the source and, when it opens, puts its frames into the
+    /// model; the reader's result code.
+    int ReadSource(const std::string& file);
     void SetFileInfos();
 
     // Film area found in the source's frames.

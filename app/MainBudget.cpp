@@ -46,9 +46,17 @@ std::string CdSpeed(std::int32_t kbps, Real speed, char separator) {
 
 void TMainForm::CarrySeconds(int proposed, TUpDownDirection direction, TUpDown& minutes) {
     // Only a click past either end of the range comes without a direction.
-    if (direction != TUpDownDirection::None) return;
-    if (proposed == 60) minutes.SetPosition(minutes.Position() + 1);
-    if (proposed == -1) minutes.SetPosition(minutes.Position() - 1);
+    if (direction != TUpDownDirection::None || (proposed != 60 && proposed != -1)) return;
+    // The seconds wrap, so the minutes step with them and wrap at the ends of
+    // their range as their own buttons do: the length runs round from the
+    // longest to the shortest instead of jumping back by 59 seconds.
+    const int next = minutes.Position() + (proposed == 60 ? 1 : -1);
+    if (next > minutes.Max())
+        minutes.SetPosition(minutes.Wrap() ? minutes.Min() : minutes.Max());
+    else if (next < minutes.Min())
+        minutes.SetPosition(minutes.Wrap() ? minutes.Max() : minutes.Min());
+    else
+        minutes.SetPosition(next);
 }
 
 void TMainForm::TimeChange() {

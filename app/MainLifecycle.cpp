@@ -134,7 +134,7 @@ void TMainForm::FormCreate() {
     AuthoringBox.SetItemIndex(DiscImage.AuthoringMode);
     AutoResizeY = true;
 
-    if (!FileNameSrc.empty()) SourceFile.OpenFiles({OpenDialogFile});
+    if (!FileNameSrc.empty()) ReadSource(OpenDialogFile);
     ShowFilmInCaption();
     SetFileInfos();
 

@@ -9,7 +9,7 @@ namespace tarvex {
 
 bool TMainForm::OpenFilm(const std::string& file) {
     OpenDialogFile = file;
-    if (SourceFile.OpenFiles({file}) != 0) return false;
+    if (ReadSource(file) != TOpenSrcFile::OpenOk) return false;
     FileNameSrc = file;
     ReadSourceTracks();
     SetFileInfos();

@@ -25,12 +25,7 @@ std::string FourCCOf(const TAvProbeResult& r) {
     std::string tag(r.CodecTag, 4);
     bool printable = true;
     for (char c : tag) printable = printable && c > ' ' && c < 0x7F;
-    std::string code = printable ? tag : std::string(r.CodecName);
-    if (!printable && code == "mpeg1video") code = "MPG1";
-    if (!printable && code == "mpeg2video") code = "MPG2";
-    for (char& c : code)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return code;
+    return printable ? UpperAscii(tag) : FourCCOfCodec(r.CodecName);
 }
 
 /// The recorded frame count, else the duration (the stream's, else the file's)

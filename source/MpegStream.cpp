@@ -57,20 +57,6 @@ std::optional<std::int64_t> Timestamp(TBytes b) {
            std::int64_t{b[2] >> 1} << 15 | std::int64_t{b[3]} << 7 | std::int64_t{b[4] >> 1};
 }
 
-/// The presentation time in the header of one packet (MPEG-2 PES or MPEG-1 packet).
-std::optional<std::int64_t> PacketPts(TBytes p) {
-    if (p.size() < 9) return std::nullopt;
-    if ((p[6] & 0xC0) == 0x80) { // MPEG-2: flags, header length, then the time
-        if (!(p[7] & 0x80)) return std::nullopt;
-        return Timestamp(p.subspan(9));
-    }
-    std::size_t i = 6; // MPEG-1: up to 16 stuffing bytes, a buffer size, then the time
-    while (i < p.size() && i < 6 + 16 && p[i] == 0xFF) ++i;
-    if (i < p.size() && (p[i] & 0xC0) == 0x40) i += 2;
-    if (i < p.size() && (p[i] & 0xE0) == 0x20) return Timestamp(p.subspan(i));
-    return std::nullopt;
-}
-
 /// The length of the pack or packet at `p`; 0 when it is none or does not fit.
 std::size_t ItemLength(TBytes d, std::size_t p) {
     const unsigned char id = d[p + 3];
@@ -83,11 +69,6 @@ std::size_t ItemLength(TBytes d, std::size_t p) {
     if (id == ProgramEndCode) return 4;
     if (id < 0xBB || p + 6 > d.size()) return 0;
     return 6 + (std::size_t{d[p + 4]} << 8 | d[p + 5]);
-}
-
-void Add(TPtsRange& r, std::int64_t pts) {
-    if (!r.Low || pts < *r.Low) r.Low = pts;
-    if (!r.High || pts > *r.High) r.High = pts;
 }
 
 /// The frame number a group-of-pictures time code stands for, at about `rate`.
@@ -115,6 +96,19 @@ std::int64_t CountPictures(TBytes d) {
 }
 
 } // namespace
+
+std::optional<std::int64_t> PacketPts(TBytes p) {
+    if (p.size() < 9) return std::nullopt;
+    if ((p[6] & 0xC0) == 0x80) { // MPEG-2: flags, header length, then the time
+        if (!(p[7] & 0x80)) return std::nullopt;
+        return Timestamp(p.subspan(9));
+    }
+    std::size_t i = 6; // MPEG-1: up to 16 stuffing bytes, a buffer size, then the time
+    while (i < p.size() && i < 6 + 16 && p[i] == 0xFF) ++i;
+    if (i < p.size() && (p[i] & 0xC0) == 0x40) i += 2;
+    if (i < p.size() && (p[i] & 0xE0) == 0x20) return Timestamp(p.subspan(i));
+    return std::nullopt;
+}
 
 TRatio FrameRateOfCode(int code) {
     static constexpr TRatio rates[] = {{},      {24000, 1001}, {24, 1},
@@ -199,7 +193,7 @@ void ScanProgramStream(TBytes d, TPtsRange& range) {
         }
         if (p + length > d.size()) break;
         if (d[p + 3] >= 0xE0 && d[p + 3] <= 0xEF) {
-            if (const auto pts = PacketPts(d.subspan(p, length))) Add(range, *pts);
+            if (const auto pts = PacketPts(d.subspan(p, length))) range.Add(*pts);
         }
         p += length;
     }

@@ -46,7 +46,16 @@ bool IsTransportStream(TBytes head);
 struct TPtsRange {
     std::optional<std::int64_t> Low;
     std::optional<std::int64_t> High;
+
+    void Add(std::int64_t pts) {
+        if (!Low || pts < *Low) Low = pts;
+        if (!High || pts > *High) High = pts;
+    }
 };
+
+/// The presentation time in the header of one packet (an MPEG-2 PES packet or an
+/// MPEG-1 packet, from its start code on).
+std::optional<std::int64_t> PacketPts(TBytes packet);
 
 /// Adds the presentation times of the video packets of a program-stream window
 /// to `range`. The window may start and end anywhere: the walk starts at the

@@ -1,9 +1,8 @@
 // The source reader: checks the files the user names as the film's source and
-// reads their properties into the resize model: AVI headers, d2v projects and
+// reads their properties: AVI headers, d2v projects and
 // MPEG streams by hand, every other kind through the media probe.
 #pragma once
 
-#include "geometry/ResUnit.h"
 #include "source/SourceFacts.h"
 
 #include <array>
@@ -21,6 +20,28 @@ namespace tarvex {
 class EConvertError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
+};
+
+/// What the window and the resize model keep of a source's frames.
+struct TSourceFrame {
+    std::int16_t Width = 0;
+    std::int16_t Height = 0;
+    double FrameRate = 0; ///< frames per second
+    std::int32_t FrameCount = 0;
+    std::string FourCC;
+    /// The MPEG aspect code: 1 square pixels, 2 a 4:3, 3 a 16:9, 4 a 2.21:1 picture.
+    std::uint8_t AspectCode = 0;
+    /// A wide picture (16:9 or 2.21:1) stored in a frame of 4:3.
+    bool Anamorphic = false;
+    /// A VFAPI AVI that serves the frames of another file.
+    bool Vfapi = false;
+
+    /// The aspect code and the anamorphic flag that goes with it.
+    void SetAspectCode(std::uint8_t code) {
+        AspectCode = code;
+        Anamorphic = code == 3 || code == 4;
+    }
+    bool operator==(const TSourceFrame&) const = default;
 };
 
 /// The reader that read the last source.
@@ -53,9 +74,6 @@ class TOpenSrcFile {
     /// The longest file name a VFAPI AVI may name.
     static constexpr std::size_t MaxServedName = 255;
 
-    /// Reads into `model`, which must outlive the reader.
-    explicit TOpenSrcFile(TResizeStruct& model);
-
     /// Accepted source file names, in order, blanks trimmed.
     std::vector<std::string> FileNames;
     /// Common extension of `FileNames`: lower case, with the dot, at most 8 characters.
@@ -66,8 +84,12 @@ class TOpenSrcFile {
     /// What a project cuts from each side of those frames: left, top, right, bottom.
     std::array<std::int32_t, 4> FrameCrop{};
 
-    /// What the last read found beyond the model's source fields; cleared by
-    /// every read that changes the model.
+    /// The source's frames. A read writes what its file states and keeps the
+    /// rest, so the owner sets what it holds before a read and takes the result
+    /// after; a failed open leaves it as it was.
+    TSourceFrame Frame;
+    /// What the last read found beyond `Frame`; cleared by every read that
+    /// changes it.
     TSourceFacts Facts;
     /// Which reader read them.
     TSourceReader Reader = TSourceReader::Nothing;
@@ -79,7 +101,7 @@ class TOpenSrcFile {
     /// Validates and accepts `files` (one name, several names or one .lst list)
     /// and reads the properties of the first accepted file. Returns `OpenOk` when
     /// the list was accepted and read, else a negative code whose message has
-    /// already been shown; then the reader and the model are as they were before.
+    /// already been shown; then the reader is as it was before.
     int OpenFiles(const std::vector<std::string>& files);
 
     /// Reads the properties of the first name in `FileNames` with the reader
@@ -116,8 +138,6 @@ class TOpenSrcFile {
 
     /// What an open changes, kept to be put back when it fails.
     struct TState;
-
-    TResizeStruct& Model;
 
     void Error(const std::string& text) const;
     TState Saved() const;

@@ -39,4 +39,15 @@ std::uint8_t AspectCodeOf(std::int64_t width, std::int64_t height, TRatio sample
     return 0;
 }
 
+std::string UpperAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+std::string FourCCOfCodec(const std::string& codec) {
+    if (codec == "mpeg1video") return "MPG1";
+    return codec == "mpeg2video" ? "MPG2" : UpperAscii(codec);
+}
+
 } // namespace tarvex

@@ -30,6 +30,13 @@ TRatio DisplayAspectOf(std::int64_t width, std::int64_t height, TRatio sample);
 /// other pixels, 0 when the shape is unknown or none of these.
 std::uint8_t AspectCodeOf(std::int64_t width, std::int64_t height, TRatio sample);
 
+/// `text` with the letters a to z made capitals.
+std::string UpperAscii(std::string text);
+
+/// The four-character code shown for a codec of libavcodec's name: "MPG1" and
+/// "MPG2" for MPEG video, else the name in capitals ("H264", "HEVC").
+std::string FourCCOfCodec(const std::string& codec);
+
 struct TSourceFacts {
     TRatio FrameRate;     ///< frames per second
     TRatio SampleAspect;  ///< pixel width / height

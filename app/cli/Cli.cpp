@@ -383,143 +383,6 @@ bool Perform(TMainForm& form, TCliPlatform& platform, const TAction& a) {
     }
 }
 
-const char* ColourName(TColour colour) {
-    switch (colour) {
-    case TColour::Black:
-        return "black";
-    case TColour::Yellow:
-        return "yellow";
-    case TColour::Red:
-        return "red";
-    case TColour::Green:
-        return "green";
-    case TColour::Navy:
-        return "navy";
-    default:
-        return "default";
-    }
-}
-
-nlohmann::ordered_json Describe(const TAnyControl& any) {
-    nlohmann::ordered_json j;
-    std::visit(
-        [&](auto* c) {
-            using T = std::remove_pointer_t<decltype(c)>;
-            if constexpr (std::is_same_v<T, TEdit>) {
-                j["Kind"] = "edit";
-                j["Text"] = c->Text();
-                j["ReadOnly"] = c->ReadOnly();
-                j["MaxLength"] = c->MaxLength();
-            } else if constexpr (std::is_same_v<T, TUpDown>) {
-                j["Kind"] = "up-down";
-                j["Position"] = c->Position();
-                j["Min"] = c->Min();
-                j["Max"] = c->Max();
-            } else if constexpr (std::is_same_v<T, TComboBox>) {
-                j["Kind"] = "list";
-                j["Items"] = c->Items();
-                j["ItemIndex"] = c->ItemIndex();
-                j["Text"] = c->Text();
-            } else if constexpr (std::is_same_v<T, TCheckBox>) {
-                j["Kind"] = "check box";
-                j["Caption"] = c->Caption();
-                j["Checked"] = c->Checked();
-            } else if constexpr (std::is_same_v<T, TTrackBar>) {
-                j["Kind"] = "track bar";
-                j["Position"] = c->Position();
-                j["Min"] = c->Min();
-                j["Max"] = c->Max();
-            } else if constexpr (std::is_same_v<T, TLabel>) {
-                j["Kind"] = "label";
-                j["Caption"] = c->Caption();
-                if (c->FontColour() != TColour::Default)
-                    j["FontColour"] = ColourName(c->FontColour());
-            } else if constexpr (std::is_same_v<T, TMemo>) {
-                j["Kind"] = "memo";
-                j["Lines"] = c->Lines();
-            } else {
-                j["Kind"] = "button";
-                j["Caption"] = c->Caption();
-            }
-            j["Hint"] = c->Hint();
-            j["Enabled"] = c->Enabled();
-            j["Visible"] = c->Visible();
-        },
-        any);
-    return j;
-}
-
-void Dump(const TMainForm& form, const TCliPlatform& platform, std::ostream& out) {
-    nlohmann::ordered_json j;
-    j["Caption"] = form.Caption;
-    for (const TAnyControl& c : form.AllControls()) j[AsControl(c).Name()] = Describe(c);
-    j["Messages"] = platform.Messages;
-    j["Warnings"] = WarningsJson(form);
-    j["DiscFill"] = DiscFillJson(form);
-    out << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
-}
-
-nlohmann::ordered_json Size(int width, int height) {
-    return {{"width", width}, {"height", height}};
-}
-
-nlohmann::ordered_json Area(int width, int height, int left, int top) {
-    return {{"width", width}, {"height", height}, {"left", left}, {"top", top}};
-}
-
-/// kbps from bps, as the window shows rates.
-double Kbps(double bps) {
-    return bps / 1000;
-}
-
-/// What the window computed, in the words of someone converting a film.
-void Report(const TMainForm& form, const TCliPlatform& platform, std::ostream& out) {
-    const TResizeStruct& geometry = form.ResizeModel;
-    const TCDImage& disc = form.DiscImage;
-    const TBorderRect borders = geometry.GetBorders();
-    nlohmann::ordered_json j;
-    j["source"] = {{"file", form.FileNameSrc},
-                   {"size", Size(geometry.SrcResX, geometry.SrcResY)},
-                   {"frameRate", geometry.SrcFrameRate},
-                   {"frames", geometry.SrcFrameCount},
-                   {"kind", form.SrcAspectBox.Text()},
-                   {"pal", form.SrcPALBox.Checked()},
-                   {"anamorphic", form.SrcAnamorphic.Checked()}};
-    nlohmann::ordered_json error = nullptr;
-    if (form.LastCrop.Error) error = *form.LastCrop.Error;
-    j["geometry"] = {
-        {"filmArea",
-         Area(geometry.SrcPixelX, geometry.SrcPixelY, geometry.BorderLeft, geometry.BorderTop)},
-        {"crop", Area(geometry.CropX, geometry.CropY, geometry.CropLeft, geometry.CropTop)},
-        {"resize", Size(geometry.ResizeX, geometry.ResizeY)},
-        {"borders",
-         {{"left", borders.Left},
-          {"top", borders.Top},
-          {"right", borders.Right},
-          {"bottom", borders.Bottom}}},
-        {"destination",
-         {{"size", Size(geometry.DestX, geometry.DestY)},
-          {"kind", form.DestAspectBox.Text()},
-          {"pal", form.DestPALBox.Checked()},
-          {"anamorphic", form.DestAnamorphic.Checked()}}},
-        {"aspectErrorPercent", error}};
-    j["budget"] = {
-        {"filmSeconds", form.FilmSeconds},
-        {"videoKbps", Kbps(disc.VideoRate)},
-        {"videoKbpsLimits", {{"min", Kbps(disc.MinVideoRate)}, {"max", Kbps(disc.MaxVideoRate)}}},
-        {"audioKbps", {Kbps(disc.Audio1Rate), Kbps(disc.Audio2Rate)}},
-        {"discs", form.DiscCount},
-        {"discType", form.CDTypeBox.Text()},
-        {"imageBlocksPerDisc", disc.ImageBlocks},
-        {"unusedBlocksPerDisc", disc.UnusedBlocks}};
-    j["disc"] = DiscContentJson(form);
-    j["script"] = form.AVSMemo.Lines();
-    j["warnings"] = nlohmann::ordered_json::array();
-    for (const TWarning& w : form.Warnings()) j["warnings"].push_back(w.Text);
-    j["messages"] = platform.Messages;
-    out << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
-}
-
 std::string DefaultSettingsFile(const std::string& exePath) {
     std::error_code ec;
     std::filesystem::path exe = std::filesystem::canonical("/proc/self/exe", ec);
@@ -544,19 +407,11 @@ int Pulldown(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
 }
 
-} // namespace
-
-int RunCli(const std::vector<std::string>& args, const std::string& exePath, std::ostream& out,
-           std::ostream& err) {
-    if (!args.empty() && args[0] == "--pulldown") return Pulldown(args, out, err);
+/// The actions run as a user would; a usage error ends the run with `TUsageError`.
+int RunActions(const std::vector<std::string>& args, const std::string& exePath, std::ostream& out,
+               std::ostream& err) {
     TRequest request;
-    std::vector<TAction> actions;
-    try {
-        actions = ParseArgs(args, request);
-    } catch (const TUsageError& e) {
-        err << "tarvex-cli: " << e.what() << '\n';
-        return 2;
-    }
+    const std::vector<TAction> actions = ParseArgs(args, request);
     if (request.Help || request.Version) {
         out << (request.Help ? HelpText : "tarvex-cli " TARVEX_VERSION "\n");
         return 0;
@@ -565,43 +420,44 @@ int RunCli(const std::vector<std::string>& args, const std::string& exePath, std
     TCliPlatform platform(err,
                           request.IniFile.empty() ? DefaultSettingsFile(exePath) : request.IniFile);
     TMainForm form(platform);
-    try {
-        for (const TAction& a : actions) Validate(form, a, false);
-    } catch (const TUsageError& e) {
-        err << "tarvex-cli: " << e.what() << '\n';
-        return 2;
-    }
+    for (const TAction& a : actions) Validate(form, a, false);
     form.FormCreate();
     bool made = true;
     for (const TAction& a : actions) {
         // A control's range and state are judged when its turn comes: an earlier
         // action may show, enable or fill it.
-        try {
-            Validate(form, a, true);
-        } catch (const TUsageError& e) {
-            err << "tarvex-cli: " << e.what() << '\n';
-            return 2;
-        }
+        Validate(form, a, true);
         if (a.Kind == TActionKind::Dump) {
-            Dump(form, platform, out);
+            Dump(form, platform.Messages, out);
         } else if (a.Kind == TActionKind::MakeDisc) {
             const TCliMade outcome = MakeDiscInCli(form, a.Name, request.Replace, out, err);
             if (outcome == TCliMade::Cancelled) return 3; // nothing after a cancel runs
             made = outcome == TCliMade::Done && made;
         } else if (a.Kind == TActionKind::Report) {
-            Report(form, platform, out);
+            Report(form, platform.Messages, out);
         } else if (a.Kind == TActionKind::Candidates) {
             out << CandidatesJson(form).dump(2) << '\n';
         } else if (a.Kind == TActionKind::Script) {
             for (const std::string& line : form.AVSMemo.Lines()) out << line << '\n';
         } else if (!Perform(form, platform, a)) {
             // An earlier action disabled or hid it.
-            err << "tarvex-cli: " << a.Option << " " << a.Name
-                << ": the control is disabled or hidden\n";
-            return 2;
+            throw TUsageError(a.Option + " " + a.Name + ": the control is disabled or hidden");
         }
     }
     return platform.Messages.empty() && made ? 0 : 1;
+}
+
+} // namespace
+
+int RunCli(const std::vector<std::string>& args, const std::string& exePath, std::ostream& out,
+           std::ostream& err) {
+    if (!args.empty() && args[0] == "--pulldown") return Pulldown(args, out, err);
+    try {
+        return RunActions(args, exePath, out, err);
+    } catch (const TUsageError& e) {
+        err << "tarvex-cli: " << e.what() << '\n';
+        return 2;
+    }
 }
 
 } // namespace tarvex

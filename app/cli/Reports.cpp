@@ -4,7 +4,84 @@
 
 #include "common/Numeric.h"
 
+#include <ostream>
+
 namespace tarvex {
+
+namespace {
+
+/// Text that is not UTF-8 (a file name, say) is printed with replacement characters.
+void Print(const nlohmann::ordered_json& j, std::ostream& out) {
+    out << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+}
+
+const char* ColourName(TColour colour) {
+    switch (colour) {
+    case TColour::Black:
+        return "black";
+    case TColour::Yellow:
+        return "yellow";
+    case TColour::Red:
+        return "red";
+    case TColour::Green:
+        return "green";
+    case TColour::Navy:
+        return "navy";
+    default:
+        return "default";
+    }
+}
+
+nlohmann::ordered_json Describe(const TAnyControl& any) {
+    nlohmann::ordered_json j;
+    std::visit(
+        [&](auto* c) {
+            using T = std::remove_pointer_t<decltype(c)>;
+            if constexpr (std::is_same_v<T, TEdit>) {
+                j["Kind"] = "edit";
+                j["Text"] = c->Text();
+                j["ReadOnly"] = c->ReadOnly();
+                j["MaxLength"] = c->MaxLength();
+            } else if constexpr (std::is_same_v<T, TUpDown>) {
+                j["Kind"] = "up-down";
+                j["Position"] = c->Position();
+                j["Min"] = c->Min();
+                j["Max"] = c->Max();
+            } else if constexpr (std::is_same_v<T, TComboBox>) {
+                j["Kind"] = "list";
+                j["Items"] = c->Items();
+                j["ItemIndex"] = c->ItemIndex();
+                j["Text"] = c->Text();
+            } else if constexpr (std::is_same_v<T, TCheckBox>) {
+                j["Kind"] = "check box";
+                j["Caption"] = c->Caption();
+                j["Checked"] = c->Checked();
+            } else if constexpr (std::is_same_v<T, TTrackBar>) {
+                j["Kind"] = "track bar";
+                j["Position"] = c->Position();
+                j["Min"] = c->Min();
+                j["Max"] = c->Max();
+            } else if constexpr (std::is_same_v<T, TLabel>) {
+                j["Kind"] = "label";
+                j["Caption"] = c->Caption();
+                if (c->FontColour() != TColour::Default)
+                    j["FontColour"] = ColourName(c->FontColour());
+            } else if constexpr (std::is_same_v<T, TMemo>) {
+                j["Kind"] = "memo";
+                j["Lines"] = c->Lines();
+            } else {
+                j["Kind"] = "button";
+                j["Caption"] = c->Caption();
+            }
+            j["Hint"] = c->Hint();
+            j["Enabled"] = c->Enabled();
+            j["Visible"] = c->Visible();
+        },
+        any);
+    return j;
+}
+
+} // namespace
 
 nlohmann::ordered_json WarningsJson(const TMainForm& form) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
@@ -63,6 +140,81 @@ nlohmann::ordered_json DiscContentJson(const TMainForm& form) {
             {"soundTracks", sound},
             {"subtitles", subtitles},
             {"menuPictures", extras.MenuPictures}};
+}
+
+void Dump(const TMainForm& form, const std::vector<std::string>& messages, std::ostream& out) {
+    nlohmann::ordered_json j;
+    j["Caption"] = form.Caption;
+    for (const TAnyControl& c : form.AllControls()) j[AsControl(c).Name()] = Describe(c);
+    j["Messages"] = messages;
+    j["Warnings"] = WarningsJson(form);
+    j["DiscFill"] = DiscFillJson(form);
+    Print(j, out);
+}
+
+namespace {
+
+nlohmann::ordered_json Size(int width, int height) {
+    return {{"width", width}, {"height", height}};
+}
+
+nlohmann::ordered_json Area(int width, int height, int left, int top) {
+    return {{"width", width}, {"height", height}, {"left", left}, {"top", top}};
+}
+
+/// kbps from bps, as the window shows rates.
+double Kbps(double bps) {
+    return bps / 1000;
+}
+
+} // namespace
+
+/// What the window computed, in the words of someone converting a film.
+void Report(const TMainForm& form, const std::vector<std::string>& messages, std::ostream& out) {
+    const TResizeStruct& geometry = form.ResizeModel;
+    const TCDImage& disc = form.DiscImage;
+    const TBorderRect borders = geometry.GetBorders();
+    nlohmann::ordered_json j;
+    j["source"] = {{"file", form.FileNameSrc},
+                   {"size", Size(geometry.SrcResX, geometry.SrcResY)},
+                   {"frameRate", geometry.SrcFrameRate},
+                   {"frames", geometry.SrcFrameCount},
+                   {"kind", form.SrcAspectBox.Text()},
+                   {"pal", form.SrcPALBox.Checked()},
+                   {"anamorphic", form.SrcAnamorphic.Checked()}};
+    nlohmann::ordered_json error = nullptr;
+    if (form.LastCrop.Error) error = *form.LastCrop.Error;
+    j["geometry"] = {
+        {"filmArea",
+         Area(geometry.SrcPixelX, geometry.SrcPixelY, geometry.BorderLeft, geometry.BorderTop)},
+        {"crop", Area(geometry.CropX, geometry.CropY, geometry.CropLeft, geometry.CropTop)},
+        {"resize", Size(geometry.ResizeX, geometry.ResizeY)},
+        {"borders",
+         {{"left", borders.Left},
+          {"top", borders.Top},
+          {"right", borders.Right},
+          {"bottom", borders.Bottom}}},
+        {"destination",
+         {{"size", Size(geometry.DestX, geometry.DestY)},
+          {"kind", form.DestAspectBox.Text()},
+          {"pal", form.DestPALBox.Checked()},
+          {"anamorphic", form.DestAnamorphic.Checked()}}},
+        {"aspectErrorPercent", error}};
+    j["budget"] = {
+        {"filmSeconds", form.FilmSeconds},
+        {"videoKbps", Kbps(disc.VideoRate)},
+        {"videoKbpsLimits", {{"min", Kbps(disc.MinVideoRate)}, {"max", Kbps(disc.MaxVideoRate)}}},
+        {"audioKbps", {Kbps(disc.Audio1Rate), Kbps(disc.Audio2Rate)}},
+        {"discs", form.DiscCount},
+        {"discType", form.CDTypeBox.Text()},
+        {"imageBlocksPerDisc", disc.ImageBlocks},
+        {"unusedBlocksPerDisc", disc.UnusedBlocks}};
+    j["disc"] = DiscContentJson(form);
+    j["script"] = form.AVSMemo.Lines();
+    j["warnings"] = nlohmann::ordered_json::array();
+    for (const TWarning& w : form.Warnings()) j["warnings"].push_back(w.Text);
+    j["messages"] = messages;
+    Print(j, out);
 }
 
 } // namespace tarvex

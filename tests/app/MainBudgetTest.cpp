@@ -100,6 +100,10 @@ TEST_F(BudgetForm, SecondsCarryIntoMinutes) {
         {Up, "", "2", "0", 120},
         {Down, "", "1", "59", 119},
         {Down, "", "1", "58", 118}, // inside the range: no carry
+        {TypeMin, "300", "300", "58", 18058},
+        {Up, "", "300", "59", 18059},
+        {Up, "", "0", "0", 0}, // the minutes wrap as their own buttons do
+        {Down, "", "300", "59", 18059},
     };
     TMainForm& f = Start();
     for (const auto& s : steps) {

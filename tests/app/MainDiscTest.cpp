@@ -77,6 +77,12 @@ TEST_F(DiscForm, DiscSecondsCarryIntoMinutes) {
     EXPECT_EQ(f.EditCDmin.Text(), "79");
     EXPECT_EQ(f.EditCDsec.Text(), "59");
     EXPECT_EQ(f.DiscImage.BlocksUsable, 359924u);
+    // Past the ends of the minutes' range the minutes wrap as their own buttons do.
+    f.CDMinUpDown.SetPosition(927);
+    f.CDSecUpDown.ClickUp();
+    EXPECT_EQ(f.EditCDmin.Text() + ":" + f.EditCDsec.Text(), "10:0");
+    f.CDSecUpDown.ClickDown();
+    EXPECT_EQ(f.EditCDmin.Text() + ":" + f.EditCDsec.Text(), "927:59");
 }
 
 TEST_F(DiscForm, MultiplexersSetTheCheckBoxes) {

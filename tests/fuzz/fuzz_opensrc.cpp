@@ -44,8 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::WriteFile(first, head);
     if (two) fuzz::WriteFile(second, tail);
 
-    TResizeStruct model;
-    TOpenSrcFile reader(model);
+    TOpenSrcFile reader;
     std::size_t shown = 0;
     reader.ShowError = [&](const std::string& text) { shown += text.size(); };
     if (both)

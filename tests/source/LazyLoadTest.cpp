@@ -11,8 +11,7 @@ namespace {
 TEST(LazyLoad, OnlyAFileTheHandReadersLeaveLoadsLibavformat) {
     if (!testing::HaveMediaTools()) GTEST_FAIL() << testing::MissingMediaTools;
     testing::TMediaFolder files;
-    TResizeStruct model;
-    TOpenSrcFile reader(model);
+    TOpenSrcFile reader;
     const std::vector<std::string> libraries = {"libtarvex_avprobe", "libavformat"};
     for (const char* name : {"dv_pal.avi", "pal_wide.vob", "ntsc_tff.m2v", "pal_wide.mkv",
                              "hd_film.mp4", "hd_ntsc.ts"}) {

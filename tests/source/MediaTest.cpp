@@ -127,11 +127,11 @@ class SourceMediaTest : public ::testing::Test {
         if (!HaveTools) GTEST_FAIL() << testing::MissingMediaTools;
         reader.ShowError = [this](const std::string& text) { shown.push_back(text); };
         // Facts of an earlier source: no reader may leave them standing.
-        model.SrcFrameRate = 12.34;
-        model.SrcFrameCount = 4321;
-        model.SrcFourCC = "OLD1";
-        model.SrcAspectCode = 9;
-        model.SrcIsVFAPI = true;
+        reader.Frame.FrameRate = 12.34;
+        reader.Frame.FrameCount = 4321;
+        reader.Frame.FourCC = "OLD1";
+        reader.Frame.AspectCode = 9;
+        reader.Frame.Vfapi = true;
     }
 
     /// The full name of a test file, made on first use in this run.
@@ -140,8 +140,7 @@ class SourceMediaTest : public ::testing::Test {
     static inline bool HaveTools = false;
     static inline std::unique_ptr<testing::TMediaFolder> Files;
 
-    TResizeStruct model;
-    TOpenSrcFile reader{model};
+    TOpenSrcFile reader;
     std::vector<std::string> shown;
 };
 
@@ -155,19 +154,20 @@ TEST_P(ProbedMediaTest, ReaderAgreesWithFfprobe) {
 
     ASSERT_EQ(reader.OpenFiles({path}), 0);
     EXPECT_TRUE(shown.empty()) << ::testing::PrintToString(shown);
-    EXPECT_EQ(std::tuple(model.SrcResX, model.SrcResY, model.SrcFrameCount, model.SrcIsVFAPI),
+    EXPECT_EQ(std::tuple(reader.Frame.Width, reader.Frame.Height, reader.Frame.FrameCount,
+                         reader.Frame.Vfapi),
               std::tuple(std::stoi(probe.at("width")), std::stoi(probe.at("height")),
                          std::stoi(probe.at("nb_read_frames")), false));
-    EXPECT_DOUBLE_EQ(model.SrcFrameRate, RateOf(probe.at("r_frame_rate")));
+    EXPECT_DOUBLE_EQ(reader.Frame.FrameRate, RateOf(probe.at("r_frame_rate")));
     if (m.Reader == TMediaReader::Avi) {
-        EXPECT_EQ(model.SrcFourCC, AviCode(probe.at("codec_tag_string")));
+        EXPECT_EQ(reader.Frame.FourCC, AviCode(probe.at("codec_tag_string")));
         return;
     }
-    EXPECT_EQ(model.SrcFourCC, ProbedCode(probe));
+    EXPECT_EQ(reader.Frame.FourCC, ProbedCode(probe));
     const bool wide = probe.at("display_aspect_ratio") == "16:9";
-    EXPECT_EQ(model.SrcIsAnamorphic, wide && probe.at("sample_aspect_ratio") != "1:1");
+    EXPECT_EQ(reader.Frame.Anamorphic, wide && probe.at("sample_aspect_ratio") != "1:1");
     if (m.Reader == TMediaReader::Mpeg) {
-        EXPECT_EQ(model.SrcAspectCode, AspectCode(probe));
+        EXPECT_EQ(reader.Frame.AspectCode, AspectCode(probe));
     }
 
     const TSourceFacts& f = reader.Facts;
@@ -224,8 +224,9 @@ TEST_F(SourceMediaTest, KeyedProjectOverAnInterlacedVob) {
     ASSERT_EQ(reader.OpenFiles({Files->Dir.Write("film.d2v", p.Text())}), 0);
     EXPECT_TRUE(shown.empty()) << ::testing::PrintToString(shown);
     // The field order comes from the pictures of the MPEG file.
-    EXPECT_EQ(std::tuple(model.SrcResX, model.SrcResY, model.SrcFrameRate, model.SrcFrameCount,
-                         model.SrcAspectCode, model.SrcFourCC, reader.Facts.FieldOrder),
+    EXPECT_EQ(std::tuple(reader.Frame.Width, reader.Frame.Height, reader.Frame.FrameRate,
+                         reader.Frame.FrameCount, reader.Frame.AspectCode, reader.Frame.FourCC,
+                         reader.Facts.FieldOrder),
               std::tuple(720, 560, 25.0, 5, 2, "MPG2", TFieldOrder::BottomFirst));
 }
 
@@ -240,7 +241,7 @@ TEST_F(SourceMediaTest, FileOfAnotherKindThanItsNameIsProbed) {
         const auto probe = Probe(path);
         ASSERT_EQ(reader.OpenFiles({path}), 0);
         EXPECT_TRUE(shown.empty()) << ::testing::PrintToString(shown);
-        EXPECT_EQ(std::tuple(model.SrcResY, model.SrcFrameCount, model.SrcFourCC),
+        EXPECT_EQ(std::tuple(reader.Frame.Height, reader.Frame.FrameCount, reader.Frame.FourCC),
                   std::tuple(std::stoi(probe.at("height")), std::stoi(probe.at("nb_read_frames")),
                              ProbedCode(probe)));
     }
@@ -299,8 +300,8 @@ TEST_F(SourceMediaTest, OpenDmlAviOverOneGigabyte) {
     std::filesystem::remove(path);
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(shown.empty());
-    EXPECT_EQ(model.SrcResX, static_cast<std::int16_t>(3840));
-    EXPECT_EQ(std::to_string(model.SrcFrameCount), probe.at("nb_read_frames"));
+    EXPECT_EQ(reader.Frame.Width, static_cast<std::int16_t>(3840));
+    EXPECT_EQ(std::to_string(reader.Frame.FrameCount), probe.at("nb_read_frames"));
 }
 
 } // namespace

@@ -16,6 +16,14 @@
 #include <vector>
 
 namespace tarvex {
+
+// Found by GoogleTest through the type's namespace.
+void PrintTo(const TSourceFrame& f, std::ostream* os) {
+    *os << f.Width << "x" << f.Height << " @" << f.FrameRate << " n=" << f.FrameCount << " '"
+        << f.FourCC << "' aspect " << int{f.AspectCode} << (f.Anamorphic ? " anamorphic" : "")
+        << (f.Vfapi ? " vfapi" : "");
+}
+
 namespace {
 
 using testing::MakeAvi;
@@ -34,49 +42,28 @@ const std::string NoSeqHeader = "Can't find the sequence-header of: ";
 const std::string BadSeqHeader = "Can't parse the sequence-header of: ";
 const std::string CantOpen = "Can't open file: ";
 
-/// Every source fact the reader may write, to compare a model before and after.
-struct TFacts {
-    std::int16_t ResX, ResY;
-    double Rate;
-    std::int32_t Count;
-    std::string FourCC;
-    std::uint8_t Aspect;
-    bool Anamorphic, VFAPI;
-    bool operator==(const TFacts&) const = default;
-};
-
-void PrintTo(const TFacts& f, std::ostream* os) {
-    *os << f.ResX << "x" << f.ResY << " @" << f.Rate << " n=" << f.Count << " '" << f.FourCC
-        << "' aspect " << int{f.Aspect} << (f.Anamorphic ? " anamorphic" : "")
-        << (f.VFAPI ? " vfapi" : "");
-}
-
-TFacts Facts(const TResizeStruct& m) {
-    return {m.SrcResX,   m.SrcResY,       m.SrcFrameRate,    m.SrcFrameCount,
-            m.SrcFourCC, m.SrcAspectCode, m.SrcIsAnamorphic, m.SrcIsVFAPI};
-}
-
 /// Facts of an earlier source, so that a test sees what a reader leaves alone.
-void SetEarlierFacts(TResizeStruct& m) {
-    m.SrcFrameRate = 12.34;
-    m.SrcFrameCount = 4321;
-    m.SrcFourCC = "OLD1";
-    m.SrcAspectCode = 9;
-    m.SrcIsAnamorphic = true;
+void SetEarlierFacts(TSourceFrame& f) {
+    f.Width = 720;
+    f.Height = 576;
+    f.FrameRate = 12.34;
+    f.FrameCount = 4321;
+    f.FourCC = "OLD1";
+    f.AspectCode = 9;
+    f.Anamorphic = true;
 }
 
 class SourceReaderTest : public ::testing::Test {
   protected:
     void SetUp() override {
         reader.ShowError = [this](const std::string& text) { shown.push_back(text); };
-        SetEarlierFacts(model);
+        SetEarlierFacts(reader.Frame);
     }
 
     std::vector<std::string> Shown(const std::string& text) const { return {text}; }
 
     TTempFolder dir;
-    TResizeStruct model;
-    TOpenSrcFile reader{model};
+    TOpenSrcFile reader;
     std::vector<std::string> shown;
 };
 
@@ -120,7 +107,7 @@ TEST_P(OpenFilesTest, ChecksTheListAndKeepsTheOldOneOnFailure) {
         for (const auto& n : c.Names) names.push_back(dir / n);
         EXPECT_EQ(reader.FileNames, names);
         EXPECT_EQ(reader.FileType, c.Type);
-        EXPECT_EQ(model.SrcResX, 640);
+        EXPECT_EQ(reader.Frame.Width, 640);
     } else {
         EXPECT_EQ(shown, Shown(Expand(c.Message, d)));
         EXPECT_EQ(reader.FileNames, std::vector<std::string>{"previous.avi"});
@@ -187,7 +174,7 @@ TEST_F(SourceReaderTest, ListNameIsTrimmedBeforeItIsRead) {
     dir.Write("l.lst", dir / "a.avi");
     ASSERT_EQ(reader.OpenFiles({dir / "l.lst "}), 0);
     EXPECT_EQ(reader.FileNames, std::vector<std::string>{dir / "a.avi"});
-    EXPECT_EQ(model.SrcResX, 640);
+    EXPECT_EQ(reader.Frame.Width, 640);
 }
 
 TEST_F(SourceReaderTest, FolderIsNotASourceFile) {
@@ -212,7 +199,7 @@ class ReaderChoiceTest : public SourceReaderTest,
 
 TEST_P(ReaderChoiceTest, ExtensionPicksTheReader) {
     const auto& c = GetParam();
-    const TFacts before = Facts(model);
+    const TSourceFrame before = reader.Frame;
     reader.FileNames = {"previous.avi"};
     const std::string name = dir.Write(c.File, MpegWithHeaderAt(40, 400, 352, 240, 3));
     const int result = reader.OpenFiles({name});
@@ -223,14 +210,14 @@ TEST_P(ReaderChoiceTest, ExtensionPicksTheReader) {
                     shown[0].rfind("Can't read the file: " + name + "\r\n", 0) == 0)
             << ::testing::PrintToString(shown);
         EXPECT_EQ(reader.FileNames, std::vector<std::string>{"previous.avi"});
-        EXPECT_EQ(Facts(model), before);
+        EXPECT_EQ(reader.Frame, before);
         return;
     }
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(shown.empty());
     // The header's own rate code (25 fps); no picture follows it, so no frames.
-    const TFacts header{352, 240, 25.0, 0, "MPG1", 3, true, false};
-    EXPECT_EQ(Facts(model), c.Reader == TReader::SequenceHeader ? header : before);
+    const TSourceFrame header{352, 240, 25.0, 0, "MPG1", 3, true, false};
+    EXPECT_EQ(reader.Frame, c.Reader == TReader::SequenceHeader ? header : before);
 }
 
 using enum TReader;
@@ -263,7 +250,7 @@ TEST_P(AviReadTest, TakesTheFirstVideoStream) {
     const auto& c = GetParam();
     reader.ReadAviHeader(dir.Write("f.avi", MakeAvi(720, 576, c.Streams)));
     EXPECT_TRUE(shown.empty());
-    EXPECT_EQ(Facts(model), (TFacts{720, 576, c.Rate, c.Count, c.FourCC, 9, true, false}));
+    EXPECT_EQ(reader.Frame, (TSourceFrame{720, 576, c.Rate, c.Count, c.FourCC, 9, true, false}));
 }
 
 TAviCase Avi(const char* name, std::vector<TAviStream> streams, double rate, std::int32_t count,
@@ -315,10 +302,10 @@ class BrokenAviTest : public SourceReaderTest, public ::testing::WithParamInterf
 TEST_P(BrokenAviTest, ReportsAndChangesNothing) {
     const auto& c = GetParam();
     const std::string name = dir.Write("f.avi", c.Bytes);
-    const TFacts before = Facts(model);
+    const TSourceFrame before = reader.Frame;
     reader.ReadAviHeader(name);
     EXPECT_EQ(shown, Shown(c.Message + name));
-    EXPECT_EQ(Facts(model), before);
+    EXPECT_EQ(reader.Frame, before);
 }
 
 // Files cut short are in EveryCutOfAnAviIsReportedOrRead.
@@ -346,16 +333,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SourceReaderTest, EveryCutOfAnAviIsReportedOrRead) {
     const std::string whole = MakeAvi(720, 576, {Audio, {"iavs", 1, 25, 1000, "cdvc"}});
-    const TFacts before = Facts(model);
-    const TFacts read{720, 576, 25.0, 1000, "CDVC", 9, true, false};
+    const TSourceFrame before = reader.Frame;
+    const TSourceFrame read{720, 576, 25.0, 1000, "CDVC", 9, true, false};
     for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
         SCOPED_TRACE(cut);
-        model = {};
-        SetEarlierFacts(model);
+        reader.Frame = {};
+        SetEarlierFacts(reader.Frame);
         shown.clear();
         const std::string name = dir.Write("cut.avi", whole.substr(0, cut));
         reader.ReadAviHeader(name);
-        EXPECT_EQ(Facts(model), shown.empty() ? read : before);
+        EXPECT_EQ(reader.Frame, shown.empty() ? read : before);
         const std::string message = (cut < 4 ? NoRiff : NoVideo) + name;
         EXPECT_TRUE(shown.empty() || shown == Shown(message)) << ::testing::PrintToString(shown);
     }
@@ -370,10 +357,10 @@ TEST_F(SourceReaderTest, VfapiAviReadsTheProjectItServesOrKeepsItsOwnValues) {
     p.Rate = "29970";
     const std::string project = dir.Write("film.D2V", p.Text());
     for (const auto& [served, expected] :
-         {std::pair{std::string(255, 'a'), TFacts{320, 240, 25.0, 10, "VIFP", 9, true, true}},
-          std::pair{project, TFacts{696, 570, 29.97, 10, "VIFP", 3, true, true}}}) {
+         {std::pair{std::string(255, 'a'), TSourceFrame{320, 240, 25.0, 10, "VIFP", 9, true, true}},
+          std::pair{project, TSourceFrame{696, 570, 29.97, 10, "VIFP", 3, true, true}}}) {
         reader.ReadAviHeader(dir.Write("f.avi", MakeVfapiAvi(served, served.size())));
-        EXPECT_EQ(Facts(model), expected);
+        EXPECT_EQ(reader.Frame, expected);
     }
     EXPECT_TRUE(shown.empty());
 }
@@ -389,8 +376,8 @@ TEST_F(SourceReaderTest, VfapiNameTooLongOrCutIsRefused) {
         const std::string name = dir.Write("f.avi", avi);
         reader.ReadAviHeader(name);
         EXPECT_EQ(shown, Shown(NoVideo + name));
-        EXPECT_EQ(model.SrcFourCC, "VIFP");
-        EXPECT_TRUE(model.SrcIsVFAPI);
+        EXPECT_EQ(reader.Frame.FourCC, "VIFP");
+        EXPECT_TRUE(reader.Frame.Vfapi);
     }
 }
 
@@ -399,9 +386,9 @@ TEST_F(SourceReaderTest, VfapiFlagIsClearedByTheNextSource) {
     // Every file of MediaTest is read over a VFAPI flag as well; a file that cannot be
     // read is no next source (RefusedOpenLeavesEverything).
     ASSERT_EQ(reader.OpenFiles({vfapi}), 0);
-    ASSERT_TRUE(model.SrcIsVFAPI);
+    ASSERT_TRUE(reader.Frame.Vfapi);
     ASSERT_EQ(reader.OpenFiles({dir.Write("f.avs", "")}), 0);
-    EXPECT_FALSE(model.SrcIsVFAPI);
+    EXPECT_FALSE(reader.Frame.Vfapi);
 }
 
 // ---- Sequence-header reader -----------------------------------------------------------
@@ -416,14 +403,14 @@ class SeqSearchTest : public SourceReaderTest, public ::testing::WithParamInterf
 TEST_P(SeqSearchTest, FindsTheStartCodeInTheHeadOfTheFile) {
     const auto& c = GetParam();
     const std::string name = dir.Write("f.vob", MpegWithHeaderAt(c.Offset, c.Size, 720, 480, 3));
-    const TFacts before = Facts(model);
+    const TSourceFrame before = reader.Frame;
     reader.ReadSequenceHeader(name);
     if (c.Message.empty()) {
         EXPECT_TRUE(shown.empty());
-        EXPECT_EQ(Facts(model), (TFacts{720, 480, 25.0, 0, "MPG1", 3, true, false}));
+        EXPECT_EQ(reader.Frame, (TSourceFrame{720, 480, 25.0, 0, "MPG1", 3, true, false}));
     } else {
         EXPECT_EQ(shown, Shown(c.Message == SearchFailed ? c.Message : c.Message + name));
-        EXPECT_EQ(Facts(model), before);
+        EXPECT_EQ(reader.Frame, before);
     }
 }
 
@@ -444,10 +431,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SourceReaderTest, AspectCodeSetsTheAnamorphicFlag) {
     for (int code = 0; code < 16; ++code) {
         SCOPED_TRACE(code);
-        model.SrcIsAnamorphic = !(code == 3 || code == 4);
+        reader.Frame.Anamorphic = !(code == 3 || code == 4);
         reader.ReadSequenceHeader(dir.Write("f.m2v", SeqHeader(720, 576, code)));
-        EXPECT_EQ(model.SrcAspectCode, code);
-        EXPECT_EQ(model.SrcIsAnamorphic, code == 3 || code == 4);
+        EXPECT_EQ(reader.Frame.AspectCode, code);
+        EXPECT_EQ(reader.Frame.Anamorphic, code == 3 || code == 4);
     }
     EXPECT_TRUE(shown.empty());
 }
@@ -466,7 +453,7 @@ TEST_F(SourceReaderTest, SequenceExtensionWidensTheSize) {
                                  1,
                                  0};
         reader.ReadSequenceHeader(dir.Write("f.m2v", SeqHeader(w & 0xFFF, h & 0xFFF, 2) + ext));
-        EXPECT_EQ((std::pair<int, int>(model.SrcResX, model.SrcResY)), std::pair(w, h));
+        EXPECT_EQ((std::pair<int, int>(reader.Frame.Width, reader.Frame.Height)), std::pair(w, h));
     }
 }
 
@@ -474,7 +461,7 @@ TEST_F(SourceReaderTest, SequenceHeaderSizeUsesTwelveBits) {
     const std::vector<std::pair<int, int>> sizes = {{720, 576}, {352, 240}, {4095, 4095}, {1, 0}};
     for (const auto& [w, h] : sizes) {
         reader.ReadSequenceHeader(dir.Write("f.m2v", SeqHeader(w, h, 2)));
-        EXPECT_EQ((std::pair<int, int>(model.SrcResX, model.SrcResY)), std::pair(w, h));
+        EXPECT_EQ((std::pair<int, int>(reader.Frame.Width, reader.Frame.Height)), std::pair(w, h));
     }
 }
 
@@ -506,7 +493,7 @@ class SourceProjectTest : public SourceReaderTest {
 struct TProjectCase {
     const char* Name;
     TProject Project; ///< its Path is filled in by the test
-    TFacts Expected;
+    TSourceFrame Expected;
 };
 
 class ProjectReadTest : public SourceProjectTest,
@@ -517,7 +504,7 @@ TEST_P(ProjectReadTest, ReadsSizeCropRateAndFrames) {
     p.Path = Project().Path;
     ASSERT_EQ(Open(p), 0);
     EXPECT_TRUE(shown.empty()) << ::testing::PrintToString(shown);
-    EXPECT_EQ(Facts(model), GetParam().Expected);
+    EXPECT_EQ(reader.Frame, GetParam().Expected);
     EXPECT_EQ(reader.FileType, ".d2v");
 }
 
@@ -578,11 +565,11 @@ TEST_F(SourceProjectTest, MissingMpegFileIsReportedAndReadingGoesOn) {
     TProject p = Project();
     p.Path = dir / "gone.m2v";
     p.Crop = "6,10,8,8,0";
-    model.SetSrcResX(352);
-    model.SetSrcResY(288);
+    reader.Frame.Width = 352;
+    reader.Frame.Height = 288;
     ASSERT_EQ(Open(p), 0);
     EXPECT_EQ(shown, Shown(NoEmbedded + dir / "gone.m2v"));
-    EXPECT_EQ(Facts(model), (TFacts{336, 272, 25.0, 10, "OLD1", 9, true, false}));
+    EXPECT_EQ(reader.Frame, (TSourceFrame{336, 272, 25.0, 10, "OLD1", 9, true, false}));
 }
 
 struct TBadField {
@@ -599,13 +586,13 @@ TEST_P(ProjectFieldTest, NonNumberEndsTheOpen) {
     TProject p = Project();
     p.Crop = c.Crop;
     p.Rate = c.Rate;
-    const TFacts before = Facts(model);
+    const TSourceFrame before = reader.Frame;
     EXPECT_EQ(Open(p), TOpenSrcFile::OpenConvertError);
     EXPECT_EQ(shown, Shown(c.Message));
     // Nothing of the failed open stays: not the list, not what was read before the field.
     EXPECT_TRUE(reader.FileNames.empty());
     EXPECT_TRUE(reader.FrameFile.empty());
-    EXPECT_EQ(Facts(model), before);
+    EXPECT_EQ(reader.Frame, before);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -644,9 +631,9 @@ struct TKeyedCase {
     const char* Name;
     std::vector<std::pair<std::string, std::string>> Settings; ///< changed settings ("" removes)
     std::vector<std::string> Data;                             ///< data lines, when changed
-    std::string File; ///< the MPEG file as the project names it ({d} is the folder)
-    TFacts Expected;  ///< starting from 720x576 film.m2v, aspect code 2
-    TRatio Rate;      ///< the exact rate the reader keeps
+    std::string File;      ///< the MPEG file as the project names it ({d} is the folder)
+    TSourceFrame Expected; ///< starting from 720x576 film.m2v, aspect code 2
+    TRatio Rate;           ///< the exact rate the reader keeps
     bool MissingFile = false;
 };
 
@@ -662,20 +649,20 @@ TEST_P(KeyedProjectTest, ReadsTheProjectByItsKeys) {
     if (!c.Data.empty()) p.Data = c.Data;
     ASSERT_EQ(reader.OpenFiles({dir.Write("film.d2v", p.Text())}), 0);
     EXPECT_EQ(shown, c.MissingFile ? Shown(NoEmbedded + p.Files[0]) : std::vector<std::string>{});
-    EXPECT_EQ(Facts(model), c.Expected);
+    EXPECT_EQ(reader.Frame, c.Expected);
     EXPECT_EQ(reader.Facts.FrameRate, c.Rate);
 }
 
 using TSettings = std::vector<std::pair<std::string, std::string>>;
 
 TKeyedCase Keyed(const char* name, TSettings settings, std::vector<std::string> data,
-                 std::string file, TFacts expected, TRatio rate, bool missingFile = false) {
+                 std::string file, TSourceFrame expected, TRatio rate, bool missingFile = false) {
     return {name, std::move(settings), std::move(data), std::move(file), std::move(expected),
             rate, missingFile};
 }
 
 /// What the reader takes from the 16:9 MPEG-1 header of film.m2v.
-TFacts FromFilm(std::int16_t resX, std::int16_t resY, double rate, std::int32_t count) {
+TSourceFrame FromFilm(std::int16_t resX, std::int16_t resY, double rate, std::int32_t count) {
     return {resX, resY, rate, count, "MPG1", 2, false, false};
 }
 
