@@ -109,6 +109,10 @@ struct TExpectedDisc {
     std::string AudioCodec;  ///< as ffprobe names it: "mp2", "ac3"
     int AudioStreams = 0;
     int SampleRate = 0;
+    /// The largest video buffer a CD track's system header may state, in bytes.
+    std::int64_t VideoBufferBytes = 0;
+    /// Fields the player shows: with pulldown three for every other film frame.
+    std::int64_t Fields = 0;
 };
 
 /// One disc: its share of the film and the steps that make it.

@@ -121,7 +121,6 @@ std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool
     return steps;
 }
 
-/// The rates of the planned audio streams, in stream order.
 TStep AudioStep(const TDiscPlan& plan, const TDiscPart& part, bool lastPart, int stream) {
     const std::uint32_t rate = AudioRates(plan)[static_cast<std::size_t>(stream - 1)];
     std::vector<std::string> input;
@@ -222,15 +221,23 @@ TExpectedDisc Expected(const TDiscPlan& plan, const TDiscPart& part) {
     e.AudioCodec = plan.AC3 ? "ac3" : "mp2";
     e.AudioStreams = static_cast<int>(AudioRates(plan).size());
     e.SampleRate = StandardOf(plan).SampleRate;
+    e.VideoBufferBytes = StandardOf(plan).VideoBufferBytes;
+    e.Fields = SoftPulldown(plan) ? PulldownFields(e.Frames) : 2 * e.Frames;
     return e;
 }
 
 } // namespace
 
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 std::int64_t OutputFrames(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
     return static_cast<std::int64_t>(std::ceil(static_cast<double>(end - first) *
                                                Value(EncodeRate(plan)) / Value(ScriptRate(plan))));
 }
+
 std::vector<std::uint32_t> AudioRates(const TDiscPlan& plan) {
     std::vector<std::uint32_t> rates;
     for (const std::uint32_t rate : {plan.Audio1Rate, plan.Audio2Rate})

@@ -1,6 +1,7 @@
 // From a film to disc images with the real tools, one short film for every format:
 // the images get their final names, the players' tools read them, the frame has the
 // size and the borders the script gives it, and the report holds the made sizes.
+#include "budget/DiscStandard.h"
 #include "disc/PackScan.h"
 #include "disc/Report.h"
 #include "disc/Runner.h"
@@ -131,15 +132,18 @@ TEST_P(DiscEndToEndTest, MakesTheImagesOfThePlan) {
         EXPECT_EQ(disc.ReadBack.back().substr(0, 16), "audio stream 1: ");
     }
 
-    // The pack headers state the format's mux rate; the system headers of the MPEG-2
-    // formats the player's 224 KB video buffer with the multiplexer's 6 KB, and 4 KB
+    // The pack headers state the format's mux rate; the system headers the player's
+    // video buffer with the multiplexer's 6 KB, within what the disc allows, and 4 KB
     // for sound.
     const bool dvd = c.Format == TDiscFormat::DVD;
     const TPackScan packs = ScanPacks(result.WorkDir + "/disc1.mpg", dvd ? 2048 : 2324);
     EXPECT_EQ(packs.MuxRate, dvd ? 10080000 : c.Format == TDiscFormat::SVCD ? 2822400 : 1411200);
-    if (c.Format != TDiscFormat::VCD) {
-        EXPECT_EQ(packs.VideoBuffer, 230 * 1024);
-    }
+    const TDiscStandard& standard = DiscStandard(dvd                             ? TDiscFamily::DVD
+                                                 : c.Format == TDiscFormat::SVCD ? TDiscFamily::SVCD
+                                                                                 : TDiscFamily::VCD,
+                                                 true);
+    EXPECT_EQ(packs.VideoBuffer, 6 * 1024 + standard.VbvBufferBits / 8);
+    EXPECT_LE(packs.VideoBuffer, standard.VideoBufferBytes);
     EXPECT_EQ(packs.AudioBuffer, 4096);
 
     // The frame the script makes: its size, black borders and picture inside them.
