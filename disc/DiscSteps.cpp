@@ -202,7 +202,8 @@ void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& p
 
 /// The field order the encoder writes into the stream.
 std::string FieldOrder(const TDiscPlan& plan) {
-    return IsInterlaced(plan) ? "tt" : "progressive";
+    if (!IsInterlaced(plan)) return "progressive";
+    return BottomFirst(plan.Picture) ? "bb" : "tt";
 }
 
 TExpectedDisc Expected(const TDiscPlan& plan, const TDiscPart& part) {
