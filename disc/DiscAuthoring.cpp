@@ -37,7 +37,7 @@ void AddDvdAuthoring(const TDiscPlan& planned, const std::string& dir, TDiscPart
                           env,
                           0,
                           weight,
-                          dir + "/VIDEO_TS/VIDEO_TS.IFO"});
+                          {dir + "/VIDEO_TS/VIDEO_TS.IFO"}});
     if (vob != part.MuxFile) part.Measured.push_back({"subtitles", vob});
     if (!menu.Buttons.empty()) part.Measured.push_back({"menu", dir + "/VIDEO_TS/VIDEO_TS.VOB"});
 }

@@ -1,126 +1,21 @@
 #include "disc/DiscJob.h"
 
-#include "budget/DiscStandard.h"
-#include "budget/Imaging.h"
-#include "disc/Chapters.h"
-#include "disc/DiscAuthoring.h"
-#include "disc/DvdExtras.h"
-#include "disc/Pulldown.h"
-#include "disc/VcdEntries.h"
+#include "disc/JobParts.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <charconv>
-#include <cmath>
 #include <filesystem>
 #include <string_view>
 
 namespace tarvex {
 
+using namespace job;
+
 namespace {
 
 /// The highest video rate the encoders take for a disc.
 constexpr std::uint32_t MaxMpegRate = 15000000;
-
-const TRate Film{24000, 1001};
-const TRate Pal{25, 1};
-const TRate Ntsc{30000, 1001};
-
-/// A real number in its shortest exact form, whatever the locale.
-std::string Num(double v) {
-    std::array<char, 32> text{};
-    const auto result = std::to_chars(text.data(), text.data() + text.size(), v);
-    return std::string(text.data(), result.ptr);
-}
-
-std::string Num(std::int64_t v) {
-    return std::to_string(v);
-}
-
-std::string RateText(TRate r) {
-    return r.Den == 1 ? Num(std::int64_t{r.Num})
-                      : Num(std::int64_t{r.Num}) + "/" + Num(std::int64_t{r.Den});
-}
-
-double Value(TRate r) {
-    return static_cast<double>(r.Num) / r.Den;
-}
-
-bool Mpeg1(const TDiscPlan& plan) {
-    return plan.Format == TDiscFormat::VCD;
-}
-
-/// The rate closest to a measured one among those MPEG video can carry.
-TRate NearestMpegRate(double fps) {
-    static const std::array<TRate, 8> rates = {
-        {Film, {24, 1}, Pal, Ntsc, {30, 1}, {50, 1}, {60000, 1001}, {60, 1}}};
-    TRate best = rates[0];
-    for (const TRate r : rates)
-        if (std::fabs(Value(r) - fps) < std::fabs(Value(best) - fps)) best = r;
-    return best;
-}
-
-/// The four borders as the script writes them: in the interlaced mode the top
-/// border is an even number of lines and the bottom one fills the frame.
-std::array<int, 4> Borders(const TPicturePlan& p) {
-    if (!p.Interlaced) return {p.BorderLeft, p.BorderTop, p.BorderRight, p.BorderBottom};
-    const int top = 2 * ((p.DestY - p.ResizeY) / 4);
-    return {p.BorderLeft, top, p.BorderRight, p.DestY - top - 2 * (p.ResizeY / 2)};
-}
-
-std::string ScaleFlags(int resizeMode) {
-    switch (resizeMode) {
-    case 0:
-        return "flags=bilinear";
-    case 1:
-        return "flags=bicubic:param0=1/3:param1=1/3";
-    case 3:
-        return "flags=lanczos:param0=3";
-    default:
-        return "flags=bicubic:param0=0:param1=0.6";
-    }
-}
-
-/// Whether the frames reaching the encoder show their bottom field first: the
-/// source's order, unless it is turned into top first.
-bool BottomFirst(const TPicturePlan& p) {
-    return p.BottomFirst && !p.BffToTff;
-}
-
-/// The crop window and the resize, on whole frames or on the fields of each frame,
-/// whose order in time is kept.
-std::string Resize(const TPicturePlan& p) {
-    const int div = p.Interlaced ? 2 : 1;
-    const std::string crop = "crop=w=" + Num(std::int64_t{p.CropX}) +
-                             ":h=" + Num(std::int64_t{p.CropY / div}) +
-                             ":x=" + Num(std::int64_t{p.CropLeft}) +
-                             ":y=" + Num(std::int64_t{p.CropTop / div}) + ":exact=1";
-    const std::string scale = "scale=w=" + Num(std::int64_t{p.ResizeX}) +
-                              ":h=" + Num(std::int64_t{p.ResizeY / div}) + ":" +
-                              ScaleFlags(p.ResizeMode);
-    if (!p.Interlaced) return crop + "," + scale;
-    const bool bff = BottomFirst(p);
-    return std::string(bff ? "setfield=bff" : "setfield=tff") + ",separatefields," + crop + "," +
-           scale + ",weave=first_field=" + (bff ? "bottom" : "top");
-}
-
-std::string Trim(const char* filter, const std::string& first, const std::string& end) {
-    std::string args;
-    if (!first.empty()) args += first;
-    if (!end.empty()) args += (args.empty() ? "" : ":") + end;
-    return args.empty() ? "" : std::string(filter) + "=" + args + ",";
-}
-
-bool IsInterlaced(const TDiscPlan& plan) {
-    // Film with pulldown is coded as progressive frames, whatever the resize did.
-    return !Mpeg1(plan) && !SoftPulldown(plan) &&
-           (plan.Picture.Interlaced || plan.Picture.BffToTff);
-}
-
-const TDiscStandard& StandardOf(const TDiscPlan& plan) {
-    return DiscStandard(plan.Format, plan.Picture.DestIsPAL);
-}
 
 /// The video rates the disc's standard allows.
 void CheckVideoRate(const TDiscPlan& plan) {
@@ -180,194 +75,6 @@ void CheckPlan(const TDiscPlan& plan) {
     CheckAudioRate(plan, plan.Audio2Rate, 2);
 }
 
-TStep Step(std::string title, std::vector<std::string> args, double weight, std::int64_t frames = 0,
-           std::vector<std::string> env = {}) {
-    return TStep{std::move(title), std::move(args), std::move(env), frames, weight, {}};
-}
-
-const std::vector<std::string> FfmpegStart = {"ffmpeg", "-nostdin", "-hide_banner",
-                                              "-v",     "warning",  "-y"};
-
-std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-std::string Ext(const TDiscPlan& plan, bool video) {
-    if (video) return Mpeg1(plan) ? ".m1v" : ".m2v";
-    return plan.AC3 ? ".ac3" : ".mp2";
-}
-
-std::string Kbps(std::uint32_t rate) {
-    return Num(std::int64_t{rate / 1000}) + "k";
-}
-
-/// Frames the encoder writes for source frames [first, end), in whole numbers: the
-/// same rate above and below a fraction bar must give the frames back exactly.
-std::int64_t OutputFrames(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
-    const TRate out = EncodeRate(plan);
-    const TRate in = ScriptRate(plan);
-    const std::int64_t num = (end - first) * out.Num * in.Den;
-    const std::int64_t den = std::int64_t{out.Den} * in.Num;
-    return (num + den - 1) / den;
-}
-
-std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool lastPart) {
-    const std::string name = "disc" + Num(std::int64_t{part.Number});
-    const std::int64_t frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
-    const std::vector<std::string> input = Concat(
-        FileInput(InputOf(plan)),
-        {"-map", "0:v:0", "-an", "-vf",
-         VideoFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame, lastPart ? 0 : part.EndFrame),
-         "-r", RateText(EncodeRate(plan))});
-    // A GOP starts at each chapter, where players jump to.
-    const std::vector<std::string> codec =
-        Concat(Concat(VideoCodecArgs(plan),
-                      ChapterKeyFrames(plan, PartChapters(plan, part.FirstFrame, part.EndFrame))),
-               {"-passlogfile", name + "_pass"});
-    const std::string disc = "Disc " + Num(std::int64_t{part.Number});
-    const bool pulldown = SoftPulldown(plan);
-    // With pulldown the encoder's film frames are rewritten into the disc's stream.
-    const std::string encoded = pulldown ? name + "_film.m2v" : part.VideoFile;
-    std::vector<TStep> steps = {
-        Making(Step(disc + ": video, first pass",
-                    Concat(Concat(Concat(FfmpegStart, input), codec),
-                           {"-pass", "1", "-f", "null", "-"}),
-                    static_cast<double>(frames), frames),
-               name + "_pass-0.log"),
-        Making(
-            Step(disc + ": video, second pass",
-                 Concat(Concat(Concat(FfmpegStart, input), codec),
-                        {"-pass", "2", "-f", Mpeg1(plan) ? "mpeg1video" : "mpeg2video", encoded}),
-                 1.2 * static_cast<double>(frames), frames),
-            encoded)};
-    if (pulldown)
-        steps.push_back(Making(Step(disc + ": pulldown flags",
-                                    {PulldownProgram(), "--pulldown", encoded, part.VideoFile},
-                                    0.01 * static_cast<double>(frames)),
-                               part.VideoFile));
-    return steps;
-}
-
-/// The rates of the planned audio streams, in stream order.
-std::vector<std::uint32_t> AudioRates(const TDiscPlan& plan) {
-    std::vector<std::uint32_t> rates;
-    for (const std::uint32_t rate : {plan.Audio1Rate, plan.Audio2Rate})
-        if (rate != 0) rates.push_back(rate);
-    return rates;
-}
-
-TStep AudioStep(const TDiscPlan& plan, const TDiscPart& part, bool lastPart, int stream) {
-    const std::uint32_t rate = AudioRates(plan)[static_cast<std::size_t>(stream - 1)];
-    std::vector<std::string> input;
-    const int source = SourceSoundTrack(plan, stream);
-    if (source < 0) {
-        // A film without sound still gets the planned streams, silent.
-        const double seconds =
-            static_cast<double>(part.EndFrame - part.FirstFrame) / Value(ScriptRate(plan));
-        input = {"-f", "lavfi", "-i", "anullsrc=r=48000:cl=stereo", "-t", Num(seconds)};
-    } else {
-        input = Concat(FileInput(InputOf(plan)),
-                       {"-map", "0:a:" + Num(std::int64_t{source}), "-vn", "-af",
-                        AudioFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame,
-                                    lastPart ? 0 : part.EndFrame)});
-    }
-    const bool dvd = plan.Format == TDiscFormat::DVD;
-    const std::vector<std::string> codec = {"-c:a",
-                                            plan.AC3 ? "ac3" : "mp2",
-                                            "-b:a",
-                                            Kbps(rate),
-                                            "-ar",
-                                            dvd ? "48000" : "44100",
-                                            "-ac",
-                                            "2",
-                                            "-f",
-                                            plan.AC3 ? "ac3" : "mp2",
-                                            part.AudioFiles[stream - 1]};
-    const auto frames = static_cast<double>(part.EndFrame - part.FirstFrame);
-    return Making(Step("Disc " + Num(std::int64_t{part.Number}) + ": audio stream " +
-                           Num(std::int64_t{stream}),
-                       Concat(Concat(FfmpegStart, input), codec), 0.05 * frames),
-                  part.AudioFiles[stream - 1]);
-}
-
-TStep MuxStep(const TDiscPlan& plan, const TDiscPart& part) {
-    // Raw video carries no presentation times on its I-frames; the DVD muxer
-    // needs them to start a navigation pack at each GOP.
-    std::vector<std::string> args =
-        Concat(Concat(FfmpegStart, {"-fflags", "+genpts"}), FileInput("file:" + part.VideoFile));
-    for (const std::string& audio : part.AudioFiles)
-        args = Concat(args, FileInput("file:" + audio));
-    args = Concat(args, {"-map", "0:v"});
-    for (std::size_t i = 0; i < part.AudioFiles.size(); ++i)
-        args = Concat(args, {"-map", Num(static_cast<std::int64_t>(i + 1)) + ":a"});
-    const char* muxer = plan.Format == TDiscFormat::VCD    ? "vcd"
-                        : plan.Format == TDiscFormat::SVCD ? "svcd"
-                                                           : "dvd";
-    // Without the packet size the (S)VCD muxers write 2048-byte packs, which the
-    // authoring tool then pads to full sectors.
-    const char* packet = plan.Format == TDiscFormat::DVD ? "2048" : "2324";
-    // The rate the pack headers state, which the player's drive must deliver: a
-    // single-speed CD for a VCD, twice that for an SVCD, a DVD's 10.08 Mbit/s.
-    // Without it the muxer states the streams' peak rates plus a margin.
-    const std::string muxRate = Num(std::int64_t{StandardOf(plan).MaxMuxRate});
-    args = Concat(args, {"-c", "copy", "-f", muxer, "-packetsize", packet, "-muxrate", muxRate,
-                         part.MuxFile});
-    const std::int64_t frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
-    return Making(Step("Disc " + Num(std::int64_t{part.Number}) + ": multiplexing", args,
-                       0.05 * static_cast<double>(frames), frames),
-                  part.MuxFile);
-}
-
-void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& part) {
-    const std::string n = Num(std::int64_t{part.Number});
-    const std::string title = "Disc " + n + ": authoring";
-    const double weight = 0.05 * static_cast<double>(part.EndFrame - part.FirstFrame);
-    const std::string base = "disc" + n;
-    if (plan.Format != TDiscFormat::DVD) {
-        AddVcdAuthoring(plan, part, title, weight);
-        // The cue sheet names the image, so the image is complete before it appears.
-        part.Images = {{base + ".bin", outDir + "/" + base + ".bin"},
-                       {base + ".cue", outDir + "/" + base + ".cue"}};
-        return;
-    }
-    const std::string dir = base + "_dvd";
-    part.MakeDirs = {dir + "/AUDIO_TS"};
-    AddDvdAuthoring(plan, dir, part, title, weight);
-    // A UDF bridge with the files in the order the video manager expects: what
-    // players and libdvdread read.
-    part.Steps.push_back(Making(Step("Disc " + n + ": disc image",
-                                     {"genisoimage", "-quiet", "-dvd-video", "-udf", "-V",
-                                      "TARVEX_" + n, "-o", base + ".iso", dir},
-                                     weight),
-                                base + ".iso"));
-    part.Images = {{base + ".iso", outDir + "/" + base + ".iso"}};
-}
-
-/// The field order the encoder writes into the stream.
-std::string FieldOrder(const TDiscPlan& plan) {
-    return IsInterlaced(plan) ? "tt" : "progressive";
-}
-
-TExpectedDisc Expected(const TDiscPlan& plan, const TDiscPart& part) {
-    const TPicturePlan& p = plan.Picture;
-    const auto [left, top, right, bottom] = Borders(p);
-    const int rows = p.Interlaced ? 2 * (p.ResizeY / 2) : p.ResizeY;
-    TExpectedDisc e;
-    e.Frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
-    e.Seconds =
-        static_cast<double>(e.Frames) / Value(EncodeRate(plan)); // film frames with pulldown
-    e.MenuFrames = MenuFrames(plan);
-    e.Width = left + p.ResizeX + right;
-    e.Height = top + rows + bottom;
-    e.Aspect = p.Widescreen ? 16.0 / 9 : 4.0 / 3;
-    e.FieldOrder = FieldOrder(plan);
-    e.AudioCodec = plan.AC3 ? "ac3" : "mp2";
-    e.AudioStreams = static_cast<int>(AudioRates(plan).size());
-    e.SampleRate = StandardOf(plan).SampleRate;
-    return e;
-}
-
 /// Bytes of one disc's streams, from the rates and its playing time.
 double StreamBytes(const TDiscPlan& plan, std::int64_t frames) {
     const double seconds = static_cast<double>(frames) / Value(ScriptRate(plan));
@@ -386,104 +93,6 @@ std::string Quote(const std::string& arg) {
 }
 
 } // namespace
-
-TRate ScriptRate(const TDiscPlan& plan) {
-    const TPicturePlan& p = plan.Picture;
-    if (p.SrcIsPAL != p.DestIsPAL) return p.SrcIsPAL ? Film : Pal;
-    return NearestMpegRate(plan.SrcFrameRate);
-}
-
-TRate DiscRate(const TDiscPlan& plan) {
-    if (plan.Picture.DestIsPAL) return Pal;
-    // A VCD carries film frames as they are; (S)VCD and DVD players want 29.97.
-    if (Mpeg1(plan) && ScriptRate(plan) == Film) return Film;
-    return Ntsc;
-}
-
-bool SoftPulldown(const TDiscPlan& plan) {
-    return !plan.Picture.DestIsPAL && !Mpeg1(plan) && ScriptRate(plan) == Film;
-}
-
-TRate EncodeRate(const TDiscPlan& plan) {
-    return SoftPulldown(plan) ? Film : DiscRate(plan);
-}
-
-int EncodeGopLength(const TDiscPlan& plan) {
-    return SoftPulldown(plan) ? PulldownGopLength(plan.GOPLength) : plan.GOPLength;
-}
-
-std::string VideoFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
-    const TPicturePlan& p = plan.Picture;
-    std::string graph;
-    // DoubleWeave().SelectOdd(): the top field of frame k and the bottom field of
-    // frame k + 1 make a frame, top first, so the fields keep their order in time;
-    // the clip keeps its length, its last field shown twice.
-    if (p.BffToTff)
-        graph += "setfield=bff,separatefields,trim=start_frame=1,tpad=stop=1:stop_mode=clone,"
-                 "weave=first_field=top,";
-    graph += Trim("trim", first > 0 ? "start_frame=" + Num(first) : "",
-                  end > 0 ? "end_frame=" + Num(end) : "");
-    graph += Resize(p);
-    const auto [left, top, right, bottom] = Borders(p);
-    if (left != 0 || top != 0 || right != 0 || bottom != 0) {
-        const int rows = p.Interlaced ? 2 * (p.ResizeY / 2) : p.ResizeY;
-        graph += ",pad=w=" + Num(std::int64_t{left + p.ResizeX + right}) +
-                 ":h=" + Num(std::int64_t{top + rows + bottom}) + ":x=" + Num(std::int64_t{left}) +
-                 ":y=" + Num(std::int64_t{top}) + ":color=black";
-    }
-    const TRate script = ScriptRate(plan);
-    if (p.SrcIsPAL != p.DestIsPAL) // AssumeFPS: every frame stays, shown at the new rate
-        graph += ",setpts=N*" + Num(std::int64_t{script.Den}) + "/" +
-                 Num(std::int64_t{script.Num}) + "/TB";
-    else
-        graph += ",setpts=PTS-STARTPTS";
-    // Film for NTSC keeps its frames: the pulldown flags make the player's fields.
-    const TRate coded = EncodeRate(plan);
-    if (!(script == coded)) graph += ",fps=" + RateText(coded);
-    if (IsInterlaced(plan)) graph += BottomFirst(p) ? ",setfield=bff" : ",setfield=tff";
-    if (p.ConvertToRGB) graph += ",format=rgb24";
-    return graph + ",format=yuv420p";
-}
-
-std::vector<std::string> VideoCodecArgs(const TDiscPlan& plan) {
-    const bool mpeg1 = Mpeg1(plan);
-    const TDiscStandard& s = StandardOf(plan);
-    // The rate the header states is the one the player's buffer is filled at: a
-    // VCD's constant one, else the player's highest within the standard's.
-    std::vector<std::string> args = {"-c:v", mpeg1 ? "mpeg1video" : "mpeg2video"};
-    if (s.ConstantVideoRate) {
-        const std::string rate = Num(std::int64_t{s.MaxVideoRate});
-        args = Concat(args, {"-b:v", rate, "-minrate", rate, "-maxrate", rate});
-    } else {
-        const std::uint32_t max =
-            std::min(std::max(plan.MaxVideoRate, plan.VideoRate), s.MaxVideoRate);
-        args = Concat(
-            args, {"-b:v", Num(std::int64_t{plan.VideoRate}), "-maxrate", Num(std::int64_t{max})});
-    }
-    args = Concat(args, {"-bufsize", Num(std::int64_t{s.VbvBufferBits}), "-g",
-                         Num(std::int64_t{EncodeGopLength(plan)}), "-bf", "2"});
-    if (!plan.SceneDetect) args = Concat(args, {"-sc_threshold", "1000000000"});
-    // SVCD players and vcdimager expect room for the scan offsets in every GOP.
-    if (plan.Format == TDiscFormat::SVCD) args = Concat(args, {"-scan_offset", "1"});
-    if (IsInterlaced(plan))
-        args =
-            Concat(args, {"-flags", "+ildct+ilme", "-top", BottomFirst(plan.Picture) ? "0" : "1"});
-    return Concat(args, {"-aspect", plan.Picture.Widescreen ? "16:9" : "4:3"});
-}
-
-std::string AudioFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
-    const auto time = [&](std::int64_t frame) {
-        return Num(static_cast<double>(frame) / plan.SrcFrameRate);
-    };
-    std::string graph =
-        Trim("atrim", first > 0 ? "start=" + time(first) : "", end > 0 ? "end=" + time(end) : "");
-    graph += "asetpts=PTS-STARTPTS";
-    // AssumeFPS with its audio: the sound keeps pace with the pictures.
-    const TPicturePlan& p = plan.Picture;
-    if (p.SrcIsPAL != p.DestIsPAL)
-        graph += ",atempo=" + Num(Value(ScriptRate(plan)) / plan.SrcFrameRate);
-    return graph;
-}
 
 std::string FullName(const std::string& name) {
     return name.empty() ? name : std::filesystem::absolute(name).lexically_normal().string();
@@ -514,8 +123,8 @@ std::vector<std::string> FileInput(const std::string& name) {
     return {"-protocol_whitelist", LocalProtocols(name), "-i", name};
 }
 
-TStep Making(TStep step, std::string output) {
-    step.Output = std::move(output);
+TStep Making(TStep step, std::vector<std::string> outputs) {
+    step.Outputs = std::move(outputs);
     return step;
 }
 
@@ -531,26 +140,12 @@ TDiscJob BuildJob(const TDiscPlan& planned, const std::string& workDir, const st
     double images = 0;
     double largest = 0;
     for (int n = 1; n <= plan.DiscCount; ++n) {
-        TDiscPart part;
-        part.Number = n;
-        part.FirstFrame = share * (n - 1);
-        part.EndFrame = std::min(share * n, plan.SrcFrames);
-        if (part.EndFrame <= part.FirstFrame)
+        const std::int64_t first = share * (n - 1);
+        const std::int64_t end = std::min(share * n, plan.SrcFrames);
+        if (end <= first)
             throw TJobError("The film has too few frames for " + Num(std::int64_t{plan.DiscCount}) +
                             " discs.");
-        const std::string base = "disc" + Num(std::int64_t{n});
-        part.VideoFile = base + Ext(plan, true);
-        for (std::size_t i = 1; i <= AudioRates(plan).size(); ++i)
-            part.AudioFiles.push_back(base + "_audio" + Num(static_cast<std::int64_t>(i)) +
-                                      Ext(plan, false));
-        part.MuxFile = base + ".mpg";
-        const bool last = n == plan.DiscCount;
-        part.Steps = VideoSteps(plan, part, last);
-        for (std::size_t i = 0; i < part.AudioFiles.size(); ++i)
-            part.Steps.push_back(AudioStep(plan, part, last, static_cast<int>(i) + 1));
-        part.Steps.push_back(MuxStep(plan, part));
-        AddAuthoring(plan, job.OutDir, part);
-        part.Expected = Expected(plan, part);
+        const TDiscPart part = MakePart(plan, n, first, end, job.OutDir);
         job.Parts.push_back(part);
         const double bytes = StreamBytes(plan, part.EndFrame - part.FirstFrame);
         images += bytes;

@@ -83,7 +83,7 @@ struct TStep {
     std::vector<std::string> Env;  ///< NAME=value added to the environment
     std::int64_t Frames = 0;       ///< frames it encodes, when it reports ffmpeg progress; else 0
     double Weight = 1;             ///< its share of the whole work
-    std::string Output;            ///< the file it makes in the work folder; empty: not checked
+    std::vector<std::string> Outputs; ///< the files it makes in the work folder, checked after it
 };
 
 /// A file of the work folder that becomes a final file once its disc is complete.
@@ -110,6 +110,10 @@ struct TExpectedDisc {
     std::string AudioCodec;  ///< as ffprobe names it: "mp2", "ac3"
     int AudioStreams = 0;
     int SampleRate = 0;
+    /// The largest video buffer a CD track's system header may state, in bytes.
+    std::int64_t VideoBufferBytes = 0;
+    /// Fields the player shows: with pulldown three for every other film frame.
+    std::int64_t Fields = 0;
 };
 
 /// One disc: its share of the film and the steps that make it.
@@ -151,8 +155,8 @@ std::string LocalProtocols(const std::string& input);
 /// An input of ffmpeg that can only be a local file: no other protocol is
 /// allowed, and the name is never read as an option or a URL.
 std::vector<std::string> FileInput(const std::string& name);
-/// `step` declaring the file it makes in the work folder, checked after it ran.
-TStep Making(TStep step, std::string output);
+/// `step` declaring the files it makes in the work folder, checked after it ran.
+TStep Making(TStep step, std::vector<std::string> outputs);
 
 /// The frame rate the script's picture steps give the film.
 TRate ScriptRate(const TDiscPlan& plan);

@@ -51,7 +51,7 @@ TStep Spumux(const std::string& title, const std::vector<std::string>& options,
     script += " \"$" + Int(n + 1) + "\" < \"$" + Int(n + 2) + "\" > \"$" + Int(n + 3) + "\"";
     return {title,  Join(Join({"sh", "-c", script, "spumux"}, options), {project, in, out}),
             {},     0,
-            weight, out};
+            weight, {out}};
 }
 
 std::string TextProject(const TDiscPlan& plan, const std::string& srt) {
@@ -93,7 +93,7 @@ std::string AddSubtitleSteps(const TDiscPlan& plan, TDiscPart& part, double weig
                               {},
                               0,
                               weight,
-                              out});
+                              {out}});
         current = out;
     }
     int stream = static_cast<int>(maps.size() / 2);
@@ -108,7 +108,7 @@ std::string AddSubtitleSteps(const TDiscPlan& plan, TDiscPart& part, double weig
              {},
              0,
              0.1 * weight,
-             srt});
+             {srt}});
         const std::string project = base + "_sub" + Int(stream) + ".xml";
         part.Texts.push_back({project, TextProject(plan, srt)});
         const std::string out = base + "_sub" + Int(stream) + ".mpg";

@@ -145,7 +145,7 @@ TMenuPage AddMenuSteps(const TDiscPlan& plan, TDiscPart& part, const std::vector
          {},
          0,
          weight,
-         base + ".png"});
+         {base + ".png"}});
     const TRate rate = DiscRate(plan);
     const std::string fps = Int(rate.Num) + "/" + Int(rate.Den);
     part.Steps.push_back(
@@ -163,19 +163,19 @@ TMenuPage AddMenuSteps(const TDiscPlan& plan, TDiscPart& part, const std::vector
          {},
          0,
          0.1 * weight,
-         base + "_av.mpg"});
+         {base + "_av.mpg"}});
     part.Steps.push_back({title,
                           Outline(page.Buttons, width, height, "yellow", base + "_hl.png"),
                           {},
                           0,
                           0.01 * weight,
-                          base + "_hl.png"});
+                          {base + "_hl.png"}});
     part.Steps.push_back({title,
                           Outline(page.Buttons, width, height, "red", base + "_sel.png"),
                           {},
                           0,
                           0.01 * weight,
-                          base + "_sel.png"});
+                          {base + "_sel.png"}});
     std::string xml = std::string("<subpictures format=\"") +
                       (plan.Picture.DestIsPAL ? "PAL" : "NTSC") +
                       "\">\n<stream>\n<spu start=\"00:00:00.00\" force=\"yes\" highlight=\"" +
@@ -191,7 +191,7 @@ TMenuPage AddMenuSteps(const TDiscPlan& plan, TDiscPart& part, const std::vector
                           {},
                           0,
                           0.1 * weight,
-                          page.VobFile});
+                          {page.VobFile}});
     return page;
 }
 

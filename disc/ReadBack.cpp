@@ -1,5 +1,6 @@
 #include "disc/ReadBack.h"
 
+#include "disc/PackScan.h"
 #include "disc/Process.h"
 
 #include <algorithm>
@@ -16,6 +17,8 @@ namespace {
 /// A reader's output is kept to this many lines of at most this many characters.
 constexpr std::size_t MaxLines = 4000;
 constexpr std::size_t MaxLineLength = 400;
+/// Bytes of a sector a VCD reader takes out of a CD track.
+constexpr std::int64_t CdSectorBytes = 2324;
 
 /// A whole non-negative number, or -1.
 std::int64_t Whole(std::string_view text) {
@@ -96,6 +99,18 @@ void CompareVideo(const TExpectedDisc& e, const std::vector<TProbedStream>& stre
         AddDifference(result.Difference, "the video has " + std::to_string(frames) +
                                              " pictures where the plan has " +
                                              std::to_string(e.Frames));
+    // With pulldown the player shows more fields than there are pictures: both counts
+    // must be the plan's. The menu's pictures show two fields each.
+    if (video->ShownFields >= 0) {
+        const std::int64_t fields = video->ShownFields - 2 * e.MenuFrames;
+        result.Found.push_back("the player shows " + std::to_string(fields) + " fields, " +
+                               Text(static_cast<double>(fields) / 2, 1) + " frames (planned " +
+                               std::to_string(e.Fields) + " fields)");
+        if (fields != e.Fields)
+            AddDifference(result.Difference, "the player shows " + std::to_string(fields) +
+                                                 " fields where the plan has " +
+                                                 std::to_string(e.Fields));
+    }
     if (video->Width != e.Width || video->Height != e.Height)
         AddDifference(result.Difference, "the picture is " + std::to_string(video->Width) + "x" +
                                              std::to_string(video->Height) +
@@ -133,12 +148,34 @@ void CompareAudio(const TExpectedDisc& e, const std::vector<TProbedStream>& stre
                                              std::to_string(e.AudioStreams));
 }
 
+/// The video buffer the track's system headers state, against the most its disc
+/// allows: a player's buffer larger than the standard's cannot be counted on.
+std::string CompareVideoBuffer(const TExpectedDisc& e, const std::string& track,
+                               TReadBack& result) {
+    std::int64_t stated = 0;
+    try {
+        stated = ScanPacks(track, CdSectorBytes).VideoBuffer;
+    } catch (const std::runtime_error&) {
+    }
+    const std::string kb = std::to_string(e.VideoBufferBytes / 1024) + " KB";
+    if (stated <= 0)
+        AddDifference(result.Difference, "no system header states the video buffer");
+    else if (stated > e.VideoBufferBytes)
+        AddDifference(result.Difference, "the system header states a video buffer of " +
+                                             std::to_string(stated / 1024) +
+                                             " KB where the disc allows " + kb);
+    return "system header: video buffer " + std::to_string(stated / 1024) + " KB (at most " + kb +
+           ")";
+}
+
 /// Runs one reader to its end and keeps its standard output.
 struct TReader {
     const TReadBackContext& Context;
     std::vector<std::string> Lines;
 
-    bool Run(std::vector<std::string> args, const std::string& dir, std::string& failure) {
+    /// Runs args[0]; its lines go to `each` when given, else into Lines.
+    bool Run(std::vector<std::string> args, const std::string& dir, std::string& failure,
+             const std::function<void(std::string_view)>& each = {}) {
         Lines.clear();
         const std::string program = FindProgram(args.at(0), Context.SearchPath);
         if (program.empty()) {
@@ -148,8 +185,11 @@ struct TReader {
         std::string line = "$";
         for (const std::string& arg : args) line += " " + arg;
         Log(line);
-        const auto keep = [this](std::string_view text) {
-            if (Lines.size() < MaxLines) Lines.emplace_back(text.substr(0, MaxLineLength));
+        const auto keep = [this, &each](std::string_view text) {
+            if (each)
+                each(text.substr(0, MaxLineLength));
+            else if (Lines.size() < MaxLines)
+                Lines.emplace_back(text.substr(0, MaxLineLength));
         };
         const auto log = [this](std::string_view text) { Log(text.substr(0, MaxLineLength)); };
         const TProcessResult run =
@@ -183,6 +223,59 @@ std::vector<std::string> ProbeArgs(const std::string& file, bool programStream) 
     return args;
 }
 
+/// Fields a player shows, from the playing time of every video picture of `file`:
+/// with pulldown flags a film frame plays for two or three fields of 1/59.94 s.
+/// Pulldown goes on NTSC discs only. -1 when it cannot be read.
+std::int64_t CountShownFields(TReader& reader, const std::string& file, bool programStream,
+                              std::string& failure) {
+    std::vector<std::string> args = {"ffprobe",
+                                     "-v",
+                                     "error",
+                                     "-select_streams",
+                                     "v",
+                                     "-show_entries",
+                                     "packet=duration_time",
+                                     "-of",
+                                     "default=nw=1"};
+    if (programStream) args.insert(args.end(), {"-f", "mpeg"});
+    args.push_back(file);
+    std::int64_t fields = 0;
+    bool readable = true;
+    const auto count = [&](std::string_view line) {
+        constexpr std::string_view key = "duration_time=";
+        if (!line.starts_with(key)) return;
+        line.remove_prefix(key.size());
+        double seconds = -1;
+        const auto [end, ec] = std::from_chars(line.data(), line.data() + line.size(), seconds);
+        // A picture plays for at most three fields; anything else is no picture's time.
+        if (ec != std::errc() || end != line.data() + line.size() || !(seconds > 0) ||
+            seconds > 0.1) {
+            readable = false;
+            return;
+        }
+        fields += std::llround(seconds * 60000 / 1001);
+    };
+    if (!reader.Run(std::move(args), {}, failure, count)) return -1;
+    if (!readable) failure = "a picture has no playing time";
+    return readable ? fields : -1;
+}
+
+/// Probes `file` and, for a plan with pulldown, counts the fields the player shows.
+bool Probe(TReader& reader, const TExpectedDisc& e, const std::string& file, bool programStream,
+           std::vector<TProbedStream>& streams, std::string& failure) {
+    if (!reader.Run(ProbeArgs(file, programStream), {}, failure)) return false;
+    streams = ParseProbe(reader.Lines);
+    if (e.Fields == 2 * e.Frames) return true;
+    const std::int64_t fields = CountShownFields(reader, file, programStream, failure);
+    if (fields < 0) return false;
+    for (TProbedStream& s : streams)
+        if (s.Type == "video" && s.Width > 0) {
+            s.ShownFields = fields;
+            break;
+        }
+    return true;
+}
+
 TReadBack ReadDvd(const TDiscPart& part, const fs::path& image, TReader& reader) {
     TReadBack result;
     std::string failure;
@@ -193,11 +286,12 @@ TReadBack ReadDvd(const TDiscPart& part, const fs::path& image, TReader& reader)
                             (failure.empty() ? std::string() : " (" + failure + ")");
         return result;
     }
-    if (!reader.Run(ProbeArgs(image.string(), true), {}, failure)) {
+    std::vector<TProbedStream> streams;
+    if (!Probe(reader, part.Expected, image.string(), true, streams, failure)) {
         result.Difference = "its streams could not be read: " + failure;
         return result;
     }
-    return CompareReadBack(part.Expected, ParseProbe(reader.Lines), &title);
+    return CompareReadBack(part.Expected, streams, &title);
 }
 
 TReadBack ReadCd(const TDiscPart& part, const fs::path& work, TReader& reader) {
@@ -223,12 +317,15 @@ TReadBack ReadCd(const TDiscPart& part, const fs::path& work, TReader& reader) {
                             " tracks where the plan has 1";
         return result;
     }
-    if (!reader.Run(ProbeArgs(tracks[0].string(), false), {}, failure)) {
+    std::vector<TProbedStream> streams;
+    if (!Probe(reader, part.Expected, tracks[0].string(), false, streams, failure)) {
         result.Difference = "the track read back could not be read: " + failure;
         return result;
     }
-    result = CompareReadBack(part.Expected, ParseProbe(reader.Lines), nullptr);
-    result.Found.insert(result.Found.begin(), "the VCD reader took 1 track out of the image");
+    result = CompareReadBack(part.Expected, streams, nullptr);
+    result.Found.insert(result.Found.begin(),
+                        {"the VCD reader took 1 track out of the image",
+                         CompareVideoBuffer(part.Expected, tracks[0].string(), result)});
     fs::remove_all(rip, ec);
     return result;
 }

@@ -445,14 +445,14 @@ class TMaker {
     /// or a source that ends early can end a tool with success.
     bool Checked(const TStep& step, std::int64_t frames, const TTail& tail) {
         if (tail.Contains("No space left on device")) return DiskFull(step);
-        if (!step.Output.empty() && FileSize(Work / step.Output) <= 0) {
+        for (const std::string& output : step.Outputs) {
+            if (FileSize(Work / output) > 0) continue;
             std::error_code ec;
-            const bool made = fs::exists(Work / step.Output, ec);
-            return Fail(
-                TMakeStatus::Failed,
-                "\"" + step.Title + "\" " +
-                    (made ? "left " + step.Output + " empty" : "did not make " + step.Output) +
-                    ". The log is " + Result.LogFile + "." + Finished());
+            const bool made = fs::exists(Work / output, ec);
+            return Fail(TMakeStatus::Failed,
+                        "\"" + step.Title + "\" " +
+                            (made ? "left " + output + " empty" : "did not make " + output) +
+                            ". The log is " + Result.LogFile + "." + Finished());
         }
         if (step.Frames > 0 && frames != step.Frames)
             return Fail(TMakeStatus::Failed,

@@ -44,7 +44,7 @@ void AddVcdAuthoring(const TDiscPlan& plan, TDiscPart& part, const std::string& 
                               {},
                               0,
                               weight,
-                              base + ".bin"});
+                              {base + ".bin"}});
         return;
     }
     const std::string project = base + "_vcd.xml";
@@ -54,7 +54,7 @@ void AddVcdAuthoring(const TDiscPlan& plan, TDiscPart& part, const std::string& 
                           {},
                           0,
                           weight,
-                          base + ".bin"});
+                          {base + ".bin"}});
 }
 
 } // namespace tarvex

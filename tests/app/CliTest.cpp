@@ -318,6 +318,52 @@ TEST_F(CliSource, BrokenFileIsReportedAndLaterActionsWork) {
     }
 }
 
+struct TMadeDiscCase {
+    const char* Name;
+    std::vector<std::string> Actions; ///< after the film is opened, before --make-disc
+    int ExitCode;
+    std::vector<std::string> Said; ///< on stdout or stderr
+};
+
+class CliMakeDisc : public CliSource, public ::testing::WithParamInterface<TMadeDiscCase> {};
+
+// A 640x480 MPEG-2 film stating 4:3 (square pixels) made into an NTSC DVD by the real
+// tools: the disc shows it at 4:3. With the disc's room taken by other data the image
+// is made but does not fit: an error.
+TEST_P(CliMakeDisc, MakesTheDiscOrSaysWhyItFailed) {
+    const TMadeDiscCase& c = GetParam();
+    const std::string film = (Folder / "film.mpg").string();
+    ASSERT_EQ(tt::RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i "
+                             "testsrc2=s=640x480:r=30000/1001:d=3 -f lavfi -i sine=d=3 -c:v "
+                             "mpeg2video -b:v 4M -aspect 4:3 -c:a mp2 '" +
+                             film + "'"),
+              0);
+    std::vector<std::string> args = {
+        "--open",       film,       "--select",       "CDTypeBox=5", "--select",
+        "MuxModeBox=8", "--select", "AuthoringBox=6", "--select",    "DestAspectBox=0"};
+    args.insert(args.end(), c.Actions.begin(), c.Actions.end());
+    args.insert(args.end(), {"--make-disc", (Folder / "discs").string()});
+    EXPECT_EQ(Run(args), c.ExitCode) << Err.str();
+    for (const std::string& said : c.Said)
+        EXPECT_NE((Out.str() + Err.str()).find(said), std::string::npos) << said << '\n'
+                                                                         << Out.str() << Err.str();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, CliMakeDisc,
+    ::testing::Values(
+        TMadeDiscCase{"stated_aspect_kept",
+                      {"--select", "RateModeBox=1"},
+                      0,
+                      {"read back: video: mpeg2video, 720x480, display aspect 4:3, field order "
+                       "progressive, 90 pictures (planned 90)"}},
+        TMadeDiscCase{"image_larger_than_the_disc",
+                      {"--type", "EditExtraDataKB=2546000", "--type", "Videokbps=3000"},
+                      1,
+                      {"  does NOT fit the disc of 1273349 blocks",
+                       "tarvex-cli: --make-disc: The image of disc 1 does not fit its disc"}}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
 } // namespace
 
 // --detect on films with known black borders.

@@ -85,7 +85,7 @@ TEST_F(MakeDisc, MakesTheImageOffTheWindowThreadAndReportsItOrCancels) {
         EXPECT_TRUE(fs::exists(dir / "disc1.bin"));
         ASSERT_EQ(Platform.Reports.size(), 1u);
         const std::vector<std::string>& report = Platform.Reports.back().second;
-        ASSERT_EQ(report.size(), 14u);
+        ASSERT_EQ(report.size(), 15u);
         // The report is kept beside the image, without the line that says so.
         std::ifstream kept(dir / "tarvex-report.txt");
         std::vector<std::string> keptLines;
@@ -102,11 +102,12 @@ TEST_F(MakeDisc, MakesTheImageOffTheWindowThreadAndReportsItOrCancels) {
         EXPECT_EQ(report[8], "  fits the disc of 359849 blocks");
         // What the VCD reader and ffprobe found in the image.
         EXPECT_EQ(report[9], "  read back: the VCD reader took 1 track out of the image");
-        EXPECT_TRUE(report[10].starts_with("  read back: video: mpeg1video, 352x288, display "
+        EXPECT_EQ(report[10], "  read back: system header: video buffer 46 KB (at most 46 KB)");
+        EXPECT_TRUE(report[11].starts_with("  read back: video: mpeg1video, 352x288, display "
                                            "aspect 1958:1467, field order unknown, "))
-            << report[10];
-        EXPECT_EQ(report[11], "  read back: audio stream 1: mp2, 44100 Hz");
-        EXPECT_EQ(report[12], "The budget keeps 150 blocks a disc for menu pictures, which the "
+            << report[11];
+        EXPECT_EQ(report[12], "  read back: audio stream 1: mp2, 44100 Hz");
+        EXPECT_EQ(report[13], "The budget keeps 150 blocks a disc for menu pictures, which the "
                               "job does not make.");
         // A VCD's constant rate lies below the player's lowest stream rate: asked, not refused.
         EXPECT_EQ(Platform.Messages,

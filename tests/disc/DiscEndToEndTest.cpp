@@ -1,6 +1,7 @@
 // From a film to disc images with the real tools, one short film for every format:
 // the images get their final names, the players' tools read them, the frame has the
 // size and the borders the script gives it, and the report holds the made sizes.
+#include "budget/DiscStandard.h"
 #include "disc/PackScan.h"
 #include "disc/Report.h"
 #include "disc/Runner.h"
@@ -24,6 +25,11 @@ using ::testing::UnorderedElementsAreArray;
 namespace fs = std::filesystem;
 
 constexpr int FilmSeconds = 12;
+constexpr int NtscFrames = 360; ///< what ffmpeg makes of 12 s at 29.97
+
+/// The source films: PAL with a tone, NTSC at 29.97 without sound, and PAL DV with a
+/// tone, its fields bottom first.
+enum class TFilm { Pal, NtscSilent, DvBottomFirst };
 
 /// One made disc set: its plan, its budget and the result.
 struct TCase {
@@ -40,6 +46,7 @@ struct TCase {
     const char* Files;           ///< in the output folder, by spaces
     const char* Detected;        ///< what the image's reader says of it
     std::int64_t AuthoringSlack; ///< blocks the authoring row may miss by
+    TFilm Source = TFilm::Pal;
 };
 
 void PrintTo(const TCase& c, std::ostream* os) {
@@ -52,7 +59,18 @@ class DiscEndToEndTest : public ::testing::TestWithParam<TCase> {
         Dir = std::make_unique<TTempFolder>();
         // Kept in the build folder: made on the first run, used by every later one.
         std::filesystem::create_directories(TARVEX_TEST_FILMS);
-        FilmMade = testing::MakeNoisyFilm(Film, FilmSeconds);
+        const std::string seconds = std::to_string(FilmSeconds);
+        const std::string noise = ":duration=" + seconds + ",noise=alls=12:allf=t";
+        Films[1] = testing::CachedFile(TARVEX_TEST_FILMS, "ntsc-silent-12s.avi",
+                                       "-f lavfi -i testsrc2=size=720x480:rate=30000/1001" +
+                                           noise + " -c:v mpeg4 -q:v 5 -an");
+        Films[2] = testing::CachedFile(TARVEX_TEST_FILMS, "dv-bff-12s.avi",
+                                       "-f lavfi -i testsrc2=size=720x576:rate=25" + noise +
+                                           " -f lavfi -i sine=sample_rate=48000:duration=" +
+                                           seconds +
+                                           " -c:v dvvideo -pix_fmt yuv420p -c:a pcm_s16le");
+        FilmMade = testing::MakeNoisyFilm(Films[0], FilmSeconds) && !Films[1].empty() &&
+                   !Films[2].empty();
     }
     static void TearDownTestSuite() { Dir.reset(); }
 
@@ -60,6 +78,10 @@ class DiscEndToEndTest : public ::testing::TestWithParam<TCase> {
     static TCDImage Budget(const TCase& c) {
         TCDImage m = testing::Budget(c.Format, {c.MuxMode, c.AuthoringMode}, FilmSeconds / c.Discs,
                                      1, c.AudioRate, c.Ac3);
+        if (c.Source == TFilm::NtscSilent) {
+            m.SetFrameRate(29.97f);
+            m.SetFrames(NtscFrames / c.Discs);
+        }
         m.SetVideoRate(c.VideoRate);
         m.ComputeImage();
         return m;
@@ -74,7 +96,8 @@ class DiscEndToEndTest : public ::testing::TestWithParam<TCase> {
         return {std::istreambuf_iterator<char>(in), {}};
     }
 
-    static inline const std::string Film = TARVEX_TEST_FILMS "/film-12s.avi";
+    static inline std::string Films[] = {TARVEX_TEST_FILMS "/film-12s.avi", "", ""};
+    static inline const std::string& Film = Films[0];
     static inline std::unique_ptr<TTempFolder> Dir;
     static inline bool FilmMade = false;
 };
@@ -95,10 +118,20 @@ TEST_P(DiscEndToEndTest, MakesTheImagesOfThePlan) {
     const TCase& c = GetParam();
     ASSERT_TRUE(FilmMade) << "ffmpeg could not make the film";
     const TCDImage budget = Budget(c);
-    TDiscPlan plan = testing::Plan(c.Format, Film, FilmSeconds * 25, budget);
+    const bool ntsc = c.Source == TFilm::NtscSilent;
+    TDiscPlan plan = testing::Plan(c.Format, Films[static_cast<int>(c.Source)],
+                                   ntsc ? NtscFrames : FilmSeconds * 25, budget);
     plan.DiscCount = c.Discs;
     TPicturePlan& p = plan.Picture;
+    if (ntsc) {
+        plan.SrcFrameRate = 30000.0 / 1001;
+        plan.SourceAudioStreams = 0;
+        p.SrcIsPAL = p.DestIsPAL = false;
+        p.CropY = 480;
+        TakeBudget(plan, budget); // again, at the film's own rate
+    }
     p.Interlaced = c.Interlaced;
+    p.BottomFirst = c.Source == TFilm::DvBottomFirst;
     p.ResizeX = c.Width - 2 * c.Left;
     p.ResizeY = c.Height - 2 * c.Top;
     p.DestY = c.Height;
@@ -130,16 +163,26 @@ TEST_P(DiscEndToEndTest, MakesTheImagesOfThePlan) {
                                                       : "the VCD reader took 1 trac");
         EXPECT_EQ(disc.ReadBack.back().substr(0, 16), "audio stream 1: ");
     }
+    // DV keeps its fields bottom first: the stream says so, and every frame is coded so.
+    if (p.BottomFirst) {
+        EXPECT_EQ(testing::Shell("test \"$(ffprobe -v error -select_streams v -show_entries "
+                                 "frame=interlaced_frame,top_field_first -of csv=p=0 '" +
+                                 result.WorkDir + "/disc1.mpg' | grep , | sort -u)\" = '1,0,'"),
+                  0);
+    }
 
-    // The pack headers state the format's mux rate; the system headers of the MPEG-2
-    // formats the player's 224 KB video buffer with the multiplexer's 6 KB, and 4 KB
+    // The pack headers state the format's mux rate; the system headers the player's
+    // video buffer with the multiplexer's 6 KB, within what the disc allows, and 4 KB
     // for sound.
     const bool dvd = c.Format == TDiscFormat::DVD;
     const TPackScan packs = ScanPacks(result.WorkDir + "/disc1.mpg", dvd ? 2048 : 2324);
     EXPECT_EQ(packs.MuxRate, dvd ? 10080000 : c.Format == TDiscFormat::SVCD ? 2822400 : 1411200);
-    if (c.Format != TDiscFormat::VCD) {
-        EXPECT_EQ(packs.VideoBuffer, 230 * 1024);
-    }
+    const TDiscStandard& standard = DiscStandard(dvd                             ? TDiscFamily::DVD
+                                                 : c.Format == TDiscFormat::SVCD ? TDiscFamily::SVCD
+                                                                                 : TDiscFamily::VCD,
+                                                 true);
+    EXPECT_EQ(packs.VideoBuffer, 6 * 1024 + standard.VbvBufferBits / 8);
+    EXPECT_LE(packs.VideoBuffer, standard.VideoBufferBytes);
     EXPECT_EQ(packs.AudioBuffer, 4096);
 
     // The frame the script makes: its size, black borders and picture inside them.
@@ -199,7 +242,13 @@ INSTANTIATE_TEST_SUITE_P(
         TCase{"svcd_interlaced_letterboxed", TDiscFormat::SVCD, 7, 3, 2000000, 160000, false, 1,
               true, 480, 576, 72, 0, "disc1.bin disc1.cue tarvex-disc.log", "SVCD detected", 75},
         TCase{"dvd_pillarboxed_ac3", TDiscFormat::DVD, 8, 6, 3000000, 192000, true, 1, false, 720,
-              576, 0, 8, "disc1.iso tarvex-disc.log", "Title: 01, Length: 00:00:12", 3}),
+              576, 0, 8, "disc1.iso tarvex-disc.log", "Title: 01, Length: 00:00:12", 3},
+        TCase{"ntsc_dvd_without_sound", TDiscFormat::DVD, 8, 6, 3000000, 192000, true, 1, false,
+              720, 480, 0, 0, "disc1.iso tarvex-disc.log", "Title: 01, Length: 00:00:1", 3,
+              TFilm::NtscSilent},
+        TCase{"dv_bottom_first_dvd", TDiscFormat::DVD, 8, 6, 4000000, 192000, false, 1, true, 720,
+              576, 0, 0, "disc1.iso tarvex-disc.log", "Title: 01, Length: 00:00:12", 3,
+              TFilm::DvBottomFirst}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace

@@ -205,23 +205,27 @@ std::vector<std::string> Outline(const TDiscJob& job) {
     return lines;
 }
 
+// The encoder's second pass multiplexes: only then does the muxer know the video
+// buffer the stream was coded for.
 TEST(BuildJobTest, SvcdEncodesTwiceMultiplexesAndAuthorsWithVcdimager) {
     const TDiscJob job = BuildJob(Example(), "/out/.work", "/out");
     ASSERT_EQ(job.Parts.size(), 1u);
     EXPECT_THAT(Outline(job),
-                ElementsAre("ffmpeg: Disc 1: video, first pass",
-                            "ffmpeg: Disc 1: video, second pass", "ffmpeg: Disc 1: audio stream 1",
-                            "ffmpeg: Disc 1: multiplexing", "vcdimager: Disc 1: authoring"));
+                ElementsAre("ffmpeg: Disc 1: audio stream 1", "ffmpeg: Disc 1: video, first pass",
+                            "ffmpeg: Disc 1: video, second pass and multiplexing",
+                            "vcdimager: Disc 1: authoring"));
     const TDiscPart& part = job.Parts[0];
-    EXPECT_EQ(std::tuple(part.Steps[0].Frames, part.Steps[1].Args.back()),
-              std::tuple(15000, "disc1.m2v"));
-    EXPECT_THAT(CommandLine(part.Steps[2]),
+    EXPECT_THAT(CommandLine(part.Steps[0]),
                 HasSubstr("-map 0:a:0 -vn -af asetpts=PTS-STARTPTS -c:a mp2 -b:a 160k -ar 44100"));
-    EXPECT_THAT(CommandLine(part.Steps[3]),
-                HasSubstr("-fflags +genpts -protocol_whitelist file -i file:disc1.m2v "
-                          "-protocol_whitelist file -i file:disc1_audio1.mp2 -map 0:v -map 1:a "
-                          "-c copy -f svcd -packetsize 2324 -muxrate 2822400 disc1.mpg"));
-    EXPECT_EQ(CommandLine(part.Steps[4]), "vcdimager -t svcd -c disc1.cue -b disc1.bin disc1.mpg");
+    EXPECT_EQ(part.Steps[2].Frames, 15000);
+    EXPECT_THAT(CommandLine(part.Steps[2]),
+                HasSubstr("-protocol_whitelist file -i file:disc1_audio1.mp2 -map 0:v:0 -map 1:a "
+                          "-vf "));
+    EXPECT_THAT(CommandLine(part.Steps[2]),
+                HasSubstr("-pass 2 -c:a copy -f tee '[select=v:f=mpeg2video]disc1.m2v|"
+                          "[f=svcd:packetsize=2324:muxrate=2822400]disc1.mpg'"));
+    EXPECT_EQ(part.Steps[2].Outputs, Names({"disc1.m2v", "disc1.mpg"}));
+    EXPECT_EQ(CommandLine(part.Steps[3]), "vcdimager -t svcd -c disc1.cue -b disc1.bin disc1.mpg");
     EXPECT_EQ(FinalNames(part), Names({"/out/disc1.bin", "/out/disc1.cue"}));
 }
 
@@ -237,22 +241,23 @@ TEST(BuildJobTest, DvdOnTwoDiscsSplitsTheFilmAndAuthorsEachIntoAnIso) {
     const TDiscPart& second = job.Parts[1];
     EXPECT_EQ(std::tuple(job.Parts[0].EndFrame, second.FirstFrame, second.EndFrame),
               std::tuple(7501, 7501, 15001));
-    EXPECT_THAT(CommandLine(second.Steps[0]), HasSubstr("-vf trim=start_frame=7501,crop="));
+    EXPECT_THAT(CommandLine(second.Steps[2]), HasSubstr("-vf trim=start_frame=7501,crop="));
     // The source's only sound track fills the first stream; the second is silent,
     // never a copy of the first.
-    EXPECT_THAT(CommandLine(second.Steps[2]),
+    EXPECT_THAT(CommandLine(second.Steps[0]),
                 HasSubstr("-map 0:a:0 -vn -af atrim=start=300.04,asetpts=PTS-STARTPTS -c:a ac3 "
                           "-b:a 448k -ar 48000 -ac 2 -f ac3 disc2_audio1.ac3"));
-    EXPECT_THAT(CommandLine(second.Steps[3]),
+    EXPECT_THAT(CommandLine(second.Steps[1]),
                 HasSubstr("-f lavfi -i anullsrc=r=48000:cl=stereo -t 300 -c:a ac3 "
                           "-b:a 192k -ar 48000 -ac 2 -f ac3 disc2_audio2.ac3"));
-    EXPECT_THAT(CommandLine(second.Steps[4]),
+    EXPECT_THAT(CommandLine(second.Steps[3]),
                 HasSubstr("-i file:disc2_audio1.ac3 -protocol_whitelist file -i "
-                          "file:disc2_audio2.ac3 -map 0:v -map 1:a -map 2:a "
-                          "-c copy -f dvd -packetsize 2048 -muxrate 10080000 disc2.mpg"));
-    EXPECT_EQ(CommandLine(second.Steps[5]),
+                          "file:disc2_audio2.ac3 -map 0:v:0 -map 1:a -map 2:a -vf "));
+    EXPECT_THAT(CommandLine(second.Steps[3]),
+                HasSubstr("|[f=dvd:packetsize=2048:muxrate=10080000]disc2.mpg'"));
+    EXPECT_EQ(CommandLine(second.Steps[4]),
               "VIDEO_FORMAT=PAL dvdauthor -o disc2_dvd -x disc2_dvd.xml");
-    EXPECT_EQ(CommandLine(second.Steps[6]),
+    EXPECT_EQ(CommandLine(second.Steps[5]),
               "genisoimage -quiet -dvd-video -udf -V TARVEX_2 -o disc2.iso disc2_dvd");
     EXPECT_EQ(second.MakeDirs, Names({"disc2_dvd/AUDIO_TS"}));
     EXPECT_EQ(FinalNames(second), Names({"/out/disc2.iso"}));
@@ -308,8 +313,8 @@ TEST(BuildJobTest, SilenceForAFilmWithoutSoundAndFullNamesForRelativeOnes) {
     const std::string cwd = std::filesystem::current_path().string();
     EXPECT_EQ(std::tuple(job.WorkDir, job.Parts[0].Images[0].FinalName),
               std::tuple(cwd + "/work", cwd + "/out/disc1.bin"));
-    EXPECT_THAT(CommandLine(job.Parts[0].Steps[0]), HasSubstr("-i file:" + cwd + "/film.avi "));
-    EXPECT_THAT(CommandLine(job.Parts[0].Steps[2]),
+    EXPECT_THAT(CommandLine(job.Parts[0].Steps[1]), HasSubstr("-i file:" + cwd + "/film.avi "));
+    EXPECT_THAT(CommandLine(job.Parts[0].Steps[0]),
                 HasSubstr("-f lavfi -i anullsrc=r=48000:cl=stereo -t 600 -c:a mp2 -b:a 224k"));
 }
 

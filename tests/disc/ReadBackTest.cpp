@@ -51,7 +51,8 @@ TExpectedDisc PlannedDvd() {
             .FieldOrder = "tt",
             .AudioCodec = "ac3",
             .AudioStreams = 1,
-            .SampleRate = 48000};
+            .SampleRate = 48000,
+            .Fields = 600};
 }
 
 TEST(ReadBackTest, ReadersOutputIsParsed) {
@@ -117,6 +118,10 @@ INSTANTIATE_TEST_SUITE_P(
                         },
                         "the picture is 480x576 where the plan has 720x576; the display aspect "
                         "is 4:3 where the plan has 1.7778"},
+        TDifferenceCase{"fields_counted_as_planned", [](auto& s, auto&) { s[1].ShownFields = 600; },
+                        ""},
+        TDifferenceCase{"a_field_repeated", [](auto& s, auto&) { s[1].ShownFields = 601; },
+                        "the player shows 601 fields where the plan has 600"},
         TDifferenceCase{"fields_swapped", [](auto& s, auto&) { s[1].FieldOrder = "bb"; },
                         "the field order is bb where the plan has tt"},
         TDifferenceCase{"flagged_progressive",

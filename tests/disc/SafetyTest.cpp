@@ -167,7 +167,7 @@ TEST_P(EarlierRun, FilesAreReplacedOnlyWhenAsked) {
                            {},
                            0,
                            1,
-                           "made.bin"}};
+                           {"made.bin"}}};
     job.Parts[0].Images = {{"made.bin", job.OutDir + "/disc1.bin"}};
     fs::create_directories(job.OutDir);
     const std::string earlier = dir.Write(link ? "elsewhere" : "out/" + file, "earlier");

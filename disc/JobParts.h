@@ -1,0 +1,52 @@
+// The parts of a disc job that its files share: numbers as the tools read them,
+// the standard a plan's disc follows, the picture's borders and field order, and
+// the steps that make one disc.
+#pragma once
+
+#include "budget/DiscStandard.h"
+#include "disc/DiscJob.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tarvex::job {
+
+inline const TRate Film{24000, 1001};
+inline const TRate Pal{25, 1};
+inline const TRate Ntsc{30000, 1001};
+
+/// A real number in its shortest exact form, whatever the locale.
+std::string Num(double v);
+std::string Num(std::int64_t v);
+/// "25" or "30000/1001".
+std::string RateText(TRate r);
+double Value(TRate r);
+
+bool Mpeg1(const TDiscPlan& plan);
+const TDiscStandard& StandardOf(const TDiscPlan& plan);
+
+/// The four borders as the script writes them: in the interlaced mode the top
+/// border is an even number of lines and the bottom one fills the frame.
+std::array<int, 4> Borders(const TPicturePlan& p);
+/// Whether the frames reaching the encoder show their bottom field first: the
+/// source's order, unless it is turned into top first.
+bool BottomFirst(const TPicturePlan& p);
+/// Whether the disc's stream is coded as interlaced frames.
+bool IsInterlaced(const TDiscPlan& plan);
+
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b);
+
+/// The planned audio streams' rates, in stream order.
+std::vector<std::uint32_t> AudioRates(const TDiscPlan& plan);
+/// Frames the encoder writes for source frames [first, end), in whole numbers: the
+/// same rate above and below a fraction bar must give the frames back exactly.
+std::int64_t OutputFrames(const TDiscPlan& plan, std::int64_t first, std::int64_t end);
+
+/// Disc `number` of the job: source frames [first, end) and the steps that make its
+/// image in the work folder, to be renamed into outDir.
+TDiscPart MakePart(const TDiscPlan& plan, int number, std::int64_t first, std::int64_t end,
+                   const std::string& outDir);
+
+} // namespace tarvex::job
