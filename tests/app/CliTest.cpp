@@ -333,10 +333,10 @@ class CliMakeDisc : public CliSource, public ::testing::WithParamInterface<TMade
 TEST_P(CliMakeDisc, MakesTheDiscOrSaysWhyItFailed) {
     const TMadeDiscCase& c = GetParam();
     const std::string film = (Folder / "film.mpg").string();
-    ASSERT_EQ(tt::RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i "
-                             "testsrc2=s=640x480:r=30000/1001:d=3 -f lavfi -i sine=d=3 -c:v "
-                             "mpeg2video -b:v 4M -aspect 4:3 -c:a mp2 '" +
-                             film + "'"),
+    ASSERT_EQ(tt::Shell("ffmpeg -nostdin -v error -y -f lavfi -i "
+                        "testsrc2=s=640x480:r=30000/1001:d=3 -f lavfi -i sine=d=3 -c:v "
+                        "mpeg2video -b:v 4M -aspect 4:3 -c:a mp2 '" +
+                        film + "'"),
               0);
     std::vector<std::string> args = {
         "--open",       film,       "--select",       "CDTypeBox=5", "--select",
