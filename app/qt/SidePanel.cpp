@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTableWidget>
 #include <QToolTip>
 
@@ -98,7 +99,7 @@ TSidePanel::TSidePanel(TMainForm& form, std::function<void(std::function<void()>
                        QWidget* parent)
     : QWidget(parent), FForm(form), FAct(std::move(act)), FBars(new TDiscFillBars(this)),
       FMake(new QPushButton(this)), FMakeProgress(new QProgressBar(this)),
-      FMakeStatus(new QLabel(this)), FWarnings(new QLabel(this)),
+      FMakeStatus(new QLabel(this)), FWarnings(new QLabel), FWarningsFrame(new QScrollArea(this)),
       FCandidates(new QTableWidget(this)) {
     auto* fillTitle = new QLabel(QStringLiteral("Disc fill (hover for blocks and KB):"), this);
     fillTitle->move(4, 4);
@@ -121,6 +122,14 @@ TSidePanel::TSidePanel(TMainForm& form, std::function<void(std::function<void()>
     QPalette red = FWarnings->palette();
     red.setColor(QPalette::WindowText, Qt::red);
     FWarnings->setPalette(red);
+    // However many warnings there are, each can be read: the lines wrap at the
+    // column's width and scroll within the warnings' place.
+    FWarningsFrame->setObjectName(QStringLiteral("WarningsFrame"));
+    FWarningsFrame->setFrameShape(QFrame::NoFrame);
+    FWarningsFrame->setFocusPolicy(Qt::NoFocus); // the mouse wheel scrolls it; Tab passes by
+    FWarningsFrame->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FWarningsFrame->setWidgetResizable(true);
+    FWarningsFrame->setWidget(FWarnings);
 
     auto* tableTitle = new QLabel(QStringLiteral("Resize heights (click to take one):"), this);
     tableTitle->move(4, 232);
@@ -161,7 +170,7 @@ void TSidePanel::Place() {
     FMakeProgress->setGeometry(94, makeTop + 5, width() - 102, 11);
     FMakeStatus->setGeometry(4, makeTop + 24, inner, 28);
     const int warningsTop = makeTop + 54;
-    FWarnings->setGeometry(4, warningsTop, inner, 228 - warningsTop);
+    FWarningsFrame->setGeometry(4, warningsTop, inner, 228 - warningsTop);
     FCandidates->setGeometry(4, 250, inner, height() - 256);
 }
 

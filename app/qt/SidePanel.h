@@ -13,6 +13,7 @@
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QScrollArea;
 class QTableWidget;
 
 namespace tarvex::qt {
@@ -40,6 +41,7 @@ class TSidePanel : public QWidget {
     QProgressBar* FMakeProgress;
     QLabel* FMakeStatus;
     QLabel* FWarnings;
+    QScrollArea* FWarningsFrame; ///< scrolls the warnings that do not fit its height
     QTableWidget* FCandidates;
 };
 

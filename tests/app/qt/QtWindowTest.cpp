@@ -20,6 +20,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
 #include <QStandardPaths>
@@ -539,6 +540,36 @@ TEST_F(QtWindow, ScriptBoxAndSideColumnGrowWithTheWindow) {
     EXPECT_EQ(w.Form().AVSMemo.Lines().back().back(), 'x');
 }
 
+// Run at the scale factors 1, 1.5 and 2.
+TEST_F(QtWindow, EveryWarningCanBeReadInItsFrame) {
+    TQtMainWindow& w = Start();
+    // A one-minute film, long GOPs, an odd resize height and a border beyond the
+    // frame: more lines than the place holds.
+    Type("EditMin", "1");
+    for (int i = 0; i < 10; ++i) Press("EditGOP", Qt::Key_Up);
+    Type("ResizeYEdit", "201");
+    Type("BorderTopEdit", "9999");
+    QCoreApplication::processEvents(); // the frame lays its text out as the window shows it
+    auto* frame = w.findChild<QScrollArea*>(QStringLiteral("WarningsFrame"));
+    ASSERT_NE(frame, nullptr);
+    const QLabel& text = *qobject_cast<QLabel*>(frame->widget());
+    EXPECT_TRUE(text.text().contains(QString::fromStdString(w.Form().Notice)));
+    // Inside the window, wrapped at the frame's width, every line reached by scrolling.
+    EXPECT_TRUE(w.rect().contains(QRect(frame->mapTo(&w, QPoint(0, 0)), frame->size())));
+    EXPECT_LE(text.width(), frame->viewport()->width());
+    EXPECT_GE(text.height(), text.heightForWidth(text.width()));
+    QScrollBar& bar = *frame->verticalScrollBar();
+    ASSERT_GT(bar.maximum(), 0);
+    EXPECT_EQ(bar.maximum(), text.height() - frame->viewport()->height());
+    // Scrolled to the end, the last warning's line is drawn at the frame's foot.
+    bar.setValue(bar.maximum());
+    const QImage image = frame->viewport()->grab().toImage();
+    int red = 0;
+    for (int y = image.height() * 3 / 4; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) red += image.pixelColor(x, y) == QColor(Qt::red);
+    EXPECT_GT(red, 0);
+}
+
 TEST_F(QtWindow, TooLargeForTheScreenItScrollsAndKeepsItsSettings) {
     const QSize client(ClientWidth, ClientHeight);
     EXPECT_FALSE(TooLargeFor(client, QRect(0, 0, 1280, 994)));
@@ -553,11 +584,14 @@ TEST_F(QtWindow, TooLargeForTheScreenItScrollsAndKeepsItsSettings) {
     EXPECT_LE(frame->width(), 400);
     EXPECT_LE(frame->height(), 300);
     EXPECT_EQ(frame->windowTitle().toStdString(), "Tarvex v1.0.0");
-    // Scrolled down, the save button is in sight.
-    QPushButton& save = Get<QPushButton>("SaveAVSBtn");
-    frame->ensureWidgetVisible(&save);
-    const QRect shown(save.mapTo(frame->viewport(), QPoint(0, 0)), save.size());
-    EXPECT_TRUE(frame->viewport()->rect().contains(shown));
+    // Scrolled, the save button and the warnings come whole into sight.
+    for (QWidget* widget : {Window->WidgetOf("SaveAVSBtn"),
+                            Window->findChild<QWidget*>(QStringLiteral("WarningsFrame"))}) {
+        frame->ensureWidgetVisible(widget);
+        const QRect shown(widget->mapTo(frame->viewport(), QPoint(0, 0)), widget->size());
+        EXPECT_TRUE(frame->viewport()->rect().contains(shown))
+            << widget->objectName().toStdString();
+    }
     frame->move(30, 40);
     frame->close();
     const std::string ini = ReadFile(Temp.Path / "Tarvex.ini");
