@@ -205,8 +205,13 @@ void TMainForm::WireHandlers() {
     VideoUpDown.OnClick = [this](TControl&, TUDButton) { VideoRateStepped(); };
     Videokbps.OnKeyUp = [this](TControl&, char key) { VideokbpsKeyUp(key); };
     RateModeBox.OnChange = on(&TMainForm::RateModeBoxChange);
-    VideoUpDown.OnChangingEx = [this](TControl&, bool&, int value, TUpDownDirection) {
-        VideoUpDownChangingEx(value);
+    VideoUpDown.OnChangingEx = [this](TControl&, bool& allow, int value,
+                                      TUpDownDirection direction) {
+        const std::optional<int> end = direction == TUpDownDirection::None
+                                           ? std::nullopt
+                                           : VideoRangeEnd(direction == TUpDownDirection::Down);
+        allow = !end; // the buttons already stand at that end
+        VideoUpDownChangingEx(end.value_or(value));
     };
     for (TEdit* edit : {&EditGOP, &Edit1}) edit->OnChange = on(&TMainForm::CalcImage);
     SceneDetect.OnClick = on(&TMainForm::CalcImage);

@@ -325,6 +325,8 @@ class TMainForm : public TControlOwner {
     void SubKBytesChange();
     void VideoUpDownChangingEx(int newValue);
     void VideoUpDown10Click(TUDButton button);
+    /// The end of the buttons' range a step down (or up) lands on from a rate beyond it.
+    std::optional<int> VideoRangeEnd(bool down) const;
     /// The items of RateModeBox.
     enum TRateMode { FillDiscs = 0, PlayerMaximum = 1, AsTyped = 2 };
     void RateModeBoxChange();

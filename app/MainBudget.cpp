@@ -142,7 +142,18 @@ void TMainForm::VideoUpDownChangingEx(int newValue) {
 }
 
 void TMainForm::VideoUpDown10Click(TUDButton button) {
-    VideoUpDown.SetPosition(VideoUpDown.Position() + (button == TUDButton::Up ? 10 : -10));
+    const bool down = button == TUDButton::Down;
+    if (const std::optional<int> end = VideoRangeEnd(down)) return VideoUpDownChangingEx(*end);
+    VideoUpDown.SetPosition(VideoUpDown.Position() + (down ? -10 : 10));
+}
+
+// A rate outside the buttons' range (typed, or a short film filling its disc)
+// steps to the range's nearest end, not on from the end the buttons stand at.
+std::optional<int> TMainForm::VideoRangeEnd(bool down) const {
+    const std::int64_t kbps = DiscImage.VideoRate / 1000;
+    if (down && kbps > VideoUpDown.Max()) return VideoUpDown.Max();
+    if (!down && kbps < VideoUpDown.Min()) return VideoUpDown.Min();
+    return std::nullopt;
 }
 
 // The rate mode: how the video rate is chosen.

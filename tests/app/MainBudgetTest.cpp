@@ -434,6 +434,40 @@ INSTANTIATE_TEST_SUITE_P(
                     Ac3, RateModeRow::Fill}),
     [](const auto& info) { return std::string(info.param.Name); });
 
+// The spin buttons from any rate: a rate outside their range (typed, or a short film
+// filling its disc) steps to the range's nearest end.
+struct RateStepRow {
+    const char* Name;
+    const char* Typed;
+    bool Fine; ///< the one-step buttons, else the ten-step ones
+    TUDButton Button;
+    int Expected;
+};
+
+class RateStep : public FormTest, public ::testing::WithParamInterface<RateStepRow> {};
+
+TEST_P(RateStep, LandsInsideTheRange) {
+    const RateStepRow& row = GetParam();
+    TMainForm& f = Start();
+    TypeRate(f, row.Typed);
+    (row.Fine ? f.VideoUpDown : f.VideoUpDown10).Click(row.Button);
+    EXPECT_EQ(f.Videokbps.Text(), IntToStr(row.Expected));
+    EXPECT_EQ(f.DiscImage.VideoRate, static_cast<std::uint32_t>(row.Expected) * 1000);
+    EXPECT_EQ(f.VideoUpDown.Position(), row.Expected);
+    EXPECT_EQ(f.VideoUpDown10.Position(), row.Expected);
+    EXPECT_EQ(f.RateModeBox.ItemIndex(), TMainForm::AsTyped);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Buttons, RateStep,
+    ::testing::Values(RateStepRow{"DownFromAbove", "20000", true, TUDButton::Down, 15000},
+                      RateStepRow{"PageDownFromAbove", "20000", false, TUDButton::Down, 15000},
+                      RateStepRow{"UpFromBelow", "100", true, TUDButton::Up, 400},
+                      RateStepRow{"PageUpFromBelow", "100", false, TUDButton::Up, 400},
+                      RateStepRow{"DownInside", "2000", true, TUDButton::Down, 1999},
+                      RateStepRow{"PageUpInside", "2000", false, TUDButton::Up, 2010}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
 TEST_F(FormTest, RateModeAndTypedRateAreKeptInTheSettings) {
     WriteSettings("[Image]\nSeconds=3000\n"); // an older file: fill the discs
     EXPECT_EQ(Start().RateModeBox.ItemIndex(), TMainForm::FillDiscs);
