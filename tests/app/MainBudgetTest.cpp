@@ -407,6 +407,8 @@ TEST_P(RateMode, KeepsItsRateThroughOtherChanges) {
 const auto Audio224 = [](TMainForm& f) { f.Audio1kbps.Select(Audio1_224); };
 const auto LongerGop = [](TMainForm& f) { f.GOPUpDown.ClickUp(); };
 const auto Ac3 = [](TMainForm& f) { f.AC3Box.SetChecked(!f.AC3Box.Checked()); };
+const auto Typed20000 = [](TMainForm& f) { TypeRate(f, "20000"); };
+const auto Typed100 = [](TMainForm& f) { TypeRate(f, "100"); };
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, RateMode,
@@ -431,41 +433,16 @@ INSTANTIATE_TEST_SUITE_P(
                         TypeRate(f, "900");
                         Select(f, 0);
                     },
-                    Ac3, RateModeRow::Fill}),
-    [](const auto& info) { return std::string(info.param.Name); });
-
-// The spin buttons from any rate: a rate outside their range (typed, or a short film
-// filling its disc) steps to the range's nearest end.
-struct RateStepRow {
-    const char* Name;
-    const char* Typed;
-    bool Fine; ///< the one-step buttons, else the ten-step ones
-    TUDButton Button;
-    int Expected;
-};
-
-class RateStep : public FormTest, public ::testing::WithParamInterface<RateStepRow> {};
-
-TEST_P(RateStep, LandsInsideTheRange) {
-    const RateStepRow& row = GetParam();
-    TMainForm& f = Start();
-    TypeRate(f, row.Typed);
-    (row.Fine ? f.VideoUpDown : f.VideoUpDown10).Click(row.Button);
-    EXPECT_EQ(f.Videokbps.Text(), IntToStr(row.Expected));
-    EXPECT_EQ(f.DiscImage.VideoRate, static_cast<std::uint32_t>(row.Expected) * 1000);
-    EXPECT_EQ(f.VideoUpDown.Position(), row.Expected);
-    EXPECT_EQ(f.VideoUpDown10.Position(), row.Expected);
-    EXPECT_EQ(f.RateModeBox.ItemIndex(), TMainForm::AsTyped);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Buttons, RateStep,
-    ::testing::Values(RateStepRow{"DownFromAbove", "20000", true, TUDButton::Down, 15000},
-                      RateStepRow{"PageDownFromAbove", "20000", false, TUDButton::Down, 15000},
-                      RateStepRow{"UpFromBelow", "100", true, TUDButton::Up, 400},
-                      RateStepRow{"PageUpFromBelow", "100", false, TUDButton::Up, 400},
-                      RateStepRow{"DownInside", "2000", true, TUDButton::Down, 1999},
-                      RateStepRow{"PageUpInside", "2000", false, TUDButton::Up, 2010}),
+                    Ac3, RateModeRow::Fill},
+        // From a rate beyond the buttons' range a step lands on the range's nearest end.
+        RateModeRow{"DownFromAbove", "50", Typed20000,
+                    [](TMainForm& f) { f.VideoUpDown.ClickDown(); }, RateModeRow::Typed, 15000},
+        RateModeRow{"PageDownFromAbove", "50", Typed20000,
+                    [](TMainForm& f) { f.VideoUpDown10.ClickDown(); }, RateModeRow::Typed, 15000},
+        RateModeRow{"UpFromBelow", "50", Typed100, [](TMainForm& f) { f.VideoUpDown.ClickUp(); },
+                    RateModeRow::Typed, 400},
+        RateModeRow{"PageUpFromBelow", "50", Typed100,
+                    [](TMainForm& f) { f.VideoUpDown10.ClickUp(); }, RateModeRow::Typed, 400}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(FormTest, RateModeAndTypedRateAreKeptInTheSettings) {
