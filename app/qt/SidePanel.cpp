@@ -130,6 +130,9 @@ TSidePanel::TSidePanel(TMainForm& form, std::function<void(std::function<void()>
     FWarningsFrame->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     FWarningsFrame->setWidgetResizable(true);
     FWarningsFrame->setWidget(FWarnings);
+    // See-through, as the column's other texts are, over the panels' frame lines.
+    FWarnings->setAutoFillBackground(false);
+    FWarningsFrame->viewport()->setAutoFillBackground(false);
 
     auto* tableTitle = new QLabel(QStringLiteral("Resize heights (click to take one):"), this);
     tableTitle->move(4, 232);
@@ -170,7 +173,8 @@ void TSidePanel::Place() {
     FMakeProgress->setGeometry(94, makeTop + 5, width() - 102, 11);
     FMakeStatus->setGeometry(4, makeTop + 24, inner, 28);
     const int warningsTop = makeTop + 54;
-    FWarningsFrame->setGeometry(4, warningsTop, inner, 228 - warningsTop);
+    // Above the line that closes the first panel (at 210), so that no text crosses it.
+    FWarningsFrame->setGeometry(4, warningsTop, inner, 206 - warningsTop);
     FCandidates->setGeometry(4, 250, inner, height() - 256);
 }
 
