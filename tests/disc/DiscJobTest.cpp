@@ -386,8 +386,12 @@ TEST_P(EncodedFramesTest, EveryStepExpectsTheFramesTheEncoderWrites) {
     plan.Picture.SrcIsPAL = c.SrcPal;
     plan.Picture.DestIsPAL = c.DestPal;
     const TDiscPart& part = BuildJob(plan, "/out/.work", "/out").Parts.at(0);
-    EXPECT_EQ(std::tuple(part.Steps[0].Frames, part.Steps[1].Frames, part.Expected.Frames),
-              std::tuple(c.Encoded, c.Encoded, c.Encoded));
+    std::vector<std::int64_t> frames; // of the steps that encode video, and the read-back's
+    for (const TStep& step : part.Steps)
+        if (step.Frames != 0) frames.push_back(step.Frames);
+    frames.push_back(part.Expected.Frames);
+    ASSERT_GE(frames.size(), 3u); // two passes and the read-back at least
+    EXPECT_EQ(frames, std::vector<std::int64_t>(frames.size(), c.Encoded));
 }
 
 INSTANTIATE_TEST_SUITE_P(
