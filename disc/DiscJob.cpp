@@ -61,50 +61,6 @@ TRate NearestMpegRate(double fps) {
     return best;
 }
 
-/// The four borders as the script writes them: in the interlaced mode the top
-/// border is an even number of lines and the bottom one fills the frame.
-std::array<int, 4> Borders(const TPicturePlan& p) {
-    if (!p.Interlaced) return {p.BorderLeft, p.BorderTop, p.BorderRight, p.BorderBottom};
-    const int top = 2 * ((p.DestY - p.ResizeY) / 4);
-    return {p.BorderLeft, top, p.BorderRight, p.DestY - top - 2 * (p.ResizeY / 2)};
-}
-
-std::string ScaleFlags(int resizeMode) {
-    switch (resizeMode) {
-    case 0:
-        return "flags=bilinear";
-    case 1:
-        return "flags=bicubic:param0=1/3:param1=1/3";
-    case 3:
-        return "flags=lanczos:param0=3";
-    default:
-        return "flags=bicubic:param0=0:param1=0.6";
-    }
-}
-
-/// Whether the frames reaching the encoder show their bottom field first: the
-/// source's order, unless it is turned into top first.
-bool BottomFirst(const TPicturePlan& p) {
-    return p.BottomFirst && !p.BffToTff;
-}
-
-/// The crop window and the resize, on whole frames or on the fields of each frame,
-/// whose order in time is kept.
-std::string Resize(const TPicturePlan& p) {
-    const int div = p.Interlaced ? 2 : 1;
-    const std::string crop = "crop=w=" + Num(std::int64_t{p.CropX}) +
-                             ":h=" + Num(std::int64_t{p.CropY / div}) +
-                             ":x=" + Num(std::int64_t{p.CropLeft}) +
-                             ":y=" + Num(std::int64_t{p.CropTop / div}) + ":exact=1";
-    const std::string scale = "scale=w=" + Num(std::int64_t{p.ResizeX}) +
-                              ":h=" + Num(std::int64_t{p.ResizeY / div}) + ":" +
-                              ScaleFlags(p.ResizeMode);
-    if (!p.Interlaced) return crop + "," + scale;
-    const bool bff = BottomFirst(p);
-    return std::string(bff ? "setfield=bff" : "setfield=tff") + ",separatefields," + crop + "," +
-           scale + ",weave=first_field=" + (bff ? "bottom" : "top");
-}
-
 std::string Trim(const char* filter, const std::string& first, const std::string& end) {
     std::string args;
     if (!first.empty()) args += first;
@@ -174,7 +130,7 @@ void CheckPlan(const TDiscPlan& plan) {
     if (plan.GOPLength < 1) throw TJobError("The GOP length must be at least 1.");
     if (p.CropX <= 0 || p.CropY <= 0 || p.ResizeX <= 0 || p.ResizeY <= 0)
         throw TJobError("The crop window and the resize size must not be empty.");
-    for (const int border : Borders(p))
+    for (const int border : PictureSteps(p).Borders)
         if (border < 0)
             throw TJobError("The resized picture is larger than the frame: a border is negative.");
     if (plan.AC3 && plan.Format != TDiscFormat::DVD)
@@ -350,15 +306,14 @@ std::string FieldOrder(const TDiscPlan& plan) {
 
 TExpectedDisc Expected(const TDiscPlan& plan, const TDiscPart& part) {
     const TPicturePlan& p = plan.Picture;
-    const auto [left, top, right, bottom] = Borders(p);
-    const int rows = p.Interlaced ? 2 * (p.ResizeY / 2) : p.ResizeY;
+    const TPictureSteps steps = PictureSteps(p);
     TExpectedDisc e;
     e.Frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
     e.Seconds =
         static_cast<double>(e.Frames) / Value(EncodeRate(plan)); // film frames with pulldown
     e.MenuFrames = MenuFrames(plan);
-    e.Width = left + p.ResizeX + right;
-    e.Height = top + rows + bottom;
+    e.Width = steps.Width;
+    e.Height = steps.Height;
     e.Aspect = p.Widescreen ? 16.0 / 9 : 4.0 / 3;
     e.FieldOrder = FieldOrder(plan);
     e.AudioCodec = plan.AC3 ? "ac3" : "mp2";
@@ -412,36 +367,14 @@ int EncodeGopLength(const TDiscPlan& plan) {
 }
 
 std::string VideoFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
-    const TPicturePlan& p = plan.Picture;
-    std::string graph;
-    // DoubleWeave().SelectOdd(): the top field of frame k and the bottom field of
-    // frame k + 1 make a frame, top first, so the fields keep their order in time;
-    // the clip keeps its length, its last field shown twice.
-    if (p.BffToTff)
-        graph += "setfield=bff,separatefields,trim=start_frame=1,tpad=stop=1:stop_mode=clone,"
-                 "weave=first_field=top,";
-    graph += Trim("trim", first > 0 ? "start_frame=" + Num(first) : "",
-                  end > 0 ? "end_frame=" + Num(end) : "");
-    graph += Resize(p);
-    const auto [left, top, right, bottom] = Borders(p);
-    if (left != 0 || top != 0 || right != 0 || bottom != 0) {
-        const int rows = p.Interlaced ? 2 * (p.ResizeY / 2) : p.ResizeY;
-        graph += ",pad=w=" + Num(std::int64_t{left + p.ResizeX + right}) +
-                 ":h=" + Num(std::int64_t{top + rows + bottom}) + ":x=" + Num(std::int64_t{left}) +
-                 ":y=" + Num(std::int64_t{top}) + ":color=black";
-    }
-    const TRate script = ScriptRate(plan);
-    if (p.SrcIsPAL != p.DestIsPAL) // AssumeFPS: every frame stays, shown at the new rate
-        graph += ",setpts=N*" + Num(std::int64_t{script.Den}) + "/" +
-                 Num(std::int64_t{script.Num}) + "/TB";
-    else
-        graph += ",setpts=PTS-STARTPTS";
+    const TPictureSteps steps = PictureSteps(plan.Picture);
+    const std::string cut = Trim("trim", first > 0 ? "start_frame=" + Num(first) : "",
+                                 end > 0 ? "end_frame=" + Num(end) : "");
     // Film for NTSC keeps its frames: the pulldown flags make the player's fields.
     const TRate coded = EncodeRate(plan);
-    if (!(script == coded)) graph += ",fps=" + RateText(coded);
-    if (IsInterlaced(plan)) graph += BottomFirst(p) ? ",setfield=bff" : ",setfield=tff";
-    if (p.ConvertToRGB) graph += ",format=rgb24";
-    return graph + ",format=yuv420p";
+    std::string timing = ScriptRate(plan) == coded ? "" : ",fps=" + RateText(coded);
+    if (IsInterlaced(plan)) timing += steps.BottomFirst ? ",setfield=bff" : ",setfield=tff";
+    return FfmpegGraph(steps, cut, timing);
 }
 
 std::vector<std::string> VideoCodecArgs(const TDiscPlan& plan) {
@@ -465,8 +398,8 @@ std::vector<std::string> VideoCodecArgs(const TDiscPlan& plan) {
     // SVCD players and vcdimager expect room for the scan offsets in every GOP.
     if (plan.Format == TDiscFormat::SVCD) args = Concat(args, {"-scan_offset", "1"});
     if (IsInterlaced(plan))
-        args =
-            Concat(args, {"-flags", "+ildct+ilme", "-top", BottomFirst(plan.Picture) ? "0" : "1"});
+        args = Concat(args, {"-flags", "+ildct+ilme", "-top",
+                             PictureSteps(plan.Picture).BottomFirst ? "0" : "1"});
     return Concat(args, {"-aspect", plan.Picture.Widescreen ? "16:9" : "4:3"});
 }
 
