@@ -170,11 +170,15 @@ std::int64_t OutputFrames(const TDiscPlan& plan, std::int64_t first, std::int64_
 std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool lastPart) {
     const std::string name = "disc" + Num(std::int64_t{part.Number});
     const std::int64_t frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
-    const std::vector<std::string> input = Concat(
-        FileInput(InputOf(plan)),
-        {"-map", "0:v:0", "-an", "-vf",
-         VideoFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame, lastPart ? 0 : part.EndFrame),
-         "-r", RateText(EncodeRate(plan))});
+    const std::string graph =
+        VideoFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame, lastPart ? 0 : part.EndFrame);
+    // Subtitle pictures come from a second stream of the film: a graph of its own.
+    const std::vector<std::string> filter =
+        BurnIn(plan).PictureStream < 0
+            ? std::vector<std::string>{"-map", "0:v:0", "-an", "-vf", graph}
+            : std::vector<std::string>{"-filter_complex", graph, "-map", "[v]", "-an"};
+    const std::vector<std::string> input =
+        Concat(Concat(FileInput(InputOf(plan)), filter), {"-r", RateText(EncodeRate(plan))});
     // A GOP starts at each chapter, where players jump to.
     const std::vector<std::string> codec =
         Concat(Concat(VideoCodecArgs(plan),
@@ -184,18 +188,18 @@ std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool
     const bool pulldown = SoftPulldown(plan);
     // With pulldown the encoder's film frames are rewritten into the disc's stream.
     const std::string encoded = pulldown ? name + "_film.m2v" : part.VideoFile;
-    std::vector<TStep> steps = {
-        Making(Step(disc + ": video, first pass",
-                    Concat(Concat(Concat(FfmpegStart, input), codec),
-                           {"-pass", "1", "-f", "null", "-"}),
-                    static_cast<double>(frames), frames),
-               name + "_pass-0.log"),
-        Making(
-            Step(disc + ": video, second pass",
-                 Concat(Concat(Concat(FfmpegStart, input), codec),
-                        {"-pass", "2", "-f", Mpeg1(plan) ? "mpeg1video" : "mpeg2video", encoded}),
-                 1.2 * static_cast<double>(frames), frames),
-            encoded)};
+    std::vector<TStep> steps = BurnSteps(plan, disc + ": subtitles", 0.01 * frames);
+    steps.push_back(Making(
+        Step(disc + ": video, first pass",
+             Concat(Concat(Concat(FfmpegStart, input), codec), {"-pass", "1", "-f", "null", "-"}),
+             static_cast<double>(frames), frames),
+        name + "_pass-0.log"));
+    steps.push_back(Making(
+        Step(disc + ": video, second pass",
+             Concat(Concat(Concat(FfmpegStart, input), codec),
+                    {"-pass", "2", "-f", Mpeg1(plan) ? "mpeg1video" : "mpeg2video", encoded}),
+             1.2 * static_cast<double>(frames), frames),
+        encoded));
     if (pulldown)
         steps.push_back(Making(Step(disc + ": pulldown flags",
                                     {PulldownProgram(), "--pulldown", encoded, part.VideoFile},
@@ -367,7 +371,8 @@ int EncodeGopLength(const TDiscPlan& plan) {
 }
 
 std::string VideoFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
-    const TPictureSteps steps = PictureSteps(plan.Picture);
+    TPictureSteps steps = PictureSteps(plan.Picture);
+    steps.Burn = BurnIn(plan);
     const std::string cut = Trim("trim", first > 0 ? "start_frame=" + Num(first) : "",
                                  end > 0 ? "end_frame=" + Num(end) : "");
     // Film for NTSC keeps its frames: the pulldown flags make the player's fields.

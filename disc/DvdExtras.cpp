@@ -67,7 +67,38 @@ std::string TextProject(const TDiscPlan& plan, const std::string& srt) {
            "\"/>\n</stream>\n</subpictures>\n";
 }
 
+/// The text subtitles `sub` as the file `out` of the format `codec`.
+TStep TextStep(const TDiscPlan& plan, const TDiscSubtitle& sub, const std::vector<std::string>& cut,
+               const std::string& title, const std::string& codec, const std::string& out,
+               double weight) {
+    const std::string input = sub.Index >= 0 ? InputOf(plan) : "file:" + FullName(sub.File);
+    return {title,
+            Join(Join(Join(Ffmpeg, cut), FileInput(input)),
+                 {"-map", "0:s:" + Int(std::max(sub.Index, 0)), "-c:s", codec, out}),
+            {},
+            0,
+            weight,
+            out};
+}
+
+/// The file in the work folder with the text drawn into a VCD's or SVCD's picture.
+constexpr const char* BurnFile = "burn.ass";
+
 } // namespace
+
+TBurnIn BurnIn(const TDiscPlan& plan) {
+    const std::vector<TDiscSubtitle>& subs = plan.Extras.Subtitles;
+    if (!plan.Extras.BurnSubtitles || plan.Format == TDiscFormat::DVD || subs.empty()) return {};
+    if (subs.front().Pictures)
+        return {.TextFile = {}, .PictureStream = std::max(subs.front().Index, 0)};
+    return {.TextFile = BurnFile};
+}
+
+std::vector<TStep> BurnSteps(const TDiscPlan& plan, const std::string& title, double weight) {
+    if (BurnIn(plan).TextFile.empty()) return {};
+    // The film's times: the picture steps draw before its frames are retimed.
+    return {TextStep(plan, plan.Extras.Subtitles.front(), {}, title, "ass", BurnFile, weight)};
+}
 
 std::string AddSubtitleSteps(const TDiscPlan& plan, TDiscPart& part, double weight) {
     const std::string base = "disc" + Int(part.Number);
@@ -100,15 +131,7 @@ std::string AddSubtitleSteps(const TDiscPlan& plan, TDiscPart& part, double weig
     for (const TDiscSubtitle& s : subs) {
         if (s.Pictures) continue;
         const std::string srt = base + "_sub" + Int(stream) + ".srt";
-        const std::string input = s.Index >= 0 ? InputOf(plan) : "file:" + FullName(s.File);
-        part.Steps.push_back(
-            {title,
-             Join(Join(Join(Ffmpeg, Cut(plan, part)), FileInput(input)),
-                  {"-map", "0:s:" + Int(std::max(s.Index, 0)), "-c:s", "srt", srt}),
-             {},
-             0,
-             0.1 * weight,
-             srt});
+        part.Steps.push_back(TextStep(plan, s, Cut(plan, part), title, "srt", srt, 0.1 * weight));
         const std::string project = base + "_sub" + Int(stream) + ".xml";
         part.Texts.push_back({project, TextProject(plan, srt)});
         const std::string out = base + "_sub" + Int(stream) + ".mpg";
