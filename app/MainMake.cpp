@@ -62,12 +62,10 @@ TDiscPlan TMainForm::DiscPlan() const {
         plan.SrcFrames = std::llround(static_cast<double>(FilmSeconds) * plan.SrcFrameRate);
     }
     TPicturePlan& p = plan.Picture;
-    p = PicturePlanOf(m);
+    p = PicturePlanOf(m, ResizeMode, BffToTff);
     // What a project cuts from its film's frames comes off before the crop.
     p.CropLeft += SourceFile.FrameCrop[0];
     p.CropTop += SourceFile.FrameCrop[1];
-    p.ResizeMode = ResizeMode;
-    p.BffToTff = BffToTff;
     p.BottomFirst = SourceBottomFirst();
     p.ConvertToRGB = ConvertToRGB;
     p.Widescreen = DestAnamorphic.Checked();

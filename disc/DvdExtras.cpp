@@ -36,11 +36,6 @@ std::vector<std::string> Cut(const TDiscPlan& plan, const TDiscPart& part) {
             Secs(static_cast<double>(part.EndFrame - part.FirstFrame) / plan.SrcFrameRate)};
 }
 
-int FrameWidth(const TDiscPlan& plan) {
-    const TPicturePlan& p = plan.Picture;
-    return p.BorderLeft + p.ResizeX + p.BorderRight;
-}
-
 /// spumux reads its input on stdin and writes the result on stdout.
 TStep Spumux(const std::string& title, const std::vector<std::string>& options,
              const std::string& project, const std::string& in, const std::string& out,
@@ -62,9 +57,9 @@ std::string TextProject(const TDiscPlan& plan, const std::string& srt) {
            "\" characterset=\"UTF-8\" font=\"" + SubtitleFont +
            "\" fontsize=\"26\" horizontal-alignment=\"center\" vertical-alignment=\"bottom\" "
            "bottom-margin=\"40\" left-margin=\"60\" right-margin=\"60\" movie-width=\"" +
-           Int(FrameWidth(plan)) + "\" movie-height=\"" + Int(plan.Picture.DestY - 2) +
-           "\" subtitle-fps=\"" + Secs(plan.SrcFrameRate) + "\" movie-fps=\"" + Secs(movie) +
-           "\"/>\n</stream>\n</subpictures>\n";
+           Int(PictureSteps(plan.Picture).Width) + "\" movie-height=\"" +
+           Int(plan.Picture.DestY - 2) + "\" subtitle-fps=\"" + Secs(plan.SrcFrameRate) +
+           "\" movie-fps=\"" + Secs(movie) + "\"/>\n</stream>\n</subpictures>\n";
 }
 
 /// The text subtitles `sub` as the file `out` of the format `codec`.
@@ -111,20 +106,21 @@ std::string AddSubtitleSteps(const TDiscPlan& plan, TDiscPart& part, double weig
     if (!maps.empty()) {
         // Bitmaps stay bitmaps: PGS and DVB pictures become DVD subpictures.
         const std::string out = base + "_pictures.mpg";
-        part.Steps.push_back({title,
-                              Join(Join(Join(Join(Join(Ffmpeg, {"-fflags", "+genpts"}),
-                                                  FileInput("file:" + current)),
-                                             Cut(plan, part)),
-                                        Join(Join({"-canvas_size", Int(FrameWidth(plan)) + "x" +
-                                                                       Int(plan.Picture.DestY)},
-                                                  FileInput(InputOf(plan))),
-                                             Join({"-map", "0:v", "-map", "0:a?"}, maps))),
-                                   {"-c:v", "copy", "-c:a", "copy", "-c:s", "dvdsub", "-f", "dvd",
-                                    "-packetsize", "2048", out}),
-                              {},
-                              0,
-                              weight,
-                              out});
+        part.Steps.push_back(
+            {title,
+             Join(
+                 Join(Join(Join(Join(Ffmpeg, {"-fflags", "+genpts"}), FileInput("file:" + current)),
+                           Cut(plan, part)),
+                      Join(Join({"-canvas_size", Int(PictureSteps(plan.Picture).Width) + "x" +
+                                                     Int(plan.Picture.DestY)},
+                                FileInput(InputOf(plan))),
+                           Join({"-map", "0:v", "-map", "0:a?"}, maps))),
+                 {"-c:v", "copy", "-c:a", "copy", "-c:s", "dvdsub", "-f", "dvd", "-packetsize",
+                  "2048", out}),
+             {},
+             0,
+             weight,
+             out});
         current = out;
     }
     int stream = static_cast<int>(maps.size() / 2);

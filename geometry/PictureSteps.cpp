@@ -1,7 +1,5 @@
 #include "geometry/PictureSteps.h"
 
-#include "geometry/ResUnit.h"
-
 namespace tarvex {
 
 namespace {
@@ -12,31 +10,21 @@ struct TKernel {
     const char* Ffmpeg;
 };
 
+// By the index of the resize list; AviSynth divides integers as integers: 1/3 would be 0.
+const TKernel Kernels[] = {
+    {"BilinearResize(", ",", "flags=bilinear"},
+    {"BicubicResize(", ",1.0/3,1.0/3,", "flags=bicubic:param0=1/3:param1=1/3"},
+    {"BicubicResize(", ",0,0.6,", "flags=bicubic:param0=0:param1=0.6"},
+    {"LanczosResize(", ",", "flags=lanczos:param0=3"}};
+
+/// No choice or an unknown one resizes the precise bicubic way.
 TKernel KernelFor(int resizeMode) {
-    switch (resizeMode) {
-    case 0:
-        return {"BilinearResize(", ",", "flags=bilinear"};
-    // AviSynth divides integers as integers: 1/3 would be 0.
-    case 1:
-        return {"BicubicResize(", ",1.0/3,1.0/3,", "flags=bicubic:param0=1/3:param1=1/3"};
-    case 3:
-        return {"LanczosResize(", ",", "flags=lanczos:param0=3"};
-    default:
-        return {"BicubicResize(", ",0,0.6,", "flags=bicubic:param0=0:param1=0.6"};
-    }
-}
-
-std::string Int(int v) {
-    return std::to_string(v);
-}
-
-bool HasBorders(const TPictureSteps& s) {
-    return s.Borders != std::array<int, 4>{};
+    return resizeMode >= 0 && resizeMode < 4 ? Kernels[resizeMode] : Kernels[2];
 }
 
 } // namespace
 
-TPicturePlan PicturePlanOf(const TResizeStruct& m) {
+TPicturePlan PicturePlanOf(const TResizeStruct& m, int resizeMode, bool bffToTff) {
     const TBorderRect b = m.GetBorders();
     return {.CropLeft = m.CropLeft,
             .CropTop = m.CropTop,
@@ -50,6 +38,8 @@ TPicturePlan PicturePlanOf(const TResizeStruct& m) {
             .BorderRight = b.Right,
             .BorderBottom = b.Bottom,
             .Interlaced = m.InterlacedResizing,
+            .ResizeMode = resizeMode,
+            .BffToTff = bffToTff,
             .SrcIsPAL = m.SrcIsPAL,
             .DestIsPAL = m.DestIsPAL};
 }
@@ -70,11 +60,11 @@ TPictureSteps PictureSteps(const TPicturePlan& p) {
     s.Borders = {p.BorderLeft, p.BorderTop, p.BorderRight, p.BorderBottom};
     if (p.Interlaced) {
         // The top border keeps the fields in their places: an even number of lines.
-        s.Borders[1] = 2 * ((p.DestY - p.ResizeY) / 4);
-        s.Borders[3] = p.DestY - s.Borders[1] - 2 * s.ResizeY;
+        s.Borders.Top = 2 * ((p.DestY - p.ResizeY) / 4);
+        s.Borders.Bottom = p.DestY - s.Borders.Top - 2 * s.ResizeY;
     }
-    s.Width = s.Borders[0] + s.ResizeX + s.Borders[2];
-    s.Height = s.Borders[1] + s.ResizeY * div + s.Borders[3];
+    s.Width = s.Borders.Left + s.ResizeX + s.Borders.Right;
+    s.Height = s.Borders.Top + s.ResizeY * div + s.Borders.Bottom;
     // Every frame stays and is shown at the other norm's rate.
     if (p.SrcIsPAL != p.DestIsPAL) s.Rate = p.SrcIsPAL ? TRateChange::ToFilm : TRateChange::ToPal;
     s.ToRgb = p.ConvertToRGB;
@@ -84,18 +74,16 @@ TPictureSteps PictureSteps(const TPicturePlan& p) {
 std::vector<std::string> AvisynthLines(const TPictureSteps& s) {
     std::vector<std::string> lines;
     const std::string fix = s.FieldFix ? "DoubleWeave().SelectOdd()" : "";
-    if (s.Fields)
-        lines.push_back(fix.empty() ? "SeparateFields()" : fix + ".SeparateFields()");
-    else if (!fix.empty())
-        lines.push_back(fix);
+    const std::string split = s.FieldFix ? ".SeparateFields()" : "SeparateFields()";
+    if (s.Fields || s.FieldFix) lines.push_back(fix + (s.Fields ? split : ""));
     const TKernel k = KernelFor(s.Kernel);
-    lines.push_back(k.Avisynth + Int(s.ResizeX) + "," + Int(s.ResizeY) + k.Separator +
-                    Int(s.CropLeft) + "," + Int(s.CropTop) + "," + Int(s.CropX) + "," +
-                    Int(s.CropY) + (s.Fields ? ").Weave()" : ")"));
+    lines.push_back(k.Avisynth + IntToStr(s.ResizeX) + "," + IntToStr(s.ResizeY) + k.Separator +
+                    IntToStr(s.CropLeft) + "," + IntToStr(s.CropTop) + "," + IntToStr(s.CropX) +
+                    "," + IntToStr(s.CropY) + (s.Fields ? ").Weave()" : ")"));
     const auto [left, top, right, bottom] = s.Borders;
-    if (HasBorders(s))
-        lines.push_back("AddBorders(" + Int(left) + "," + Int(top) + "," + Int(right) + "," +
-                        Int(bottom) + ")");
+    if (!(s.Borders == TBorderRect{}))
+        lines.push_back("AddBorders(" + IntToStr(left) + "," + IntToStr(top) + "," +
+                        IntToStr(right) + "," + IntToStr(bottom) + ")");
     if (s.Rate != TRateChange::None)
         lines.push_back(s.Rate == TRateChange::ToFilm ? "AssumeFPS(23.976, true)"
                                                       : "AssumeFPS(25.000, true)");
@@ -112,25 +100,26 @@ std::string FfmpegGraph(const TPictureSteps& s, const std::string& cut, const st
         graph += "setfield=bff,separatefields,trim=start_frame=1,tpad=stop=1:stop_mode=clone,"
                  "weave=first_field=top,";
     graph += cut;
-    const std::string crop = "crop=w=" + Int(s.CropX) + ":h=" + Int(s.CropY) +
-                             ":x=" + Int(s.CropLeft) + ":y=" + Int(s.CropTop) + ":exact=1";
-    const std::string scale =
-        "scale=w=" + Int(s.ResizeX) + ":h=" + Int(s.ResizeY) + ":" + KernelFor(s.Kernel).Ffmpeg;
+    const std::string crop = "crop=w=" + IntToStr(s.CropX) + ":h=" + IntToStr(s.CropY) +
+                             ":x=" + IntToStr(s.CropLeft) + ":y=" + IntToStr(s.CropTop) +
+                             ":exact=1";
+    const std::string scale = "scale=w=" + IntToStr(s.ResizeX) + ":h=" + IntToStr(s.ResizeY) + ":" +
+                              KernelFor(s.Kernel).Ffmpeg;
     if (!s.Fields)
         graph += crop + "," + scale;
     else // the fields' order in time is kept
         graph += std::string(s.BottomFirst ? "setfield=bff" : "setfield=tff") + ",separatefields," +
                  crop + "," + scale + ",weave=first_field=" + (s.BottomFirst ? "bottom" : "top");
     const auto [left, top, right, bottom] = s.Borders;
-    if (HasBorders(s))
-        graph += ",pad=w=" + Int(s.Width) + ":h=" + Int(s.Height) + ":x=" + Int(left) +
-                 ":y=" + Int(top) + ":color=black";
+    if (!(s.Borders == TBorderRect{}))
+        graph += ",pad=w=" + IntToStr(s.Width) + ":h=" + IntToStr(s.Height) +
+                 ":x=" + IntToStr(left) + ":y=" + IntToStr(top) + ":color=black";
     // Drawn while the frames keep the film's times, which the subtitles follow.
     if (!s.Burn.TextFile.empty())
         graph += ",subtitles=filename=" + s.Burn.TextFile + ":force_style=FontName=DejaVu Sans";
     if (overlay)
-        graph += "[pic];[0:s:" + Int(s.Burn.PictureStream) + "]scale=w=" + Int(s.Width) +
-                 ":h=" + Int(s.Height) + "[subs];[pic][subs]overlay=eof_action=pass";
+        graph += "[pic];[0:s:" + IntToStr(s.Burn.PictureStream) + "]scale=w=" + IntToStr(s.Width) +
+                 ":h=" + IntToStr(s.Height) + "[subs];[pic][subs]overlay=eof_action=pass";
     if (s.Rate == TRateChange::None)
         graph += ",setpts=PTS-STARTPTS";
     else

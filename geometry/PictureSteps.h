@@ -3,13 +3,12 @@
 // once from the geometry and written as AviSynth lines or as an ffmpeg filter graph.
 #pragma once
 
-#include <array>
+#include "geometry/ResUnit.h"
+
 #include <string>
 #include <vector>
 
 namespace tarvex {
-
-struct TResizeStruct;
 
 /// The numbers the picture steps are computed from: the geometry model's and the options'.
 struct TPicturePlan {
@@ -34,8 +33,9 @@ struct TPicturePlan {
     bool Widescreen = false; ///< 16:9 display instead of 4:3
 };
 
-/// The geometry model's crop, resize, frame height, borders, field mode and norms.
-TPicturePlan PicturePlanOf(const TResizeStruct& model);
+/// The geometry model's crop, resize, frame height, borders, field mode and norms,
+/// with the resize list's choice and the field order fix.
+TPicturePlan PicturePlanOf(const TResizeStruct& model, int resizeMode = 2, bool bffToTff = false);
 
 /// Subtitles drawn into the finished frame, at its full size, so text stays sharp.
 struct TBurnIn {
@@ -53,8 +53,8 @@ struct TPictureSteps {
     int Kernel = 2;           ///< as TPicturePlan::ResizeMode
     /// The crop window and the resize size, of a frame or of a field.
     int CropLeft = 0, CropTop = 0, CropX = 0, CropY = 0, ResizeX = 0, ResizeY = 0;
-    std::array<int, 4> Borders{}; ///< left, top, right, bottom; with fields the top one is even
-    int Width = 0, Height = 0;    ///< the frame with its borders
+    TBorderRect Borders;       ///< with fields the top one is an even number of lines
+    int Width = 0, Height = 0; ///< the frame with its borders
     TRateChange Rate = TRateChange::None;
     bool ToRgb = false;
     TBurnIn Burn;

@@ -54,10 +54,8 @@ void TClassAVS::MakeScript(const TResizeStruct& model, const TScriptOptions& opt
     }
     lines.push_back(SourceFunction(options) + "(" + Quoted(options.FileNameSrc) + ")");
 
-    TPicturePlan plan = PicturePlanOf(model);
-    plan.ResizeMode = options.ResizeMode;
-    plan.BffToTff = options.BffToTff;
-    const std::vector<std::string> steps = AvisynthLines(PictureSteps(plan));
+    const std::vector<std::string> steps =
+        AvisynthLines(PictureSteps(PicturePlanOf(model, options.ResizeMode, options.BffToTff)));
     lines.insert(lines.end(), steps.begin(), steps.end());
     lines.push_back("#Trim(0," +
                     IntToStr(Store<std::int32_t>(std::int64_t{model.SrcFrameCount} - 1)) +
