@@ -45,27 +45,14 @@ TDiscPlan TMainForm::DiscPlan() const {
         plan.MoreSources.assign(files.begin() + 1, files.end());
         plan.SrcFrames = std::llround(static_cast<double>(FilmSeconds) * plan.SrcFrameRate);
     }
-    const TBorderRect borders = m.GetBorders();
+    TPicturePlan& p = plan.Picture;
+    p = PicturePlanOf(m, ResizeMode, BffToTff);
     // What a project cuts from its film's frames comes off before the crop.
-    plan.Picture = {.CropLeft = m.CropLeft + SourceFile.FrameCrop[0],
-                    .CropTop = m.CropTop + SourceFile.FrameCrop[1],
-                    .CropX = m.CropX,
-                    .CropY = m.CropY,
-                    .ResizeX = m.ResizeX,
-                    .ResizeY = m.ResizeY,
-                    .DestY = m.DestY,
-                    .BorderLeft = borders.Left,
-                    .BorderTop = borders.Top,
-                    .BorderRight = borders.Right,
-                    .BorderBottom = borders.Bottom,
-                    .Interlaced = m.InterlacedResizing,
-                    .ResizeMode = ResizeMode,
-                    .BffToTff = BffToTff,
-                    .BottomFirst = SourceBottomFirst(),
-                    .ConvertToRGB = ConvertToRGB,
-                    .SrcIsPAL = m.SrcIsPAL,
-                    .DestIsPAL = m.DestIsPAL,
-                    .Widescreen = DestAnamorphic.Checked()};
+    p.CropLeft += SourceFile.FrameCrop[0];
+    p.CropTop += SourceFile.FrameCrop[1];
+    p.BottomFirst = SourceBottomFirst();
+    p.ConvertToRGB = ConvertToRGB;
+    p.Widescreen = DestAnamorphic.Checked();
     plan.Format = MuxTraits(d.MuxMode).Family;
     plan.DiscCount = DiscCount;
     TakeBudget(plan, d);

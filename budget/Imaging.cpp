@@ -158,6 +158,13 @@ void TCDImage::SetMuxMode(std::int8_t value) {
     }
 }
 
+std::int64_t TCDImage::DvdSubtitleBytes() const {
+    // Whole blocks of their own: spumux packs each picture apart. Measured at 720 x 576
+    // and 720 x 480 with the 26-point font: 2 blocks for a word or a short line, 3.2
+    // for two lines of 6 words, 4 for two lines of 9 words.
+    return std::int64_t{SubtitlePics} * SubtitleBlocksPerPicture * 2048;
+}
+
 void TCDImage::SetSubtitlePics(std::uint16_t value) {
     if (value == SubtitlePics) return;
     SubtitlePics = value;
@@ -234,7 +241,7 @@ void TCDImage::ComputeVideoRate() {
     blocks = blocks - audioPacks(audio1) - audioPacks(audio2) - ExtraSectors;
 
     const std::int64_t subtitles =
-        SectorSize == 2048 ? std::int64_t{SubtitlePics} * 2048 : std::int64_t{SubtitleStreamBytes};
+        SectorSize == 2048 ? DvdSubtitleBytes() : std::int64_t{SubtitleStreamBytes};
     const std::int64_t video =
         blocks * VideoPayload - (std::int64_t{VideoPayload} - VideoFirstPayload) -
         (std::int64_t{VideoPayload} - VideoGopPayload) * IFrames - ScanOffsetBytes - subtitles -
@@ -263,7 +270,7 @@ void TCDImage::ComputeVideoRate() {
         gop = ToDouble(
             Div(static_cast<Real>(std::int64_t{VideoPayload} - VideoGopPayload) * IFrames * 8,
                 Duration));
-        subs = ToDouble(Div(static_cast<Real>(SubtitlePics) * SectorSize * 8, Duration));
+        subs = ToDouble(Div(static_cast<Real>(DvdSubtitleBytes()) * 8, Duration));
     } else {
         gop = 0;
         subs = ToDouble(Div(static_cast<Real>(SubtitleStreamBytes) * 8, Duration));
@@ -289,9 +296,8 @@ void TCDImage::ComputeImage() {
                           (std::int64_t{VideoPayload} - VideoGopPayload) * IFrames,
                       VideoPayload));
     if (dvd) {
-        // One block per subtitle picture.
-        videoPacks += SubtitlePics;
-        video += std::int64_t{SubtitlePics} * 2048;
+        videoPacks += DvdSubtitleBytes() / 2048;
+        video += DvdSubtitleBytes();
     }
     const std::int64_t videoOverhead = videoPacks * SectorSize - video;
 
@@ -309,7 +315,7 @@ void TCDImage::ComputeImage() {
     MuxOverhead = Store<std::uint32_t>(videoOverhead + audioOverhead +
                                        std::int64_t{SectorSize} * ExtraSectors);
     StreamBytes = std::int64_t{MuxOverhead} + video + audio1 + audio2;
-    ImageSubtitleBytes = dvd ? std::int64_t{SubtitlePics} * 2048 : SubtitleStreamBytes;
+    ImageSubtitleBytes = dvd ? DvdSubtitleBytes() : SubtitleStreamBytes;
     ImageVideoBytes = video - ImageSubtitleBytes;
     ImageAudio1Bytes = audio1;
     ImageAudio2Bytes = audio2;

@@ -6,6 +6,9 @@
 
 namespace tarvex {
 
+/// Blocks a DVD subtitle picture takes in the image: enough for two full lines.
+inline constexpr int SubtitleBlocksPerPicture = 4;
+
 /// The player's stream-rate limits (bps) the budget keeps the multiplexed stream within.
 struct TStreamRateLimits {
     std::int32_t Low = 0;
@@ -116,6 +119,8 @@ class TCDImage {
     /// Derives the packet layout; always evaluated, also for the current mode.
     void SetMuxMode(std::int8_t value);
     void SetSubtitlePics(std::uint16_t value);
+    /// Bytes of a DVD's subtitle pictures in its image, in whole blocks.
+    std::int64_t DvdSubtitleBytes() const;
     void SetBMPSubSize(std::uint32_t value);
     void SetMenuBlocks(std::uint32_t value);
     void SetExtraBlocks(std::uint32_t value);

@@ -66,9 +66,9 @@ void CheckPlan(const TDiscPlan& plan) {
     if (plan.GOPLength < 1) throw TJobError("The GOP length must be at least 1.");
     if (p.CropX <= 0 || p.CropY <= 0 || p.ResizeX <= 0 || p.ResizeY <= 0)
         throw TJobError("The crop window and the resize size must not be empty.");
-    for (const int border : Borders(p))
-        if (border < 0)
-            throw TJobError("The resized picture is larger than the frame: a border is negative.");
+    const auto [left, top, right, bottom] = PictureSteps(p).Borders;
+    if (left < 0 || top < 0 || right < 0 || bottom < 0)
+        throw TJobError("The resized picture is larger than the frame: a border is negative.");
     if (plan.AC3 && plan.Format != TDiscFormat::DVD)
         throw TJobError("AC-3 audio goes on DVDs only.");
     CheckAudioRate(plan, plan.Audio1Rate, 1);

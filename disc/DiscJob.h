@@ -5,6 +5,7 @@
 
 #include "budget/DiscStandard.h"
 #include "disc/DiscExtras.h"
+#include "geometry/PictureSteps.h"
 
 #include <cstdint>
 #include <stdexcept>
@@ -15,30 +16,6 @@ namespace tarvex {
 
 /// The disc kinds a job makes: MPEG-1 on a VCD, MPEG-2 on an SVCD or a DVD.
 using TDiscFormat = TDiscFamily;
-
-/// The picture steps of the script: the numbers the script writer reads from the
-/// geometry model and the script options.
-struct TPicturePlan {
-    int CropLeft = 0;
-    int CropTop = 0;
-    int CropX = 0;
-    int CropY = 0;
-    int ResizeX = 0;
-    int ResizeY = 0;
-    int DestY = 0; ///< frame height; the interlaced borders are computed from it
-    int BorderLeft = 0;
-    int BorderTop = 0;
-    int BorderRight = 0;
-    int BorderBottom = 0;
-    bool Interlaced = false; ///< field by field resize
-    int ResizeMode = 2;      ///< 0 bilinear, 1 bicubic 1/3, 3 Lanczos, any other bicubic 0/0.6
-    bool BffToTff = false;
-    bool BottomFirst = false; ///< the source's frames show their bottom field first
-    bool ConvertToRGB = false;
-    bool SrcIsPAL = true;
-    bool DestIsPAL = true;
-    bool Widescreen = false; ///< 16:9 display instead of 4:3
-};
 
 /// Everything a job is built from: the source, the picture steps and the budget
 /// of one disc (all discs of a film share it).

@@ -3,6 +3,7 @@
 #include "disc/DiscJob.h"
 
 #include "budget/Imaging.h"
+#include "disc/DvdExtras.h"
 #include "disc/JobParts.h"
 #include "disc/Pulldown.h"
 
@@ -37,16 +38,6 @@ bool Mpeg1(const TDiscPlan& plan) {
     return plan.Format == TDiscFormat::VCD;
 }
 
-std::array<int, 4> Borders(const TPicturePlan& p) {
-    if (!p.Interlaced) return {p.BorderLeft, p.BorderTop, p.BorderRight, p.BorderBottom};
-    const int top = 2 * ((p.DestY - p.ResizeY) / 4);
-    return {p.BorderLeft, top, p.BorderRight, p.DestY - top - 2 * (p.ResizeY / 2)};
-}
-
-bool BottomFirst(const TPicturePlan& p) {
-    return p.BottomFirst && !p.BffToTff;
-}
-
 bool IsInterlaced(const TDiscPlan& plan) {
     // Film with pulldown is coded as progressive frames, whatever the resize did.
     return !Mpeg1(plan) && !SoftPulldown(plan) &&
@@ -71,36 +62,6 @@ TRate NearestMpegRate(double fps) {
     for (const TRate r : rates)
         if (std::fabs(Value(r) - fps) < std::fabs(Value(best) - fps)) best = r;
     return best;
-}
-
-std::string ScaleFlags(int resizeMode) {
-    switch (resizeMode) {
-    case 0:
-        return "flags=bilinear";
-    case 1:
-        return "flags=bicubic:param0=1/3:param1=1/3";
-    case 3:
-        return "flags=lanczos:param0=3";
-    default:
-        return "flags=bicubic:param0=0:param1=0.6";
-    }
-}
-
-/// The crop window and the resize, on whole frames or on the fields of each frame,
-/// whose order in time is kept.
-std::string Resize(const TPicturePlan& p) {
-    const int div = p.Interlaced ? 2 : 1;
-    const std::string crop = "crop=w=" + Num(std::int64_t{p.CropX}) +
-                             ":h=" + Num(std::int64_t{p.CropY / div}) +
-                             ":x=" + Num(std::int64_t{p.CropLeft}) +
-                             ":y=" + Num(std::int64_t{p.CropTop / div}) + ":exact=1";
-    const std::string scale = "scale=w=" + Num(std::int64_t{p.ResizeX}) +
-                              ":h=" + Num(std::int64_t{p.ResizeY / div}) + ":" +
-                              ScaleFlags(p.ResizeMode);
-    if (!p.Interlaced) return crop + "," + scale;
-    const bool bff = BottomFirst(p);
-    return std::string(bff ? "setfield=bff" : "setfield=tff") + ",separatefields," + crop + "," +
-           scale + ",weave=first_field=" + (bff ? "bottom" : "top");
 }
 
 std::string Trim(const char* filter, const std::string& first, const std::string& end) {
@@ -138,36 +99,15 @@ int EncodeGopLength(const TDiscPlan& plan) {
 }
 
 std::string VideoFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
-    const TPicturePlan& p = plan.Picture;
-    std::string graph;
-    // DoubleWeave().SelectOdd(): the top field of frame k and the bottom field of
-    // frame k + 1 make a frame, top first, so the fields keep their order in time;
-    // the clip keeps its length, its last field shown twice.
-    if (p.BffToTff)
-        graph += "setfield=bff,separatefields,trim=start_frame=1,tpad=stop=1:stop_mode=clone,"
-                 "weave=first_field=top,";
-    graph += Trim("trim", first > 0 ? "start_frame=" + Num(first) : "",
-                  end > 0 ? "end_frame=" + Num(end) : "");
-    graph += Resize(p);
-    const auto [left, top, right, bottom] = Borders(p);
-    if (left != 0 || top != 0 || right != 0 || bottom != 0) {
-        const int rows = p.Interlaced ? 2 * (p.ResizeY / 2) : p.ResizeY;
-        graph += ",pad=w=" + Num(std::int64_t{left + p.ResizeX + right}) +
-                 ":h=" + Num(std::int64_t{top + rows + bottom}) + ":x=" + Num(std::int64_t{left}) +
-                 ":y=" + Num(std::int64_t{top}) + ":color=black";
-    }
-    const TRate script = ScriptRate(plan);
-    if (p.SrcIsPAL != p.DestIsPAL) // AssumeFPS: every frame stays, shown at the new rate
-        graph += ",setpts=N*" + Num(std::int64_t{script.Den}) + "/" +
-                 Num(std::int64_t{script.Num}) + "/TB";
-    else
-        graph += ",setpts=PTS-STARTPTS";
+    TPictureSteps steps = PictureSteps(plan.Picture);
+    steps.Burn = BurnIn(plan);
+    const std::string cut = Trim("trim", first > 0 ? "start_frame=" + Num(first) : "",
+                                 end > 0 ? "end_frame=" + Num(end) : "");
     // Film for NTSC keeps its frames: the pulldown flags make the player's fields.
     const TRate coded = EncodeRate(plan);
-    if (!(script == coded)) graph += ",fps=" + RateText(coded);
-    if (IsInterlaced(plan)) graph += BottomFirst(p) ? ",setfield=bff" : ",setfield=tff";
-    if (p.ConvertToRGB) graph += ",format=rgb24";
-    return graph + ",format=yuv420p";
+    std::string timing = ScriptRate(plan) == coded ? "" : ",fps=" + RateText(coded);
+    if (IsInterlaced(plan)) timing += steps.BottomFirst ? ",setfield=bff" : ",setfield=tff";
+    return FfmpegGraph(steps, cut, timing);
 }
 
 std::vector<std::string> VideoCodecArgs(const TDiscPlan& plan) {
@@ -191,8 +131,8 @@ std::vector<std::string> VideoCodecArgs(const TDiscPlan& plan) {
     // SVCD players and vcdimager expect room for the scan offsets in every GOP.
     if (plan.Format == TDiscFormat::SVCD) args = Concat(args, {"-scan_offset", "1"});
     if (IsInterlaced(plan))
-        args =
-            Concat(args, {"-flags", "+ildct+ilme", "-top", BottomFirst(plan.Picture) ? "0" : "1"});
+        args = Concat(args, {"-flags", "+ildct+ilme", "-top",
+                             PictureSteps(plan.Picture).BottomFirst ? "0" : "1"});
     return Concat(args, {"-aspect", plan.Picture.Widescreen ? "16:9" : "4:3"});
 }
 

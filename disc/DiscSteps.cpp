@@ -66,10 +66,16 @@ bool MuxedByEncoder(const TDiscPlan& plan) {
 std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool lastPart) {
     const std::string name = "disc" + Num(std::int64_t{part.Number});
     const std::int64_t frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
-    const std::vector<std::string> picture = {
-        "-vf",
-        VideoFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame, lastPart ? 0 : part.EndFrame),
-        "-r", RateText(EncodeRate(plan))};
+    const std::string graph =
+        VideoFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame, lastPart ? 0 : part.EndFrame);
+    // Subtitle pictures come from a second stream of the film: a graph of its own.
+    const bool overlay = BurnIn(plan).PictureStream >= 0;
+    const std::vector<std::string> map =
+        overlay ? std::vector<std::string>{"-filter_complex", graph, "-map", "[v]"}
+                : std::vector<std::string>{"-map", "0:v:0"};
+    const std::vector<std::string> filter =
+        overlay ? std::vector<std::string>{} : std::vector<std::string>{"-vf", graph};
+    const std::vector<std::string> rate = {"-r", RateText(EncodeRate(plan))};
     // A GOP starts at each chapter, where players jump to.
     const std::vector<std::string> codec =
         Concat(Concat(VideoCodecArgs(plan),
@@ -81,16 +87,17 @@ std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool
     const std::string encoded = pulldown ? name + "_film.m2v" : part.VideoFile;
     const std::string elementary = Mpeg1(plan) ? "mpeg1video" : "mpeg2video";
     const std::vector<std::string> source = Concat(FfmpegStart, FileInput(InputOf(plan)));
-    std::vector<TStep> steps = {
-        Making(Step(disc + ": video, first pass",
-                    Concat(Concat(Concat(source, {"-map", "0:v:0", "-an"}), picture),
-                           Concat(codec, {"-pass", "1", "-f", "null", "-"})),
-                    static_cast<double>(frames), frames),
-               {name + "_pass-0.log"})};
+    const std::vector<std::string> picture = Concat(Concat(Concat(map, {"-an"}), filter), rate);
+    std::vector<TStep> steps = BurnSteps(plan, disc + ": subtitles", 0.01 * frames);
+    steps.push_back(Making(
+        Step(disc + ": video, first pass",
+             Concat(Concat(source, picture), Concat(codec, {"-pass", "1", "-f", "null", "-"})),
+             static_cast<double>(frames), frames),
+        {name + "_pass-0.log"}));
     if (!MuxedByEncoder(plan)) {
         steps.push_back(
             Making(Step(disc + ": video, second pass",
-                        Concat(Concat(Concat(source, {"-map", "0:v:0", "-an"}), picture),
+                        Concat(Concat(source, picture),
                                Concat(codec, {"-pass", "2", "-f", elementary, encoded})),
                         1.2 * static_cast<double>(frames), frames),
                    {encoded}));
@@ -105,16 +112,16 @@ std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool
     std::vector<std::string> args = source;
     for (const std::string& audio : part.AudioFiles)
         args = Concat(args, FileInput("file:" + audio));
-    args = Concat(args, {"-map", "0:v:0"});
+    args = Concat(args, map);
     for (std::size_t i = 0; i < part.AudioFiles.size(); ++i)
         args = Concat(args, {"-map", Num(static_cast<std::int64_t>(i + 1)) + ":a"});
     const TMuxer muxer = MuxerOf(plan);
     std::string slave = "f=" + muxer.Name;
     for (const auto& [key, value] : muxer.Options) slave += ":" + key + "=" + value;
-    args =
-        Concat(Concat(args, picture), Concat(codec, {"-pass", "2", "-c:a", "copy", "-f", "tee",
-                                                     "[select=v:f=" + elementary + "]" + encoded +
-                                                         "|[" + slave + "]" + part.MuxFile}));
+    args = Concat(Concat(Concat(args, filter), rate),
+                  Concat(codec, {"-pass", "2", "-c:a", "copy", "-f", "tee",
+                                 "[select=v:f=" + elementary + "]" + encoded + "|[" + slave + "]" +
+                                     part.MuxFile}));
     steps.push_back(Making(Step(disc + ": video, second pass and multiplexing", args,
                                 1.25 * static_cast<double>(frames), frames),
                            {encoded, part.MuxFile}));
@@ -203,20 +210,19 @@ void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& p
 /// The field order the encoder writes into the stream.
 std::string FieldOrder(const TDiscPlan& plan) {
     if (!IsInterlaced(plan)) return "progressive";
-    return BottomFirst(plan.Picture) ? "bb" : "tt";
+    return PictureSteps(plan.Picture).BottomFirst ? "bb" : "tt";
 }
 
 TExpectedDisc Expected(const TDiscPlan& plan, const TDiscPart& part) {
     const TPicturePlan& p = plan.Picture;
-    const auto [left, top, right, bottom] = Borders(p);
-    const int rows = p.Interlaced ? 2 * (p.ResizeY / 2) : p.ResizeY;
+    const TPictureSteps steps = PictureSteps(p);
     TExpectedDisc e;
     e.Frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
     e.Seconds =
         static_cast<double>(e.Frames) / Value(EncodeRate(plan)); // film frames with pulldown
     e.MenuFrames = MenuFrames(plan);
-    e.Width = left + p.ResizeX + right;
-    e.Height = top + rows + bottom;
+    e.Width = steps.Width;
+    e.Height = steps.Height;
     e.Aspect = p.Widescreen ? 16.0 / 9 : 4.0 / 3;
     e.FieldOrder = FieldOrder(plan);
     e.AudioCodec = plan.AC3 ? "ac3" : "mp2";

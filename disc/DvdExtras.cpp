@@ -36,11 +36,6 @@ std::vector<std::string> Cut(const TDiscPlan& plan, const TDiscPart& part) {
             Secs(static_cast<double>(part.EndFrame - part.FirstFrame) / plan.SrcFrameRate)};
 }
 
-int FrameWidth(const TDiscPlan& plan) {
-    const TPicturePlan& p = plan.Picture;
-    return p.BorderLeft + p.ResizeX + p.BorderRight;
-}
-
 /// spumux reads its input on stdin and writes the result on stdout.
 TStep Spumux(const std::string& title, const std::vector<std::string>& options,
              const std::string& project, const std::string& in, const std::string& out,
@@ -62,12 +57,43 @@ std::string TextProject(const TDiscPlan& plan, const std::string& srt) {
            "\" characterset=\"UTF-8\" font=\"" + SubtitleFont +
            "\" fontsize=\"26\" horizontal-alignment=\"center\" vertical-alignment=\"bottom\" "
            "bottom-margin=\"40\" left-margin=\"60\" right-margin=\"60\" movie-width=\"" +
-           Int(FrameWidth(plan)) + "\" movie-height=\"" + Int(plan.Picture.DestY - 2) +
-           "\" subtitle-fps=\"" + Secs(plan.SrcFrameRate) + "\" movie-fps=\"" + Secs(movie) +
-           "\"/>\n</stream>\n</subpictures>\n";
+           Int(PictureSteps(plan.Picture).Width) + "\" movie-height=\"" +
+           Int(plan.Picture.DestY - 2) + "\" subtitle-fps=\"" + Secs(plan.SrcFrameRate) +
+           "\" movie-fps=\"" + Secs(movie) + "\"/>\n</stream>\n</subpictures>\n";
 }
 
+/// The text subtitles `sub` as the file `out` of the format `codec`.
+TStep TextStep(const TDiscPlan& plan, const TDiscSubtitle& sub, const std::vector<std::string>& cut,
+               const std::string& title, const std::string& codec, const std::string& out,
+               double weight) {
+    const std::string input = sub.Index >= 0 ? InputOf(plan) : "file:" + FullName(sub.File);
+    return {title,
+            Join(Join(Join(Ffmpeg, cut), FileInput(input)),
+                 {"-map", "0:s:" + Int(std::max(sub.Index, 0)), "-c:s", codec, out}),
+            {},
+            0,
+            weight,
+            {out}};
+}
+
+/// The file in the work folder with the text drawn into a VCD's or SVCD's picture.
+constexpr const char* BurnFile = "burn.ass";
+
 } // namespace
+
+TBurnIn BurnIn(const TDiscPlan& plan) {
+    const std::vector<TDiscSubtitle>& subs = plan.Extras.Subtitles;
+    if (!plan.Extras.BurnSubtitles || plan.Format == TDiscFormat::DVD || subs.empty()) return {};
+    if (subs.front().Pictures)
+        return {.TextFile = {}, .PictureStream = std::max(subs.front().Index, 0)};
+    return {.TextFile = BurnFile};
+}
+
+std::vector<TStep> BurnSteps(const TDiscPlan& plan, const std::string& title, double weight) {
+    if (BurnIn(plan).TextFile.empty()) return {};
+    // The film's times: the picture steps draw before its frames are retimed.
+    return {TextStep(plan, plan.Extras.Subtitles.front(), {}, title, "ass", BurnFile, weight)};
+}
 
 std::string AddSubtitleSteps(const TDiscPlan& plan, TDiscPart& part, double weight) {
     const std::string base = "disc" + Int(part.Number);
@@ -80,35 +106,28 @@ std::string AddSubtitleSteps(const TDiscPlan& plan, TDiscPart& part, double weig
     if (!maps.empty()) {
         // Bitmaps stay bitmaps: PGS and DVB pictures become DVD subpictures.
         const std::string out = base + "_pictures.mpg";
-        part.Steps.push_back({title,
-                              Join(Join(Join(Join(Join(Ffmpeg, {"-fflags", "+genpts"}),
-                                                  FileInput("file:" + current)),
-                                             Cut(plan, part)),
-                                        Join(Join({"-canvas_size", Int(FrameWidth(plan)) + "x" +
-                                                                       Int(plan.Picture.DestY)},
-                                                  FileInput(InputOf(plan))),
-                                             Join({"-map", "0:v", "-map", "0:a?"}, maps))),
-                                   {"-c:v", "copy", "-c:a", "copy", "-c:s", "dvdsub", "-f", "dvd",
-                                    "-packetsize", "2048", out}),
-                              {},
-                              0,
-                              weight,
-                              {out}});
+        part.Steps.push_back(
+            {title,
+             Join(
+                 Join(Join(Join(Join(Ffmpeg, {"-fflags", "+genpts"}), FileInput("file:" + current)),
+                           Cut(plan, part)),
+                      Join(Join({"-canvas_size", Int(PictureSteps(plan.Picture).Width) + "x" +
+                                                     Int(plan.Picture.DestY)},
+                                FileInput(InputOf(plan))),
+                           Join({"-map", "0:v", "-map", "0:a?"}, maps))),
+                 {"-c:v", "copy", "-c:a", "copy", "-c:s", "dvdsub", "-f", "dvd", "-packetsize",
+                  "2048", out}),
+             {},
+             0,
+             weight,
+             {out}});
         current = out;
     }
     int stream = static_cast<int>(maps.size() / 2);
     for (const TDiscSubtitle& s : subs) {
         if (s.Pictures) continue;
         const std::string srt = base + "_sub" + Int(stream) + ".srt";
-        const std::string input = s.Index >= 0 ? InputOf(plan) : "file:" + FullName(s.File);
-        part.Steps.push_back(
-            {title,
-             Join(Join(Join(Ffmpeg, Cut(plan, part)), FileInput(input)),
-                  {"-map", "0:s:" + Int(std::max(s.Index, 0)), "-c:s", "srt", srt}),
-             {},
-             0,
-             0.1 * weight,
-             {srt}});
+        part.Steps.push_back(TextStep(plan, s, Cut(plan, part), title, "srt", srt, 0.1 * weight));
         const std::string project = base + "_sub" + Int(stream) + ".xml";
         part.Texts.push_back({project, TextProject(plan, srt)});
         const std::string out = base + "_sub" + Int(stream) + ".mpg";

@@ -18,6 +18,12 @@ inline constexpr const char* SubtitleFont = "DejaVuSans.ttf";
 /// that then holds the film with them.
 std::string AddSubtitleSteps(const TDiscPlan& plan, TDiscPart& part, double weight);
 
+/// The subtitles drawn into a VCD's or SVCD's picture: the first subtitle stream
+/// when the plan asks for it; nothing on a DVD, which shows them as subpictures.
+TBurnIn BurnIn(const TDiscPlan& plan);
+/// The step that writes the text BurnIn draws into the work folder; none for pictures.
+std::vector<TStep> BurnSteps(const TDiscPlan& plan, const std::string& title, double weight);
+
 /// Pictures of the title menu's video, 0 without a menu: the image holds them
 /// besides the film's.
 std::int64_t MenuFrames(const TDiscPlan& plan);

@@ -112,7 +112,7 @@ TMenuPage AddMenuSteps(const TDiscPlan& plan, TDiscPart& part, const std::vector
     if (plan.Extras.MenuPictures <= 0) return {};
     const std::string base = "disc" + Int(part.Number) + "_menu";
     const std::string title = "Disc " + Int(part.Number) + ": menu";
-    const int width = plan.Picture.BorderLeft + plan.Picture.ResizeX + plan.Picture.BorderRight;
+    const int width = PictureSteps(plan.Picture).Width;
     const int height = plan.Picture.DestY;
     TMenuPage page{base + ".mpg", MenuButtons(plan, chapters, width, height)};
 

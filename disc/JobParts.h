@@ -27,12 +27,6 @@ double Value(TRate r);
 bool Mpeg1(const TDiscPlan& plan);
 const TDiscStandard& StandardOf(const TDiscPlan& plan);
 
-/// The four borders as the script writes them: in the interlaced mode the top
-/// border is an even number of lines and the bottom one fills the frame.
-std::array<int, 4> Borders(const TPicturePlan& p);
-/// Whether the frames reaching the encoder show their bottom field first: the
-/// source's order, unless it is turned into top first.
-bool BottomFirst(const TPicturePlan& p);
 /// Whether the disc's stream is coded as interlaced frames.
 bool IsInterlaced(const TDiscPlan& plan);
 

@@ -1,5 +1,7 @@
 #include "geometry/Candidates.h"
 
+#include "geometry/PictureSteps.h"
+
 namespace tarvex {
 
 namespace {
@@ -57,7 +59,7 @@ std::vector<TResizeCandidate> ResizeCandidates(const TResizeStruct& m, std::int3
         if (filmArea > 0) c.FilmKept = static_cast<double>(probe.CropX * probe.CropY / filmArea);
         c.Blocks = probe.ResizeBlocks;
         if (c.Blocks != 0) c.BitsPerBlock = Round(static_cast<Real>(videoRate) / c.Blocks);
-        c.Borders = probe.GetScriptBorders();
+        c.Borders = PictureSteps(PicturePlanOf(probe)).Borders;
         c.Suggested = suggested == h;
         c.Current = c.Width == m.ResizeX && h == m.ResizeY;
         rows.push_back(c);

@@ -276,13 +276,4 @@ TBorderRect TResizeStruct::GetBorders() const {
     return r;
 }
 
-TBorderRect TResizeStruct::GetScriptBorders() const {
-    TBorderRect r = GetBorders();
-    if (InterlacedResizing) {
-        r.Top = static_cast<std::int32_t>(2 * ((DestY - ResizeY) / 4));
-        r.Bottom = static_cast<std::int32_t>(DestY - r.Top - 2 * Half(ResizeY));
-    }
-    return r;
-}
-
 } // namespace tarvex

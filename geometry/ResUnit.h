@@ -33,6 +33,7 @@ struct TBorderRect {
     std::int32_t Top = 0;
     std::int32_t Right = 0;
     std::int32_t Bottom = 0;
+    bool operator==(const TBorderRect&) const = default;
 };
 
 class TResizeStruct {
@@ -116,9 +117,6 @@ class TResizeStruct {
     void CountResizeBlocks();
     void CountFilmBlocks();
     TBorderRect GetBorders() const;
-    /// The borders the script adds: GetBorders, but field by field the top border is
-    /// even and the picture is two fields of Half(ResizeY) lines.
-    TBorderRect GetScriptBorders() const;
 };
 
 } // namespace tarvex

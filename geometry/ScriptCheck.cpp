@@ -1,5 +1,7 @@
 #include "geometry/ScriptCheck.h"
 
+#include "geometry/PictureSteps.h"
+
 namespace tarvex {
 
 namespace {
@@ -34,7 +36,7 @@ std::vector<TScriptFinding> CheckScript(const TResizeStruct& m) {
     if (!m.InterlacedResizing && Odd(m.ResizeY)) add(TScriptIssue::ResizeHeightOdd, m.ResizeY);
     if (m.InterlacedResizing && m.ResizeY % 4 != 0) add(TScriptIssue::FieldHeightOdd, m.ResizeY);
 
-    const TBorderRect b = m.GetScriptBorders();
+    const TBorderRect b = PictureSteps(PicturePlanOf(m)).Borders;
     if (Odd(b.Left) || Odd(b.Top) || Odd(b.Right) || Odd(b.Bottom))
         add(TScriptIssue::BorderOdd, b.Left, b.Top, b.Right, b.Bottom);
     if (b.Left < 0 || b.Top < 0 || b.Right < 0 || b.Bottom < 0)

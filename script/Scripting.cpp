@@ -1,36 +1,13 @@
 #include "Scripting.h"
 
 #include "common/Numeric.h"
+#include "geometry/PictureSteps.h"
 
 #include <iterator>
 
 namespace tarvex {
 
 namespace {
-
-struct TFilter {
-    const char* Name;
-    const char* Separator; // between the target size and the crop window
-};
-
-TFilter FilterFor(std::int8_t resizeMode) {
-    switch (resizeMode) {
-    case 0:
-        return {"BilinearResize(", ","};
-    // AviSynth divides integers as integers: 1/3 would be 0.
-    case 1:
-        return {"BicubicResize(", ",1.0/3,1.0/3,"};
-    case 3:
-        return {"LanczosResize(", ","};
-    default:
-        return {"BicubicResize(", ",0,0.6,"};
-    }
-}
-
-std::string Join4(const char* name, std::int64_t a, std::int64_t b, std::int64_t c,
-                  std::int64_t d) {
-    return name + IntToStr(a) + "," + IntToStr(b) + "," + IntToStr(c) + "," + IntToStr(d) + ")";
-}
 
 /// The call that loads the source: a d2v project only through its own filter;
 /// automatically AVI files through AviSource (and scripts, which it opens too,
@@ -77,28 +54,9 @@ void TClassAVS::MakeScript(const TResizeStruct& model, const TScriptOptions& opt
     }
     lines.push_back(SourceFunction(options) + "(" + Quoted(options.FileNameSrc) + ")");
 
-    const TFilter filter = FilterFor(options.ResizeMode);
-    if (!model.InterlacedResizing) {
-        if (options.BffToTff) lines.push_back("DoubleWeave().SelectOdd()");
-        lines.push_back(filter.Name + IntToStr(model.ResizeX) + "," + IntToStr(model.ResizeY) +
-                        filter.Separator + IntToStr(model.CropLeft) + "," +
-                        IntToStr(model.CropTop) + "," + IntToStr(model.CropX) + "," +
-                        IntToStr(model.CropY) + ")");
-    } else {
-        lines.push_back(options.BffToTff ? "DoubleWeave().SelectOdd().SeparateFields()"
-                                         : "SeparateFields()");
-        lines.push_back(filter.Name + IntToStr(model.ResizeX) + "," +
-                        IntToStr(Half(model.ResizeY)) + filter.Separator +
-                        IntToStr(model.CropLeft) + "," + IntToStr(Half(model.CropTop)) + "," +
-                        IntToStr(model.CropX) + "," + IntToStr(Half(model.CropY)) + ").Weave()");
-    }
-    const TBorderRect borders = model.GetScriptBorders();
-    const std::string addBorders =
-        Join4("AddBorders(", borders.Left, borders.Top, borders.Right, borders.Bottom);
-    if (addBorders != "AddBorders(0,0,0,0)") lines.push_back(addBorders);
-
-    if (model.SrcIsPAL != model.DestIsPAL)
-        lines.push_back(model.SrcIsPAL ? "AssumeFPS(23.976, true)" : "AssumeFPS(25.000, true)");
+    const std::vector<std::string> steps =
+        AvisynthLines(PictureSteps(PicturePlanOf(model, options.ResizeMode, options.BffToTff)));
+    lines.insert(lines.end(), steps.begin(), steps.end());
     lines.push_back("#Trim(0," +
                     IntToStr(Store<std::int32_t>(std::int64_t{model.SrcFrameCount} - 1)) +
                     ").FadeOut(150)");

@@ -14,7 +14,7 @@ set(layers
   "script:geometry common"
   "settings:geometry budget common"
   "preview:common"
-  "disc:budget common"
+  "disc:budget geometry common"
   "app:common geometry budget source script settings preview disc"
   "tests/support:common geometry budget source script settings preview disc"
   "bench:common geometry budget source script settings preview disc app tests/support")

@@ -1,5 +1,6 @@
 // Warnings, resize candidates and the disc fill through the window's controls.
 #include "FormFixture.h"
+#include "geometry/PictureSteps.h"
 
 #include <functional>
 
@@ -113,7 +114,7 @@ TEST_F(FormTest, ChoosingACandidateIsTypingItsHeight) {
     EXPECT_EQ(f.ResizeModel.ResizeX, pick.Width);
     EXPECT_FALSE(f.AutoResizeY);
     EXPECT_TRUE(f.ResizeCandidates()[2].Current);
-    const TBorderRect b = f.ResizeModel.GetScriptBorders();
+    const TBorderRect b = PictureSteps(PicturePlanOf(f.ResizeModel)).Borders;
     EXPECT_EQ(b.Top, pick.Borders.Top);
     EXPECT_EQ(b.Bottom, pick.Borders.Bottom);
 }

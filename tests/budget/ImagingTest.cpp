@@ -93,23 +93,23 @@ TEST(TCDImageTest, OneMinuteDvdWithSubtitles) {
     // Layout 5: video payloads 2012 / 2015 / 2025, audio 2017 / 2020, 100 GOPs, 100 extra
     // blocks. Authoring mode 4: overhead 450, no reserve; stream space 19550.
     // Audio: 1440004 bytes in 1 + ceil(1437987 / 2020) = 713 packs.
-    // Video: (19550 - 713 - 100) * 2025 - 13 - 10 * 100 - 2 * 2048 - 4 = 37937312 bytes,
-    //        * 8 / 60 = 5058308.27 bps.
+    // Video: (19550 - 713 - 100) * 2025 - 13 - 10 * 100 - 2 * 4 * 2048 - 4 = 37925024 bytes,
+    //        * 8 / 60 = 5056669.87 bps.
     TCDImage m = Rated(OneMinuteDvd());
     EXPECT_EQ(m.AuthoringOverhead, 450u);
     EXPECT_EQ(m.StreamSpace, 19550u);
-    EXPECT_EQ(m.StreamBytes, 37937312);
-    EXPECT_EQ(m.ExactVideoRate, 5058308u);
-    EXPECT_EQ(m.VideoRate, 5058000u);
+    EXPECT_EQ(m.StreamBytes, 37925024);
+    EXPECT_EQ(m.ExactVideoRate, 5056669u);
+    EXPECT_EQ(m.VideoRate, 5056000u);
 
-    // Video 30000004 bytes in ceil(30001017 / 2025) = 14816 packs plus one per subtitle;
-    // audio 713 packs; 100 extra blocks: 15631 blocks.
+    // Video 30000004 bytes in ceil(30001017 / 2025) = 14816 packs plus four per subtitle
+    // picture; audio 713 packs; 100 extra blocks: 15637 blocks.
     m.SetVideoRate(4000000);
     m.ComputeImage();
     EXPECT_EQ(m.MuxOverhead, 568184u);
-    EXPECT_EQ(m.StreamBytes, 15631 * 2048);
-    EXPECT_EQ(m.UnusedBlocks, 19550 - 15631);
-    EXPECT_EQ(m.ImageBlocks, 20000u - (19550 - 15631));
+    EXPECT_EQ(m.StreamBytes, 15637 * 2048);
+    EXPECT_EQ(m.UnusedBlocks, 19550 - 15637);
+    EXPECT_EQ(m.ImageBlocks, 20000u - (19550 - 15637));
 }
 
 TEST(TCDImageTest, StreamRateLimits) {
@@ -125,17 +125,17 @@ TEST(TCDImageTest, StreamRateLimits) {
         {"OneHourSvcd", OneHourSvcd, 0, 2524411, 1151192},
         // Shares over 60 s: audio 2048 * 192000 / 2020 = 19660800 / 101, GOP starts
         // 10 * 100 * 8 / 60 = 400 / 3, alignment 100 * 2025 * 8 / 60 = 27000, subtitles
-        // 2 * 2048 * 8 / 60 = 8192 / 15. Over the common denominator 1515, with * 2025 / 2048
+        // 2 * 4 * 2048 * 8 / 60 = 32768 / 15. Over the common denominator 1515, with * 2025 / 2048
         // = * 135 / (101 * 2048):
-        // max: ((4915000 - 27000) * 1515 - 294912000 - 1029392) * 135 / 206848
-        //    = 959766112080 / 206848 = 4639958.39
-        // min: ((1229000 - 27000) * 1515 - 294912000 - 1029392) * 135 / 206848
-        //    = 205886962080 / 206848 = 995353.89
-        {"OneMinuteDvd", OneMinuteDvd, 0, 4639958, 995354},
+        // max: ((4915000 - 27000) * 1515 - 294912000 - 3511568) * 135 / 206848
+        //    = 959431018320 / 206848 = 4638338.36
+        // min: ((1229000 - 27000) * 1515 - 294912000 - 3511568) * 135 / 206848
+        //    = 205551868320 / 206848 = 993733.86
+        {"OneMinuteDvd", OneMinuteDvd, 0, 4638338, 993734},
         // As above with the limits of larger discs, 2458000 and 9800000:
-        // max: (9773000 * 1515 - 295941392) * 135 / 206848 = 1958870737080 / 206848 = 9470097.55
-        // min: (2431000 * 1515 - 295941392) * 135 / 206848 = 457248187080 / 206848 = 2210551.65
-        {"OneMinuteDvdOnALargerDisc", OneMinuteDvd, 5, 9470097, 2210552}};
+        // max: (9773000 * 1515 - 298423568) * 135 / 206848 = 1958535643320 / 206848 = 9468477.55
+        // min: (2431000 * 1515 - 298423568) * 135 / 206848 = 456913093320 / 206848 = 2208931.65
+        {"OneMinuteDvdOnALargerDisc", OneMinuteDvd, 5, 9468477, 2208932}};
     for (const auto& r : rows) {
         TCDImage m = r.image();
         m.CDType = r.cdType;

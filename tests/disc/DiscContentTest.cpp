@@ -1,5 +1,6 @@
 // A film with two sound tracks in two languages, chapters and subtitles made into
 // a DVD with the real tools, and read back the way a player reads it.
+#include "budget/Imaging.h"
 #include "disc/Runner.h"
 #include "tests/disc/ContentFixtures.h"
 
@@ -8,6 +9,9 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 namespace tarvex {
@@ -119,6 +123,9 @@ TEST_F(DiscContentTest, SubtitlesOfEveryKindAndATitleMenu) {
     EXPECT_THAT(menu, HasSubstr("dvd_subtitle"));
     EXPECT_EQ(measured[0].first, "subtitles");
     EXPECT_GT(measured[0].second, result.Discs[0].MuxBytes);
+    // The budget's blocks for the six pictures are never fewer than spumux writes.
+    const std::uint64_t pictureBlocks = (measured[0].second - result.Discs[0].MuxBytes) / 2048;
+    EXPECT_LE(pictureBlocks, 6u * SubtitleBlocksPerPicture);
 }
 
 TEST_F(DiscContentTest, AMenuBesideMpegSoundIsReadBackWithTheFilm) {
@@ -148,6 +155,67 @@ TEST_F(DiscContentTest, AVcdGetsAnEntryPointAtEachChapter) {
     const std::string info = Output("vcd-info -c '" + Dir / "vcd/disc1.cue" + "' 2>/dev/null");
     EXPECT_THAT(info, HasSubstr("entries: 3"));
 }
+
+/// A subtitle stream of the film drawn into a VCD's picture.
+struct TBurnCase {
+    const char* Name;
+    TDiscSubtitle Subtitle;
+};
+
+class BurnInTest : public DiscContentTest, public ::testing::WithParamInterface<TBurnCase> {
+  protected:
+    static TDiscPlan VcdPlan() {
+        const TCDImage budget = testing::Budget(TDiscFormat::VCD, {6, 5}, 12, 1, 224000);
+        TDiscPlan plan = testing::Plan(TDiscFormat::VCD, Film, 300, budget);
+        plan.VideoRate = 1150000;
+        return plan;
+    }
+
+    /// The grey picture `n` of the VCD made in `out`, read back from its image.
+    static std::string Frame(const std::string& out, int n) {
+        const std::string q = "'" + out + "/";
+        if (testing::Shell("cd " + q +
+                           "' && vcdxrip -q --bin-file=disc1.bin -p >/dev/null 2>&1 "
+                           "&& ffmpeg -nostdin -v error -y -i avseq01.mpg -vf 'select=eq(n\\," +
+                           std::to_string(n) + ")' -frames:v 1 -pix_fmt gray -f rawvideo f.gray") !=
+            0)
+            return {};
+        std::ifstream in(out + "/f.gray", std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+};
+
+// Checked, the subtitles show in the picture where the film has them; unchecked,
+// the job is the one without subtitles.
+TEST_P(BurnInTest, DrawnIntoTheFrameOnlyWhenAsked) {
+    ASSERT_TRUE(FilmMade) << "ffmpeg could not make the film";
+    TDiscPlan plan = VcdPlan();
+    plan.Extras.Subtitles = {GetParam().Subtitle};
+    EXPECT_EQ(JobScript(BuildJob(plan, "w", "o")), JobScript(BuildJob(VcdPlan(), "w", "o")));
+    plan.Extras.BurnSubtitles = true;
+    ASSERT_EQ(Make(plan, Dir / "burnt").Status, TMakeStatus::Done);
+    ASSERT_EQ(Make(VcdPlan(), Dir / "plain").Status, TMakeStatus::Done);
+    // "Hello" shows from 1 s in the lower part of the picture (at 1.6 s), nothing at 3.5 s.
+    for (const int n : {40, 88}) {
+        const std::string burnt = Frame(Dir / "burnt", n), plain = Frame(Dir / "plain", n);
+        ASSERT_EQ(burnt.size(), 352u * 288) << "picture " << n;
+        ASSERT_EQ(plain.size(), burnt.size()) << "picture " << n;
+        int upper = 0, lower = 0;
+        for (std::size_t i = 0; i < burnt.size(); ++i)
+            if (std::abs(static_cast<unsigned char>(burnt[i]) -
+                         static_cast<unsigned char>(plain[i])) > 60)
+                ++(i < burnt.size() * 2 / 3 ? upper : lower);
+        EXPECT_EQ(upper, 0) << "picture " << n;
+        if (n < 50)
+            EXPECT_GT(lower, 100);
+        else
+            EXPECT_EQ(lower, 0);
+    }
+}
+
+const TBurnCase BurnCases[] = {{"text", {0, "", "eng", false}}, {"pictures", {1, "", "fra", true}}};
+INSTANTIATE_TEST_SUITE_P(Subtitles, BurnInTest, ::testing::ValuesIn(BurnCases),
+                         [](const auto& row) { return std::string(row.param.Name); });
 
 } // namespace
 } // namespace tarvex
