@@ -29,7 +29,7 @@ TMainForm::TMainForm(TPlatform& platform) : Caption("Tarvex"), Platform(platform
 }
 
 void TMainForm::SetupControls() {
-    StaticText2.SetFontColour(TColour::Green);
+    StreamTitle.SetFontColour(TColour::Green);
     EditMin.SetMaxLength(3);
     MinUpDown.SetWrap(true);
     MinUpDown.SetAssociate(&EditMin);
@@ -51,8 +51,8 @@ void TMainForm::SetupControls() {
     Audio2kbps.SetItemIndex(0);
     EditSubPics.SetMaxLength(4);
     MuxModeBox.SetItems(MuxNames());
-    Edit1.SetReadOnly(true);
-    AddMatricesUpDown.SetAssociate(&Edit1);
+    AddMatricesEdit.SetReadOnly(true);
+    AddMatricesUpDown.SetAssociate(&AddMatricesEdit);
     AuthoringBox.SetItems(AuthoringNames());
     EditMenuPics.SetReadOnly(true);
     MenuUpDown.SetWrap(true);
@@ -73,7 +73,7 @@ void TMainForm::SetupControls() {
     CDSecUpDown.SetAssociate(&EditCDsec);
     EditImageBlocks.SetReadOnly(true);
 
-    StaticText3.SetFontColour(TColour::Red);
+    ResizingTitle.SetFontColour(TColour::Red);
     SrcXEdit.SetMaxLength(4);
     SrcXEdit.SetButtonFace(true);
     SrcYEdit.SetMaxLength(4);
@@ -98,7 +98,7 @@ void TMainForm::SetupControls() {
     TVBorderEdit.SetReadOnly(true);
     TVBorderUpDown.SetAssociate(&TVBorderEdit);
 
-    StaticText4.SetFontColour(TColour::Navy);
+    ScriptTitle.SetFontColour(TColour::Navy);
     ResizeBox.SetItems({"Bilinear", "Bicubic std", "Bicubic precise", "Lanczos"});
     SourceFilterBox.SetItems({std::begin(SourceFilters), std::end(SourceFilters)});
 
@@ -213,7 +213,7 @@ void TMainForm::WireHandlers() {
         allow = !end; // the buttons already stand at that end
         VideoUpDownChangingEx(end.value_or(value));
     };
-    for (TEdit* edit : {&EditGOP, &Edit1}) edit->OnChange = on(&TMainForm::CalcImage);
+    for (TEdit* edit : {&EditGOP, &AddMatricesEdit}) edit->OnChange = on(&TMainForm::CalcImage);
     SceneDetect.OnClick = on(&TMainForm::CalcImage);
     Audio1kbps.OnChange = on(&TMainForm::CalcImage);
     Audio2kbps.OnChange = on(&TMainForm::CalcImage);
@@ -245,9 +245,9 @@ void TMainForm::WireHandlers() {
         box->OnClick = on(&TMainForm::SrcChange);
     SrcPixelXEdit.OnChange = on(&TMainForm::SrcChange);
     SrcPixelYEdit.OnChange = on(&TMainForm::SrcChange);
-    BorderLeftEdit.OnKeyUp = [this](TControl&, char) { BorderTopEditKeyUp(); };
-    BorderTopEdit.OnKeyUp = [this](TControl&, char) { BorderTopEditKeyUp(); };
-    SrcRateEdit.OnChange = on(&TMainForm::ShowRatePerBlock);
+    BorderLeftEdit.OnKeyUp = [this](TControl&, char) { BorderEditKeyUp(); };
+    BorderTopEdit.OnKeyUp = [this](TControl&, char) { BorderEditKeyUp(); };
+    SrcRateEdit.OnChange = on(&TMainForm::UpdateRatePerBlock);
     CropModeBox.OnChange = on(&TMainForm::CropModeBoxChange);
     RoundXCrop.OnChange = on(&TMainForm::RoundXCropChange);
     RoundYCrop.OnChange = on(&TMainForm::RoundYCropChange);

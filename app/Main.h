@@ -87,7 +87,7 @@ class TMainForm : public TControlOwner {
     bool SettingsUnread = false;
     TResizeStruct ResizeModel;
     TCDImage DiscImage;
-    TClassAVS ScriptWriter;
+    TScriptWriter ScriptWriter;
     TOpenSrcFile SourceFile;
     std::uint32_t FilmSeconds = 0;  ///< film length in seconds, all discs
     std::uint8_t DiscCount = 0;     ///< discs the film is spread over
@@ -101,7 +101,7 @@ class TMainForm : public TControlOwner {
     static constexpr int SquareKind = static_cast<int>(TSourceKind::Square);
 
     // Panel "Stream & Authoring".
-    TLabel StaticText2{*this, "StaticText2", "Stream & Authoring"};
+    TLabel StreamTitle{*this, "StaticText2", "Stream & Authoring"};
     /// How the video rate is chosen: the rate that fills the discs, at most the
     /// player's maximum, or the rate the user typed. On the panel's title line.
     TComboBox RateModeBox{
@@ -111,13 +111,13 @@ class TMainForm : public TControlOwner {
     TEdit EditSec{*this, "EditSec", "1"};
     TUpDown SecUpDown{*this, "SecUpDown", 0, 59, 1};
     TComboBox FpsCombo{*this, "FpsCombo", {"23.976fps", "25fps", "29.97fps"}, 0};
-    TLabel Label10{*this, "Label10", "= ? sec"};
+    TLabel FilmLengthLabel{*this, "Label10", "= ? sec"};
     TEdit Videokbps{*this, "Videokbps", "2000"};
     TUpDown VideoUpDown10{*this, "VideoUpDown10", 400, 15000, 2000};
     TUpDown VideoUpDown{*this, "VideoUpDown", 400, 15000, 2000};
     TLabel Label43{*this, "Label43", "kbps Video"};
-    TLabel Label62{*this, "Label62"};
-    TLabel Label63{*this, "Label63"};
+    TLabel MaxRateLabel{*this, "Label62"};
+    TLabel MinRateLabel{*this, "Label63"};
     TEdit EditGOP{*this, "EditGOP", "15"};
     TUpDown GOPUpDown{*this, "GOPUpDown", 12, 60, 15};
     TCheckBox SceneDetect{*this, "SceneDetect", "Scene change detect"};
@@ -137,7 +137,7 @@ class TMainForm : public TControlOwner {
     TComboBox Sound1Box{*this, "Sound1Box", {"track 1"}, 0};
     TComboBox Sound2Box{*this, "Sound2Box", {"track 2"}, 0};
     TComboBox MuxModeBox{*this, "MuxModeBox"};
-    TEdit Edit1{*this, "Edit1", "0"};
+    TEdit AddMatricesEdit{*this, "Edit1", "0"};
     TUpDown AddMatricesUpDown{*this, "AddMatricesUpDown", 0, 2, 0};
     TLabel LabelAddMatrices{*this, "LabelAddMatrices", "additional matrices"};
     TCheckBox SeqAligning{*this, "SeqAligning", "Seq.-header aligning"};
@@ -159,7 +159,7 @@ class TMainForm : public TControlOwner {
     TEdit EditImageBlocks{*this, "EditImageBlocks"};
 
     // Panel "MPEG Resizing".
-    TLabel StaticText3{*this, "StaticText3", "MPEG Resizing"};
+    TLabel ResizingTitle{*this, "StaticText3", "MPEG Resizing"};
     TButton OpenVideoBtn{*this, "OpenVideoBtn", " Source:"};
     TButton PreviewBtn{*this, "PreviewBtn", "Preview"};
     TButton RecentBtn{*this, "RecentBtn", "Recent films"};
@@ -178,11 +178,11 @@ class TMainForm : public TControlOwner {
     TButton DetectBtn{*this, "DetectBtn", "Detect"};
     TLabel DetectLabel{*this, "DetectLabel"};
     TEdit SrcRateEdit{*this, "SrcRateEdit", "4432"};
-    TLabel Label13{*this, "Label13"};
+    TLabel FilmAspectLabel{*this, "Label13"};
     TEdit CropXEdit{*this, "CropXEdit"};
     TEdit CropYEdit{*this, "CropYEdit"};
     TComboBox CropModeBox{*this, "CropModeBox"};
-    TLabel Label17{*this, "Label17"};
+    TLabel CropAspectLabel{*this, "Label17"};
     TLabel ErrLabel{*this, "ErrLabel", "Error:"};
     TTrackBar RoundXCrop{*this, "RoundXCrop", 0, 5, 1};
     TLabel LabelRoundXCrop{*this, "LabelRoundXCrop", "1"};
@@ -191,12 +191,12 @@ class TMainForm : public TControlOwner {
     TEdit ResizeXEdit{*this, "ResizeXEdit", "100"};
     TEdit ResizeYEdit{*this, "ResizeYEdit", "100"};
     TUpDown ResizeYUpDown{*this, "ResizeYUpDown", 0, 10000, 5000};
-    TLabel Label56{*this, "Label56", "= ? blocks = ? bps per block"};
-    TLabel Label36{*this, "Label36"};
+    TLabel RatePerBlockLabel{*this, "Label56", "= ? blocks = ? bps per block"};
+    TLabel ResizeAspectLabel{*this, "Label36"};
     TLabel LabelRoundXResize{*this, "LabelRoundXResize", "1"};
     TTrackBar RoundYResize{*this, "RoundYResize", 0, 5, 1};
     TLabel LabelRoundYResize{*this, "LabelRoundYResize", "1"};
-    TLabel Label57{*this, "Label57", "= ?-optimized"};
+    TLabel ResizeAlignLabel{*this, "Label57", "= ?-optimized"};
     TEdit DestXEdit{*this, "DestXEdit", "100"};
     TEdit DestYEdit{*this, "DestYEdit", "100"};
     TComboBox DestAspectBox{*this, "DestAspectBox"};
@@ -207,7 +207,7 @@ class TMainForm : public TControlOwner {
     TLabel Label55{*this, "Label55", "Blocks TV-overscan"};
 
     // Panel "AviSynth Script".
-    TLabel StaticText4{*this, "StaticText4", "AviSynth Script"};
+    TLabel ScriptTitle{*this, "StaticText4", "AviSynth Script"};
     /// What the script box shows: the AviSynth script, or the ffmpeg job that makes the discs.
     TComboBox ScriptViewBox{*this, "ScriptViewBox", {"AviSynth script", "ffmpeg job"}, 0};
     TMemo AVSMemo{*this, "AVSMemo", {"AviSource(\"x:\\some.avi\")"}};
@@ -242,11 +242,11 @@ class TMainForm : public TControlOwner {
     std::string Notice;
 
     // Source and destination pixel forms.
-    void GetSrcPixelForm();
+    void ApplySrcPixelForm();
     void SrcChange();
     void GetDestPixelForm();
     void SetDestResDefault();
-    void GetDestRes();
+    void ResetResizeToDest();
     void DestChange();
     void ShowCrop(const TCropResult& crop);
 
@@ -264,7 +264,7 @@ class TMainForm : public TControlOwner {
     void CropModeBoxChange();
     void SrcChangeResManual();
     void CopyBtnClick();
-    void BorderTopEditKeyUp();
+    void BorderEditKeyUp();
 
     // Disc, multiplexing and authoring settings.
     void CDTypeBoxChange();
@@ -339,7 +339,7 @@ class TMainForm : public TControlOwner {
     bool ReadBudgetInputs();
     void ShowInputHints(); ///< what each of the budget's inputs costs a disc
     void CalcExactImage();
-    void ShowRatePerBlock();
+    void UpdateRatePerBlock();
 
     // Source information.
     /// Opens a film as the source (from the dialog, the command line, a drop or the
@@ -422,7 +422,7 @@ class TMainForm : public TControlOwner {
     void SetupControls();
     void WireHandlers();
     void BindModelOutputs();
-    TClassIni SettingsFile();
+    TSettingsFile SettingsFile();
     /// A seconds up-down stepped past either end carries into its minutes.
     static void CarrySeconds(int proposed, TUpDownDirection direction, TUpDown& minutes);
     void RoundCropChange(const TTrackBar& slider, TLabel& label, const std::int8_t& round,

@@ -251,10 +251,11 @@ void TMainForm::ShowInputHints() {
         "what the encoder sometimes doesn't regard.\r\n" +
         IntToStr(d.MatrixBytes) + " Bytes");
 
-    Label10.SetCaption("= " + IntToStr(FilmSeconds) +
-                       " seconds = " + IntToStr(Round(FilmSeconds * static_cast<Real>(FpsRate()))) +
-                       " frames = " + IntToStr(std::int64_t{d.IFrames} * DiscCount) + " I-frames");
-    const std::string length = "Total Film-length:\r\n" + Label10.Caption();
+    FilmLengthLabel.SetCaption(
+        "= " + IntToStr(FilmSeconds) +
+        " seconds = " + IntToStr(Round(FilmSeconds * static_cast<Real>(FpsRate()))) +
+        " frames = " + IntToStr(std::int64_t{d.IFrames} * DiscCount) + " I-frames");
+    const std::string length = "Total Film-length:\r\n" + FilmLengthLabel.Caption();
     EditMin.SetHint(length);
     EditSec.SetHint(length);
     FpsCombo.SetHint(length);
@@ -326,22 +327,22 @@ void TMainForm::CalcExactImage() {
             const TStreamRateLimits limits = d.StreamRateLimits();
             player = TPlayerRates{limits.High / 1000, limits.Low / 1000, 12.288L};
         }
-        Label62.SetHint(
+        MaxRateLabel.SetHint(
             "This maximum video-rate is for not exceeding your player's\r\nmaximum stream-rate "
             "of " +
             IntToStr(player.Max) +
             " kbps (= " + CdSpeed(player.Max, player.Speed, DecimalSeparator) + "x CD-speed)");
-        Label63.SetHint(
+        MinRateLabel.SetHint(
             "This minimum video-rate is for not going below your player's\r\nminimum stream-rate "
             "of " +
             IntToStr(player.Min) +
             " kbps (= " + CdSpeed(player.Min, player.Speed, DecimalSeparator) + "x CD-speed)");
 
         // Signed: audio and overheads above the player's rate leave a negative limit.
-        Label62.SetCaption(IntToStr(d.MaxVideoRate / 1000) + " kbps");
-        Label63.SetCaption(IntToStr(d.MinVideoRate / 1000) + " kbps");
+        MaxRateLabel.SetCaption(IntToStr(d.MaxVideoRate / 1000) + " kbps");
+        MinRateLabel.SetCaption(IntToStr(d.MinVideoRate / 1000) + " kbps");
 
-        ShowRatePerBlock();
+        UpdateRatePerBlock();
 
         // MB of 1024 x 1024 bytes, as file managers count them.
         CapacityLabel.SetCaption(

@@ -49,7 +49,7 @@ std::string BlockRate(std::uint16_t blocks, Real rate, Real frameRate, char sepa
 
 } // namespace
 
-void TMainForm::GetSrcPixelForm() {
+void TMainForm::ApplySrcPixelForm() {
     const int kind = SrcAspectBox.ItemIndex();
     const bool pal = ResizeModel.SrcIsPAL;
     Real v = 1.0;
@@ -71,7 +71,7 @@ void TMainForm::SrcChange() {
     if (Updating) return;
     ResizeModel.SrcIsPAL = SrcPALBox.Checked();
     ResizeModel.SrcIsAnamorphic = SrcAnamorphic.Checked();
-    GetSrcPixelForm();
+    ApplySrcPixelForm();
     // A field that does not hold a number ends this step: the film size stays.
     std::int32_t x, y;
     if (TryStrToInt(SrcPixelXEdit.Text(), x)) {
@@ -89,7 +89,8 @@ void TMainForm::SrcChange() {
         }
     }
     try {
-        Label13.SetCaption("= " + RoundedToStr(ResizeModel.FilmAspect(), 10000, DecimalSeparator));
+        FilmAspectLabel.SetCaption("= " +
+                                   RoundedToStr(ResizeModel.FilmAspect(), 10000, DecimalSeparator));
     } catch (const FloatError&) {
     }
     DestChange();
@@ -100,7 +101,7 @@ void TMainForm::ShowCrop(const TCropResult& crop) {
     CropXEdit.SetText(IntToStr(crop.CropX));
     CropYEdit.SetText(IntToStr(crop.CropY));
     if (!crop.CropAspect) return;
-    Label17.SetCaption("= " + FloatToStr(*crop.CropAspect, DecimalSeparator));
+    CropAspectLabel.SetCaption("= " + FloatToStr(*crop.CropAspect, DecimalSeparator));
     if (!crop.Error) return;
     ErrLabel.SetCaption("error: " + FloatToStr(*crop.Error, DecimalSeparator) + "%");
     ErrLabel.SetFontColour(BandColours[static_cast<int>(crop.Band)]);
@@ -139,7 +140,7 @@ void TMainForm::SetDestResDefault() {
     }
 }
 
-void TMainForm::GetDestRes() {
+void TMainForm::ResetResizeToDest() {
     SetDestResDefault();
     const int overscan = 16 * TVBorderUpDown.Position();
     ResizeModel.SetResizeX(Store<std::int16_t>(ResizeModel.DestX - overscan));
@@ -152,7 +153,7 @@ void TMainForm::DestChange() {
     if (Updating) return;
     ResizeModel.DestIsPAL = DestPALBox.Checked();
     GetDestPixelForm();
-    GetDestRes();
+    ResetResizeToDest();
     if (AutoResizeY) {
         ResizeModel.DestPixelSuggestionY = 0;
         ResizeModel.DestPixelSuggestionX = 0;
@@ -206,7 +207,7 @@ void TMainForm::CalcNewRes() {
     TResizeStruct& m = ResizeModel;
     try {
         GetDestPixelForm();
-        GetDestRes();
+        ResetResizeToDest();
         if (m.DestPixelSuggestionY == 0) {
             m.SetResizeX(Store<std::int16_t>(m.DestPixelSuggestionX));
             CalcNewYRes();
@@ -219,12 +220,13 @@ void TMainForm::CalcNewRes() {
         ResizeXEdit.SetText(IntToStr(m.ResizeX));
         if (AutoResizeY) ResizeYEdit.SetText(IntToStr(m.ResizeY));
         const int rounding = RoundYResize.Position();
-        if (rounding >= 0 && rounding < 5) Label57.SetCaption(Optimisations[rounding]);
+        if (rounding >= 0 && rounding < 5) ResizeAlignLabel.SetCaption(Optimisations[rounding]);
         if (rounding == 5)
-            Label57.SetCaption(m.ResizeXAlignment >= 32 ? "= macroblock optimized"
-                                                        : "= block optimized");
-        ShowRatePerBlock();
-        Label36.SetCaption("= " + RoundedToStr(m.ResizeAspect(), 10000, DecimalSeparator));
+            ResizeAlignLabel.SetCaption(m.ResizeXAlignment >= 32 ? "= macroblock optimized"
+                                                                 : "= block optimized");
+        UpdateRatePerBlock();
+        ResizeAspectLabel.SetCaption("= " +
+                                     RoundedToStr(m.ResizeAspect(), 10000, DecimalSeparator));
         MakeScript();
     } catch (const FloatError&) {
     }
@@ -306,7 +308,7 @@ void TMainForm::CopyBtnClick() {
     SrcPixelYEdit.SetText(IntToStr(ResizeModel.SrcResY));
 }
 
-void TMainForm::BorderTopEditKeyUp() {
+void TMainForm::BorderEditKeyUp() {
     std::int32_t v;
     // A border the frame cannot take keeps the one before; the user is told.
     const auto kept = [this](const char* side, std::int32_t typed, std::int16_t now) {
@@ -329,7 +331,7 @@ void TMainForm::BorderTopEditKeyUp() {
 
 // Bits per 8x8 block and compression of the destination picture and the source.
 
-void TMainForm::ShowRatePerBlock() {
+void TMainForm::UpdateRatePerBlock() {
     Real kbps;
     ResizeModel.SrcBitRate = 4400000.0; // the rate of an unreadable field
     try {
@@ -340,10 +342,10 @@ void TMainForm::ShowRatePerBlock() {
     const TResizeStruct& m = ResizeModel;
     const Real frameRate = DiscImage.FrameRate;
     try {
-        Label56.SetHint("= " + IntToStr(m.ResizeLumBlocks) + " LumBlocks and " +
-                        IntToStr(m.ResizeChromBlocks) + " ChromBlocks");
+        RatePerBlockLabel.SetHint("= " + IntToStr(m.ResizeLumBlocks) + " LumBlocks and " +
+                                  IntToStr(m.ResizeChromBlocks) + " ChromBlocks");
         if (DiscImage.VideoRate != 0)
-            Label56.SetCaption(
+            RatePerBlockLabel.SetCaption(
                 "= " + BlockRate(m.ResizeBlocks, DiscImage.VideoRate, frameRate, DecimalSeparator));
         if (m.SrcBitRate != 0)
             SrcRateEdit.SetHint("Source analysis:\r\n= " +

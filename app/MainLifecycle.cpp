@@ -58,8 +58,8 @@ const char* ControlOfKey(const char* key) {
 
 } // namespace
 
-TClassIni TMainForm::SettingsFile() {
-    return TClassIni(
+TSettingsFile TMainForm::SettingsFile() {
+    return TSettingsFile(
         Platform.SettingsFileName(AppName),
         {.ResizeModel = ResizeModel,
          .DiscImage = DiscImage,
@@ -151,7 +151,7 @@ void TMainForm::FormCreate() {
     LabelRoundYResize.SetCaption(IntToStr(ResizeModel.DestPixelRoundY));
     CropModeBox.SetItemIndex(ResizeModel.CropMode);
     AutoResizeY = true;
-    GetDestRes();
+    ResetResizeToDest();
     InterlacedResBox.SetChecked(ResizeModel.InterlacedResizing);
     BffToTffBox.SetChecked(BffToTff);
     RGBoutputBox.SetChecked(ConvertToRGB);

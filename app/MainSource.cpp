@@ -71,7 +71,7 @@ void TMainForm::SetFileInfos() {
                          IntToStr(m.SrcResX) + "x" + IntToStr(m.SrcResY) + " @ " +
                          std::string(rate, written.ptr) + "fps\r\nFourCC: " + m.SrcFourCC + "\r\n" +
                          IntToStr(m.SrcFrameCount) + " frames");
-    GetSrcPixelForm();
+    ApplySrcPixelForm();
     if (Updating) return;
 
     FileNameAVS = FileNameSrc + ".avs";

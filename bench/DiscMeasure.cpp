@@ -21,7 +21,7 @@
 #include <string>
 
 using namespace tarvex;
-using namespace tarvex::testing;
+using namespace tarvex::testkit;
 
 namespace {
 

@@ -89,9 +89,9 @@ std::string CropDetect(const std::string& film) {
 int Films(const std::string& dir) {
     std::filesystem::create_directories(dir);
     std::printf("| film | picture | Tarvex | cropdetect |\n|---|---|---|---|\n");
-    for (const auto& f : testing::AllFilms()) {
+    for (const auto& f : testkit::AllFilms()) {
         const std::string path = dir + "/" + f.Name;
-        if (!std::filesystem::exists(path) && !testing::MakeFilm(f, path)) return 1;
+        if (!std::filesystem::exists(path) && !testkit::MakeFilm(f, path)) return 1;
         const TDetectResult r = DetectFilmArea(path, {}, {}, {}, nullptr);
         std::printf("| %s | %s | %s | %s |\n", f.Name.c_str(), Text(f.Picture).c_str(),
                     Text(r.Area).c_str(), CropDetect(path).c_str());

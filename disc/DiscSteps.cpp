@@ -28,7 +28,7 @@ std::string Ext(const TDiscPlan& plan, bool video) {
     return plan.AC3 ? ".ac3" : ".mp2";
 }
 
-std::string Kbps(std::uint32_t rate) {
+std::string FfmpegRate(std::uint32_t rate) {
     return Num(std::int64_t{rate / 1000}) + "k";
 }
 
@@ -147,7 +147,7 @@ TStep AudioStep(const TDiscPlan& plan, const TDiscPart& part, bool lastPart, int
     const std::vector<std::string> codec = {"-c:a",
                                             plan.AC3 ? "ac3" : "mp2",
                                             "-b:a",
-                                            Kbps(rate),
+                                            FfmpegRate(rate),
                                             "-ar",
                                             dvd ? "48000" : "44100",
                                             "-ac",

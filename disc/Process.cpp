@@ -23,9 +23,9 @@ namespace {
 constexpr std::size_t MaxLine = 64 * 1024;
 
 /// Splits what arrives on a pipe into lines.
-class TLineReader {
+class TPipeLineSplitter {
   public:
-    explicit TLineReader(const std::function<void(std::string_view)>& sink) : Sink(sink) {}
+    explicit TPipeLineSplitter(const std::function<void(std::string_view)>& sink) : Sink(sink) {}
 
     void Add(const char* data, std::size_t size) {
         for (std::size_t i = 0; i < size; ++i) {
@@ -226,7 +226,7 @@ namespace {
 /// flag is set; false when cancelled.
 bool Pump(TChild& child, const std::function<void(std::string_view)>& onOutput,
           const std::function<void(std::string_view)>& onError, const std::atomic<bool>* cancel) {
-    TLineReader outLines(onOutput), errLines(onError);
+    TPipeLineSplitter outLines(onOutput), errLines(onError);
     std::array<pollfd, 2> fds = {{{child.OutFd(), POLLIN, 0}, {child.ErrFd(), POLLIN, 0}}};
     std::array<char, 4096> buffer{};
     while (fds[0].fd >= 0 || fds[1].fd >= 0) {

@@ -42,8 +42,8 @@ std::optional<std::string> ScriptNameProblem(const std::string& name) {
     return std::nullopt;
 }
 
-void TClassAVS::MakeScript(const TResizeStruct& model, const TScriptOptions& options,
-                           std::vector<std::string>& lines) const {
+void TScriptWriter::MakeScript(const TResizeStruct& model, const TScriptOptions& options,
+                               std::vector<std::string>& lines) const {
     lines.clear();
     lines.push_back("# -= AviSynth script by " + options.AppName + " v" + options.Version + " =-");
     lines.push_back("#LoadPlugin(\"D:\\PathOf\\AnyPlugin.dll\")");

@@ -33,7 +33,7 @@ inline constexpr std::int8_t AutomaticSource = 0;
 /// its end), as the end of a sentence; nothing when it can.
 std::optional<std::string> ScriptNameProblem(const std::string& name);
 
-class TClassAVS {
+class TScriptWriter {
   public:
     /// Replaces `lines` with the script for `model` and `options`. A source name
     /// that `ScriptNameProblem` refuses gives a script that only says why.

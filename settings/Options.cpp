@@ -147,7 +147,7 @@ std::vector<TRow> InOrder(std::vector<TRow> rows, int TRow::*order) {
 
 } // namespace
 
-std::optional<std::string> TClassIni::ReadIni(bool mayDelete) {
+std::optional<std::string> TSettingsFile::ReadIni(bool mayDelete) {
     const TIniFile ini(FileName);
     const std::string version = ini.ReadString(SectionNames[Global], VersionKey, NoVersion);
     for (const TRow& row : InOrder(Rows(Targets), &TRow::ReadOrder)) {
@@ -166,7 +166,7 @@ std::optional<std::string> TClassIni::ReadIni(bool mayDelete) {
     return ini.LoadError();
 }
 
-void TClassIni::WriteIni() {
+void TSettingsFile::WriteIni() {
     TIniFile ini(FileName);
     ini.WriteString(SectionNames[Global], VersionKey, Targets.Version);
     for (const TRow& row : InOrder(Rows(Targets), &TRow::WriteOrder)) {

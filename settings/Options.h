@@ -37,9 +37,9 @@ struct TIniTargets {
     std::function<TIniValue(const char* key)> Window;
 };
 
-class TClassIni {
+class TSettingsFile {
   public:
-    TClassIni(std::string fileName, TIniTargets targets)
+    TSettingsFile(std::string fileName, TIniTargets targets)
         : FileName(std::move(fileName)), Targets(std::move(targets)) {}
 
     /// Reads every key (a missing file or key gives the default) and applies it at

@@ -138,7 +138,7 @@ int TOpenSrcFile::OpenFiles(const std::vector<std::string>& files) {
     bool sameType = true;
     if (isList) {
         const std::string listName = Trim(first);
-        TLineReader list;
+        TTextFileReader list;
         if (!list.Open(listName)) {
             Error(MsgCantOpen + listName);
             return OpenListUnreadable;

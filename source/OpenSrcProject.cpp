@@ -112,7 +112,7 @@ void TOpenSrcFile::ReadProjectFile(const std::string& name) {
 }
 
 bool TOpenSrcFile::ProjectFile(const std::string& name) {
-    TLineReader file;
+    TTextFileReader file;
     if (name.empty() || !file.Open(name)) {
         Error(MsgCantOpen + name);
         return false;

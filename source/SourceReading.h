@@ -35,7 +35,7 @@ inline double RateOf(TRatio rate) {
 
 /// A text file read line by line. A line ends at LF, CR LF or a lone CR; past the
 /// end every read gives an empty line, so a loop that waits for an empty line ends.
-class TLineReader {
+class TTextFileReader {
   public:
     bool Open(const std::string& name) {
         if (!FileExists(name)) return false;

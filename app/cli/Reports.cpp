@@ -163,7 +163,7 @@ nlohmann::ordered_json Area(int width, int height, int left, int top) {
 }
 
 /// kbps from bps, as the window shows rates.
-double Kbps(double bps) {
+double ToKbps(double bps) {
     return bps / 1000;
 }
 
@@ -200,15 +200,15 @@ void Report(const TMainForm& form, const std::vector<std::string>& messages, std
           {"pal", form.DestPALBox.Checked()},
           {"anamorphic", form.DestAnamorphic.Checked()}}},
         {"aspectErrorPercent", error}};
-    j["budget"] = {
-        {"filmSeconds", form.FilmSeconds},
-        {"videoKbps", Kbps(disc.VideoRate)},
-        {"videoKbpsLimits", {{"min", Kbps(disc.MinVideoRate)}, {"max", Kbps(disc.MaxVideoRate)}}},
-        {"audioKbps", {Kbps(disc.Audio1Rate), Kbps(disc.Audio2Rate)}},
-        {"discs", form.DiscCount},
-        {"discType", form.CDTypeBox.Text()},
-        {"imageBlocksPerDisc", disc.ImageBlocks},
-        {"unusedBlocksPerDisc", disc.UnusedBlocks}};
+    j["budget"] = {{"filmSeconds", form.FilmSeconds},
+                   {"videoKbps", ToKbps(disc.VideoRate)},
+                   {"videoKbpsLimits",
+                    {{"min", ToKbps(disc.MinVideoRate)}, {"max", ToKbps(disc.MaxVideoRate)}}},
+                   {"audioKbps", {ToKbps(disc.Audio1Rate), ToKbps(disc.Audio2Rate)}},
+                   {"discs", form.DiscCount},
+                   {"discType", form.CDTypeBox.Text()},
+                   {"imageBlocksPerDisc", disc.ImageBlocks},
+                   {"unusedBlocksPerDisc", disc.UnusedBlocks}};
     j["disc"] = DiscContentJson(form);
     j["script"] = form.AVSMemo.Lines();
     j["warnings"] = nlohmann::ordered_json::array();

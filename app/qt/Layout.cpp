@@ -5,7 +5,7 @@ namespace tarvex::qt {
 std::vector<TPlace> ControlPlaces(const TMainForm& f) {
     return {
         // Panel "Stream & Authoring".
-        {&f.StaticText2, 0, 0, 130, 18},
+        {&f.StreamTitle, 0, 0, 130, 18},
         // On the title line, as the buttons of the panel "MPEG Resizing": the row of
         // the subtitle fields holds the chapters and the sound tracks.
         {&f.RateModeBox, 466, 0, 110, 20},
@@ -14,13 +14,13 @@ std::vector<TPlace> ControlPlaces(const TMainForm& f) {
         {&f.EditSec, 76, 22, 36, 19},
         {&f.SecUpDown, 112, 22, 15, 19},
         {&f.FpsCombo, 168, 20, 81, 22},
-        {&f.Label10, 254, 24},
+        {&f.FilmLengthLabel, 254, 24},
         {&f.Videokbps, 8, 50, 47, 19},
         {&f.VideoUpDown10, 55, 48, 12, 21},
         {&f.VideoUpDown, 67, 48, 12, 21},
         {&f.Label43, 83, 52},
-        {&f.Label62, 176, 43},
-        {&f.Label63, 176, 57},
+        {&f.MaxRateLabel, 176, 43},
+        {&f.MinRateLabel, 176, 57},
         {&f.EditGOP, 236, 50, 19, 19},
         {&f.GOPUpDown, 255, 50, 15, 19},
         {&f.SceneDetect, 372, 51, 125, 15},
@@ -38,7 +38,7 @@ std::vector<TPlace> ControlPlaces(const TMainForm& f) {
         {&f.Sound1Box, 408, 96, 78, 22},
         {&f.Sound2Box, 490, 96, 78, 22},
         {&f.MuxModeBox, 72, 124, 153, 22},
-        {&f.Edit1, 236, 126, 19, 19},
+        {&f.AddMatricesEdit, 236, 126, 19, 19},
         {&f.AddMatricesUpDown, 255, 126, 15, 19},
         {&f.LabelAddMatrices, 274, 128},
         {&f.SeqAligning, 372, 121, 121, 15},
@@ -59,7 +59,7 @@ std::vector<TPlace> ControlPlaces(const TMainForm& f) {
         {&f.EditImageBlocks, 412, 186, 49, 19},
 
         // Panel "MPEG Resizing".
-        {&f.StaticText3, 0, 214, 130, 18},
+        {&f.ResizingTitle, 0, 214, 130, 18},
         {&f.OpenVideoBtn, 6, 236, 71, 19},
         {&f.PreviewBtn, 136, 213, 56, 19},
         {&f.RecentBtn, 196, 213, 76, 19},
@@ -78,11 +78,11 @@ std::vector<TPlace> ControlPlaces(const TMainForm& f) {
         {&f.DetectBtn, 362, 259, 46, 21},
         {&f.DetectLabel, 452, 262},
         {&f.SrcRateEdit, 414, 260, 33, 19},
-        {&f.Label13, 521, 262},
+        {&f.FilmAspectLabel, 521, 262},
         {&f.CropXEdit, 84, 284, 33, 19},
         {&f.CropYEdit, 132, 284, 33, 19},
         {&f.CropModeBox, 184, 282, 90, 22},
-        {&f.Label17, 521, 286},
+        {&f.CropAspectLabel, 521, 286},
         {&f.ErrLabel, 504, 306},
         {&f.RoundXCrop, 86, 304, 40, 15},
         {&f.LabelRoundXCrop, 127, 304},
@@ -91,12 +91,12 @@ std::vector<TPlace> ControlPlaces(const TMainForm& f) {
         {&f.ResizeXEdit, 84, 324, 33, 19},
         {&f.ResizeYEdit, 132, 324, 33, 19},
         {&f.ResizeYUpDown, 165, 324, 15, 19},
-        {&f.Label56, 188, 326},
-        {&f.Label36, 521, 326},
+        {&f.RatePerBlockLabel, 188, 326},
+        {&f.ResizeAspectLabel, 521, 326},
         {&f.LabelRoundXResize, 88, 344},
         {&f.RoundYResize, 127, 344, 42, 15},
         {&f.LabelRoundYResize, 169, 344},
-        {&f.Label57, 188, 344},
+        {&f.ResizeAlignLabel, 188, 344},
         {&f.DestXEdit, 84, 364, 33, 19},
         {&f.DestYEdit, 132, 364, 33, 19},
         {&f.DestAspectBox, 184, 362, 90, 22},
@@ -107,7 +107,7 @@ std::vector<TPlace> ControlPlaces(const TMainForm& f) {
         {&f.Label55, 457, 366},
 
         // Panel "AviSynth Script".
-        {&f.StaticText4, 0, 392, 130, 18},
+        {&f.ScriptTitle, 0, 392, 130, 18},
         {&f.ScriptViewBox, 136, 392, 110, 19},
         {&f.AVSMemo, 6, 412, 323, 101},
         {&f.ResizeBox, 336, 412, 104, 22},
@@ -167,8 +167,8 @@ const std::vector<TStaticCaption>& StaticCaptions() {
     return captions;
 }
 
-std::vector<TFrame> PanelFrames(int outerWidth, int outerHeight, int title2Top, int title3Top,
-                                int title4Top) {
+std::vector<TPanelFrame> PanelFrames(int outerWidth, int outerHeight, int title2Top, int title3Top,
+                                     int title4Top) {
     const int right = outerWidth - 7;
     return {
         {2, title2Top + 8, right, 210},

@@ -29,7 +29,7 @@ struct TStaticCaption {
 
 /// A raised frame painted on the background (left and top white, right and
 /// bottom in the button-shadow colour).
-struct TFrame {
+struct TPanelFrame {
     int Left = 0;
     int Top = 0;
     int Right = 0;
@@ -48,7 +48,7 @@ const std::vector<TStaticCaption>& StaticCaptions();
 /// The six frames for a window of the given outer size and the tops of the three
 /// panel titles; the right and bottom of the frames around buttons are already
 /// moved one pixel inwards.
-std::vector<TFrame> PanelFrames(int outerWidth, int outerHeight, int title2Top, int title3Top,
-                                int title4Top);
+std::vector<TPanelFrame> PanelFrames(int outerWidth, int outerHeight, int title2Top, int title3Top,
+                                     int title4Top);
 
 } // namespace tarvex::qt

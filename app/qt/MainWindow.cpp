@@ -311,9 +311,9 @@ void TQtMainWindow::paintEvent(QPaintEvent* event) {
     };
     QPainter painter(this);
     const QColor shadow = palette().color(QPalette::Dark);
-    for (const TFrame& f :
+    for (const TPanelFrame& f :
          PanelFrames(width() + OuterExtraWidth, height() + OuterExtraHeight,
-                     top(FForm->StaticText2), top(FForm->StaticText3), top(FForm->StaticText4))) {
+                     top(FForm->StreamTitle), top(FForm->ResizingTitle), top(FForm->ScriptTitle))) {
         painter.setPen(Qt::white);
         const QPoint light[] = {{f.Left, f.Bottom}, {f.Left, f.Top}, {f.Right, f.Top}};
         painter.drawPolyline(light, 3);

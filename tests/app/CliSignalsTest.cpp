@@ -16,7 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace tt = tarvex::testing;
+namespace tt = tarvex::testkit;
 namespace fs = std::filesystem;
 
 namespace tarvex {

@@ -256,7 +256,7 @@ TEST_F(Cli, ActionsAndOutputsTakeTurns) {
 
 // --open with real source files.
 
-namespace tt = tarvex::testing;
+namespace tt = tarvex::testkit;
 
 class CliSource : public Cli {
   protected:

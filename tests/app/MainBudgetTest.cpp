@@ -28,8 +28,8 @@ class BudgetForm : public FormTest {
         EXPECT_EQ(f.EditImageBlocks.Hint(), std::string("The Image-size for each CD: ") + r.time +
                                                 " (m:s:f)\r\nActually " + r.unused +
                                                 " are left unused.\r\nPure MPEG-stream: " + r.pure);
-        EXPECT_EQ(f.Label62.Caption(), std::string(r.maxRate) + " kbps");
-        EXPECT_EQ(f.Label63.Caption(), std::string(r.minRate) + " kbps");
+        EXPECT_EQ(f.MaxRateLabel.Caption(), std::string(r.maxRate) + " kbps");
+        EXPECT_EQ(f.MinRateLabel.Caption(), std::string(r.minRate) + " kbps");
     }
 
     /// One hour at 25 fps on an "80min CD", I-Author, 224 kbps audio, no scene
@@ -48,22 +48,22 @@ class BudgetForm : public FormTest {
 TEST_F(BudgetForm, StartUpFilmLength) {
     TMainForm& f = Start();
     // Scene detection is on by default: Ceil(5000 x 1.035) GOPs.
-    EXPECT_EQ(f.Label10.Caption(), "= 3000 seconds = 75000 frames = 5175 I-frames");
-    const std::string hint = "Total Film-length:\r\n" + f.Label10.Caption();
+    EXPECT_EQ(f.FilmLengthLabel.Caption(), "= 3000 seconds = 75000 frames = 5175 I-frames");
+    const std::string hint = "Total Film-length:\r\n" + f.FilmLengthLabel.Caption();
     EXPECT_EQ(f.EditMin.Hint(), hint);
     EXPECT_EQ(f.EditSec.Hint(), hint);
     EXPECT_EQ(f.FpsCombo.Hint(), hint);
     Check(f.SceneDetect, false);
-    EXPECT_EQ(f.Label10.Caption(), "= 3000 seconds = 75000 frames = 5000 I-frames");
+    EXPECT_EQ(f.FilmLengthLabel.Caption(), "= 3000 seconds = 75000 frames = 5000 I-frames");
 
     // Two discs: each holds half the frames, the caption keeps the film's totals.
     f.CDNrUpDown.ClickUp();
     EXPECT_EQ(f.DiscCount, 2);
     EXPECT_EQ(f.DiscImage.Frames, 37500u);
     EXPECT_EQ(f.DiscImage.IFrames, 2500);
-    EXPECT_EQ(f.Label10.Caption(), "= 3000 seconds = 75000 frames = 5000 I-frames");
+    EXPECT_EQ(f.FilmLengthLabel.Caption(), "= 3000 seconds = 75000 frames = 5000 I-frames");
     Check(f.SceneDetect, true);
-    EXPECT_EQ(f.Label10.Caption(), "= 3000 seconds = 75000 frames = 5176 I-frames");
+    EXPECT_EQ(f.FilmLengthLabel.Caption(), "= 3000 seconds = 75000 frames = 5176 I-frames");
 }
 
 TEST_F(BudgetForm, FrameRates) {
@@ -80,7 +80,7 @@ TEST_F(BudgetForm, FrameRates) {
         EXPECT_EQ(f.DiscImage.FrameRate, r.rate) << r.index;
         EXPECT_EQ(f.DiscImage.Frames, r.perDisc) << r.index;
         const std::string prefix = std::string("= 3000 seconds = ") + r.frames + " frames = ";
-        EXPECT_EQ(f.Label10.Caption().rfind(prefix, 0), 0u) << f.Label10.Caption();
+        EXPECT_EQ(f.FilmLengthLabel.Caption().rfind(prefix, 0), 0u) << f.FilmLengthLabel.Caption();
     }
 }
 
@@ -130,7 +130,9 @@ TEST_F(BudgetForm, SecondsCarryIntoMinutes) {
         EXPECT_EQ(f.EditMin.Text(), s.minutes) << step;
         EXPECT_EQ(f.EditSec.Text(), s.seconds) << step;
         EXPECT_EQ(f.FilmSeconds, s.total) << step;
-        EXPECT_EQ(f.Label10.Caption().rfind("= " + std::to_string(s.total) + " seconds = ", 0), 0u)
+        EXPECT_EQ(
+            f.FilmLengthLabel.Caption().rfind("= " + std::to_string(s.total) + " seconds = ", 0),
+            0u)
             << step;
     }
 }
@@ -183,7 +185,7 @@ TEST_F(BudgetForm, SubtitlesAreSharedByTheDiscs) {
 TEST_F(BudgetForm, ImageReportOfTheWorkedExample) {
     TMainForm& f = StartOneHourIAuthor();
     EXPECT_EQ(f.MuxModeBox.ItemIndex(), 0);
-    EXPECT_EQ(f.Label10.Caption(), "= 3600 seconds = 90000 frames = 6000 I-frames");
+    EXPECT_EQ(f.FilmLengthLabel.Caption(), "= 3600 seconds = 90000 frames = 6000 I-frames");
     ExpectReport(f, {"1604", "359599", "79:54:49", "250 blocks = 567 KB",
                      "359060 blocks = 814898 KB", "2524", "1151"});
     EXPECT_EQ(f.VideoUpDown.Position(), 1604);
@@ -199,10 +201,12 @@ TEST_F(BudgetForm, ImageReportOfTheWorkedExample) {
     EXPECT_EQ(f.Audio1kbps.Hint(), audio);
     EXPECT_EQ(f.Audio1Label.Hint(), audio);
     EXPECT_EQ(f.Audio2kbps.Hint(), "Audio stream 2: \r\n0 kbps = 0 bps\r\nPer CD: 0 KB = 0 Byte");
-    EXPECT_EQ(f.Label62.Hint(), "This maximum video-rate is for not exceeding your player's\r\n"
-                                "maximum stream-rate of 2788 kbps (= 2x CD-speed)");
-    EXPECT_EQ(f.Label63.Hint(), "This minimum video-rate is for not going below your player's\r\n"
-                                "minimum stream-rate of 1395 kbps (= 1x CD-speed)");
+    EXPECT_EQ(f.MaxRateLabel.Hint(),
+              "This maximum video-rate is for not exceeding your player's\r\n"
+              "maximum stream-rate of 2788 kbps (= 2x CD-speed)");
+    EXPECT_EQ(f.MinRateLabel.Hint(),
+              "This minimum video-rate is for not going below your player's\r\n"
+              "minimum stream-rate of 1395 kbps (= 1x CD-speed)");
     EXPECT_EQ(f.ScanOffsets.Hint(), "The standard requires this, but no player does...\r\n0 Bytes");
     EXPECT_EQ(f.SeqAligning.Hint(), "Causes many unnecessary overhead. Don't use this!\r\n0 Bytes");
     EXPECT_EQ(f.LabelAddMatrices.Hint(), MatricesHint + "0 Bytes");
@@ -213,12 +217,12 @@ TEST_F(BudgetForm, GopOverheadsInTheHints) {
     f.AddMatricesUpDown.ClickUp();
     f.AddMatricesUpDown.ClickUp();
     f.AddMatricesUpDown.ClickUp(); // stops at 2
-    EXPECT_EQ(f.Edit1.Text(), "2");
+    EXPECT_EQ(f.AddMatricesEdit.Text(), "2");
     EXPECT_EQ(f.LabelAddMatrices.Hint(), MatricesHint + "768000 Bytes"); // 2 x 64 x 6000
     f.GOPUpDown.ClickDown(); // 14 frames per GOP: Ceil(6428.6) GOPs
     EXPECT_EQ(f.DiscImage.IFrames, 6429);
     EXPECT_EQ(f.LabelAddMatrices.Hint(), MatricesHint + "822912 Bytes");
-    EXPECT_EQ(f.Label10.Caption(), "= 3600 seconds = 90000 frames = 6429 I-frames");
+    EXPECT_EQ(f.FilmLengthLabel.Caption(), "= 3600 seconds = 90000 frames = 6429 I-frames");
 }
 
 TEST_F(BudgetForm, StepByTenRecomputesOnlyTheImage) {
@@ -261,8 +265,8 @@ TEST_F(BudgetForm, NegativeRateLimitsAreShownSigned) {
     Type(f.EditSubPics, "9999");
     EXPECT_EQ(f.DiscImage.MaxVideoRate, -2469185);
     EXPECT_EQ(f.DiscImage.MinVideoRate, -3840605);
-    EXPECT_EQ(f.Label62.Caption(), "-2469 kbps");
-    EXPECT_EQ(f.Label63.Caption(), "-3840 kbps");
+    EXPECT_EQ(f.MaxRateLabel.Caption(), "-2469 kbps");
+    EXPECT_EQ(f.MinRateLabel.Caption(), "-3840 kbps");
     EXPECT_EQ(f.Videokbps.Text(), "104209");
 }
 
@@ -339,10 +343,10 @@ TEST_F(BudgetForm, RatePerBlock) {
     // PAL "SVCD" resized to 448 x 416: 2912 luminance and 1456 chrominance blocks.
     ASSERT_EQ(f.ResizeXEdit.Text(), "448");
     ASSERT_EQ(f.ResizeYEdit.Text(), "416");
-    EXPECT_EQ(f.Label56.Hint(), "= 2912 LumBlocks and 1456 ChromBlocks");
+    EXPECT_EQ(f.RatePerBlockLabel.Hint(), "= 2912 LumBlocks and 1456 ChromBlocks");
     EXPECT_EQ(f.Videokbps.Text(), "2030");
     // 2030000 / 4368 = 464.74 bps per block; 768 x 25 / 464.74 = 41.31.
-    EXPECT_EQ(f.Label56.Caption(), "= 4368 blocks = 465 bps/block = 1:41.3 compression");
+    EXPECT_EQ(f.RatePerBlockLabel.Caption(), "= 4368 blocks = 465 bps/block = 1:41.3 compression");
     // The film area of 720 x 436 at the default 4432 kbps: 581.93 bps per block.
     EXPECT_EQ(f.SrcRateEdit.Hint(), "Source analysis:\r\n= 7616 blocks = 582 bps/block = "
                                     "1:33 compression\r\n= 5040 LumBlocks and 2576 ChromBlocks");
@@ -484,13 +488,14 @@ TEST_P(NtscDisc, HoldsFilmFramesAndGops) {
     EXPECT_NEAR(d.Duration, r.Frames / static_cast<double>(r.Rate), 1e-6);
 }
 
-INSTANTIATE_TEST_SUITE_P(Discs, NtscDisc,
-                         ::testing::Values(NtscDiscRow{"NtscFilmOnNtscDvd", false, false, 0,
-                                                       Index(TMuxRow::DvdFfmpeg), 71928, 23.976f, 5994},
-                                           NtscDiscRow{"PalFilmSlowedOntoNtscSvcd", true, false, 1,
-                                                       Index(TMuxRow::SvcdFfmpeg), 75000, 23.976f, 6250},
-                                           NtscDiscRow{"NtscFilmOnVcd", false, false, 0,
-                                                       Index(TMuxRow::VcdFfmpeg), 71928, 23.976f, 3996},
-                                           NtscDiscRow{"NtscVideoSlowedOntoPalDvd", false, true, 2,
-                                                       Index(TMuxRow::DvdFfmpeg), 89910, 25.0f, 4995}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(
+    Discs, NtscDisc,
+    ::testing::Values(NtscDiscRow{"NtscFilmOnNtscDvd", false, false, 0, Index(TMuxRow::DvdFfmpeg),
+                                  71928, 23.976f, 5994},
+                      NtscDiscRow{"PalFilmSlowedOntoNtscSvcd", true, false, 1,
+                                  Index(TMuxRow::SvcdFfmpeg), 75000, 23.976f, 6250},
+                      NtscDiscRow{"NtscFilmOnVcd", false, false, 0, Index(TMuxRow::VcdFfmpeg),
+                                  71928, 23.976f, 3996},
+                      NtscDiscRow{"NtscVideoSlowedOntoPalDvd", false, true, 2,
+                                  Index(TMuxRow::DvdFfmpeg), 89910, 25.0f, 4995}),
+    [](const auto& info) { return std::string(info.param.Name); });

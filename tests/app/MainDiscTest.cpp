@@ -44,9 +44,10 @@ TEST_F(DiscForm, DiscTypesSetTheDiscLength) {
         EXPECT_FALSE(f.SeqAligning.Visible());
         EXPECT_FALSE(f.ScanOffsets.Checked());
         // No player rates are stored for DVDs: the computation's own limits are shown.
-        EXPECT_EQ(f.Label62.Hint(), "This maximum video-rate is for not exceeding your player's\r\n"
-                                    "maximum stream-rate of 9800 kbps (= 7.98x CD-speed)");
-        EXPECT_EQ(f.Label63.Hint(),
+        EXPECT_EQ(f.MaxRateLabel.Hint(),
+                  "This maximum video-rate is for not exceeding your player's\r\n"
+                  "maximum stream-rate of 9800 kbps (= 7.98x CD-speed)");
+        EXPECT_EQ(f.MinRateLabel.Hint(),
                   "This minimum video-rate is for not going below your player's\r\n"
                   "minimum stream-rate of 2458 kbps (= 2x CD-speed)");
     }

@@ -24,13 +24,13 @@ TEST_F(GeometryForm, PalDvdFilmToSvcd) {
     EXPECT_EQ(f.ResizeXEdit.Text(), "448");
     EXPECT_EQ(f.ResizeYEdit.Text(), "416");
     EXPECT_EQ(f.LabelRoundXResize.Caption(), "32");
-    EXPECT_EQ(f.Label57.Caption(), "= block optimized");
+    EXPECT_EQ(f.ResizeAlignLabel.Caption(), "= block optimized");
     EXPECT_EQ(f.CropXEdit.Text(), "704");
     EXPECT_EQ(f.CropYEdit.Text(), "436");
-    EXPECT_EQ(f.Label17.Caption(), "= 1.7665");
+    EXPECT_EQ(f.CropAspectLabel.Caption(), "= 1.7665");
     EXPECT_EQ(f.ErrLabel.Caption(), "error: -0.04%");
     EXPECT_EQ(f.ErrLabel.FontColour(), TColour::Black);
-    EXPECT_EQ(f.Label13.Caption(), "= 1.8066");
+    EXPECT_EQ(f.FilmAspectLabel.Caption(), "= 1.8066");
     EXPECT_EQ(f.DestXEdit.Text(), "480");
     EXPECT_EQ(f.DestYEdit.Text(), "576");
 
@@ -55,7 +55,7 @@ TEST_F(GeometryForm, PalDvdFilmToSvcd) {
 
     f.RoundYResize.Slide(5); // multiples of 32: the width is macroblock aligned
     EXPECT_EQ(f.ResizeYEdit.Text(), "416");
-    EXPECT_EQ(f.Label57.Caption(), "= macroblock optimized");
+    EXPECT_EQ(f.ResizeAlignLabel.Caption(), "= macroblock optimized");
     EXPECT_EQ(f.LabelRoundYResize.Caption(), "32");
 }
 
@@ -138,7 +138,7 @@ TEST_F(GeometryForm, OverscanBlocksShrinkTheUsableArea) {
     f.DestAspectBox.Select(6);
     Check(f.DestPALBox, false);
     ASSERT_EQ(f.TVBorderUpDown.Position(), 2);
-    f.GetDestRes();
+    f.ResetResizeToDest();
     EXPECT_EQ(f.ResizeModel.ResizeX, 320);
     EXPECT_EQ(f.ResizeModel.ResizeY, 208);
 }
@@ -284,7 +284,7 @@ TEST_F(GeometryForm, CropRoundingAndModeControls) {
     TMainForm& f = StartPalSvcd();
     f.DecimalSeparator = ','; // captions take the system's separator, the script never does
     f.CropModeBox.Select(2);
-    EXPECT_EQ(f.Label17.Caption(), "= 1,7815");
+    EXPECT_EQ(f.CropAspectLabel.Caption(), "= 1,7815");
     EXPECT_EQ(f.ErrLabel.Caption(), "error: 0,81%");
     EXPECT_EQ(f.ErrLabel.FontColour(), TColour::Yellow);
     EXPECT_EQ(f.AVSMemo.Lines().at(3), "BicubicResize(448,416,0,0.6,5,70,710,436)");
@@ -322,7 +322,7 @@ TEST_F(GeometryForm, PixelFormChangeAloneRecomputesTheCrop) {
     EXPECT_EQ(f.ResizeYEdit.Text(), "576");
     EXPECT_EQ(f.CropXEdit.Text(), "720");
     EXPECT_EQ(f.CropYEdit.Text(), "576");
-    EXPECT_EQ(f.Label17.Caption(), "= 1.3675");
+    EXPECT_EQ(f.CropAspectLabel.Caption(), "= 1.3675");
     EXPECT_EQ(f.ErrLabel.Caption(), "error: 0%");
 
     // Toggling ITU changes only the source form: the error follows it.

@@ -67,7 +67,7 @@ TEST_F(Lifecycle, NoFileGivesTheDefaults) {
     EXPECT_FALSE(f.SrcRateEdit.Visible());
     EXPECT_FALSE(f.Updating);
     // The anamorphic film: 720 x 436 with pixel form 0.685546875.
-    EXPECT_EQ(f.Label13.Caption(), "= 2.4088");
+    EXPECT_EQ(f.FilmAspectLabel.Caption(), "= 2.4088");
     EXPECT_EQ(f.AVSMemo.Lines().at(0), "# -= AviSynth script by Tarvex v1.0.0 =-");
     EXPECT_EQ(f.AVSMemo.Lines().at(2), "AviSource(\"\")");
     EXPECT_TRUE(Platform.Messages.empty());

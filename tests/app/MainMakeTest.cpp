@@ -8,7 +8,7 @@
 
 #include <unistd.h>
 
-namespace tt = tarvex::testing;
+namespace tt = tarvex::testkit;
 namespace fs = std::filesystem;
 
 namespace tarvex {

@@ -12,7 +12,7 @@
 namespace tarvex {
 namespace {
 
-namespace tt = tarvex::testing;
+namespace tt = tarvex::testkit;
 
 class SourceForm : public FormTest {
   protected:
@@ -145,7 +145,7 @@ TEST_F(SourceForm, KindFollowsFrameShapeOrProjectAspectCode) {
         EXPECT_EQ(f.SrcXEdit.Text(), std::to_string(r.width)) << what;
         EXPECT_EQ(f.SrcPixelYEdit.Text(), std::to_string(r.height)) << what;
         if (r.width == 640) {
-            EXPECT_EQ(f.Label13.Caption(), "= 1.3333") << what;
+            EXPECT_EQ(f.FilmAspectLabel.Caption(), "= 1.3333") << what;
         }
     }
     EXPECT_TRUE(Platform.Messages.empty());
@@ -244,8 +244,9 @@ TEST_F(SourceForm, FrameCountAndRateGiveFilmLength) {
         EXPECT_EQ(f.EditMin.Text(), r.minutes) << what;
         EXPECT_EQ(f.EditSec.Text(), r.seconds) << what;
         EXPECT_EQ(f.FilmSeconds, std::stoul(r.minutes) * 60 + std::stoul(r.seconds)) << what;
-        EXPECT_EQ(f.Label10.Caption().rfind("= " + std::to_string(f.FilmSeconds) + " seconds", 0),
-                  0u)
+        EXPECT_EQ(
+            f.FilmLengthLabel.Caption().rfind("= " + std::to_string(f.FilmSeconds) + " seconds", 0),
+            0u)
             << what;
     }
 }
@@ -285,7 +286,7 @@ TEST_F(SourceForm, HintRateIgnoresTheLocale) {
     ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
     TMainForm& f = Start();
     OpenAvi(720, 576, 25, 1);
-    const std::string aspect = f.Label17.Caption();
+    const std::string aspect = f.CropAspectLabel.Caption();
     std::setlocale(LC_NUMERIC, "C");
     ::unsetenv("LOCPATH");
     EXPECT_NE(f.OpenVideoBtn.Hint().find("720x576 @ 25.000fps"), std::string::npos);
@@ -485,8 +486,8 @@ TEST_F(SourceForm, VobAfterDvAvi) {
     EXPECT_EQ(f.OpenVideoBtn.Hint(), Hint(vob, "720x576 @ 25.000fps\r\nFourCC: MPG2\r\n3 frames"));
     EXPECT_EQ(f.EditSec.Text(), "0");
     EXPECT_TRUE(f.SrcAnamorphic.Checked());
-    EXPECT_FALSE(f.InterlacedResBox.Checked()); // a progressive stream
-    EXPECT_EQ(f.Label13.Caption(), "= 1.8234"); // 720 / 576 / (117 / 128 x 3 / 4)
+    EXPECT_FALSE(f.InterlacedResBox.Checked());         // a progressive stream
+    EXPECT_EQ(f.FilmAspectLabel.Caption(), "= 1.8234"); // 720 / 576 / (117 / 128 x 3 / 4)
     EXPECT_EQ(SourceLine(), "LWLibavVideoSource(\"" + vob + "\")");
 }
 

@@ -21,9 +21,9 @@ class TracksTest : public FormTest {
 
 TEST_F(TracksTest, AFilmsTracksChaptersAndSubtitlesReachThePlan) {
     const std::string film = Temp / "rich.mkv";
-    ASSERT_TRUE(testing::MakeRichFilm(film));
-    testing::WriteText(Temp / "rich.de.srt", testing::TwoLines);
-    testing::WriteText(Temp / "rich.notes.srt", testing::TwoLines); // not a language
+    ASSERT_TRUE(testkit::MakeRichFilm(film));
+    testkit::WriteText(Temp / "rich.de.srt", testkit::TwoLines);
+    testkit::WriteText(Temp / "rich.notes.srt", testkit::TwoLines); // not a language
     TMainForm& f = Start();
     Open(film);
     EXPECT_THAT(f.Sound1Box.Items(),

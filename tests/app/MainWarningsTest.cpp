@@ -75,7 +75,8 @@ TEST_F(FormTest, WarningsAreWordedWithTheNumbersTheWindowShows) {
     const std::vector<TWarning> w = f.Warnings();
     ASSERT_EQ(w.size(), 3u);
     EXPECT_EQ(w[0].Text, "The video rate of " + f.Videokbps.Text() +
-                             " kbps is above the player's maximum of " + f.Label62.Caption() + ".");
+                             " kbps is above the player's maximum of " + f.MaxRateLabel.Caption() +
+                             ".");
     EXPECT_EQ(w[1].Text, "The disc image is " + std::to_string(-f.DiscImage.UnusedBlocks) +
                              " blocks larger than the disc (" +
                              std::to_string(f.DiscImage.BlocksUsable) + " usable blocks): " +
@@ -98,7 +99,7 @@ TEST_F(FormTest, LongFilmCountsEveryIFrame) {
     f.FpsCombo.Select(2);
     Type(f.EditSec, "99999");
     // 2996970 frames in GOPs of 15 with 3.5 % more for scene changes: more than 16 bits hold.
-    EXPECT_EQ(f.Label10.Caption(), "= 99999 seconds = 2996970 frames = 206791 I-frames");
+    EXPECT_EQ(f.FilmLengthLabel.Caption(), "= 99999 seconds = 2996970 frames = 206791 I-frames");
 }
 
 TEST_F(FormTest, ChoosingACandidateIsTypingItsHeight) {

@@ -10,7 +10,7 @@
 
 #include <unistd.h>
 
-namespace tarvex::testing {
+namespace tarvex::testkit {
 
 /// Writes `text` to `path`.
 inline void WriteText(const std::string& path, const std::string& text) {
@@ -62,4 +62,4 @@ inline bool MakeRichFilm(const std::string& path) {
     return made && std::rename(part.c_str(), path.c_str()) == 0;
 }
 
-} // namespace tarvex::testing
+} // namespace tarvex::testkit

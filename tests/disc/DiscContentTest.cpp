@@ -42,14 +42,14 @@ class DiscContentTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         std::filesystem::create_directories(TARVEX_TEST_FILMS);
-        FilmMade = testing::MakeRichFilm(Film);
+        FilmMade = testkit::MakeRichFilm(Film);
     }
 
     /// The DVD plan of the film: 12 s, two sound streams chosen from its tracks.
     static TDiscPlan Plan() {
         const TCDImage budget =
-            testing::Budget(TDiscFormat::DVD, {8, 6}, 12, 1, 192000, /*ac3=*/true);
-        TDiscPlan plan = testing::Plan(TDiscFormat::DVD, Film, 300, budget);
+            testkit::Budget(TDiscFormat::DVD, {8, 6}, 12, 1, 192000, /*ac3=*/true);
+        TDiscPlan plan = testkit::Plan(TDiscFormat::DVD, Film, 300, budget);
         plan.VideoRate = 3000000;
         plan.Audio2Rate = 192000;
         plan.SourceAudioStreams = 2;
@@ -88,7 +88,7 @@ TEST_F(DiscContentTest, ChaptersAndSoundTracksWithTheirLanguages) {
 TEST_F(DiscContentTest, SubtitlesOfEveryKindAndATitleMenu) {
     ASSERT_TRUE(FilmMade) << "ffmpeg could not make the film";
     const std::string srt = Dir / "beside.srt";
-    testing::WriteText(srt, testing::TwoLines);
+    testkit::WriteText(srt, testkit::TwoLines);
     TDiscPlan plan = Plan();
     plan.Extras.Subtitles = {{0, "", "eng", false}, {1, "", "fra", true}, {-1, srt, "de", false}};
     plan.Extras.MenuPictures = 1;
@@ -130,8 +130,8 @@ TEST_F(DiscContentTest, SubtitlesOfEveryKindAndATitleMenu) {
 
 TEST_F(DiscContentTest, AMenuBesideMpegSoundIsReadBackWithTheFilm) {
     ASSERT_TRUE(FilmMade) << "ffmpeg could not make the film";
-    const TCDImage budget = testing::Budget(TDiscFormat::DVD, {8, 6}, 12, 1, 192000);
-    TDiscPlan plan = testing::Plan(TDiscFormat::DVD, Film, 300, budget);
+    const TCDImage budget = testkit::Budget(TDiscFormat::DVD, {8, 6}, 12, 1, 192000);
+    TDiscPlan plan = testkit::Plan(TDiscFormat::DVD, Film, 300, budget);
     plan.VideoRate = 3000000;
     plan.SourceAudioStreams = 2;
     plan.Extras.MenuPictures = 1;
@@ -146,8 +146,8 @@ TEST_F(DiscContentTest, AMenuBesideMpegSoundIsReadBackWithTheFilm) {
 
 TEST_F(DiscContentTest, AVcdGetsAnEntryPointAtEachChapter) {
     ASSERT_TRUE(FilmMade) << "ffmpeg could not make the film";
-    const TCDImage budget = testing::Budget(TDiscFormat::VCD, {6, 5}, 12, 1, 224000);
-    TDiscPlan plan = testing::Plan(TDiscFormat::VCD, Film, 300, budget);
+    const TCDImage budget = testkit::Budget(TDiscFormat::VCD, {6, 5}, 12, 1, 224000);
+    TDiscPlan plan = testkit::Plan(TDiscFormat::VCD, Film, 300, budget);
     plan.VideoRate = 1150000; // a VCD's constant rate
     plan.Extras.Chapters = {0, 4, 9};
     const TMakeResult result = Make(plan, Dir / "vcd");
@@ -165,8 +165,8 @@ struct TBurnCase {
 class BurnInTest : public DiscContentTest, public ::testing::WithParamInterface<TBurnCase> {
   protected:
     static TDiscPlan VcdPlan() {
-        const TCDImage budget = testing::Budget(TDiscFormat::VCD, {6, 5}, 12, 1, 224000);
-        TDiscPlan plan = testing::Plan(TDiscFormat::VCD, Film, 300, budget);
+        const TCDImage budget = testkit::Budget(TDiscFormat::VCD, {6, 5}, 12, 1, 224000);
+        TDiscPlan plan = testkit::Plan(TDiscFormat::VCD, Film, 300, budget);
         plan.VideoRate = 1150000;
         return plan;
     }
@@ -174,7 +174,7 @@ class BurnInTest : public DiscContentTest, public ::testing::WithParamInterface<
     /// The grey picture `n` of the VCD made in `out`, read back from its image.
     static std::string Frame(const std::string& out, int n) {
         const std::string q = "'" + out + "/";
-        if (testing::Shell("cd " + q +
+        if (testkit::Shell("cd " + q +
                            "' && vcdxrip -q --bin-file=disc1.bin -p >/dev/null 2>&1 "
                            "&& ffmpeg -nostdin -v error -y -i avseq01.mpg -vf 'select=eq(n\\," +
                            std::to_string(n) + ")' -frames:v 1 -pix_fmt gray -f rawvideo f.gray") !=

@@ -61,22 +61,22 @@ class DiscEndToEndTest : public ::testing::TestWithParam<TCase> {
         std::filesystem::create_directories(TARVEX_TEST_FILMS);
         const std::string seconds = std::to_string(FilmSeconds);
         const std::string noise = ":duration=" + seconds + ",noise=alls=12:allf=t";
-        Films[1] = testing::CachedFile(TARVEX_TEST_FILMS, "ntsc-silent-12s.avi",
-                                       "-f lavfi -i testsrc2=size=720x480:rate=30000/1001" +
-                                           noise + " -c:v mpeg4 -q:v 5 -an");
-        Films[2] = testing::CachedFile(TARVEX_TEST_FILMS, "dv-bff-12s.avi",
-                                       "-f lavfi -i testsrc2=size=720x576:rate=25" + noise +
-                                           " -f lavfi -i sine=sample_rate=48000:duration=" +
-                                           seconds +
-                                           " -c:v dvvideo -pix_fmt yuv420p -c:a pcm_s16le");
-        FilmMade = testing::MakeNoisyFilm(Films[0], FilmSeconds) && !Films[1].empty() &&
-                   !Films[2].empty();
+        Films[1] = testkit::CachedFile(TARVEX_TEST_FILMS, "ntsc-silent-12s.avi",
+                                       "-f lavfi -i testsrc2=size=720x480:rate=30000/1001" + noise +
+                                           " -c:v mpeg4 -q:v 5 -an");
+        Films[2] =
+            testkit::CachedFile(TARVEX_TEST_FILMS, "dv-bff-12s.avi",
+                                "-f lavfi -i testsrc2=size=720x576:rate=25" + noise +
+                                    " -f lavfi -i sine=sample_rate=48000:duration=" + seconds +
+                                    " -c:v dvvideo -pix_fmt yuv420p -c:a pcm_s16le");
+        FilmMade =
+            testkit::MakeNoisyFilm(Films[0], FilmSeconds) && !Films[1].empty() && !Films[2].empty();
     }
     static void TearDownTestSuite() { Dir.reset(); }
 
     /// The budget of one disc as the window computes it when the rate is set by hand.
     static TCDImage Budget(const TCase& c) {
-        TCDImage m = testing::Budget(c.Format, {c.MuxMode, c.AuthoringMode}, FilmSeconds / c.Discs,
+        TCDImage m = testkit::Budget(c.Format, {c.MuxMode, c.AuthoringMode}, FilmSeconds / c.Discs,
                                      1, c.AudioRate, c.Ac3);
         if (c.Source == TFilm::NtscSilent) {
             m.SetFrameRate(29.97f);
@@ -90,7 +90,7 @@ class DiscEndToEndTest : public ::testing::TestWithParam<TCase> {
     /// The luma of one frame of the multiplexed file, a little into the film.
     static std::string Frame(const std::string& file, const std::string& name) {
         const std::string out = *Dir / name;
-        testing::Shell("ffmpeg -nostdin -v error -y -ss 3 -i '" + file +
+        testkit::Shell("ffmpeg -nostdin -v error -y -ss 3 -i '" + file +
                        "' -frames:v 1 -pix_fmt gray -f rawvideo '" + out + "'");
         std::ifstream in(out, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
@@ -119,7 +119,7 @@ TEST_P(DiscEndToEndTest, MakesTheImagesOfThePlan) {
     ASSERT_TRUE(FilmMade) << "ffmpeg could not make the film";
     const TCDImage budget = Budget(c);
     const bool ntsc = c.Source == TFilm::NtscSilent;
-    TDiscPlan plan = testing::Plan(c.Format, Films[static_cast<int>(c.Source)],
+    TDiscPlan plan = testkit::Plan(c.Format, Films[static_cast<int>(c.Source)],
                                    ntsc ? NtscFrames : FilmSeconds * 25, budget);
     plan.DiscCount = c.Discs;
     TPicturePlan& p = plan.Picture;
@@ -154,7 +154,7 @@ TEST_P(DiscEndToEndTest, MakesTheImagesOfThePlan) {
     const std::string reader = c.Format == TDiscFormat::DVD
                                    ? "lsdvd '" + image + "' 2>&1"
                                    : "vcd-info -t -c '" + out + "/disc1.cue' 2>&1";
-    EXPECT_EQ(testing::Shell(reader + " | grep -qF '" + c.Detected + "'"), 0) << reader;
+    EXPECT_EQ(testkit::Shell(reader + " | grep -qF '" + c.Detected + "'"), 0) << reader;
     // The maker read every image back: the reader opened it and the streams are the plan's.
     for (const TDiscResult& disc : result.Discs) {
         ASSERT_GE(disc.ReadBack.size(), 3u);
@@ -165,7 +165,7 @@ TEST_P(DiscEndToEndTest, MakesTheImagesOfThePlan) {
     }
     // DV keeps its fields bottom first: the stream says so, and every frame is coded so.
     if (p.BottomFirst) {
-        EXPECT_EQ(testing::Shell("test \"$(ffprobe -v error -select_streams v -show_entries "
+        EXPECT_EQ(testkit::Shell("test \"$(ffprobe -v error -select_streams v -show_entries "
                                  "frame=interlaced_frame,top_field_first -of csv=p=0 '" +
                                  result.WorkDir + "/disc1.mpg' | grep , | sort -u)\" = '1,0,'"),
                   0);
@@ -224,7 +224,7 @@ TEST_F(DiscEndToEndTest, AnImageShorterThanThePlanFails) {
     const TCase c{
         "short", TDiscFormat::DVD, 8, 6, 2000000, 192000, false, 1, false, 720, 576, 0, 0, "", "",
         3};
-    const TDiscPlan plan = testing::Plan(c.Format, Film, FilmSeconds * 25 + 50, Budget(c));
+    const TDiscPlan plan = testkit::Plan(c.Format, Film, FilmSeconds * 25 + 50, Budget(c));
     const std::string out = *Dir / c.Name;
     const TMakeResult result = MakeDiscs(BuildJob(plan, out + "/.work", out), {});
     EXPECT_EQ(result.Status, TMakeStatus::Failed);

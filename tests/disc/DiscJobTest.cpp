@@ -74,7 +74,7 @@ TEST_P(VideoFilterTest, MirrorsTheScriptAndFfmpegMakesTheFrame) {
     EXPECT_EQ(graph, g.Graph);
     const TTempFolder dir;
     const std::string frame = dir / "frame.gray";
-    ASSERT_EQ(testing::Shell("ffmpeg -nostdin -v error -f lavfi -i color=size=720x576:rate=25 "
+    ASSERT_EQ(testkit::Shell("ffmpeg -nostdin -v error -f lavfi -i color=size=720x576:rate=25 "
                              "-vf '" +
                              graph + "' -frames:v 1 -pix_fmt gray -f rawvideo '" + frame + "'"),
               0);

@@ -36,19 +36,19 @@ class PulldownEndToEndTest : public ::testing::TestWithParam<TFilmDisc> {};
 TEST_P(PulldownEndToEndTest, PlaysTheFilmFramesAt2997) {
     const TFilmDisc& c = GetParam();
     const TTempFolder dir;
-    const std::string film = testing::CachedFile(
+    const std::string film = testkit::CachedFile(
         TARVEX_TEST_FILMS, "pulldown-film.avi",
         "-f lavfi -i testsrc2=size=720x480:rate=24000/1001 -f lavfi -i sine=duration=6.006 "
         "-frames:v 144 -c:v mpeg4 -c:a pcm_s16le");
     ASSERT_NE(film, "");
-    TCDImage budget = testing::Budget(c.Format, {c.MuxMode, c.AuthoringMode}, 6, 1, 192000,
+    TCDImage budget = testkit::Budget(c.Format, {c.MuxMode, c.AuthoringMode}, 6, 1, 192000,
                                       c.Format == TDiscFormat::DVD);
     budget.SetFrameRate(23.976f);
     budget.SetFrames(FilmFrames);
     budget.SetPulldown(true);
     budget.SetGOPLength(18);
     budget.SetVideoRate(2500000);
-    TDiscPlan plan = testing::Plan(c.Format, film, FilmFrames, budget);
+    TDiscPlan plan = testkit::Plan(c.Format, film, FilmFrames, budget);
     plan.SrcFrameRate = 24000.0 / 1001;
     plan.Picture.SrcIsPAL = plan.Picture.DestIsPAL = false;
     plan.Picture.CropY = plan.Picture.ResizeY = plan.Picture.DestY = 480;
@@ -82,7 +82,7 @@ TEST_P(PulldownEndToEndTest, PlaysTheFilmFramesAt2997) {
               "30000/1001");
     std::string reader = c.Reader;
     reader.replace(reader.find("DIR"), 3, result.WorkDir);
-    EXPECT_EQ(testing::Shell(reader), 0) << reader;
+    EXPECT_EQ(testkit::Shell(reader), 0) << reader;
 }
 
 INSTANTIATE_TEST_SUITE_P(

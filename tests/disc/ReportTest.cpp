@@ -15,7 +15,7 @@
 namespace tarvex {
 namespace {
 
-using testing::TRows;
+using testkit::TRows;
 
 /// The made disc the plan predicts: every stream exactly as budgeted.
 TDiscResult AsPlanned(const TCDImage& plan, std::int64_t imageBlockSize) {
@@ -40,7 +40,7 @@ class ReportTest : public ::testing::TestWithParam<TReportCase> {};
 
 TEST_P(ReportTest, APlanMadeExactlyIsPredictedExactly) {
     const TReportCase& c = GetParam();
-    const TCDImage plan = testing::Budget(c.Format, c.Rows, 600, 10, 224000);
+    const TCDImage plan = testkit::Budget(c.Format, c.Rows, 600, 10, 224000);
     const std::int64_t block = c.Format == TDiscFormat::DVD ? 2048 : 2352;
     const TDiscCheck check = CheckDisc(plan, AsPlanned(plan, block), c.Format);
     const std::int64_t mux = (plan.StreamBytes + plan.SectorSize - 1) / plan.SectorSize;
@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, ReportTest,
 
 TEST(ReportTest, TheLayoutFollowsTheGopsTheEncoderWrote) {
     // A DVD spends a block on every GOP: frames pulled down to 29.97 make more GOPs.
-    const TCDImage plan = testing::Budget(TDiscFormat::DVD, {5, 4}, 600, 10, 192000);
+    const TCDImage plan = testkit::Budget(TDiscFormat::DVD, {5, 4}, 600, 10, 192000);
     TDiscResult disc = AsPlanned(plan, 2048);
     const TDiscCheck asPlanned = CheckDisc(plan, disc, TDiscFormat::DVD);
     disc.VideoFrames = plan.Frames * 5 / 4;
@@ -72,7 +72,7 @@ TEST(ReportTest, TheLayoutFollowsTheGopsTheEncoderWrote) {
 }
 
 TEST(ReportTest, FitsLeavesRoomForThePlannedExtraData) {
-    TCDImage plan = testing::Budget(TDiscFormat::VCD, {4, 3}, 600, 10, 224000);
+    TCDImage plan = testkit::Budget(TDiscFormat::VCD, {4, 3}, 600, 10, 224000);
     plan.SetExtraBlocks(100);
     TDiscResult disc = AsPlanned(plan, 2352);
     disc.ImageBytes = (std::int64_t{plan.BlocksUsable} - 100) * 2352;
@@ -157,7 +157,7 @@ TEST(ScanPacksTest, CountsHandMadePacksAndBrokenOnes) {
 
 TEST(ScanPacksTest, AMultiplexedFileCarriesEveryStreamByte) {
     const TTempFolder dir;
-    ASSERT_EQ(testing::Shell("cd '" + dir.Path.string() +
+    ASSERT_EQ(testkit::Shell("cd '" + dir.Path.string() +
                              "' && ffmpeg -nostdin -v error -f lavfi -i "
                              "testsrc=size=352x288:rate=25:duration=2 -c:v mpeg1video -b:v 1150k "
                              "-f mpeg1video v.m1v && ffmpeg -nostdin -v error -f lavfi -i "
@@ -199,8 +199,8 @@ class RealFramesTest : public ::testing::TestWithParam<TRealFramesCase> {};
 // given keeps the image of the real frames within the image budgeted.
 TEST_P(RealFramesTest, TheJobsRateFitsEveryFrame) {
     const TRealFramesCase& c = GetParam();
-    const TCDImage budget = testing::Budget(c.Format, c.Rows, 90, 10, 224000);
-    TDiscPlan plan = testing::Plan(c.Format, "film.avi", c.SrcFrames, budget);
+    const TCDImage budget = testkit::Budget(c.Format, c.Rows, 90, 10, 224000);
+    TDiscPlan plan = testkit::Plan(c.Format, "film.avi", c.SrcFrames, budget);
     plan.DiscCount = c.Discs;
     TakeBudget(plan, budget);
     EXPECT_EQ(plan.PlannedVideoRate, budget.VideoRate);

@@ -82,8 +82,8 @@ TEST(FindProgramTest, LooksThroughTheSearchPath) {
 
 TEST(MakeDiscsTest, MissingToolsAreNamedWithTheirPackages) {
     const TTempFolder dir;
-    const TCDImage budget = testing::Budget(TDiscFormat::DVD, {5, 4}, 600, 10, 192000);
-    const TDiscJob job = BuildJob(testing::Plan(TDiscFormat::DVD, "/films/film.avi", 15000, budget),
+    const TCDImage budget = testkit::Budget(TDiscFormat::DVD, {5, 4}, 600, 10, 192000);
+    const TDiscJob job = BuildJob(testkit::Plan(TDiscFormat::DVD, "/films/film.avi", 15000, budget),
                                   dir / "work", dir / "out");
     TMakeOptions options;
     options.SearchPath = dir.Path.string(); // an empty folder: no tool at all

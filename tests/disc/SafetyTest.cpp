@@ -28,17 +28,17 @@ namespace fs = std::filesystem;
 /// Makes `seconds` of a PAL film of the test picture with a tone.
 bool SmallFilm(const std::string& path, int seconds) {
     const std::string length = std::to_string(seconds);
-    return testing::Shell("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=720x576:duration=" +
+    return testkit::Shell("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=720x576:duration=" +
                           length + " -f lavfi -i sine=duration=" + length +
                           " -c:v mpeg4 -c:a pcm_s16le -f avi 'file:" + path + "'") == 0;
 }
 
 /// The plan of a one-disc VCD of `seconds` of `source` at 1150 kbps.
 TDiscPlan VcdPlan(const std::string& source, int seconds) {
-    TCDImage budget = testing::Budget(TDiscFormat::VCD, {6, 5}, seconds, 1, 224000);
+    TCDImage budget = testkit::Budget(TDiscFormat::VCD, {6, 5}, seconds, 1, 224000);
     budget.SetVideoRate(1150000);
     budget.ComputeImage();
-    return testing::Plan(TDiscFormat::VCD, source, std::int64_t{seconds} * 25, budget);
+    return testkit::Plan(TDiscFormat::VCD, source, std::int64_t{seconds} * 25, budget);
 }
 
 /// Names below `dir` (all levels) that start with `prefix`, but for the log.

@@ -15,7 +15,7 @@
 namespace tarvex {
 namespace {
 
-using testing::Shell;
+using testkit::Shell;
 
 /// A PAL DV film of 30 frames whose fields, bottom first as DV has them, show a white
 /// bar moving right 8 pixels from each field to the next.

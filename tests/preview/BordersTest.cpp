@@ -150,14 +150,14 @@ TEST(AreaInside, KeepsAtLeastTheSmallestFrame) {
     EXPECT_EQ(AreaInside(720, 576, {0, 300, 0, 300}), std::nullopt);
 }
 
-using testing::Film;
+using testkit::Film;
 
-class FilmAreaTest : public ::testing::TestWithParam<testing::TFilm> {};
+class FilmAreaTest : public ::testing::TestWithParam<testkit::TFilm> {};
 
 // Each film's area is found exactly, from frames all over the film but not its first and last
 // moments.
 TEST_P(FilmAreaTest, FoundExactly) {
-    const testing::TFilm& f = GetParam();
+    const testkit::TFilm& f = GetParam();
     const TDetectResult r = DetectFilmArea(Film(f.Name), {}, {}, {}, nullptr);
     EXPECT_EQ(r.Error, TFrameError::None);
     EXPECT_EQ(r.Area, f.Picture);
@@ -171,7 +171,7 @@ TEST_P(FilmAreaTest, FoundExactly) {
         << first << ", " << last;
 }
 
-INSTANTIATE_TEST_SUITE_P(Films, FilmAreaTest, ::testing::ValuesIn(testing::AllFilms()),
+INSTANTIATE_TEST_SUITE_P(Films, FilmAreaTest, ::testing::ValuesIn(testkit::AllFilms()),
                          [](const auto& info) {
                              return info.param.Name.substr(0, info.param.Name.find('.'));
                          });

@@ -17,7 +17,7 @@
 namespace tarvex {
 namespace {
 
-using testing::Film;
+using testkit::Film;
 
 /// A file of the test's own beside the shared films.
 std::string Write(const std::string& name, const std::string& bytes) {

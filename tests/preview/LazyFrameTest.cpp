@@ -12,11 +12,11 @@ namespace {
 
 /// Which of the decoding libraries are mapped into this process.
 std::string Mapped() {
-    return testing::Mapped({"libtarvex_framereader", "libavformat", "libswscale"});
+    return testkit::Mapped({"libtarvex_framereader", "libavformat", "libswscale"});
 }
 
 TEST(LazyFrames, OpeningTheFirstFilmLoadsTheDecoders) {
-    const std::string film = testing::Film("letterbox.vob");
+    const std::string film = testkit::Film("letterbox.vob");
     TFrameReader reader;
     EXPECT_EQ(Mapped(), "");
     ASSERT_EQ(reader.Open(film), TFrameError::None);

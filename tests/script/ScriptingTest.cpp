@@ -37,7 +37,7 @@ TScriptOptions ExampleOptions() {
 Lines Script(const TResizeStruct& m, TScriptOptions g, const std::string& type = ".d2v") {
     Lines lines{"old"};
     g.FileType = type;
-    TClassAVS().MakeScript(m, g, lines);
+    TScriptWriter().MakeScript(m, g, lines);
     return lines;
 }
 

@@ -9,17 +9,17 @@ namespace tarvex {
 namespace {
 
 TEST(LazyLoad, OnlyAFileTheHandReadersLeaveLoadsLibavformat) {
-    if (!testing::HaveMediaTools()) GTEST_FAIL() << testing::MissingMediaTools;
-    testing::TMediaFolder files;
+    if (!testkit::HaveMediaTools()) GTEST_FAIL() << testkit::MissingMediaTools;
+    testkit::TMediaFolder files;
     TOpenSrcFile reader;
     const std::vector<std::string> libraries = {"libtarvex_avprobe", "libavformat"};
     for (const char* name : {"dv_pal.avi", "pal_wide.vob", "ntsc_tff.m2v", "pal_wide.mkv",
                              "hd_film.mp4", "hd_ntsc.ts"}) {
         ASSERT_EQ(reader.OpenFiles({files[name]}), 0) << name;
-        EXPECT_EQ(testing::Mapped(libraries), "") << name;
+        EXPECT_EQ(testkit::Mapped(libraries), "") << name;
     }
     ASSERT_EQ(reader.OpenFiles({files["ntsc.webm"]}), 0);
-    EXPECT_EQ(testing::Mapped(libraries), "libtarvex_avprobe libavformat ");
+    EXPECT_EQ(testkit::Mapped(libraries), "libtarvex_avprobe libavformat ");
 }
 
 } // namespace

@@ -23,9 +23,9 @@
 namespace tarvex {
 namespace {
 
-using testing::AllMedia;
-using testing::TMedia;
-using testing::TMediaReader;
+using testkit::AllMedia;
+using testkit::TMedia;
+using testkit::TMediaReader;
 
 /// Runs a command and returns what it printed.
 std::string Capture(const std::string& command) {
@@ -118,13 +118,13 @@ int AspectCode(const std::map<std::string, std::string>& p) {
 class SourceMediaTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        HaveTools = testing::HaveMediaTools();
-        Files = std::make_unique<testing::TMediaFolder>();
+        HaveTools = testkit::HaveMediaTools();
+        Files = std::make_unique<testkit::TMediaFolder>();
     }
     static void TearDownTestSuite() { Files.reset(); }
 
     void SetUp() override {
-        if (!HaveTools) GTEST_FAIL() << testing::MissingMediaTools;
+        if (!HaveTools) GTEST_FAIL() << testkit::MissingMediaTools;
         reader.ShowError = [this](const std::string& text) { shown.push_back(text); };
         // Facts of an earlier source: no reader may leave them standing.
         reader.Frame.FrameRate = 12.34;
@@ -138,7 +138,7 @@ class SourceMediaTest : public ::testing::Test {
     static std::string Media(const std::string& name) { return (*Files)[name]; }
 
     static inline bool HaveTools = false;
-    static inline std::unique_ptr<testing::TMediaFolder> Files;
+    static inline std::unique_ptr<testkit::TMediaFolder> Files;
 
     TOpenSrcFile reader;
     std::vector<std::string> shown;
@@ -217,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(Files, HandReaderTest, ::testing::ValuesIn(ProbedMedia(
 
 TEST_F(SourceMediaTest, KeyedProjectOverAnInterlacedVob) {
     const std::string vob = Media("pal_bff.vob");
-    testing::TKeyedProjectText p;
+    testkit::TKeyedProjectText p;
     p.Files = {vob};
     p.Set("Aspect_Ratio", "4:3").Set("Clipping", "0,0,8,8").Set("Picture_Size", "720x560");
     p.Data = {"900 5 0 0 0 0 0 92 a2 a2", "900 5 0 4096 0 0 0 92 a2 ff"};
@@ -289,7 +289,7 @@ TEST_F(SourceMediaTest, OpenDmlAviOverOneGigabyte) {
     // 45 frames of 3840 x 2160 uncompressed: past 1 GiB the file goes on in
     // "AVIX" lists, and only the stream header counts all frames.
     const std::string path = (*Files).Dir / "opendml.avi";
-    ASSERT_EQ(testing::Shell("timeout 300 ffmpeg -nostdin -v error -y -f lavfi -i "
+    ASSERT_EQ(testkit::Shell("timeout 300 ffmpeg -nostdin -v error -y -f lavfi -i "
                              "color=c=black:size=3840x2160:rate=25 -frames:v 45 "
                              "-c:v rawvideo -pix_fmt bgr24 '" +
                              path + "'"),

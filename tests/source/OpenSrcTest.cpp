@@ -26,12 +26,12 @@ void PrintTo(const TSourceFrame& f, std::ostream* os) {
 
 namespace {
 
-using testing::MakeAvi;
-using testing::MakeVfapiAvi;
-using testing::MpegWithHeaderAt;
-using testing::SeqHeader;
-using testing::TAviStream;
-using testing::TProject;
+using testkit::MakeAvi;
+using testkit::MakeVfapiAvi;
+using testkit::MpegWithHeaderAt;
+using testkit::SeqHeader;
+using testkit::TAviStream;
+using testkit::TProject;
 
 const std::string NoRiff = "Given avi-file is broken!\r\nCan't find the RIFF-header of file: ";
 const std::string NoVideo = "Given avi-file is broken!\r\nCan't find a video-stream in file: ";
@@ -284,7 +284,7 @@ struct TBrokenAvi {
 
 /// An AVI of an audio and a video stream with four bytes at `offset` changed to `v`.
 std::string Patched(std::size_t offset, std::uint32_t v) {
-    testing::TBytes b;
+    testkit::TBytes b;
     b.Data = MakeAvi(720, 576, {Audio, {}});
     b.Put32(offset, v);
     return b.Data;
@@ -369,8 +369,8 @@ TEST_F(SourceReaderTest, VfapiNameTooLongOrCutIsRefused) {
     for (const auto& [avi, label] :
          {std::pair{MakeVfapiAvi(std::string(300, 'a') + ".d2v", 304), "too long"},
           std::pair{MakeVfapiAvi("x.d2v", 0xFFFF), "length 65535"},
-          std::pair{MakeVfapiAvi("abc.d2v", 7).substr(0, testing::ServedNameOffset + 5), "cut"},
-          std::pair{MakeVfapiAvi("", 0).substr(0, testing::ServedNameOffset + 1), "no length"}}) {
+          std::pair{MakeVfapiAvi("abc.d2v", 7).substr(0, testkit::ServedNameOffset + 5), "cut"},
+          std::pair{MakeVfapiAvi("", 0).substr(0, testkit::ServedNameOffset + 1), "no length"}}) {
         SCOPED_TRACE(label);
         shown.clear();
         const std::string name = dir.Write("f.avi", avi);
@@ -643,7 +643,7 @@ class KeyedProjectTest : public SourceReaderTest,
 TEST_P(KeyedProjectTest, ReadsTheProjectByItsKeys) {
     const auto& c = GetParam();
     dir.Write("film.m2v", SeqHeader(720, 576, 2));
-    testing::TKeyedProjectText p;
+    testkit::TKeyedProjectText p;
     p.Files = {Expand(c.File, dir.Path.string())};
     for (const auto& [key, value] : c.Settings) p.Set(key, value);
     if (!c.Data.empty()) p.Data = c.Data;
@@ -707,7 +707,7 @@ TEST_F(SourceReaderTest, KeyedProjectFieldThatIsNoNumber) {
           std::tuple{"Picture_Size", "-7937x576", "The picture size -7937x576 is out of range."}}) {
         SCOPED_TRACE(value);
         shown.clear();
-        testing::TKeyedProjectText p;
+        testkit::TKeyedProjectText p;
         p.Files = {dir / "film.m2v"};
         p.Set(key, value);
         EXPECT_EQ(reader.OpenFiles({dir.Write("film.d2v", p.Text())}),

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace tarvex::testing {
+namespace tarvex::testkit {
 
 /// Appends little-endian numbers and four-character codes.
 class TBytes {
@@ -177,4 +177,4 @@ struct TKeyedProjectText {
     }
 };
 
-} // namespace tarvex::testing
+} // namespace tarvex::testkit

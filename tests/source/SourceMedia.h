@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace tarvex::testing {
+namespace tarvex::testkit {
 
 /// Which reader a test file goes to.
 enum class TMediaReader {
@@ -133,4 +133,4 @@ class TMediaFolder {
     TTempFolder Dir;
 };
 
-} // namespace tarvex::testing
+} // namespace tarvex::testkit

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-namespace tarvex::testing {
+namespace tarvex::testkit {
 
 /// The window's rows for a format: multiplexer and authoring tool.
 struct TRows {
@@ -59,4 +59,4 @@ inline TDiscPlan Plan(TDiscFormat format, const std::string& source, std::int64_
     return plan;
 }
 
-} // namespace tarvex::testing
+} // namespace tarvex::testkit

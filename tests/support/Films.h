@@ -19,7 +19,7 @@
 #include <gtest/gtest.h>
 #endif
 
-namespace tarvex::testing {
+namespace tarvex::testkit {
 
 /// Runs a shell command; its exit code, or -1 when it did not end normally.
 inline int Shell(const std::string& command) {
@@ -163,4 +163,4 @@ inline std::string Film(const std::string& name) {
 }
 #endif
 
-} // namespace tarvex::testing
+} // namespace tarvex::testkit

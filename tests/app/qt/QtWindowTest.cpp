@@ -624,9 +624,9 @@ TEST_F(QtWindow, RefreshFollowsChangesMadeBehindTheWidgetsBack) {
 TEST_F(QtWindow, ADroppedFilmOpensAndTheRecentFilmsAreOffered) {
     TQtMainWindow& w = Start();
     const std::string ntsc = Temp.Write(
-        "ntsc.avi", tarvex::testing::MakeAvi(720, 480, {{"vids", 1001, 30000, 900, "dvsd"}}));
+        "ntsc.avi", tarvex::testkit::MakeAvi(720, 480, {{"vids", 1001, 30000, 900, "dvsd"}}));
     const std::string pal =
-        Temp.Write("pal.avi", tarvex::testing::MakeAvi(352, 288, {{"vids", 1, 25, 900, "dvsd"}}));
+        Temp.Write("pal.avi", tarvex::testkit::MakeAvi(352, 288, {{"vids", 1, 25, 900, "dvsd"}}));
     for (const std::string& film : {ntsc, pal}) {
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(QString::fromStdString(film))});
