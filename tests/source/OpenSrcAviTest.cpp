@@ -31,8 +31,6 @@ TAviCase Avi(const char* name, std::vector<TAviStream> streams, double rate, std
 }
 
 const TAviStream Audio{"auds", 1, 48000, 5000, ""};
-const double Ntsc = static_cast<double>(Real(30000) / 1001);
-const double NtscFilm = static_cast<double>(Real(24000) / 1001);
 
 // One video stream first, audio first, a rate over a scale of two and a code of
 // NUL bytes are read from the AVI files made by ffmpeg in MediaTest.

@@ -41,6 +41,10 @@ inline const std::string NoSeqHeader = "Can't find the sequence-header of: ";
 inline const std::string BadSeqHeader = "Can't parse the sequence-header of: ";
 inline const std::string CantOpen = "Can't open file: ";
 
+/// Frame rates as the readers compute them.
+inline const double Ntsc = static_cast<double>(Real(30000) / 1001);
+inline const double NtscFilm = static_cast<double>(Real(24000) / 1001);
+
 /// Facts of an earlier source, so that a test sees what a reader leaves alone.
 inline void SetEarlierFacts(TSourceFrame& f) {
     f.Width = 720;

@@ -6,8 +6,6 @@ namespace {
 
 using namespace testkit;
 
-}
-
 // ---- Project reader -------------------------------------------------------------------
 
 class SourceProjectTest : public SourceReaderTest {

@@ -168,8 +168,6 @@ INSTANTIATE_TEST_SUITE_P(Types, ReaderChoiceTest, ::testing::ValuesIn(Types), []
     return name;
 });
 
-}
-
 // ---- Sequence-header reader -----------------------------------------------------------
 
 struct TSearchCase {
@@ -254,8 +252,6 @@ TEST_F(SourceReaderTest, FileThatCannotBeOpenedIsReported) {
     EXPECT_EQ(shown, (std::vector<std::string>{
                          CantOpen + dir / "none.vob", CantOpen + dir / "folder.vob",
                          CantOpen + dir / "none.avi", CantOpen, CantOpen + dir / "none.d2v"}));
-}
-
 }
 
 // ---- Hostile files --------------------------------------------------------------------

@@ -4,7 +4,7 @@
 
 using namespace tarvex;
 using namespace tarvex::qt;
-using tarvex::testkit::QtWindow;
+using namespace tarvex::testkit;
 
 namespace {
 
