@@ -154,8 +154,6 @@ class TEdit : public TControl {
     /// Selects length bytes from start, both cut to the text.
     void SetSelection(int start, int length);
     void SelectAll() { SetSelection(0, static_cast<int>(FText.size())); }
-    /// Caret to the end of the text, nothing selected.
-    void SelectNone() { SetSelection(static_cast<int>(FText.size()), 0); }
 
     bool Focused() const { return FFocused; }
 
@@ -234,7 +232,6 @@ class TComboBox : public TControl {
     int Count() const { return static_cast<int>(FItems.size()); }
     /// Replaces the items; the selection is cleared. No handler runs.
     void SetItems(std::vector<std::string> items);
-    void AddItem(std::string item) { FItems.push_back(std::move(item)); }
     /// Removes one item (an index outside the list is ignored). Removing the
     /// selected item clears the selection; removing one above it keeps the same
     /// item selected. No handler runs.

@@ -339,8 +339,8 @@ void TMainForm::CalcExactImage() {
             " kbps (= " + CdSpeed(player.Min, player.Speed, DecimalSeparator) + "x CD-speed)");
 
         // Signed: audio and overheads above the player's rate leave a negative limit.
-        MaxRateLabel.SetCaption(IntToStr(d.MaxVideoRate / 1000) + " kbps");
-        MinRateLabel.SetCaption(IntToStr(d.MinVideoRate / 1000) + " kbps");
+        MaxRateLabel.SetCaption(KbpsText(d.MaxVideoRate));
+        MinRateLabel.SetCaption(KbpsText(d.MinVideoRate));
 
         UpdateRatePerBlock();
 

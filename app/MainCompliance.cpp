@@ -30,10 +30,6 @@ std::string ADisc(const TDiscStandard& s, bool withSystem) {
     return (name[0] == 'S' || name[0] == 'N' ? "An " : "A ") + name;
 }
 
-std::string Kbps(std::int64_t bps) {
-    return IntToStr(bps / 1000) + " kbps";
-}
-
 std::string Sizes(const std::vector<TPictureSize>& sizes) {
     std::string text;
     for (std::size_t i = 0; i < sizes.size(); ++i) {
@@ -77,7 +73,7 @@ TWarning AudioRateWarning(const TDiscStandard& s, const TComplianceFinding& f, c
                                   ? "at " + IntToStr(allowed[0]) + " kbps"
                                   : "of at most " + IntToStr(allowed.back()) + " kbps";
     const std::string text = ADisc(s, false) + "'s sound is " + (ac3 ? "AC-3" : "MPEG") +
-                             " audio " + rates + ", not " + Kbps(f.Limit) + " (audio " +
+                             " audio " + rates + ", not " + KbpsText(f.Limit) + " (audio " +
                              IntToStr(f.Value) + ")";
     const int item = AudioItem(box, allowed, static_cast<std::uint32_t>(f.Limit));
     if (item < 0) return {"DiscAudioRate", box.Name(), text + ".", true};
@@ -149,8 +145,8 @@ std::vector<TWarning> TMainForm::ComplianceWarnings() const {
                      (f.Issue == TComplianceIssue::VideoNotConstant
                           ? "'s video runs at exactly "
                           : "'s video may reach at most ") +
-                     Kbps(f.Limit) + ", not " + Kbps(f.Value) + ": set the video rate to " +
-                     Kbps(f.Limit) + ".",
+                     KbpsText(f.Limit) + ", not " + KbpsText(f.Value) + ": set the video rate to " +
+                     KbpsText(f.Limit) + ".",
                  true,
                  {TFix::TKind::Position, "VideoUpDown", static_cast<int>(f.Limit / 1000)}};
             break;

@@ -10,10 +10,6 @@ namespace tarvex {
 
 namespace {
 
-std::string Kbps(std::int64_t bps) {
-    return IntToStr(bps / 1000) + " kbps";
-}
-
 std::string Size(std::int64_t w, std::int64_t h) {
     return IntToStr(w) + " x " + IntToStr(h);
 }
@@ -30,12 +26,12 @@ TWarning Worded(const TBudgetFinding& f, const TCDImage& d, char separator) {
     switch (f.Issue) {
     case TBudgetIssue::VideoAboveMax:
         return {"VideoAboveMax", "Label62",
-                "The video rate of " + Kbps(f.Value) + " is above the player's maximum of " +
-                    Kbps(f.Limit) + "."};
+                "The video rate of " + KbpsText(f.Value) + " is above the player's maximum of " +
+                    KbpsText(f.Limit) + "."};
     case TBudgetIssue::VideoBelowMin:
         return {"VideoBelowMin", "Label63",
-                "The video rate of " + Kbps(f.Value) + " is below the player's minimum of " +
-                    Kbps(f.Limit) + "."};
+                "The video rate of " + KbpsText(f.Value) + " is below the player's minimum of " +
+                    KbpsText(f.Limit) + "."};
     case TBudgetIssue::NoRoomForVideo:
         return {"NoRoomForVideo", "Videokbps",
                 "Audio and overheads alone fill the disc: there is no room for video."};

@@ -111,6 +111,10 @@ std::string IntToStr(std::int64_t v) {
     return std::to_string(v);
 }
 
+std::string KbpsText(std::int64_t bps) {
+    return IntToStr(bps / 1000) + " kbps";
+}
+
 bool TryStrToInt(const std::string& text, std::int32_t& out) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;

@@ -67,6 +67,9 @@ std::string RoundedToStr(Real v, Real scale, char separator);
 /// A plain decimal integer.
 std::string IntToStr(std::int64_t v);
 
+/// A rate in bits per second as whole kilobits: "1150 kbps".
+std::string KbpsText(std::int64_t bps);
+
 /// Parses a 32-bit integer the way a user's number field is read: optional
 /// leading blanks, an optional sign, decimal digits or hexadecimal after "$" or
 /// "0x". Returns false, leaving out unchanged, when the text is not such a number.

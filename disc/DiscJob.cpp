@@ -1,5 +1,6 @@
 #include "disc/DiscJob.h"
 
+#include "common/Numeric.h"
 #include "disc/JobParts.h"
 
 #include <algorithm>
@@ -23,8 +24,8 @@ void CheckVideoRate(const TDiscPlan& plan) {
     const std::string name = plan.Format == TDiscFormat::VCD    ? "a VCD"
                              : plan.Format == TDiscFormat::SVCD ? "an SVCD"
                                                                 : "a DVD";
-    const std::string rate = Num(std::int64_t{plan.VideoRate / 1000}) + " kbps";
-    const std::string limit = Num(std::int64_t{s.MaxVideoRate / 1000}) + " kbps";
+    const std::string rate = KbpsText(plan.VideoRate);
+    const std::string limit = KbpsText(s.MaxVideoRate);
     if (s.ConstantVideoRate && plan.VideoRate != s.MaxVideoRate)
         throw TJobError("The video of " + name + " runs at exactly " + limit + ", not " + rate +
                         ".");
@@ -60,8 +61,8 @@ void CheckPlan(const TDiscPlan& plan) {
         throw TJobError("The film has fewer frames than there are discs.");
     if (plan.VideoRate == 0) throw TJobError("The video rate is 0 kbps.");
     if (plan.VideoRate > MaxMpegRate)
-        throw TJobError("The video rate of " + Num(std::int64_t{plan.VideoRate / 1000}) +
-                        " kbps is more than the 15000 kbps a disc's MPEG video can have.");
+        throw TJobError("The video rate of " + KbpsText(plan.VideoRate) +
+                        " is more than the 15000 kbps a disc's MPEG video can have.");
     CheckVideoRate(plan);
     if (plan.GOPLength < 1) throw TJobError("The GOP length must be at least 1.");
     if (p.CropX <= 0 || p.CropY <= 0 || p.ResizeX <= 0 || p.ResizeY <= 0)

@@ -20,9 +20,6 @@ TStep Step(std::string title, std::vector<std::string> args, double weight, std:
     return TStep{std::move(title), std::move(args), std::move(env), frames, weight, {}};
 }
 
-const std::vector<std::string> FfmpegStart = {"ffmpeg", "-nostdin", "-hide_banner",
-                                              "-v",     "warning",  "-y"};
-
 std::string Ext(const TDiscPlan& plan, bool video) {
     if (video) return Mpeg1(plan) ? ".m1v" : ".m2v";
     return plan.AC3 ? ".ac3" : ".mp2";

@@ -1,5 +1,7 @@
 #include "disc/DvdExtras.h"
 
+#include "disc/JobParts.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -9,13 +11,8 @@ namespace tarvex {
 
 namespace {
 
-const std::vector<std::string> Ffmpeg = {"ffmpeg", "-nostdin", "-hide_banner",
-                                         "-v",     "warning",  "-y"};
-
-std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+using job::Concat;
+using job::FfmpegStart;
 
 /// Seconds with three decimals and a point, whatever the locale.
 std::string Secs(double seconds) {
@@ -44,7 +41,7 @@ TStep Spumux(const std::string& title, const std::vector<std::string>& options,
     for (std::size_t i = 0; i < options.size(); ++i) script += " \"$" + Int(i + 1) + "\"";
     const std::size_t n = options.size();
     script += " \"$" + Int(n + 1) + "\" < \"$" + Int(n + 2) + "\" > \"$" + Int(n + 3) + "\"";
-    return {title,  Join(Join({"sh", "-c", script, "spumux"}, options), {project, in, out}),
+    return {title,  Concat(Concat({"sh", "-c", script, "spumux"}, options), {project, in, out}),
             {},     0,
             weight, {out}};
 }
@@ -68,8 +65,8 @@ TStep TextStep(const TDiscPlan& plan, const TDiscSubtitle& sub, const std::vecto
                double weight) {
     const std::string input = sub.Index >= 0 ? InputOf(plan) : "file:" + FullName(sub.File);
     return {title,
-            Join(Join(Join(Ffmpeg, cut), FileInput(input)),
-                 {"-map", "0:s:" + Int(std::max(sub.Index, 0)), "-c:s", codec, out}),
+            Concat(Concat(Concat(FfmpegStart, cut), FileInput(input)),
+                   {"-map", "0:s:" + Int(std::max(sub.Index, 0)), "-c:s", codec, out}),
             {},
             0,
             weight,
@@ -102,21 +99,21 @@ std::string AddSubtitleSteps(const TDiscPlan& plan, TDiscPart& part, double weig
     std::string current = part.MuxFile;
     std::vector<std::string> maps;
     for (const TDiscSubtitle& s : subs)
-        if (s.Pictures && s.Index >= 0) maps = Join(maps, {"-map", "1:s:" + Int(s.Index)});
+        if (s.Pictures && s.Index >= 0) maps = Concat(maps, {"-map", "1:s:" + Int(s.Index)});
     if (!maps.empty()) {
         // Bitmaps stay bitmaps: PGS and DVB pictures become DVD subpictures.
         const std::string out = base + "_pictures.mpg";
         part.Steps.push_back(
             {title,
-             Join(
-                 Join(Join(Join(Join(Ffmpeg, {"-fflags", "+genpts"}), FileInput("file:" + current)),
-                           Cut(plan, part)),
-                      Join(Join({"-canvas_size", Int(PictureSteps(plan.Picture).Width) + "x" +
-                                                     Int(plan.Picture.DestY)},
-                                FileInput(InputOf(plan))),
-                           Join({"-map", "0:v", "-map", "0:a?"}, maps))),
-                 {"-c:v", "copy", "-c:a", "copy", "-c:s", "dvdsub", "-f", "dvd", "-packetsize",
-                  "2048", out}),
+             Concat(Concat(Concat(Concat(Concat(FfmpegStart, {"-fflags", "+genpts"}),
+                                         FileInput("file:" + current)),
+                                  Cut(plan, part)),
+                           Concat(Concat({"-canvas_size", Int(PictureSteps(plan.Picture).Width) +
+                                                              "x" + Int(plan.Picture.DestY)},
+                                         FileInput(InputOf(plan))),
+                                  Concat({"-map", "0:v", "-map", "0:a?"}, maps))),
+                    {"-c:v", "copy", "-c:a", "copy", "-c:s", "dvdsub", "-f", "dvd", "-packetsize",
+                     "2048", out}),
              {},
              0,
              weight,

@@ -2,6 +2,8 @@
 // each to play, to choose a chapter, a sound stream and the subtitles.
 #include "disc/DvdExtras.h"
 
+#include "disc/JobParts.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -9,8 +11,9 @@ namespace tarvex {
 
 namespace {
 
-const std::vector<std::string> Ffmpeg = {"ffmpeg", "-nostdin", "-hide_banner",
-                                         "-v",     "warning",  "-y"};
+using job::Concat;
+using job::FfmpegStart;
+
 const char* const MenuFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 /// Seconds the menu's still plays before it pauses, and its constant video rate:
 /// together about the 150 blocks the budget keeps for a menu picture (138 made).
@@ -19,11 +22,6 @@ constexpr const char* MenuRate = "900k";
 
 std::string Int(std::int64_t v) {
     return std::to_string(v);
-}
-
-std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
 }
 
 /// A row of buttons after its caption; each button as wide as its label.
@@ -56,7 +54,7 @@ std::vector<std::string> Outline(const std::vector<TMenuButton>& buttons, int wi
     for (const TMenuButton& b : buttons)
         graph += ",drawbox=x=" + Int(b.X0) + ":y=" + Int(b.Y0) + ":w=" + Int(b.X1 - b.X0) +
                  ":h=" + Int(b.Y1 - b.Y0) + ":color=" + colour + ":t=3";
-    return Join(Ffmpeg, {"-f", "lavfi", "-i", graph, "-frames:v", "1", png});
+    return Concat(FfmpegStart, {"-f", "lavfi", "-i", graph, "-frames:v", "1", png});
 }
 
 } // namespace
@@ -139,9 +137,9 @@ TMenuPage AddMenuSteps(const TDiscPlan& plan, TDiscPart& part, const std::vector
         static_cast<double>(part.EndFrame - part.FirstFrame) / std::max(plan.SrcFrameRate, 1.0);
     part.Steps.push_back(
         {title,
-         Join(Join(Join(Ffmpeg, {"-ss", Int(static_cast<std::int64_t>(seconds / 10))}),
-                   FileInput(InputOf(plan))),
-              {"-vf", graph, "-frames:v", "1", base + ".png"}),
+         Concat(Concat(Concat(FfmpegStart, {"-ss", Int(static_cast<std::int64_t>(seconds / 10))}),
+                       FileInput(InputOf(plan))),
+                {"-vf", graph, "-frames:v", "1", base + ".png"}),
          {},
          0,
          weight,
@@ -150,16 +148,16 @@ TMenuPage AddMenuSteps(const TDiscPlan& plan, TDiscPart& part, const std::vector
     const std::string fps = Int(rate.Num) + "/" + Int(rate.Den);
     part.Steps.push_back(
         {title,
-         Join(Ffmpeg,
-              {"-loop", "1", "-framerate", fps, "-protocol_whitelist", "file", "-i",
-               "file:" + base + ".png", "-f", "lavfi", "-i", "anullsrc=r=48000:cl=stereo", "-t",
-               MenuSeconds, "-c:v", "mpeg2video", "-b:v", MenuRate, "-minrate", MenuRate,
-               "-maxrate", MenuRate, "-bufsize", "1835008", "-g", Int(plan.GOPLength), "-pix_fmt",
-               "yuv420p", "-aspect", plan.Picture.Widescreen ? "16:9" : "4:3", "-c:a",
-               // The film's codec: a player reading the whole
-               // disc finds one kind of sound in each stream.
-               plan.AC3 ? "ac3" : "mp2", "-b:a", "192k", "-f", "dvd", "-packetsize", "2048",
-               base + "_av.mpg"}),
+         Concat(FfmpegStart,
+                {"-loop", "1", "-framerate", fps, "-protocol_whitelist", "file", "-i",
+                 "file:" + base + ".png", "-f", "lavfi", "-i", "anullsrc=r=48000:cl=stereo", "-t",
+                 MenuSeconds, "-c:v", "mpeg2video", "-b:v", MenuRate, "-minrate", MenuRate,
+                 "-maxrate", MenuRate, "-bufsize", "1835008", "-g", Int(plan.GOPLength), "-pix_fmt",
+                 "yuv420p", "-aspect", plan.Picture.Widescreen ? "16:9" : "4:3", "-c:a",
+                 // The film's codec: a player reading the whole
+                 // disc finds one kind of sound in each stream.
+                 plan.AC3 ? "ac3" : "mp2", "-b:a", "192k", "-f", "dvd", "-packetsize", "2048",
+                 base + "_av.mpg"}),
          {},
          0,
          0.1 * weight,

@@ -31,6 +31,9 @@ const TDiscStandard& StandardOf(const TDiscPlan& plan);
 bool IsInterlaced(const TDiscPlan& plan);
 
 std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b);
+/// How every ffmpeg step starts: no questions, only warnings, outputs replaced.
+inline const std::vector<std::string> FfmpegStart = {"ffmpeg", "-nostdin", "-hide_banner",
+                                                     "-v",     "warning",  "-y"};
 
 /// The planned audio streams' rates, in stream order.
 std::vector<std::uint32_t> AudioRates(const TDiscPlan& plan);

@@ -30,8 +30,6 @@ class TQtPreviewWindow : public QWidget {
     TViewSize SourceSize() const;
     TViewSize DestSize() const;
     bool HasFrame() const { return !FImage.isNull(); }
-    QCheckBox& GridBox() { return *FGrid; }
-    QSlider& Slider() { return *FSlider; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
