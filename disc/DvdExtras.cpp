@@ -1,5 +1,7 @@
 #include "disc/DvdExtras.h"
 
+#include "disc/DvdSubpictures.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -100,30 +102,21 @@ std::string AddSubtitleSteps(const TDiscPlan& plan, TDiscPart& part, double weig
     const std::string title = "Disc " + Int(part.Number) + ": subtitles";
     const std::vector<TDiscSubtitle>& subs = plan.Extras.Subtitles;
     std::string current = part.MuxFile;
-    std::vector<std::string> maps;
-    for (const TDiscSubtitle& s : subs)
-        if (s.Pictures && s.Index >= 0) maps = Join(maps, {"-map", "1:s:" + Int(s.Index)});
-    if (!maps.empty()) {
-        // Bitmaps stay bitmaps: PGS and DVB pictures become DVD subpictures.
-        const std::string out = base + "_pictures.mpg";
-        part.Steps.push_back(
-            {title,
-             Join(
-                 Join(Join(Join(Join(Ffmpeg, {"-fflags", "+genpts"}), FileInput("file:" + current)),
-                           Cut(plan, part)),
-                      Join(Join({"-canvas_size", Int(PictureSteps(plan.Picture).Width) + "x" +
-                                                     Int(plan.Picture.DestY)},
-                                FileInput(InputOf(plan))),
-                           Join({"-map", "0:v", "-map", "0:a?"}, maps))),
-                 {"-c:v", "copy", "-c:a", "copy", "-c:s", "dvdsub", "-f", "dvd", "-packetsize",
-                  "2048", out}),
-             {},
-             0,
-             weight,
-             {out}});
+    int stream = 0;
+    // Pictures first: each drawn at the disc's frame size, placed as on the film's picture.
+    for (const TDiscSubtitle& s : subs) {
+        if (!s.Pictures || s.Index < 0) continue;
+        const std::string name = base + "_spu" + Int(stream);
+        part.MakeDirs.push_back(name);
+        const std::string project = name + ".xml";
+        for (TStep& step :
+             SubpictureSteps(plan, part, s.Index, Cut(plan, part), name, project, weight))
+            part.Steps.push_back(std::move(step));
+        const std::string out = name + ".mpg";
+        part.Steps.push_back(Spumux(title, {"-s", Int(stream)}, project, current, out, weight));
         current = out;
+        ++stream;
     }
-    int stream = static_cast<int>(maps.size() / 2);
     for (const TDiscSubtitle& s : subs) {
         if (s.Pictures) continue;
         const std::string srt = base + "_sub" + Int(stream) + ".srt";
