@@ -156,6 +156,49 @@ TEST_F(DiscContentTest, AVcdGetsAnEntryPointAtEachChapter) {
     EXPECT_THAT(info, HasSubstr("entries: 3"));
 }
 
+/// The box of the first visible picture of subtitle stream 0 of `file` on its canvas.
+std::array<double, 4> SubtitleBox(const std::string& file) {
+    const std::string text = Output("ffmpeg -nostdin -i '" + file +
+                                    "' -filter_complex '[0:s:0]alphaextract,bbox' -f null - 2>&1 "
+                                    "| grep -m1 -o 'x1:.*h:'");
+    std::array<double, 4> box{-1, -1, -1, -1}; // x1, x2, y1, y2
+    std::sscanf(text.c_str(), "x1:%lf x2:%lf y1:%lf y2:%lf", &box[0], &box[1], &box[2], &box[3]);
+    return box;
+}
+
+// The subtitle pictures of a 1280x720 film are cropped, resized and bordered with
+// the picture, so they show on the DVD's frame where they show on the film's.
+TEST_F(DiscContentTest, SubtitlePicturesFollowThePictureOntoTheDiscFrame) {
+    const std::string film = TARVEX_TEST_FILMS "/wide-subs-8s.mkv";
+    ASSERT_TRUE(testkit::MakeWideSubtitleFilm(film)) << "ffmpeg could not make the film";
+    const TCDImage budget = testkit::Budget(TDiscFormat::DVD, {8, 6}, 8, 1, 192000, true);
+    TDiscPlan plan = testkit::Plan(TDiscFormat::DVD, film, 200, budget);
+    plan.VideoRate = 3000000;
+    plan.Picture = {.CropLeft = 16,
+                    .CropTop = 8,
+                    .CropX = 1248,
+                    .CropY = 704,
+                    .ResizeX = 720,
+                    .ResizeY = 544,
+                    .DestY = 576,
+                    .BorderTop = 16,
+                    .BorderBottom = 16,
+                    .Widescreen = true};
+    plan.SourceAudioStreams = 0;
+    plan.Extras.Subtitles = {{0, "", "eng", true}};
+    const TMakeResult result = Make(plan, Dir / "dvd");
+    ASSERT_EQ(result.Status, TMakeStatus::Done) << result.Message;
+    const auto [fx1, fx2, fy1, fy2] = SubtitleBox(film);
+    ASSERT_GT(fy1, 576) << "the film's subtitles lie beyond a DVD frame's lines";
+    const auto [x1, x2, y1, y2] = SubtitleBox(result.WorkDir + "/disc1_dvd/VIDEO_TS/VTS_01_1.VOB");
+    const double sx = 720.0 / 1248, sy = 544.0 / 704;
+    EXPECT_NEAR(x1, (fx1 - 16) * sx, 3);
+    EXPECT_NEAR(x2, (fx2 - 16) * sx, 3);
+    EXPECT_NEAR(y1, (fy1 - 8) * sy + 16, 3);
+    EXPECT_NEAR(y2, (fy2 - 8) * sy + 16, 3);
+    EXPECT_LT(y2, 560);
+}
+
 /// A subtitle stream of the film drawn into a VCD's picture.
 struct TBurnCase {
     const char* Name;
