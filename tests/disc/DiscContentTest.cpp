@@ -197,6 +197,10 @@ TEST_F(DiscContentTest, SubtitlePicturesFollowThePictureOntoTheDiscFrame) {
     EXPECT_NEAR(y1, (fy1 - 8) * sy + 16, 3);
     EXPECT_NEAR(y2, (fy2 - 8) * sy + 16, 3);
     EXPECT_LT(y2, 560);
+    // Each of the film's two subtitles shows once.
+    EXPECT_EQ(Output("ffprobe -v error -select_streams s -show_frames '" + result.WorkDir +
+                     "/disc1_dvd/VIDEO_TS/VTS_01_1.VOB' | grep -c num_rects=1"),
+              "2\n");
 }
 
 /// A subtitle stream of the film drawn into a VCD's picture.
