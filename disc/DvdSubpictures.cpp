@@ -59,7 +59,7 @@ std::string Graph(const TDiscPlan& plan, int index, const std::string& dir) {
            ":x=" + Int(left) + ":y=" + Int(top) + ":color=black@0,split[all][seen];" +
            "[seen]alphaextract,bbox,metadata=mode=print:file=" + dir + "/" + FramesFile +
            ",nullsink;[all]split[a][b];[a]palettegen=max_colors=4:reserve_transparent=1:"
-           "stats_mode=single[p];[b][p]paletteuse=new=1";
+           "stats_mode=single[p];[b][p]paletteuse=new=1:dither=none";
 }
 
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
@@ -80,7 +80,9 @@ std::vector<TStep> SubpictureSteps(const TDiscPlan& plan, const TDiscPart& part,
         Concat(Concat(Concat({"ffmpeg", "-nostdin", "-hide_banner", "-v", "error", "-y"}, cut),
                       FileInput(InputOf(plan))),
                {"-filter_complex", Graph(plan, index, dir), "-fps_mode", "passthrough",
-                "-enc_time_base", "1:1000", "-frame_pts", "1", dir + "/%d.png"});
+                "-enc_time_base", "1:1000", "-frame_pts", "1",
+                // One more than a disc takes: the project step then refuses the stream.
+                "-frames:v", Int(MaxSubpictures + 1), dir + "/%d.png"});
     // The film's times; the disc plays them scaled when its frames are retimed.
     const double scale = plan.SrcFrameRate / Value(ScriptRate(plan));
     const double seconds =
