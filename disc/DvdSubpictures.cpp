@@ -108,10 +108,10 @@ SubpictureShows(std::vector<std::int64_t> frames, std::vector<std::int64_t> show
     frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
     std::sort(shown.begin(), shown.end());
     std::vector<TSubpictureShow> shows;
-    bool open = false; // the last show lasts until the frame after it
+    bool open = false; // the last show lasts until the frame after it, within the disc
     for (std::size_t i = 0; i < frames.size(); ++i) {
         const std::int64_t t = frames[i];
-        const std::int64_t until = i + 1 < frames.size() ? frames[i + 1] : std::max(end, t);
+        const std::int64_t until = std::min(i + 1 < frames.size() ? frames[i + 1] : end, end);
         const bool visible = std::binary_search(shown.begin(), shown.end(), t);
         if (visible && open && same(shows.back().Frame, t))
             shows.back().End = until;

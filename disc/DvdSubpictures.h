@@ -40,7 +40,7 @@ struct TSubpictureShow {
 
 /// When the drawn frames show: `frames` are the times of every frame ffmpeg drew,
 /// `shown` those with something visible; a frame shows until the next one, the last
-/// until `end`. A frame the same as the one before (`same`) lengthens its show.
+/// until `end`, and none beyond it. A frame the same as the one before (`same`) lengthens its show.
 /// Throws TSubpictureError for more than MaxSubpictures frames.
 std::vector<TSubpictureShow>
 SubpictureShows(std::vector<std::int64_t> frames, std::vector<std::int64_t> shown, std::int64_t end,
