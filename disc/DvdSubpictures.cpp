@@ -52,11 +52,13 @@ std::optional<std::int64_t> Whole(std::string_view text) {
 std::string Graph(const TDiscPlan& plan, int index, const std::string& dir) {
     const TPictureSteps s = PictureSteps(plan.Picture);
     const auto [left, top, right, bottom] = s.Borders;
+    const int lines = s.Fields ? 2 : 1; // a picture resized by fields: its frame's window
     // Times in milliseconds: the images are named by them and the list gives them.
-    return "[0:s:" + Int(index) + "]settb=1/1000,crop=w=" + Int(s.CropX) + ":h=" + Int(s.CropY) +
-           ":x=" + Int(s.CropLeft) + ":y=" + Int(s.CropTop) + ":exact=1,scale=w=" + Int(s.ResizeX) +
-           ":h=" + Int(s.ResizeY) + ",pad=w=" + Int(s.Width) + ":h=" + Int(s.Height) +
-           ":x=" + Int(left) + ":y=" + Int(top) + ":color=black@0,split[all][seen];" +
+    return "[0:s:" + Int(index) + "]settb=1/1000,crop=w=" + Int(s.CropX) +
+           ":h=" + Int(s.CropY * lines) + ":x=" + Int(s.CropLeft) + ":y=" + Int(s.CropTop * lines) +
+           ":exact=1,scale=w=" + Int(s.ResizeX) + ":h=" + Int(s.ResizeY * lines) +
+           ",pad=w=" + Int(s.Width) + ":h=" + Int(s.Height) + ":x=" + Int(left) + ":y=" + Int(top) +
+           ":color=black@0,split[all][seen];" +
            "[seen]alphaextract,bbox,metadata=mode=print:file=" + dir + "/" + FramesFile +
            ",nullsink;[all]split[a][b];[a]palettegen=max_colors=4:reserve_transparent=1:"
            "stats_mode=single[p];[b][p]paletteuse=new=1:dither=none";

@@ -167,7 +167,8 @@ std::array<double, 4> SubtitleBox(const std::string& file) {
     return box;
 }
 
-/// A DVD of the 1280x720 film: PAL, or NTSC with the film slowed to 23.976.
+/// A DVD of the 1280x720 film: PAL resized by fields, or NTSC with the film slowed
+/// to 23.976.
 class SubtitlePictures : public DiscContentTest, public ::testing::WithParamInterface<bool> {};
 
 // The subtitle pictures are cropped, resized and bordered with the picture, so they
@@ -189,6 +190,7 @@ TEST_P(SubtitlePictures, FollowThePictureOntoTheDiscFrame) {
                     .DestY = height + 32,
                     .BorderTop = 16,
                     .BorderBottom = 16,
+                    .Interlaced = pal,
                     .SrcIsPAL = true,
                     .DestIsPAL = pal,
                     .Widescreen = true};
