@@ -192,7 +192,7 @@ void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& p
         return;
     }
     const std::string dir = base + "_dvd";
-    part.MakeDirs = {dir + "/AUDIO_TS"};
+    part.MakeDirs.push_back(dir + "/AUDIO_TS");
     AddDvdAuthoring(plan, dir, part, title, weight);
     // A UDF bridge with the files in the order the video manager expects: what
     // players and libdvdread read.

@@ -1,5 +1,6 @@
 #include "disc/DvdExtras.h"
 
+#include "disc/DvdSubpictures.h"
 #include "disc/JobParts.h"
 
 #include <algorithm>
@@ -13,6 +14,7 @@ namespace {
 
 using job::Concat;
 using job::FfmpegStart;
+using job::Int;
 
 /// Seconds with three decimals and a point, whatever the locale.
 std::string Secs(double seconds) {
@@ -20,10 +22,6 @@ std::string Secs(double seconds) {
     std::array<char, 32> text{};
     std::snprintf(text.data(), text.size(), "%lld.%03lld", ms / 1000, ms % 1000);
     return text.data();
-}
-
-std::string Int(std::int64_t v) {
-    return std::to_string(v);
 }
 
 /// The input options that cut the disc's share from the film's subtitles.
@@ -97,30 +95,21 @@ std::string AddSubtitleSteps(const TDiscPlan& plan, TDiscPart& part, double weig
     const std::string title = "Disc " + Int(part.Number) + ": subtitles";
     const std::vector<TDiscSubtitle>& subs = plan.Extras.Subtitles;
     std::string current = part.MuxFile;
-    std::vector<std::string> maps;
-    for (const TDiscSubtitle& s : subs)
-        if (s.Pictures && s.Index >= 0) maps = Concat(maps, {"-map", "1:s:" + Int(s.Index)});
-    if (!maps.empty()) {
-        // Bitmaps stay bitmaps: PGS and DVB pictures become DVD subpictures.
-        const std::string out = base + "_pictures.mpg";
-        part.Steps.push_back(
-            {title,
-             Concat(Concat(Concat(Concat(Concat(FfmpegStart, {"-fflags", "+genpts"}),
-                                         FileInput("file:" + current)),
-                                  Cut(plan, part)),
-                           Concat(Concat({"-canvas_size", Int(PictureSteps(plan.Picture).Width) +
-                                                              "x" + Int(plan.Picture.DestY)},
-                                         FileInput(InputOf(plan))),
-                                  Concat({"-map", "0:v", "-map", "0:a?"}, maps))),
-                    {"-c:v", "copy", "-c:a", "copy", "-c:s", "dvdsub", "-f", "dvd", "-packetsize",
-                     "2048", out}),
-             {},
-             0,
-             weight,
-             {out}});
+    int stream = 0;
+    // Pictures first: each drawn at the disc's frame size, placed as on the film's picture.
+    for (const TDiscSubtitle& s : subs) {
+        if (!s.Pictures || s.Index < 0) continue;
+        const std::string name = base + "_spu" + Int(stream);
+        part.MakeDirs.push_back(name);
+        const std::string project = name + ".xml";
+        for (TStep& step :
+             SubpictureSteps(plan, part, s.Index, Cut(plan, part), name, project, weight))
+            part.Steps.push_back(std::move(step));
+        const std::string out = name + ".mpg";
+        part.Steps.push_back(Spumux(title, {"-s", Int(stream)}, project, current, out, weight));
         current = out;
+        ++stream;
     }
-    int stream = static_cast<int>(maps.size() / 2);
     for (const TDiscSubtitle& s : subs) {
         if (s.Pictures) continue;
         const std::string srt = base + "_sub" + Int(stream) + ".srt";

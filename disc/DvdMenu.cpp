@@ -13,16 +13,13 @@ namespace {
 
 using job::Concat;
 using job::FfmpegStart;
+using job::Int;
 
 const char* const MenuFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 /// Seconds the menu's still plays before it pauses, and its constant video rate:
 /// together about the 150 blocks the budget keeps for a menu picture (138 made).
 constexpr const char* MenuSeconds = "2";
 constexpr const char* MenuRate = "900k";
-
-std::string Int(std::int64_t v) {
-    return std::to_string(v);
-}
 
 /// A row of buttons after its caption; each button as wide as its label.
 void AddRow(std::vector<TMenuButton>& buttons, std::vector<TMenuButton> row, int y, int scale) {

@@ -20,6 +20,10 @@ inline const TRate Ntsc{30000, 1001};
 /// A real number in its shortest exact form, whatever the locale.
 std::string Num(double v);
 std::string Num(std::int64_t v);
+/// A whole number as text, for any integer type.
+inline std::string Int(std::int64_t v) {
+    return Num(v);
+}
 /// "25" or "30000/1001".
 std::string RateText(TRate r);
 double Value(TRate r);

@@ -5,10 +5,13 @@
 #include "app/cli/MakeDisc.h"
 #include "app/cli/Reports.h"
 #include "common/Numeric.h"
+#include "disc/DvdSubpictures.h"
 #include "disc/Pulldown.h"
 
 #include <nlohmann/json.hpp>
 
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -67,6 +70,10 @@ Output:
   --pulldown IN OUT    alone: write the MPEG-2 video stream IN (23.976
                        progressive frames) to OUT with 3:2 pulldown flags, to
                        be shown at 29.97 (a step of NTSC film discs)
+  --subpictures DIR XML PAL|NTSC SCALE SECONDS
+                       alone: write the spumux project XML for the subtitle
+                       images drawn into DIR, times multiplied by SCALE, the
+                       last ending at SECONDS (a step of DVDs)
   --help               print this text
   --version            print the program's version
 
@@ -407,6 +414,32 @@ int Pulldown(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
 }
 
+/// --subpictures DIR XML FORMAT SCALE SECONDS: the subtitle picture step of a DVD job.
+int Subpictures(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const auto number = [](const std::string& text) {
+        double v = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+        return ec == std::errc{} && end == text.data() + text.size() && v > 0 && std::isfinite(v)
+                   ? v
+                   : 0.0;
+    };
+    if (args.size() != 6 || (args[3] != "PAL" && args[3] != "NTSC") || !(number(args[4]) > 0) ||
+        !(number(args[5]) > 0)) {
+        err << "tarvex-cli: --subpictures needs a folder, a project file, PAL or NTSC, a time "
+               "scale and the seconds of the disc\n";
+        return 2;
+    }
+    try {
+        const std::size_t shows = WriteSubpictureProject(args[1], args[2], args[3] == "PAL",
+                                                         number(args[4]), number(args[5]));
+        out << "Wrote " << shows << " subtitle pictures to " << args[2] << ".\n";
+        return 0;
+    } catch (const std::exception& e) {
+        err << "tarvex-cli: --subpictures: " << args[1] << ": " << e.what() << '\n';
+        return 1;
+    }
+}
+
 /// The actions run as a user would; a usage error ends the run with `TUsageError`.
 int RunActions(const std::vector<std::string>& args, const std::string& exePath, std::ostream& out,
                std::ostream& err) {
@@ -452,6 +485,7 @@ int RunActions(const std::vector<std::string>& args, const std::string& exePath,
 int RunCli(const std::vector<std::string>& args, const std::string& exePath, std::ostream& out,
            std::ostream& err) {
     if (!args.empty() && args[0] == "--pulldown") return Pulldown(args, out, err);
+    if (!args.empty() && args[0] == "--subpictures") return Subpictures(args, out, err);
     try {
         return RunActions(args, exePath, out, err);
     } catch (const TUsageError& e) {

@@ -62,4 +62,32 @@ inline bool MakeRichFilm(const std::string& path) {
     return made && std::rename(part.c_str(), path.c_str()) == 0;
 }
 
+/// Makes `path` (once): 8 s of 1280x720 test picture with DVD picture subtitles
+/// drawn for that size near its bottom, beyond a DVD frame's 576 lines.
+inline bool MakeWideSubtitleFilm(const std::string& path) {
+    if (std::filesystem::exists(path)) return true;
+    const std::string dir = path + ".parts-" + std::to_string(getpid());
+    std::filesystem::create_directories(dir);
+    WriteText(dir + "/subs.srt", TwoLines);
+    WriteText(dir + "/spu.xml", "<subpictures format=\"PAL\"><stream><textsub filename=\"" + dir +
+                                    "/subs.srt\" font=\"DejaVuSans.ttf\" fontsize=\"40\" "
+                                    "horizontal-alignment=\"center\" vertical-alignment=\"bottom\" "
+                                    "bottom-margin=\"30\" movie-width=\"1280\" "
+                                    "movie-height=\"720\" subtitle-fps=\"25\" movie-fps=\"25\"/>"
+                                    "</stream></subpictures>");
+    const std::string q = "'" + dir + "/";
+    const std::string part = dir + ".mkv";
+    const std::string picture = "-f lavfi -i testsrc2=size=1280x720:rate=25:duration=8 ";
+    const bool made =
+        Shell("ffmpeg -nostdin -v error -y " + picture + "-c:v mpeg2video -f dvd " + q +
+              "plain.mpg'") == 0 &&
+        Shell("cd " + q + "' && HOME=" + q +
+              "' spumux spu.xml < plain.mpg > spu.mpg 2>/dev/null") == 0 &&
+        Shell("ffmpeg -nostdin -v error -y " + picture + "-i " + q +
+              "spu.mpg' -map 0:v -map 1:s -c:v libx264 -preset ultrafast -c:s copy '" + part +
+              "'") == 0;
+    std::filesystem::remove_all(dir);
+    return made && std::rename(part.c_str(), path.c_str()) == 0;
+}
+
 } // namespace tarvex::testkit

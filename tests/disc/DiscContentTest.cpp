@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -155,6 +156,71 @@ TEST_F(DiscContentTest, AVcdGetsAnEntryPointAtEachChapter) {
     const std::string info = Output("vcd-info -c '" + Dir / "vcd/disc1.cue" + "' 2>/dev/null");
     EXPECT_THAT(info, HasSubstr("entries: 3"));
 }
+
+/// The box of the first visible picture of subtitle stream 0 of `file` on its canvas.
+std::array<double, 4> SubtitleBox(const std::string& file) {
+    const std::string text = Output("ffmpeg -nostdin -i '" + file +
+                                    "' -filter_complex '[0:s:0]alphaextract,bbox' -f null - 2>&1 "
+                                    "| grep -m1 -o 'x1:.*h:'");
+    std::array<double, 4> box{-1, -1, -1, -1}; // x1, x2, y1, y2
+    std::sscanf(text.c_str(), "x1:%lf x2:%lf y1:%lf y2:%lf", &box[0], &box[1], &box[2], &box[3]);
+    return box;
+}
+
+/// A DVD of the 1280x720 film: PAL resized by fields, or NTSC with the film slowed
+/// to 23.976.
+class SubtitlePictures : public DiscContentTest, public ::testing::WithParamInterface<bool> {};
+
+// The subtitle pictures are cropped, resized and bordered with the picture, so they
+// show on the DVD's frame where they show on the film's, each once, in time with it.
+TEST_P(SubtitlePictures, FollowThePictureOntoTheDiscFrame) {
+    const bool pal = GetParam();
+    const std::string film = TARVEX_TEST_FILMS "/wide-subs-8s.mkv";
+    ASSERT_TRUE(testkit::MakeWideSubtitleFilm(film)) << "ffmpeg could not make the film";
+    const TCDImage budget = testkit::Budget(TDiscFormat::DVD, {8, 6}, 8, 1, 192000, true);
+    TDiscPlan plan = testkit::Plan(TDiscFormat::DVD, film, 200, budget);
+    plan.VideoRate = 3000000;
+    const int height = pal ? 544 : 448;
+    plan.Picture = {.CropLeft = 16,
+                    .CropTop = 8,
+                    .CropX = 1248,
+                    .CropY = 704,
+                    .ResizeX = 720,
+                    .ResizeY = height,
+                    .DestY = height + 32,
+                    .BorderTop = 16,
+                    .BorderBottom = 16,
+                    .Interlaced = pal,
+                    .SrcIsPAL = true,
+                    .DestIsPAL = pal,
+                    .Widescreen = true};
+    plan.SourceAudioStreams = 0;
+    plan.Extras.Subtitles = {{0, "", "eng", true}};
+    const TMakeResult result = Make(plan, Dir / "dvd");
+    ASSERT_EQ(result.Status, TMakeStatus::Done) << result.Message;
+    const auto [fx1, fx2, fy1, fy2] = SubtitleBox(film);
+    ASSERT_GT(fy1, 576) << "the film's subtitles lie beyond a DVD frame's lines";
+    const std::string vob = result.WorkDir + "/disc1_dvd/VIDEO_TS/VTS_01_1.VOB";
+    const auto [x1, x2, y1, y2] = SubtitleBox(vob);
+    const double sx = 720.0 / 1248, sy = height / 704.0;
+    EXPECT_NEAR(x1, (fx1 - 16) * sx, 3);
+    EXPECT_NEAR(x2, (fx2 - 16) * sx, 3);
+    EXPECT_NEAR(y1, (fy1 - 8) * sy + 16, 3);
+    EXPECT_NEAR(y2, (fy2 - 8) * sy + 16, 3);
+    const auto probe = [&vob](const char* what) {
+        return Output("ffprobe -v error -select_streams " + std::string(what) + " -of csv=p=0 '" +
+                      vob + "'");
+    };
+    const std::string times = probe("s -show_entries subtitle=pts_time");
+    ASSERT_EQ(std::count(times.begin(), times.end(), '\n'), 2) << times;
+    // The second shows 4 s into the film; slowed down, 4 * 25 / 23.976 s into the disc.
+    EXPECT_NEAR(std::atof(times.c_str() + times.find('\n') + 1) -
+                    std::atof(probe("v -show_entries stream=start_time").c_str()),
+                pal ? 4 : 4 * 25 / (24000.0 / 1001), 0.05);
+}
+
+INSTANTIATE_TEST_SUITE_P(Discs, SubtitlePictures, ::testing::Values(true, false),
+                         [](const auto& row) { return std::string(row.param ? "pal" : "ntsc"); });
 
 /// A subtitle stream of the film drawn into a VCD's picture.
 struct TBurnCase {

@@ -1,4 +1,5 @@
 #include "disc/DiscJob.h"
+#include "disc/DvdSubpictures.h"
 
 #include "tests/support/DiscPlans.h"
 
@@ -404,6 +405,23 @@ INSTANTIATE_TEST_SUITE_P(
         TFramesCase{"pal", TDiscFormat::SVCD, 25, true, true, 1500, 1500},
         TFramesCase{"24_fps_shown_at_ntsc_rate", TDiscFormat::DVD, 24, false, false, 2400, 2998}),
     [](const auto& info) { return std::string(info.param.Name); });
+
+// Drawn frames become shows: a clear frame or the disc's end ends one, a frame
+// drawn again unchanged lengthens it, and nothing runs backwards.
+TEST(SubpictureShows, FromTheFramesFfmpegDrew) {
+    using TShows = std::vector<TSubpictureShow>;
+    const auto same = [](std::int64_t, std::int64_t) { return true; };
+    const auto differ = [](std::int64_t, std::int64_t) { return false; };
+    EXPECT_EQ(SubpictureShows({6002, 0, 4000, 2002}, {4000, 0}, 5000, differ),
+              (TShows{{0, 0, 2002}, {4000, 4000, 5000}}));
+    EXPECT_EQ(SubpictureShows({0, 1000}, {1000, 300}, 5000, differ), (TShows{{1000, 1000, 5000}}));
+    EXPECT_EQ(SubpictureShows({0, 500, 1000}, {0, 500}, 9000, same), (TShows{{0, 0, 1000}}));
+    EXPECT_EQ(SubpictureShows({0, 500, 1000}, {0, 500}, 9000, differ),
+              (TShows{{0, 0, 500}, {500, 500, 1000}}));
+    EXPECT_EQ(SubpictureShows({7000}, {7000}, 6000, differ), TShows{});
+    EXPECT_THROW(SubpictureShows(std::vector<std::int64_t>(MaxSubpictures + 1), {}, 0, differ),
+                 TSubpictureError);
+}
 
 } // namespace
 } // namespace tarvex

@@ -1,0 +1,178 @@
+#include "disc/DvdSubpictures.h"
+
+#include "disc/DvdAuthor.h"
+#include "disc/JobParts.h"
+#include "disc/Pulldown.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string_view>
+
+namespace tarvex {
+
+using namespace job;
+
+namespace {
+
+/// The file the first step lists the visible frames in, inside the images' folder.
+constexpr const char* FramesFile = "frames.txt";
+/// The largest frame list and image read back; both come from the film.
+constexpr std::uintmax_t MaxListBytes = 64u << 20;
+constexpr std::uintmax_t MaxImageBytes = 8u << 20;
+
+/// Milliseconds as seconds with three decimals and a point, whatever the locale.
+std::string Secs(std::int64_t ms) {
+    std::array<char, 32> text{};
+    std::snprintf(text.data(), text.size(), "%lld.%03lld", static_cast<long long>(ms / 1000),
+                  static_cast<long long>(ms % 1000));
+    return text.data();
+}
+
+/// A whole number that is all of `text`, else nothing.
+std::optional<std::int64_t> Whole(std::string_view text) {
+    std::int64_t v = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    return v;
+}
+
+/// The graph that draws the subtitle stream on the film's canvas and brings it to
+/// the disc's frame the way the film's picture is cropped, resized and bordered.
+std::string Graph(const TDiscPlan& plan, int index, const std::string& dir) {
+    const TPictureSteps s = PictureSteps(plan.Picture);
+    const auto [left, top, right, bottom] = s.Borders;
+    const int lines = s.Fields ? 2 : 1; // a picture resized by fields: its frame's window
+    // Times in milliseconds: the images are named by them and the list gives them.
+    return "[0:s:" + Int(index) + "]settb=1/1000,crop=w=" + Int(s.CropX) +
+           ":h=" + Int(s.CropY * lines) + ":x=" + Int(s.CropLeft) + ":y=" + Int(s.CropTop * lines) +
+           ":exact=1,scale=w=" + Int(s.ResizeX) + ":h=" + Int(s.ResizeY * lines) +
+           ",pad=w=" + Int(s.Width) + ":h=" + Int(s.Height) + ":x=" + Int(left) + ":y=" + Int(top) +
+           ":color=black@0,split[all][seen];" +
+           "[seen]alphaextract,bbox,metadata=mode=print:file=" + dir + "/" + FramesFile +
+           ",nullsink;[all]split[a][b];[a]palettegen=max_colors=4:reserve_transparent=1:"
+           "stats_mode=single[p];[b][p]paletteuse=new=1:dither=none";
+}
+
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(a, ec);
+    if (ec || size > MaxImageBytes || std::filesystem::file_size(b, ec) != size || ec) return false;
+    std::ifstream fa(a, std::ios::binary), fb(b, std::ios::binary);
+    return std::equal(std::istreambuf_iterator<char>(fa), {}, std::istreambuf_iterator<char>(fb));
+}
+
+} // namespace
+
+std::vector<TStep> SubpictureSteps(const TDiscPlan& plan, const TDiscPart& part, int index,
+                                   const std::vector<std::string>& cut, const std::string& dir,
+                                   const std::string& project, double weight) {
+    const std::string title = "Disc " + Int(part.Number) + ": subtitle pictures";
+    const std::vector<std::string> draw =
+        Concat(Concat(Concat({"ffmpeg", "-nostdin", "-hide_banner", "-v", "error", "-y"}, cut),
+                      FileInput(InputOf(plan))),
+               {"-filter_complex", Graph(plan, index, dir), "-fps_mode", "passthrough",
+                "-enc_time_base", "1:1000", "-frame_pts", "1",
+                // One more than a disc takes: the project step then refuses the stream.
+                "-frames:v", Int(MaxSubpictures + 1), dir + "/%d.png"});
+    // The film's times; the disc plays them scaled when its frames are retimed.
+    const double scale = plan.SrcFrameRate / Value(ScriptRate(plan));
+    const double seconds =
+        static_cast<double>(part.EndFrame - part.FirstFrame) / Value(ScriptRate(plan));
+    return {{title, draw, {}, 0, 0.5 * weight, {}},
+            Making({title,
+                    {PulldownProgram(), "--subpictures", dir, project,
+                     plan.Picture.DestIsPAL ? "PAL" : "NTSC", Num(scale), Num(seconds)},
+                    {},
+                    0,
+                    0.05 * weight,
+                    {}},
+                   {project})};
+}
+
+std::vector<TSubpictureShow>
+SubpictureShows(std::vector<std::int64_t> frames, std::vector<std::int64_t> shown, std::int64_t end,
+                const std::function<bool(std::int64_t, std::int64_t)>& same) {
+    if (frames.size() > MaxSubpictures || shown.size() > MaxSubpictures)
+        throw TSubpictureError("the film's subtitle stream has more than " + Int(MaxSubpictures) +
+                               " pictures on this disc");
+    std::sort(frames.begin(), frames.end());
+    frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
+    std::sort(shown.begin(), shown.end());
+    std::vector<TSubpictureShow> shows;
+    bool open = false; // the last show lasts until the frame after it, within the disc
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const std::int64_t t = frames[i];
+        const std::int64_t until = std::min(i + 1 < frames.size() ? frames[i + 1] : end, end);
+        const bool visible = std::binary_search(shown.begin(), shown.end(), t);
+        if (visible && open && same(shows.back().Frame, t))
+            shows.back().End = until;
+        else if (visible)
+            shows.push_back({t, t, until});
+        open = visible;
+    }
+    std::erase_if(shows, [](const TSubpictureShow& s) { return s.End <= s.Start; });
+    return shows;
+}
+
+std::size_t WriteSubpictureProject(const std::string& dir, const std::string& out, bool pal,
+                                   double timeScale, double endSeconds) {
+    namespace fs = std::filesystem;
+    std::vector<std::int64_t> frames;
+    for (const fs::directory_entry& e : fs::directory_iterator(dir)) {
+        const std::string name = e.path().filename().string();
+        if (name.size() < 5 || !name.ends_with(".png")) continue;
+        if (const auto ms = Whole(std::string_view(name).substr(0, name.size() - 4));
+            ms && *ms >= 0)
+            frames.push_back(*ms);
+        if (frames.size() > MaxSubpictures) break; // refused below
+    }
+    // "frame:N pts:MS pts_time:S" lines, each followed by the bounding box when visible.
+    const fs::path list = fs::path(dir) / FramesFile;
+    std::error_code ec;
+    if (fs::file_size(list, ec) > MaxListBytes && !ec)
+        throw TSubpictureError("the list of subtitle pictures is too long");
+    std::ifstream in(list);
+    std::vector<std::int64_t> shown;
+    std::int64_t pts = -1; // of the frame whose lines follow; -1: none
+    for (std::string line; std::getline(in, line) && shown.size() <= MaxSubpictures;) {
+        if (line.starts_with("frame:")) {
+            const std::size_t at = line.find("pts:");
+            const std::size_t stop = line.find(' ', at);
+            const auto value = at == std::string::npos
+                                   ? std::nullopt
+                                   : Whole(std::string_view(line).substr(at + 4, stop - at - 4));
+            pts = value.value_or(-1);
+        } else if (line.starts_with("lavfi.bbox.w=") && pts >= 0) {
+            shown.push_back(pts);
+            pts = -1;
+        }
+    }
+    const auto image = [&dir](std::int64_t ms) { return fs::path(dir) / (Int(ms) + ".png"); };
+    const auto end = static_cast<std::int64_t>(std::llround(endSeconds / timeScale * 1000));
+    const std::vector<TSubpictureShow> shows =
+        SubpictureShows(frames, shown, end, [&](std::int64_t a, std::int64_t b) {
+            return SameFile(image(a), image(b));
+        });
+    const auto at = [timeScale](std::int64_t ms) {
+        return Secs(static_cast<std::int64_t>(std::llround(static_cast<double>(ms) * timeScale)));
+    };
+    std::string xml =
+        std::string("<subpictures format=\"") + (pal ? "PAL" : "NTSC") + "\">\n<stream>\n";
+    for (const TSubpictureShow& s : shows)
+        xml += "<spu image=\"" + XmlText(image(s.Frame).string()) + "\" start=\"" + at(s.Start) +
+               "\" end=\"" + at(s.End) + "\"/>\n";
+    xml += "</stream>\n</subpictures>\n";
+    std::ofstream file(out, std::ios::binary | std::ios::trunc);
+    file << xml;
+    if (!file.flush()) throw TSubpictureError("cannot write " + out);
+    return shows.size();
+}
+
+} // namespace tarvex
