@@ -38,7 +38,8 @@ void AddDvdAuthoring(const TDiscPlan& planned, const std::string& dir, TDiscPart
                           0,
                           weight,
                           {dir + "/VIDEO_TS/VIDEO_TS.IFO"}});
-    if (vob != part.MuxFile) part.Measured.push_back({"subtitles", vob});
+    // What the disc holds of the subtitles: the subpicture packs of its titles.
+    if (vob != part.MuxFile) part.Measured.push_back({"subtitles", dir + "/VIDEO_TS"});
     if (!menu.Buttons.empty()) part.Measured.push_back({"menu", dir + "/VIDEO_TS/VIDEO_TS.VOB"});
 }
 
