@@ -38,8 +38,7 @@ void AddDvdAuthoring(const TDiscPlan& planned, const std::string& dir, TDiscPart
                           0,
                           weight,
                           {dir + "/VIDEO_TS/VIDEO_TS.IFO"}});
-    // What the disc holds of the subtitles: the subpicture packs of its titles.
-    if (vob != part.MuxFile) part.Measured.push_back({"subtitles", dir + "/VIDEO_TS"});
+    if (vob != part.MuxFile) part.Measured.push_back({"subtitles", vob});
     if (!menu.Buttons.empty()) part.Measured.push_back({"menu", dir + "/VIDEO_TS/VIDEO_TS.VOB"});
 }
 

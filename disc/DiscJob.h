@@ -113,8 +113,7 @@ struct TDiscPart {
     std::string MuxFile;
     std::vector<std::string> MakeDirs; ///< folders the steps expect
     std::vector<TWorkText> Texts;      ///< files the steps read, written before them
-    /// Files whose sizes the report shows, by what they hold: "menu", and "subtitles"
-    /// (the title set's folder, whose subpicture packs are counted).
+    /// Files whose sizes the report shows, by what they hold ("menu", "subtitles").
     std::vector<TWorkText> Measured;
     std::vector<TStep> Steps;
     std::vector<TFinalFile> Images; ///< renamed in this order; the first is the image

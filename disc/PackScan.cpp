@@ -1,7 +1,6 @@
 #include "disc/PackScan.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string_view>
@@ -123,11 +122,8 @@ void ScanSector(TBytes b, TPackScan& scan) {
         const bool video = id >= 0xE0 && id <= 0xEF;
         const bool audio = (id >= 0xC0 && id <= 0xDF) || id == 0xBD;
         if (!video && !audio) continue;
-        if (kind == TPackKind::Empty || kind == TPackKind::Navigation) {
+        if (kind == TPackKind::Empty || kind == TPackKind::Navigation)
             kind = video ? TPackKind::Video : TPackKind::Audio;
-            if (id == 0xBD && header < size && (packet[header] & 0xE0) == 0x20)
-                ++scan.SubpicturePacks;
-        }
         payload += static_cast<std::int64_t>(size - header);
         if (video && StartsGop(packet.substr(header))) gop = true;
     }
@@ -153,22 +149,6 @@ TPackScan ScanPacks(const std::string& fileName, std::int64_t sectorSize) {
     }
     if (in.bad()) throw std::runtime_error("cannot read " + fileName);
     return scan;
-}
-
-std::int64_t TitleSubpicturePacks(const std::string& videoTs) {
-    std::int64_t packs = 0;
-    std::error_code ec;
-    for (auto e = std::filesystem::directory_iterator(videoTs, ec);
-         !ec && e != std::filesystem::directory_iterator(); e.increment(ec)) {
-        const std::string name = e->path().filename().string();
-        if (name.size() == 12 && name.starts_with("VTS_") && name.ends_with(".VOB") &&
-            name[7] != '0')
-            try {
-                packs += ScanPacks(e->path().string(), 2048).SubpicturePacks;
-            } catch (const std::runtime_error&) {
-            }
-    }
-    return packs;
 }
 
 } // namespace tarvex

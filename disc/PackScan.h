@@ -32,8 +32,6 @@ struct TPackScan {
     /// and for an audio stream.
     std::int64_t VideoBuffer = 0;
     std::int64_t AudioBuffer = 0;
-    /// Audio packs that carry a DVD's subpictures (private stream 1, substreams 0x20 to 0x3F).
-    std::int64_t SubpicturePacks = 0;
 
     const TPackCount& operator[](TPackKind kind) const {
         return Kinds[static_cast<std::size_t>(kind)];
@@ -45,10 +43,5 @@ struct TPackScan {
 /// A sector that is not one whole pack counts as Broken. Throws std::runtime_error
 /// when the file cannot be read.
 TPackScan ScanPacks(const std::string& fileName, std::int64_t sectorSize);
-
-/// The subpicture packs of a DVD's titles: those of every title VOB in the folder
-/// `videoTs` (VTS_nn_1.VOB and on; a title set's menus are in VTS_nn_0.VOB).
-/// A file that cannot be read counts none.
-std::int64_t TitleSubpicturePacks(const std::string& videoTs);
 
 } // namespace tarvex

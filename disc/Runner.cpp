@@ -1,6 +1,5 @@
 #include "disc/Runner.h"
 
-#include "disc/PackScan.h"
 #include "disc/Process.h"
 #include "disc/ReadBack.h"
 
@@ -338,9 +337,7 @@ class TMaker {
         disc.MuxBytes = FileSize(Work / part.MuxFile);
         if (!part.Images.empty()) disc.ImageBytes = FileSize(Work / part.Images[0].WorkName);
         for (const TWorkText& m : part.Measured)
-            disc.Measured.emplace_back(m.Name, m.Name == "subtitles"
-                                                   ? 2048 * TitleSubpicturePacks(Work / m.Text)
-                                                   : FileSize(Work / m.Text));
+            disc.Measured.emplace_back(m.Name, FileSize(Work / m.Text));
         if (!ReadBack(part, disc)) return false;
         for (const TFinalFile& file : part.Images) {
             const std::error_code ec =
