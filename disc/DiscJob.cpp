@@ -208,7 +208,7 @@ std::vector<std::string> JobScript(const TDiscJob& job) {
 }
 
 TExpectedDisc WithFramesMade(TExpectedDisc e, std::int64_t frames) {
-    if (frames == e.Frames || e.Frames <= 0) return e;
+    if (frames == e.Frames || e.Frames <= 0 || frames <= 0) return e;
     const bool pulldown = e.Fields != 2 * e.Frames;
     e.Seconds = e.Seconds * static_cast<double>(frames) / static_cast<double>(e.Frames);
     e.Frames = frames;
