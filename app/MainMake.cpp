@@ -37,6 +37,7 @@ TDiscPlan TMainForm::DiscPlan() const {
     plan.SrcFrames = m.SrcFrameCount > 0
                          ? m.SrcFrameCount
                          : std::llround(static_cast<double>(FilmSeconds) * plan.SrcFrameRate);
+    plan.SrcFramesEstimated = m.SrcFrameCount > 0 && SourceFile.Facts.FrameCountEstimated;
     const std::vector<std::string>& files = SourceFile.FileNames;
     if (files.size() > 1 && IsMpegType(SourceFile.FileType)) {
         // The files of a list play one after the other, so ffmpeg reads them as one
@@ -222,7 +223,9 @@ void TMainForm::SaveDiscReport(std::vector<std::string>& report, const std::stri
 
 std::vector<std::string> TMainForm::DiscReport(const TMakeResult& result, const TCDImage& budget,
                                                const TDiscPlan& plan) const {
-    std::vector<std::string> lines = {result.Message};
+    // Images made for discs they do not fit are no discs made: the report says so first.
+    const std::string unfit = Unfit(result, budget);
+    std::vector<std::string> lines = {unfit.empty() ? result.Message : unfit};
     if (plan.VideoRate < plan.PlannedVideoRate) {
         const std::int64_t share = (plan.SrcFrames + plan.DiscCount - 1) / plan.DiscCount;
         lines.push_back("The film's " + IntToStr(share) + " frames a disc play longer than the " +

@@ -24,7 +24,10 @@ struct TDiscPlan {
     std::vector<std::string> MoreSources; ///< files that continue the film (a list of MPEG files)
     double SrcFrameRate = 25;             ///< frames per second of the source
     std::int64_t SrcFrames = 0;           ///< frames of the whole film
-    int SourceAudioStreams = 1;           ///< audio streams in the source; 0 makes silence
+    /// SrcFrames is read from a stated duration, not counted: a container's length
+    /// may round up or end with its longest stream, a frame or two past the video.
+    bool SrcFramesEstimated = false;
+    int SourceAudioStreams = 1; ///< audio streams in the source; 0 makes silence
     TPicturePlan Picture;
     TDiscFormat Format = TDiscFormat::SVCD;
     int DiscCount = 1;
@@ -91,7 +94,14 @@ struct TExpectedDisc {
     std::int64_t VideoBufferBytes = 0;
     /// Fields the player shows: with pulldown three for every other film frame.
     std::int64_t Fields = 0;
+    /// Pictures the encoder may make more or fewer than Frames: the last disc of a
+    /// film whose length is an estimate ends where the source really ends.
+    std::int64_t FramesSlack = 0;
 };
+
+/// The expectation for a disc whose encoder made `frames` pictures (within its
+/// slack): the pictures, fields and playing time follow them.
+TExpectedDisc WithFramesMade(TExpectedDisc e, std::int64_t frames);
 
 /// One disc: its share of the film and the steps that make it.
 struct TDiscPart {

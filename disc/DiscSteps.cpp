@@ -230,6 +230,9 @@ TExpectedDisc Expected(const TDiscPlan& plan, const TDiscPart& part) {
     return e;
 }
 
+/// Source frames by which an estimated length may miss the film's end.
+constexpr std::int64_t EstimateSlack = 2;
+
 } // namespace
 
 std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
@@ -274,6 +277,8 @@ TDiscPart MakePart(const TDiscPlan& plan, int number, std::int64_t first, std::i
     if (!MuxedByEncoder(plan)) part.Steps.push_back(MuxStep(plan, part));
     AddAuthoring(plan, outDir, part);
     part.Expected = Expected(plan, part);
+    if (last && plan.SrcFramesEstimated)
+        part.Expected.FramesSlack = OutputFrames(plan, 0, EstimateSlack);
     return part;
 }
 

@@ -57,7 +57,8 @@ TDiscCheck CheckDisc(const TCDImage& plan, const TDiscResult& disc, TDiscFormat 
     c.StreamImageBlocks = c.PredictedMuxBlocks + authoring;
     c.PlannedImageBlocks = std::int64_t{plan.ImageBlocks} - plan.ExtraBlocks;
     c.BlocksUsable = plan.BlocksUsable;
-    c.Fits = c.RealImageBlocks + plan.ExtraBlocks <= c.BlocksUsable;
+    c.ExtraBlocks = plan.ExtraBlocks;
+    c.Fits = c.RealImageBlocks + c.ExtraBlocks <= c.BlocksUsable;
     return c;
 }
 
@@ -100,12 +101,12 @@ std::string GroupedMB(std::int64_t bytes) {
 
 std::string DiscSummary(const TDiscCheck& c, TDiscFormat format) {
     const std::int64_t block = format == TDiscFormat::DVD ? 2048 : 2352;
-    const Real full = c.BlocksUsable > 0 ? static_cast<Real>(c.RealImageBlocks) * 100 /
-                                               static_cast<Real>(c.BlocksUsable)
-                                         : 0;
+    const std::int64_t held = c.RealImageBlocks + c.ExtraBlocks;
+    const Real full =
+        c.BlocksUsable > 0 ? static_cast<Real>(held) * 100 / static_cast<Real>(c.BlocksUsable) : 0;
     return "Disc " + IntToStr(c.Number) + (c.Fits ? " fits: " : " does not fit: ") +
-           GroupedMB(c.RealImageBlocks * block) + " of " + GroupedMB(c.BlocksUsable * block) +
-           " (" + RoundedToStr(full, 10, '.') + " %)";
+           GroupedMB(held * block) + " of " + GroupedMB(c.BlocksUsable * block) + " (" +
+           RoundedToStr(full, 10, '.') + " %)";
 }
 
 double Deviation(std::int64_t predicted, std::int64_t real) {

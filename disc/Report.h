@@ -33,7 +33,8 @@ struct TDiscCheck {
     /// keeps room for is not in the image and not in this number.
     std::int64_t PlannedImageBlocks = 0;
     std::int64_t BlocksUsable = 0;
-    bool Fits = false; ///< the image and the planned extra data fit the disc
+    std::int64_t ExtraBlocks = 0; ///< the extra data burned beside the image
+    bool Fits = false;            ///< the image and the planned extra data fit the disc
 };
 
 /// Compares a made disc with `plan`, the budget of one disc as the window computed
@@ -48,8 +49,9 @@ TDiscCheck CheckDisc(const TCDImage& plan, const TDiscResult& disc, TDiscFormat 
 void TakeBudget(TDiscPlan& plan, const TCDImage& budget);
 
 /// The disc in one plain sentence, as the first line of its report: whether it
-/// fits, its image and the disc's capacity in MB (1024 x 1024 bytes) and how
-/// full it is, for example "Disc 1 fits: 4,398 MB of 4,482 MB (98.1 %)".
+/// fits, what it holds (the image and the extra data) and the disc's capacity in
+/// MB (1024 x 1024 bytes) and how full it is, for example "Disc 1 fits: 4,398 MB of 4,482 MB (98.1
+/// %)".
 std::string DiscSummary(const TDiscCheck& check, TDiscFormat format);
 
 /// How far `real` lies from `predicted`, in per cent of the prediction.

@@ -372,8 +372,10 @@ class TMaker {
         reading.Title = "Disc " + std::to_string(part.Number) + ": reading the image back";
         reading.Weight = 0;
         Clock.Start(part.Number, reading);
+        TDiscPart made = part;
+        made.Expected = WithFramesMade(part.Expected, disc.VideoFrames);
         const TReadBack found =
-            ReadBackImage(Job.Format, part,
+            ReadBackImage(Job.Format, made,
                           {.WorkDir = Work.string(),
                            .SearchPath = Path,
                            .Cancel = Options.Cancel,
@@ -430,7 +432,7 @@ class TMaker {
             return Fail(TMakeStatus::Failed, "\"" + step.Title + "\" could not start " +
                                                  step.Args[0] + ": " + run.StartError + ".");
         Log->Line("# exit code " + std::to_string(run.ExitCode));
-        if (run.ExitCode == 0) return Checked(step, stepFrames, tail);
+        if (run.ExitCode == 0) return Checked(step, stepFrames, part.Expected.FramesSlack, tail);
         const std::string how = run.Signal != 0
                                     ? "was stopped by signal " + std::to_string(run.Signal)
                                     : "ended with exit code " + std::to_string(run.ExitCode);
@@ -443,7 +445,7 @@ class TMaker {
 
     /// A step that says it succeeded has made what the next step needs: a full disk
     /// or a source that ends early can end a tool with success.
-    bool Checked(const TStep& step, std::int64_t frames, const TTail& tail) {
+    bool Checked(const TStep& step, std::int64_t frames, std::int64_t slack, const TTail& tail) {
         if (tail.Contains("No space left on device")) return DiskFull(step);
         for (const std::string& output : step.Outputs) {
             if (FileSize(Work / output) > 0) continue;
@@ -454,7 +456,7 @@ class TMaker {
                             (made ? "left " + output + " empty" : "did not make " + output) +
                             ". The log is " + Result.LogFile + "." + Finished());
         }
-        if (step.Frames > 0 && frames != step.Frames)
+        if (step.Frames > 0 && std::abs(frames - step.Frames) > slack)
             return Fail(TMakeStatus::Failed,
                         "\"" + step.Title + "\" made " + std::to_string(frames) + " of the " +
                             std::to_string(step.Frames) +

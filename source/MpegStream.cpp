@@ -2,7 +2,9 @@
 
 #include "common/Numeric.h"
 
+#include <algorithm>
 #include <limits>
+#include <vector>
 
 namespace tarvex::mpeg {
 
@@ -95,6 +97,66 @@ std::int64_t CountPictures(TBytes d) {
     return count;
 }
 
+/// Where a packet's elementary stream bytes start; none in a packet whose header
+/// does not fit.
+std::optional<std::size_t> PayloadStart(TBytes p) {
+    if (p.size() < 9) return std::nullopt;
+    std::size_t i;
+    if ((p[6] & 0xC0) == 0x80) { // MPEG-2: the header's length says
+        i = 9 + std::size_t{p[8]};
+    } else { // MPEG-1: stuffing, a buffer size, then no, one or two times
+        i = 6;
+        while (i < p.size() && i < 6 + 16 && p[i] == 0xFF) ++i;
+        if (i < p.size() && (p[i] & 0xC0) == 0x40) i += 2;
+        if (i >= p.size()) return std::nullopt;
+        if ((p[i] & 0xF0) == 0x20)
+            i += 5;
+        else if ((p[i] & 0xF0) == 0x30)
+            i += 10;
+        else if (p[i] == 0x0F)
+            i += 1;
+        else
+            return std::nullopt;
+    }
+    if (i > p.size()) return std::nullopt;
+    return i;
+}
+
+/// A presentation time and where its packet's payload starts in the joined payloads.
+struct TStamp {
+    std::size_t At;
+    std::int64_t Pts;
+};
+
+/// The time of the last picture shown of the last group of pictures in `video`:
+/// the time of its last picture with a stated time, plus the pictures its group
+/// shows after that one (temporal references number them in display order).
+std::optional<std::int64_t> LastGroupEnd(TBytes video, const std::vector<TStamp>& stamps,
+                                         TRatio rate) {
+    if (!rate.Known()) return std::nullopt;
+    std::size_t group = video.size();
+    for (std::size_t i = Find(video, 0, GroupCode); i < video.size();
+         i = Find(video, i + 4, GroupCode))
+        group = i;
+    if (group == video.size()) return std::nullopt;
+    // A time belongs to the first picture that starts at or after its payload.
+    std::size_t stamp = 0;
+    int lastReference = -1;
+    std::optional<TStamp> stated; // At holds the temporal reference
+    for (std::size_t i = Find(video, 0, PictureCode); i + 5 < video.size();
+         i = Find(video, i + 4, PictureCode)) {
+        std::optional<std::int64_t> pts;
+        for (; stamp < stamps.size() && stamps[stamp].At <= i; ++stamp) pts = stamps[stamp].Pts;
+        if (i < group) continue;
+        const int reference = video[i + 4] << 2 | video[i + 5] >> 6;
+        lastReference = std::max(lastReference, reference);
+        if (pts) stated = TStamp{static_cast<std::size_t>(reference), *pts};
+    }
+    if (!stated || lastReference <= static_cast<int>(stated->At)) return std::nullopt;
+    const Real ticks = static_cast<Real>(PtsClock) * rate.Den / rate.Num;
+    return stated->Pts + Round(ticks * (lastReference - static_cast<int>(stated->At)));
+}
+
 } // namespace
 
 std::optional<std::int64_t> PacketPts(TBytes p) {
@@ -183,7 +245,9 @@ bool IsTransportStream(TBytes head) {
            head[2 * TransportPacket] == 0x47;
 }
 
-void ScanProgramStream(TBytes d, TPtsRange& range) {
+void ScanProgramStream(TBytes d, TPtsRange& range, TRatio rate) {
+    std::vector<unsigned char> video; // the packets' payloads, joined
+    std::vector<TStamp> stamps;
     std::size_t p = Find(d, 0, PackCode);
     while (p < d.size()) {
         const std::size_t length = StartCodeAt(d, p) ? ItemLength(d, p) : 0;
@@ -193,10 +257,18 @@ void ScanProgramStream(TBytes d, TPtsRange& range) {
         }
         if (p + length > d.size()) break;
         if (d[p + 3] >= 0xE0 && d[p + 3] <= 0xEF) {
-            if (const auto pts = PacketPts(d.subspan(p, length))) range.Add(*pts);
+            const TBytes packet = d.subspan(p, length);
+            const auto pts = PacketPts(packet);
+            if (pts) range.Add(*pts);
+            if (const auto start = PayloadStart(packet)) {
+                if (pts) stamps.push_back({video.size(), *pts});
+                video.insert(video.end(), packet.begin() + static_cast<std::ptrdiff_t>(*start),
+                             packet.end());
+            }
         }
         p += length;
     }
+    if (const auto end = LastGroupEnd(video, stamps, rate)) range.Add(*end);
 }
 
 std::optional<std::int64_t> FramesOfPtsRange(const TPtsRange& range, TRatio rate) {

@@ -59,8 +59,11 @@ std::optional<std::int64_t> PacketPts(TBytes packet);
 
 /// Adds the presentation times of the video packets of a program-stream window
 /// to `range`. The window may start and end anywhere: the walk starts at the
-/// first pack header and stops at the first packet that does not fit.
-void ScanProgramStream(TBytes window, TPtsRange& range);
+/// first pack header and stops at the first packet that does not fit. A packet
+/// states the time of the first picture that starts in it only; with a known
+/// `rate`, the pictures of the window's last group shown after its last stated
+/// time are added too.
+void ScanProgramStream(TBytes window, TPtsRange& range, TRatio rate = {});
 
 /// Frames shown from the lowest to the highest presentation time, both included.
 std::optional<std::int64_t> FramesOfPtsRange(const TPtsRange& range, TRatio rate);

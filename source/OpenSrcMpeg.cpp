@@ -43,8 +43,8 @@ std::optional<std::int64_t> StreamFrames(TBinaryFile& file, const std::vector<un
         tail = ReadWindow(file, file.FileSize() - StreamWindow, StreamWindow);
     if (mpeg::IsProgramStream(head)) {
         mpeg::TPtsRange range;
-        mpeg::ScanProgramStream(head, range);
-        mpeg::ScanProgramStream(tail, range);
+        mpeg::ScanProgramStream(head, range, rate);
+        mpeg::ScanProgramStream(tail, range, rate);
         return mpeg::FramesOfPtsRange(range, rate);
     }
     if (mpeg::IsTransportStream(head)) return std::nullopt;

@@ -323,6 +323,7 @@ struct TMadeDiscCase {
     std::vector<std::string> Actions; ///< after the film is opened, before --make-disc
     int ExitCode;
     std::vector<std::string> Said; ///< on stdout or stderr
+    std::string FirstLine;         ///< how the report begins
 };
 
 class CliMakeDisc : public CliSource, public ::testing::WithParamInterface<TMadeDiscCase> {};
@@ -344,6 +345,7 @@ TEST_P(CliMakeDisc, MakesTheDiscOrSaysWhyItFailed) {
     args.insert(args.end(), c.Actions.begin(), c.Actions.end());
     args.insert(args.end(), {"--make-disc", (Folder / "discs").string()});
     EXPECT_EQ(Run(args), c.ExitCode) << Err.str();
+    EXPECT_EQ(Out.str().rfind(c.FirstLine, 0), 0u) << Out.str();
     for (const std::string& said : c.Said)
         EXPECT_NE((Out.str() + Err.str()).find(said), std::string::npos) << said << '\n'
                                                                          << Out.str() << Err.str();
@@ -356,12 +358,14 @@ INSTANTIATE_TEST_SUITE_P(
                       {"--select", "RateModeBox=1"},
                       0,
                       {"read back: video: mpeg2video, 720x480, display aspect 4:3, field order "
-                       "progressive, 90 pictures (planned 90)"}},
+                       "progressive, 90 pictures (planned 90)"},
+                      "Made 1 disc image"},
         TMadeDiscCase{"image_larger_than_the_disc",
                       {"--type", "EditExtraDataKB=2546000", "--type", "Videokbps=3000"},
                       1,
                       {"  does NOT fit the disc of 1273349 blocks",
-                       "tarvex-cli: --make-disc: The image of disc 1 does not fit its disc"}}),
+                       "tarvex-cli: --make-disc: The image of disc 1 does not fit its disc"},
+                      "The image of disc 1 does not fit its disc"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace

@@ -108,6 +108,28 @@ TEST(BudgetCheckTest, EachIssueOnItsOwn) {
     }
 }
 
+TEST(BudgetCheckTest, VcdAtItsStandardRateIsNoFault) {
+    // The stream-rate floor lies above a VCD's one rate with its 224 kbps sound.
+    const struct {
+        std::int8_t mux;
+        std::uint32_t rate;
+        bool belowMin;
+    } rows[] = {{3, 1150000, false}, {4, 1150000, false}, {6, 1150000, false},
+                {6, 1149000, true},  {6, 1000000, true},  {0, 1150000, true}};
+    for (const auto& r : rows) {
+        TCDImage m = Computed(0, 0, 0);
+        m.SetMuxMode(r.mux);
+        m.ComputeVideoRate();
+        ASSERT_GT(m.MinVideoRate, 1150000) << int{r.mux};
+        m.SetVideoRate(r.rate);
+        m.ComputeImage();
+        bool belowMin = false;
+        for (const TBudgetFinding& f : CheckBudget(m))
+            belowMin = belowMin || f.Issue == TBudgetIssue::VideoBelowMin;
+        EXPECT_EQ(belowMin, r.belowMin) << int{r.mux} << " " << r.rate;
+    }
+}
+
 TEST(TCDImageTest, IFramesPastSixteenBits) {
     const struct {
         std::uint32_t frames;

@@ -92,21 +92,25 @@ TEST(DeviationTest, IsInPerCentOfThePrediction) {
 TEST(DiscSummaryTest, SaysInOneSentenceWhetherTheDiscFits) {
     const struct {
         const char* Name;
-        std::int64_t Image, Usable;
+        std::int64_t Image, Extra, Usable;
         bool Fits;
         TDiscFormat Format;
         const char* Expected;
     } rows[] = {
-        {"dvd", 2251776, 2295104, true, TDiscFormat::DVD,
+        {"dvd", 2251776, 0, 2295104, true, TDiscFormat::DVD,
          "Disc 1 fits: 4,398 MB of 4,483 MB (98.1 %)"},
-        {"vcd over", 370000, 359849, false, TDiscFormat::VCD,
+        {"vcd over", 370000, 0, 359849, false, TDiscFormat::VCD,
          "Disc 1 does not fit: 830 MB of 807 MB (102.8 %)"},
-        {"small", 1000, 359849, true, TDiscFormat::SVCD, "Disc 1 fits: 2 MB of 807 MB (0.3 %)"},
+        {"small", 1000, 0, 359849, true, TDiscFormat::SVCD, "Disc 1 fits: 2 MB of 807 MB (0.3 %)"},
+        // The extra data burned beside the image fills the disc too.
+        {"extra data", 1000, 1273000, 1273349, false, TDiscFormat::DVD,
+         "Disc 1 does not fit: 2,488 MB of 2,487 MB (100.1 %)"},
     };
     for (const auto& row : rows) {
         TDiscCheck c;
         c.Number = 1;
         c.RealImageBlocks = row.Image;
+        c.ExtraBlocks = row.Extra;
         c.BlocksUsable = row.Usable;
         c.Fits = row.Fits;
         EXPECT_EQ(DiscSummary(c, row.Format), row.Expected) << row.Name;

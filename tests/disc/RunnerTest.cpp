@@ -168,5 +168,23 @@ TEST(MakeDiscsTest, ProgressRisesToTheEndAndTheImageGetsItsName) {
         std::tuple("Disc 1: test picture", "Disc 1: again", 1.0, 1));
 }
 
+TEST(MakeDiscsTest, AnEstimatedLengthMayMissTheSourceByItsSlack) {
+    // Two seconds make 50 frames; a source that ends earlier than its slack allows fails.
+    const struct {
+        std::int64_t planned, slack;
+        TMakeStatus status;
+    } rows[] = {{51, 2, TMakeStatus::Done},
+                {48, 2, TMakeStatus::Done},
+                {53, 2, TMakeStatus::Failed},
+                {51, 0, TMakeStatus::Failed}};
+    for (const auto& r : rows) {
+        const TTempFolder dir;
+        TDiscJob job = OneDisc(dir, {Picture(2, "made.bin", r.planned)});
+        job.Parts[0].Expected.FramesSlack = r.slack;
+        const TMakeResult result = MakeDiscs(job, {});
+        EXPECT_EQ(result.Status, r.status) << r.planned << " " << result.Message;
+    }
+}
+
 } // namespace
 } // namespace tarvex

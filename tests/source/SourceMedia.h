@@ -44,6 +44,7 @@ inline std::vector<TMedia> AllMedia() {
     const std::string ntsc = TestPicture("720x480", "30000/1001");
     const std::string film = TestPicture("720x480", "24000/1001");
     const std::string cif = TestPicture("352x288", "25");
+    const std::string fourSeconds = "-f lavfi -i testsrc=size=352x288:rate=25:duration=4 ";
     const std::string half = TestPicture("352x288", "12.5");
     const std::string svcd = TestPicture("480x576", "25");
     const std::string cut = TestPicture("480x360", "30000/1001");
@@ -81,6 +82,10 @@ inline std::vector<TMedia> AllMedia() {
         {"ntsc_43.mpeg", ntsc + mpeg2 + "-aspect 4:3 -f mpeg", Mpeg},
         {"svcd_wide.mpv", svcd + mpeg2 + "-aspect 16:9 -f mpeg2video", Mpeg},
         {"cif.mpg", cif + "-frames:v 3 -c:v mpeg1video -f mpeg", Mpeg},
+        // At ffmpeg's default rate a packet holds several pictures, the last ones
+        // without a time of their own.
+        {"cif_low_rate_b.mpg", fourSeconds + "-frames:v 90 -c:v mpeg2video -bf 2 -f vob", Mpeg},
+        {"cif_low_rate_1.mpg", fourSeconds + "-frames:v 90 -c:v mpeg1video -f mpeg", Mpeg},
         {"cif.m1v", cif + "-frames:v 3 -c:v mpeg1video -f mpeg1video", Mpeg},
         {"pal_wide.mkv", pal + x264 + "-aspect 16:9", Quick},
         {"ntsc_43.mkv", ntsc + x264 + "-aspect 4:3", Quick},
