@@ -386,7 +386,8 @@ TEST_P(EncodedFramesTest, EveryStepExpectsTheFramesTheEncoderWrites) {
     plan.SrcFrames = c.SrcFrames;
     plan.Picture.SrcIsPAL = c.SrcPal;
     plan.Picture.DestIsPAL = c.DestPal;
-    const TDiscPart& part = BuildJob(plan, "/out/.work", "/out").Parts.at(0);
+    const TDiscJob job = BuildJob(plan, "/out/.work", "/out");
+    const TDiscPart& part = job.Parts.at(0);
     std::vector<std::int64_t> frames; // of the steps that encode video, and the read-back's
     for (const TStep& step : part.Steps)
         if (step.Frames != 0) frames.push_back(step.Frames);
