@@ -183,7 +183,12 @@ void TMainForm::ApplyRateMode() {
     if (RateModeBox.ItemIndex() == AsTyped) {
         d.SetVideoRate(Store<std::uint32_t>(std::int64_t{TypedKbps} * 1000));
     } else if (RateModeBox.ItemIndex() == PlayerMaximum && d.VideoFits && d.MaxVideoRate > 0) {
-        const std::uint32_t highest = static_cast<std::uint32_t>(d.MaxVideoRate) / 1000 * 1000;
+        // The player's maximum, within what the disc's standard lets its video reach
+        // (a VCD's one rate lies below the CD stream's maximum).
+        const std::uint32_t standard =
+            DiscStandard(MuxTraits(d.MuxMode).Family, ResizeModel.DestIsPAL).MaxVideoRate;
+        const std::uint32_t highest =
+            std::min(static_cast<std::uint32_t>(d.MaxVideoRate), standard) / 1000 * 1000;
         if (d.VideoRate > highest) d.SetVideoRate(highest);
     }
 }

@@ -370,7 +370,7 @@ struct RateModeRow {
     std::function<void(TMainForm&)> Choose; ///< how the user picks the mode
     std::function<void(TMainForm&)> Change; ///< a change that recomputes the disc afterwards
     enum { Fill, PlayerMaximum, Typed } Expected;
-    int TypedKbps = 0;
+    int TypedKbps = 0; ///< the rate expected when it is not the filling or the player's one
 };
 
 class RateMode : public FormTest, public ::testing::WithParamInterface<RateModeRow> {};
@@ -396,10 +396,9 @@ TEST_P(RateMode, KeepsItsRateThroughOtherChanges) {
     filling.ComputeVideoRate();
     const std::uint32_t fill = filling.VideoRate / 1000;
     const std::uint32_t highest = static_cast<std::uint32_t>(filling.MaxVideoRate) / 1000;
-    const std::uint32_t expected = row.Expected == RateModeRow::Fill ? fill
-                                   : row.Expected == RateModeRow::Typed
-                                       ? static_cast<std::uint32_t>(row.TypedKbps)
-                                       : std::min(fill, highest);
+    const std::uint32_t expected = row.TypedKbps != 0 ? static_cast<std::uint32_t>(row.TypedKbps)
+                                   : row.Expected == RateModeRow::Fill ? fill
+                                                                       : std::min(fill, highest);
     EXPECT_EQ(f.Videokbps.Text(), IntToStr(expected));
     EXPECT_EQ(f.DiscImage.VideoRate, expected * 1000);
     EXPECT_EQ(f.RateModeBox.ItemIndex(), static_cast<int>(row.Expected));
@@ -420,6 +419,12 @@ INSTANTIATE_TEST_SUITE_P(
         RateModeRow{"FillRefillsAfterSound", "50", Nothing, Audio224, RateModeRow::Fill},
         RateModeRow{"PlayerMaximumCapsAShortFilm", "1", [](TMainForm& f) { Select(f, 1); }, Nothing,
                     RateModeRow::PlayerMaximum},
+        RateModeRow{"PlayerMaximumOfAVcdIsItsOneRate", "1",
+                    [](TMainForm& f) {
+                        f.MuxModeBox.Select(Index(TMuxRow::VcdFfmpeg));
+                        Select(f, 1);
+                    },
+                    Nothing, RateModeRow::PlayerMaximum, 1150},
         RateModeRow{"PlayerMaximumFillsALongFilm", "75", [](TMainForm& f) { Select(f, 1); },
                     Audio224, RateModeRow::PlayerMaximum},
         RateModeRow{"TypingPicksAsTyped", "50", [](TMainForm& f) { TypeRate(f, "2559"); }, Nothing,
