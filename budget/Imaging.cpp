@@ -55,10 +55,6 @@ void TCDImage::SetPulldown(bool value) {
     UpdateGopOverheads();
 }
 
-int TCDImage::CodedGOPLength() const {
-    return Pulldown ? PulldownGopLength(GOPLength) : GOPLength;
-}
-
 void TCDImage::SetSceneDetect(bool value) {
     if (value == SceneDetect) return;
     SceneDetect = value;
@@ -103,7 +99,9 @@ void TCDImage::SetAddMatrices(std::uint8_t value) {
 }
 
 void TCDImage::UpdateGopOverheads() {
-    Real gops = Div(Frames, CodedGOPLength());
+    // The frames the encoder puts into a GOP.
+    const int codedGopLength = Pulldown ? PulldownGopLength(GOPLength) : GOPLength;
+    Real gops = Div(Frames, codedGopLength);
     if (SceneDetect) gops = gops * 1.035L;
     IFrames = Store<std::uint32_t>(CeilInt64(gops));
 

@@ -106,8 +106,6 @@ class TCDImage {
     void SetGOPLength(std::uint8_t value); ///< 0 is ignored
     void SetSceneDetect(bool value);
     void SetPulldown(bool value);
-    /// Frames the encoder puts into a GOP.
-    int CodedGOPLength() const;
     void SetFrames(std::uint32_t value); ///< 0 is ignored
     void SetFrameRate(float value);      ///< 0 is ignored; IFrames kept
     void SetScanOffsets(bool value);

@@ -387,15 +387,12 @@ TEST_F(ResizeModelTest, AspectsOfTheFilm) {
     EXPECT_NEAR(model.FilmAspect(), 1.8066, 0.00005);
     EXPECT_NEAR(model.CropAspect(), 1.7665, 0.00005);
     EXPECT_NEAR(model.ResizeAspect(), 1.7673, 0.00005);
-    EXPECT_DOUBLE_EQ(model.SourceAspect(), 1.25);
 }
 
 TEST(ResizeAspects, ZeroHeightGives9999) {
     TResizeStruct m; // film and crop heights are 0 after construction
     EXPECT_EQ(m.FilmAspect(), 9999);
     EXPECT_EQ(m.CropAspect(), 9999);
-    m.SrcResY = 0;
-    EXPECT_EQ(m.SourceAspect(), 9999);
     m.ResizeY = 0;
     EXPECT_EQ(m.ResizeAspect(), 9999);
 }
