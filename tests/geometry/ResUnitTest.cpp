@@ -75,7 +75,6 @@ template <typename Row>
 class ResizeRowTest : public ResizeModelTest, public ::testing::WithParamInterface<Row> {};
 
 TEST_F(ResizeModelTest, ConstructionSetsDefaultsWithoutRecomputing) {
-    EXPECT_FALSE(model.Constructing);
     EXPECT_EQ(model.ResizeX, 16);
     EXPECT_EQ(model.ResizeY, 16);
     EXPECT_EQ(model.SrcResX, 720);
@@ -90,20 +89,6 @@ TEST_F(ResizeModelTest, ConstructionSetsDefaultsWithoutRecomputing) {
     // A recompute would have counted the 16x16 resize blocks.
     EXPECT_EQ(model.ResizeBlocks, 0);
     EXPECT_EQ(model.FilmBlocks, 0);
-}
-
-TEST_F(ResizeModelTest, ConstructingBlocksRecompute) {
-    model.Constructing = true;
-    model.SetSrcPixelX(720);
-    model.SetSrcPixelY(436);
-    model.SetResizeX(448);
-    model.SetCropMode(1);
-    EXPECT_TRUE(log.empty());
-    EXPECT_EQ(model.CropX, 0);
-    EXPECT_EQ(model.CropY, 0);
-    EXPECT_EQ(model.ResizeBlocks, 0);
-    // The film blocks are the setter's own work, not the recompute's.
-    EXPECT_NE(model.FilmBlocks, 0);
 }
 
 // ---- Worked examples: every crop mode on the same film ----
