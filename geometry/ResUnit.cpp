@@ -101,22 +101,6 @@ void TResizeStruct::SetResizeY(std::int16_t value) {
     Recompute();
 }
 
-void TResizeStruct::SetDestX(std::int16_t value) {
-    DestX = value;
-}
-
-void TResizeStruct::SetDestY(std::int16_t value) {
-    DestY = value;
-}
-
-void TResizeStruct::SetSrcResX(std::int16_t value) {
-    SrcResX = value;
-}
-
-void TResizeStruct::SetSrcResY(std::int16_t value) {
-    SrcResY = value;
-}
-
 void TResizeStruct::SetBorderLeft(std::int16_t value) {
     if (value == BorderLeft || value > SrcResX - SrcPixelX) return;
     BorderLeft = value;

@@ -97,10 +97,6 @@ class TResizeStruct {
     void SetSrcPixelY(std::int16_t value);
     void SetResizeX(std::int16_t value);
     void SetResizeY(std::int16_t value);
-    void SetDestX(std::int16_t value);
-    void SetDestY(std::int16_t value);
-    void SetSrcResX(std::int16_t value);
-    void SetSrcResY(std::int16_t value);
     void SetBorderLeft(std::int16_t value);
     void SetBorderTop(std::int16_t value);
 
