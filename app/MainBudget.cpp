@@ -219,14 +219,14 @@ bool TMainForm::ReadBudgetInputs() {
     d.SetSeqAligning(SeqAligning.Checked());
     d.SetAC3Audio(AC3Box.Checked());
     d.SetAddMatrices(Store<std::uint8_t>(AddMatricesUpDown.Position()));
-    d.SetMenuBlocks(Store<std::uint32_t>(std::int64_t{MenuUpDown.Position()} * 150));
-    d.SetExtraBlocksMode2324(ExtraDataModeBox.ItemIndex() != 0);
+    d.MenuBlocks = Store<std::uint32_t>(std::int64_t{MenuUpDown.Position()} * 150);
+    d.ExtraBlocksMode2324 = ExtraDataModeBox.ItemIndex() != 0;
     try {
         std::int32_t kbytes;
         if (TryStrToInt(EditExtraDataKB.Text(), kbytes))
-            d.SetExtraBlocks(Store<std::uint32_t>(
-                d.ExtraBlocksMode2324 ? Ceil(static_cast<Real>(kbytes) / 2324 * 1024)
-                                      : Ceil(static_cast<Real>(kbytes) / 2)));
+            d.ExtraBlocks = Store<std::uint32_t>(d.ExtraBlocksMode2324
+                                                     ? Ceil(static_cast<Real>(kbytes) / 2324 * 1024)
+                                                     : Ceil(static_cast<Real>(kbytes) / 2));
     } catch (const FloatError&) {
     }
     return true;

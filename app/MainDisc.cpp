@@ -46,8 +46,8 @@ void TMainForm::CDTimeChange() {
     if (Updating) return;
     std::int32_t minutes, seconds;
     if (TryStrToInt(EditCDmin.Text(), minutes) && TryStrToInt(EditCDsec.Text(), seconds))
-        DiscImage.SetBlocksUsable(
-            Store<std::uint32_t>((std::int64_t{minutes} * 60 + seconds) * 75 - 1));
+        DiscImage.BlocksUsable =
+            Store<std::uint32_t>((std::int64_t{minutes} * 60 + seconds) * 75 - 1);
     DiscCount = Store<std::uint8_t>(CDNrUpDown.Position());
     EditSubPicsChange();
 

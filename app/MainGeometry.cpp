@@ -129,14 +129,14 @@ void TMainForm::GetDestPixelForm() {
 void TMainForm::SetDestResDefault() {
     const bool pal = ResizeModel.DestIsPAL;
     DestYEdit.SetText(pal ? "576" : "480");
-    ResizeModel.SetDestY(pal ? 576 : 480);
+    ResizeModel.DestY = pal ? 576 : 480;
     const int kind = DestAspectBox.ItemIndex();
     const std::int16_t width = kind >= 0 && kind <= 6 ? DestWidths[kind] : 768;
     DestXEdit.SetText(IntToStr(width));
-    ResizeModel.SetDestX(width);
+    ResizeModel.DestX = width;
     if (kind == 6) { // "VCD" has half the lines
         DestYEdit.SetText(pal ? "288" : "240");
-        ResizeModel.SetDestY(pal ? 288 : 240);
+        ResizeModel.DestY = pal ? 288 : 240;
     }
 }
 
@@ -298,8 +298,8 @@ void TMainForm::SrcChangeResManual() {
     if (!TryStrToInt(SrcYEdit.Text(), y)) y = 0;
     const std::uint16_t width = Store<std::uint16_t>(x), height = Store<std::uint16_t>(y);
     const bool takeX = width >= 64 && width <= 2048, takeY = height >= 64 && height <= 2048;
-    if (takeX) ResizeModel.SetSrcResX(static_cast<std::int16_t>(width));
-    if (takeY) ResizeModel.SetSrcResY(static_cast<std::int16_t>(height));
+    if (takeX) ResizeModel.SrcResX = static_cast<std::int16_t>(width);
+    if (takeY) ResizeModel.SrcResY = static_cast<std::int16_t>(height);
     if (takeX || takeY) SrcChange();
 }
 

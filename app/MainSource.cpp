@@ -45,8 +45,8 @@ int TMainForm::ReadSource(const std::string& file) {
     const int result = SourceFile.OpenFiles({file});
     if (result != TOpenSrcFile::OpenOk) return result;
     const TSourceFrame& read = SourceFile.Frame;
-    m.SetSrcResX(read.Width);
-    m.SetSrcResY(read.Height);
+    m.SrcResX = read.Width;
+    m.SrcResY = read.Height;
     m.SrcFrameRate = read.FrameRate;
     m.SrcFrameCount = read.FrameCount;
     m.SrcFourCC = read.FourCC;

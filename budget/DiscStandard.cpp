@@ -28,7 +28,6 @@ TDiscStandard Vcd(bool pal) {
     s.VbvBufferBits = 40 * 1024 * 8;
     s.MaxMuxRate = 1411200;
     s.VideoBufferBytes = 46 * 1024;
-    s.AudioBufferBytes = 4 * 1024;
     s.SampleRate = 44100;
     s.MaxAudioStreams = 1;
     s.MpegAudioKbps = {224};
@@ -46,7 +45,6 @@ TDiscStandard Svcd(bool pal) {
     s.VbvBufferBits = 224 * 1024 * 8;
     s.MaxMuxRate = 2 * 1411200;
     s.VideoBufferBytes = 230 * 1024;
-    s.AudioBufferBytes = 4 * 1024;
     s.SampleRate = 44100;
     s.MaxAudioStreams = 2;
     s.MpegAudioKbps = AllMpegAudio;
@@ -65,7 +63,6 @@ TDiscStandard Dvd(bool pal) {
     s.VbvBufferBits = 224 * 1024 * 8;
     s.MaxMuxRate = 10080000;
     s.VideoBufferBytes = 232 * 1024;
-    s.AudioBufferBytes = 4 * 1024;
     s.SampleRate = 48000;
     s.MaxAudioStreams = 8;
     s.MpegAudioKbps = AllMpegAudio;

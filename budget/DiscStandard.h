@@ -28,7 +28,6 @@ struct TDiscStandard {
     std::uint32_t VbvBufferBits = 0;    ///< the decoder's video buffer
     std::uint32_t MaxMuxRate = 0;       ///< bps of the multiplexed stream
     std::uint32_t VideoBufferBytes = 0; ///< the system header's video buffer
-    std::uint32_t AudioBufferBytes = 0; ///< the system header's audio buffer
     std::uint32_t SampleRate = 0;       ///< Hz of every sound stream
     int MaxAudioStreams = 1;
     std::vector<int> MpegAudioKbps; ///< rates of MPEG-1 Layer II sound; empty: none allowed

@@ -55,10 +55,6 @@ void TCDImage::SetPulldown(bool value) {
     UpdateGopOverheads();
 }
 
-int TCDImage::CodedGOPLength() const {
-    return Pulldown ? PulldownGopLength(GOPLength) : GOPLength;
-}
-
 void TCDImage::SetSceneDetect(bool value) {
     if (value == SceneDetect) return;
     SceneDetect = value;
@@ -103,7 +99,9 @@ void TCDImage::SetAddMatrices(std::uint8_t value) {
 }
 
 void TCDImage::UpdateGopOverheads() {
-    Real gops = Div(Frames, CodedGOPLength());
+    // The frames the encoder puts into a GOP.
+    const int codedGopLength = Pulldown ? PulldownGopLength(GOPLength) : GOPLength;
+    Real gops = Div(Frames, codedGopLength);
     if (SceneDetect) gops = gops * 1.035L;
     IFrames = Store<std::uint32_t>(CeilInt64(gops));
 
@@ -182,30 +180,10 @@ void TCDImage::SetBMPSubSize(std::uint32_t value) {
     SubtitlePics = Store<std::uint16_t>(Round(static_cast<Real>(value) * 1024 / 9627));
 }
 
-void TCDImage::SetMenuBlocks(std::uint32_t value) {
-    if (value != MenuBlocks) MenuBlocks = value;
-}
-
-void TCDImage::SetExtraBlocks(std::uint32_t value) {
-    if (value != ExtraBlocks) ExtraBlocks = value;
-}
-
-void TCDImage::SetExtraBlocksMode2324(bool value) {
-    if (value != ExtraBlocksMode2324) ExtraBlocksMode2324 = value;
-}
-
 void TCDImage::SetAuthoringMode(std::int8_t value) {
     if (value == AuthoringMode) return;
     AuthoringMode = value;
     AuthoringReserve = AuthoringTraits(value).Reserve;
-}
-
-void TCDImage::SetBlocksUsable(std::uint32_t value) {
-    if (value != BlocksUsable) BlocksUsable = value;
-}
-
-void TCDImage::SetSafety(std::int32_t value) {
-    if (value != Safety) Safety = value;
 }
 
 void TCDImage::ComputeAuthoringOverhead() {

@@ -24,7 +24,8 @@ int PulldownGopLength(int shownFrames);
 /// discs is divided by the caller before its frames and subtitles reach here.
 ///
 /// Fields are public because the window reads the results directly and writes
-/// the few inputs that have no setter (CDType and the player-rate limits).
+/// the inputs that nothing else depends on (the disc type and blocks, the menu
+/// and extra blocks, the safety margin and the player-rate limits).
 /// Setters compare first and do nothing when the value is unchanged. The
 /// computations throw FloatError on a division by a zero duration, frame rate,
 /// sector size or payload; whatever was stored before the failing step stays.
@@ -106,8 +107,6 @@ class TCDImage {
     void SetGOPLength(std::uint8_t value); ///< 0 is ignored
     void SetSceneDetect(bool value);
     void SetPulldown(bool value);
-    /// Frames the encoder puts into a GOP.
-    int CodedGOPLength() const;
     void SetFrames(std::uint32_t value); ///< 0 is ignored
     void SetFrameRate(float value);      ///< 0 is ignored; IFrames kept
     void SetScanOffsets(bool value);
@@ -122,12 +121,7 @@ class TCDImage {
     /// Bytes of a DVD's subtitle pictures in its image, in whole blocks.
     std::int64_t DvdSubtitleBytes() const;
     void SetBMPSubSize(std::uint32_t value);
-    void SetMenuBlocks(std::uint32_t value);
-    void SetExtraBlocks(std::uint32_t value);
-    void SetExtraBlocksMode2324(bool value);
     void SetAuthoringMode(std::int8_t value);
-    void SetBlocksUsable(std::uint32_t value);
-    void SetSafety(std::int32_t value);
 
     /// The limits ComputeVideoRate uses for the current layout and disc type.
     TStreamRateLimits StreamRateLimits() const;

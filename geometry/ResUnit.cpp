@@ -37,19 +37,6 @@ void CountBlocks(std::int64_t width, std::int64_t height, std::uint16_t& chroma,
 
 } // namespace
 
-TResizeStruct::TResizeStruct() {
-    Constructing = true;
-    SetSrcPixelForm(1.0);
-    SetDestPixelForm(1.0);
-    SetResizeX(16);
-    SetResizeY(16);
-    SetSrcResX(720);
-    SetSrcResY(576);
-    SetCropRoundX(2);
-    SetCropRoundY(2);
-    Constructing = false;
-}
-
 // A changed pixel form changes the crop, so both form setters recompute; otherwise
 // the crop shown would stay stale until some other input changed.
 void TResizeStruct::SetSrcPixelForm(double value) {
@@ -114,22 +101,6 @@ void TResizeStruct::SetResizeY(std::int16_t value) {
     Recompute();
 }
 
-void TResizeStruct::SetDestX(std::int16_t value) {
-    DestX = value;
-}
-
-void TResizeStruct::SetDestY(std::int16_t value) {
-    DestY = value;
-}
-
-void TResizeStruct::SetSrcResX(std::int16_t value) {
-    SrcResX = value;
-}
-
-void TResizeStruct::SetSrcResY(std::int16_t value) {
-    SrcResY = value;
-}
-
 void TResizeStruct::SetBorderLeft(std::int16_t value) {
     if (value == BorderLeft || value > SrcResX - SrcPixelX) return;
     BorderLeft = value;
@@ -150,17 +121,11 @@ double TResizeStruct::CropAspect() const {
     return Aspect(CropX, CropY, SrcPixelForm);
 }
 
-double TResizeStruct::SourceAspect() const {
-    return Aspect(SrcResX, SrcResY, 1.0);
-}
-
 double TResizeStruct::ResizeAspect() const {
     return Aspect(ResizeX, ResizeY, DestPixelForm);
 }
 
 void TResizeStruct::Recompute() {
-    if (Constructing) return;
-
     const std::int64_t rx = CropRoundX;
     const std::int64_t ry = CropRoundY;
     const Real spf = SrcPixelForm;

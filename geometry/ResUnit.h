@@ -41,29 +41,26 @@ class TResizeStruct {
     /// The narrowest and lowest film area the geometry plans.
     static constexpr std::int16_t MinFilmSide = 128;
 
-    TResizeStruct();
-
-    bool Constructing = false;
-    std::int16_t ResizeX = 0;
-    std::int16_t ResizeY = 0;
+    std::int16_t ResizeX = 16;
+    std::int16_t ResizeY = 16;
     std::int16_t DestX = 0;
     std::int16_t DestY = 0;
     std::int16_t CropX = 0;
     std::int16_t CropY = 0;
     std::int16_t CropLeft = 0;
     std::int16_t CropTop = 0;
-    std::int8_t CropRoundX = 0;
-    std::int8_t CropRoundY = 0;
+    std::int8_t CropRoundX = 2;
+    std::int8_t CropRoundY = 2;
     std::uint8_t CropMode = 0; ///< a TCropMode; an unknown number crops nothing
     bool InterlacedResizing = false;
     std::int16_t SrcPixelX = 0;
     std::int16_t SrcPixelY = 0;
-    std::int16_t SrcResX = 0;
-    std::int16_t SrcResY = 0;
+    std::int16_t SrcResX = 720;
+    std::int16_t SrcResY = 576;
     std::int16_t BorderLeft = 0;
     std::int16_t BorderTop = 0;
-    double SrcPixelForm = 0;
-    double DestPixelForm = 0;
+    double SrcPixelForm = 1.0;
+    double DestPixelForm = 1.0;
     std::uint16_t ResizeChromBlocks = 0;
     std::uint16_t ResizeLumBlocks = 0;
     std::uint16_t ResizeBlocks = 0;
@@ -100,17 +97,12 @@ class TResizeStruct {
     void SetSrcPixelY(std::int16_t value);
     void SetResizeX(std::int16_t value);
     void SetResizeY(std::int16_t value);
-    void SetDestX(std::int16_t value);
-    void SetDestY(std::int16_t value);
-    void SetSrcResX(std::int16_t value);
-    void SetSrcResY(std::int16_t value);
     void SetBorderLeft(std::int16_t value);
     void SetBorderTop(std::int16_t value);
 
     // Real aspects; 9999 when the height is 0.
     double FilmAspect() const;
     double CropAspect() const;
-    double SourceAspect() const;
     double ResizeAspect() const;
 
     void Recompute();

@@ -191,10 +191,6 @@ bool ParseProfileInt(std::string_view text, std::int32_t& out) {
     return true;
 }
 
-bool DeleteIniFile(const std::string& fileName) {
-    return ::unlink(fileName.c_str()) == 0 || errno == ENOENT;
-}
-
 bool BackUpIniFile(const std::string& fileName) {
     return ::rename(fileName.c_str(), (fileName + ".bak").c_str()) == 0;
 }
@@ -272,10 +268,6 @@ std::int32_t TIniFile::ReadInteger(std::string_view section, std::string_view ke
     return Lookup(section, key, text) && ParseProfileInt(text, v) ? v : def;
 }
 
-bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def) const {
-    return ReadInteger(section, key, def ? 1 : 0) != 0;
-}
-
 bool TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
     if (!ValidName(section) || section.find(']') != std::string_view::npos) return false;
     if (!ValidName(key) || key.find('=') != std::string_view::npos) return false;
@@ -321,10 +313,6 @@ bool TIniFile::WriteString(std::string_view section, std::string_view key, std::
 
 bool TIniFile::WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {
     return WriteString(section, key, std::to_string(value));
-}
-
-bool TIniFile::WriteBool(std::string_view section, std::string_view key, bool value) {
-    return WriteString(section, key, value ? "1" : "0");
 }
 
 std::string TIniFile::Text() const {

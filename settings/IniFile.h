@@ -16,8 +16,6 @@
 // its text and its place. Flush writes CR LF line ends; loading accepts LF and CR LF.
 #pragma once
 
-#include "common/AtomicFile.h"
-
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -55,8 +53,6 @@ class TIniFile {
     /// yields def.
     std::int32_t ReadInteger(std::string_view section, std::string_view key,
                              std::int32_t def) const;
-    /// An integer with default 1 or 0; any value other than 0 is true.
-    bool ReadBool(std::string_view section, std::string_view key, bool def) const;
 
     /// Sets a key in memory: an existing key gets the new value in its own line, a new
     /// key goes after the last key of its section, a new section goes at the end.
@@ -66,8 +62,6 @@ class TIniFile {
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
     /// Decimal text, minus sign when negative.
     bool WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
-    /// "1" or "0".
-    bool WriteBool(std::string_view section, std::string_view key, bool value);
 
     /// True when writes changed the text since loading or the last Flush.
     bool Modified() const { return modified_; }
@@ -94,9 +88,6 @@ class TIniFile {
 /// 32-bit pattern (0xFFFFFFFF is -1). Returns false, leaving out unchanged, otherwise.
 bool ParseProfileInt(std::string_view text, std::int32_t& out);
 
-/// Deletes a settings file; true when the file no longer exists afterwards.
-bool DeleteIniFile(const std::string& fileName);
-
 /// Moves a settings file aside to `fileName`.bak (replacing an older backup); true
 /// when it was moved. A symbolic link is moved as the link.
 bool BackUpIniFile(const std::string& fileName);
@@ -104,12 +95,5 @@ bool BackUpIniFile(const std::string& fileName);
 /// The file a write of `fileName` replaces: the file a symbolic link points to
 /// (which need not exist yet), so that the link stays; `fileName` itself otherwise.
 std::string IniWriteTarget(const std::string& fileName);
-
-/// The steps of the atomic replace, for tests that make one fail or stop there.
-using TIniWriteStep = TWriteStep;
-using TIniWriteHook = TWriteHook;
-inline void SetIniWriteHook(TIniWriteHook hook) {
-    SetWriteHook(hook);
-}
 
 } // namespace tarvex

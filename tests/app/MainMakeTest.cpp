@@ -235,7 +235,7 @@ TEST_F(MakeDisc, FilesOfAnEarlierRunAreReplacedOnlyWhenTheUserSaysSo) {
 TEST_F(MakeDisc, AnImageThatDoesNotFitIsAnError) {
     TCDImage budget;
     budget.SetMuxMode(Index(TMuxRow::VcdFfmpeg));
-    budget.SetBlocksUsable(1000);
+    budget.BlocksUsable = 1000;
     TMakeResult result;
     result.Discs.resize(2);
     for (const int n : {1, 2}) // 999 and 1001 blocks

@@ -18,9 +18,9 @@ TCDImage Computed(std::uint32_t audio2, std::uint16_t subtitles, std::uint32_t e
     m.SetMuxMode(0);
     m.SetFrames(90000);
     m.SetSubtitlePics(subtitles);
-    m.SetExtraBlocks(extra);
-    m.SetBlocksUsable(359849);
-    m.SetSafety(150);
+    m.ExtraBlocks = extra;
+    m.BlocksUsable = 359849;
+    m.Safety = 150;
     m.ComputeAuthoringOverhead();
     m.ComputeVideoRate();
     m.ComputeImage();

@@ -42,8 +42,8 @@ TCDImage OneHourSvcd() {
     m.SetAudio1Rate(224000);
     m.SetFrames(90000);
     m.SetGOPLength(15);
-    m.SetBlocksUsable(359849);
-    m.SetSafety(150);
+    m.BlocksUsable = 359849;
+    m.Safety = 150;
     m.SetAuthoringMode(0);
     return m;
 }
@@ -55,7 +55,7 @@ TCDImage OneMinuteDvd() {
     m.SetAudio1Rate(192000);
     m.SetFrames(1500);
     m.SetSubtitlePics(2);
-    m.SetBlocksUsable(20000);
+    m.BlocksUsable = 20000;
     m.SetAuthoringMode(4);
     return m;
 }
@@ -171,7 +171,7 @@ class RoomTest : public testing::TestWithParam<RoomCase> {};
 TEST_P(RoomTest, SpaceVideoBytesAndRate) {
     const RoomCase& c = GetParam();
     TCDImage m = OneHourSvcd();
-    m.SetBlocksUsable(c.blocksUsable);
+    m.BlocksUsable = c.blocksUsable;
     m.SetFrames(c.frames);
     m = Rated(m);
     EXPECT_EQ(m.SignedStreamSpace, c.space);
@@ -365,7 +365,7 @@ TEST_P(AuthoringTest, ReserveAndOverhead) {
     const AuthoringCase& c = GetParam();
     TCDImage m;
     m.SetAuthoringMode(c.mode);
-    m.SetMenuBlocks(c.menus);
+    m.MenuBlocks = c.menus;
     m.SetFrames(c.frames);
     m.ComputeAuthoringOverhead();
     EXPECT_EQ(m.AuthoringReserve, c.reserve);
@@ -422,7 +422,7 @@ TEST_P(FitTest, ComputedRateFillsTheDiscWithinTheMargin) {
     m.SetAddMatrices(c.matrices);
     m.SetSubtitlePics(c.subtitlePics);
     m.SetAuthoringMode(c.authoring);
-    m.SetMenuBlocks(300);
+    m.MenuBlocks = 300;
     m = Rated(m);
     ASSERT_GT(m.StreamBytes, 0);
     m.ComputeImage();
@@ -454,7 +454,7 @@ TEST(TCDImageFailureTest, ZeroDurationStopsVideoRateAfterTheStreamBytes) {
     TCDImage m = Rated(OneHourSvcd());
     const auto rates =
         std::make_tuple(m.ExactVideoRate, m.VideoRate, m.MinVideoRate, m.MaxVideoRate);
-    m.SetBlocksUsable(300000);
+    m.BlocksUsable = 300000;
     m.Duration = 0;
     EXPECT_THROW(m.ComputeVideoRate(), FloatError);
     EXPECT_EQ(m.StreamSpace, 300000u - 301 - 238);
@@ -489,7 +489,7 @@ TEST(TCDImageFailureTest, ZeroPayloadsBeforeTheFirstLayout) {
     TCDImage m;
     m.SetAudio1Rate(224000);
     m.SetFrames(90000);
-    m.SetBlocksUsable(359849);
+    m.BlocksUsable = 359849;
     m.ComputeAuthoringOverhead();
     TCDImage expected = m;
     expected.StreamSpace = 359310; // stored before the audio packs are counted

@@ -73,7 +73,7 @@ TEST(ReportTest, TheLayoutFollowsTheGopsTheEncoderWrote) {
 
 TEST(ReportTest, FitsLeavesRoomForThePlannedExtraData) {
     TCDImage plan = testkit::Budget(TDiscFormat::VCD, {4, 3}, 600, 10, 224000);
-    plan.SetExtraBlocks(100);
+    plan.ExtraBlocks = 100;
     TDiscResult disc = AsPlanned(plan, 2352);
     disc.ImageBytes = (std::int64_t{plan.BlocksUsable} - 100) * 2352;
     EXPECT_TRUE(CheckDisc(plan, disc, TDiscFormat::VCD).Fits);

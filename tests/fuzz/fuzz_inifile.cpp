@@ -37,7 +37,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string key = choose.ConsumeRandomLengthString(64);
         const std::string value = choose.ConsumeRandomLengthString(3000);
         (void)ini.ReadInteger(section, key, 7);
-        (void)ini.ReadBool(section, key, true);
         const std::string before = ini.ReadString(section, key, "default");
         const std::string text = ini.Text();
         if (ini.WriteString(section, key, value)) {

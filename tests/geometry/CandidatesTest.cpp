@@ -17,8 +17,8 @@ TResizeStruct SvcdExample(std::uint8_t roundY) {
     m.SetSrcPixelX(720);
     m.SetSrcPixelY(436);
     m.SetBorderTop(70);
-    m.SetDestX(480);
-    m.SetDestY(576);
+    m.DestX = 480;
+    m.DestY = 576;
     m.DestPixelRoundX = 16;
     m.DestPixelRoundY = roundY;
     m.SetResizeX(448);

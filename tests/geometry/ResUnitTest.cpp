@@ -75,7 +75,6 @@ template <typename Row>
 class ResizeRowTest : public ResizeModelTest, public ::testing::WithParamInterface<Row> {};
 
 TEST_F(ResizeModelTest, ConstructionSetsDefaultsWithoutRecomputing) {
-    EXPECT_FALSE(model.Constructing);
     EXPECT_EQ(model.ResizeX, 16);
     EXPECT_EQ(model.ResizeY, 16);
     EXPECT_EQ(model.SrcResX, 720);
@@ -90,20 +89,6 @@ TEST_F(ResizeModelTest, ConstructionSetsDefaultsWithoutRecomputing) {
     // A recompute would have counted the 16x16 resize blocks.
     EXPECT_EQ(model.ResizeBlocks, 0);
     EXPECT_EQ(model.FilmBlocks, 0);
-}
-
-TEST_F(ResizeModelTest, ConstructingBlocksRecompute) {
-    model.Constructing = true;
-    model.SetSrcPixelX(720);
-    model.SetSrcPixelY(436);
-    model.SetResizeX(448);
-    model.SetCropMode(1);
-    EXPECT_TRUE(log.empty());
-    EXPECT_EQ(model.CropX, 0);
-    EXPECT_EQ(model.CropY, 0);
-    EXPECT_EQ(model.ResizeBlocks, 0);
-    // The film blocks are the setter's own work, not the recompute's.
-    EXPECT_NE(model.FilmBlocks, 0);
 }
 
 // ---- Worked examples: every crop mode on the same film ----
@@ -245,10 +230,6 @@ INSTANTIATE_TEST_SUITE_P(
         Row<&R::SetInterlacedResizing, &R::InterlacedResizing>("InterlacedStored", 1, 1, true),
         Row<&R::SetResizeX, &R::ResizeX>("ResizeXStored", 480, 480, true),
         Row<&R::SetResizeY, &R::ResizeY>("ResizeYEqual", 416, 416, false),
-        Row<&R::SetDestX, &R::DestX>("DestXStoredOnly", 480, 480, false),
-        Row<&R::SetDestY, &R::DestY>("DestYStoredOnly", 576, 576, false),
-        Row<&R::SetSrcResX, &R::SrcResX>("SrcResXStoredOnly", 704, 704, false),
-        Row<&R::SetSrcResY, &R::SrcResY>("SrcResYStoredOnly", 480, 480, false),
         Row<&R::SetSrcPixelForm, &R::SrcPixelForm>("SrcPixelFormChanged", 1.0, 1.0, true),
         Row<&R::SetSrcPixelForm, &R::SrcPixelForm>("SrcPixelFormEqual", 0.9140625, 0.9140625,
                                                    false),
@@ -387,15 +368,12 @@ TEST_F(ResizeModelTest, AspectsOfTheFilm) {
     EXPECT_NEAR(model.FilmAspect(), 1.8066, 0.00005);
     EXPECT_NEAR(model.CropAspect(), 1.7665, 0.00005);
     EXPECT_NEAR(model.ResizeAspect(), 1.7673, 0.00005);
-    EXPECT_DOUBLE_EQ(model.SourceAspect(), 1.25);
 }
 
 TEST(ResizeAspects, ZeroHeightGives9999) {
     TResizeStruct m; // film and crop heights are 0 after construction
     EXPECT_EQ(m.FilmAspect(), 9999);
     EXPECT_EQ(m.CropAspect(), 9999);
-    m.SrcResY = 0;
-    EXPECT_EQ(m.SourceAspect(), 9999);
     m.ResizeY = 0;
     EXPECT_EQ(m.ResizeAspect(), 9999);
 }

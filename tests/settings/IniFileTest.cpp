@@ -1,4 +1,5 @@
 #include "settings/IniFile.h"
+#include "common/AtomicFile.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -37,7 +38,7 @@ void WriteBytes(const fs::path& p, const std::string& bytes) {
 
 class IniFileTest : public ::testing::Test {
   protected:
-    void TearDown() override { SetIniWriteHook(nullptr); }
+    void TearDown() override { SetWriteHook(nullptr); }
     // Every file in the folder, to see that no temporary file is left behind.
     std::vector<std::string> Files() const {
         std::vector<std::string> names;
@@ -68,7 +69,6 @@ TEST_F(IniFileTest, MissingFileSectionOrKeyGivesTheDefault) {
         EXPECT_EQ(none.LoadError(), "");
         EXPECT_EQ(none.ReadString("Global", "Version", "ERROR"), "ERROR");
         EXPECT_EQ(none.ReadInteger("Image", "Seconds", 3000), 3000);
-        EXPECT_TRUE(none.ReadBool("Image", "SceneDetect", true));
         none.Flush(); // nothing written: no file appears
         EXPECT_FALSE(fs::exists(file_));
     }
@@ -159,15 +159,9 @@ INSTANTIATE_TEST_SUITE_P(
                       IntCase{"12abc", false, 0}, IntCase{"1 2", false, 0},
                       IntCase{"1.5", false, 0}, IntCase{" 5", false, 0}));
 
-TEST_F(IniFileTest, IntegersAndBooleansFromTheFile) {
-    WriteBytes(file_, "[S]\nBool5=5\nGarbage=abc\nZero=0\nPadded=  42  \n"
-                      "Quoted=\"42\"\nNegative=-3\n");
+TEST_F(IniFileTest, IntegersFromTheFile) {
+    WriteBytes(file_, "[S]\nGarbage=abc\nPadded=  42  \nQuoted=\"42\"\nNegative=-3\n");
     TIniFile ini(file_);
-    EXPECT_TRUE(ini.ReadBool("S", "Bool5", false));
-    EXPECT_TRUE(ini.ReadBool("S", "Negative", false));
-    EXPECT_FALSE(ini.ReadBool("S", "Zero", true));
-    EXPECT_TRUE(ini.ReadBool("S", "Garbage", true));
-    EXPECT_FALSE(ini.ReadBool("S", "Garbage", false));
     EXPECT_EQ(ini.ReadInteger("S", "Garbage", 1395), 1395);
     EXPECT_EQ(ini.ReadInteger("S", "Padded", 0), 42);
     EXPECT_EQ(ini.ReadInteger("S", "Quoted", 0), 42);
@@ -225,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_TRUE(ini.WriteString("Global", "Version", "1.0.0"));
                      EXPECT_TRUE(ini.WriteInteger("Image", "Seconds", 3000));
                      EXPECT_TRUE(ini.WriteInteger("Global", "WindowPosX", -20));
-                     EXPECT_TRUE(ini.WriteBool("Image", "SceneDetect", true));
+                     EXPECT_TRUE(ini.WriteInteger("Image", "SceneDetect", 1));
                  },
                  "[Mine]\r\nkeep=me\r\n\r\n[Global]\r\nVersion=1.0.0\r\n"
                  "WindowPosX=-20\r\n\r\n[Image]\r\nSeconds=3000\r\nSceneDetect=1\r\n"},
@@ -267,7 +261,7 @@ TEST_F(IniFileTest, WriteReadWriteIsByteIdentical) {
         {"Brackets", "[not a section]"}};
     TIniFile first(file_);
     for (const auto& [key, value] : values) ASSERT_TRUE(first.WriteString("S", key, value));
-    ASSERT_TRUE(first.WriteBool("T", "B", false));
+    ASSERT_TRUE(first.WriteInteger("T", "B", 0));
     first.Flush();
     const std::string bytes = ReadBytes(file_);
 
@@ -277,7 +271,7 @@ TEST_F(IniFileTest, WriteReadWriteIsByteIdentical) {
         EXPECT_EQ(second.ReadString("S", key, "missing"), value) << key;
         ASSERT_TRUE(second.WriteString("S", key, value));
     }
-    ASSERT_TRUE(second.WriteBool("T", "B", false));
+    ASSERT_TRUE(second.WriteInteger("T", "B", 0));
     EXPECT_FALSE(second.Modified());
     EXPECT_EQ(second.Text(), bytes);
     second.Flush();
@@ -311,13 +305,6 @@ TEST_F(IniFileTest, KeepsThePermissionsOfTheOldFile) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
-TEST_F(IniFileTest, DeletesTheFile) {
-    WriteBytes(file_, "[Global]\r\nVersion=0.1\r\n");
-    EXPECT_TRUE(DeleteIniFile(file_));
-    EXPECT_FALSE(fs::exists(file_));
-    EXPECT_TRUE(DeleteIniFile(file_)) << "already gone";
-}
-
 // A settings file kept elsewhere through a link stays linked: its target gets the text.
 TEST_F(IniFileTest, WritesThroughASymbolicLink) {
     fs::create_directory(dir_ / "kept");
@@ -337,12 +324,12 @@ TEST_F(IniFileTest, WritesThroughASymbolicLink) {
 
 const std::string OldText = "; keep me\r\n[Global]\r\nVersion=0.9\r\nWindowPosX=5\r\n";
 
-TIniWriteStep failingStep;
-int FailAt(TIniWriteStep step) {
+TWriteStep failingStep;
+int FailAt(TWriteStep step) {
     return step == failingStep ? EIO : 0;
 }
 
-class IniFaultTest : public IniFileTest, public ::testing::WithParamInterface<TIniWriteStep> {};
+class IniFaultTest : public IniFileTest, public ::testing::WithParamInterface<TWriteStep> {};
 
 TEST_P(IniFaultTest, AFailedStepLeavesTheOldFileWholeAndIsReported) {
     WriteBytes(file_, OldText);
@@ -350,7 +337,7 @@ TEST_P(IniFaultTest, AFailedStepLeavesTheOldFileWholeAndIsReported) {
     ASSERT_TRUE(ini.WriteString("Global", "Version", "1.0.0"));
     ASSERT_TRUE(ini.WriteString("Image", "Big", std::string(200000, 'x'))); // several chunks
     failingStep = GetParam();
-    SetIniWriteHook(FailAt);
+    SetWriteHook(FailAt);
     try {
         ini.Flush();
         ADD_FAILURE() << "Flush reported success";
@@ -363,29 +350,29 @@ TEST_P(IniFaultTest, AFailedStepLeavesTheOldFileWholeAndIsReported) {
     EXPECT_TRUE(ini.Modified());
 
     // Once the fault is gone, the same object can still save.
-    SetIniWriteHook(nullptr);
+    SetWriteHook(nullptr);
     ini.Flush();
     EXPECT_EQ(TIniFile(file_).ReadString("Global", "Version", ""), "1.0.0");
     EXPECT_EQ(Files(), std::vector<std::string>{"Tarvex.ini"});
 }
 
-std::string StepName(const ::testing::TestParamInfo<TIniWriteStep>& info) {
+std::string StepName(const ::testing::TestParamInfo<TWriteStep>& info) {
     switch (info.param) {
-    case TIniWriteStep::OpenTemp:
+    case TWriteStep::OpenTemp:
         return "OpenTemp";
-    case TIniWriteStep::Write:
+    case TWriteStep::Write:
         return "Write";
-    case TIniWriteStep::Sync:
+    case TWriteStep::Sync:
         return "Sync";
-    case TIniWriteStep::Rename:
+    case TWriteStep::Rename:
         return "Rename";
     }
     return "Unknown";
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, IniFaultTest,
-                         ::testing::Values(TIniWriteStep::OpenTemp, TIniWriteStep::Write,
-                                           TIniWriteStep::Sync, TIniWriteStep::Rename),
+                         ::testing::Values(TWriteStep::OpenTemp, TWriteStep::Write,
+                                           TWriteStep::Sync, TWriteStep::Rename),
                          StepName);
 
 TEST_F(IniFileTest, AMissingFolderIsReported) {
@@ -454,8 +441,8 @@ int stopPipe = -1;
 int writesSeen = 0;
 
 // Lets the first chunk through, then tells the parent and waits to be killed.
-int StopInSecondChunk(TIniWriteStep step) {
-    if (step == TIniWriteStep::Write && ++writesSeen == 2) {
+int StopInSecondChunk(TWriteStep step) {
+    if (step == TWriteStep::Write && ++writesSeen == 2) {
         const char c = 'w';
         (void)::write(stopPipe, &c, 1);
         for (;;) ::pause();
@@ -472,7 +459,7 @@ TEST_F(IniFileTest, AWriterKilledMidwayLeavesTheOldFileWhole) {
     if (pid == 0) {
         ::close(fds[0]);
         stopPipe = fds[1];
-        SetIniWriteHook(StopInSecondChunk);
+        SetWriteHook(StopInSecondChunk);
         TIniFile ini(file_);
         ini.WriteString("Image", "Big", std::string(1000000, 'z'));
         ini.Flush();
@@ -498,8 +485,8 @@ TEST_F(IniFileTest, AWriterKilledMidwayLeavesTheOldFileWhole) {
 int WriterStarted = -1; // a pipe the writer tells once its first chunk is due
 
 // Slows a writer down to about 1 ms per 64 KiB chunk, so that kills land mid-write.
-int SlowWrites(TIniWriteStep step) {
-    if (step != TIniWriteStep::Write) return 0;
+int SlowWrites(TWriteStep step) {
+    if (step != TWriteStep::Write) return 0;
     if (WriterStarted >= 0 && ::write(WriterStarted, "w", 1) == 1) WriterStarted = -1;
     ::usleep(1000);
     return 0;
@@ -520,7 +507,7 @@ TEST_F(IniFileTest, WritersKilledAtAnyMomentLeaveTheOldOrTheNewFile) {
         if (pid == 0) {
             ::close(started[0]);
             WriterStarted = started[1];
-            SetIniWriteHook(SlowWrites);
+            SetWriteHook(SlowWrites);
             TIniFile ini(file_);
             ini.WriteString("Image", "Big", big);
             ini.Flush();

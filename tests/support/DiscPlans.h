@@ -32,8 +32,8 @@ inline TCDImage Budget(TDiscFormat format, TRows rows, int seconds, int discMinu
     m.SetScanOffsets(format == TDiscFormat::SVCD);
     m.SetMuxMode(rows.MuxMode);
     m.SetAuthoringMode(rows.AuthoringMode);
-    m.SetBlocksUsable(static_cast<std::uint32_t>(discMinutes) * 4500 - 1);
-    m.SetSafety(150);
+    m.BlocksUsable = static_cast<std::uint32_t>(discMinutes) * 4500 - 1;
+    m.Safety = 150;
     m.ComputeAuthoringOverhead();
     m.ComputeVideoRate();
     m.ComputeImage();
