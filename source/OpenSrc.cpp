@@ -11,9 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <limits>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -21,7 +19,6 @@ namespace tarvex {
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace reading;
 
 const char* const MsgNoFiles = "No valid new files given!";
@@ -43,8 +40,12 @@ constexpr std::uint64_t AviFirstStreamType = 108;
 // Stream numbers in AVI chunk ids have two decimal digits, so no file has more
 // stream lists than this; the walk gives up after that many.
 constexpr int AviMaxStreams = 100;
-// Where a VFAPI AVI keeps the length and the bytes of the name of the file it serves.
+// Where a VFAPI AVI keeps the length and the bytes of the name of the file it
+// serves, and the longest name it may have.
 constexpr std::uint64_t AviServedName = 2064;
+constexpr std::size_t MaxServedName = 255;
+// The longest `FileType` kept; longer extensions are cut.
+constexpr std::size_t MaxFileType = 8;
 
 } // namespace
 
@@ -73,35 +74,6 @@ void TOpenSrcFile::Error(const std::string& text) const {
 bool IsMpegType(const std::string& type) {
     return type == ".vob" || type == ".mpg" || type == ".mpeg" || type == ".m2v" ||
            type == ".m1v" || type == ".mpv";
-}
-
-int TOpenSrcFile::FileFound(const std::string& name) {
-    if (!ValidPath(name)) return NotFound;
-    std::error_code ec;
-    return fs::exists(fs::path(name), ec) ? 0 : NotFound;
-}
-
-struct TOpenSrcFile::TState {
-    TSourceFrame Frame;
-    std::vector<std::string> FileNames;
-    std::string FileType, FrameFile;
-    std::array<std::int32_t, 4> FrameCrop;
-    TSourceFacts Facts;
-    TSourceReader Reader;
-};
-
-TOpenSrcFile::TState TOpenSrcFile::Saved() const {
-    return {Frame, FileNames, FileType, FrameFile, FrameCrop, Facts, Reader};
-}
-
-void TOpenSrcFile::Restore(TState state) {
-    Frame = std::move(state.Frame);
-    FileNames = std::move(state.FileNames);
-    FileType = std::move(state.FileType);
-    FrameFile = std::move(state.FrameFile);
-    FrameCrop = state.FrameCrop;
-    Facts = std::move(state.Facts);
-    Reader = state.Reader;
 }
 
 int TOpenSrcFile::OpenFiles(const std::vector<std::string>& files) {
@@ -172,11 +144,12 @@ int TOpenSrcFile::OpenFiles(const std::vector<std::string>& files) {
         }
     }
 
-    TState before = Saved();
+    // A failed read leaves the reader as it was before.
+    TOpenSrcFile before = *this;
     FileNames = std::move(accepted);
     FileType = type;
     const int result = ReadAccepted();
-    if (result != OpenOk) Restore(std::move(before));
+    if (result != OpenOk) *this = std::move(before);
     return result;
 }
 
@@ -215,7 +188,7 @@ bool TOpenSrcFile::ReadSourceInfo() {
     }
     if (FileType == ".d2v") {
         Reader = TSourceReader::Project;
-        if (!ProjectFile(name)) return false;
+        if (!ReadProjectFile(name)) return false;
         if (!Facts.Codec.empty()) Frame.FourCC = FourCCOfCodec(Facts.Codec);
     } else if (FileType != ".avs") {
         Reader = TSourceReader::Mpeg;
@@ -257,7 +230,7 @@ void TOpenSrcFile::ReadAviHeader(const std::string& name) {
 
 TOpenSrcFile::TResult TOpenSrcFile::AviHeader(const std::string& name) {
     TBinaryFile file;
-    if (FileFound(name) != 0 || !file.Open(name)) return TFailure{MsgCantOpen + name};
+    if (!file.Open(name)) return TFailure{MsgCantOpen + name};
     std::string tag;
     if (!file.ReadTag(0, tag) || tag != "RIFF") return TFailure{MsgNoRiff + name, true};
 
