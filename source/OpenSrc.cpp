@@ -71,26 +71,22 @@ void TOpenSrcFile::Error(const std::string& text) const {
     if (ShowError) ShowError(text);
 }
 
+int TOpenSrcFile::Refuse(const std::string& text, int code) const {
+    Error(text);
+    return code;
+}
+
 bool IsMpegType(const std::string& type) {
     return type == ".vob" || type == ".mpg" || type == ".mpeg" || type == ".m2v" ||
            type == ".m1v" || type == ".mpv";
 }
 
 int TOpenSrcFile::OpenFiles(const std::vector<std::string>& files) {
-    if (files.empty()) {
-        Error(MsgNoFiles);
-        return OpenNoFiles;
-    }
+    if (files.empty()) return Refuse(MsgNoFiles, OpenNoFiles);
     const std::string& first = files.front();
     const bool isList = Extension(first) == ".lst";
-    if (files.size() > 1 && isList) {
-        Error(MsgMultipleLists);
-        return OpenMultipleLists;
-    }
-    if (!FileExists(first)) {
-        Error(MsgFileMissing + first);
-        return OpenFirstMissing;
-    }
+    if (files.size() > 1 && isList) return Refuse(MsgMultipleLists, OpenMultipleLists);
+    if (!FileExists(first)) return Refuse(MsgFileMissing + first, OpenFirstMissing);
 
     std::string type;
     bool allFound = true;
@@ -111,10 +107,7 @@ int TOpenSrcFile::OpenFiles(const std::vector<std::string>& files) {
     if (isList) {
         const std::string listName = Trim(first);
         TTextFileReader list;
-        if (!list.Open(listName)) {
-            Error(MsgCantOpen + listName);
-            return OpenListUnreadable;
-        }
+        if (!list.Open(listName)) return Refuse(MsgCantOpen + listName, OpenListUnreadable);
         std::string entry;
         while (sameType && list.Next(entry)) sameType = take(entry);
     } else {
@@ -123,24 +116,15 @@ int TOpenSrcFile::OpenFiles(const std::vector<std::string>& files) {
             if (!sameType) break;
         }
     }
-    if (!sameType) {
-        Error(MsgMixedTypes);
-        return OpenMixedTypes;
-    }
-    if (accepted.empty()) {
-        Error(MsgNoFiles);
-        return OpenNoFiles;
-    }
-    if (!allFound) {
-        Error(MsgSomeMissing);
-        return OpenSomeMissing;
-    }
+    if (!sameType) return Refuse(MsgMixedTypes, OpenMixedTypes);
+    if (accepted.empty()) return Refuse(MsgNoFiles, OpenNoFiles);
+    if (!allFound) return Refuse(MsgSomeMissing, OpenSomeMissing);
     // Joined files reach the encoder as one input whose names "|" separates.
     if (accepted.size() > 1) {
         for (const std::string& entry : accepted) {
             if (entry.find('|') == std::string::npos) continue;
-            Error(MsgUnjoinable + entry + " holds a \"|\". Rename the file.");
-            return OpenUnjoinable;
+            return Refuse(MsgUnjoinable + entry + " holds a \"|\". Rename the file.",
+                          OpenUnjoinable);
         }
     }
 
@@ -157,16 +141,14 @@ int TOpenSrcFile::ReadAccepted() {
     try {
         if (!ReadSourceInfo()) return OpenUnreadable;
     } catch (const EConvertError& e) {
-        Error(e.what());
-        return OpenConvertError;
+        return Refuse(e.what(), OpenConvertError);
     }
-    if (Frame.Width < TResizeStruct::MinFilmSide || Frame.Height < TResizeStruct::MinFilmSide) {
-        Error("The picture of " + FileNames.front() + " is " + IntToStr(Frame.Width) + " x " +
-              IntToStr(Frame.Height) + " pixels: films of at least " +
-              IntToStr(TResizeStruct::MinFilmSide) + " x " + IntToStr(TResizeStruct::MinFilmSide) +
-              " pixels can be planned.");
-        return OpenTooSmall;
-    }
+    if (Frame.Width < TResizeStruct::MinFilmSide || Frame.Height < TResizeStruct::MinFilmSide)
+        return Refuse("The picture of " + FileNames.front() + " is " + IntToStr(Frame.Width) +
+                          " x " + IntToStr(Frame.Height) + " pixels: films of at least " +
+                          IntToStr(TResizeStruct::MinFilmSide) + " x " +
+                          IntToStr(TResizeStruct::MinFilmSide) + " pixels can be planned.",
+                      OpenTooSmall);
     return OpenOk;
 }
 

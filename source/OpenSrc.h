@@ -120,6 +120,8 @@ class TOpenSrcFile {
     using TResult = std::optional<TFailure>;
 
     void Error(const std::string& text) const;
+    /// Shows why the open fails and returns `code`, which says it.
+    int Refuse(const std::string& text, int code) const;
     /// Reads the accepted files; `OpenOk` or the failure's code, its message shown.
     int ReadAccepted();
     /// Reads the properties of the first name in `FileNames` with the reader
