@@ -24,7 +24,7 @@ struct TSequence {
     TRatio SampleAspect; ///< pixel width / height; unknown for a reserved aspect code
 };
 
-/// The code of a sequence header's start code.
+/// The last byte of the start code 00 00 01 B3 that begins a sequence header.
 constexpr unsigned char SequenceHeaderCode = 0xB3;
 
 /// The position of the first start code 00 00 01 `code` in `d` at or after
