@@ -96,15 +96,16 @@ TSideScan ScanSide(const TLumaView& luma, bool rows, bool fromEnd, int from, int
     return scan;
 }
 
-/// Top and bottom over the columns `from`..`to`; false when no row holds anything.
-bool ScanRows(const TLumaView& luma, int from, int to, TFrameBorders& out) {
-    const TSideScan top = ScanSide(luma, true, false, from, to);
-    const TSideScan bottom = ScanSide(luma, true, true, from, to);
-    if (top.Any < 0 || bottom.Any < 0) return false;
-    out.Any.Top = top.Any;
-    out.Any.Bottom = bottom.Any;
-    out.Wide.Top = top.Wide;
-    out.Wide.Bottom = bottom.Wide;
+/// Top and bottom over the columns `from`..`to` (`rows`), else left and right over
+/// the rows `from`..`to`; false when no line holds anything.
+bool ScanPair(const TLumaView& luma, bool rows, int from, int to, TFrameBorders& out) {
+    const TSideScan first = ScanSide(luma, rows, false, from, to);
+    const TSideScan last = ScanSide(luma, rows, true, from, to);
+    if (first.Any < 0 || last.Any < 0) return false;
+    (rows ? out.Any.Top : out.Any.Left) = first.Any;
+    (rows ? out.Any.Bottom : out.Any.Right) = last.Any;
+    (rows ? out.Wide.Top : out.Wide.Left) = first.Wide;
+    (rows ? out.Wide.Bottom : out.Wide.Right) = last.Wide;
     return true;
 }
 
@@ -144,20 +145,12 @@ TFrameBorders MeasureFrame(const TLumaView& luma) {
     TFrameBorders out;
     out.Blank = true;
     if (!luma.Data || luma.Width <= 0 || luma.Height <= 0 || luma.Stride < luma.Width) return out;
-    if (!ScanRows(luma, 0, luma.Width, out)) return out;
+    if (!ScanPair(luma, true, 0, luma.Width, out)) return out;
     // Left and right over the rows with something on them, then top and bottom
     // again over the columns between: with bars on all four sides, neither pair
     // is thinned out by the other's black.
-    const int rowsFrom = out.Any.Top;
-    const int rowsTo = luma.Height - out.Any.Bottom;
-    const TSideScan left = ScanSide(luma, false, false, rowsFrom, rowsTo);
-    const TSideScan right = ScanSide(luma, false, true, rowsFrom, rowsTo);
-    if (left.Any < 0 || right.Any < 0) return out;
-    out.Any.Left = left.Any;
-    out.Any.Right = right.Any;
-    out.Wide.Left = left.Wide;
-    out.Wide.Right = right.Wide;
-    if (!ScanRows(luma, out.Any.Left, luma.Width - out.Any.Right, out)) return out;
+    if (!ScanPair(luma, false, out.Any.Top, luma.Height - out.Any.Bottom, out)) return out;
+    if (!ScanPair(luma, true, out.Any.Left, luma.Width - out.Any.Right, out)) return out;
     out.Blank = false;
     return out;
 }

@@ -12,13 +12,6 @@ namespace tarvex {
 
 namespace {
 
-/// The probe function; null (with the loader's message) when the library cannot
-/// be loaded.
-TAvProbeFunction ProbeFunction(std::string& failure) {
-    return reinterpret_cast<TAvProbeFunction>(
-        LoadModuleSymbol("libtarvex_avprobe.so", TARVEX_AVPROBE_PATH, AvProbeSymbol, failure));
-}
-
 /// The container's code when it is four printable characters, else a short
 /// name of the codec.
 std::string FourCCOf(const TAvProbeResult& r) {
@@ -60,7 +53,9 @@ bool ProbeMedia(const std::string& path, TMediaInfo& info, std::string& reason,
         reason.clear();
         return true;
     }
-    const TAvProbeFunction probe = ProbeFunction(reason);
+    // The probe library, loaded on the first file that needs it.
+    const auto probe = reinterpret_cast<TAvProbeFunction>(
+        LoadModuleSymbol("libtarvex_avprobe.so", TARVEX_AVPROBE_PATH, AvProbeSymbol, reason));
     if (!probe) return false;
     const TAvProbeLimits l{limits.ProbeSize, limits.AnalyzeDurationUs, limits.TimeLimitUs};
     TAvProbeResult r{};

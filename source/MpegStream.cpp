@@ -26,14 +26,6 @@ bool StartCodeAt(TBytes d, std::size_t i) {
     return i + 3 < d.size() && d[i] == 0 && d[i + 1] == 0 && d[i + 2] == 1;
 }
 
-/// The position of the next start code with the given code at or after `from`,
-/// or the size of `d` when there is none.
-std::size_t Find(TBytes d, std::size_t from, unsigned char code) {
-    for (std::size_t i = from; i + 3 < d.size(); ++i)
-        if (d[i] == 0 && d[i + 1] == 0 && d[i + 2] == 1 && d[i + 3] == code) return i;
-    return d.size();
-}
-
 /// MPEG-1 pel shapes (height / width) in ten-thousandths, by aspect code.
 constexpr int Mpeg1PelShape[15] = {0,    10000, 6735,  7031,  7615,  8055,  8437, 8935,
                                    9157, 9815,  10255, 10695, 10950, 11575, 12015};
@@ -92,7 +84,8 @@ std::optional<std::int64_t> GroupFrameIndex(TBytes d, std::size_t at, TRatio rat
 
 std::int64_t CountPictures(TBytes d) {
     std::int64_t count = 0;
-    for (std::size_t i = Find(d, 0, PictureCode); i < d.size(); i = Find(d, i + 4, PictureCode))
+    for (std::size_t i = FindStartCode(d, 0, PictureCode); i < d.size();
+         i = FindStartCode(d, i + 4, PictureCode))
         ++count;
     return count;
 }
@@ -135,16 +128,16 @@ std::optional<std::int64_t> LastGroupEnd(TBytes video, const std::vector<TStamp>
                                          TRatio rate) {
     if (!rate.Known()) return std::nullopt;
     std::size_t group = video.size();
-    for (std::size_t i = Find(video, 0, GroupCode); i < video.size();
-         i = Find(video, i + 4, GroupCode))
+    for (std::size_t i = FindStartCode(video, 0, GroupCode); i < video.size();
+         i = FindStartCode(video, i + 4, GroupCode))
         group = i;
     if (group == video.size()) return std::nullopt;
     // A time belongs to the first picture that starts at or after its payload.
     std::size_t stamp = 0;
     int lastReference = -1;
     std::optional<TStamp> stated; // At holds the temporal reference
-    for (std::size_t i = Find(video, 0, PictureCode); i + 5 < video.size();
-         i = Find(video, i + 4, PictureCode)) {
+    for (std::size_t i = FindStartCode(video, 0, PictureCode); i + 5 < video.size();
+         i = FindStartCode(video, i + 4, PictureCode)) {
         std::optional<std::int64_t> pts;
         for (; stamp < stamps.size() && stamps[stamp].At <= i; ++stamp) pts = stamps[stamp].Pts;
         if (i < group) continue;
@@ -159,6 +152,12 @@ std::optional<std::int64_t> LastGroupEnd(TBytes video, const std::vector<TStamp>
 
 } // namespace
 
+std::size_t FindStartCode(TBytes d, std::size_t from, unsigned char code) {
+    for (std::size_t i = from; i + 3 < d.size(); ++i)
+        if (d[i] == 0 && d[i + 1] == 0 && d[i + 2] == 1 && d[i + 3] == code) return i;
+    return d.size();
+}
+
 std::optional<std::int64_t> PacketPts(TBytes p) {
     if (p.size() < 9) return std::nullopt;
     if ((p[6] & 0xC0) == 0x80) { // MPEG-2: flags, header length, then the time
@@ -172,21 +171,18 @@ std::optional<std::int64_t> PacketPts(TBytes p) {
     return std::nullopt;
 }
 
-TRatio FrameRateOfCode(int code) {
-    static constexpr TRatio rates[] = {{},      {24000, 1001}, {24, 1},
-                                       {25, 1}, {30000, 1001}, {30, 1},
-                                       {50, 1}, {60000, 1001}, {60, 1}};
-    return code > 0 && code < 9 ? rates[code] : TRatio{};
-}
-
 bool ReadSequence(TBytes d, TSequence& s) {
     if (d.size() < 8) return false;
     s = {};
     s.Width = d[4] * 16 + (d[5] >> 4);
     s.Height = (d[5] & 0x0F) * 256 + d[6];
     s.AspectCode = static_cast<std::uint8_t>(d[7] >> 4);
-    s.RateCode = static_cast<std::uint8_t>(d[7] & 0x0F);
-    s.FrameRate = FrameRateOfCode(s.RateCode);
+    // The frame rate codes 1 to 8; the others are reserved and give no rate.
+    static constexpr TRatio rates[] = {{},      {24000, 1001}, {24, 1},
+                                       {25, 1}, {30000, 1001}, {30, 1},
+                                       {50, 1}, {60000, 1001}, {60, 1}};
+    const int rateCode = d[7] & 0x0F;
+    s.FrameRate = rateCode < 9 ? rates[rateCode] : TRatio{};
 
     // The header is 12 bytes, and 64 more for each quantiser matrix it loads.
     if (d.size() >= 12) {
@@ -220,8 +216,8 @@ bool ReadSequence(TBytes d, TSequence& s) {
 
 TFieldOrder FirstFieldOrder(TBytes d, const TSequence& seq) {
     if (!seq.Mpeg2 || seq.ProgressiveSequence) return TFieldOrder::Progressive;
-    for (std::size_t i = Find(d, 0, ExtensionCode); i < d.size();
-         i = Find(d, i + 4, ExtensionCode)) {
+    for (std::size_t i = FindStartCode(d, 0, ExtensionCode); i < d.size();
+         i = FindStartCode(d, i + 4, ExtensionCode)) {
         if (i + 9 > d.size()) break;
         if (d[i + 4] >> 4 != PictureCodingExtensionId) continue;
         const int structure = d[i + 6] & 3;
@@ -248,11 +244,11 @@ bool IsTransportStream(TBytes head) {
 void ScanProgramStream(TBytes d, TPtsRange& range, TRatio rate) {
     std::vector<unsigned char> video; // the packets' payloads, joined
     std::vector<TStamp> stamps;
-    std::size_t p = Find(d, 0, PackCode);
+    std::size_t p = FindStartCode(d, 0, PackCode);
     while (p < d.size()) {
         const std::size_t length = StartCodeAt(d, p) ? ItemLength(d, p) : 0;
         if (length == 0) {
-            p = Find(d, p + 1, PackCode); // lost: find the next pack
+            p = FindStartCode(d, p + 1, PackCode); // lost: find the next pack
             continue;
         }
         if (p + length > d.size()) break;
@@ -284,10 +280,10 @@ std::optional<std::int64_t> FramesOfPtsRange(const TPtsRange& range, TRatio rate
 
 std::optional<std::int64_t> FramesOfElementaryStream(TBytes head, TBytes tail, TRatio rate) {
     if (tail.empty()) return CountPictures(head);
-    const std::size_t first = Find(head, 0, GroupCode);
+    const std::size_t first = FindStartCode(head, 0, GroupCode);
     std::size_t last = tail.size();
-    for (std::size_t i = Find(tail, 0, GroupCode); i < tail.size();
-         i = Find(tail, i + 4, GroupCode))
+    for (std::size_t i = FindStartCode(tail, 0, GroupCode); i < tail.size();
+         i = FindStartCode(tail, i + 4, GroupCode))
         last = i;
     const auto from = GroupFrameIndex(head, first, rate);
     const auto to = GroupFrameIndex(tail, last, rate);

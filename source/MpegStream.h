@@ -18,15 +18,18 @@ struct TSequence {
     int Width = 0; ///< with the sequence extension's size bits: at most 16383
     int Height = 0;
     std::uint8_t AspectCode = 0; ///< aspect_ratio_information
-    std::uint8_t RateCode = 0;   ///< frame_rate_code
     bool Mpeg2 = false;          ///< a sequence extension follows the header
     bool ProgressiveSequence = false;
     TRatio FrameRate;    ///< unknown for a reserved rate code
     TRatio SampleAspect; ///< pixel width / height; unknown for a reserved aspect code
 };
 
-/// Frames per second of a frame_rate_code; unknown for the reserved codes.
-TRatio FrameRateOfCode(int code);
+/// The last byte of the start code 00 00 01 B3 that begins a sequence header.
+constexpr unsigned char SequenceHeaderCode = 0xB3;
+
+/// The position of the first start code 00 00 01 `code` in `d` at or after
+/// `from`, or the size of `d` when there is none.
+std::size_t FindStartCode(TBytes d, std::size_t from, unsigned char code);
 
 /// Reads the sequence header at the start of `data` (the bytes 00 00 01 B3 and
 /// on) and a sequence extension that follows it inside `data`. False when `data`

@@ -11,9 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <limits>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -21,7 +19,6 @@ namespace tarvex {
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace reading;
 
 const char* const MsgNoFiles = "No valid new files given!";
@@ -43,8 +40,12 @@ constexpr std::uint64_t AviFirstStreamType = 108;
 // Stream numbers in AVI chunk ids have two decimal digits, so no file has more
 // stream lists than this; the walk gives up after that many.
 constexpr int AviMaxStreams = 100;
-// Where a VFAPI AVI keeps the length and the bytes of the name of the file it serves.
+// Where a VFAPI AVI keeps the length and the bytes of the name of the file it
+// serves, and the longest name it may have.
 constexpr std::uint64_t AviServedName = 2064;
+constexpr std::size_t MaxServedName = 255;
+// The longest `FileType` kept; longer extensions are cut.
+constexpr std::size_t MaxFileType = 8;
 
 } // namespace
 
@@ -70,55 +71,22 @@ void TOpenSrcFile::Error(const std::string& text) const {
     if (ShowError) ShowError(text);
 }
 
+int TOpenSrcFile::Refuse(const std::string& text, int code) const {
+    Error(text);
+    return code;
+}
+
 bool IsMpegType(const std::string& type) {
     return type == ".vob" || type == ".mpg" || type == ".mpeg" || type == ".m2v" ||
            type == ".m1v" || type == ".mpv";
 }
 
-int TOpenSrcFile::FileFound(const std::string& name) {
-    if (!ValidPath(name)) return NotFound;
-    std::error_code ec;
-    return fs::exists(fs::path(name), ec) ? 0 : NotFound;
-}
-
-struct TOpenSrcFile::TState {
-    TSourceFrame Frame;
-    std::vector<std::string> FileNames;
-    std::string FileType, FrameFile;
-    std::array<std::int32_t, 4> FrameCrop;
-    TSourceFacts Facts;
-    TSourceReader Reader;
-};
-
-TOpenSrcFile::TState TOpenSrcFile::Saved() const {
-    return {Frame, FileNames, FileType, FrameFile, FrameCrop, Facts, Reader};
-}
-
-void TOpenSrcFile::Restore(TState state) {
-    Frame = std::move(state.Frame);
-    FileNames = std::move(state.FileNames);
-    FileType = std::move(state.FileType);
-    FrameFile = std::move(state.FrameFile);
-    FrameCrop = state.FrameCrop;
-    Facts = std::move(state.Facts);
-    Reader = state.Reader;
-}
-
 int TOpenSrcFile::OpenFiles(const std::vector<std::string>& files) {
-    if (files.empty()) {
-        Error(MsgNoFiles);
-        return OpenNoFiles;
-    }
+    if (files.empty()) return Refuse(MsgNoFiles, OpenNoFiles);
     const std::string& first = files.front();
     const bool isList = Extension(first) == ".lst";
-    if (files.size() > 1 && isList) {
-        Error(MsgMultipleLists);
-        return OpenMultipleLists;
-    }
-    if (!FileExists(first)) {
-        Error(MsgFileMissing + first);
-        return OpenFirstMissing;
-    }
+    if (files.size() > 1 && isList) return Refuse(MsgMultipleLists, OpenMultipleLists);
+    if (!FileExists(first)) return Refuse(MsgFileMissing + first, OpenFirstMissing);
 
     std::string type;
     bool allFound = true;
@@ -139,10 +107,7 @@ int TOpenSrcFile::OpenFiles(const std::vector<std::string>& files) {
     if (isList) {
         const std::string listName = Trim(first);
         TTextFileReader list;
-        if (!list.Open(listName)) {
-            Error(MsgCantOpen + listName);
-            return OpenListUnreadable;
-        }
+        if (!list.Open(listName)) return Refuse(MsgCantOpen + listName, OpenListUnreadable);
         std::string entry;
         while (sameType && list.Next(entry)) sameType = take(entry);
     } else {
@@ -151,32 +116,24 @@ int TOpenSrcFile::OpenFiles(const std::vector<std::string>& files) {
             if (!sameType) break;
         }
     }
-    if (!sameType) {
-        Error(MsgMixedTypes);
-        return OpenMixedTypes;
-    }
-    if (accepted.empty()) {
-        Error(MsgNoFiles);
-        return OpenNoFiles;
-    }
-    if (!allFound) {
-        Error(MsgSomeMissing);
-        return OpenSomeMissing;
-    }
+    if (!sameType) return Refuse(MsgMixedTypes, OpenMixedTypes);
+    if (accepted.empty()) return Refuse(MsgNoFiles, OpenNoFiles);
+    if (!allFound) return Refuse(MsgSomeMissing, OpenSomeMissing);
     // Joined files reach the encoder as one input whose names "|" separates.
     if (accepted.size() > 1) {
         for (const std::string& entry : accepted) {
             if (entry.find('|') == std::string::npos) continue;
-            Error(MsgUnjoinable + entry + " holds a \"|\". Rename the file.");
-            return OpenUnjoinable;
+            return Refuse(MsgUnjoinable + entry + " holds a \"|\". Rename the file.",
+                          OpenUnjoinable);
         }
     }
 
-    TState before = Saved();
+    // A failed read leaves the reader as it was before.
+    TOpenSrcFile before = *this;
     FileNames = std::move(accepted);
     FileType = type;
     const int result = ReadAccepted();
-    if (result != OpenOk) Restore(std::move(before));
+    if (result != OpenOk) *this = std::move(before);
     return result;
 }
 
@@ -184,16 +141,14 @@ int TOpenSrcFile::ReadAccepted() {
     try {
         if (!ReadSourceInfo()) return OpenUnreadable;
     } catch (const EConvertError& e) {
-        Error(e.what());
-        return OpenConvertError;
+        return Refuse(e.what(), OpenConvertError);
     }
-    if (Frame.Width < TResizeStruct::MinFilmSide || Frame.Height < TResizeStruct::MinFilmSide) {
-        Error("The picture of " + FileNames.front() + " is " + IntToStr(Frame.Width) + " x " +
-              IntToStr(Frame.Height) + " pixels: films of at least " +
-              IntToStr(TResizeStruct::MinFilmSide) + " x " + IntToStr(TResizeStruct::MinFilmSide) +
-              " pixels can be planned.");
-        return OpenTooSmall;
-    }
+    if (Frame.Width < TResizeStruct::MinFilmSide || Frame.Height < TResizeStruct::MinFilmSide)
+        return Refuse("The picture of " + FileNames.front() + " is " + IntToStr(Frame.Width) +
+                          " x " + IntToStr(Frame.Height) + " pixels: films of at least " +
+                          IntToStr(TResizeStruct::MinFilmSide) + " x " +
+                          IntToStr(TResizeStruct::MinFilmSide) + " pixels can be planned.",
+                      OpenTooSmall);
     return OpenOk;
 }
 
@@ -215,7 +170,7 @@ bool TOpenSrcFile::ReadSourceInfo() {
     }
     if (FileType == ".d2v") {
         Reader = TSourceReader::Project;
-        if (!ProjectFile(name)) return false;
+        if (!ReadProjectFile(name)) return false;
         if (!Facts.Codec.empty()) Frame.FourCC = FourCCOfCodec(Facts.Codec);
     } else if (FileType != ".avs") {
         Reader = TSourceReader::Mpeg;
@@ -257,7 +212,7 @@ void TOpenSrcFile::ReadAviHeader(const std::string& name) {
 
 TOpenSrcFile::TResult TOpenSrcFile::AviHeader(const std::string& name) {
     TBinaryFile file;
-    if (FileFound(name) != 0 || !file.Open(name)) return TFailure{MsgCantOpen + name};
+    if (!file.Open(name)) return TFailure{MsgCantOpen + name};
     std::string tag;
     if (!file.ReadTag(0, tag) || tag != "RIFF") return TFailure{MsgNoRiff + name, true};
 

@@ -66,13 +66,6 @@ class TOpenSrcFile {
     static constexpr int OpenUnjoinable = -9;
     /// The source's frame is smaller than any film the geometry plans.
     static constexpr int OpenTooSmall = -10;
-    /// `FileFound` when nothing of that name exists.
-    static constexpr int NotFound = -15;
-
-    /// The longest `FileType` kept; longer extensions are cut.
-    static constexpr std::size_t MaxFileType = 8;
-    /// The longest file name a VFAPI AVI may name.
-    static constexpr std::size_t MaxServedName = 255;
 
     /// Accepted source file names, in order, blanks trimmed.
     std::vector<std::string> FileNames;
@@ -104,28 +97,18 @@ class TOpenSrcFile {
     /// already been shown; then the reader is as it was before.
     int OpenFiles(const std::vector<std::string>& files);
 
-    /// Reads the properties of the first name in `FileNames` with the reader
-    /// `FileType` selects: the AVI, project and MPEG readers for their kinds
-    /// (the media probe when such a file is of another kind after all), nothing
-    /// for .avs scripts, the media probe for everything else. Returns false, with
-    /// the message shown, when the file cannot be read; what was read so far may
-    /// have changed. Throws `EConvertError` from the project reader.
-    bool ReadSourceInfo();
-
     /// Frame size, rate, count and FourCC of the first video stream of an AVI file;
     /// a VFAPI AVI also reads the project it serves (and so may throw `EConvertError`).
     void ReadAviHeader(const std::string& name);
     /// Frame size (less the project's crop), rate and count of a d2v project, and
     /// the sequence header of the MPEG file it names. Throws `EConvertError` when
-    /// its crop, size or frame-rate field is not a number.
-    void ReadProjectFile(const std::string& name);
+    /// its crop, size or frame-rate field is not a number. False, with the message
+    /// shown, when the file cannot be read.
+    bool ReadProjectFile(const std::string& name);
     /// Frame size, aspect code, anamorphic flag, frame rate and FourCC from the
     /// first MPEG video sequence header in the head of the file, and the frame
     /// count from the stream's head and tail.
     void ReadSequenceHeader(const std::string& name);
-
-    /// 0 when anything (file or folder) of that name exists, `NotFound` otherwise.
-    static int FileFound(const std::string& name);
 
   private:
     /// A reader's failure: the message, and whether the file looked like another
@@ -136,20 +119,22 @@ class TOpenSrcFile {
     };
     using TResult = std::optional<TFailure>;
 
-    /// What an open changes, kept to be put back when it fails.
-    struct TState;
-
     void Error(const std::string& text) const;
-    TState Saved() const;
-    void Restore(TState state);
+    /// Shows why the open fails and returns `code`, which says it.
+    int Refuse(const std::string& text, int code) const;
     /// Reads the accepted files; `OpenOk` or the failure's code, its message shown.
     int ReadAccepted();
+    /// Reads the properties of the first name in `FileNames` with the reader
+    /// `FileType` selects: the AVI, project and MPEG readers for their kinds
+    /// (the media probe when such a file is of another kind after all), nothing
+    /// for .avs scripts, the media probe for everything else. Returns false, with
+    /// the message shown, when the file cannot be read; what was read so far may
+    /// have changed. Throws `EConvertError` from the project reader.
+    bool ReadSourceInfo();
     /// A reader of the kinds read by hand: on a failure that suggests another
     /// kind, the media probe tries the file quietly; otherwise the failure is shown
     /// and the result is false.
     bool ReadOrProbe(const std::string& name, const TResult& failure);
-    /// The project reader; false, with the message shown, when the file cannot be read.
-    bool ProjectFile(const std::string& name);
     TResult AviHeader(const std::string& name);
     TResult SequenceHeader(const std::string& name, bool wholeStream);
     /// The sequence header of a project's MPEG file; false, with the message shown,

@@ -58,20 +58,16 @@ void TOpenSrcFile::ReadSequenceHeader(const std::string& name) {
 
 TOpenSrcFile::TResult TOpenSrcFile::SequenceHeader(const std::string& name, bool wholeStream) {
     TBinaryFile file;
-    if (FileFound(name) != 0 || !file.Open(name)) return TFailure{MsgCantOpen + name};
+    if (!file.Open(name)) return TFailure{MsgCantOpen + name};
 
     std::optional<std::uint64_t> start;
     std::array<unsigned char, SeqBlockSize> block{};
     for (int k = 0; k < SeqBlocks && !start; ++k) {
         const std::uint64_t offset = std::uint64_t{SeqBlockStep} * k;
         const std::size_t got = file.ReadUpTo(offset, block.data(), block.size());
-        for (std::size_t i = 0; i < SeqBlockStep && i + 3 < got; ++i) {
-            if (block[i] == 0x00 && block[i + 1] == 0x00 && block[i + 2] == 0x01 &&
-                block[i + 3] == 0xB3) {
-                start = offset + i;
-                break;
-            }
-        }
+        const std::size_t i =
+            mpeg::FindStartCode(std::span(block.data(), got), 0, mpeg::SequenceHeaderCode);
+        if (i < got) start = offset + i;
         // A start code in a short last block still counts; past it the file has ended.
         if (!start && got < block.size()) return TFailure{MsgSearchFailed, true};
     }

@@ -107,11 +107,7 @@ std::string BesideProject(const std::string& project, const std::string& file) {
 
 } // namespace
 
-void TOpenSrcFile::ReadProjectFile(const std::string& name) {
-    ProjectFile(name);
-}
-
-bool TOpenSrcFile::ProjectFile(const std::string& name) {
+bool TOpenSrcFile::ReadProjectFile(const std::string& name) {
     TTextFileReader file;
     if (name.empty() || !file.Open(name)) {
         Error(MsgCantOpen + name);

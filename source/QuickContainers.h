@@ -6,7 +6,9 @@
 #include "source/BinaryFile.h"
 #include "source/MediaProbe.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>
@@ -42,6 +44,15 @@ std::optional<TCodecView> H264View(TBytes spsNal);
 std::optional<TCodecView> HevcView(TBytes spsNal);
 /// MPEG-1 or MPEG-2 video from the bytes starting at its sequence header.
 std::optional<TCodecView> MpegView(TBytes stream);
+
+/// The order of a frame's two fields from a container's code for it: the codes
+/// in `top` show the top field first, those in `bottom` the bottom one; any other
+/// code leaves it unknown.
+inline TFieldOrder FieldOrderOfCode(std::uint64_t code, std::initializer_list<std::uint64_t> top,
+                                    std::initializer_list<std::uint64_t> bottom) {
+    if (std::ranges::count(top, code)) return TFieldOrder::TopFirst;
+    return std::ranges::count(bottom, code) ? TFieldOrder::BottomFirst : TFieldOrder::Unknown;
+}
 
 /// The best fraction with both terms up to `max`.
 TRatio Approximate(std::int64_t num, std::int64_t den, std::int64_t max);

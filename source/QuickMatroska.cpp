@@ -132,20 +132,11 @@ void ReadTrack(TBytes entry, TMkvTrack& t) {
 
 /// The field order a Matroska track states; unknown when it states none.
 TFieldOrder MkvFieldOrder(const TMkvTrack& t) {
-    if (t.Interlaced == 2) return TFieldOrder::Progressive;
-    if (t.Interlaced != 1) return TFieldOrder::Unknown;
-    switch (t.FieldOrder) {
-    case 0:
+    if (t.Interlaced == 2 || (t.Interlaced == 1 && t.FieldOrder == 0))
         return TFieldOrder::Progressive;
-    case 1: // top first
-    case 9: // bottom coded first, top shown first
-        return TFieldOrder::TopFirst;
-    case 6:
-    case 14:
-        return TFieldOrder::BottomFirst;
-    default:
-        return TFieldOrder::Unknown;
-    }
+    if (t.Interlaced != 1) return TFieldOrder::Unknown;
+    // 9: bottom coded first, top shown first.
+    return FieldOrderOfCode(t.FieldOrder, {1, 9}, {6, 14});
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 #include "source/ParameterSets.h"
 
 #include <array>
-#include <initializer_list>
 #include <limits>
 #include <string_view>
 #include <vector>
@@ -47,9 +46,9 @@ std::optional<TBox> BoxAt(TBytes d, std::size_t at, std::uint64_t rest) {
     return b;
 }
 
-/// The body of the first child of type `type` inside `d` (from `from` on).
-TBytes Child(TBytes d, std::uint32_t type, std::size_t from = 0) {
-    std::size_t at = from;
+/// The body of the first child of type `type` inside `d`.
+TBytes Child(TBytes d, std::uint32_t type) {
+    std::size_t at = 0;
     for (int n = 0; n < MaxItems && at < d.size(); ++n) {
         const auto b = BoxAt(d, at, d.size() - at);
         if (!b) break;
@@ -61,26 +60,13 @@ TBytes Child(TBytes d, std::uint32_t type, std::size_t from = 0) {
     return {};
 }
 
-TBytes Path(TBytes d, std::initializer_list<std::string_view> types) {
-    for (const auto t : types) d = Child(d, FourCC(t));
-    return d;
-}
-
 /// The field order a "fiel" box states: one field, or two in the order given.
 TFieldOrder Mp4FieldOrder(TBytes fiel) {
     if (fiel.size() < 2) return TFieldOrder::Unknown;
     if (fiel[0] == 1) return TFieldOrder::Progressive;
     if (fiel[0] != 2) return TFieldOrder::Unknown;
-    switch (fiel[1]) {
-    case 0x01: // top first
-    case 0x0E: // bottom stored first, top shown first
-        return TFieldOrder::TopFirst;
-    case 0x06:
-    case 0x09:
-        return TFieldOrder::BottomFirst;
-    default:
-        return TFieldOrder::Unknown;
-    }
+    // 0x0E: bottom stored first, top shown first.
+    return FieldOrderOfCode(fiel[1], {0x01, 0x0E}, {0x06, 0x09});
 }
 
 /// The movie box, read whole; empty when the file has none or it is too large.
@@ -128,7 +114,7 @@ bool ReadMp4(TBinaryFile& file, TMediaInfo& info) {
         }
     }
     const TBytes mdhd = Child(media, FourCC("mdhd"));
-    const TBytes stbl = Path(media, {"minf", "stbl"});
+    const TBytes stbl = Child(Child(media, FourCC("minf")), FourCC("stbl"));
     const TBytes stsd = Child(stbl, FourCC("stsd"));
     const TBytes stts = Child(stbl, FourCC("stts"));
     const TBytes stsz = Child(stbl, FourCC("stsz"));

@@ -146,12 +146,8 @@ bool ReadTransportStream(TBinaryFile& file, TMediaInfo& info) {
                                         : HevcView(hevc::SpsOfByteStream(stream));
         if (view) view->FrameRate = UsualFrameRate(view->FrameRate);
     } else {
-        const TBytes s(stream);
-        for (std::size_t i = 0; i + 3 < s.size(); ++i)
-            if (s[i] == 0 && s[i + 1] == 0 && s[i + 2] == 1 && s[i + 3] == 0xB3) {
-                view = MpegView(s.subspan(i));
-                break;
-            }
+        const std::size_t header = mpeg::FindStartCode(stream, 0, mpeg::SequenceHeaderCode);
+        if (header < stream.size()) view = MpegView(TBytes(stream).subspan(header));
     }
     if (!view) return false;
     const auto frames = mpeg::FramesOfPtsRange(range, view->FrameRate);

@@ -19,7 +19,7 @@ set(layers
   "tests/support:common geometry budget source script settings preview disc"
   "bench:common geometry budget source script settings preview disc app tests/support")
 set(qt_files "^(app/qt|bench)/")
-set(libav_files source/AvProbe.cpp source/AvTracks.cpp preview/FrameDecoder.cpp
+set(libav_files source/AvProbe.cpp preview/FrameDecoder.cpp
   common/AvInput.h)
 
 set(errors "")

@@ -114,9 +114,6 @@ TEST_F(SourceReaderTest, ListNameIsTrimmedBeforeItIsRead) {
 TEST_F(SourceReaderTest, FolderIsNotASourceFile) {
     std::filesystem::create_directory(dir / "film.avi");
     EXPECT_EQ(reader.OpenFiles({dir / "film.avi"}), TOpenSrcFile::OpenFirstMissing);
-    EXPECT_EQ(TOpenSrcFile::FileFound(dir / "film.avi"), 0);
-    EXPECT_EQ(TOpenSrcFile::FileFound(dir / "none.avi"), TOpenSrcFile::NotFound);
-    EXPECT_EQ(TOpenSrcFile::FileFound(""), TOpenSrcFile::NotFound);
 }
 
 // ---- Choosing the reader --------------------------------------------------------------
