@@ -67,18 +67,6 @@ TCDImage Rated(TCDImage m) {
     return m;
 }
 
-TEST(TCDImageTest, ConstructionSetsRateGopAndDefaults) {
-    const TCDImage m;
-    EXPECT_EQ(m.FrameRate, 25.0f);
-    EXPECT_EQ(m.GOPLength, 15);
-    EXPECT_EQ(m.Duration, 60.0);
-    EXPECT_EQ(m.SectorSize, 2324);
-    EXPECT_EQ(m.AuthoringReserve, 238u);
-    EXPECT_EQ(m.IFrames, 0);
-    EXPECT_EQ(m.VideoPayload, 0);
-    EXPECT_EQ(m.AudioPayload, 0);
-}
-
 TEST(TCDImageTest, OneHourSvcdImage) {
     // The video rate of this image is the row OneHour of the room table below.
     TCDImage m = Rated(OneHourSvcd());
