@@ -291,16 +291,6 @@ TEST(TCDImageTest, PerGopByteCounts) {
     EXPECT_EQ(m.MatrixBytes, 0u);
 }
 
-TEST(TCDImageTest, SceneDetectionAssumesMoreGops) {
-    TCDImage m;
-    m.SetFrames(1000);
-    EXPECT_EQ(m.IFrames, 67); // ceil(66.67)
-    m.SetSceneDetect(true);
-    EXPECT_EQ(m.IFrames, 69); // 66.67 * 1.035 is 69, not above it
-    m.SetSceneDetect(false);
-    EXPECT_EQ(m.IFrames, 67);
-}
-
 TEST(TCDImageTest, FrameRateChangeKeepsGopCount) {
     TCDImage m;
     m.SetFrames(90000);
