@@ -311,43 +311,31 @@ TEST_P(FaultTest, KeepsWhatWasStoredBeforeTheFailingStep) {
     EXPECT_EQ(log, c.published);
 }
 
-void CropRoundX0ThenHeight300(TResizeStruct& m) {
-    m.SetCropRoundX(0);
-    m.SetSrcPixelY(300);
-}
-
-void CropRoundY0ThenWidth600(TResizeStruct& m) {
-    m.SetCropRoundY(0);
-    m.SetSrcPixelX(600);
+FaultCase Fault(const char* name, std::uint8_t mode, std::function<void(TResizeStruct&)> set,
+                Crop crop, Log published = {}) {
+    return {name, mode, std::move(set), crop, std::move(published)};
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Guard, FaultTest,
     ::testing::Values(
         // Fails on the first division by RX: nothing new, nothing published.
-        FaultCase{"AccurateCropRoundX0", 1, [](auto& m) { m.SetCropRoundX(0); }, {704, 436, 8, 70}},
+        Fault("AccurateCropRoundX0", 1, [](auto& m) { m.SetCropRoundX(0); }, {704, 436, 8, 70}),
         // The crop height of step 1 is stored before the width fails.
-        FaultCase{
-            "AccurateCropRoundX0ThenNewHeight", 1, CropRoundX0ThenHeight300, {704, 300, 8, 70}},
-        FaultCase{"AccurateResizeY0", 1, [](auto& m) { m.SetResizeY(0); }, {704, 436, 8, 70}},
-        FaultCase{"AverageResizeY0KeepsStepOneWidth",
-                  2,
-                  [](auto& m) { m.SetResizeY(0); },
-                  {720, 436, 5, 70}},
+        Fault("AccurateCropRoundX0ThenNewHeight", 1,
+              [](auto& m) { m.SetCropRoundX(0), m.SetSrcPixelY(300); }, {704, 300, 8, 70}),
+        Fault("AccurateResizeY0", 1, [](auto& m) { m.SetResizeY(0); }, {704, 436, 8, 70}),
+        Fault("AverageResizeY0KeepsStepOneWidth", 2, [](auto& m) { m.SetResizeY(0); },
+              {720, 436, 5, 70}),
         // The width of step 1 is stored before the height fails.
-        FaultCase{"MaxWidthCropRoundY0ThenNewWidth", 4, CropRoundY0ThenWidth600, {600, 436, 0, 70}},
+        Fault("MaxWidthCropRoundY0ThenNewWidth", 4,
+              [](auto& m) { m.SetCropRoundY(0), m.SetSrcPixelX(600); }, {600, 436, 0, 70}),
         // Fails at the crop aspect: the crop size is already on show.
-        FaultCase{"NoCroppingSrcPixelForm0",
-                  0,
-                  [](auto& m) { m.SetSrcPixelForm(0); },
-                  {720, 436, 0, 70},
-                  {"720x436+0+70"}},
+        Fault("NoCroppingSrcPixelForm0", 0, [](auto& m) { m.SetSrcPixelForm(0); },
+              {720, 436, 0, 70}, {"720x436+0+70"}),
         // Fails at the aspect error: the crop aspect is already on show.
-        FaultCase{"NoCroppingDestPixelForm0",
-                  0,
-                  [](auto& m) { m.SetDestPixelForm(0); },
-                  {720, 436, 0, 70},
-                  {"720x436+0+70 = 1.8066"}}),
+        Fault("NoCroppingDestPixelForm0", 0, [](auto& m) { m.SetDestPixelForm(0); },
+              {720, 436, 0, 70}, {"720x436+0+70 = 1.8066"})),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ResizeModelTest, BlocksAreCountedEvenWhenTheCropFails) {
