@@ -92,17 +92,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TDifferenceCase{"as_planned", [](auto&, auto&) {}, ""},
         TDifferenceCase{"source_ended_early",
-                        [](auto& s, auto& t) {
-                            s[1].Packets = 250;
-                            t.Seconds = 10;
-                        },
+                        [](auto& s, auto& t) { s[1].Packets = 250, t.Seconds = 10; },
                         "the title plays 10.00 s where the plan has 12.00 s; the video has 250 "
                         "pictures where the plan has 300"},
         TDifferenceCase{"other_size_and_aspect",
-                        [](auto& s, auto&) {
-                            s[1].Width = 480;
-                            s[1].Aspect = "4:3";
-                        },
+                        [](auto& s, auto&) { s[1].Width = 480, s[1].Aspect = "4:3"; },
                         "the picture is 480x576 where the plan has 720x576; the display aspect "
                         "is 4:3 where the plan has 1.7778"},
         TDifferenceCase{"fields_counted_as_planned", [](auto& s, auto&) { s[1].ShownFields = 600; },
@@ -115,10 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
                         [](auto& s, auto&) { s[1].FieldOrder = "progressive"; },
                         "the field order is progressive where the plan has tt"},
         TDifferenceCase{"other_sound",
-                        [](auto& s, auto&) {
-                            s[2].Codec = "mp2";
-                            s[2].SampleRate = 44100;
-                        },
+                        [](auto& s, auto&) { s[2].Codec = "mp2", s[2].SampleRate = 44100; },
                         "audio stream 1 is mp2 at 44100 Hz where the plan has ac3 at 48000 Hz"},
         TDifferenceCase{"no_sound", [](auto& s, auto&) { s.erase(s.begin() + 2); },
                         "0 audio streams were found where the plan has 1"},
