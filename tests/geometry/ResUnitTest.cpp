@@ -8,6 +8,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace tarvex {
@@ -111,10 +112,8 @@ using CropModeTest = ResizeRowTest<CropCase>;
 TEST_P(CropModeTest, CropsAndPublishes) {
     const CropCase& c = GetParam();
     SetUpFilm(model, c.mode);
-    EXPECT_EQ(model.CropX, c.cropX);
-    EXPECT_EQ(model.CropY, c.cropY);
-    EXPECT_EQ(model.CropLeft, c.cropLeft);
-    EXPECT_EQ(model.CropTop, c.cropTop);
+    EXPECT_EQ(std::tuple(model.CropX, model.CropY, model.CropLeft, model.CropTop),
+              std::tuple(c.cropX, c.cropY, c.cropLeft, c.cropTop));
     // Every setter recomputed; the last one published the final results.
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back(), std::to_string(c.cropX) + "x" + std::to_string(c.cropY) + "+" +
@@ -304,10 +303,8 @@ TEST_P(FaultTest, KeepsWhatWasStoredBeforeTheFailingStep) {
     const FaultCase& c = GetParam();
     Start(c.mode);
     EXPECT_NO_THROW(c.set(model));
-    EXPECT_EQ(model.CropX, c.crop.x);
-    EXPECT_EQ(model.CropY, c.crop.y);
-    EXPECT_EQ(model.CropLeft, c.crop.left);
-    EXPECT_EQ(model.CropTop, c.crop.top);
+    EXPECT_EQ(std::tuple(model.CropX, model.CropY, model.CropLeft, model.CropTop),
+              std::tuple(c.crop.x, c.crop.y, c.crop.left, c.crop.top));
     EXPECT_EQ(log, c.published);
 }
 
@@ -393,15 +390,13 @@ TEST_P(BlockTest, ResizeAndFilmCountsAgree) {
     m.ResizeX = c.w;
     m.ResizeY = c.h;
     m.CountResizeBlocks();
-    EXPECT_EQ(m.ResizeChromBlocks, c.chroma);
-    EXPECT_EQ(m.ResizeLumBlocks, c.luma);
-    EXPECT_EQ(m.ResizeBlocks, c.total);
+    EXPECT_EQ(std::tuple(m.ResizeChromBlocks, m.ResizeLumBlocks, m.ResizeBlocks),
+              std::tuple(c.chroma, c.luma, c.total));
     m.SrcPixelX = c.w;
     m.SrcPixelY = c.h;
     m.CountFilmBlocks();
-    EXPECT_EQ(m.FilmChromBlocks, c.chroma);
-    EXPECT_EQ(m.FilmLumBlocks, c.luma);
-    EXPECT_EQ(m.FilmBlocks, c.total);
+    EXPECT_EQ(std::tuple(m.FilmChromBlocks, m.FilmLumBlocks, m.FilmBlocks),
+              std::tuple(c.chroma, c.luma, c.total));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -437,10 +432,9 @@ TEST_P(BorderTest, PlacesThePicture) {
     for (bool interlaced : {false, true}) {
         m.InterlacedResizing = interlaced;
         const TBorderRect r = m.GetBorders();
-        EXPECT_EQ(r.Left, c.expected.Left);
-        EXPECT_EQ(r.Top, c.expected.Top);
-        EXPECT_EQ(r.Right, c.expected.Right);
-        EXPECT_EQ(r.Bottom, c.expected.Bottom);
+        EXPECT_EQ(std::tuple(r.Left, r.Top, r.Right, r.Bottom),
+                  std::tuple(c.expected.Left, c.expected.Top, c.expected.Right, c.expected.Bottom))
+            << interlaced;
     }
 }
 
