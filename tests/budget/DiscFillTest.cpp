@@ -130,15 +130,15 @@ TEST(BudgetCheckTest, VcdAtItsStandardRateIsNoFault) {
     }
 }
 
-TEST(TCDImageTest, IFramesPastSixteenBits) {
+TEST(TCDImageTest, IFramesRoundUpAndPassSixteenBits) {
     const struct {
         std::uint32_t frames;
         bool sceneDetect;
         std::uint32_t iFrames;
-    } rows[] = {{983025, false, 65535}, // the last count 16 bits held
-                {983040, false, 65536},
-                {2996970, false, 199798},
-                {2996970, true, 206791}};
+    } rows[] = {{1000, false, 67},      // ceil(66.67)
+                {1000, true, 69},       // 66.67 * 1.035 is 69, not above it
+                {983025, false, 65535}, // the last count 16 bits held
+                {983040, false, 65536}, {2996970, false, 199798}, {2996970, true, 206791}};
     for (const auto& r : rows) {
         TCDImage m;
         m.SetMuxMode(5);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <utility>
 
 using namespace tarvex;
 
@@ -92,17 +93,13 @@ TEST(FloatToStr, UsesTheGivenSeparator) {
 }
 
 TEST(TryStrToInt, AcceptsNumbersOnly) {
+    const std::pair<const char*, std::int32_t> good[] = {
+        {"120", 120}, {"  -4", -4}, {"0x10", 16}, {"$ff", 255}, {"2147483647", 2147483647}};
     std::int32_t v = 42;
-    EXPECT_TRUE(TryStrToInt("120", v));
-    EXPECT_EQ(v, 120);
-    EXPECT_TRUE(TryStrToInt("  -4", v));
-    EXPECT_EQ(v, -4);
-    EXPECT_TRUE(TryStrToInt("0x10", v));
-    EXPECT_EQ(v, 16);
-    EXPECT_TRUE(TryStrToInt("$ff", v));
-    EXPECT_EQ(v, 255);
-    EXPECT_TRUE(TryStrToInt("2147483647", v));
-    EXPECT_EQ(v, 2147483647);
+    for (const auto& [text, value] : good) {
+        EXPECT_TRUE(TryStrToInt(text, v)) << text;
+        EXPECT_EQ(v, value) << text;
+    }
     v = 7;
     for (const char* bad : {"", " ", "abc", "12a", "1.5", "-", "2147483648", "99999999999", "0x"})
         EXPECT_FALSE(TryStrToInt(bad, v)) << bad;

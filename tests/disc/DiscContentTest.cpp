@@ -13,21 +13,13 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <memory>
 
 namespace tarvex {
 namespace {
 
 using ::testing::HasSubstr;
 
-/// What a command prints on its standard output.
-std::string Output(const std::string& command) {
-    std::string text;
-    const std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    std::array<char, 4096> buffer{};
-    while (pipe && std::fgets(buffer.data(), buffer.size(), pipe.get())) text += buffer.data();
-    return text;
-}
+using testkit::Output;
 
 /// The mean loudness in dB of a sound stream of `file`.
 double MeanVolume(const std::string& file, int stream) {

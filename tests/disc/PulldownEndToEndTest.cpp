@@ -6,23 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
 
 namespace tarvex {
 namespace {
 
 constexpr int FilmFrames = 144; ///< six seconds of film: 360 fields, 180 frames at 29.97
 
-/// What a command printed on its standard output.
-std::string Output(const std::string& command) {
-    std::string text;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    std::array<char, 4096> buffer{};
-    while (pipe && std::fgets(buffer.data(), buffer.size(), pipe)) text += buffer.data();
-    if (pipe) pclose(pipe);
-    return text;
-}
+using testkit::Output;
 
 struct TFilmDisc {
     const char* Name;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,35 +13,21 @@ namespace tarvex {
 namespace {
 
 /// ffprobe's description of a PAL DVD with one AC-3 stream, and a stray packet of
-/// the file system taken for sound.
-const std::vector<std::string> ProbedDvd = {"[STREAM]",
-                                            "codec_name=dvd_nav_packet",
-                                            "codec_type=data",
-                                            "nb_read_packets=7",
-                                            "[/STREAM]",
-                                            "[STREAM]",
-                                            "codec_name=mpeg2video",
-                                            "codec_type=video",
-                                            "width=720",
-                                            "height=576",
-                                            "display_aspect_ratio=16:9",
-                                            "field_order=tt",
-                                            "nb_read_packets=300",
-                                            "[SIDE_DATA]",
-                                            "[/SIDE_DATA]",
-                                            "[/STREAM]",
-                                            "[STREAM]",
-                                            "codec_name=ac3",
-                                            "codec_type=audio",
-                                            "sample_rate=48000",
-                                            "nb_read_packets=375",
-                                            "[/STREAM]",
-                                            "[STREAM]",
-                                            "codec_name=mp2",
-                                            "codec_type=audio",
-                                            "sample_rate=0",
-                                            "nb_read_packets=1",
-                                            "[/STREAM]"};
+/// the file system taken for sound: one line of the text a line of the output.
+std::vector<std::string> ProbedDvd() {
+    std::istringstream text(
+        "[STREAM]\ncodec_name=dvd_nav_packet\ncodec_type=data\nnb_read_packets=7\n[/STREAM]\n"
+        "[STREAM]\ncodec_name=mpeg2video\ncodec_type=video\nwidth=720\nheight=576\n"
+        "display_aspect_ratio=16:9\nfield_order=tt\nnb_read_packets=300\n"
+        "[SIDE_DATA]\n[/SIDE_DATA]\n[/STREAM]\n"
+        "[STREAM]\ncodec_name=ac3\ncodec_type=audio\nsample_rate=48000\nnb_read_packets=375\n"
+        "[/STREAM]\n"
+        "[STREAM]\ncodec_name=mp2\ncodec_type=audio\nsample_rate=0\nnb_read_packets=1\n"
+        "[/STREAM]");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(text, line);) lines.push_back(line);
+    return lines;
+}
 
 TExpectedDisc PlannedDvd() {
     return {.Frames = 300,
@@ -56,7 +43,7 @@ TExpectedDisc PlannedDvd() {
 }
 
 TEST(ReadBackTest, ReadersOutputIsParsed) {
-    const std::vector<TProbedStream> streams = ParseProbe(ProbedDvd);
+    const std::vector<TProbedStream> streams = ParseProbe(ProbedDvd());
     ASSERT_EQ(streams.size(), 4u);
     EXPECT_EQ(streams[1].Codec, "mpeg2video");
     EXPECT_EQ(streams[1].Width * 1000 + streams[1].Height, 720576);
@@ -90,7 +77,7 @@ struct TDifferenceCase {
 class ReadBackDifferenceTest : public ::testing::TestWithParam<TDifferenceCase> {};
 
 TEST_P(ReadBackDifferenceTest, IsNamed) {
-    std::vector<TProbedStream> streams = ParseProbe(ProbedDvd);
+    std::vector<TProbedStream> streams = ParseProbe(ProbedDvd());
     TDvdTitle title{.Opened = true, .Seconds = 12};
     GetParam().Change(streams, title);
     const TReadBack found = CompareReadBack(PlannedDvd(), streams, &title);
@@ -105,17 +92,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TDifferenceCase{"as_planned", [](auto&, auto&) {}, ""},
         TDifferenceCase{"source_ended_early",
-                        [](auto& s, auto& t) {
-                            s[1].Packets = 250;
-                            t.Seconds = 10;
-                        },
+                        [](auto& s, auto& t) { s[1].Packets = 250, t.Seconds = 10; },
                         "the title plays 10.00 s where the plan has 12.00 s; the video has 250 "
                         "pictures where the plan has 300"},
         TDifferenceCase{"other_size_and_aspect",
-                        [](auto& s, auto&) {
-                            s[1].Width = 480;
-                            s[1].Aspect = "4:3";
-                        },
+                        [](auto& s, auto&) { s[1].Width = 480, s[1].Aspect = "4:3"; },
                         "the picture is 480x576 where the plan has 720x576; the display aspect "
                         "is 4:3 where the plan has 1.7778"},
         TDifferenceCase{"fields_counted_as_planned", [](auto& s, auto&) { s[1].ShownFields = 600; },
@@ -128,10 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
                         [](auto& s, auto&) { s[1].FieldOrder = "progressive"; },
                         "the field order is progressive where the plan has tt"},
         TDifferenceCase{"other_sound",
-                        [](auto& s, auto&) {
-                            s[2].Codec = "mp2";
-                            s[2].SampleRate = 44100;
-                        },
+                        [](auto& s, auto&) { s[2].Codec = "mp2", s[2].SampleRate = 44100; },
                         "audio stream 1 is mp2 at 44100 Hz where the plan has ac3 at 48000 Hz"},
         TDifferenceCase{"no_sound", [](auto& s, auto&) { s.erase(s.begin() + 2); },
                         "0 audio streams were found where the plan has 1"},

@@ -30,21 +30,12 @@ std::string MakeBottomFirstDv(const TTempFolder& dir) {
     return rc == 0 ? path : "";
 }
 
-std::string Capture(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-        pclose(pipe);
-    }
-    return out;
-}
-
 /// The bar's place in each field, in the order the fields' own flags show them.
 std::vector<double> BarPlaces(const std::string& film, const std::string& setField, int width,
                               int fieldHeight) {
-    const std::string raw = Capture("ffmpeg -nostdin -v error -i '" + film + "' -vf '" + setField +
-                                    "separatefields' -f rawvideo -pix_fmt gray -");
+    const std::string raw =
+        testkit::Output("ffmpeg -nostdin -v error -i '" + film + "' -vf '" + setField +
+                        "separatefields' -f rawvideo -pix_fmt gray -");
     const std::size_t size = static_cast<std::size_t>(width) * fieldHeight;
     std::vector<double> places;
     for (std::size_t at = 0; at + size <= raw.size(); at += size) {
@@ -103,9 +94,10 @@ TEST_P(FieldOrderTest, FieldsComeOutInTheOrderTheyWereShot) {
                     VideoFilter(plan, 0, 0) + "' -r 25" + args + " -f mpeg2video '" + m2v + "'"),
               0);
     // Every frame coded interlaced, with the field order it carries.
-    std::istringstream flags(Capture("ffprobe -v error -select_streams v -show_entries "
-                                     "frame=interlaced_frame,top_field_first -of csv=p=0 '" +
-                                     m2v + "'"));
+    std::istringstream flags(
+        testkit::Output("ffprobe -v error -select_streams v -show_entries "
+                        "frame=interlaced_frame,top_field_first -of csv=p=0 '" +
+                        m2v + "'"));
     const std::vector<std::string> lines{std::istream_iterator<std::string>(flags), {}};
     ASSERT_EQ(lines.size(), 30u);
     for (const std::string& line : lines) EXPECT_EQ(line.substr(0, 3), c.FieldFlags);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace tarvex {
@@ -74,18 +75,7 @@ class ResizeModelTest : public ::testing::Test {
 template <typename Row>
 class ResizeRowTest : public ResizeModelTest, public ::testing::WithParamInterface<Row> {};
 
-TEST_F(ResizeModelTest, ConstructionSetsDefaultsWithoutRecomputing) {
-    EXPECT_EQ(model.ResizeX, 16);
-    EXPECT_EQ(model.ResizeY, 16);
-    EXPECT_EQ(model.SrcResX, 720);
-    EXPECT_EQ(model.SrcResY, 576);
-    EXPECT_EQ(model.CropRoundX, 2);
-    EXPECT_EQ(model.CropRoundY, 2);
-    EXPECT_EQ(model.SrcPixelForm, 1.0);
-    EXPECT_EQ(model.DestPixelForm, 1.0);
-    EXPECT_EQ(model.SrcPixelX, 0);
-    EXPECT_EQ(model.SrcPixelY, 0);
-    EXPECT_EQ(model.CropMode, 0);
+TEST_F(ResizeModelTest, ConstructionDoesNotRecompute) {
     // A recompute would have counted the 16x16 resize blocks.
     EXPECT_EQ(model.ResizeBlocks, 0);
     EXPECT_EQ(model.FilmBlocks, 0);
@@ -107,10 +97,8 @@ using CropModeTest = ResizeRowTest<CropCase>;
 TEST_P(CropModeTest, CropsAndPublishes) {
     const CropCase& c = GetParam();
     SetUpFilm(model, c.mode);
-    EXPECT_EQ(model.CropX, c.cropX);
-    EXPECT_EQ(model.CropY, c.cropY);
-    EXPECT_EQ(model.CropLeft, c.cropLeft);
-    EXPECT_EQ(model.CropTop, c.cropTop);
+    EXPECT_EQ(std::tuple(model.CropX, model.CropY, model.CropLeft, model.CropTop),
+              std::tuple(c.cropX, c.cropY, c.cropLeft, c.cropTop));
     // Every setter recomputed; the last one published the final results.
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back(), std::to_string(c.cropX) + "x" + std::to_string(c.cropY) + "+" +
@@ -296,50 +284,36 @@ TEST_P(FaultTest, KeepsWhatWasStoredBeforeTheFailingStep) {
     const FaultCase& c = GetParam();
     Start(c.mode);
     EXPECT_NO_THROW(c.set(model));
-    EXPECT_EQ(model.CropX, c.crop.x);
-    EXPECT_EQ(model.CropY, c.crop.y);
-    EXPECT_EQ(model.CropLeft, c.crop.left);
-    EXPECT_EQ(model.CropTop, c.crop.top);
+    EXPECT_EQ(std::tuple(model.CropX, model.CropY, model.CropLeft, model.CropTop),
+              std::tuple(c.crop.x, c.crop.y, c.crop.left, c.crop.top));
     EXPECT_EQ(log, c.published);
 }
 
-void CropRoundX0ThenHeight300(TResizeStruct& m) {
-    m.SetCropRoundX(0);
-    m.SetSrcPixelY(300);
-}
-
-void CropRoundY0ThenWidth600(TResizeStruct& m) {
-    m.SetCropRoundY(0);
-    m.SetSrcPixelX(600);
+FaultCase Fault(const char* name, std::uint8_t mode, std::function<void(TResizeStruct&)> set,
+                Crop crop, Log published = {}) {
+    return {name, mode, std::move(set), crop, std::move(published)};
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Guard, FaultTest,
     ::testing::Values(
         // Fails on the first division by RX: nothing new, nothing published.
-        FaultCase{"AccurateCropRoundX0", 1, [](auto& m) { m.SetCropRoundX(0); }, {704, 436, 8, 70}},
+        Fault("AccurateCropRoundX0", 1, [](auto& m) { m.SetCropRoundX(0); }, {704, 436, 8, 70}),
         // The crop height of step 1 is stored before the width fails.
-        FaultCase{
-            "AccurateCropRoundX0ThenNewHeight", 1, CropRoundX0ThenHeight300, {704, 300, 8, 70}},
-        FaultCase{"AccurateResizeY0", 1, [](auto& m) { m.SetResizeY(0); }, {704, 436, 8, 70}},
-        FaultCase{"AverageResizeY0KeepsStepOneWidth",
-                  2,
-                  [](auto& m) { m.SetResizeY(0); },
-                  {720, 436, 5, 70}},
+        Fault("AccurateCropRoundX0ThenNewHeight", 1,
+              [](auto& m) { m.SetCropRoundX(0), m.SetSrcPixelY(300); }, {704, 300, 8, 70}),
+        Fault("AccurateResizeY0", 1, [](auto& m) { m.SetResizeY(0); }, {704, 436, 8, 70}),
+        Fault("AverageResizeY0KeepsStepOneWidth", 2, [](auto& m) { m.SetResizeY(0); },
+              {720, 436, 5, 70}),
         // The width of step 1 is stored before the height fails.
-        FaultCase{"MaxWidthCropRoundY0ThenNewWidth", 4, CropRoundY0ThenWidth600, {600, 436, 0, 70}},
+        Fault("MaxWidthCropRoundY0ThenNewWidth", 4,
+              [](auto& m) { m.SetCropRoundY(0), m.SetSrcPixelX(600); }, {600, 436, 0, 70}),
         // Fails at the crop aspect: the crop size is already on show.
-        FaultCase{"NoCroppingSrcPixelForm0",
-                  0,
-                  [](auto& m) { m.SetSrcPixelForm(0); },
-                  {720, 436, 0, 70},
-                  {"720x436+0+70"}},
+        Fault("NoCroppingSrcPixelForm0", 0, [](auto& m) { m.SetSrcPixelForm(0); },
+              {720, 436, 0, 70}, {"720x436+0+70"}),
         // Fails at the aspect error: the crop aspect is already on show.
-        FaultCase{"NoCroppingDestPixelForm0",
-                  0,
-                  [](auto& m) { m.SetDestPixelForm(0); },
-                  {720, 436, 0, 70},
-                  {"720x436+0+70 = 1.8066"}}),
+        Fault("NoCroppingDestPixelForm0", 0, [](auto& m) { m.SetDestPixelForm(0); },
+              {720, 436, 0, 70}, {"720x436+0+70 = 1.8066"})),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ResizeModelTest, BlocksAreCountedEvenWhenTheCropFails) {
@@ -394,15 +368,13 @@ TEST_P(BlockTest, ResizeAndFilmCountsAgree) {
     m.ResizeX = c.w;
     m.ResizeY = c.h;
     m.CountResizeBlocks();
-    EXPECT_EQ(m.ResizeChromBlocks, c.chroma);
-    EXPECT_EQ(m.ResizeLumBlocks, c.luma);
-    EXPECT_EQ(m.ResizeBlocks, c.total);
+    EXPECT_EQ(std::tuple(m.ResizeChromBlocks, m.ResizeLumBlocks, m.ResizeBlocks),
+              std::tuple(c.chroma, c.luma, c.total));
     m.SrcPixelX = c.w;
     m.SrcPixelY = c.h;
     m.CountFilmBlocks();
-    EXPECT_EQ(m.FilmChromBlocks, c.chroma);
-    EXPECT_EQ(m.FilmLumBlocks, c.luma);
-    EXPECT_EQ(m.FilmBlocks, c.total);
+    EXPECT_EQ(std::tuple(m.FilmChromBlocks, m.FilmLumBlocks, m.FilmBlocks),
+              std::tuple(c.chroma, c.luma, c.total));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -438,10 +410,9 @@ TEST_P(BorderTest, PlacesThePicture) {
     for (bool interlaced : {false, true}) {
         m.InterlacedResizing = interlaced;
         const TBorderRect r = m.GetBorders();
-        EXPECT_EQ(r.Left, c.expected.Left);
-        EXPECT_EQ(r.Top, c.expected.Top);
-        EXPECT_EQ(r.Right, c.expected.Right);
-        EXPECT_EQ(r.Bottom, c.expected.Bottom);
+        EXPECT_EQ(std::tuple(r.Left, r.Top, r.Right, r.Bottom),
+                  std::tuple(c.expected.Left, c.expected.Top, c.expected.Right, c.expected.Bottom))
+            << interlaced;
     }
 }
 

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -27,20 +26,9 @@ using testkit::AllMedia;
 using testkit::TMedia;
 using testkit::TMediaReader;
 
-/// Runs a command and returns what it printed.
-std::string Capture(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buffer[512];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    pclose(pipe);
-    return out;
-}
-
 /// The first video stream's fields as ffprobe reports them, its frames counted.
 std::map<std::string, std::string> Probe(const std::string& path) {
-    const std::string out = Capture(
+    const std::string out = testkit::Output(
         "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
         "stream=codec_name,width,height,r_frame_rate,nb_read_frames,display_aspect_ratio,"
         "sample_aspect_ratio,codec_tag_string,field_order -of default=noprint_wrappers=1 '" +

@@ -5,6 +5,7 @@
 
 #include "preview/Borders.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -25,6 +26,18 @@ namespace tarvex::testkit {
 inline int Shell(const std::string& command) {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+/// What a shell command prints on its standard output.
+inline std::string Output(const std::string& command) {
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            text.append(buffer, n);
+        pclose(pipe);
+    }
+    return text;
 }
 
 /// The file `name` that ffmpeg makes from `args` in `folder`, made when it is not
