@@ -49,9 +49,8 @@ void CheckAudioRate(const TDiscPlan& plan, std::uint32_t rate, int stream) {
         (ac3 ? std::find(Ac3Kbps.begin(), Ac3Kbps.end(), kbps) != Ac3Kbps.end()
              : std::find(MpegAudioKbps.begin(), MpegAudioKbps.end(), kbps) != MpegAudioKbps.end());
     if (!known)
-        throw TJobError("Audio stream " + Num(std::int64_t{stream}) + ": " +
-                        Num(std::int64_t{rate / 1000}) + " kbps is not a rate of " +
-                        (ac3 ? "AC-3" : "MPEG audio") + ".");
+        throw TJobError("Audio stream " + IntToStr(stream) + ": " + IntToStr(rate / 1000) +
+                        " kbps is not a rate of " + (ac3 ? "AC-3" : "MPEG audio") + ".");
 }
 
 void CheckPlan(const TDiscPlan& plan) {
@@ -145,7 +144,7 @@ TDiscJob BuildJob(const TDiscPlan& planned, const std::string& workDir, const st
         const std::int64_t first = share * (n - 1);
         const std::int64_t end = std::min(share * n, plan.SrcFrames);
         if (end <= first)
-            throw TJobError("The film has too few frames for " + Num(std::int64_t{plan.DiscCount}) +
+            throw TJobError("The film has too few frames for " + IntToStr(plan.DiscCount) +
                             " discs.");
         const TDiscPart part = MakePart(plan, n, first, end, job.OutDir);
         job.Parts.push_back(part);
@@ -196,8 +195,8 @@ std::vector<std::string> JobScript(const TDiscJob& job) {
     lines.push_back("trap 'exit 1' HUP INT TERM");
     lines.push_back("cd \"$work\"");
     for (const TDiscPart& part : job.Parts) {
-        lines.push_back("# Disc " + Num(std::int64_t{part.Number}) + ": source frames " +
-                        Num(part.FirstFrame) + " to " + Num(part.EndFrame - 1));
+        lines.push_back("# Disc " + IntToStr(part.Number) + ": source frames " +
+                        IntToStr(part.FirstFrame) + " to " + IntToStr(part.EndFrame - 1));
         for (const std::string& dir : part.MakeDirs) lines.push_back("mkdir -p " + Quote(dir));
         for (const TWorkText& text : part.Texts)
             lines.push_back("printf '%s' " + Quote(text.Text) + " > " + Quote(text.Name));

@@ -26,7 +26,7 @@ std::string Ext(const TDiscPlan& plan, bool video) {
 }
 
 std::string FfmpegRate(std::uint32_t rate) {
-    return Num(std::int64_t{rate / 1000}) + "k";
+    return IntToStr(rate / 1000) + "k";
 }
 
 /// The muxer of the disc's program stream and its options.
@@ -45,8 +45,7 @@ TMuxer MuxerOf(const TDiscPlan& plan) {
     // The rate the pack headers state, which the player's drive must deliver: a
     // single-speed CD for a VCD, twice that for an SVCD, a DVD's 10.08 Mbit/s.
     // Without it the muxer states the streams' peak rates plus a margin.
-    return {name,
-            {{"packetsize", packet}, {"muxrate", Num(std::int64_t{StandardOf(plan).MaxMuxRate})}}};
+    return {name, {{"packetsize", packet}, {"muxrate", IntToStr(StandardOf(plan).MaxMuxRate)}}};
 }
 
 /// Whether the encoder's second pass multiplexes the disc's program stream itself.
@@ -61,7 +60,7 @@ bool MuxedByEncoder(const TDiscPlan& plan) {
 }
 
 std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool lastPart) {
-    const std::string name = "disc" + Num(std::int64_t{part.Number});
+    const std::string name = "disc" + IntToStr(part.Number);
     const std::int64_t frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
     const std::string graph =
         VideoFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame, lastPart ? 0 : part.EndFrame);
@@ -78,7 +77,7 @@ std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool
         Concat(Concat(VideoCodecArgs(plan),
                       ChapterKeyFrames(plan, PartChapters(plan, part.FirstFrame, part.EndFrame))),
                {"-passlogfile", name + "_pass"});
-    const std::string disc = "Disc " + Num(std::int64_t{part.Number});
+    const std::string disc = "Disc " + IntToStr(part.Number);
     const bool pulldown = SoftPulldown(plan);
     // With pulldown the encoder's film frames are rewritten into the disc's stream.
     const std::string encoded = pulldown ? name + "_film.m2v" : part.VideoFile;
@@ -111,7 +110,7 @@ std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool
         args = Concat(args, FileInput("file:" + audio));
     args = Concat(args, map);
     for (std::size_t i = 0; i < part.AudioFiles.size(); ++i)
-        args = Concat(args, {"-map", Num(static_cast<std::int64_t>(i + 1)) + ":a"});
+        args = Concat(args, {"-map", IntToStr(i + 1) + ":a"});
     const TMuxer muxer = MuxerOf(plan);
     std::string slave = "f=" + muxer.Name;
     for (const auto& [key, value] : muxer.Options) slave += ":" + key + "=" + value;
@@ -136,7 +135,7 @@ TStep AudioStep(const TDiscPlan& plan, const TDiscPart& part, bool lastPart, int
         input = {"-f", "lavfi", "-i", "anullsrc=r=48000:cl=stereo", "-t", Num(seconds)};
     } else {
         input = Concat(FileInput(InputOf(plan)),
-                       {"-map", "0:a:" + Num(std::int64_t{source}), "-vn", "-af",
+                       {"-map", "0:a:" + IntToStr(source), "-vn", "-af",
                         AudioFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame,
                                     lastPart ? 0 : part.EndFrame)});
     }
@@ -153,8 +152,7 @@ TStep AudioStep(const TDiscPlan& plan, const TDiscPart& part, bool lastPart, int
                                             plan.AC3 ? "ac3" : "mp2",
                                             part.AudioFiles[stream - 1]};
     const auto frames = static_cast<double>(part.EndFrame - part.FirstFrame);
-    return Making(Step("Disc " + Num(std::int64_t{part.Number}) + ": audio stream " +
-                           Num(std::int64_t{stream}),
+    return Making(Step("Disc " + IntToStr(part.Number) + ": audio stream " + IntToStr(stream),
                        Concat(Concat(FfmpegStart, input), codec), 0.05 * frames),
                   {part.AudioFiles[stream - 1]});
 }
@@ -168,19 +166,19 @@ TStep MuxStep(const TDiscPlan& plan, const TDiscPart& part) {
         args = Concat(args, FileInput("file:" + audio));
     args = Concat(args, {"-map", "0:v"});
     for (std::size_t i = 0; i < part.AudioFiles.size(); ++i)
-        args = Concat(args, {"-map", Num(static_cast<std::int64_t>(i + 1)) + ":a"});
+        args = Concat(args, {"-map", IntToStr(i + 1) + ":a"});
     const TMuxer muxer = MuxerOf(plan);
     args = Concat(args, {"-c", "copy", "-f", muxer.Name});
     for (const auto& [key, value] : muxer.Options) args = Concat(args, {"-" + key, value});
     args.push_back(part.MuxFile);
     const std::int64_t frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
-    return Making(Step("Disc " + Num(std::int64_t{part.Number}) + ": multiplexing", args,
+    return Making(Step("Disc " + IntToStr(part.Number) + ": multiplexing", args,
                        0.05 * static_cast<double>(frames), frames),
                   {part.MuxFile});
 }
 
 void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& part) {
-    const std::string n = Num(std::int64_t{part.Number});
+    const std::string n = IntToStr(part.Number);
     const std::string title = "Disc " + n + ": authoring";
     const double weight = 0.05 * static_cast<double>(part.EndFrame - part.FirstFrame);
     const std::string base = "disc" + n;
@@ -261,11 +259,10 @@ TDiscPart MakePart(const TDiscPlan& plan, int number, std::int64_t first, std::i
     part.Number = number;
     part.FirstFrame = first;
     part.EndFrame = end;
-    const std::string base = "disc" + Num(std::int64_t{number});
+    const std::string base = "disc" + IntToStr(number);
     part.VideoFile = base + Ext(plan, true);
     for (std::size_t i = 1; i <= AudioRates(plan).size(); ++i)
-        part.AudioFiles.push_back(base + "_audio" + Num(static_cast<std::int64_t>(i)) +
-                                  Ext(plan, false));
+        part.AudioFiles.push_back(base + "_audio" + IntToStr(i) + Ext(plan, false));
     part.MuxFile = base + ".mpg";
     const bool last = number == plan.DiscCount;
     // The sound streams are made first when the encoder multiplexes them.

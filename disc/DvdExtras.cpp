@@ -14,7 +14,6 @@ namespace {
 
 using job::Concat;
 using job::FfmpegStart;
-using job::Int;
 
 /// Seconds with three decimals and a point, whatever the locale.
 std::string Secs(double seconds) {
@@ -36,9 +35,10 @@ TStep Spumux(const std::string& title, const std::vector<std::string>& options,
              const std::string& project, const std::string& in, const std::string& out,
              double weight) {
     std::string script = "exec spumux";
-    for (std::size_t i = 0; i < options.size(); ++i) script += " \"$" + Int(i + 1) + "\"";
+    for (std::size_t i = 0; i < options.size(); ++i) script += " \"$" + IntToStr(i + 1) + "\"";
     const std::size_t n = options.size();
-    script += " \"$" + Int(n + 1) + "\" < \"$" + Int(n + 2) + "\" > \"$" + Int(n + 3) + "\"";
+    script += " \"$" + IntToStr(n + 1) + "\" < \"$" + IntToStr(n + 2) + "\" > \"$" +
+              IntToStr(n + 3) + "\"";
     return {title,  Concat(Concat({"sh", "-c", script, "spumux"}, options), {project, in, out}),
             {},     0,
             weight, {out}};
@@ -52,8 +52,8 @@ std::string TextProject(const TDiscPlan& plan, const std::string& srt) {
            "\" characterset=\"UTF-8\" font=\"" + SubtitleFont +
            "\" fontsize=\"26\" horizontal-alignment=\"center\" vertical-alignment=\"bottom\" "
            "bottom-margin=\"40\" left-margin=\"60\" right-margin=\"60\" movie-width=\"" +
-           Int(PictureSteps(plan.Picture).Width) + "\" movie-height=\"" +
-           Int(plan.Picture.DestY - 2) + "\" subtitle-fps=\"" + Secs(plan.SrcFrameRate) +
+           IntToStr(PictureSteps(plan.Picture).Width) + "\" movie-height=\"" +
+           IntToStr(plan.Picture.DestY - 2) + "\" subtitle-fps=\"" + Secs(plan.SrcFrameRate) +
            "\" movie-fps=\"" + Secs(movie) + "\"/>\n</stream>\n</subpictures>\n";
 }
 
@@ -64,7 +64,7 @@ TStep TextStep(const TDiscPlan& plan, const TDiscSubtitle& sub, const std::vecto
     const std::string input = sub.Index >= 0 ? InputOf(plan) : "file:" + FullName(sub.File);
     return {title,
             Concat(Concat(Concat(FfmpegStart, cut), FileInput(input)),
-                   {"-map", "0:s:" + Int(std::max(sub.Index, 0)), "-c:s", codec, out}),
+                   {"-map", "0:s:" + IntToStr(std::max(sub.Index, 0)), "-c:s", codec, out}),
             {},
             0,
             weight,
@@ -91,33 +91,35 @@ std::vector<TStep> BurnSteps(const TDiscPlan& plan, const std::string& title, do
 }
 
 std::string AddSubtitleSteps(const TDiscPlan& plan, TDiscPart& part, double weight) {
-    const std::string base = "disc" + Int(part.Number);
-    const std::string title = "Disc " + Int(part.Number) + ": subtitles";
+    const std::string base = "disc" + IntToStr(part.Number);
+    const std::string title = "Disc " + IntToStr(part.Number) + ": subtitles";
     const std::vector<TDiscSubtitle>& subs = plan.Extras.Subtitles;
     std::string current = part.MuxFile;
     int stream = 0;
     // Pictures first: each drawn at the disc's frame size, placed as on the film's picture.
     for (const TDiscSubtitle& s : subs) {
         if (!s.Pictures || s.Index < 0) continue;
-        const std::string name = base + "_spu" + Int(stream);
+        const std::string name = base + "_spu" + IntToStr(stream);
         part.MakeDirs.push_back(name);
         const std::string project = name + ".xml";
         for (TStep& step :
              SubpictureSteps(plan, part, s.Index, Cut(plan, part), name, project, weight))
             part.Steps.push_back(std::move(step));
         const std::string out = name + ".mpg";
-        part.Steps.push_back(Spumux(title, {"-s", Int(stream)}, project, current, out, weight));
+        part.Steps.push_back(
+            Spumux(title, {"-s", IntToStr(stream)}, project, current, out, weight));
         current = out;
         ++stream;
     }
     for (const TDiscSubtitle& s : subs) {
         if (s.Pictures) continue;
-        const std::string srt = base + "_sub" + Int(stream) + ".srt";
+        const std::string srt = base + "_sub" + IntToStr(stream) + ".srt";
         part.Steps.push_back(TextStep(plan, s, Cut(plan, part), title, "srt", srt, 0.1 * weight));
-        const std::string project = base + "_sub" + Int(stream) + ".xml";
+        const std::string project = base + "_sub" + IntToStr(stream) + ".xml";
         part.Texts.push_back({project, TextProject(plan, srt)});
-        const std::string out = base + "_sub" + Int(stream) + ".mpg";
-        part.Steps.push_back(Spumux(title, {"-s", Int(stream)}, project, current, out, weight));
+        const std::string out = base + "_sub" + IntToStr(stream) + ".mpg";
+        part.Steps.push_back(
+            Spumux(title, {"-s", IntToStr(stream)}, project, current, out, weight));
         current = out;
         ++stream;
     }

@@ -50,10 +50,11 @@ std::string Graph(const TDiscPlan& plan, int index, const std::string& dir) {
     const auto [left, top, right, bottom] = s.Borders;
     const int lines = s.Fields ? 2 : 1; // a picture resized by fields: its frame's window
     // Times in milliseconds: the images are named by them and the list gives them.
-    return "[0:s:" + Int(index) + "]settb=1/1000,crop=w=" + Int(s.CropX) +
-           ":h=" + Int(s.CropY * lines) + ":x=" + Int(s.CropLeft) + ":y=" + Int(s.CropTop * lines) +
-           ":exact=1,scale=w=" + Int(s.ResizeX) + ":h=" + Int(s.ResizeY * lines) +
-           ",pad=w=" + Int(s.Width) + ":h=" + Int(s.Height) + ":x=" + Int(left) + ":y=" + Int(top) +
+    return "[0:s:" + IntToStr(index) + "]settb=1/1000,crop=w=" + IntToStr(s.CropX) +
+           ":h=" + IntToStr(s.CropY * lines) + ":x=" + IntToStr(s.CropLeft) +
+           ":y=" + IntToStr(s.CropTop * lines) + ":exact=1,scale=w=" + IntToStr(s.ResizeX) +
+           ":h=" + IntToStr(s.ResizeY * lines) + ",pad=w=" + IntToStr(s.Width) +
+           ":h=" + IntToStr(s.Height) + ":x=" + IntToStr(left) + ":y=" + IntToStr(top) +
            ":color=black@0,split[all][seen];" +
            "[seen]alphaextract,bbox,metadata=mode=print:file=" + dir + "/" + FramesFile +
            ",nullsink;[all]split[a][b];[a]palettegen=max_colors=4:reserve_transparent=1:"
@@ -73,14 +74,14 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 std::vector<TStep> SubpictureSteps(const TDiscPlan& plan, const TDiscPart& part, int index,
                                    const std::vector<std::string>& cut, const std::string& dir,
                                    const std::string& project, double weight) {
-    const std::string title = "Disc " + Int(part.Number) + ": subtitle pictures";
+    const std::string title = "Disc " + IntToStr(part.Number) + ": subtitle pictures";
     const std::vector<std::string> draw =
         Concat(Concat(Concat({"ffmpeg", "-nostdin", "-hide_banner", "-v", "error", "-y"}, cut),
                       FileInput(InputOf(plan))),
                {"-filter_complex", Graph(plan, index, dir), "-fps_mode", "passthrough",
                 "-enc_time_base", "1:1000", "-frame_pts", "1",
                 // One more than a disc takes: the project step then refuses the stream.
-                "-frames:v", Int(MaxSubpictures + 1), dir + "/%d.png"});
+                "-frames:v", IntToStr(MaxSubpictures + 1), dir + "/%d.png"});
     // The film's times; the disc plays them scaled when its frames are retimed.
     const double scale = plan.SrcFrameRate / Value(ScriptRate(plan));
     const double seconds =
@@ -100,8 +101,8 @@ std::vector<TSubpictureShow>
 SubpictureShows(std::vector<std::int64_t> frames, std::vector<std::int64_t> shown, std::int64_t end,
                 const std::function<bool(std::int64_t, std::int64_t)>& same) {
     if (frames.size() > MaxSubpictures || shown.size() > MaxSubpictures)
-        throw TSubpictureError("the film's subtitle stream has more than " + Int(MaxSubpictures) +
-                               " pictures on this disc");
+        throw TSubpictureError("the film's subtitle stream has more than " +
+                               IntToStr(MaxSubpictures) + " pictures on this disc");
     std::sort(frames.begin(), frames.end());
     frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
     std::sort(shown.begin(), shown.end());
@@ -154,7 +155,7 @@ std::size_t WriteSubpictureProject(const std::string& dir, const std::string& ou
             pts = -1;
         }
     }
-    const auto image = [&dir](std::int64_t ms) { return fs::path(dir) / (Int(ms) + ".png"); };
+    const auto image = [&dir](std::int64_t ms) { return fs::path(dir) / (IntToStr(ms) + ".png"); };
     const auto end = static_cast<std::int64_t>(std::llround(endSeconds / timeScale * 1000));
     const std::vector<TSubpictureShow> shows =
         SubpictureShows(frames, shown, end, [&](std::int64_t a, std::int64_t b) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "budget/DiscStandard.h"
+#include "common/Numeric.h"
 #include "disc/DiscJob.h"
 
 #include <array>
@@ -17,13 +18,9 @@ inline const TRate Film{24000, 1001};
 inline const TRate Pal{25, 1};
 inline const TRate Ntsc{30000, 1001};
 
-/// A real number in its shortest exact form, whatever the locale.
+/// A real number in its shortest exact form, whatever the locale; whole numbers
+/// are written with IntToStr.
 std::string Num(double v);
-std::string Num(std::int64_t v);
-/// A whole number as text, for any integer type.
-inline std::string Int(std::int64_t v) {
-    return Num(v);
-}
 /// "25" or "30000/1001".
 std::string RateText(TRate r);
 double Value(TRate r);
