@@ -124,11 +124,6 @@ std::vector<std::string> FileInput(const std::string& name) {
     return {"-protocol_whitelist", LocalProtocols(name), "-i", name};
 }
 
-TStep Making(TStep step, std::vector<std::string> outputs) {
-    step.Outputs = std::move(outputs);
-    return step;
-}
-
 TDiscJob BuildJob(const TDiscPlan& planned, const std::string& workDir, const std::string& outDir) {
     CheckPlan(planned);
     // The steps run in the work folder, so every other name is a full one.

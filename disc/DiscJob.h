@@ -142,8 +142,6 @@ std::string LocalProtocols(const std::string& input);
 /// An input of ffmpeg that can only be a local file: no other protocol is
 /// allowed, and the name is never read as an option or a URL.
 std::vector<std::string> FileInput(const std::string& name);
-/// `step` declaring the files it makes in the work folder, checked after it ran.
-TStep Making(TStep step, std::vector<std::string> outputs);
 
 /// The frame rate the script's picture steps give the film.
 TRate ScriptRate(const TDiscPlan& plan);

@@ -15,11 +15,6 @@ namespace tarvex::job {
 
 namespace {
 
-TStep Step(std::string title, std::vector<std::string> args, double weight, std::int64_t frames = 0,
-           std::vector<std::string> env = {}) {
-    return TStep{std::move(title), std::move(args), std::move(env), frames, weight, {}};
-}
-
 std::string Ext(const TDiscPlan& plan, bool video) {
     if (video) return Mpeg1(plan) ? ".m1v" : ".m2v";
     return plan.AC3 ? ".ac3" : ".mp2";
@@ -85,23 +80,19 @@ std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool
     const std::vector<std::string> source = Concat(FfmpegStart, FileInput(InputOf(plan)));
     const std::vector<std::string> picture = Concat(Concat(Concat(map, {"-an"}), filter), rate);
     std::vector<TStep> steps = BurnSteps(plan, disc + ": subtitles", 0.01 * frames);
-    steps.push_back(Making(
+    steps.push_back(
         Step(disc + ": video, first pass",
              Concat(Concat(source, picture), Concat(codec, {"-pass", "1", "-f", "null", "-"})),
-             static_cast<double>(frames), frames),
-        {name + "_pass-0.log"}));
+             static_cast<double>(frames), {name + "_pass-0.log"}, frames));
     if (!MuxedByEncoder(plan)) {
-        steps.push_back(
-            Making(Step(disc + ": video, second pass",
-                        Concat(Concat(source, picture),
-                               Concat(codec, {"-pass", "2", "-f", elementary, encoded})),
-                        1.2 * static_cast<double>(frames), frames),
-                   {encoded}));
+        steps.push_back(Step(disc + ": video, second pass",
+                             Concat(Concat(source, picture),
+                                    Concat(codec, {"-pass", "2", "-f", elementary, encoded})),
+                             1.2 * static_cast<double>(frames), {encoded}, frames));
         if (pulldown)
-            steps.push_back(Making(Step(disc + ": pulldown flags",
-                                        {PulldownProgram(), "--pulldown", encoded, part.VideoFile},
-                                        0.01 * static_cast<double>(frames)),
-                                   {part.VideoFile}));
+            steps.push_back(Step(disc + ": pulldown flags",
+                                 {PulldownProgram(), "--pulldown", encoded, part.VideoFile},
+                                 0.01 * static_cast<double>(frames), {part.VideoFile}));
         return steps;
     }
     // The elementary stream, kept for the report, and the program stream in one go.
@@ -118,9 +109,8 @@ std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool
                   Concat(codec, {"-pass", "2", "-c:a", "copy", "-f", "tee",
                                  "[select=v:f=" + elementary + "]" + encoded + "|[" + slave + "]" +
                                      part.MuxFile}));
-    steps.push_back(Making(Step(disc + ": video, second pass and multiplexing", args,
-                                1.25 * static_cast<double>(frames), frames),
-                           {encoded, part.MuxFile}));
+    steps.push_back(Step(disc + ": video, second pass and multiplexing", args,
+                         1.25 * static_cast<double>(frames), {encoded, part.MuxFile}, frames));
     return steps;
 }
 
@@ -152,9 +142,9 @@ TStep AudioStep(const TDiscPlan& plan, const TDiscPart& part, bool lastPart, int
                                             plan.AC3 ? "ac3" : "mp2",
                                             part.AudioFiles[stream - 1]};
     const auto frames = static_cast<double>(part.EndFrame - part.FirstFrame);
-    return Making(Step("Disc " + IntToStr(part.Number) + ": audio stream " + IntToStr(stream),
-                       Concat(Concat(FfmpegStart, input), codec), 0.05 * frames),
-                  {part.AudioFiles[stream - 1]});
+    return Step("Disc " + IntToStr(part.Number) + ": audio stream " + IntToStr(stream),
+                Concat(Concat(FfmpegStart, input), codec), 0.05 * frames,
+                {part.AudioFiles[stream - 1]});
 }
 
 TStep MuxStep(const TDiscPlan& plan, const TDiscPart& part) {
@@ -172,9 +162,8 @@ TStep MuxStep(const TDiscPlan& plan, const TDiscPart& part) {
     for (const auto& [key, value] : muxer.Options) args = Concat(args, {"-" + key, value});
     args.push_back(part.MuxFile);
     const std::int64_t frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
-    return Making(Step("Disc " + IntToStr(part.Number) + ": multiplexing", args,
-                       0.05 * static_cast<double>(frames), frames),
-                  {part.MuxFile});
+    return Step("Disc " + IntToStr(part.Number) + ": multiplexing", args,
+                0.05 * static_cast<double>(frames), {part.MuxFile}, frames);
 }
 
 void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& part) {
@@ -194,11 +183,10 @@ void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& p
     AddDvdAuthoring(plan, dir, part, title, weight);
     // A UDF bridge with the files in the order the video manager expects: what
     // players and libdvdread read.
-    part.Steps.push_back(Making(Step("Disc " + n + ": disc image",
-                                     {"genisoimage", "-quiet", "-dvd-video", "-udf", "-V",
-                                      "TARVEX_" + n, "-o", base + ".iso", dir},
-                                     weight),
-                                {base + ".iso"}));
+    part.Steps.push_back(Step("Disc " + n + ": disc image",
+                              {"genisoimage", "-quiet", "-dvd-video", "-udf", "-V", "TARVEX_" + n,
+                               "-o", base + ".iso", dir},
+                              weight, {base + ".iso"}));
     part.Images = {{base + ".iso", outDir + "/" + base + ".iso"}};
 }
 
@@ -232,6 +220,11 @@ TExpectedDisc Expected(const TDiscPlan& plan, const TDiscPart& part) {
 constexpr std::int64_t EstimateSlack = 2;
 
 } // namespace
+
+TStep Step(std::string title, std::vector<std::string> args, double weight,
+           std::vector<std::string> outputs, std::int64_t frames, std::vector<std::string> env) {
+    return {std::move(title), std::move(args), std::move(env), frames, weight, std::move(outputs)};
+}
 
 std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
     a.insert(a.end(), b.begin(), b.end());

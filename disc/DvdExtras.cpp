@@ -14,6 +14,7 @@ namespace {
 
 using job::Concat;
 using job::FfmpegStart;
+using job::Step;
 
 /// Seconds with three decimals and a point, whatever the locale.
 std::string Secs(double seconds) {
@@ -39,9 +40,8 @@ TStep Spumux(const std::string& title, const std::vector<std::string>& options,
     const std::size_t n = options.size();
     script += " \"$" + IntToStr(n + 1) + "\" < \"$" + IntToStr(n + 2) + "\" > \"$" +
               IntToStr(n + 3) + "\"";
-    return {title,  Concat(Concat({"sh", "-c", script, "spumux"}, options), {project, in, out}),
-            {},     0,
-            weight, {out}};
+    return Step(title, Concat(Concat({"sh", "-c", script, "spumux"}, options), {project, in, out}),
+                weight, {out});
 }
 
 std::string TextProject(const TDiscPlan& plan, const std::string& srt) {
@@ -62,13 +62,10 @@ TStep TextStep(const TDiscPlan& plan, const TDiscSubtitle& sub, const std::vecto
                const std::string& title, const std::string& codec, const std::string& out,
                double weight) {
     const std::string input = sub.Index >= 0 ? InputOf(plan) : "file:" + FullName(sub.File);
-    return {title,
-            Concat(Concat(Concat(FfmpegStart, cut), FileInput(input)),
-                   {"-map", "0:s:" + IntToStr(std::max(sub.Index, 0)), "-c:s", codec, out}),
-            {},
-            0,
-            weight,
-            {out}};
+    return Step(title,
+                Concat(Concat(Concat(FfmpegStart, cut), FileInput(input)),
+                       {"-map", "0:s:" + IntToStr(std::max(sub.Index, 0)), "-c:s", codec, out}),
+                weight, {out});
 }
 
 /// The file in the work folder with the text drawn into a VCD's or SVCD's picture.

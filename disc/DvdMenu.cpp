@@ -13,6 +13,7 @@ namespace {
 
 using job::Concat;
 using job::FfmpegStart;
+using job::Step;
 
 const char* const MenuFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 /// Seconds the menu's still plays before it pauses, and its constant video rate:
@@ -137,46 +138,33 @@ TMenuPage AddMenuSteps(const TDiscPlan& plan, TDiscPart& part, const std::vector
                                 24 * scale / 100);
     const double seconds =
         static_cast<double>(part.EndFrame - part.FirstFrame) / std::max(plan.SrcFrameRate, 1.0);
-    part.Steps.push_back(
-        {title,
-         Concat(
-             Concat(Concat(FfmpegStart, {"-ss", IntToStr(static_cast<std::int64_t>(seconds / 10))}),
-                    FileInput(InputOf(plan))),
-             {"-vf", graph, "-frames:v", "1", base + ".png"}),
-         {},
-         0,
-         weight,
-         {base + ".png"}});
+    part.Steps.push_back(Step(
+        title,
+        Concat(
+            Concat(Concat(FfmpegStart, {"-ss", IntToStr(static_cast<std::int64_t>(seconds / 10))}),
+                   FileInput(InputOf(plan))),
+            {"-vf", graph, "-frames:v", "1", base + ".png"}),
+        weight, {base + ".png"}));
     const TRate rate = DiscRate(plan);
     const std::string fps = IntToStr(rate.Num) + "/" + IntToStr(rate.Den);
-    part.Steps.push_back(
-        {title,
-         Concat(FfmpegStart,
-                {"-loop", "1", "-framerate", fps, "-protocol_whitelist", "file", "-i",
-                 "file:" + base + ".png", "-f", "lavfi", "-i", "anullsrc=r=48000:cl=stereo", "-t",
-                 MenuSeconds, "-c:v", "mpeg2video", "-b:v", MenuRate, "-minrate", MenuRate,
-                 "-maxrate", MenuRate, "-bufsize", "1835008", "-g", IntToStr(plan.GOPLength),
-                 "-pix_fmt", "yuv420p", "-aspect", plan.Picture.Widescreen ? "16:9" : "4:3", "-c:a",
-                 // The film's codec: a player reading the whole
-                 // disc finds one kind of sound in each stream.
-                 plan.AC3 ? "ac3" : "mp2", "-b:a", "192k", "-f", "dvd", "-packetsize", "2048",
-                 base + "_av.mpg"}),
-         {},
-         0,
-         0.1 * weight,
-         {base + "_av.mpg"}});
-    part.Steps.push_back({title,
-                          Outline(page.Buttons, width, height, "yellow", base + "_hl.png"),
-                          {},
-                          0,
-                          0.01 * weight,
-                          {base + "_hl.png"}});
-    part.Steps.push_back({title,
-                          Outline(page.Buttons, width, height, "red", base + "_sel.png"),
-                          {},
-                          0,
-                          0.01 * weight,
-                          {base + "_sel.png"}});
+    part.Steps.push_back(Step(
+        title,
+        Concat(FfmpegStart,
+               {"-loop", "1", "-framerate", fps, "-protocol_whitelist", "file", "-i",
+                "file:" + base + ".png", "-f", "lavfi", "-i", "anullsrc=r=48000:cl=stereo", "-t",
+                MenuSeconds, "-c:v", "mpeg2video", "-b:v", MenuRate, "-minrate", MenuRate,
+                "-maxrate", MenuRate, "-bufsize", "1835008", "-g", IntToStr(plan.GOPLength),
+                "-pix_fmt", "yuv420p", "-aspect", plan.Picture.Widescreen ? "16:9" : "4:3", "-c:a",
+                // The film's codec: a player reading the whole
+                // disc finds one kind of sound in each stream.
+                plan.AC3 ? "ac3" : "mp2", "-b:a", "192k", "-f", "dvd", "-packetsize", "2048",
+                base + "_av.mpg"}),
+        0.1 * weight, {base + "_av.mpg"}));
+    part.Steps.push_back(Step(title,
+                              Outline(page.Buttons, width, height, "yellow", base + "_hl.png"),
+                              0.01 * weight, {base + "_hl.png"}));
+    part.Steps.push_back(Step(title, Outline(page.Buttons, width, height, "red", base + "_sel.png"),
+                              0.01 * weight, {base + "_sel.png"}));
     std::string xml = std::string("<subpictures format=\"") +
                       (plan.Picture.DestIsPAL ? "PAL" : "NTSC") +
                       "\">\n<stream>\n<spu start=\"00:00:00.00\" force=\"yes\" highlight=\"" +
@@ -187,13 +175,10 @@ TMenuPage AddMenuSteps(const TDiscPlan& plan, TDiscPart& part, const std::vector
                "\"/>\n";
     xml += "</spu>\n</stream>\n</subpictures>\n";
     part.Texts.push_back({base + ".xml", xml});
-    part.Steps.push_back({title,
-                          {"sh", "-c", "exec spumux -m dvd \"$1\" < \"$2\" > \"$3\"", "spumux",
-                           base + ".xml", base + "_av.mpg", page.VobFile},
-                          {},
-                          0,
-                          0.1 * weight,
-                          {page.VobFile}});
+    part.Steps.push_back(Step(title,
+                              {"sh", "-c", "exec spumux -m dvd \"$1\" < \"$2\" > \"$3\"", "spumux",
+                               base + ".xml", base + "_av.mpg", page.VobFile},
+                              0.1 * weight, {page.VobFile}));
     return page;
 }
 

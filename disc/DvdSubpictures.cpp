@@ -86,15 +86,11 @@ std::vector<TStep> SubpictureSteps(const TDiscPlan& plan, const TDiscPart& part,
     const double scale = plan.SrcFrameRate / Value(ScriptRate(plan));
     const double seconds =
         static_cast<double>(part.EndFrame - part.FirstFrame) / Value(ScriptRate(plan));
-    return {{title, draw, {}, 0, 0.5 * weight, {}},
-            Making({title,
-                    {PulldownProgram(), "--subpictures", dir, project,
-                     plan.Picture.DestIsPAL ? "PAL" : "NTSC", Num(scale), Num(seconds)},
-                    {},
-                    0,
-                    0.05 * weight,
-                    {}},
-                   {project})};
+    return {Step(title, draw, 0.5 * weight, {}),
+            Step(title,
+                 {PulldownProgram(), "--subpictures", dir, project,
+                  plan.Picture.DestIsPAL ? "PAL" : "NTSC", Num(scale), Num(seconds)},
+                 0.05 * weight, {project})};
 }
 
 std::vector<TSubpictureShow>

@@ -36,6 +36,12 @@ std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<st
 inline const std::vector<std::string> FfmpegStart = {"ffmpeg", "-nostdin", "-hide_banner",
                                                      "-v",     "warning",  "-y"};
 
+/// A step that makes `outputs` in the work folder, checked after it ran; `frames`
+/// when it reports ffmpeg progress.
+TStep Step(std::string title, std::vector<std::string> args, double weight,
+           std::vector<std::string> outputs, std::int64_t frames = 0,
+           std::vector<std::string> env = {});
+
 /// The planned audio streams' rates, in stream order.
 std::vector<std::uint32_t> AudioRates(const TDiscPlan& plan);
 /// Frames the encoder writes for source frames [first, end), in whole numbers: the

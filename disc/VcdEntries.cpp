@@ -2,6 +2,7 @@
 
 #include "disc/Chapters.h"
 #include "disc/DvdAuthor.h"
+#include "disc/JobParts.h"
 
 #include <array>
 #include <cmath>
@@ -38,23 +39,18 @@ void AddVcdAuthoring(const TDiscPlan& plan, TDiscPart& part, const std::string& 
     const std::string base = "disc" + std::to_string(part.Number);
     const std::vector<double> chapters = PartChapters(plan, part.FirstFrame, part.EndFrame);
     if (chapters.size() <= 1) {
-        part.Steps.push_back({title,
-                              {"vcdimager", "-t", plan.Format == TDiscFormat::VCD ? "vcd2" : "svcd",
-                               "-c", base + ".cue", "-b", base + ".bin", part.MuxFile},
-                              {},
-                              0,
-                              weight,
-                              {base + ".bin"}});
+        part.Steps.push_back(
+            job::Step(title,
+                      {"vcdimager", "-t", plan.Format == TDiscFormat::VCD ? "vcd2" : "svcd", "-c",
+                       base + ".cue", "-b", base + ".bin", part.MuxFile},
+                      weight, {base + ".bin"}));
         return;
     }
     const std::string project = base + "_vcd.xml";
     part.Texts.push_back({project, VcdProject(plan, part.MuxFile, chapters)});
-    part.Steps.push_back({title,
-                          {"vcdxbuild", "-c", base + ".cue", "-b", base + ".bin", project},
-                          {},
-                          0,
-                          weight,
-                          {base + ".bin"}});
+    part.Steps.push_back(job::Step(title,
+                                   {"vcdxbuild", "-c", base + ".cue", "-b", base + ".bin", project},
+                                   weight, {base + ".bin"}));
 }
 
 } // namespace tarvex
