@@ -20,6 +20,16 @@ std::string Ext(const TDiscPlan& plan, bool video) {
     return plan.AC3 ? ".ac3" : ".mp2";
 }
 
+/// Frames the encoder writes for source frames [first, end), in whole numbers: the
+/// same rate above and below a fraction bar must give the frames back exactly.
+std::int64_t OutputFrames(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
+    const TRate out = EncodeRate(plan);
+    const TRate in = ScriptRate(plan);
+    const std::int64_t num = (end - first) * out.Num * in.Den;
+    const std::int64_t den = std::int64_t{out.Den} * in.Num;
+    return (num + den - 1) / den;
+}
+
 std::string FfmpegRate(std::uint32_t rate) {
     return IntToStr(rate / 1000) + "k";
 }
@@ -229,14 +239,6 @@ TStep Step(std::string title, std::vector<std::string> args, double weight,
 std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
-}
-
-std::int64_t OutputFrames(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
-    const TRate out = EncodeRate(plan);
-    const TRate in = ScriptRate(plan);
-    const std::int64_t num = (end - first) * out.Num * in.Den;
-    const std::int64_t den = std::int64_t{out.Den} * in.Num;
-    return (num + den - 1) / den;
 }
 
 std::vector<std::uint32_t> AudioRates(const TDiscPlan& plan) {

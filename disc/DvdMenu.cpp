@@ -57,8 +57,8 @@ std::vector<std::string> Outline(const std::vector<TMenuButton>& buttons, int wi
     return Concat(FfmpegStart, {"-f", "lavfi", "-i", graph, "-frames:v", "1", png});
 }
 
-} // namespace
-
+/// The buttons of the title menu for a frame `width` x `height`: play, the chapters,
+/// the sound streams and the subtitles, one row each.
 std::vector<TMenuButton> MenuButtons(const TDiscPlan& plan, const std::vector<double>& chapters,
                                      int width, int height) {
     const int scale = std::clamp(width * 100 / 720, 40, 100);
@@ -99,6 +99,8 @@ std::vector<TMenuButton> MenuButtons(const TDiscPlan& plan, const std::vector<do
     }
     return buttons;
 }
+
+} // namespace
 
 std::int64_t MenuFrames(const TDiscPlan& plan) {
     if (plan.Format != TDiscFormat::DVD || plan.Extras.MenuPictures <= 0) return 0;

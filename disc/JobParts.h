@@ -44,9 +44,6 @@ TStep Step(std::string title, std::vector<std::string> args, double weight,
 
 /// The planned audio streams' rates, in stream order.
 std::vector<std::uint32_t> AudioRates(const TDiscPlan& plan);
-/// Frames the encoder writes for source frames [first, end), in whole numbers: the
-/// same rate above and below a fraction bar must give the frames back exactly.
-std::int64_t OutputFrames(const TDiscPlan& plan, std::int64_t first, std::int64_t end);
 
 /// Disc `number` of the job: source frames [first, end) and the steps that make its
 /// image in the work folder, to be renamed into outDir.

@@ -198,6 +198,22 @@ std::error_code MoveImage(const fs::path& from, const std::string& to, bool repl
     return rc == 0 ? std::error_code{} : std::error_code(errno, std::generic_category());
 }
 
+/// The job's tools that cannot be found.
+std::vector<std::string> MissingTools(const TDiscJob& job, const std::string& searchPath) {
+    std::set<std::string> tools;
+    for (const TDiscPart& part : job.Parts)
+        for (const TStep& step : part.Steps)
+            if (!step.Args.empty()) tools.insert(step.Args[0]);
+    for (const TDiscPart& part : job.Parts)
+        if (part.Expected.Frames > 0)
+            for (const std::string& tool : ReadBackTools(job.Format)) tools.insert(tool);
+    std::vector<std::string> missing;
+    for (const std::string& tool : tools) {
+        if (FindProgram(tool, searchPath).empty()) missing.push_back(tool);
+    }
+    return missing;
+}
+
 /// Runs jobs' steps and keeps what the result needs.
 class TMaker {
   public:
@@ -486,21 +502,6 @@ class TMaker {
 };
 
 } // namespace
-
-std::vector<std::string> MissingTools(const TDiscJob& job, const std::string& searchPath) {
-    std::set<std::string> tools;
-    for (const TDiscPart& part : job.Parts)
-        for (const TStep& step : part.Steps)
-            if (!step.Args.empty()) tools.insert(step.Args[0]);
-    for (const TDiscPart& part : job.Parts)
-        if (part.Expected.Frames > 0)
-            for (const std::string& tool : ReadBackTools(job.Format)) tools.insert(tool);
-    std::vector<std::string> missing;
-    for (const std::string& tool : tools) {
-        if (FindProgram(tool, searchPath).empty()) missing.push_back(tool);
-    }
-    return missing;
-}
 
 std::vector<std::string> ExistingOutputs(const TDiscJob& job, const TMakeOptions& options) {
     std::vector<std::string> names;

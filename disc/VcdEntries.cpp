@@ -10,6 +10,10 @@
 
 namespace tarvex {
 
+namespace {
+
+/// The vcdxbuild project of a disc whose film is `mpegFile`, with an entry point
+/// at each chapter after the first (seconds).
 std::string VcdProject(const TDiscPlan& plan, const std::string& mpegFile,
                        const std::vector<double>& chapters) {
     const bool vcd = plan.Format == TDiscFormat::VCD;
@@ -33,6 +37,8 @@ std::string VcdProject(const TDiscPlan& plan, const std::string& mpegFile,
     }
     return xml + "</sequence-item>\n</sequence-items>\n</videocd>\n";
 }
+
+} // namespace
 
 void AddVcdAuthoring(const TDiscPlan& plan, TDiscPart& part, const std::string& title,
                      double weight) {
