@@ -10,6 +10,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 namespace tarvex {
 
@@ -19,6 +20,13 @@ std::string Num(double v) {
     std::array<char, 32> text{};
     const auto result = std::to_chars(text.data(), text.data() + text.size(), v);
     return std::string(text.data(), result.ptr);
+}
+
+std::string MillisText(std::int64_t ms) {
+    std::array<char, 32> text{};
+    std::snprintf(text.data(), text.size(), "%lld.%03lld", static_cast<long long>(ms / 1000),
+                  static_cast<long long>(ms % 1000));
+    return text.data();
 }
 
 std::string RateText(TRate r) {

@@ -4,9 +4,7 @@
 #include "disc/JobParts.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <cstdio>
 
 namespace tarvex {
 
@@ -18,10 +16,7 @@ using job::Step;
 
 /// Seconds with three decimals and a point, whatever the locale.
 std::string Secs(double seconds) {
-    const auto ms = static_cast<long long>(std::llround(std::max(seconds, 0.0) * 1000));
-    std::array<char, 32> text{};
-    std::snprintf(text.data(), text.size(), "%lld.%03lld", ms / 1000, ms % 1000);
-    return text.data();
+    return job::MillisText(std::llround(std::max(seconds, 0.0) * 1000));
 }
 
 /// The input options that cut the disc's share from the film's subtitles.

@@ -5,10 +5,8 @@
 #include "disc/Pulldown.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -26,14 +24,6 @@ constexpr const char* FramesFile = "frames.txt";
 /// The largest frame list and image read back; both come from the film.
 constexpr std::uintmax_t MaxListBytes = 64u << 20;
 constexpr std::uintmax_t MaxImageBytes = 8u << 20;
-
-/// Milliseconds as seconds with three decimals and a point, whatever the locale.
-std::string Secs(std::int64_t ms) {
-    std::array<char, 32> text{};
-    std::snprintf(text.data(), text.size(), "%lld.%03lld", static_cast<long long>(ms / 1000),
-                  static_cast<long long>(ms % 1000));
-    return text.data();
-}
 
 /// A whole number that is all of `text`, else nothing.
 std::optional<std::int64_t> Whole(std::string_view text) {
@@ -158,7 +148,7 @@ std::size_t WriteSubpictureProject(const std::string& dir, const std::string& ou
             return SameFile(image(a), image(b));
         });
     const auto at = [timeScale](std::int64_t ms) {
-        return Secs(static_cast<std::int64_t>(std::llround(static_cast<double>(ms) * timeScale)));
+        return MillisText(std::llround(static_cast<double>(ms) * timeScale));
     };
     std::string xml =
         std::string("<subpictures format=\"") + (pal ? "PAL" : "NTSC") + "\">\n<stream>\n";

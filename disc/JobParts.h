@@ -21,6 +21,8 @@ inline const TRate Ntsc{30000, 1001};
 /// A real number in its shortest exact form, whatever the locale; whole numbers
 /// are written with IntToStr.
 std::string Num(double v);
+/// Milliseconds as seconds with three decimals and a point, whatever the locale.
+std::string MillisText(std::int64_t ms);
 /// "25" or "30000/1001".
 std::string RateText(TRate r);
 double Value(TRate r);

@@ -4,9 +4,7 @@
 #include "disc/DvdAuthor.h"
 #include "disc/JobParts.h"
 
-#include <array>
 #include <cmath>
-#include <cstdio>
 
 namespace tarvex {
 
@@ -30,10 +28,7 @@ std::string VcdProject(const TDiscPlan& plan, const std::string& mpegFile,
                       "<sequence-items>\n<sequence-item src=\"" +
                       XmlText(mpegFile) + "\" id=\"sequence-00\">";
     for (std::size_t i = 1; i < chapters.size(); ++i) {
-        const auto ms = static_cast<long long>(std::llround(chapters[i] * 1000));
-        std::array<char, 32> text{};
-        std::snprintf(text.data(), text.size(), "%lld.%03lld", ms / 1000, ms % 1000);
-        xml += "<entry>" + std::string(text.data()) + "</entry>";
+        xml += "<entry>" + job::MillisText(std::llround(chapters[i] * 1000)) + "</entry>";
     }
     return xml + "</sequence-item>\n</sequence-items>\n</videocd>\n";
 }
