@@ -22,6 +22,12 @@ std::string Num(double v) {
     return std::string(text.data(), result.ptr);
 }
 
+std::int64_t Whole(std::string_view text) {
+    std::int64_t value = -1;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size() && value >= 0 ? value : -1;
+}
+
 std::string MillisText(std::int64_t ms) {
     std::array<char, 32> text{};
     std::snprintf(text.data(), text.size(), "%lld.%03lld", static_cast<long long>(ms / 1000),

@@ -5,12 +5,10 @@
 #include "disc/Pulldown.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <string_view>
 
 namespace tarvex {
@@ -24,14 +22,6 @@ constexpr const char* FramesFile = "frames.txt";
 /// The largest frame list and image read back; both come from the film.
 constexpr std::uintmax_t MaxListBytes = 64u << 20;
 constexpr std::uintmax_t MaxImageBytes = 8u << 20;
-
-/// A whole number that is all of `text`, else nothing.
-std::optional<std::int64_t> Whole(std::string_view text) {
-    std::int64_t v = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-    return v;
-}
 
 /// The graph that draws the subtitle stream on the film's canvas and brings it to
 /// the disc's frame the way the film's picture is cropped, resized and bordered.
@@ -115,9 +105,8 @@ std::size_t WriteSubpictureProject(const std::string& dir, const std::string& ou
     for (const fs::directory_entry& e : fs::directory_iterator(dir)) {
         const std::string name = e.path().filename().string();
         if (name.size() < 5 || !name.ends_with(".png")) continue;
-        if (const auto ms = Whole(std::string_view(name).substr(0, name.size() - 4));
-            ms && *ms >= 0)
-            frames.push_back(*ms);
+        const std::int64_t ms = Whole(std::string_view(name).substr(0, name.size() - 4));
+        if (ms >= 0) frames.push_back(ms);
         if (frames.size() > MaxSubpictures) break; // refused below
     }
     // "frame:N pts:MS pts_time:S" lines, each followed by the bounding box when visible.
@@ -132,10 +121,9 @@ std::size_t WriteSubpictureProject(const std::string& dir, const std::string& ou
         if (line.starts_with("frame:")) {
             const std::size_t at = line.find("pts:");
             const std::size_t stop = line.find(' ', at);
-            const auto value = at == std::string::npos
-                                   ? std::nullopt
-                                   : Whole(std::string_view(line).substr(at + 4, stop - at - 4));
-            pts = value.value_or(-1);
+            pts = at == std::string::npos
+                      ? -1
+                      : Whole(std::string_view(line).substr(at + 4, stop - at - 4));
         } else if (line.starts_with("lavfi.bbox.w=") && pts >= 0) {
             shown.push_back(pts);
             pts = -1;

@@ -7,9 +7,9 @@
 #include "common/Numeric.h"
 #include "disc/DiscJob.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarvex::job {
@@ -21,6 +21,8 @@ inline const TRate Ntsc{30000, 1001};
 /// A real number in its shortest exact form, whatever the locale; whole numbers
 /// are written with IntToStr.
 std::string Num(double v);
+/// A whole non-negative number that is all of `text`, or -1.
+std::int64_t Whole(std::string_view text);
 /// Milliseconds as seconds with three decimals and a point, whatever the locale.
 std::string MillisText(std::int64_t ms);
 /// "25" or "30000/1001".

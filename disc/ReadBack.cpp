@@ -1,5 +1,6 @@
 #include "disc/ReadBack.h"
 
+#include "disc/JobParts.h"
 #include "disc/PackScan.h"
 #include "disc/Process.h"
 
@@ -14,18 +15,13 @@ namespace tarvex {
 
 namespace {
 
+using job::Whole;
+
 /// A reader's output is kept to this many lines of at most this many characters.
 constexpr std::size_t MaxLines = 4000;
 constexpr std::size_t MaxLineLength = 400;
 /// Bytes of a sector a VCD reader takes out of a CD track.
 constexpr std::int64_t CdSectorBytes = 2324;
-
-/// A whole non-negative number, or -1.
-std::int64_t Whole(std::string_view text) {
-    std::int64_t value = -1;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size() && value >= 0 ? value : -1;
-}
 
 int SmallWhole(std::string_view text) {
     const std::int64_t value = Whole(text);
