@@ -2,7 +2,6 @@
 
 #include "common/Numeric.h"
 #include "disc/JobParts.h"
-#include "disc/Pulldown.h"
 
 #include <algorithm>
 #include <array>
@@ -200,15 +199,6 @@ std::vector<std::string> JobScript(const TDiscJob& job) {
             lines.push_back("mv -n " + Quote(file.WorkName) + " " + Quote(file.FinalName));
     }
     return lines;
-}
-
-TExpectedDisc WithFramesMade(TExpectedDisc e, std::int64_t frames) {
-    if (frames == e.Frames || e.Frames <= 0 || frames <= 0) return e;
-    const bool pulldown = e.Fields != 2 * e.Frames;
-    e.Seconds = e.Seconds * static_cast<double>(frames) / static_cast<double>(e.Frames);
-    e.Frames = frames;
-    e.Fields = pulldown ? PulldownFields(frames) : 2 * frames;
-    return e;
 }
 
 } // namespace tarvex

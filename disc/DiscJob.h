@@ -99,10 +99,6 @@ struct TExpectedDisc {
     std::int64_t FramesSlack = 0;
 };
 
-/// The expectation for a disc whose encoder made `frames` pictures (within its
-/// slack): the pictures, fields and playing time follow them.
-TExpectedDisc WithFramesMade(TExpectedDisc e, std::int64_t frames);
-
 /// One disc: its share of the film and the steps that make it.
 struct TDiscPart {
     int Number = 1;

@@ -88,32 +88,30 @@ std::string AddSubtitleSteps(const TDiscPlan& plan, TDiscPart& part, double weig
     const std::vector<TDiscSubtitle>& subs = plan.Extras.Subtitles;
     std::string current = part.MuxFile;
     int stream = 0;
+    // spumux adds the next subpicture stream, from the project `name`.xml, to the film.
+    const auto multiplex = [&](const std::string& name) {
+        part.Steps.push_back(
+            Spumux(title, {"-s", IntToStr(stream)}, name + ".xml", current, name + ".mpg", weight));
+        current = name + ".mpg";
+        ++stream;
+    };
     // Pictures first: each drawn at the disc's frame size, placed as on the film's picture.
     for (const TDiscSubtitle& s : subs) {
         if (!s.Pictures || s.Index < 0) continue;
         const std::string name = base + "_spu" + IntToStr(stream);
         part.MakeDirs.push_back(name);
-        const std::string project = name + ".xml";
         for (TStep& step :
-             SubpictureSteps(plan, part, s.Index, Cut(plan, part), name, project, weight))
+             SubpictureSteps(plan, part, s.Index, Cut(plan, part), name, name + ".xml", weight))
             part.Steps.push_back(std::move(step));
-        const std::string out = name + ".mpg";
-        part.Steps.push_back(
-            Spumux(title, {"-s", IntToStr(stream)}, project, current, out, weight));
-        current = out;
-        ++stream;
+        multiplex(name);
     }
     for (const TDiscSubtitle& s : subs) {
         if (s.Pictures) continue;
-        const std::string srt = base + "_sub" + IntToStr(stream) + ".srt";
-        part.Steps.push_back(TextStep(plan, s, Cut(plan, part), title, "srt", srt, 0.1 * weight));
-        const std::string project = base + "_sub" + IntToStr(stream) + ".xml";
-        part.Texts.push_back({project, TextProject(plan, srt)});
-        const std::string out = base + "_sub" + IntToStr(stream) + ".mpg";
+        const std::string name = base + "_sub" + IntToStr(stream);
         part.Steps.push_back(
-            Spumux(title, {"-s", IntToStr(stream)}, project, current, out, weight));
-        current = out;
-        ++stream;
+            TextStep(plan, s, Cut(plan, part), title, "srt", name + ".srt", 0.1 * weight));
+        part.Texts.push_back({name + ".xml", TextProject(plan, name + ".srt")});
+        multiplex(name);
     }
     return current;
 }

@@ -1,6 +1,7 @@
 #include "disc/Runner.h"
 
 #include "disc/Process.h"
+#include "disc/Pulldown.h"
 #include "disc/ReadBack.h"
 
 #include <chrono>
@@ -212,6 +213,17 @@ std::vector<std::string> MissingTools(const TDiscJob& job, const std::string& se
         if (FindProgram(tool, searchPath).empty()) missing.push_back(tool);
     }
     return missing;
+}
+
+/// The expectation for a disc whose encoder made `frames` pictures (within its
+/// slack): the pictures, fields and playing time follow them.
+TExpectedDisc WithFramesMade(TExpectedDisc e, std::int64_t frames) {
+    if (frames == e.Frames || e.Frames <= 0 || frames <= 0) return e;
+    const bool pulldown = e.Fields != 2 * e.Frames;
+    e.Seconds = e.Seconds * static_cast<double>(frames) / static_cast<double>(e.Frames);
+    e.Frames = frames;
+    e.Fields = pulldown ? PulldownFields(frames) : 2 * frames;
+    return e;
 }
 
 /// Runs jobs' steps and keeps what the result needs.
