@@ -1,5 +1,7 @@
 #include "disc/Chapters.h"
 
+#include "disc/JobParts.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -86,10 +88,8 @@ std::vector<std::string> ChapterKeyFrames(const TDiscPlan& plan,
     for (const double t : ChapterKeyFrameTimes(plan, chapters)) {
         // Whole milliseconds at or before the frame, so that the frame itself is the key
         // frame; written without the locale's decimal separator.
-        const auto ms = static_cast<long long>(std::floor(t * 1000));
-        std::array<char, 32> text{};
-        std::snprintf(text.data(), text.size(), "%lld.%03lld", ms / 1000, ms % 1000);
-        times += (times.empty() ? "" : ",") + std::string(text.data());
+        times += (times.empty() ? "" : ",") +
+                 job::MillisText(static_cast<std::int64_t>(std::floor(t * 1000)));
     }
     if (times.empty()) return {};
     return {"-force_key_frames", times};

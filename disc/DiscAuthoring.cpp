@@ -3,6 +3,7 @@
 #include "disc/Chapters.h"
 #include "disc/DvdAuthor.h"
 #include "disc/DvdExtras.h"
+#include "disc/JobParts.h"
 
 #include <algorithm>
 
@@ -32,12 +33,8 @@ void AddDvdAuthoring(const TDiscPlan& planned, const std::string& dir, TDiscPart
     const std::string project = base + "_dvd.xml";
     part.Texts.push_back({project, DvdAuthorXml(plan, vob, chapters, menu)});
     // dvdauthor writes the video manager last, when the titles are complete.
-    part.Steps.push_back({title,
-                          {"dvdauthor", "-o", dir, "-x", project},
-                          env,
-                          0,
-                          weight,
-                          {dir + "/VIDEO_TS/VIDEO_TS.IFO"}});
+    part.Steps.push_back(job::Step(title, {"dvdauthor", "-o", dir, "-x", project}, weight,
+                                   {dir + "/VIDEO_TS/VIDEO_TS.IFO"}, 0, env));
     if (vob != part.MuxFile) part.Measured.push_back({"subtitles", vob});
     if (!menu.Buttons.empty()) part.Measured.push_back({"menu", dir + "/VIDEO_TS/VIDEO_TS.VOB"});
 }

@@ -2,7 +2,6 @@
 
 #include "common/Numeric.h"
 #include "disc/JobParts.h"
-#include "disc/Pulldown.h"
 
 #include <algorithm>
 #include <array>
@@ -49,9 +48,8 @@ void CheckAudioRate(const TDiscPlan& plan, std::uint32_t rate, int stream) {
         (ac3 ? std::find(Ac3Kbps.begin(), Ac3Kbps.end(), kbps) != Ac3Kbps.end()
              : std::find(MpegAudioKbps.begin(), MpegAudioKbps.end(), kbps) != MpegAudioKbps.end());
     if (!known)
-        throw TJobError("Audio stream " + Num(std::int64_t{stream}) + ": " +
-                        Num(std::int64_t{rate / 1000}) + " kbps is not a rate of " +
-                        (ac3 ? "AC-3" : "MPEG audio") + ".");
+        throw TJobError("Audio stream " + IntToStr(stream) + ": " + IntToStr(rate / 1000) +
+                        " kbps is not a rate of " + (ac3 ? "AC-3" : "MPEG audio") + ".");
 }
 
 void CheckPlan(const TDiscPlan& plan) {
@@ -125,11 +123,6 @@ std::vector<std::string> FileInput(const std::string& name) {
     return {"-protocol_whitelist", LocalProtocols(name), "-i", name};
 }
 
-TStep Making(TStep step, std::vector<std::string> outputs) {
-    step.Outputs = std::move(outputs);
-    return step;
-}
-
 TDiscJob BuildJob(const TDiscPlan& planned, const std::string& workDir, const std::string& outDir) {
     CheckPlan(planned);
     // The steps run in the work folder, so every other name is a full one.
@@ -145,7 +138,7 @@ TDiscJob BuildJob(const TDiscPlan& planned, const std::string& workDir, const st
         const std::int64_t first = share * (n - 1);
         const std::int64_t end = std::min(share * n, plan.SrcFrames);
         if (end <= first)
-            throw TJobError("The film has too few frames for " + Num(std::int64_t{plan.DiscCount}) +
+            throw TJobError("The film has too few frames for " + IntToStr(plan.DiscCount) +
                             " discs.");
         const TDiscPart part = MakePart(plan, n, first, end, job.OutDir);
         job.Parts.push_back(part);
@@ -196,8 +189,8 @@ std::vector<std::string> JobScript(const TDiscJob& job) {
     lines.push_back("trap 'exit 1' HUP INT TERM");
     lines.push_back("cd \"$work\"");
     for (const TDiscPart& part : job.Parts) {
-        lines.push_back("# Disc " + Num(std::int64_t{part.Number}) + ": source frames " +
-                        Num(part.FirstFrame) + " to " + Num(part.EndFrame - 1));
+        lines.push_back("# Disc " + IntToStr(part.Number) + ": source frames " +
+                        IntToStr(part.FirstFrame) + " to " + IntToStr(part.EndFrame - 1));
         for (const std::string& dir : part.MakeDirs) lines.push_back("mkdir -p " + Quote(dir));
         for (const TWorkText& text : part.Texts)
             lines.push_back("printf '%s' " + Quote(text.Text) + " > " + Quote(text.Name));
@@ -206,15 +199,6 @@ std::vector<std::string> JobScript(const TDiscJob& job) {
             lines.push_back("mv -n " + Quote(file.WorkName) + " " + Quote(file.FinalName));
     }
     return lines;
-}
-
-TExpectedDisc WithFramesMade(TExpectedDisc e, std::int64_t frames) {
-    if (frames == e.Frames || e.Frames <= 0 || frames <= 0) return e;
-    const bool pulldown = e.Fields != 2 * e.Frames;
-    e.Seconds = e.Seconds * static_cast<double>(frames) / static_cast<double>(e.Frames);
-    e.Frames = frames;
-    e.Fields = pulldown ? PulldownFields(frames) : 2 * frames;
-    return e;
 }
 
 } // namespace tarvex

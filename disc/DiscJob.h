@@ -99,10 +99,6 @@ struct TExpectedDisc {
     std::int64_t FramesSlack = 0;
 };
 
-/// The expectation for a disc whose encoder made `frames` pictures (within its
-/// slack): the pictures, fields and playing time follow them.
-TExpectedDisc WithFramesMade(TExpectedDisc e, std::int64_t frames);
-
 /// One disc: its share of the film and the steps that make it.
 struct TDiscPart {
     int Number = 1;
@@ -142,8 +138,6 @@ std::string LocalProtocols(const std::string& input);
 /// An input of ffmpeg that can only be a local file: no other protocol is
 /// allowed, and the name is never read as an option or a URL.
 std::vector<std::string> FileInput(const std::string& name);
-/// `step` declaring the files it makes in the work folder, checked after it ran.
-TStep Making(TStep step, std::vector<std::string> outputs);
 
 /// The frame rate the script's picture steps give the film.
 TRate ScriptRate(const TDiscPlan& plan);

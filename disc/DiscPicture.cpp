@@ -10,6 +10,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 namespace tarvex {
 
@@ -21,13 +22,21 @@ std::string Num(double v) {
     return std::string(text.data(), result.ptr);
 }
 
-std::string Num(std::int64_t v) {
-    return std::to_string(v);
+std::int64_t Whole(std::string_view text) {
+    std::int64_t value = -1;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size() && value >= 0 ? value : -1;
+}
+
+std::string MillisText(std::int64_t ms) {
+    std::array<char, 32> text{};
+    std::snprintf(text.data(), text.size(), "%lld.%03lld", static_cast<long long>(ms / 1000),
+                  static_cast<long long>(ms % 1000));
+    return text.data();
 }
 
 std::string RateText(TRate r) {
-    return r.Den == 1 ? Num(std::int64_t{r.Num})
-                      : Num(std::int64_t{r.Num}) + "/" + Num(std::int64_t{r.Den});
+    return r.Den == 1 ? IntToStr(r.Num) : IntToStr(r.Num) + "/" + IntToStr(r.Den);
 }
 
 double Value(TRate r) {
@@ -101,8 +110,8 @@ int EncodeGopLength(const TDiscPlan& plan) {
 std::string VideoFilter(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
     TPictureSteps steps = PictureSteps(plan.Picture);
     steps.Burn = BurnIn(plan);
-    const std::string cut = Trim("trim", first > 0 ? "start_frame=" + Num(first) : "",
-                                 end > 0 ? "end_frame=" + Num(end) : "");
+    const std::string cut = Trim("trim", first > 0 ? "start_frame=" + IntToStr(first) : "",
+                                 end > 0 ? "end_frame=" + IntToStr(end) : "");
     // Film for NTSC keeps its frames: the pulldown flags make the player's fields.
     const TRate coded = EncodeRate(plan);
     std::string timing = ScriptRate(plan) == coded ? "" : ",fps=" + RateText(coded);
@@ -117,16 +126,15 @@ std::vector<std::string> VideoCodecArgs(const TDiscPlan& plan) {
     // VCD's constant one, else the player's highest within the standard's.
     std::vector<std::string> args = {"-c:v", mpeg1 ? "mpeg1video" : "mpeg2video"};
     if (s.ConstantVideoRate) {
-        const std::string rate = Num(std::int64_t{s.MaxVideoRate});
+        const std::string rate = IntToStr(s.MaxVideoRate);
         args = Concat(args, {"-b:v", rate, "-minrate", rate, "-maxrate", rate});
     } else {
         const std::uint32_t max =
             std::min(std::max(plan.MaxVideoRate, plan.VideoRate), s.MaxVideoRate);
-        args = Concat(
-            args, {"-b:v", Num(std::int64_t{plan.VideoRate}), "-maxrate", Num(std::int64_t{max})});
+        args = Concat(args, {"-b:v", IntToStr(plan.VideoRate), "-maxrate", IntToStr(max)});
     }
-    args = Concat(args, {"-bufsize", Num(std::int64_t{s.VbvBufferBits}), "-g",
-                         Num(std::int64_t{EncodeGopLength(plan)}), "-bf", "2"});
+    args = Concat(args, {"-bufsize", IntToStr(s.VbvBufferBits), "-g",
+                         IntToStr(EncodeGopLength(plan)), "-bf", "2"});
     if (!plan.SceneDetect) args = Concat(args, {"-sc_threshold", "1000000000"});
     // SVCD players and vcdimager expect room for the scan offsets in every GOP.
     if (plan.Format == TDiscFormat::SVCD) args = Concat(args, {"-scan_offset", "1"});

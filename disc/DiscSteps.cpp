@@ -15,18 +15,23 @@ namespace tarvex::job {
 
 namespace {
 
-TStep Step(std::string title, std::vector<std::string> args, double weight, std::int64_t frames = 0,
-           std::vector<std::string> env = {}) {
-    return TStep{std::move(title), std::move(args), std::move(env), frames, weight, {}};
-}
-
 std::string Ext(const TDiscPlan& plan, bool video) {
     if (video) return Mpeg1(plan) ? ".m1v" : ".m2v";
     return plan.AC3 ? ".ac3" : ".mp2";
 }
 
+/// Frames the encoder writes for source frames [first, end), in whole numbers: the
+/// same rate above and below a fraction bar must give the frames back exactly.
+std::int64_t OutputFrames(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
+    const TRate out = EncodeRate(plan);
+    const TRate in = ScriptRate(plan);
+    const std::int64_t num = (end - first) * out.Num * in.Den;
+    const std::int64_t den = std::int64_t{out.Den} * in.Num;
+    return (num + den - 1) / den;
+}
+
 std::string FfmpegRate(std::uint32_t rate) {
-    return Num(std::int64_t{rate / 1000}) + "k";
+    return IntToStr(rate / 1000) + "k";
 }
 
 /// The muxer of the disc's program stream and its options.
@@ -45,8 +50,7 @@ TMuxer MuxerOf(const TDiscPlan& plan) {
     // The rate the pack headers state, which the player's drive must deliver: a
     // single-speed CD for a VCD, twice that for an SVCD, a DVD's 10.08 Mbit/s.
     // Without it the muxer states the streams' peak rates plus a margin.
-    return {name,
-            {{"packetsize", packet}, {"muxrate", Num(std::int64_t{StandardOf(plan).MaxMuxRate})}}};
+    return {name, {{"packetsize", packet}, {"muxrate", IntToStr(StandardOf(plan).MaxMuxRate)}}};
 }
 
 /// Whether the encoder's second pass multiplexes the disc's program stream itself.
@@ -61,7 +65,7 @@ bool MuxedByEncoder(const TDiscPlan& plan) {
 }
 
 std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool lastPart) {
-    const std::string name = "disc" + Num(std::int64_t{part.Number});
+    const std::string name = "disc" + IntToStr(part.Number);
     const std::int64_t frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
     const std::string graph =
         VideoFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame, lastPart ? 0 : part.EndFrame);
@@ -78,7 +82,7 @@ std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool
         Concat(Concat(VideoCodecArgs(plan),
                       ChapterKeyFrames(plan, PartChapters(plan, part.FirstFrame, part.EndFrame))),
                {"-passlogfile", name + "_pass"});
-    const std::string disc = "Disc " + Num(std::int64_t{part.Number});
+    const std::string disc = "Disc " + IntToStr(part.Number);
     const bool pulldown = SoftPulldown(plan);
     // With pulldown the encoder's film frames are rewritten into the disc's stream.
     const std::string encoded = pulldown ? name + "_film.m2v" : part.VideoFile;
@@ -86,23 +90,19 @@ std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool
     const std::vector<std::string> source = Concat(FfmpegStart, FileInput(InputOf(plan)));
     const std::vector<std::string> picture = Concat(Concat(Concat(map, {"-an"}), filter), rate);
     std::vector<TStep> steps = BurnSteps(plan, disc + ": subtitles", 0.01 * frames);
-    steps.push_back(Making(
+    steps.push_back(
         Step(disc + ": video, first pass",
              Concat(Concat(source, picture), Concat(codec, {"-pass", "1", "-f", "null", "-"})),
-             static_cast<double>(frames), frames),
-        {name + "_pass-0.log"}));
+             static_cast<double>(frames), {name + "_pass-0.log"}, frames));
     if (!MuxedByEncoder(plan)) {
-        steps.push_back(
-            Making(Step(disc + ": video, second pass",
-                        Concat(Concat(source, picture),
-                               Concat(codec, {"-pass", "2", "-f", elementary, encoded})),
-                        1.2 * static_cast<double>(frames), frames),
-                   {encoded}));
+        steps.push_back(Step(disc + ": video, second pass",
+                             Concat(Concat(source, picture),
+                                    Concat(codec, {"-pass", "2", "-f", elementary, encoded})),
+                             1.2 * static_cast<double>(frames), {encoded}, frames));
         if (pulldown)
-            steps.push_back(Making(Step(disc + ": pulldown flags",
-                                        {PulldownProgram(), "--pulldown", encoded, part.VideoFile},
-                                        0.01 * static_cast<double>(frames)),
-                                   {part.VideoFile}));
+            steps.push_back(Step(disc + ": pulldown flags",
+                                 {PulldownProgram(), "--pulldown", encoded, part.VideoFile},
+                                 0.01 * static_cast<double>(frames), {part.VideoFile}));
         return steps;
     }
     // The elementary stream, kept for the report, and the program stream in one go.
@@ -111,7 +111,7 @@ std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool
         args = Concat(args, FileInput("file:" + audio));
     args = Concat(args, map);
     for (std::size_t i = 0; i < part.AudioFiles.size(); ++i)
-        args = Concat(args, {"-map", Num(static_cast<std::int64_t>(i + 1)) + ":a"});
+        args = Concat(args, {"-map", IntToStr(i + 1) + ":a"});
     const TMuxer muxer = MuxerOf(plan);
     std::string slave = "f=" + muxer.Name;
     for (const auto& [key, value] : muxer.Options) slave += ":" + key + "=" + value;
@@ -119,9 +119,8 @@ std::vector<TStep> VideoSteps(const TDiscPlan& plan, const TDiscPart& part, bool
                   Concat(codec, {"-pass", "2", "-c:a", "copy", "-f", "tee",
                                  "[select=v:f=" + elementary + "]" + encoded + "|[" + slave + "]" +
                                      part.MuxFile}));
-    steps.push_back(Making(Step(disc + ": video, second pass and multiplexing", args,
-                                1.25 * static_cast<double>(frames), frames),
-                           {encoded, part.MuxFile}));
+    steps.push_back(Step(disc + ": video, second pass and multiplexing", args,
+                         1.25 * static_cast<double>(frames), {encoded, part.MuxFile}, frames));
     return steps;
 }
 
@@ -136,7 +135,7 @@ TStep AudioStep(const TDiscPlan& plan, const TDiscPart& part, bool lastPart, int
         input = {"-f", "lavfi", "-i", "anullsrc=r=48000:cl=stereo", "-t", Num(seconds)};
     } else {
         input = Concat(FileInput(InputOf(plan)),
-                       {"-map", "0:a:" + Num(std::int64_t{source}), "-vn", "-af",
+                       {"-map", "0:a:" + IntToStr(source), "-vn", "-af",
                         AudioFilter(plan, plan.DiscCount == 1 ? 0 : part.FirstFrame,
                                     lastPart ? 0 : part.EndFrame)});
     }
@@ -153,10 +152,9 @@ TStep AudioStep(const TDiscPlan& plan, const TDiscPart& part, bool lastPart, int
                                             plan.AC3 ? "ac3" : "mp2",
                                             part.AudioFiles[stream - 1]};
     const auto frames = static_cast<double>(part.EndFrame - part.FirstFrame);
-    return Making(Step("Disc " + Num(std::int64_t{part.Number}) + ": audio stream " +
-                           Num(std::int64_t{stream}),
-                       Concat(Concat(FfmpegStart, input), codec), 0.05 * frames),
-                  {part.AudioFiles[stream - 1]});
+    return Step("Disc " + IntToStr(part.Number) + ": audio stream " + IntToStr(stream),
+                Concat(Concat(FfmpegStart, input), codec), 0.05 * frames,
+                {part.AudioFiles[stream - 1]});
 }
 
 TStep MuxStep(const TDiscPlan& plan, const TDiscPart& part) {
@@ -168,19 +166,18 @@ TStep MuxStep(const TDiscPlan& plan, const TDiscPart& part) {
         args = Concat(args, FileInput("file:" + audio));
     args = Concat(args, {"-map", "0:v"});
     for (std::size_t i = 0; i < part.AudioFiles.size(); ++i)
-        args = Concat(args, {"-map", Num(static_cast<std::int64_t>(i + 1)) + ":a"});
+        args = Concat(args, {"-map", IntToStr(i + 1) + ":a"});
     const TMuxer muxer = MuxerOf(plan);
     args = Concat(args, {"-c", "copy", "-f", muxer.Name});
     for (const auto& [key, value] : muxer.Options) args = Concat(args, {"-" + key, value});
     args.push_back(part.MuxFile);
     const std::int64_t frames = OutputFrames(plan, part.FirstFrame, part.EndFrame);
-    return Making(Step("Disc " + Num(std::int64_t{part.Number}) + ": multiplexing", args,
-                       0.05 * static_cast<double>(frames), frames),
-                  {part.MuxFile});
+    return Step("Disc " + IntToStr(part.Number) + ": multiplexing", args,
+                0.05 * static_cast<double>(frames), {part.MuxFile}, frames);
 }
 
 void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& part) {
-    const std::string n = Num(std::int64_t{part.Number});
+    const std::string n = IntToStr(part.Number);
     const std::string title = "Disc " + n + ": authoring";
     const double weight = 0.05 * static_cast<double>(part.EndFrame - part.FirstFrame);
     const std::string base = "disc" + n;
@@ -196,11 +193,10 @@ void AddAuthoring(const TDiscPlan& plan, const std::string& outDir, TDiscPart& p
     AddDvdAuthoring(plan, dir, part, title, weight);
     // A UDF bridge with the files in the order the video manager expects: what
     // players and libdvdread read.
-    part.Steps.push_back(Making(Step("Disc " + n + ": disc image",
-                                     {"genisoimage", "-quiet", "-dvd-video", "-udf", "-V",
-                                      "TARVEX_" + n, "-o", base + ".iso", dir},
-                                     weight),
-                                {base + ".iso"}));
+    part.Steps.push_back(Step("Disc " + n + ": disc image",
+                              {"genisoimage", "-quiet", "-dvd-video", "-udf", "-V", "TARVEX_" + n,
+                               "-o", base + ".iso", dir},
+                              weight, {base + ".iso"}));
     part.Images = {{base + ".iso", outDir + "/" + base + ".iso"}};
 }
 
@@ -235,17 +231,14 @@ constexpr std::int64_t EstimateSlack = 2;
 
 } // namespace
 
+TStep Step(std::string title, std::vector<std::string> args, double weight,
+           std::vector<std::string> outputs, std::int64_t frames, std::vector<std::string> env) {
+    return {std::move(title), std::move(args), std::move(env), frames, weight, std::move(outputs)};
+}
+
 std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
-}
-
-std::int64_t OutputFrames(const TDiscPlan& plan, std::int64_t first, std::int64_t end) {
-    const TRate out = EncodeRate(plan);
-    const TRate in = ScriptRate(plan);
-    const std::int64_t num = (end - first) * out.Num * in.Den;
-    const std::int64_t den = std::int64_t{out.Den} * in.Num;
-    return (num + den - 1) / den;
 }
 
 std::vector<std::uint32_t> AudioRates(const TDiscPlan& plan) {
@@ -261,11 +254,10 @@ TDiscPart MakePart(const TDiscPlan& plan, int number, std::int64_t first, std::i
     part.Number = number;
     part.FirstFrame = first;
     part.EndFrame = end;
-    const std::string base = "disc" + Num(std::int64_t{number});
+    const std::string base = "disc" + IntToStr(number);
     part.VideoFile = base + Ext(plan, true);
     for (std::size_t i = 1; i <= AudioRates(plan).size(); ++i)
-        part.AudioFiles.push_back(base + "_audio" + Num(static_cast<std::int64_t>(i)) +
-                                  Ext(plan, false));
+        part.AudioFiles.push_back(base + "_audio" + IntToStr(i) + Ext(plan, false));
     part.MuxFile = base + ".mpg";
     const bool last = number == plan.DiscCount;
     // The sound streams are made first when the encoder multiplexes them.

@@ -35,6 +35,19 @@ std::string VideoElement(const TDiscPlan& plan) {
            (p.Widescreen ? "16:9\" widescreen=\"nopanscan\"/>" : "4:3\"/>");
 }
 
+/// The two-letter code of a language as the DVD's IFO stores it ("eng" and "en"
+/// give "en"); empty when it is not a language code.
+std::string DvdLanguage(const std::string& code) {
+    const std::string lower = Lower(code);
+    const bool letters =
+        std::all_of(lower.begin(), lower.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+    if (!letters) return {};
+    if (lower.size() == 2) return lower;
+    for (const auto& [three, two] : Languages)
+        if (three == lower) return std::string(two);
+    return {};
+}
+
 std::string LangAttribute(const std::string& code) {
     const std::string lang = DvdLanguage(code);
     return lang.empty() ? "" : " lang=\"" + XmlText(lang) + "\"";
@@ -75,17 +88,6 @@ std::string Menu(const TDiscPlan& plan, const TMenuPage& menu) {
 }
 
 } // namespace
-
-std::string DvdLanguage(const std::string& code) {
-    const std::string lower = Lower(code);
-    const bool letters =
-        std::all_of(lower.begin(), lower.end(), [](char c) { return c >= 'a' && c <= 'z'; });
-    if (!letters) return {};
-    if (lower.size() == 2) return lower;
-    for (const auto& [three, two] : Languages)
-        if (three == lower) return std::string(two);
-    return {};
-}
 
 std::string XmlText(const std::string& text) {
     std::string out;

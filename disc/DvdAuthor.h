@@ -26,10 +26,6 @@ struct TMenuPage {
     std::vector<TMenuButton> Buttons;
 };
 
-/// The two-letter code of a language as the DVD's IFO stores it ("eng" and "en"
-/// give "en"); empty when it is not a language code.
-std::string DvdLanguage(const std::string& code);
-
 /// Escapes text for an XML attribute or element.
 std::string XmlText(const std::string& text);
 

@@ -4,9 +4,7 @@
 #include "disc/JobParts.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <cstdio>
 
 namespace tarvex {
 
@@ -14,14 +12,11 @@ namespace {
 
 using job::Concat;
 using job::FfmpegStart;
-using job::Int;
+using job::Step;
 
 /// Seconds with three decimals and a point, whatever the locale.
 std::string Secs(double seconds) {
-    const auto ms = static_cast<long long>(std::llround(std::max(seconds, 0.0) * 1000));
-    std::array<char, 32> text{};
-    std::snprintf(text.data(), text.size(), "%lld.%03lld", ms / 1000, ms % 1000);
-    return text.data();
+    return job::MillisText(std::llround(std::max(seconds, 0.0) * 1000));
 }
 
 /// The input options that cut the disc's share from the film's subtitles.
@@ -36,12 +31,12 @@ TStep Spumux(const std::string& title, const std::vector<std::string>& options,
              const std::string& project, const std::string& in, const std::string& out,
              double weight) {
     std::string script = "exec spumux";
-    for (std::size_t i = 0; i < options.size(); ++i) script += " \"$" + Int(i + 1) + "\"";
+    for (std::size_t i = 0; i < options.size(); ++i) script += " \"$" + IntToStr(i + 1) + "\"";
     const std::size_t n = options.size();
-    script += " \"$" + Int(n + 1) + "\" < \"$" + Int(n + 2) + "\" > \"$" + Int(n + 3) + "\"";
-    return {title,  Concat(Concat({"sh", "-c", script, "spumux"}, options), {project, in, out}),
-            {},     0,
-            weight, {out}};
+    script += " \"$" + IntToStr(n + 1) + "\" < \"$" + IntToStr(n + 2) + "\" > \"$" +
+              IntToStr(n + 3) + "\"";
+    return Step(title, Concat(Concat({"sh", "-c", script, "spumux"}, options), {project, in, out}),
+                weight, {out});
 }
 
 std::string TextProject(const TDiscPlan& plan, const std::string& srt) {
@@ -52,8 +47,8 @@ std::string TextProject(const TDiscPlan& plan, const std::string& srt) {
            "\" characterset=\"UTF-8\" font=\"" + SubtitleFont +
            "\" fontsize=\"26\" horizontal-alignment=\"center\" vertical-alignment=\"bottom\" "
            "bottom-margin=\"40\" left-margin=\"60\" right-margin=\"60\" movie-width=\"" +
-           Int(PictureSteps(plan.Picture).Width) + "\" movie-height=\"" +
-           Int(plan.Picture.DestY - 2) + "\" subtitle-fps=\"" + Secs(plan.SrcFrameRate) +
+           IntToStr(PictureSteps(plan.Picture).Width) + "\" movie-height=\"" +
+           IntToStr(plan.Picture.DestY - 2) + "\" subtitle-fps=\"" + Secs(plan.SrcFrameRate) +
            "\" movie-fps=\"" + Secs(movie) + "\"/>\n</stream>\n</subpictures>\n";
 }
 
@@ -62,13 +57,10 @@ TStep TextStep(const TDiscPlan& plan, const TDiscSubtitle& sub, const std::vecto
                const std::string& title, const std::string& codec, const std::string& out,
                double weight) {
     const std::string input = sub.Index >= 0 ? InputOf(plan) : "file:" + FullName(sub.File);
-    return {title,
-            Concat(Concat(Concat(FfmpegStart, cut), FileInput(input)),
-                   {"-map", "0:s:" + Int(std::max(sub.Index, 0)), "-c:s", codec, out}),
-            {},
-            0,
-            weight,
-            {out}};
+    return Step(title,
+                Concat(Concat(Concat(FfmpegStart, cut), FileInput(input)),
+                       {"-map", "0:s:" + IntToStr(std::max(sub.Index, 0)), "-c:s", codec, out}),
+                weight, {out});
 }
 
 /// The file in the work folder with the text drawn into a VCD's or SVCD's picture.
@@ -91,35 +83,35 @@ std::vector<TStep> BurnSteps(const TDiscPlan& plan, const std::string& title, do
 }
 
 std::string AddSubtitleSteps(const TDiscPlan& plan, TDiscPart& part, double weight) {
-    const std::string base = "disc" + Int(part.Number);
-    const std::string title = "Disc " + Int(part.Number) + ": subtitles";
+    const std::string base = "disc" + IntToStr(part.Number);
+    const std::string title = "Disc " + IntToStr(part.Number) + ": subtitles";
     const std::vector<TDiscSubtitle>& subs = plan.Extras.Subtitles;
     std::string current = part.MuxFile;
     int stream = 0;
+    // spumux adds the next subpicture stream, from the project `name`.xml, to the film.
+    const auto multiplex = [&](const std::string& name) {
+        part.Steps.push_back(
+            Spumux(title, {"-s", IntToStr(stream)}, name + ".xml", current, name + ".mpg", weight));
+        current = name + ".mpg";
+        ++stream;
+    };
     // Pictures first: each drawn at the disc's frame size, placed as on the film's picture.
     for (const TDiscSubtitle& s : subs) {
         if (!s.Pictures || s.Index < 0) continue;
-        const std::string name = base + "_spu" + Int(stream);
+        const std::string name = base + "_spu" + IntToStr(stream);
         part.MakeDirs.push_back(name);
-        const std::string project = name + ".xml";
         for (TStep& step :
-             SubpictureSteps(plan, part, s.Index, Cut(plan, part), name, project, weight))
+             SubpictureSteps(plan, part, s.Index, Cut(plan, part), name, name + ".xml", weight))
             part.Steps.push_back(std::move(step));
-        const std::string out = name + ".mpg";
-        part.Steps.push_back(Spumux(title, {"-s", Int(stream)}, project, current, out, weight));
-        current = out;
-        ++stream;
+        multiplex(name);
     }
     for (const TDiscSubtitle& s : subs) {
         if (s.Pictures) continue;
-        const std::string srt = base + "_sub" + Int(stream) + ".srt";
-        part.Steps.push_back(TextStep(plan, s, Cut(plan, part), title, "srt", srt, 0.1 * weight));
-        const std::string project = base + "_sub" + Int(stream) + ".xml";
-        part.Texts.push_back({project, TextProject(plan, srt)});
-        const std::string out = base + "_sub" + Int(stream) + ".mpg";
-        part.Steps.push_back(Spumux(title, {"-s", Int(stream)}, project, current, out, weight));
-        current = out;
-        ++stream;
+        const std::string name = base + "_sub" + IntToStr(stream);
+        part.Steps.push_back(
+            TextStep(plan, s, Cut(plan, part), title, "srt", name + ".srt", 0.1 * weight));
+        part.Texts.push_back({name + ".xml", TextProject(plan, name + ".srt")});
+        multiplex(name);
     }
     return current;
 }

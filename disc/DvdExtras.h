@@ -33,9 +33,4 @@ std::int64_t MenuFrames(const TDiscPlan& plan);
 TMenuPage AddMenuSteps(const TDiscPlan& plan, TDiscPart& part, const std::vector<double>& chapters,
                        double weight);
 
-/// The buttons of the title menu for a frame `width` x `height`: play, the chapters,
-/// the sound streams and the subtitles, one row each.
-std::vector<TMenuButton> MenuButtons(const TDiscPlan& plan, const std::vector<double>& chapters,
-                                     int width, int height);
-
 } // namespace tarvex

@@ -5,14 +5,10 @@
 #include "disc/Pulldown.h"
 
 #include <algorithm>
-#include <array>
-#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <string_view>
 
 namespace tarvex {
@@ -27,22 +23,6 @@ constexpr const char* FramesFile = "frames.txt";
 constexpr std::uintmax_t MaxListBytes = 64u << 20;
 constexpr std::uintmax_t MaxImageBytes = 8u << 20;
 
-/// Milliseconds as seconds with three decimals and a point, whatever the locale.
-std::string Secs(std::int64_t ms) {
-    std::array<char, 32> text{};
-    std::snprintf(text.data(), text.size(), "%lld.%03lld", static_cast<long long>(ms / 1000),
-                  static_cast<long long>(ms % 1000));
-    return text.data();
-}
-
-/// A whole number that is all of `text`, else nothing.
-std::optional<std::int64_t> Whole(std::string_view text) {
-    std::int64_t v = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-    return v;
-}
-
 /// The graph that draws the subtitle stream on the film's canvas and brings it to
 /// the disc's frame the way the film's picture is cropped, resized and bordered.
 std::string Graph(const TDiscPlan& plan, int index, const std::string& dir) {
@@ -50,10 +30,11 @@ std::string Graph(const TDiscPlan& plan, int index, const std::string& dir) {
     const auto [left, top, right, bottom] = s.Borders;
     const int lines = s.Fields ? 2 : 1; // a picture resized by fields: its frame's window
     // Times in milliseconds: the images are named by them and the list gives them.
-    return "[0:s:" + Int(index) + "]settb=1/1000,crop=w=" + Int(s.CropX) +
-           ":h=" + Int(s.CropY * lines) + ":x=" + Int(s.CropLeft) + ":y=" + Int(s.CropTop * lines) +
-           ":exact=1,scale=w=" + Int(s.ResizeX) + ":h=" + Int(s.ResizeY * lines) +
-           ",pad=w=" + Int(s.Width) + ":h=" + Int(s.Height) + ":x=" + Int(left) + ":y=" + Int(top) +
+    return "[0:s:" + IntToStr(index) + "]settb=1/1000,crop=w=" + IntToStr(s.CropX) +
+           ":h=" + IntToStr(s.CropY * lines) + ":x=" + IntToStr(s.CropLeft) +
+           ":y=" + IntToStr(s.CropTop * lines) + ":exact=1,scale=w=" + IntToStr(s.ResizeX) +
+           ":h=" + IntToStr(s.ResizeY * lines) + ",pad=w=" + IntToStr(s.Width) +
+           ":h=" + IntToStr(s.Height) + ":x=" + IntToStr(left) + ":y=" + IntToStr(top) +
            ":color=black@0,split[all][seen];" +
            "[seen]alphaextract,bbox,metadata=mode=print:file=" + dir + "/" + FramesFile +
            ",nullsink;[all]split[a][b];[a]palettegen=max_colors=4:reserve_transparent=1:"
@@ -73,35 +54,31 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 std::vector<TStep> SubpictureSteps(const TDiscPlan& plan, const TDiscPart& part, int index,
                                    const std::vector<std::string>& cut, const std::string& dir,
                                    const std::string& project, double weight) {
-    const std::string title = "Disc " + Int(part.Number) + ": subtitle pictures";
+    const std::string title = "Disc " + IntToStr(part.Number) + ": subtitle pictures";
     const std::vector<std::string> draw =
         Concat(Concat(Concat({"ffmpeg", "-nostdin", "-hide_banner", "-v", "error", "-y"}, cut),
                       FileInput(InputOf(plan))),
                {"-filter_complex", Graph(plan, index, dir), "-fps_mode", "passthrough",
                 "-enc_time_base", "1:1000", "-frame_pts", "1",
                 // One more than a disc takes: the project step then refuses the stream.
-                "-frames:v", Int(MaxSubpictures + 1), dir + "/%d.png"});
+                "-frames:v", IntToStr(MaxSubpictures + 1), dir + "/%d.png"});
     // The film's times; the disc plays them scaled when its frames are retimed.
     const double scale = plan.SrcFrameRate / Value(ScriptRate(plan));
     const double seconds =
         static_cast<double>(part.EndFrame - part.FirstFrame) / Value(ScriptRate(plan));
-    return {{title, draw, {}, 0, 0.5 * weight, {}},
-            Making({title,
-                    {PulldownProgram(), "--subpictures", dir, project,
-                     plan.Picture.DestIsPAL ? "PAL" : "NTSC", Num(scale), Num(seconds)},
-                    {},
-                    0,
-                    0.05 * weight,
-                    {}},
-                   {project})};
+    return {Step(title, draw, 0.5 * weight, {}),
+            Step(title,
+                 {PulldownProgram(), "--subpictures", dir, project,
+                  plan.Picture.DestIsPAL ? "PAL" : "NTSC", Num(scale), Num(seconds)},
+                 0.05 * weight, {project})};
 }
 
 std::vector<TSubpictureShow>
 SubpictureShows(std::vector<std::int64_t> frames, std::vector<std::int64_t> shown, std::int64_t end,
                 const std::function<bool(std::int64_t, std::int64_t)>& same) {
     if (frames.size() > MaxSubpictures || shown.size() > MaxSubpictures)
-        throw TSubpictureError("the film's subtitle stream has more than " + Int(MaxSubpictures) +
-                               " pictures on this disc");
+        throw TSubpictureError("the film's subtitle stream has more than " +
+                               IntToStr(MaxSubpictures) + " pictures on this disc");
     std::sort(frames.begin(), frames.end());
     frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
     std::sort(shown.begin(), shown.end());
@@ -128,9 +105,8 @@ std::size_t WriteSubpictureProject(const std::string& dir, const std::string& ou
     for (const fs::directory_entry& e : fs::directory_iterator(dir)) {
         const std::string name = e.path().filename().string();
         if (name.size() < 5 || !name.ends_with(".png")) continue;
-        if (const auto ms = Whole(std::string_view(name).substr(0, name.size() - 4));
-            ms && *ms >= 0)
-            frames.push_back(*ms);
+        const std::int64_t ms = Whole(std::string_view(name).substr(0, name.size() - 4));
+        if (ms >= 0) frames.push_back(ms);
         if (frames.size() > MaxSubpictures) break; // refused below
     }
     // "frame:N pts:MS pts_time:S" lines, each followed by the bounding box when visible.
@@ -145,23 +121,22 @@ std::size_t WriteSubpictureProject(const std::string& dir, const std::string& ou
         if (line.starts_with("frame:")) {
             const std::size_t at = line.find("pts:");
             const std::size_t stop = line.find(' ', at);
-            const auto value = at == std::string::npos
-                                   ? std::nullopt
-                                   : Whole(std::string_view(line).substr(at + 4, stop - at - 4));
-            pts = value.value_or(-1);
+            pts = at == std::string::npos
+                      ? -1
+                      : Whole(std::string_view(line).substr(at + 4, stop - at - 4));
         } else if (line.starts_with("lavfi.bbox.w=") && pts >= 0) {
             shown.push_back(pts);
             pts = -1;
         }
     }
-    const auto image = [&dir](std::int64_t ms) { return fs::path(dir) / (Int(ms) + ".png"); };
+    const auto image = [&dir](std::int64_t ms) { return fs::path(dir) / (IntToStr(ms) + ".png"); };
     const auto end = static_cast<std::int64_t>(std::llround(endSeconds / timeScale * 1000));
     const std::vector<TSubpictureShow> shows =
         SubpictureShows(frames, shown, end, [&](std::int64_t a, std::int64_t b) {
             return SameFile(image(a), image(b));
         });
     const auto at = [timeScale](std::int64_t ms) {
-        return Secs(static_cast<std::int64_t>(std::llround(static_cast<double>(ms) * timeScale)));
+        return MillisText(std::llround(static_cast<double>(ms) * timeScale));
     };
     std::string xml =
         std::string("<subpictures format=\"") + (pal ? "PAL" : "NTSC") + "\">\n<stream>\n";

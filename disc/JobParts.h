@@ -4,11 +4,12 @@
 #pragma once
 
 #include "budget/DiscStandard.h"
+#include "common/Numeric.h"
 #include "disc/DiscJob.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarvex::job {
@@ -17,13 +18,13 @@ inline const TRate Film{24000, 1001};
 inline const TRate Pal{25, 1};
 inline const TRate Ntsc{30000, 1001};
 
-/// A real number in its shortest exact form, whatever the locale.
+/// A real number in its shortest exact form, whatever the locale; whole numbers
+/// are written with IntToStr.
 std::string Num(double v);
-std::string Num(std::int64_t v);
-/// A whole number as text, for any integer type.
-inline std::string Int(std::int64_t v) {
-    return Num(v);
-}
+/// A whole non-negative number that is all of `text`, or -1.
+std::int64_t Whole(std::string_view text);
+/// Milliseconds as seconds with three decimals and a point, whatever the locale.
+std::string MillisText(std::int64_t ms);
 /// "25" or "30000/1001".
 std::string RateText(TRate r);
 double Value(TRate r);
@@ -39,11 +40,14 @@ std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<st
 inline const std::vector<std::string> FfmpegStart = {"ffmpeg", "-nostdin", "-hide_banner",
                                                      "-v",     "warning",  "-y"};
 
+/// A step that makes `outputs` in the work folder, checked after it ran; `frames`
+/// when it reports ffmpeg progress.
+TStep Step(std::string title, std::vector<std::string> args, double weight,
+           std::vector<std::string> outputs, std::int64_t frames = 0,
+           std::vector<std::string> env = {});
+
 /// The planned audio streams' rates, in stream order.
 std::vector<std::uint32_t> AudioRates(const TDiscPlan& plan);
-/// Frames the encoder writes for source frames [first, end), in whole numbers: the
-/// same rate above and below a fraction bar must give the frames back exactly.
-std::int64_t OutputFrames(const TDiscPlan& plan, std::int64_t first, std::int64_t end);
 
 /// Disc `number` of the job: source frames [first, end) and the steps that make its
 /// image in the work folder, to be renamed into outDir.

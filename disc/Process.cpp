@@ -262,19 +262,15 @@ TProcessResult RunProcess(const TCommand& command,
         return result;
     }
     result.Started = true;
-    if (!Pump(child, onOutput, onError, cancel)) {
-        child.Stop();
-        result.Cancelled = true;
-        return result;
-    }
+    result.Cancelled = !Pump(child, onOutput, onError, cancel);
     // Both pipes closed: the child has ended or is about to; a cancel still reaches it.
-    while (!child.Reaped(WNOHANG)) {
-        if (Cancelled(cancel)) {
-            child.Stop();
-            result.Cancelled = true;
-            return result;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    while (!result.Cancelled && !child.Reaped(WNOHANG)) {
+        result.Cancelled = Cancelled(cancel);
+        if (!result.Cancelled) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (result.Cancelled) {
+        child.Stop();
+        return result;
     }
     const int status = child.ExitStatus();
     if (WIFEXITED(status)) result.ExitCode = WEXITSTATUS(status);

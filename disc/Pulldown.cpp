@@ -66,19 +66,6 @@ std::string SystemError() {
 
 } // namespace
 
-TFieldFlags PulldownFlags(std::int64_t displayIndex) {
-    switch (displayIndex % 4) {
-    case 0:
-        return {true, true};
-    case 1:
-        return {false, false};
-    case 2:
-        return {false, true};
-    default:
-        return {true, false};
-    }
-}
-
 std::int64_t PulldownFields(std::int64_t displayIndex) {
     return displayIndex / 2 * 5 + displayIndex % 2 * 3;
 }
@@ -205,9 +192,12 @@ void TPulldownWriter::Extension(std::uint8_t* h, std::size_t at) {
         if (!frame || !progressive || (h[3] & 0x82) != 0)
             throw TPulldownError("Picture " + std::to_string(Count.Pictures) +
                                  " is not coded as a progressive frame shown once.");
-        const TFieldFlags flags = PulldownFlags(CurrentDisplay);
-        h[3] = static_cast<std::uint8_t>(h[3] | (flags.TopFirst ? 0x80 : 0) |
-                                         (flags.RepeatFirst ? 0x02 : 0));
+        // The flags of the film frame shown CurrentDisplay-th: four frames fill ten
+        // fields as TFF+RFF, BFF, BFF+RFF, TFF (top field first, repeat first field).
+        const std::int64_t phase = CurrentDisplay % 4;
+        const bool topFirst = phase == 0 || phase == 3;
+        const bool repeatFirst = phase % 2 == 0;
+        h[3] = static_cast<std::uint8_t>(h[3] | (topFirst ? 0x80 : 0) | (repeatFirst ? 0x02 : 0));
         AwaitPictureExtension = false;
     }
 }

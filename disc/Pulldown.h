@@ -25,15 +25,6 @@ struct TPulldownCount {
     std::int64_t Bytes = 0;
 };
 
-/// The field flags of the film frame shown `displayIndex`-th: top field first,
-/// repeat first field. Four frames fill ten fields: TFF+RFF, BFF, BFF+RFF, TFF.
-struct TFieldFlags {
-    bool TopFirst = false;
-    bool RepeatFirst = false;
-    bool operator==(const TFieldFlags&) const = default;
-};
-TFieldFlags PulldownFlags(std::int64_t displayIndex);
-
 /// Fields shown before the film frame `displayIndex`.
 std::int64_t PulldownFields(std::int64_t displayIndex);
 

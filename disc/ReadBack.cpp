@@ -1,5 +1,6 @@
 #include "disc/ReadBack.h"
 
+#include "disc/JobParts.h"
 #include "disc/PackScan.h"
 #include "disc/Process.h"
 
@@ -14,18 +15,13 @@ namespace tarvex {
 
 namespace {
 
+using job::Whole;
+
 /// A reader's output is kept to this many lines of at most this many characters.
 constexpr std::size_t MaxLines = 4000;
 constexpr std::size_t MaxLineLength = 400;
 /// Bytes of a sector a VCD reader takes out of a CD track.
 constexpr std::int64_t CdSectorBytes = 2324;
-
-/// A whole non-negative number, or -1.
-std::int64_t Whole(std::string_view text) {
-    std::int64_t value = -1;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size() && value >= 0 ? value : -1;
-}
 
 int SmallWhole(std::string_view text) {
     const std::int64_t value = Whole(text);
@@ -207,16 +203,11 @@ struct TReader {
     }
 };
 
-std::vector<std::string> ProbeArgs(const std::string& file, bool programStream) {
-    std::vector<std::string> args = {"ffprobe",
-                                     "-v",
-                                     "error",
-                                     "-count_packets",
-                                     "-show_entries",
-                                     "stream=codec_type,codec_name,width,height,display_aspect_"
-                                     "ratio,field_order,sample_rate,nb_read_packets",
-                                     "-of",
-                                     "default=nw=0"};
+/// ffprobe with `options` on `file`.
+std::vector<std::string> ProbeArgs(const std::string& file, bool programStream,
+                                   const std::vector<std::string>& options) {
+    std::vector<std::string> args = {"ffprobe", "-v", "error"};
+    args.insert(args.end(), options.begin(), options.end());
     // The image holds the file system before the title's program stream.
     if (programStream) args.insert(args.end(), {"-f", "mpeg"});
     args.push_back(file);
@@ -228,17 +219,6 @@ std::vector<std::string> ProbeArgs(const std::string& file, bool programStream) 
 /// Pulldown goes on NTSC discs only. -1 when it cannot be read.
 std::int64_t CountShownFields(TReader& reader, const std::string& file, bool programStream,
                               std::string& failure) {
-    std::vector<std::string> args = {"ffprobe",
-                                     "-v",
-                                     "error",
-                                     "-select_streams",
-                                     "v",
-                                     "-show_entries",
-                                     "packet=duration_time",
-                                     "-of",
-                                     "default=nw=1"};
-    if (programStream) args.insert(args.end(), {"-f", "mpeg"});
-    args.push_back(file);
     std::int64_t fields = 0;
     bool readable = true;
     const auto count = [&](std::string_view line) {
@@ -255,7 +235,11 @@ std::int64_t CountShownFields(TReader& reader, const std::string& file, bool pro
         }
         fields += std::llround(seconds * 60000 / 1001);
     };
-    if (!reader.Run(std::move(args), {}, failure, count)) return -1;
+    if (!reader.Run(ProbeArgs(file, programStream,
+                              {"-select_streams", "v", "-show_entries", "packet=duration_time",
+                               "-of", "default=nw=1"}),
+                    {}, failure, count))
+        return -1;
     if (!readable) failure = "a picture has no playing time";
     return readable ? fields : -1;
 }
@@ -263,7 +247,12 @@ std::int64_t CountShownFields(TReader& reader, const std::string& file, bool pro
 /// Probes `file` and, for a plan with pulldown, counts the fields the player shows.
 bool Probe(TReader& reader, const TExpectedDisc& e, const std::string& file, bool programStream,
            std::vector<TProbedStream>& streams, std::string& failure) {
-    if (!reader.Run(ProbeArgs(file, programStream), {}, failure)) return false;
+    const std::vector<std::string> options = {
+        "-count_packets", "-show_entries",
+        "stream=codec_type,codec_name,width,height,display_aspect_ratio,field_order,sample_rate,"
+        "nb_read_packets",
+        "-of", "default=nw=0"};
+    if (!reader.Run(ProbeArgs(file, programStream, options), {}, failure)) return false;
     streams = ParseProbe(reader.Lines);
     if (e.Fields == 2 * e.Frames) return true;
     const std::int64_t fields = CountShownFields(reader, file, programStream, failure);
@@ -277,25 +266,20 @@ bool Probe(TReader& reader, const TExpectedDisc& e, const std::string& file, boo
 }
 
 TReadBack ReadDvd(const TDiscPart& part, const fs::path& image, TReader& reader) {
-    TReadBack result;
     std::string failure;
     TDvdTitle title;
     if (reader.Run({"lsdvd", "-x", image.string()}, {}, failure)) title = ParseLsdvd(reader.Lines);
-    if (!title.Opened) {
-        result.Difference = "libdvdread cannot open the image" +
-                            (failure.empty() ? std::string() : " (" + failure + ")");
-        return result;
-    }
+    if (!title.Opened)
+        return {{},
+                "libdvdread cannot open the image" +
+                    (failure.empty() ? std::string() : " (" + failure + ")")};
     std::vector<TProbedStream> streams;
-    if (!Probe(reader, part.Expected, image.string(), true, streams, failure)) {
-        result.Difference = "its streams could not be read: " + failure;
-        return result;
-    }
+    if (!Probe(reader, part.Expected, image.string(), true, streams, failure))
+        return {{}, "its streams could not be read: " + failure};
     return CompareReadBack(part.Expected, streams, &title);
 }
 
 TReadBack ReadCd(const TDiscPart& part, const fs::path& work, TReader& reader) {
-    TReadBack result;
     const fs::path rip = work / ("disc" + std::to_string(part.Number) + "_read");
     std::error_code ec;
     fs::remove_all(rip, ec);
@@ -303,26 +287,20 @@ TReadBack ReadCd(const TDiscPart& part, const fs::path& work, TReader& reader) {
     const fs::path cue = work / (fs::path(part.Images.at(0).WorkName).replace_extension(".cue"));
     std::string failure;
     if (ec || !reader.Run({"vcdxrip", "-q", "--nofiles", "--nosegments", "-c", cue.string()},
-                          rip.string(), failure)) {
-        result.Difference =
-            "the VCD reader cannot read the image (" + (ec ? ec.message() : failure) + ")";
-        return result;
-    }
+                          rip.string(), failure))
+        return {{}, "the VCD reader cannot read the image (" + (ec ? ec.message() : failure) + ")"};
     std::vector<fs::path> tracks;
     for (auto entry = fs::directory_iterator(rip, ec); !ec && entry != fs::directory_iterator();
          entry.increment(ec))
         if (entry->path().extension() == ".mpg") tracks.push_back(entry->path());
-    if (tracks.size() != 1) {
-        result.Difference = "the VCD reader found " + std::to_string(tracks.size()) +
-                            " tracks where the plan has 1";
-        return result;
-    }
+    if (tracks.size() != 1)
+        return {{},
+                "the VCD reader found " + std::to_string(tracks.size()) +
+                    " tracks where the plan has 1"};
     std::vector<TProbedStream> streams;
-    if (!Probe(reader, part.Expected, tracks[0].string(), false, streams, failure)) {
-        result.Difference = "the track read back could not be read: " + failure;
-        return result;
-    }
-    result = CompareReadBack(part.Expected, streams, nullptr);
+    if (!Probe(reader, part.Expected, tracks[0].string(), false, streams, failure))
+        return {{}, "the track read back could not be read: " + failure};
+    TReadBack result = CompareReadBack(part.Expected, streams, nullptr);
     result.Found.insert(result.Found.begin(),
                         {"the VCD reader took 1 track out of the image",
                          CompareVideoBuffer(part.Expected, tracks[0].string(), result)});

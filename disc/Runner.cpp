@@ -1,6 +1,7 @@
 #include "disc/Runner.h"
 
 #include "disc/Process.h"
+#include "disc/Pulldown.h"
 #include "disc/ReadBack.h"
 
 #include <chrono>
@@ -198,6 +199,33 @@ std::error_code MoveImage(const fs::path& from, const std::string& to, bool repl
     return rc == 0 ? std::error_code{} : std::error_code(errno, std::generic_category());
 }
 
+/// The job's tools that cannot be found.
+std::vector<std::string> MissingTools(const TDiscJob& job, const std::string& searchPath) {
+    std::set<std::string> tools;
+    for (const TDiscPart& part : job.Parts)
+        for (const TStep& step : part.Steps)
+            if (!step.Args.empty()) tools.insert(step.Args[0]);
+    for (const TDiscPart& part : job.Parts)
+        if (part.Expected.Frames > 0)
+            for (const std::string& tool : ReadBackTools(job.Format)) tools.insert(tool);
+    std::vector<std::string> missing;
+    for (const std::string& tool : tools) {
+        if (FindProgram(tool, searchPath).empty()) missing.push_back(tool);
+    }
+    return missing;
+}
+
+/// The expectation for a disc whose encoder made `frames` pictures (within its
+/// slack): the pictures, fields and playing time follow them.
+TExpectedDisc WithFramesMade(TExpectedDisc e, std::int64_t frames) {
+    if (frames == e.Frames || e.Frames <= 0 || frames <= 0) return e;
+    const bool pulldown = e.Fields != 2 * e.Frames;
+    e.Seconds = e.Seconds * static_cast<double>(frames) / static_cast<double>(e.Frames);
+    e.Frames = frames;
+    e.Fields = pulldown ? PulldownFields(frames) : 2 * frames;
+    return e;
+}
+
 /// Runs jobs' steps and keeps what the result needs.
 class TMaker {
   public:
@@ -230,7 +258,7 @@ class TMaker {
     }
 
   private:
-    bool Fail(TMakeStatus status, const std::string& message) {
+    bool Fail(const std::string& message, TMakeStatus status = TMakeStatus::Failed) {
         Result.Status = status;
         Result.Message = message;
         if (Log && Log->Ok()) Log->Line("# " + message);
@@ -243,22 +271,24 @@ class TMaker {
                (Result.Discs.size() == 1 ? "disc is" : "discs are") + " in " + Job.OutDir + ".";
     }
 
+    /// The end of a step's failure: where the log is, and the discs finished before.
+    std::string SeeLog() const { return ". The log is " + Result.LogFile + "." + Finished(); }
+
     bool Prepare() {
-        if (Job.Parts.empty()) return Fail(TMakeStatus::Failed, "The job makes no disc.");
+        if (Job.Parts.empty()) return Fail("The job makes no disc.");
         std::error_code ec;
         fs::create_directories(Job.OutDir, ec);
         Lock = std::make_unique<TFolderLock>(Job.OutDir);
         if (!ec && !Lock->Take())
-            return Fail(TMakeStatus::Failed, "Another run of Tarvex is making discs in " +
-                                                 Job.OutDir +
-                                                 ". Wait until it ends or choose another folder.");
+            return Fail("Another run of Tarvex is making discs in " + Job.OutDir +
+                        ". Wait until it ends or choose another folder.");
         const fs::path work(Job.WorkDir);
         RemoveStaleWork(work.parent_path(), work.filename().string());
         if (!ec && !ClearEarlierRun()) return false;
         Log = std::make_unique<TLog>(Result.LogFile);
         if (ec || !Log->Ok())
-            return Fail(TMakeStatus::Failed, "Cannot write into " + Job.OutDir + ": " +
-                                                 (ec ? ec.message() : Log->Reason()) + ".");
+            return Fail("Cannot write into " + Job.OutDir + ": " +
+                        (ec ? ec.message() : Log->Reason()) + ".");
         const std::vector<std::string> missing = MissingTools(Job, Path);
         if (!missing.empty()) {
             std::string list, packages;
@@ -267,22 +297,20 @@ class TMaker {
                 list += (list.empty() ? "" : ", ") + tool;
                 if (named.insert(PackageOf(tool)).second) packages += " " + PackageOf(tool);
             }
-            return Fail(TMakeStatus::Failed, "These tools are missing: " + list +
-                                                 ". Install them (apt install" + packages +
-                                                 ") and try again.");
+            return Fail("These tools are missing: " + list + ". Install them (apt install" +
+                        packages + ") and try again.");
         }
         struct statvfs space {};
         if (statvfs(Job.OutDir.c_str(), &space) == 0) {
             const std::uint64_t free = std::uint64_t{space.f_bavail} * space.f_frsize;
             if (free < Job.NeededBytes)
-                return Fail(TMakeStatus::Failed,
-                            "Not enough free space in " + Job.OutDir + ": the discs need about " +
-                                Megabytes(Job.NeededBytes) + ", " + Megabytes(free) + " are free.");
+                return Fail("Not enough free space in " + Job.OutDir + ": the discs need about " +
+                            Megabytes(Job.NeededBytes) + ", " + Megabytes(free) + " are free.");
         }
         std::string pattern = Job.WorkDir + "-XXXXXX";
         if (!mkdtemp(pattern.data()))
-            return Fail(TMakeStatus::Failed, "Cannot make the work folder " + Job.WorkDir + ": " +
-                                                 std::generic_category().message(errno) + ".");
+            return Fail("Cannot make the work folder " + Job.WorkDir + ": " +
+                        std::generic_category().message(errno) + ".");
         Work = pattern;
         Log->Line("# work folder " + Work.string());
         return true;
@@ -293,9 +321,7 @@ class TMaker {
         for (const TWorkText& text : part.Texts) {
             std::ofstream out(Work / text.Name, std::ios::binary | std::ios::trunc);
             out << text.Text;
-            if (!out.flush())
-                return Fail(TMakeStatus::Failed,
-                            "Cannot write " + text.Name + " in the work folder.");
+            if (!out.flush()) return Fail("Cannot write " + text.Name + " in the work folder.");
         }
         return true;
     }
@@ -309,9 +335,8 @@ class TMaker {
             std::string names;
             for (const std::string& name : existing)
                 names += (names.empty() ? "" : ", ") + fs::path(name).filename().string();
-            return Fail(TMakeStatus::Failed, Job.OutDir + " already holds " + names +
-                                                 " of an earlier run. Choose another folder or "
-                                                 "let Tarvex replace them.");
+            return Fail(Job.OutDir + " already holds " + names +
+                        " of an earlier run. Choose another folder or let Tarvex replace them.");
         }
         std::error_code ec;
         fs::remove(Result.LogFile, ec);
@@ -322,7 +347,7 @@ class TMaker {
         for (const std::string& dir : part.MakeDirs) {
             std::error_code ec;
             fs::create_directories(Work / dir, ec);
-            if (ec) return Fail(TMakeStatus::Failed, "Cannot make " + dir + ": " + ec.message());
+            if (ec) return Fail("Cannot make " + dir + ": " + ec.message());
         }
         if (!WriteTexts(part)) return false;
         TDiscResult disc;
@@ -343,8 +368,8 @@ class TMaker {
             const std::error_code ec =
                 MoveImage(Work / file.WorkName, file.FinalName, Options.Replace);
             if (ec)
-                return Fail(TMakeStatus::Failed, "Cannot move the image to " + file.FinalName +
-                                                     ": " + ec.message() + ".");
+                return Fail("Cannot move the image to " + file.FinalName + ": " + ec.message() +
+                            ".");
             disc.Files.push_back(file.FinalName);
         }
         Result.Discs.push_back(disc);
@@ -383,24 +408,21 @@ class TMaker {
         if (Options.Cancel && Options.Cancel->load()) return Cancel();
         for (const std::string& line : found.Found) Log->Line("# " + line);
         if (!found.Difference.empty())
-            return Fail(TMakeStatus::Failed,
-                        "Disc " + std::to_string(part.Number) +
-                            " was read back and differs from the plan: " + found.Difference +
-                            ". Its image was not kept; the log is " + Result.LogFile + "." +
-                            Finished());
+            return Fail("Disc " + std::to_string(part.Number) +
+                        " was read back and differs from the plan: " + found.Difference +
+                        ". Its image was not kept; the log is " + Result.LogFile + "." +
+                        Finished());
         disc.ReadBack = found.Found;
         return true;
     }
 
     bool Cancel() {
-        return Fail(TMakeStatus::Cancelled, "Cancelled: no image of the disc being made was "
-                                            "written." +
-                                                Finished());
+        return Fail("Cancelled: no image of the disc being made was written." + Finished(),
+                    TMakeStatus::Cancelled);
     }
 
     bool RunStep(const TDiscPart& part, const TStep& step, std::int64_t& frames) {
-        if (step.Args.empty())
-            return Fail(TMakeStatus::Failed, "\"" + step.Title + "\" names no program.");
+        if (step.Args.empty()) return Fail("\"" + step.Title + "\" names no program.");
         Clock.Start(part.Number, step);
         TCommand command{.Program = FindProgram(step.Args[0], Path),
                          .Args = step.Args,
@@ -429,18 +451,16 @@ class TMaker {
         const TProcessResult run = RunProcess(command, onOutput, onError, Options.Cancel);
         if (run.Cancelled) return Cancel();
         if (!run.Started)
-            return Fail(TMakeStatus::Failed, "\"" + step.Title + "\" could not start " +
-                                                 step.Args[0] + ": " + run.StartError + ".");
+            return Fail("\"" + step.Title + "\" could not start " + step.Args[0] + ": " +
+                        run.StartError + ".");
         Log->Line("# exit code " + std::to_string(run.ExitCode));
         if (run.ExitCode == 0) return Checked(step, stepFrames, part.Expected.FramesSlack, tail);
         const std::string how = run.Signal != 0
                                     ? "was stopped by signal " + std::to_string(run.Signal)
                                     : "ended with exit code " + std::to_string(run.ExitCode);
         if (tail.Contains("No space left on device")) return DiskFull(step);
-        return Fail(TMakeStatus::Failed, "\"" + step.Title + "\" failed: " + step.Args[0] + " " +
-                                             how +
-                                             (tail.Last().empty() ? "" : " (" + tail.Last() + ")") +
-                                             ". The log is " + Result.LogFile + "." + Finished());
+        return Fail("\"" + step.Title + "\" failed: " + step.Args[0] + " " + how +
+                    (tail.Last().empty() ? "" : " (" + tail.Last() + ")") + SeeLog());
     }
 
     /// A step that says it succeeded has made what the next step needs: a full disk
@@ -451,28 +471,22 @@ class TMaker {
             if (FileSize(Work / output) > 0) continue;
             std::error_code ec;
             const bool made = fs::exists(Work / output, ec);
-            return Fail(TMakeStatus::Failed,
-                        "\"" + step.Title + "\" " +
-                            (made ? "left " + output + " empty" : "did not make " + output) +
-                            ". The log is " + Result.LogFile + "." + Finished());
+            return Fail("\"" + step.Title + "\" " +
+                        (made ? "left " + output + " empty" : "did not make " + output) + SeeLog());
         }
         if (step.Frames > 0 && std::abs(frames - step.Frames) > slack)
-            return Fail(TMakeStatus::Failed,
-                        "\"" + step.Title + "\" made " + std::to_string(frames) + " of the " +
-                            std::to_string(step.Frames) +
-                            " frames planned: the source ends early or could not be read to its "
-                            "end. The log is " +
-                            Result.LogFile + "." + Finished());
+            return Fail("\"" + step.Title + "\" made " + std::to_string(frames) + " of the " +
+                        std::to_string(step.Frames) +
+                        " frames planned: the source ends early or could not be read to its end" +
+                        SeeLog());
         Clock.Report(1);
         Clock.Finish();
         return true;
     }
 
     bool DiskFull(const TStep& step) {
-        return Fail(TMakeStatus::Failed, "The disk is full: \"" + step.Title +
-                                             "\" could not write its output. Free some space "
-                                             "and try again." +
-                                             Finished());
+        return Fail("The disk is full: \"" + step.Title +
+                    "\" could not write its output. Free some space and try again." + Finished());
     }
 
     const TDiscJob& Job;
@@ -486,21 +500,6 @@ class TMaker {
 };
 
 } // namespace
-
-std::vector<std::string> MissingTools(const TDiscJob& job, const std::string& searchPath) {
-    std::set<std::string> tools;
-    for (const TDiscPart& part : job.Parts)
-        for (const TStep& step : part.Steps)
-            if (!step.Args.empty()) tools.insert(step.Args[0]);
-    for (const TDiscPart& part : job.Parts)
-        if (part.Expected.Frames > 0)
-            for (const std::string& tool : ReadBackTools(job.Format)) tools.insert(tool);
-    std::vector<std::string> missing;
-    for (const std::string& tool : tools) {
-        if (FindProgram(tool, searchPath).empty()) missing.push_back(tool);
-    }
-    return missing;
-}
 
 std::vector<std::string> ExistingOutputs(const TDiscJob& job, const TMakeOptions& options) {
     std::vector<std::string> names;

@@ -64,9 +64,6 @@ inline const std::string ReportName = "tarvex-report.txt";
 /// the report, as full names.
 std::vector<std::string> ExistingOutputs(const TDiscJob& job, const TMakeOptions& options);
 
-/// The job's tools that cannot be found.
-std::vector<std::string> MissingTools(const TDiscJob& job, const std::string& searchPath);
-
 /// Runs the whole job in the calling thread and returns when it is done, failed or
 /// cancelled. The work folder is removed unless asked to keep it; the output folder
 /// holds only complete images and the log. Files of an earlier run stop it unless

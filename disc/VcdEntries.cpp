@@ -2,13 +2,16 @@
 
 #include "disc/Chapters.h"
 #include "disc/DvdAuthor.h"
+#include "disc/JobParts.h"
 
-#include <array>
 #include <cmath>
-#include <cstdio>
 
 namespace tarvex {
 
+namespace {
+
+/// The vcdxbuild project of a disc whose film is `mpegFile`, with an entry point
+/// at each chapter after the first (seconds).
 std::string VcdProject(const TDiscPlan& plan, const std::string& mpegFile,
                        const std::vector<double>& chapters) {
     const bool vcd = plan.Format == TDiscFormat::VCD;
@@ -25,36 +28,30 @@ std::string VcdProject(const TDiscPlan& plan, const std::string& mpegFile,
                       "<sequence-items>\n<sequence-item src=\"" +
                       XmlText(mpegFile) + "\" id=\"sequence-00\">";
     for (std::size_t i = 1; i < chapters.size(); ++i) {
-        const auto ms = static_cast<long long>(std::llround(chapters[i] * 1000));
-        std::array<char, 32> text{};
-        std::snprintf(text.data(), text.size(), "%lld.%03lld", ms / 1000, ms % 1000);
-        xml += "<entry>" + std::string(text.data()) + "</entry>";
+        xml += "<entry>" + job::MillisText(std::llround(chapters[i] * 1000)) + "</entry>";
     }
     return xml + "</sequence-item>\n</sequence-items>\n</videocd>\n";
 }
+
+} // namespace
 
 void AddVcdAuthoring(const TDiscPlan& plan, TDiscPart& part, const std::string& title,
                      double weight) {
     const std::string base = "disc" + std::to_string(part.Number);
     const std::vector<double> chapters = PartChapters(plan, part.FirstFrame, part.EndFrame);
     if (chapters.size() <= 1) {
-        part.Steps.push_back({title,
-                              {"vcdimager", "-t", plan.Format == TDiscFormat::VCD ? "vcd2" : "svcd",
-                               "-c", base + ".cue", "-b", base + ".bin", part.MuxFile},
-                              {},
-                              0,
-                              weight,
-                              {base + ".bin"}});
+        part.Steps.push_back(
+            job::Step(title,
+                      {"vcdimager", "-t", plan.Format == TDiscFormat::VCD ? "vcd2" : "svcd", "-c",
+                       base + ".cue", "-b", base + ".bin", part.MuxFile},
+                      weight, {base + ".bin"}));
         return;
     }
     const std::string project = base + "_vcd.xml";
     part.Texts.push_back({project, VcdProject(plan, part.MuxFile, chapters)});
-    part.Steps.push_back({title,
-                          {"vcdxbuild", "-c", base + ".cue", "-b", base + ".bin", project},
-                          {},
-                          0,
-                          weight,
-                          {base + ".bin"}});
+    part.Steps.push_back(job::Step(title,
+                                   {"vcdxbuild", "-c", base + ".cue", "-b", base + ".bin", project},
+                                   weight, {base + ".bin"}));
 }
 
 } // namespace tarvex

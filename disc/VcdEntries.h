@@ -8,11 +8,6 @@
 
 namespace tarvex {
 
-/// The vcdxbuild project of a disc whose film is `mpegFile`, with an entry point
-/// at each chapter after the first (seconds).
-std::string VcdProject(const TDiscPlan& plan, const std::string& mpegFile,
-                       const std::vector<double>& chapters);
-
 /// Adds the step that authors `part` into its image: vcdxbuild with entry points
 /// when the part has chapters, else vcdimager.
 void AddVcdAuthoring(const TDiscPlan& plan, TDiscPart& part, const std::string& title,
