@@ -150,4 +150,41 @@ inline std::vector<std::string> Snapshot(const TMainForm& form) {
     return lines;
 }
 
+/// What a control shows the user: an edit's, a list's or a memo's text, a label's or a
+/// button's caption, a check box's tick as 1 or 0, an up-down's or a slider's position.
+inline std::string ShownBy(const TAnyControl& any) {
+    return std::visit(
+        [](auto* c) -> std::string {
+            using T = std::remove_pointer_t<decltype(c)>;
+            if constexpr (std::is_same_v<T, TEdit> || std::is_same_v<T, TComboBox> ||
+                          std::is_same_v<T, TMemo>)
+                return c->Text();
+            else if constexpr (std::is_same_v<T, TCheckBox>)
+                return c->Checked() ? "1" : "0";
+            else if constexpr (std::is_same_v<T, TUpDown> || std::is_same_v<T, TTrackBar>)
+                return std::to_string(c->Position());
+            else
+                return c->Caption();
+        },
+        any);
+}
+
+/// Whether every control shows its value, given as "Name=value; Name=value"; a failure
+/// lists each control that shows otherwise.
+inline ::testing::AssertionResult Shows(const TMainForm& form, const std::string& expected) {
+    std::string wrong;
+    for (std::size_t at = 0; at < expected.size();) {
+        const std::size_t end = std::min(expected.find("; ", at), expected.size());
+        const std::string row = expected.substr(at, end - at);
+        at = end + 2;
+        const std::string name = row.substr(0, row.find('='));
+        const std::string value = row.substr(std::min(row.size(), name.size() + 1));
+        const TAnyControl* any = form.FindControl(name);
+        const std::string shown = any != nullptr ? ShownBy(*any) : "(no such control)";
+        if (shown != value) wrong += "\n  " + name + ": \"" + shown + "\", not \"" + value + "\"";
+    }
+    if (wrong.empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "controls show otherwise:" << wrong;
+}
+
 } // namespace tarvex

@@ -127,8 +127,8 @@ TEST_F(BudgetForm, SecondsCarryIntoMinutes) {
             break;
         }
         const std::string step = std::to_string(&s - steps);
-        EXPECT_EQ(f.EditMin.Text(), s.minutes) << step;
-        EXPECT_EQ(f.EditSec.Text(), s.seconds) << step;
+        EXPECT_TRUE(Shows(f, "EditMin=" + std::string(s.minutes) + "; EditSec=" + s.seconds))
+            << step;
         EXPECT_EQ(f.FilmSeconds, s.total) << step;
         EXPECT_EQ(
             f.FilmLengthLabel.Caption().rfind("= " + std::to_string(s.total) + " seconds = ", 0),
@@ -188,8 +188,7 @@ TEST_F(BudgetForm, ImageReportOfTheWorkedExample) {
     EXPECT_EQ(f.FilmLengthLabel.Caption(), "= 3600 seconds = 90000 frames = 6000 I-frames");
     ExpectReport(f, {"1604", "359599", "79:54:49", "250 blocks = 567 KB",
                      "359060 blocks = 814898 KB", "2524", "1151"});
-    EXPECT_EQ(f.VideoUpDown.Position(), 1604);
-    EXPECT_EQ(f.VideoUpDown10.Position(), 1604);
+    EXPECT_TRUE(Shows(f, "VideoUpDown=1604; VideoUpDown10=1604"));
     EXPECT_EQ(f.MuxModeBox.Hint(), "Multiplexing-overhead = 11855432 Byte");
     EXPECT_EQ(f.AuthoringBox.Hint(), "Authoring-overhead = 464 blocks");
     const std::string video = "Video stream:\r\n1604 kbps = 1566.4 Kbps = 1604000 bps\r\n"
@@ -231,16 +230,13 @@ TEST_F(BudgetForm, StepByTenRecomputesOnlyTheImage) {
     // 10 kbps more for an hour no longer fit: the report says by how much.
     ExpectReport(f, {"1614", "361564", "80:20:64", "-1715 blocks = -3892 KB",
                      "361025 blocks = 819358 KB", "2524", "1151"});
-    EXPECT_EQ(f.VideoUpDown.Position(), 1614);
-    EXPECT_EQ(f.VideoUpDown10.Position(), 1614);
+    EXPECT_TRUE(Shows(f, "VideoUpDown=1614; VideoUpDown10=1614"));
     EXPECT_EQ(f.DiscImage.ExactVideoRate, 1604509u); // the disc-filling rate was not recomputed
 
     f.VideoUpDown10.ClickDown();
-    EXPECT_EQ(f.Videokbps.Text(), "1604");
-    EXPECT_EQ(f.EditImageBlocks.Text(), "359599");
+    EXPECT_TRUE(Shows(f, "Videokbps=1604; EditImageBlocks=359599"));
     f.VideoUpDown.ClickUp();
-    EXPECT_EQ(f.Videokbps.Text(), "1605");
-    EXPECT_EQ(f.VideoUpDown10.Position(), 1605);
+    EXPECT_TRUE(Shows(f, "Videokbps=1605; VideoUpDown10=1605"));
 }
 
 // A disc-filling rate above 32767 kbps (a minute of film on a whole CD) is
@@ -265,9 +261,7 @@ TEST_F(BudgetForm, NegativeRateLimitsAreShownSigned) {
     Type(f.EditSubPics, "9999");
     EXPECT_EQ(f.DiscImage.MaxVideoRate, -2469185);
     EXPECT_EQ(f.DiscImage.MinVideoRate, -3840605);
-    EXPECT_EQ(f.MaxRateLabel.Caption(), "-2469 kbps");
-    EXPECT_EQ(f.MinRateLabel.Caption(), "-3840 kbps");
-    EXPECT_EQ(f.Videokbps.Text(), "104209");
+    EXPECT_TRUE(Shows(f, "Label62=-2469 kbps; Label63=-3840 kbps; Videokbps=104209"));
 }
 
 // Five hours with two 448 kbps streams do not fit on a "21min CD" even without video.
@@ -310,9 +304,8 @@ TEST_F(BudgetForm, RateBeyondThirtyTwoBitsIsCapped) {
     f.CDTypeBox.Select(4);
     Type(f.EditMin, "0");
     Type(f.EditSec, "1");
-    EXPECT_EQ(f.Videokbps.Text(), "4294967");
+    EXPECT_TRUE(Shows(f, "Videokbps=4294967; EditImageBlocks=235408"));
     EXPECT_EQ(f.DiscImage.UnusedBlocks, 209941);
-    EXPECT_EQ(f.EditImageBlocks.Text(), "235408");
 }
 
 // The I-Author layout counts a third extra block for a second audio stream,
@@ -322,8 +315,7 @@ TEST_F(BudgetForm, SecondAudioStreamInEitherOrder) {
     f.AuthoringBox.Select(0);
     f.Audio2kbps.Select(Audio2_128);
     EXPECT_EQ(f.DiscImage.ExtraSectors, 3u);
-    EXPECT_EQ(f.Videokbps.Text(), "1905");
-    EXPECT_EQ(f.EditImageBlocks.Text(), "359651");
+    EXPECT_TRUE(Shows(f, "Videokbps=1905; EditImageBlocks=359651"));
     const std::vector<std::string> streamLast = Snapshot(f);
 
     Form.reset();
@@ -341,10 +333,8 @@ TEST_F(BudgetForm, RatePerBlock) {
     TMainForm& f = Start();
     Check(f.SrcAnamorphic, false);
     // PAL "SVCD" resized to 448 x 416: 2912 luminance and 1456 chrominance blocks.
-    ASSERT_EQ(f.ResizeXEdit.Text(), "448");
-    ASSERT_EQ(f.ResizeYEdit.Text(), "416");
+    ASSERT_TRUE(Shows(f, "ResizeXEdit=448; ResizeYEdit=416; Videokbps=2030"));
     EXPECT_EQ(f.RatePerBlockLabel.Hint(), "= 2912 LumBlocks and 1456 ChromBlocks");
-    EXPECT_EQ(f.Videokbps.Text(), "2030");
     // 2030000 / 4368 = 464.74 bps per block; 768 x 25 / 464.74 = 41.31.
     EXPECT_EQ(f.RatePerBlockLabel.Caption(), "= 4368 blocks = 465 bps/block = 1:41.3 compression");
     // The film area of 720 x 436 at the default 4432 kbps: 581.93 bps per block.

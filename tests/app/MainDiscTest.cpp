@@ -24,25 +24,22 @@ TEST_F(DiscForm, DiscTypesSetTheDiscLength) {
     for (const auto& r : rows) {
         TMainForm& f = r.index < 5 && Form ? *Form : Start();
         f.CDTypeBox.Select(r.index);
+        SCOPED_TRACE(r.index);
         EXPECT_EQ(f.DiscImage.CDType, r.index);
-        EXPECT_EQ(f.CDTypeBox.Text(), f.CDTypeBox.Items()[static_cast<std::size_t>(r.index)]);
-        EXPECT_EQ(f.CDMinUpDown.Position(), std::stoi(r.minutes)) << r.index;
-        EXPECT_EQ(f.EditCDmin.Text(), r.minutes) << r.index;
-        EXPECT_EQ(f.EditCDsec.Text(), r.seconds) << r.index;
-        EXPECT_EQ(f.DiscImage.BlocksUsable, r.usable) << r.index;
+        EXPECT_TRUE(Shows(f, "CDMinUpDown=" + std::string(r.minutes) + "; EditCDmin=" + r.minutes +
+                                 "; EditCDsec=" + r.seconds));
+        EXPECT_EQ(f.DiscImage.BlocksUsable, r.usable);
         if (r.index < 5) {
-            EXPECT_EQ(f.DiscImage.MuxMode, 1) << r.index;
+            EXPECT_EQ(f.DiscImage.MuxMode, 1);
             continue;
         }
-        EXPECT_EQ(f.MuxModeBox.ItemIndex(), 5) << r.index;
-        EXPECT_EQ(f.AuthoringBox.ItemIndex(), 4) << r.index;
-        EXPECT_EQ(f.DiscImage.MuxMode, 5) << r.index;
-        EXPECT_EQ(f.DiscImage.AuthoringMode, 4) << r.index;
-        EXPECT_EQ(f.DiscImage.SectorSize, 2048) << r.index;
+        EXPECT_EQ(std::pair(f.MuxModeBox.ItemIndex(), f.AuthoringBox.ItemIndex()), std::pair(5, 4));
+        EXPECT_EQ(f.DiscImage.MuxMode, 5);
+        EXPECT_EQ(f.DiscImage.AuthoringMode, 4);
+        EXPECT_EQ(f.DiscImage.SectorSize, 2048);
+        EXPECT_TRUE(Shows(f, "SeqAligning=1; ScanOffsets=0"));
         EXPECT_TRUE(f.AC3Box.Visible());
-        EXPECT_TRUE(f.SeqAligning.Checked());
         EXPECT_FALSE(f.SeqAligning.Visible());
-        EXPECT_FALSE(f.ScanOffsets.Checked());
         // No player rates are stored for DVDs: the computation's own limits are shown.
         EXPECT_EQ(f.MaxRateLabel.Hint(),
                   "This maximum video-rate is for not exceeding your player's\r\n"
@@ -68,15 +65,13 @@ TEST_F(DiscForm, DiscSecondsCarryIntoMinutes) {
     f.CDSecUpDown.ClickUp();
     EXPECT_EQ(f.DiscImage.BlocksUsable, 359924u); // 79:59
     f.CDSecUpDown.ClickUp();
-    EXPECT_EQ(f.EditCDmin.Text(), "80");
-    EXPECT_EQ(f.EditCDsec.Text(), "0");
+    EXPECT_TRUE(Shows(f, "EditCDmin=80; EditCDsec=0"));
     EXPECT_EQ(f.DiscImage.BlocksUsable, 359999u);
     EXPECT_EQ(f.EditCDmin.Hint().rfind(
                   "The size of one destination-CD:\r\nUsable for data: 359999 blocks ", 0),
               0u);
     f.CDSecUpDown.ClickDown();
-    EXPECT_EQ(f.EditCDmin.Text(), "79");
-    EXPECT_EQ(f.EditCDsec.Text(), "59");
+    EXPECT_TRUE(Shows(f, "EditCDmin=79; EditCDsec=59"));
     EXPECT_EQ(f.DiscImage.BlocksUsable, 359924u);
     // Past the ends of the minutes' range the minutes wrap as their own buttons do.
     f.CDMinUpDown.SetPosition(927);
@@ -105,24 +100,20 @@ TEST_F(DiscForm, MultiplexersSetTheCheckBoxes) {
         f.MuxModeBox.Select(1);
         Check(f.ScanOffsets, true);
         f.MuxModeBox.Select(r.mode);
+        SCOPED_TRACE(r.mode);
         EXPECT_EQ(f.DiscImage.MuxMode, r.mode);
-        EXPECT_EQ(f.ScanOffsets.Visible(), r.scanShown) << r.mode;
-        EXPECT_EQ(f.ScanOffsets.Checked(), r.scan) << r.mode;
-        EXPECT_EQ(f.SeqAligning.Visible(), r.seqShown) << r.mode;
-        EXPECT_EQ(f.SeqAligning.Checked(), r.seq) << r.mode;
-        EXPECT_FALSE(f.AC3Box.Visible()) << r.mode;
-        EXPECT_FALSE(f.AC3Box.Checked()) << r.mode;
-        EXPECT_EQ(f.DiscImage.ScanOffsets, r.scan) << r.mode;
-        EXPECT_EQ(f.DiscImage.SeqAligning, r.seq) << r.mode;
-        EXPECT_FALSE(f.DiscImage.AC3Audio) << r.mode;
+        // Shown and ticked, as box and as model, for the scan offsets, the alignment and AC-3.
+        EXPECT_EQ(
+            std::tuple(f.ScanOffsets.Visible(), f.ScanOffsets.Checked(), f.DiscImage.ScanOffsets,
+                       f.SeqAligning.Visible(), f.SeqAligning.Checked(), f.DiscImage.SeqAligning,
+                       f.AC3Box.Visible(), f.AC3Box.Checked(), f.DiscImage.AC3Audio),
+            std::tuple(r.scanShown, r.scan, r.scan, r.seqShown, r.seq, r.seq, false, false, false));
         EXPECT_EQ(f.ScanOffsets.Hint(), std::string("The standard requires this, but no player "
                                                     "does...\r\n") +
-                                            r.scanBytes + " Bytes")
-            << r.mode;
+                                            r.scanBytes + " Bytes");
         EXPECT_EQ(f.SeqAligning.Hint(),
                   std::string("Causes many unnecessary overhead. Don't use this!\r\n") +
-                      r.seqBytes + " Bytes")
-            << r.mode;
+                      r.seqBytes + " Bytes");
     }
 }
 
@@ -211,8 +202,7 @@ TEST_F(DiscForm, MenuPicturesRunTheAuthoringHandler) {
     f.MuxModeBox.Select(1);
     ASSERT_EQ(f.DiscImage.MuxMode, 1);
     f.MenuUpDown.ClickUp();
-    EXPECT_EQ(f.EditMenuPics.Text(), "2");
-    EXPECT_EQ(f.MuxModeBox.ItemIndex(), 0);
+    EXPECT_TRUE(Shows(f, "EditMenuPics=2; MuxModeBox=" + f.MuxModeBox.Items().at(0)));
     EXPECT_EQ(f.AuthoringBox.Hint(), "Authoring-overhead = 763 blocks"); // 300 + 300 + 163
 }
 

@@ -21,18 +21,12 @@ class GeometryForm : public FormTest {
 
 TEST_F(GeometryForm, PalDvdFilmToSvcd) {
     TMainForm& f = StartPalSvcd();
-    EXPECT_EQ(f.ResizeXEdit.Text(), "448");
-    EXPECT_EQ(f.ResizeYEdit.Text(), "416");
-    EXPECT_EQ(f.LabelRoundXResize.Caption(), "32");
-    EXPECT_EQ(f.ResizeAlignLabel.Caption(), "= block optimized");
-    EXPECT_EQ(f.CropXEdit.Text(), "704");
-    EXPECT_EQ(f.CropYEdit.Text(), "436");
-    EXPECT_EQ(f.CropAspectLabel.Caption(), "= 1.7665");
-    EXPECT_EQ(f.ErrLabel.Caption(), "error: -0.04%");
+    // Label57 tells the alignment, Label17 the crop's aspect, Label13 the film's.
+    EXPECT_TRUE(Shows(f, "ResizeXEdit=448; ResizeYEdit=416; LabelRoundXResize=32; "
+                         "Label57== block optimized; CropXEdit=704; CropYEdit=436; "
+                         "Label17== 1.7665; ErrLabel=error: -0.04%; Label13== 1.8066; "
+                         "DestXEdit=480; DestYEdit=576"));
     EXPECT_EQ(f.ErrLabel.FontColour(), TColour::Black);
-    EXPECT_EQ(f.FilmAspectLabel.Caption(), "= 1.8066");
-    EXPECT_EQ(f.DestXEdit.Text(), "480");
-    EXPECT_EQ(f.DestYEdit.Text(), "576");
 
     // The script in both resize modes: crop 8, 70 and borders 16, 80 reach it.
     f.ResizeModel.SrcFrameCount = 900;
@@ -54,9 +48,7 @@ TEST_F(GeometryForm, PalDvdFilmToSvcd) {
     EXPECT_EQ(f.AVSMemo.Lines(), expected);
 
     f.RoundYResize.Slide(5); // multiples of 32: the width is macroblock aligned
-    EXPECT_EQ(f.ResizeYEdit.Text(), "416");
-    EXPECT_EQ(f.ResizeAlignLabel.Caption(), "= macroblock optimized");
-    EXPECT_EQ(f.LabelRoundYResize.Caption(), "32");
+    EXPECT_TRUE(Shows(f, "ResizeYEdit=416; Label57== macroblock optimized; LabelRoundYResize=32"));
 }
 
 TEST_F(GeometryForm, NtscAnamorphicDvd) {
@@ -69,20 +61,15 @@ TEST_F(GeometryForm, NtscAnamorphicDvd) {
     f.TVBorderUpDown.ClickDown();
     f.TVBorderUpDown.ClickDown();
     EXPECT_EQ(f.SrcAspectBox.Hint(), "Source aspect:\r\nPixelform: 0.8229167");
-    EXPECT_EQ(f.BorderTopEdit.Text(), "0");
-    EXPECT_EQ(f.ResizeXEdit.Text(), "720");
-    EXPECT_EQ(f.ResizeYEdit.Text(), "368");
+    EXPECT_TRUE(Shows(f, "BorderTopEdit=0; ResizeXEdit=720; ResizeYEdit=368; CropXEdit=704; "
+                         "CropYEdit=480"));
     EXPECT_EQ(f.ResizeModel.ResizeXAlignment, 16);
-    EXPECT_EQ(f.CropXEdit.Text(), "704");
-    EXPECT_EQ(f.CropYEdit.Text(), "480");
-    EXPECT_EQ(f.ResizeModel.CropLeft, 8);
-    EXPECT_EQ(f.ResizeModel.CropTop, 0);
-    const int expected[][2] = {{56, 56}, {56, 56}, {48, 64}};
+    const char* borders[] = {"AddBorders(0,56,0,56)", "AddBorders(0,56,0,56)",
+                             "AddBorders(0,48,0,64)"};
     for (int position = 0; position <= 2; ++position) {
         f.OptPosSlider.Slide(position);
-        const TBorderRect b = f.ResizeModel.GetBorders();
-        EXPECT_EQ(b.Top, expected[position][0]) << position;
-        EXPECT_EQ(b.Bottom, expected[position][1]) << position;
+        EXPECT_EQ(f.AVSMemo.Lines().at(3), "BicubicResize(720,368,0,0.6,8,0,704,480)");
+        EXPECT_EQ(f.AVSMemo.Lines().at(4), borders[position]) << position;
     }
 }
 
@@ -148,12 +135,9 @@ TEST_F(GeometryForm, SquareDestinationEndsAsOneRunWithoutAnamorphicAndBorders) {
     Check(f.DestAnamorphic, true);
     ASSERT_EQ(f.TVBorderUpDown.Position(), 2);
     f.DestAspectBox.Select(7);
-    EXPECT_FALSE(f.DestAnamorphic.Checked());
+    EXPECT_TRUE(Shows(f, "DestAnamorphic=0; TVBorderEdit=0; DestXEdit=768; DestYEdit=576"));
     EXPECT_FALSE(f.DestAnamorphic.Enabled());
-    EXPECT_EQ(f.TVBorderEdit.Text(), "0");
     EXPECT_EQ(f.ResizeModel.DestPixelForm, 1.0);
-    EXPECT_EQ(f.DestXEdit.Text(), "768");
-    EXPECT_EQ(f.DestYEdit.Text(), "576");
     EXPECT_LE(f.ResizeModel.ResizeX, 768);
 
     // The same window reached the plain way.
@@ -210,14 +194,14 @@ TEST_F(GeometryForm, UpdatingStopsEveryChain) {
 TEST_F(GeometryForm, TypingTowardsAFilmWidthRecentresFromTheStoredOne) {
     TMainForm& f = StartPalSvcd();
     Type(f.SrcPixelXEdit, "704");
-    EXPECT_EQ(f.BorderLeftEdit.Text(), "8");
+    EXPECT_TRUE(Shows(f, "BorderLeftEdit=8"));
     Type(f.BorderLeftEdit, "4");
     EXPECT_EQ(f.ResizeModel.BorderLeft, 4);
     f.SrcPixelXEdit.SelectAll();
     f.SrcPixelXEdit.TypeKeys("12");
     EXPECT_EQ(f.ResizeModel.SrcPixelX, 704);
     EXPECT_EQ(f.ResizeModel.BorderLeft, 8);
-    EXPECT_EQ(f.BorderLeftEdit.Text(), "8");
+    EXPECT_TRUE(Shows(f, "BorderLeftEdit=8"));
     f.SrcPixelXEdit.TypeKeys("00");
     EXPECT_EQ(f.ResizeModel.SrcPixelX, 1200);
 }
@@ -240,8 +224,7 @@ TEST_F(GeometryForm, TypedResizeHeight) {
     f.ResizeYEdit.TypeKey('0');
     EXPECT_EQ(f.ResizeModel.ResizeX, 448);
     EXPECT_EQ(f.ResizeModel.ResizeY, 400);
-    EXPECT_EQ(f.ResizeXEdit.Text(), "448");
-    EXPECT_EQ(f.ResizeYEdit.Text(), "400");
+    EXPECT_TRUE(Shows(f, "ResizeXEdit=448; ResizeYEdit=400"));
     EXPECT_FALSE(f.AutoResizeY);
 }
 
@@ -284,30 +267,26 @@ TEST_F(GeometryForm, CropRoundingAndModeControls) {
     TMainForm& f = StartPalSvcd();
     f.DecimalSeparator = ','; // captions take the system's separator, the script never does
     f.CropModeBox.Select(2);
-    EXPECT_EQ(f.CropAspectLabel.Caption(), "= 1,7815");
-    EXPECT_EQ(f.ErrLabel.Caption(), "error: 0,81%");
+    EXPECT_TRUE(Shows(f, "Label17== 1,7815; ErrLabel=error: 0,81%"));
     EXPECT_EQ(f.ErrLabel.FontColour(), TColour::Yellow);
     EXPECT_EQ(f.AVSMemo.Lines().at(3), "BicubicResize(448,416,0,0.6,5,70,710,436)");
     f.SrcRateEdit.SetText("4432,5");
     EXPECT_EQ(f.ResizeModel.SrcBitRate, 4432500.0);
 
     f.RoundXCrop.Slide(3);
-    EXPECT_EQ(f.ResizeModel.CropRoundX, 8);
-    EXPECT_EQ(f.LabelRoundXCrop.Caption(), "8");
-    EXPECT_EQ(f.ResizeModel.CropX % 8, 0);
     f.RoundYCrop.Slide(4);
+    EXPECT_EQ(f.ResizeModel.CropRoundX, 8);
     EXPECT_EQ(f.ResizeModel.CropRoundY, 16);
-    EXPECT_EQ(f.LabelRoundYCrop.Caption(), "16");
-    EXPECT_EQ(f.LabelRoundXCrop.Caption(), "8");
+    EXPECT_TRUE(Shows(f, "LabelRoundXCrop=8; LabelRoundYCrop=16"));
+    EXPECT_EQ(f.ResizeModel.CropX % 8, 0);
     EXPECT_EQ(f.ResizeModel.CropY % 16, 0);
 }
 
 TEST_F(GeometryForm, CopyButtonTakesTheWholeFrame) {
     TMainForm& f = StartPalSvcd();
     f.CopyBtn.Click();
-    EXPECT_EQ(f.SrcPixelYEdit.Text(), "576");
+    EXPECT_TRUE(Shows(f, "SrcPixelYEdit=576; BorderTopEdit=0"));
     EXPECT_EQ(f.ResizeModel.SrcPixelY, 576);
-    EXPECT_EQ(f.BorderTopEdit.Text(), "0");
     EXPECT_EQ(f.ResizeModel.BorderTop, 0);
 }
 
@@ -318,12 +297,8 @@ TEST_F(GeometryForm, PixelFormChangeAloneRecomputesTheCrop) {
     WriteSettings("[Resolution]\nDestAspectBox=0\nTVBorderBlocks=0\nSrcPixelY=576\n"
                   "BorderTop=0\nSrcIsAnamorphic=0\n");
     TMainForm& f = Start();
-    EXPECT_EQ(f.ResizeXEdit.Text(), "720");
-    EXPECT_EQ(f.ResizeYEdit.Text(), "576");
-    EXPECT_EQ(f.CropXEdit.Text(), "720");
-    EXPECT_EQ(f.CropYEdit.Text(), "576");
-    EXPECT_EQ(f.CropAspectLabel.Caption(), "= 1.3675");
-    EXPECT_EQ(f.ErrLabel.Caption(), "error: 0%");
+    EXPECT_TRUE(Shows(f, "ResizeXEdit=720; ResizeYEdit=576; CropXEdit=720; CropYEdit=576; "
+                         "Label17== 1.3675; ErrLabel=error: 0%"));
 
     // Toggling ITU changes only the source form: the error follows it.
     f.ITUAspect.Click();
@@ -335,8 +310,8 @@ TEST_F(GeometryForm, PixelFormChangeAloneRecomputesTheCrop) {
     fresh.SetSrcPixelY(f.ResizeModel.SrcPixelY);
     fresh.SetResizeX(f.ResizeModel.ResizeX);
     fresh.SetResizeY(f.ResizeModel.ResizeY);
-    EXPECT_EQ(f.CropXEdit.Text(), std::to_string(fresh.CropX));
-    EXPECT_EQ(f.CropYEdit.Text(), std::to_string(fresh.CropY));
+    EXPECT_TRUE(Shows(f, "CropXEdit=" + std::to_string(fresh.CropX) +
+                             "; CropYEdit=" + std::to_string(fresh.CropY)));
     EXPECT_NE(f.ErrLabel.Caption(), "error: 0%");
 }
 

@@ -141,9 +141,10 @@ TEST_F(SourceForm, KindFollowsFrameShapeOrProjectAspectCode) {
         EXPECT_EQ(f.SrcAspectBox.ItemIndex(), r.kind) << what;
         EXPECT_EQ(f.ITUAspect.Checked(), r.kind != Square) << what;
         EXPECT_EQ(f.SrcAnamorphic.Checked(), r.aspectCode == 3 || r.aspectCode == 4) << what;
-        EXPECT_EQ(f.SrcPALBox.Checked(), r.pal) << what;
-        EXPECT_EQ(f.SrcXEdit.Text(), std::to_string(r.width)) << what;
-        EXPECT_EQ(f.SrcPixelYEdit.Text(), std::to_string(r.height)) << what;
+        EXPECT_TRUE(Shows(f, std::string("SrcPALBox=") + (r.pal ? "1" : "0") +
+                                 "; SrcXEdit=" + std::to_string(r.width) +
+                                 "; SrcPixelYEdit=" + std::to_string(r.height)))
+            << what;
         if (r.width == 640) {
             EXPECT_EQ(f.FilmAspectLabel.Caption(), "= 1.3333") << what;
         }
@@ -241,8 +242,8 @@ TEST_F(SourceForm, FrameCountAndRateGiveFilmLength) {
     for (const LengthRow& r : rows) {
         const std::string what = std::to_string(r.frames) + " frames";
         OpenAvi(720, 576, r.rate, r.scale, r.frames);
-        EXPECT_EQ(f.EditMin.Text(), r.minutes) << what;
-        EXPECT_EQ(f.EditSec.Text(), r.seconds) << what;
+        EXPECT_TRUE(Shows(f, "EditMin=" + std::string(r.minutes) + "; EditSec=" + r.seconds))
+            << what;
         EXPECT_EQ(f.FilmSeconds, std::stoul(r.minutes) * 60 + std::stoul(r.seconds)) << what;
         EXPECT_EQ(
             f.FilmLengthLabel.Caption().rfind("= " + std::to_string(f.FilmSeconds) + " seconds", 0),
@@ -367,15 +368,11 @@ TEST_F(SourceForm, StartUpReadsTheStoredSourceQuietly) {
                   "[Resolution]\nSrcIsPAL=1\nSrcAspectBox=3\n[AVSscript]\nFileNameSrc=" +
                   avi + "\n");
     TMainForm& f = Start();
-    EXPECT_EQ(f.SrcXEdit.Text(), "720");
-    EXPECT_EQ(f.SrcYEdit.Text(), "480");
+    EXPECT_TRUE(Shows(f, "SrcXEdit=720; SrcYEdit=480; EditMin=10; EditSec=0; FpsCombo=25fps; "
+                         "SrcPALBox=1; SrcAspectBox=" +
+                             f.SrcAspectBox.Items().at(3)));
     EXPECT_EQ(f.OpenVideoBtn.Hint(),
               Hint(avi, "720x480 @ 29.970fps\r\nFourCC: DVSD\r\n3000 frames"));
-    EXPECT_EQ(f.EditMin.Text(), "10");
-    EXPECT_EQ(f.EditSec.Text(), "0");
-    EXPECT_EQ(f.FpsCombo.ItemIndex(), 1);
-    EXPECT_TRUE(f.SrcPALBox.Checked());
-    EXPECT_EQ(f.SrcAspectBox.ItemIndex(), 3);
     EXPECT_EQ(f.FileNameAVS, "");
     EXPECT_EQ(SourceLine(), "AviSource(\"" + avi + "\")");
     EXPECT_TRUE(Platform.Messages.empty());
@@ -465,8 +462,7 @@ TEST_F(SourceForm, BrokenFilesLeaveTheWindowUsable) {
         Platform.Messages.clear();
         // Still at work: a new source and a typed film area.
         OpenAvi(720, 576, 25, 1);
-        EXPECT_EQ(f.SrcAspectBox.Text(), "DVD") << name;
-        EXPECT_EQ(f.SrcXEdit.Text(), "720") << name;
+        EXPECT_TRUE(Shows(f, "SrcAspectBox=DVD; SrcXEdit=720")) << name;
         Type(f.SrcPixelYEdit, "436");
         EXPECT_EQ(f.ResizeModel.SrcPixelY, 436) << name;
         EXPECT_TRUE(Platform.Messages.empty()) << name;
@@ -484,10 +480,8 @@ TEST_F(SourceForm, VobAfterDvAvi) {
     Open(vob);
     EXPECT_TRUE(Platform.Messages.empty());
     EXPECT_EQ(f.OpenVideoBtn.Hint(), Hint(vob, "720x576 @ 25.000fps\r\nFourCC: MPG2\r\n3 frames"));
-    EXPECT_EQ(f.EditSec.Text(), "0");
-    EXPECT_TRUE(f.SrcAnamorphic.Checked());
-    EXPECT_FALSE(f.InterlacedResBox.Checked());         // a progressive stream
-    EXPECT_EQ(f.FilmAspectLabel.Caption(), "= 1.8234"); // 720 / 576 / (117 / 128 x 3 / 4)
+    // A progressive stream; the film's aspect is 720 / 576 / (117 / 128 x 3 / 4).
+    EXPECT_TRUE(Shows(f, "EditSec=0; SrcAnamorphic=1; InterlacedResBox=0; Label13== 1.8234"));
     EXPECT_EQ(SourceLine(), "LWLibavVideoSource(\"" + vob + "\")");
 }
 
@@ -505,12 +499,9 @@ TEST_F(SourceForm, KeyedProjectOpens) {
     const std::string d2v = Temp.Write("keyed.d2v", p.Text());
     Open(d2v);
     EXPECT_TRUE(Platform.Messages.empty());
-    EXPECT_EQ(f.SrcXEdit.Text(), "704");
-    EXPECT_EQ(f.SrcYEdit.Text(), "576");
-    EXPECT_EQ(f.FpsCombo.ItemIndex(), 1);
-    EXPECT_EQ(f.EditMin.Text(), "0"); // 751 frames at 25 fps: 30 seconds
-    EXPECT_EQ(f.EditSec.Text(), "30");
-    EXPECT_EQ(f.SrcAspectBox.Text(), "XVCD");
+    // 751 frames at 25 fps: 30 seconds.
+    EXPECT_TRUE(Shows(f, "SrcXEdit=704; SrcYEdit=576; FpsCombo=25fps; EditMin=0; EditSec=30; "
+                         "SrcAspectBox=XVCD"));
     EXPECT_EQ(SourceLine(), "mpeg2source(\"" + d2v + "\")");
 }
 
@@ -570,13 +561,14 @@ TEST_F(SourceForm, RealFiles) {
         TMainForm& f = Start();
         Open(file);
         EXPECT_TRUE(Platform.Messages.empty()) << r.file;
-        EXPECT_EQ(f.FpsCombo.ItemIndex(), r.fps) << r.file;
-        EXPECT_EQ(f.SrcPALBox.Checked(), r.pal) << r.file;
-        EXPECT_EQ(f.SrcAspectBox.Text(), r.kind) << r.file;
-        EXPECT_EQ(f.SrcAnamorphic.Checked(), r.anamorphic) << r.file;
-        EXPECT_EQ(f.InterlacedResBox.Checked(), r.interlaced) << r.file;
-        EXPECT_EQ(f.BffToTffBox.Checked(), r.bottomFirst) << r.file;
-        EXPECT_EQ(f.EditMin.Text(), "0") << r.file; // a few frames only
+        const auto tick = [](bool on) { return on ? "1" : "0"; };
+        // A few frames only: no minutes.
+        EXPECT_TRUE(Shows(f, "FpsCombo=" + f.FpsCombo.Items().at(r.fps) +
+                                 "; SrcPALBox=" + tick(r.pal) + "; SrcAspectBox=" + r.kind +
+                                 "; SrcAnamorphic=" + tick(r.anamorphic) +
+                                 "; InterlacedResBox=" + tick(r.interlaced) +
+                                 "; BffToTffBox=" + tick(r.bottomFirst) + "; EditMin=0"))
+            << r.file;
         EXPECT_EQ(SourceLine(), std::string(r.filter) + "(\"" + file + "\")");
     }
 }
