@@ -378,19 +378,34 @@ TEST_F(SourceForm, StartUpReadsTheStoredSourceQuietly) {
     EXPECT_TRUE(Platform.Messages.empty());
 }
 
-struct RefusedRow {
-    const char* what;
-    std::optional<std::string> file;
-    std::size_t messages;
-};
+/// Deterministic noise.
+std::string Noise(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
+    return bytes;
+}
 
-// A refused or failed open changes nothing: not the window, not the source name, not
-// the script, not the film the disc job encodes.
+std::string Bytes(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A refused, failed or broken open changes nothing: not the window, not the source name, not
+// the script, not the film the disc job encodes. A message says why, and the window goes on
+// working.
 TEST_F(SourceForm, RefusedOpenLeavesEverything) {
+    if (!tt::HaveMediaTools()) GTEST_FAIL() << tt::MissingMediaTools;
+    const std::string dv = Bytes((*Media)["dv_pal.avi"]), vob = Bytes((*Media)["pal_wide.vob"]);
+    ASSERT_GT(dv.size(), 1000u);
+    ASSERT_GT(vob.size(), 1000u);
+    tt::TProject project;
+    project.Path = (*Media)["pal_wide.vob"];
+    const std::string projectText = project.Text();
     TMainForm& f = Start();
-    const std::string good = Avi("good.avi", 352, 288, 25, 1);
+    const std::string good = Avi("good.avi", 352, 288, 25, 1, 1000, "FMP4");
     const std::string badRate = Project("rate.d2v", 720, 576, 3, "25fps");
-    const RefusedRow rows[] = {
+    const std::tuple<const char*, std::optional<std::string>, std::size_t> rows[] = {
         {"cancel", std::nullopt, 0},
         {"missing file", Temp / "none.avi", 1},
         {"rate not a number", badRate, 1},
@@ -400,72 +415,43 @@ TEST_F(SourceForm, RefusedOpenLeavesEverything) {
         {"truncated film", Temp.Write("truncated.mp4", std::string("\0\0\0\030ftypisom", 12)), 1},
         {"AVI without a video stream", Temp.Write("riff.avi", "RIFF"), 1},
         {"frame of no height", Avi("flat.avi", 720, 0, 25, 1), 1},
+        // Broken files of every kind.
+        {"cut.avi", Temp.Write("cut.avi", dv.substr(0, 100)), 1},
+        {"noise.avi", Temp.Write("noise.avi", Noise(5000, 1)), 1},
+        {"empty.avi", Temp.Write("empty.avi", ""), 1},
+        {"riff and noise", Temp.Write("riffnoise.avi", "RIFF" + Noise(3000, 2)), 1},
+        {"cut.vob", Temp.Write("cut.vob", vob.substr(0, 20)), 1},
+        {"noise.vob", Temp.Write("noise.vob", Noise(20000, 3)), 1},
+        {"noise.m2v", Temp.Write("noise.m2v", Noise(300, 4)), 1},
+        {"cut.d2v", Temp.Write("cut.d2v", projectText.substr(0, projectText.find("Clipping"))), 1},
+        // A broken project names its embedded file, then says the rest could not be read.
+        {"noise.d2v", Temp.Write("noise.d2v", Noise(2000, 5)), 2},
+        {"empty.d2v", Temp.Write("empty.d2v", ""), 2},
+        {"noise.lst", Temp.Write("noise.lst", Noise(500, 6)), 1},
     };
-    Open(good);
-    const TDiscPlan plan = f.DiscPlan();
-    for (const RefusedRow& r : rows) {
+    for (const auto& [what, file, messages] : rows) {
+        SCOPED_TRACE(what);
+        Open(good);
+        const TDiscPlan plan = f.DiscPlan();
         const auto before = Snapshot(f);
         const std::string saveName = f.FileNameAVS;
         Platform.Messages.clear();
-        Open(r.file);
-        EXPECT_EQ(Platform.Messages.size(), r.messages) << r.what;
-        EXPECT_EQ(Snapshot(f), before) << r.what;
-        EXPECT_EQ(f.FileNameSrc, good) << r.what;
-        EXPECT_EQ(f.FileNameAVS, saveName) << r.what;
-        EXPECT_EQ(f.DiscPlan().Source, plan.Source) << r.what;
-        EXPECT_EQ(f.SourceFile.FrameFile, good) << r.what;
-    }
-}
-
-/// Deterministic noise.
-std::string Noise(std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
-    return bytes;
-}
-
-// Broken files of every kind end in a message; the window goes on working.
-TEST_F(SourceForm, BrokenFilesLeaveTheWindowUsable) {
-    if (!tt::HaveMediaTools()) GTEST_FAIL() << tt::MissingMediaTools;
-    std::ifstream dv((*Media)["dv_pal.avi"], std::ios::binary);
-    const std::string dvBytes(std::istreambuf_iterator<char>(dv), {});
-    std::ifstream vob((*Media)["pal_wide.vob"], std::ios::binary);
-    const std::string vobBytes(std::istreambuf_iterator<char>(vob), {});
-    tt::TProject project;
-    project.Path = (*Media)["pal_wide.vob"];
-    const std::string projectText = project.Text();
-    ASSERT_GT(dvBytes.size(), 1000u);
-    ASSERT_GT(vobBytes.size(), 1000u);
-
-    const std::pair<const char*, std::string> rows[] = {
-        {"cut.avi", dvBytes.substr(0, 100)},
-        {"noise.avi", Noise(5000, 1)},
-        {"empty.avi", ""},
-        {"riff.avi", "RIFF" + Noise(3000, 2)},
-        {"cut.vob", vobBytes.substr(0, 20)},
-        {"noise.vob", Noise(20000, 3)},
-        {"noise.m2v", Noise(300, 4)},
-        {"cut.d2v", projectText.substr(0, projectText.find("Clipping"))},
-        {"noise.d2v", Noise(2000, 5)},
-        {"empty.d2v", ""},
-        {"noise.lst", Noise(500, 6)},
-    };
-    TMainForm& f = Start();
-    const std::string good = Avi("good.avi", 352, 288, 25, 1, 1000, "FMP4");
-    for (const auto& [name, bytes] : rows) {
-        Open(good);
-        ASSERT_TRUE(Platform.Messages.empty()) << name;
-        Open(Temp.Write(name, bytes));
-        EXPECT_FALSE(Platform.Messages.empty()) << name;
+        Open(file);
+        EXPECT_EQ(Platform.Messages.size(), messages)
+            << ::testing::PrintToString(Platform.Messages);
         for (const std::string& m : Platform.Messages) EXPECT_EQ(m.rfind("Error: ", 0), 0u) << m;
-        Platform.Messages.clear();
+        EXPECT_EQ(Snapshot(f), before);
+        EXPECT_EQ(f.FileNameSrc, good);
+        EXPECT_EQ(f.FileNameAVS, saveName);
+        EXPECT_EQ(f.DiscPlan().Source, plan.Source);
+        EXPECT_EQ(f.SourceFile.FrameFile, good);
         // Still at work: a new source and a typed film area.
+        Platform.Messages.clear();
         OpenAvi(720, 576, 25, 1);
-        EXPECT_TRUE(Shows(f, "SrcAspectBox=DVD; SrcXEdit=720")) << name;
+        EXPECT_TRUE(Shows(f, "SrcAspectBox=DVD; SrcXEdit=720"));
         Type(f.SrcPixelYEdit, "436");
-        EXPECT_EQ(f.ResizeModel.SrcPixelY, 436) << name;
-        EXPECT_TRUE(Platform.Messages.empty()) << name;
+        EXPECT_EQ(f.ResizeModel.SrcPixelY, 436);
+        EXPECT_TRUE(Platform.Messages.empty());
     }
 }
 
