@@ -138,9 +138,10 @@ TEST_F(SourceForm, KindFollowsFrameShapeOrProjectAspectCode) {
             file = OpenAvi(r.width, r.height, r.pal ? 25 : 30000, r.pal ? 1 : 1001);
         EXPECT_EQ(SourceLine(), (project ? "mpeg2source(\"" : "AviSource(\"") + file + "\")")
             << what;
-        EXPECT_EQ(f.SrcAspectBox.ItemIndex(), r.kind) << what;
-        EXPECT_EQ(f.ITUAspect.Checked(), r.kind != Square) << what;
-        EXPECT_EQ(f.SrcAnamorphic.Checked(), r.aspectCode == 3 || r.aspectCode == 4) << what;
+        EXPECT_EQ(std::tuple(f.SrcAspectBox.ItemIndex(), f.ITUAspect.Checked(),
+                             f.SrcAnamorphic.Checked()),
+                  std::tuple(r.kind, r.kind != Square, r.aspectCode == 3 || r.aspectCode == 4))
+            << what;
         EXPECT_TRUE(Shows(f, std::string("SrcPALBox=") + (r.pal ? "1" : "0") +
                                  "; SrcXEdit=" + std::to_string(r.width) +
                                  "; SrcPixelYEdit=" + std::to_string(r.height)))
@@ -185,10 +186,11 @@ TEST_F(SourceForm, FrameRatePicksListEntryAndPalAndShowsInTheHint) {
         }
         EXPECT_EQ(f.FpsCombo.ItemIndex(), index) << what;
         EXPECT_EQ(f.DiscImage.FrameRate, listRates[index]) << what;
-        EXPECT_EQ(f.ResizeModel.SrcIsPAL, pal) << what;
-        EXPECT_EQ(f.SrcPALBox.Checked(), pal) << what;
-        EXPECT_EQ(f.ResizeModel.DestIsPAL, pal) << what;
-        EXPECT_EQ(f.DestPALBox.Checked(), pal) << what;
+        // The source's and the destination's PAL flags, as boxes and as model.
+        EXPECT_EQ(std::tuple(f.SrcPALBox.Checked(), f.ResizeModel.SrcIsPAL, f.DestPALBox.Checked(),
+                             f.ResizeModel.DestIsPAL),
+                  std::tuple(pal, pal, pal, pal))
+            << what;
     }
 }
 
