@@ -141,14 +141,12 @@ TEST_F(GeometryForm, SquareDestinationEndsAsOneRunWithoutAnamorphicAndBorders) {
     EXPECT_LE(f.ResizeModel.ResizeX, 768);
 
     // The same window reached the plain way.
-    TTestPlatform platform;
-    platform.Folder = Temp.Path;
-    TMainForm g(platform);
-    g.FormCreate();
+    const std::vector<std::string> square = Snapshot(f);
+    TMainForm& g = Start();
     g.TVBorderUpDown.ClickDown();
     g.TVBorderUpDown.ClickDown();
     g.DestAspectBox.Select(7);
-    EXPECT_EQ(Snapshot(f), Snapshot(g));
+    EXPECT_EQ(Snapshot(g), square);
 }
 
 TEST_F(GeometryForm, UpdatingStopsEveryChain) {
