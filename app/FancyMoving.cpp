@@ -52,11 +52,6 @@ TPoint SetLastWindowPositions(TPoint systemPosition, TSize windowSize, const TRe
     return p;
 }
 
-TPoint CaptionGrabOffset(TPoint cursorOnScreen, TPoint windowPosition) {
-    return {Clamp32(std::int64_t{cursorOnScreen.X} - windowPosition.X - FrameWidth),
-            Clamp32(std::int64_t{cursorOnScreen.Y} - windowPosition.Y - CaptionHeight)};
-}
-
 TPoint CalcDragPosition(bool dragging, TPoint windowPosition, TSize windowSize,
                         const TRect& workArea, TPoint mouse, TPoint grabOffset, TDragKeys keys) {
     if (!dragging || keys.Ctrl) return windowPosition;

@@ -41,10 +41,6 @@ struct TDragKeys {
     bool Ctrl = false;  ///< hold the window still
 };
 
-/// The frame width and the frame-plus-caption height the window assumes when it is
-/// grabbed by the caption.
-constexpr std::int32_t FrameWidth = 4;
-constexpr std::int32_t CaptionHeight = 23;
 /// Edges closer than this to a work-area edge snap to it.
 constexpr std::int32_t SnapDistance = 10;
 
@@ -61,9 +57,6 @@ TRect GetWorkArea(std::int32_t screenWidth, std::int32_t screenHeight, const TRe
 /// otherwise that coordinate keeps the position the system chose.
 TPoint SetLastWindowPositions(TPoint systemPosition, TSize windowSize, const TRect& workArea,
                               std::int32_t windowPosX, std::int32_t windowPosY);
-
-/// Where a caption press grabbed the window, in client coordinates.
-TPoint CaptionGrabOffset(TPoint cursorOnScreen, TPoint windowPosition);
 
 /// The window position for a mouse move: unchanged when not dragging or with Ctrl
 /// held; otherwise the window follows the mouse (cursor in client coordinates minus

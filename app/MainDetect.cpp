@@ -100,10 +100,6 @@ void TMainForm::DetectDone(const TDetectResult& result) {
                                           IntToStr(least) + " pixels a film needs to be planned.");
         return;
     }
-    TypeFilmArea(area);
-}
-
-void TMainForm::TypeFilmArea(const TFilmArea& area) {
     // The size first: each size re-centres its border, which the border then replaces.
     TypeInto(SrcPixelXEdit, area.Width);
     TypeInto(SrcPixelYEdit, area.Height);

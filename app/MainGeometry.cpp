@@ -126,7 +126,7 @@ void TMainForm::GetDestPixelForm() {
                           RoundedToStr(ResizeModel.DestPixelForm, 10000000, DecimalSeparator));
 }
 
-void TMainForm::SetDestResDefault() {
+void TMainForm::ResetResizeToDest() {
     const bool pal = ResizeModel.DestIsPAL;
     DestYEdit.SetText(pal ? "576" : "480");
     ResizeModel.SetDestY(pal ? 576 : 480);
@@ -138,10 +138,6 @@ void TMainForm::SetDestResDefault() {
         DestYEdit.SetText(pal ? "288" : "240");
         ResizeModel.SetDestY(pal ? 288 : 240);
     }
-}
-
-void TMainForm::ResetResizeToDest() {
-    SetDestResDefault();
     const int overscan = 16 * TVBorderUpDown.Position();
     ResizeModel.SetResizeX(Store<std::int16_t>(ResizeModel.DestX - overscan));
     ResizeModel.SetResizeY(Store<std::int16_t>(ResizeModel.DestY - overscan));
@@ -187,11 +183,6 @@ void TMainForm::MakeSuggestion() {
     CalcNewRes();
 }
 
-void TMainForm::CalcNewYRes() {
-    ResizeModel.SetResizeY(
-        Store<std::int16_t>(HeightForWidth(ResizeModel, ResizeModel.ResizeX, ResizeModel.ResizeY)));
-}
-
 void TMainForm::CalcNewXRes() {
     TResizeStruct& m = ResizeModel;
     const std::int32_t w = WidthForHeight(m, m.ResizeY, m.ResizeX);
@@ -210,7 +201,7 @@ void TMainForm::CalcNewRes() {
         ResetResizeToDest();
         if (m.DestPixelSuggestionY == 0) {
             m.SetResizeX(Store<std::int16_t>(m.DestPixelSuggestionX));
-            CalcNewYRes();
+            m.SetResizeY(Store<std::int16_t>(HeightForWidth(m, m.ResizeX, m.ResizeY)));
             m.DestPixelSuggestionY = m.ResizeY;
         } else if (m.DestPixelSuggestionX == 0) {
             m.SetResizeY(Store<std::int16_t>(m.DestPixelSuggestionY));
@@ -275,16 +266,6 @@ void TMainForm::RoundCropChange(const TTrackBar& slider, TLabel& label, const st
     (ResizeModel.*set)(static_cast<std::int8_t>(RoundFromExp(slider.Position())));
     label.SetCaption(IntToStr(round));
     MakeScript();
-}
-
-void TMainForm::RoundXCropChange() {
-    RoundCropChange(RoundXCrop, LabelRoundXCrop, ResizeModel.CropRoundX,
-                    &TResizeStruct::SetCropRoundX);
-}
-
-void TMainForm::RoundYCropChange() {
-    RoundCropChange(RoundYCrop, LabelRoundYCrop, ResizeModel.CropRoundY,
-                    &TResizeStruct::SetCropRoundY);
 }
 
 void TMainForm::CropModeBoxChange() {

@@ -144,21 +144,6 @@ INSTANTIATE_TEST_SUITE_P(
         DragCase{"NothingMovesWhenNotDragging", {7, 7}, Start, Window, {}, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Drag, ACaptionGrabFollowsTheCursor) {
-    // Pressed on the caption at screen (300, 120); the mouse-move positions come in
-    // client coordinates, whose origin lies one frame and one caption inside the window.
-    const TPoint window{200, 100};
-    const TPoint grab = CaptionGrabOffset({300, 120}, window);
-    EXPECT_EQ(grab, (TPoint{96, -3}));
-    auto clientOf = [&](TPoint screen) {
-        return TPoint{screen.X - window.X - FrameWidth, screen.Y - window.Y - CaptionHeight};
-    };
-    EXPECT_EQ(CalcDragPosition(true, window, Window, Desktop, clientOf({300, 120}), grab, {}),
-              window);
-    EXPECT_EQ(CalcDragPosition(true, window, Window, Desktop, clientOf({333, 175}), grab, {}),
-              (TPoint{233, 155}));
-}
-
 TEST(Drag, FarCoordinatesDoNotOverflow) {
     EXPECT_EQ(CalcDragPosition(true, {Max32, Min32}, Window, Desktop, {Max32, Min32},
                                {Min32, Max32}, {true, false}),
