@@ -113,6 +113,16 @@ bool TEdit::TypeKeys(const std::string& keys) {
     return true;
 }
 
+bool TEdit::Retype(const std::string& text) {
+    if (!Focus()) return false;
+    SelectAll();
+    if (text.empty())
+        TypeKey(Backspace);
+    else
+        TypeKeys(text);
+    return Leave();
+}
+
 bool TEdit::Leave() {
     if (!FFocused) return false;
     FFocused = false;

@@ -169,6 +169,9 @@ class TEdit : public TControl {
     bool TypeKey(char key);
     /// TypeKey for each character of keys, in order.
     bool TypeKeys(const std::string& keys);
+    /// User: replaces the whole text by typing: takes the focus, selects all, types
+    /// `text` (an empty one is Backspace) and leaves; false when the field is out of reach.
+    bool Retype(const std::string& text);
     /// User: the focus leaves the field. Runs OnExit and returns true if the field
     /// had the focus; otherwise nothing happens and it returns false.
     bool Leave();
@@ -203,7 +206,6 @@ class TCheckBox : public TControl {
     TNotifyEvent OnClick;
 
     const std::string& Caption() const { return FCaption; }
-    void SetCaption(std::string caption) { FCaption = std::move(caption); }
     bool Checked() const { return FChecked; }
     /// From code: when the state differs, stores it and runs OnClick.
     void SetChecked(bool checked);

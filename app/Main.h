@@ -274,8 +274,8 @@ class TMainForm : public TControlOwner {
     /// The job that makes the plan's discs in `dir`. Throws TJobError.
     TDiscJob DiscJob(const std::string& dir) const;
     /// The report of a run: its message, then per disc what `budget` (the disc
-    /// budget the run was planned with) predicted against what was made.
-    /// budget) predicted against what was made; `plan` is the plan the run made.
+    /// budget the run was planned with) predicted against what was made; `plan` is
+    /// the plan the run made.
     std::vector<std::string> DiscReport(const TMakeResult& result, const TCDImage& budget,
                                         const TDiscPlan& plan) const;
     /// Keeps the report beside the images (tarvex-report.txt in `dir`) and adds a
