@@ -243,6 +243,8 @@ class TMainForm : public TControlOwner {
     void ApplySrcPixelForm();
     void SrcChange();
     void GetDestPixelForm();
+    /// The destination frame of its kind and TV system, and the resize size that
+    /// fills it within the overscan blocks.
     void ResetResizeToDest();
     void DestChange();
     void ShowCrop(const TCropResult& crop);
