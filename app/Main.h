@@ -250,8 +250,6 @@ class TMainForm : public TControlOwner {
     void ShowCrop(const TCropResult& crop);
 
     // Resize size suggestion and the small geometry handlers.
-    static std::uint8_t RoundFromExp(int exponent);
-    static int ExpFromRound(int round);
     void MakeSuggestion();
     void CalcNewRes();
     void CalcNewXRes();

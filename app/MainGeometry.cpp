@@ -36,6 +36,11 @@ constexpr int DestSquareKind = 7; // "1:1 Monitor" among the destination kinds
 constexpr const char* Optimisations[] = {"= no optimization", "= MMX optimized", "= MMX optimized",
                                          "= MMX optimized", "= block optimized"};
 
+/// The rounding a slider position stands for: 2^0 .. 2^4, 32 at the end.
+std::uint8_t RoundFromExp(int exponent) {
+    return exponent >= 0 && exponent <= 4 ? static_cast<std::uint8_t>(1 << exponent) : 32;
+}
+
 /// The font colour of each error band.
 constexpr TColour BandColours[] = {TColour::Black, TColour::Yellow, TColour::Red};
 
@@ -157,16 +162,6 @@ void TMainForm::DestChange() {
     MakeSuggestion();
     // The disc's frame rate and pulldown follow the TV systems.
     CalcImage();
-}
-
-std::uint8_t TMainForm::RoundFromExp(int exponent) {
-    return exponent >= 0 && exponent <= 4 ? static_cast<std::uint8_t>(1 << exponent) : 32;
-}
-
-int TMainForm::ExpFromRound(int round) {
-    int exponent = 0;
-    while (exponent < 5 && round != 1 << exponent) ++exponent;
-    return exponent;
 }
 
 void TMainForm::MakeSuggestion() {
