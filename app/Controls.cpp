@@ -47,10 +47,6 @@ void TEdit::SetMaxLength(int maxLength) {
     if (maxLength >= 0) FMaxLength = maxLength;
 }
 
-std::string TEdit::SelText() const {
-    return FText.substr(static_cast<std::size_t>(FSelStart), static_cast<std::size_t>(FSelLength));
-}
-
 void TEdit::SetSelection(int start, int length) {
     const int size = static_cast<int>(FText.size());
     FSelStart = std::clamp(start, 0, size);
@@ -117,6 +113,16 @@ bool TEdit::TypeKeys(const std::string& keys) {
     return true;
 }
 
+bool TEdit::Retype(const std::string& text) {
+    if (!Focus()) return false;
+    SelectAll();
+    if (text.empty())
+        TypeKey(Backspace);
+    else
+        TypeKeys(text);
+    return Leave();
+}
+
 bool TEdit::Leave() {
     if (!FFocused) return false;
     FFocused = false;
@@ -151,15 +157,6 @@ void TComboBox::SetItems(std::vector<std::string> items) {
     FItemIndex = -1;
 }
 
-void TComboBox::DeleteItem(int index) {
-    if (index < 0 || index >= Count()) return;
-    FItems.erase(FItems.begin() + index);
-    if (index == FItemIndex)
-        FItemIndex = -1;
-    else if (index < FItemIndex)
-        --FItemIndex;
-}
-
 void TComboBox::SetItemIndex(int index) {
     FItemIndex = index >= 0 && index < Count() ? index : -1;
 }
@@ -179,7 +176,10 @@ bool TComboBox::Select(int index) {
 // TUpDown
 
 TUpDown::TUpDown(std::string name, int min, int max, int position) : TControl(std::move(name)) {
-    SetRange(min, max);
+    if (min <= max) {
+        FMin = min;
+        FMax = max;
+    }
     FPosition = Clamp(position);
 }
 
@@ -189,13 +189,6 @@ TUpDown::~TUpDown() {
 
 int TUpDown::Clamp(long long value) const {
     return static_cast<int>(std::clamp<long long>(value, FMin, FMax));
-}
-
-void TUpDown::SetRange(int min, int max) {
-    if (min > max) return;
-    FMin = min;
-    FMax = max;
-    FPosition = Clamp(FPosition);
 }
 
 void TUpDown::SetIncrement(int increment) {
@@ -259,15 +252,11 @@ bool TUpDown::Click(TUDButton button) {
 // TTrackBar
 
 TTrackBar::TTrackBar(std::string name, int min, int max, int position) : TControl(std::move(name)) {
-    SetRange(min, max);
+    if (min <= max) {
+        FMin = min;
+        FMax = max;
+    }
     FPosition = std::clamp(position, FMin, FMax);
-}
-
-void TTrackBar::SetRange(int min, int max) {
-    if (min > max) return;
-    FMin = min;
-    FMax = max;
-    FPosition = std::clamp(FPosition, FMin, FMax);
 }
 
 void TTrackBar::SetPosition(int value) {
@@ -283,12 +272,9 @@ bool TTrackBar::Slide(int value) {
 // ---------------------------------------------------------------------------
 // TMemo
 
-std::string TMemo::Text() const {
+std::string TMemo::Text(const std::string& lineEnd) const {
     std::string text;
-    for (const std::string& line : FLines) {
-        text += line;
-        text += "\r\n";
-    }
+    for (const std::string& line : FLines) text += line + lineEnd;
     return text;
 }
 

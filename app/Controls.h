@@ -150,7 +150,6 @@ class TEdit : public TControl {
 
     int SelStart() const { return FSelStart; }
     int SelLength() const { return FSelLength; }
-    std::string SelText() const;
     /// Selects length bytes from start, both cut to the text.
     void SetSelection(int start, int length);
     void SelectAll() { SetSelection(0, static_cast<int>(FText.size())); }
@@ -170,6 +169,9 @@ class TEdit : public TControl {
     bool TypeKey(char key);
     /// TypeKey for each character of keys, in order.
     bool TypeKeys(const std::string& keys);
+    /// User: replaces the whole text by typing: takes the focus, selects all, types
+    /// `text` (an empty one is Backspace) and leaves; false when the field is out of reach.
+    bool Retype(const std::string& text);
     /// User: the focus leaves the field. Runs OnExit and returns true if the field
     /// had the focus; otherwise nothing happens and it returns false.
     bool Leave();
@@ -204,7 +206,6 @@ class TCheckBox : public TControl {
     TNotifyEvent OnClick;
 
     const std::string& Caption() const { return FCaption; }
-    void SetCaption(std::string caption) { FCaption = std::move(caption); }
     bool Checked() const { return FChecked; }
     /// From code: when the state differs, stores it and runs OnClick.
     void SetChecked(bool checked);
@@ -232,10 +233,6 @@ class TComboBox : public TControl {
     int Count() const { return static_cast<int>(FItems.size()); }
     /// Replaces the items; the selection is cleared. No handler runs.
     void SetItems(std::vector<std::string> items);
-    /// Removes one item (an index outside the list is ignored). Removing the
-    /// selected item clears the selection; removing one above it keeps the same
-    /// item selected. No handler runs.
-    void DeleteItem(int index);
 
     int ItemIndex() const { return FItemIndex; }
     /// From code: selects the item, or nothing for an index outside the list.
@@ -253,8 +250,8 @@ class TComboBox : public TControl {
     int FItemIndex = -1;
 };
 
-/// Spin buttons with an integer position in [Min, Max], optionally bound to a
-/// partner edit.
+/// Spin buttons with an integer position in [Min, Max] (a range with min > max
+/// is refused: 0..100 stays), optionally bound to a partner edit.
 ///
 /// The partner edit shows the position as decimal text: every change of the
 /// position writes it there through TEdit::SetText, so the edit's OnChange runs
@@ -286,9 +283,6 @@ class TUpDown : public TControl {
 
     int Min() const { return FMin; }
     int Max() const { return FMax; }
-    /// Sets the range; a range with min > max is refused. The position is
-    /// brought into the range quietly (no handler, the partner is not written).
-    void SetRange(int min, int max);
     int Position() const { return FPosition; }
     /// Step of one click; values below 1 are refused.
     int Increment() const { return FIncrement; }
@@ -330,7 +324,8 @@ class TUpDown : public TControl {
     TEdit* FAssociate = nullptr;
 };
 
-/// Small horizontal slider with integer positions in [Min, Max].
+/// Small horizontal slider with integer positions in [Min, Max] (a range with
+/// min > max is refused: 0..10 stays).
 class TTrackBar : public TControl {
   public:
     explicit TTrackBar(std::string name, int min = 0, int max = 10, int position = 0);
@@ -343,8 +338,6 @@ class TTrackBar : public TControl {
 
     int Min() const { return FMin; }
     int Max() const { return FMax; }
-    /// Sets the range (min > max is refused); the position is brought into it quietly.
-    void SetRange(int min, int max);
     int Position() const { return FPosition; }
     /// From code: the value is clamped to the range; OnChange when that differs.
     void SetPosition(int value);
@@ -391,8 +384,8 @@ class TMemo : public TControl {
     const std::vector<std::string>& Lines() const { return FLines; }
     std::vector<std::string>& Lines() { return FLines; }
     void SetLines(std::vector<std::string> lines) { FLines = std::move(lines); }
-    /// Every line followed by "\r\n".
-    std::string Text() const;
+    /// Every line followed by `lineEnd`.
+    std::string Text(const std::string& lineEnd = "\r\n") const;
     /// Splits text at "\r\n", "\n" or "\r"; a line break at the very end adds no empty line.
     void SetText(const std::string& text);
 

@@ -1,5 +1,5 @@
 // Window placement maths: the work area the window keeps to, restoring the stored
-// window position, and dragging the window by its caption or background with its
+// window position, and dragging the window by its background with its
 // edges snapping to the work area's edges. Pure functions over plain values; the
 // front end asks the system for the inputs and moves the real window.
 #pragma once

@@ -178,8 +178,9 @@ void TMainForm::SetupControls() {
 }
 
 void TMainForm::WireHandlers() {
+    // The number fields take digits only.
     const auto digits = [this](TControl& sender, char& key) {
-        OnlyNumbers(key);
+        if (key != TEdit::Backspace && (key < '0' || key > '9')) key = 0;
         NoteFullField(static_cast<TEdit&>(sender), key);
     };
     for (TEdit* edit : {&EditMin, &EditSec, &Videokbps, &EditSubPics, &SubKBytes, &EditExtraDataKB,
@@ -193,9 +194,11 @@ void TMainForm::WireHandlers() {
     EditMin.OnChange = on(&TMainForm::TimeChange);
     EditSec.OnChange = on(&TMainForm::TimeChange);
     EditSec.OnExit = on(&TMainForm::EditSecExit);
-    EditSec.OnKeyUp = [this](TControl&, char key) { EditSecKeyUp(key); };
+    EditSec.OnKeyUp = [this](TControl&, char key) {
+        if (key == 13) EditSecExit(); // Enter
+    };
     SecUpDown.OnChangingEx = [this](TControl&, bool&, int value, TUpDownDirection direction) {
-        SecUpDownChangingEx(value, direction);
+        CarrySeconds(value, direction, MinUpDown);
     };
     FpsCombo.OnChange = on(&TMainForm::FpsComboChange);
     VideoUpDown10.OnClick = [this](TControl&, TUDButton button) {
@@ -224,18 +227,18 @@ void TMainForm::WireHandlers() {
         box->OnClick = on(&TMainForm::MuxModeBoxChange);
     AuthoringBox.OnChange = on(&TMainForm::AuthoringBoxChange);
     EditMenuPics.OnChange = on(&TMainForm::AuthoringBoxChange);
-    EditExtraDataKB.OnChange = on(&TMainForm::EditExtraDataKBChange);
-    ExtraDataModeBox.OnChange = on(&TMainForm::EditExtraDataKBChange);
+    EditExtraDataKB.OnChange = on(&TMainForm::CalcImage);
+    ExtraDataModeBox.OnChange = on(&TMainForm::CalcImage);
     for (TEdit* edit : {&EditCDNr, &EditCDmin, &EditCDsec})
         edit->OnChange = on(&TMainForm::CDTimeChange);
     CDTypeBox.OnChange = on(&TMainForm::CDTypeBoxChange);
     CDSecUpDown.OnChangingEx = [this](TControl&, bool&, int value, TUpDownDirection direction) {
-        CDSecUpDownChangingEx(value, direction);
+        CarrySeconds(value, direction, CDMinUpDown);
     };
 
     OpenVideoBtn.OnClick = on(&TMainForm::OpenVideoBtnClick);
     DetectBtn.OnClick = on(&TMainForm::DetectBtnClick);
-    PreviewBtn.OnClick = on(&TMainForm::PreviewBtnClick);
+    PreviewBtn.OnClick = [this](TControl&) { Platform.ShowPreview(); };
     RecentBtn.OnClick = on(&TMainForm::RecentBtnClick);
     SrcXEdit.OnKeyUp = [this](TControl&, char) { SrcChangeResManual(); };
     SrcYEdit.OnKeyUp = [this](TControl&, char) { SrcChangeResManual(); };
@@ -249,8 +252,14 @@ void TMainForm::WireHandlers() {
     BorderTopEdit.OnKeyUp = [this](TControl&, char) { BorderEditKeyUp(); };
     SrcRateEdit.OnChange = on(&TMainForm::UpdateRatePerBlock);
     CropModeBox.OnChange = on(&TMainForm::CropModeBoxChange);
-    RoundXCrop.OnChange = on(&TMainForm::RoundXCropChange);
-    RoundYCrop.OnChange = on(&TMainForm::RoundYCropChange);
+    RoundXCrop.OnChange = [this](TControl&) {
+        RoundCropChange(RoundXCrop, LabelRoundXCrop, ResizeModel.CropRoundX,
+                        &TResizeStruct::SetCropRoundX);
+    };
+    RoundYCrop.OnChange = [this](TControl&) {
+        RoundCropChange(RoundYCrop, LabelRoundYCrop, ResizeModel.CropRoundY,
+                        &TResizeStruct::SetCropRoundY);
+    };
     ResizeYEdit.OnKeyUp = [this](TControl&, char) { ResizeYEditKeyUp(); };
     ResizeYUpDown.OnChangingEx = [this](TControl&, bool&, int, TUpDownDirection direction) {
         ResizeYUpDownChangingEx(direction);
@@ -273,10 +282,6 @@ void TMainForm::WireHandlers() {
 void TMainForm::BindModelOutputs() {
     ResizeModel.OnCropResult = [this](const TCropResult& crop) { ShowCrop(crop); };
     SourceFile.ShowError = [this](const std::string& text) { Platform.ShowMessage("Error", text); };
-}
-
-void TMainForm::OnlyNumbers(char& key) {
-    if (key != TEdit::Backspace && (key < '0' || key > '9')) key = 0;
 }
 
 void TMainForm::NoteFullField(const TEdit& edit, char key) {

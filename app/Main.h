@@ -236,8 +236,6 @@ class TMainForm : public TControlOwner {
     /// Chapters, sound tracks, subtitles and menu of the plan.
     TDiscExtras DiscExtras() const;
 
-    // Digit filter of the number fields.
-    void OnlyNumbers(char& key);
     /// A value the window cut to its field or range, in words; empty when none.
     std::string Notice;
 
@@ -245,22 +243,18 @@ class TMainForm : public TControlOwner {
     void ApplySrcPixelForm();
     void SrcChange();
     void GetDestPixelForm();
-    void SetDestResDefault();
+    /// The destination frame of its kind and TV system, and the resize size that
+    /// fills it within the overscan blocks.
     void ResetResizeToDest();
     void DestChange();
     void ShowCrop(const TCropResult& crop);
 
     // Resize size suggestion and the small geometry handlers.
-    static std::uint8_t RoundFromExp(int exponent);
-    static int ExpFromRound(int round);
     void MakeSuggestion();
     void CalcNewRes();
     void CalcNewXRes();
-    void CalcNewYRes();
     void ResizeYEditKeyUp();
     void ResizeYUpDownChangingEx(TUpDownDirection direction);
-    void RoundXCropChange();
-    void RoundYCropChange();
     void CropModeBoxChange();
     void SrcChangeResManual();
     void CopyBtnClick();
@@ -269,10 +263,8 @@ class TMainForm : public TControlOwner {
     // Disc, multiplexing and authoring settings.
     void CDTypeBoxChange();
     void CDTimeChange();
-    void CDSecUpDownChangingEx(int newValue, TUpDownDirection direction);
     void MuxModeBoxChange();
     void AuthoringBoxChange();
-    void EditExtraDataKBChange();
 
     // Making discs.
     /// The plan of the current inputs for the disc maker.
@@ -282,8 +274,8 @@ class TMainForm : public TControlOwner {
     /// The job that makes the plan's discs in `dir`. Throws TJobError.
     TDiscJob DiscJob(const std::string& dir) const;
     /// The report of a run: its message, then per disc what `budget` (the disc
-    /// budget the run was planned with) predicted against what was made.
-    /// budget) predicted against what was made; `plan` is the plan the run made.
+    /// budget the run was planned with) predicted against what was made; `plan` is
+    /// the plan the run made.
     std::vector<std::string> DiscReport(const TMakeResult& result, const TCDImage& budget,
                                         const TDiscPlan& plan) const;
     /// Keeps the report beside the images (tarvex-report.txt in `dir`) and adds a
@@ -312,9 +304,7 @@ class TMainForm : public TControlOwner {
 
     // Bitrate report and film length.
     void TimeChange();
-    void SecUpDownChangingEx(int newValue, TUpDownDirection direction);
     void EditSecExit();
-    void EditSecKeyUp(char key);
     void FpsComboChange();
     /// The source's frame rate as the frame-rate list says.
     float FpsRate() const;
@@ -365,10 +355,6 @@ class TMainForm : public TControlOwner {
     bool Detecting() const { return FDetection != nullptr; }
     /// Told of each position the detection has done, on the window's thread.
     std::function<void(int done, int total)> OnDetectProgress;
-    /// Types a film area into the film-pixel and border fields, as the user would.
-    void TypeFilmArea(const TFilmArea& area);
-    /// The preview window: the platform opens it.
-    void PreviewBtnClick() { Platform.ShowPreview(); }
     /// What the preview draws, as the window's geometry stands.
     TPreviewGeometry PreviewGeometry() const;
     /// The crop as the geometry model last published it.

@@ -66,10 +66,6 @@ void TMainForm::TimeChange() {
     if (!Updating) CalcImage();
 }
 
-void TMainForm::SecUpDownChangingEx(int newValue, TUpDownDirection direction) {
-    CarrySeconds(newValue, direction, MinUpDown);
-}
-
 void TMainForm::EditSecExit() {
     if (EditSec.Text().empty()) EditSec.SetText("0");
     std::int32_t seconds;
@@ -79,10 +75,6 @@ void TMainForm::EditSecExit() {
         EditMin.SetText(IntToStr(seconds / 60));
         EditSec.SetText(IntToStr(seconds % 60));
     }
-}
-
-void TMainForm::EditSecKeyUp(char key) {
-    if (key == 13) EditSecExit();
 }
 
 float TMainForm::FpsRate() const {

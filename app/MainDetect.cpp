@@ -27,14 +27,6 @@ std::string DetectFailure(const TDetectResult& r, const std::string& file) {
     }
 }
 
-/// The user's typing: focus, select all, the digits, leave.
-void TypeInto(TEdit& edit, int value) {
-    edit.Focus();
-    edit.SelectAll();
-    edit.TypeKeys(IntToStr(value));
-    edit.Leave();
-}
-
 } // namespace
 
 TMainForm::~TMainForm() {
@@ -100,15 +92,11 @@ void TMainForm::DetectDone(const TDetectResult& result) {
                                           IntToStr(least) + " pixels a film needs to be planned.");
         return;
     }
-    TypeFilmArea(area);
-}
-
-void TMainForm::TypeFilmArea(const TFilmArea& area) {
     // The size first: each size re-centres its border, which the border then replaces.
-    TypeInto(SrcPixelXEdit, area.Width);
-    TypeInto(SrcPixelYEdit, area.Height);
-    TypeInto(BorderLeftEdit, area.Left);
-    TypeInto(BorderTopEdit, area.Top);
+    SrcPixelXEdit.Retype(IntToStr(area.Width));
+    SrcPixelYEdit.Retype(IntToStr(area.Height));
+    BorderLeftEdit.Retype(IntToStr(area.Left));
+    BorderTopEdit.Retype(IntToStr(area.Top));
 }
 
 TPreviewGeometry TMainForm::PreviewGeometry() const {

@@ -70,10 +70,6 @@ void TMainForm::CDTimeChange() {
     CalcImage();
 }
 
-void TMainForm::CDSecUpDownChangingEx(int newValue, TUpDownDirection direction) {
-    CarrySeconds(newValue, direction, CDMinUpDown);
-}
-
 void TMainForm::MuxModeBoxChange() {
     const int mode = MuxModeBox.ItemIndex();
     if (mode < 0) return;
@@ -123,10 +119,6 @@ void TMainForm::AuthoringBoxChange() {
         MuxModeBox.SetItemIndex(Index(*to));
         MuxModeBoxChange();
     }
-    CalcImage();
-}
-
-void TMainForm::EditExtraDataKBChange() {
     CalcImage();
 }
 

@@ -36,6 +36,11 @@ constexpr int DestSquareKind = 7; // "1:1 Monitor" among the destination kinds
 constexpr const char* Optimisations[] = {"= no optimization", "= MMX optimized", "= MMX optimized",
                                          "= MMX optimized", "= block optimized"};
 
+/// The rounding a slider position stands for: 2^0 .. 2^4, 32 at the end.
+std::uint8_t RoundFromExp(int exponent) {
+    return exponent >= 0 && exponent <= 4 ? static_cast<std::uint8_t>(1 << exponent) : 32;
+}
+
 /// The font colour of each error band.
 constexpr TColour BandColours[] = {TColour::Black, TColour::Yellow, TColour::Red};
 
@@ -126,7 +131,7 @@ void TMainForm::GetDestPixelForm() {
                           RoundedToStr(ResizeModel.DestPixelForm, 10000000, DecimalSeparator));
 }
 
-void TMainForm::SetDestResDefault() {
+void TMainForm::ResetResizeToDest() {
     const bool pal = ResizeModel.DestIsPAL;
     DestYEdit.SetText(pal ? "576" : "480");
     ResizeModel.DestY = pal ? 576 : 480;
@@ -138,10 +143,6 @@ void TMainForm::SetDestResDefault() {
         DestYEdit.SetText(pal ? "288" : "240");
         ResizeModel.DestY = pal ? 288 : 240;
     }
-}
-
-void TMainForm::ResetResizeToDest() {
-    SetDestResDefault();
     const int overscan = 16 * TVBorderUpDown.Position();
     ResizeModel.SetResizeX(Store<std::int16_t>(ResizeModel.DestX - overscan));
     ResizeModel.SetResizeY(Store<std::int16_t>(ResizeModel.DestY - overscan));
@@ -163,16 +164,6 @@ void TMainForm::DestChange() {
     CalcImage();
 }
 
-std::uint8_t TMainForm::RoundFromExp(int exponent) {
-    return exponent >= 0 && exponent <= 4 ? static_cast<std::uint8_t>(1 << exponent) : 32;
-}
-
-int TMainForm::ExpFromRound(int round) {
-    int exponent = 0;
-    while (exponent < 5 && round != 1 << exponent) ++exponent;
-    return exponent;
-}
-
 void TMainForm::MakeSuggestion() {
     if (Updating) return;
     if (ResizeModel.DestPixelSuggestionX == 0 && ResizeModel.DestPixelSuggestionY == 0) {
@@ -185,11 +176,6 @@ void TMainForm::MakeSuggestion() {
     }
     AutoResizeY = true;
     CalcNewRes();
-}
-
-void TMainForm::CalcNewYRes() {
-    ResizeModel.SetResizeY(
-        Store<std::int16_t>(HeightForWidth(ResizeModel, ResizeModel.ResizeX, ResizeModel.ResizeY)));
 }
 
 void TMainForm::CalcNewXRes() {
@@ -210,7 +196,7 @@ void TMainForm::CalcNewRes() {
         ResetResizeToDest();
         if (m.DestPixelSuggestionY == 0) {
             m.SetResizeX(Store<std::int16_t>(m.DestPixelSuggestionX));
-            CalcNewYRes();
+            m.SetResizeY(Store<std::int16_t>(HeightForWidth(m, m.ResizeX, m.ResizeY)));
             m.DestPixelSuggestionY = m.ResizeY;
         } else if (m.DestPixelSuggestionX == 0) {
             m.SetResizeY(Store<std::int16_t>(m.DestPixelSuggestionY));
@@ -275,16 +261,6 @@ void TMainForm::RoundCropChange(const TTrackBar& slider, TLabel& label, const st
     (ResizeModel.*set)(static_cast<std::int8_t>(RoundFromExp(slider.Position())));
     label.SetCaption(IntToStr(round));
     MakeScript();
-}
-
-void TMainForm::RoundXCropChange() {
-    RoundCropChange(RoundXCrop, LabelRoundXCrop, ResizeModel.CropRoundX,
-                    &TResizeStruct::SetCropRoundX);
-}
-
-void TMainForm::RoundYCropChange() {
-    RoundCropChange(RoundYCrop, LabelRoundYCrop, ResizeModel.CropRoundY,
-                    &TResizeStruct::SetCropRoundY);
 }
 
 void TMainForm::CropModeBoxChange() {

@@ -56,6 +56,13 @@ const char* ControlOfKey(const char* key) {
     return key;
 }
 
+/// The slider position of a rounding: 2^position, 5 for any other.
+int ExpFromRound(int round) {
+    int exponent = 0;
+    while (exponent < 5 && round != 1 << exponent) ++exponent;
+    return exponent;
+}
+
 } // namespace
 
 TSettingsFile TMainForm::SettingsFile() {

@@ -66,9 +66,7 @@ void TMainForm::SaveAVSBtnClick() {
     (job ? FileNameJob : FileNameAVS) = *chosen;
     try {
         // A job is a shell script: lines end in "\n", and it may be run as it is.
-        std::string text;
-        for (const std::string& line : AVSMemo.Lines()) text += line + (job ? "\n" : "\r\n");
-        WriteFileAtomically(*chosen, text);
+        WriteFileAtomically(*chosen, AVSMemo.Text(job ? "\n" : "\r\n"));
         if (job) {
             namespace fs = std::filesystem;
             std::error_code ec;

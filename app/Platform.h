@@ -43,23 +43,15 @@ class TPlatform {
     virtual std::optional<std::string> SaveDialog(const TFileDialog& dialog) = 0;
     /// A folder the user chooses (Title and FileName, the folder to start in, are
     /// used), or nothing; a front end without dialogs chooses none.
-    virtual std::optional<std::string> FolderDialog(const TFileDialog& dialog) {
-        (void)dialog;
+    virtual std::optional<std::string> FolderDialog(const TFileDialog& /*dialog*/) {
         return std::nullopt;
     }
     /// A question answered with yes or no; a front end that cannot ask says yes.
-    virtual bool Confirm(const std::string& title, const std::string& text) {
-        (void)title;
-        (void)text;
-        return true;
-    }
+    virtual bool Confirm(const std::string& /*title*/, const std::string& /*text*/) { return true; }
     /// A question answered by one of `answers` (the last one cancels); the index of
     /// the answer, or -1 when none was chosen. A front end that cannot ask chooses none.
-    virtual int Choose(const std::string& title, const std::string& text,
-                       const std::vector<std::string>& answers) {
-        (void)title;
-        (void)text;
-        (void)answers;
+    virtual int Choose(const std::string& /*title*/, const std::string& /*text*/,
+                       const std::vector<std::string>& /*answers*/) {
         return -1;
     }
     /// A longer text the user may read at leisure and copy (the report of the discs
@@ -72,10 +64,8 @@ class TPlatform {
 
     /// One of `items` the user picks (its index), or nothing; a front end without
     /// menus picks none.
-    virtual std::optional<int> ChooseItem(const std::string& title,
-                                          const std::vector<std::string>& items) {
-        (void)title;
-        (void)items;
+    virtual std::optional<int> ChooseItem(const std::string& /*title*/,
+                                          const std::vector<std::string>& /*items*/) {
         return std::nullopt;
     }
 
@@ -92,7 +82,7 @@ class TPlatform {
     virtual TScreenInfo Screen() { return {}; }
     virtual TPoint WindowPosition() { return {}; }
     virtual TSize WindowSize() { return {586, 547}; }
-    virtual void MoveWindow(TPoint position) { (void)position; }
+    virtual void MoveWindow(TPoint /*position*/) {}
     /// Opens the preview window (a front end without one ignores it).
     virtual void ShowPreview() {}
 

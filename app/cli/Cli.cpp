@@ -260,24 +260,6 @@ std::vector<TAction> ParseArgs(const std::vector<std::string>& args, TRequest& r
     return actions;
 }
 
-const char* KindName(TActionKind kind) {
-    switch (kind) {
-    case TActionKind::Type:
-        return "an edit";
-    case TActionKind::Select:
-        return "a list";
-    case TActionKind::Check:
-        return "a check box";
-    case TActionKind::Slide:
-        return "a track bar";
-    case TActionKind::Up:
-    case TActionKind::Down:
-        return "an up-down";
-    default:
-        return "a button";
-    }
-}
-
 bool NeedsControl(TActionKind kind) {
     return TakesValue(kind) && kind != TActionKind::Open && kind != TActionKind::Save &&
            kind != TActionKind::MakeDisc;
@@ -291,40 +273,40 @@ void Validate(const TMainForm& form, const TAction& a, bool ranges) {
     if (!control) throw TUsageError(a.Option + ": there is no control named \"" + a.Name + "\"");
     if (ranges && !AsControl(*control).Reachable())
         throw TUsageError(a.Option + " " + a.Name + ": the control is disabled or hidden");
-    const auto wrongKind = [&] {
-        throw TUsageError(a.Option + ": " + a.Name + " is not " + KindName(a.Kind));
+    const auto expect = [&](bool rightKind, const char* kind) {
+        if (!rightKind) throw TUsageError(a.Option + ": " + a.Name + " is not " + kind);
     };
     switch (a.Kind) {
     case TActionKind::Type:
-        if (!std::holds_alternative<TEdit*>(*control)) wrongKind();
+        expect(std::holds_alternative<TEdit*>(*control), "an edit");
         break;
     case TActionKind::Select:
-        if (!std::holds_alternative<TComboBox*>(*control)) wrongKind();
+        expect(std::holds_alternative<TComboBox*>(*control), "a list");
         if (ranges) {
             const int count = std::get<TComboBox*>(*control)->Count();
             if (a.Number < 0 || a.Number >= count)
                 throw TUsageError(a.Option + " " + a.Name + ": the index must lie in 0.." +
-                                  std::to_string(count - 1));
+                                  IntToStr(count - 1));
         }
         break;
     case TActionKind::Check:
-        if (!std::holds_alternative<TCheckBox*>(*control)) wrongKind();
+        expect(std::holds_alternative<TCheckBox*>(*control), "a check box");
         break;
     case TActionKind::Slide:
-        if (!std::holds_alternative<TTrackBar*>(*control)) wrongKind();
+        expect(std::holds_alternative<TTrackBar*>(*control), "a track bar");
         if (ranges) {
             const TTrackBar* bar = std::get<TTrackBar*>(*control);
             if (a.Number < bar->Min() || a.Number > bar->Max())
                 throw TUsageError(a.Option + " " + a.Name + ": the position must lie in " +
-                                  std::to_string(bar->Min()) + ".." + std::to_string(bar->Max()));
+                                  IntToStr(bar->Min()) + ".." + IntToStr(bar->Max()));
         }
         break;
     case TActionKind::Up:
     case TActionKind::Down:
-        if (!std::holds_alternative<TUpDown*>(*control)) wrongKind();
+        expect(std::holds_alternative<TUpDown*>(*control), "an up-down");
         break;
     default:
-        if (!std::holds_alternative<TButton*>(*control)) wrongKind();
+        expect(std::holds_alternative<TButton*>(*control), "a button");
         break;
     }
 }
@@ -347,16 +329,8 @@ void WaitForDetection(TMainForm& form, TCliPlatform& platform) {
 bool Perform(TMainForm& form, TCliPlatform& platform, const TAction& a) {
     const TAnyControl* control = NeedsControl(a.Kind) ? form.FindControl(a.Name) : nullptr;
     switch (a.Kind) {
-    case TActionKind::Type: {
-        TEdit& edit = *std::get<TEdit*>(*control);
-        if (!edit.Focus()) return false;
-        edit.SelectAll();
-        if (a.Text.empty())
-            edit.TypeKey(TEdit::Backspace);
-        else
-            edit.TypeKeys(a.Text);
-        return edit.Leave();
-    }
+    case TActionKind::Type:
+        return std::get<TEdit*>(*control)->Retype(a.Text);
     case TActionKind::Select:
         return std::get<TComboBox*>(*control)->Select(a.Number);
     case TActionKind::Check: {

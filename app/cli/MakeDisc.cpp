@@ -1,6 +1,7 @@
 #include "app/cli/MakeDisc.h"
 
 #include "app/Main.h"
+#include "common/Numeric.h"
 
 #include <atomic>
 #include <csignal>
@@ -46,14 +47,13 @@ std::string FixOptions(const TMainForm& form, const TFix& fix) {
     const std::string name = fix.Control + "=";
     switch (fix.Kind) {
     case TFix::TKind::Select:
-        return "--select " + name + std::to_string(fix.Value);
     case TFix::TKind::Check:
-        return "--check " + name + std::to_string(fix.Value);
+        return (fix.Kind == TFix::TKind::Select ? "--select " : "--check ") + name +
+               IntToStr(fix.Value);
     case TFix::TKind::Position: {
         const TAnyControl* control = form.FindControl(fix.Control);
         const int now = control ? std::get<TUpDown*>(*control)->Position() : fix.Value;
-        return (now < fix.Value ? "--up " : "--down ") + name +
-               std::to_string(std::abs(fix.Value - now));
+        return (now < fix.Value ? "--up " : "--down ") + name + IntToStr(std::abs(fix.Value - now));
     }
     case TFix::TKind::None:
         break;

@@ -81,8 +81,6 @@ nlohmann::ordered_json Describe(const TAnyControl& any) {
     return j;
 }
 
-} // namespace
-
 nlohmann::ordered_json WarningsJson(const TMainForm& form) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const TWarning& w : form.Warnings())
@@ -102,6 +100,40 @@ nlohmann::ordered_json DiscFillJson(const TMainForm& form) {
             {"ImageBlocks", fill.ImageBlocks}, {"OverrunBlocks", fill.OverrunBlocks},
             {"SectorSize", fill.SectorSize},   {"Parts", parts}};
 }
+
+/// What the disc carries: its chapters, the sound tracks of its streams, its subtitles.
+nlohmann::ordered_json DiscContentJson(const TMainForm& form) {
+    const TDiscExtras extras = form.DiscExtras();
+    nlohmann::ordered_json chapters = nlohmann::ordered_json::array();
+    for (const double start : extras.Chapters) chapters.push_back(ChapterTime(start));
+    nlohmann::ordered_json sound = nlohmann::ordered_json::array();
+    for (const TComboBox* box : {&form.Sound1Box, &form.Sound2Box}) sound.push_back(box->Text());
+    nlohmann::ordered_json subtitles = nlohmann::ordered_json::array();
+    for (const TDiscSubtitle& s : extras.Subtitles)
+        subtitles.push_back({{"stream", s.Index},
+                             {"file", s.File},
+                             {"language", s.Language},
+                             {"pictures", s.Pictures}});
+    return {{"chapters", chapters},
+            {"soundTracks", sound},
+            {"subtitles", subtitles},
+            {"menuPictures", extras.MenuPictures}};
+}
+
+nlohmann::ordered_json Size(int width, int height) {
+    return {{"width", width}, {"height", height}};
+}
+
+nlohmann::ordered_json Area(int width, int height, int left, int top) {
+    return {{"width", width}, {"height", height}, {"left", left}, {"top", top}};
+}
+
+/// kbps from bps, as the window shows rates.
+double ToKbps(double bps) {
+    return bps / 1000;
+}
+
+} // namespace
 
 nlohmann::ordered_json CandidatesJson(const TMainForm& form) {
     nlohmann::ordered_json rows = nlohmann::ordered_json::array();
@@ -124,24 +156,6 @@ nlohmann::ordered_json CandidatesJson(const TMainForm& form) {
             {"Candidates", rows}};
 }
 
-nlohmann::ordered_json DiscContentJson(const TMainForm& form) {
-    const TDiscExtras extras = form.DiscExtras();
-    nlohmann::ordered_json chapters = nlohmann::ordered_json::array();
-    for (const double start : extras.Chapters) chapters.push_back(ChapterTime(start));
-    nlohmann::ordered_json sound = nlohmann::ordered_json::array();
-    for (const TComboBox* box : {&form.Sound1Box, &form.Sound2Box}) sound.push_back(box->Text());
-    nlohmann::ordered_json subtitles = nlohmann::ordered_json::array();
-    for (const TDiscSubtitle& s : extras.Subtitles)
-        subtitles.push_back({{"stream", s.Index},
-                             {"file", s.File},
-                             {"language", s.Language},
-                             {"pictures", s.Pictures}});
-    return {{"chapters", chapters},
-            {"soundTracks", sound},
-            {"subtitles", subtitles},
-            {"menuPictures", extras.MenuPictures}};
-}
-
 void Dump(const TMainForm& form, const std::vector<std::string>& messages, std::ostream& out) {
     nlohmann::ordered_json j;
     j["Caption"] = form.Caption;
@@ -151,23 +165,6 @@ void Dump(const TMainForm& form, const std::vector<std::string>& messages, std::
     j["DiscFill"] = DiscFillJson(form);
     Print(j, out);
 }
-
-namespace {
-
-nlohmann::ordered_json Size(int width, int height) {
-    return {{"width", width}, {"height", height}};
-}
-
-nlohmann::ordered_json Area(int width, int height, int left, int top) {
-    return {{"width", width}, {"height", height}, {"left", left}, {"top", top}};
-}
-
-/// kbps from bps, as the window shows rates.
-double ToKbps(double bps) {
-    return bps / 1000;
-}
-
-} // namespace
 
 /// What the window computed, in the words of someone converting a film.
 void Report(const TMainForm& form, const std::vector<std::string>& messages, std::ostream& out) {

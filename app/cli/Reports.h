@@ -12,11 +12,8 @@
 
 namespace tarvex {
 
-nlohmann::ordered_json WarningsJson(const TMainForm& form);
-nlohmann::ordered_json DiscFillJson(const TMainForm& form);
+/// --candidates: the resize heights that fit, each with what it costs and keeps.
 nlohmann::ordered_json CandidatesJson(const TMainForm& form);
-/// What the disc carries: its chapters, the sound tracks of its streams, its subtitles.
-nlohmann::ordered_json DiscContentJson(const TMainForm& form);
 
 /// --dump: every control's state, with the message boxes shown so far.
 void Dump(const TMainForm& form, const std::vector<std::string>& messages, std::ostream& out);
