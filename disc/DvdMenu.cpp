@@ -16,10 +16,10 @@ using job::FfmpegStart;
 using job::Step;
 
 const char* const MenuFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-/// Seconds the menu's still plays before it pauses, and its constant video rate:
-/// together about the 150 blocks the budget keeps for a menu picture (138 made).
-constexpr const char* MenuSeconds = "2";
-constexpr const char* MenuRate = "900k";
+/// The menu's constant video rate. Its still plays one group of pictures before it
+/// pauses: a single I-frame, so that a noisy film's still stays within the 150 blocks
+/// the budget keeps for a menu picture (two seconds held four I-frames and took 183).
+constexpr const char* MenuRate = "3600k";
 
 /// A row of buttons after its caption; each button as wide as its label.
 void AddRow(std::vector<TMenuButton>& buttons, std::vector<TMenuButton> row, int y, int scale) {
@@ -104,10 +104,7 @@ std::vector<TMenuButton> MenuButtons(const TDiscPlan& plan, const std::vector<do
 
 std::int64_t MenuFrames(const TDiscPlan& plan) {
     if (plan.Format != TDiscFormat::DVD || plan.Extras.MenuPictures <= 0) return 0;
-    const TRate rate = DiscRate(plan);
-    // The frames that start before the menu's end.
-    return static_cast<std::int64_t>(
-        std::ceil(std::stod(MenuSeconds) * rate.Num / rate.Den - 1e-9));
+    return std::max(plan.GOPLength, 1);
 }
 
 TMenuPage AddMenuSteps(const TDiscPlan& plan, TDiscPart& part, const std::vector<double>& chapters,
@@ -148,13 +145,15 @@ TMenuPage AddMenuSteps(const TDiscPlan& plan, TDiscPart& part, const std::vector
             {"-vf", graph, "-frames:v", "1", base + ".png"}),
         weight, {base + ".png"}));
     const TRate rate = DiscRate(plan);
+    const std::int64_t frames = MenuFrames(plan);
     const std::string fps = IntToStr(rate.Num) + "/" + IntToStr(rate.Den);
     part.Steps.push_back(Step(
         title,
         Concat(FfmpegStart,
                {"-loop", "1", "-framerate", fps, "-protocol_whitelist", "file", "-i",
                 "file:" + base + ".png", "-f", "lavfi", "-i", "anullsrc=r=48000:cl=stereo", "-t",
-                MenuSeconds, "-c:v", "mpeg2video", "-b:v", MenuRate, "-minrate", MenuRate,
+                job::Num(static_cast<double>(frames) * rate.Den / rate.Num), "-frames:v",
+                IntToStr(frames), "-c:v", "mpeg2video", "-b:v", MenuRate, "-minrate", MenuRate,
                 "-maxrate", MenuRate, "-bufsize", "1835008", "-g", IntToStr(plan.GOPLength),
                 "-pix_fmt", "yuv420p", "-aspect", plan.Picture.Widescreen ? "16:9" : "4:3", "-c:a",
                 // The film's codec: a player reading the whole

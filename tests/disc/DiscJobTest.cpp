@@ -269,7 +269,7 @@ struct TMenuCase {
     bool Pal;
     bool AC3;
     int MenuPictures;
-    std::int64_t MenuFrames; ///< read back with the film's
+    std::int64_t MenuFrames; ///< one group of pictures, read back with the film's
     const char* MenuSound;   ///< in the menu's encoding step; empty without a menu
 };
 
@@ -281,6 +281,7 @@ TEST_P(MenuReadBackTest, TheMenuIsCountedAndSoundsAsTheFilm) {
     plan.Picture.SrcIsPAL = plan.Picture.DestIsPAL = c.Pal;
     plan.SrcFrameRate = c.Pal ? 25 : 30000.0 / 1001;
     plan.AC3 = c.AC3;
+    plan.GOPLength = c.Pal ? 15 : 18;
     plan.Extras.MenuPictures = c.MenuPictures;
     const TDiscJob job = BuildJob(plan, "/out/.work", "/out");
     const TDiscPart& part = job.Parts.at(0);
@@ -296,9 +297,9 @@ TEST_P(MenuReadBackTest, TheMenuIsCountedAndSoundsAsTheFilm) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Dvds, MenuReadBackTest,
-                         ::testing::Values(TMenuCase{"pal_mp2", true, false, 1, 50, "mp2"},
-                                           TMenuCase{"pal_ac3", true, true, 1, 50, "ac3"},
-                                           TMenuCase{"ntsc_ac3", false, true, 1, 60, "ac3"},
+                         ::testing::Values(TMenuCase{"pal_mp2", true, false, 1, 15, "mp2"},
+                                           TMenuCase{"pal_ac3", true, true, 1, 15, "ac3"},
+                                           TMenuCase{"ntsc_ac3", false, true, 1, 18, "ac3"},
                                            TMenuCase{"without_menu", true, false, 0, 0, ""}),
                          [](const auto& info) { return std::string(info.param.Name); });
 
