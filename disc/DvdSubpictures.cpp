@@ -55,8 +55,9 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 std::int64_t SrtTime(std::string_view text) {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
     text = text.substr(0, text.find(' '));
-    const std::size_t m = text.find(':'), s = text.find(':', m + 1);
-    const std::size_t ms = text.find_first_of(",.", s);
+    const std::size_t m = text.find(':');
+    const std::size_t s = m == std::string_view::npos ? m : text.find(':', m + 1);
+    const std::size_t ms = s == std::string_view::npos ? s : text.find_first_of(",.", s);
     if (ms == std::string_view::npos) return -1;
     const std::int64_t parts[] = {Whole(text.substr(0, m)), Whole(text.substr(m + 1, s - m - 1)),
                                   Whole(text.substr(s + 1, ms - s - 1)),
@@ -198,9 +199,10 @@ std::size_t WriteTextShare(const std::string& in, const std::string& out, std::i
             if (inside) kept += "\n";
             inside = false;
         } else if (arrow != std::string::npos && !inside) {
-            const std::int64_t start = std::max(SrtTime(line.substr(0, arrow)), firstMs);
+            const std::int64_t from = SrtTime(line.substr(0, arrow));
+            const std::int64_t start = std::max(from, firstMs);
             const std::int64_t end = std::min(SrtTime(line.substr(arrow + 3)), endMs);
-            inside = SrtTime(line.substr(0, arrow)) >= 0 && end > start;
+            inside = from >= 0 && end > start;
             if (inside)
                 kept += IntToStr(++count) + "\n" + SrtTimeText(start - firstMs) + " --> " +
                         SrtTimeText(end - firstMs) + "\n";

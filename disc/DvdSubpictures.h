@@ -1,7 +1,8 @@
 // A film's subtitle pictures (PGS, DVB, DVD bitmaps) as DVD subpictures at the
 // disc's frame size: ffmpeg draws each picture on the film's canvas, crops and
 // resizes it as the film's picture is, and cuts it to four colours; spumux then
-// multiplexes one image for each time a subtitle shows.
+// multiplexes one image for each time a subtitle shows. Text subtitles of one disc
+// of a split film are taken from the film's and shifted to the disc's start.
 #pragma once
 
 #include "disc/DiscJob.h"
