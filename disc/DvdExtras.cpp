@@ -2,6 +2,7 @@
 
 #include "disc/DvdSubpictures.h"
 #include "disc/JobParts.h"
+#include "disc/Pulldown.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,11 +20,19 @@ std::string Secs(double seconds) {
     return job::MillisText(std::llround(std::max(seconds, 0.0) * 1000));
 }
 
-/// The input options that cut the disc's share from the film's subtitles.
-std::vector<std::string> Cut(const TDiscPlan& plan, const TDiscPart& part) {
+/// How the disc's share of the film's subtitles is read: from up to a minute
+/// before it, so that the one shown where it starts is read too.
+TSubtitleCut Cut(const TDiscPlan& plan, const TDiscPart& part) {
     if (plan.DiscCount <= 1 || !(plan.SrcFrameRate > 0)) return {};
-    return {"-ss", Secs(static_cast<double>(part.FirstFrame) / plan.SrcFrameRate), "-t",
-            Secs(static_cast<double>(part.EndFrame - part.FirstFrame) / plan.SrcFrameRate)};
+    const auto ms = [&](std::int64_t frame) {
+        return std::llround(static_cast<double>(frame) / plan.SrcFrameRate * 1000);
+    };
+    TSubtitleCut cut{
+        .Args = {}, .LeadMs = 0, .FirstMs = ms(part.FirstFrame), .EndMs = ms(part.EndFrame)};
+    cut.LeadMs = std::min(cut.FirstMs, MaxSubtitleLeadMs);
+    cut.Args = {"-ss", job::MillisText(cut.FirstMs - cut.LeadMs), "-t",
+                job::MillisText(cut.LeadMs + cut.EndMs - cut.FirstMs)};
+    return cut;
 }
 
 /// spumux reads its input on stdin and writes the result on stdout.
@@ -52,13 +61,16 @@ std::string TextProject(const TDiscPlan& plan, const std::string& srt) {
            "\" movie-fps=\"" + Secs(movie) + "\"/>\n</stream>\n</subpictures>\n";
 }
 
-/// The text subtitles `sub` as the file `out` of the format `codec`.
+/// The text subtitles `sub` as the file `out` of the format `codec`, in the film's
+/// times; `cut` only bounds what is read.
 TStep TextStep(const TDiscPlan& plan, const TDiscSubtitle& sub, const std::vector<std::string>& cut,
                const std::string& title, const std::string& codec, const std::string& out,
                double weight) {
     const std::string input = sub.Index >= 0 ? InputOf(plan) : "file:" + FullName(sub.File);
+    const std::vector<std::string> times =
+        cut.empty() ? cut : Concat({"-copyts", "-start_at_zero"}, cut);
     return Step(title,
-                Concat(Concat(Concat(FfmpegStart, cut), FileInput(input)),
+                Concat(Concat(Concat(FfmpegStart, times), FileInput(input)),
                        {"-map", "0:s:" + IntToStr(std::max(sub.Index, 0)), "-c:s", codec, out}),
                 weight, {out});
 }
@@ -108,8 +120,17 @@ std::string AddSubtitleSteps(const TDiscPlan& plan, TDiscPart& part, double weig
     for (const TDiscSubtitle& s : subs) {
         if (s.Pictures) continue;
         const std::string name = base + "_sub" + IntToStr(stream);
-        part.Steps.push_back(
-            TextStep(plan, s, Cut(plan, part), title, "srt", name + ".srt", 0.1 * weight));
+        const TSubtitleCut cut = Cut(plan, part);
+        if (cut.Args.empty()) {
+            part.Steps.push_back(TextStep(plan, s, {}, title, "srt", name + ".srt", 0.1 * weight));
+        } else { // read in the film's times, then shifted to the share's start and clamped to it
+            part.Steps.push_back(
+                TextStep(plan, s, cut.Args, title, "srt", name + "_film.srt", 0.1 * weight));
+            part.Steps.push_back(Step(title,
+                                      {PulldownProgram(), "--text-share", name + "_film.srt",
+                                       name + ".srt", IntToStr(cut.FirstMs), IntToStr(cut.EndMs)},
+                                      0.01 * weight, {name + ".srt"}));
+        }
         part.Texts.push_back({name + ".xml", TextProject(plan, name + ".srt")});
         multiplex(name);
     }

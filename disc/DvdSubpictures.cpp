@@ -5,7 +5,9 @@
 #include "disc/Pulldown.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -49,14 +51,40 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     return std::equal(std::istreambuf_iterator<char>(fa), {}, std::istreambuf_iterator<char>(fb));
 }
 
+/// The milliseconds of a SubRip time "HH:MM:SS,mmm", or -1.
+std::int64_t SrtTime(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    text = text.substr(0, text.find(' '));
+    const std::size_t m = text.find(':');
+    const std::size_t s = m == std::string_view::npos ? m : text.find(':', m + 1);
+    const std::size_t ms = s == std::string_view::npos ? s : text.find_first_of(",.", s);
+    if (ms == std::string_view::npos) return -1;
+    const std::int64_t parts[] = {Whole(text.substr(0, m)), Whole(text.substr(m + 1, s - m - 1)),
+                                  Whole(text.substr(s + 1, ms - s - 1)),
+                                  Whole(text.substr(ms + 1))};
+    // Bounded so that no film's time overflows.
+    if (parts[0] < 0 || parts[0] > 1000000 || parts[1] < 0 || parts[1] > 59 || parts[2] < 0 ||
+        parts[2] > 59 || parts[3] < 0 || parts[3] > 999)
+        return -1;
+    return ((parts[0] * 60 + parts[1]) * 60 + parts[2]) * 1000 + parts[3];
+}
+
+std::string SrtTimeText(std::int64_t ms) {
+    std::array<char, 48> text{};
+    std::snprintf(text.data(), text.size(), "%02lld:%02lld:%02lld,%03lld",
+                  static_cast<long long>(ms / 3600000), static_cast<long long>(ms / 60000 % 60),
+                  static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms % 1000));
+    return text.data();
+}
+
 } // namespace
 
 std::vector<TStep> SubpictureSteps(const TDiscPlan& plan, const TDiscPart& part, int index,
-                                   const std::vector<std::string>& cut, const std::string& dir,
+                                   const TSubtitleCut& cut, const std::string& dir,
                                    const std::string& project, double weight) {
     const std::string title = "Disc " + IntToStr(part.Number) + ": subtitle pictures";
     const std::vector<std::string> draw =
-        Concat(Concat(Concat({"ffmpeg", "-nostdin", "-hide_banner", "-v", "error", "-y"}, cut),
+        Concat(Concat(Concat({"ffmpeg", "-nostdin", "-hide_banner", "-v", "error", "-y"}, cut.Args),
                       FileInput(InputOf(plan))),
                {"-filter_complex", Graph(plan, index, dir), "-fps_mode", "passthrough",
                 "-enc_time_base", "1:1000", "-frame_pts", "1",
@@ -69,7 +97,8 @@ std::vector<TStep> SubpictureSteps(const TDiscPlan& plan, const TDiscPart& part,
     return {Step(title, draw, 0.5 * weight, {}),
             Step(title,
                  {PulldownProgram(), "--subpictures", dir, project,
-                  plan.Picture.DestIsPAL ? "PAL" : "NTSC", Num(scale), Num(seconds)},
+                  plan.Picture.DestIsPAL ? "PAL" : "NTSC", Num(scale), Num(seconds),
+                  IntToStr(cut.LeadMs)},
                  0.05 * weight, {project})};
 }
 
@@ -99,7 +128,7 @@ SubpictureShows(std::vector<std::int64_t> frames, std::vector<std::int64_t> show
 }
 
 std::size_t WriteSubpictureProject(const std::string& dir, const std::string& out, bool pal,
-                                   double timeScale, double endSeconds) {
+                                   double timeScale, double endSeconds, std::int64_t leadMs) {
     namespace fs = std::filesystem;
     std::vector<std::int64_t> frames;
     for (const fs::directory_entry& e : fs::directory_iterator(dir)) {
@@ -130,13 +159,17 @@ std::size_t WriteSubpictureProject(const std::string& dir, const std::string& ou
         }
     }
     const auto image = [&dir](std::int64_t ms) { return fs::path(dir) / (IntToStr(ms) + ".png"); };
-    const auto end = static_cast<std::int64_t>(std::llround(endSeconds / timeScale * 1000));
-    const std::vector<TSubpictureShow> shows =
+    const auto end =
+        leadMs + static_cast<std::int64_t>(std::llround(endSeconds / timeScale * 1000));
+    std::vector<TSubpictureShow> shows =
         SubpictureShows(frames, shown, end, [&](std::int64_t a, std::int64_t b) {
             return SameFile(image(a), image(b));
         });
-    const auto at = [timeScale](std::int64_t ms) {
-        return MillisText(std::llround(static_cast<double>(ms) * timeScale));
+    // A picture drawn before the disc's share and still shown at its start shows from there.
+    for (TSubpictureShow& s : shows) s.Start = std::max(s.Start, leadMs);
+    std::erase_if(shows, [](const TSubpictureShow& s) { return s.End <= s.Start; });
+    const auto at = [timeScale, leadMs](std::int64_t ms) {
+        return MillisText(std::llround(static_cast<double>(ms - leadMs) * timeScale));
     };
     std::string xml =
         std::string("<subpictures format=\"") + (pal ? "PAL" : "NTSC") + "\">\n<stream>\n";
@@ -148,6 +181,40 @@ std::size_t WriteSubpictureProject(const std::string& dir, const std::string& ou
     file << xml;
     if (!file.flush()) throw TSubpictureError("cannot write " + out);
     return shows.size();
+}
+
+std::size_t WriteTextShare(const std::string& in, const std::string& out, std::int64_t firstMs,
+                           std::int64_t endMs) {
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(in, ec);
+    if (ec || size > MaxListBytes) throw TSubpictureError("cannot read the subtitles " + in);
+    std::ifstream source(in, std::ios::binary);
+    std::string kept;
+    std::size_t count = 0;
+    bool inside = false; // within a subtitle that is kept, after its times
+    for (std::string line; std::getline(source, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::size_t arrow = line.find("-->");
+        if (line.empty()) {
+            if (inside) kept += "\n";
+            inside = false;
+        } else if (arrow != std::string::npos && !inside) {
+            const std::int64_t from = SrtTime(line.substr(0, arrow));
+            const std::int64_t start = std::max(from, firstMs);
+            const std::int64_t end = std::min(SrtTime(line.substr(arrow + 3)), endMs);
+            inside = from >= 0 && end > start;
+            if (inside)
+                kept += IntToStr(++count) + "\n" + SrtTimeText(start - firstMs) + " --> " +
+                        SrtTimeText(end - firstMs) + "\n";
+        } else if (inside) {
+            kept += line + "\n";
+        }
+    }
+    if (inside) kept += "\n";
+    std::ofstream target(out, std::ios::binary | std::ios::trunc);
+    target << kept;
+    if (!target.flush()) throw TSubpictureError("cannot write " + out);
+    return count;
 }
 
 } // namespace tarvex

@@ -6,6 +6,7 @@
 #include "app/cli/Reports.h"
 #include "common/Numeric.h"
 #include "disc/DvdSubpictures.h"
+#include "disc/JobParts.h"
 #include "disc/Pulldown.h"
 
 #include <nlohmann/json.hpp>
@@ -70,10 +71,14 @@ Output:
   --pulldown IN OUT    alone: write the MPEG-2 video stream IN (23.976
                        progressive frames) to OUT with 3:2 pulldown flags, to
                        be shown at 29.97 (a step of NTSC film discs)
-  --subpictures DIR XML PAL|NTSC SCALE SECONDS
+  --subpictures DIR XML PAL|NTSC SCALE SECONDS [LEAD]
                        alone: write the spumux project XML for the subtitle
-                       images drawn into DIR, times multiplied by SCALE, the
-                       last ending at SECONDS (a step of DVDs)
+                       images drawn into DIR from LEAD milliseconds before the
+                       disc's share, times multiplied by SCALE, the last ending
+                       at SECONDS (a step of DVDs)
+  --text-share IN OUT FIRST END
+                       alone: write the SubRip subtitles IN as those of the
+                       film's milliseconds FIRST to END to OUT (a step of DVDs)
   --help               print this text
   --version            print the program's version
 
@@ -388,7 +393,7 @@ int Pulldown(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
 }
 
-/// --subpictures DIR XML FORMAT SCALE SECONDS: the subtitle picture step of a DVD job.
+/// --subpictures DIR XML FORMAT SCALE SECONDS [LEAD]: the subtitle picture step of a DVD job.
 int Subpictures(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const auto number = [](const std::string& text) {
         double v = 0;
@@ -397,19 +402,39 @@ int Subpictures(const std::vector<std::string>& args, std::ostream& out, std::os
                    ? v
                    : 0.0;
     };
-    if (args.size() != 6 || (args[3] != "PAL" && args[3] != "NTSC") || !(number(args[4]) > 0) ||
-        !(number(args[5]) > 0)) {
+    const std::int64_t lead = args.size() == 7 ? job::Whole(args[6]) : 0;
+    if ((args.size() != 6 && args.size() != 7) || (args[3] != "PAL" && args[3] != "NTSC") ||
+        !(number(args[4]) > 0) || !(number(args[5]) > 0) || lead < 0 || lead > MaxSubtitleLeadMs) {
         err << "tarvex-cli: --subpictures needs a folder, a project file, PAL or NTSC, a time "
-               "scale and the seconds of the disc\n";
+               "scale, the seconds of the disc and at most the milliseconds drawn before it\n";
         return 2;
     }
     try {
         const std::size_t shows = WriteSubpictureProject(args[1], args[2], args[3] == "PAL",
-                                                         number(args[4]), number(args[5]));
+                                                         number(args[4]), number(args[5]), lead);
         out << "Wrote " << shows << " subtitle pictures to " << args[2] << ".\n";
         return 0;
     } catch (const std::exception& e) {
         err << "tarvex-cli: --subpictures: " << args[1] << ": " << e.what() << '\n';
+        return 1;
+    }
+}
+
+/// --text-share IN OUT FIRST END: the text subtitle step of a disc of a split film.
+int TextShare(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const std::int64_t first = args.size() == 5 ? job::Whole(args[3]) : -1;
+    const std::int64_t end = args.size() == 5 ? job::Whole(args[4]) : -1;
+    if (first < 0 || end <= first) {
+        err << "tarvex-cli: --text-share needs the subtitles, the file to write and the "
+               "share's first and end milliseconds\n";
+        return 2;
+    }
+    try {
+        const std::size_t kept = WriteTextShare(args[1], args[2], first, end);
+        out << "Wrote " << kept << " subtitles to " << args[2] << ".\n";
+        return 0;
+    } catch (const std::exception& e) {
+        err << "tarvex-cli: --text-share: " << e.what() << '\n';
         return 1;
     }
 }
@@ -460,6 +485,7 @@ int RunCli(const std::vector<std::string>& args, const std::string& exePath, std
            std::ostream& err) {
     if (!args.empty() && args[0] == "--pulldown") return Pulldown(args, out, err);
     if (!args.empty() && args[0] == "--subpictures") return Subpictures(args, out, err);
+    if (!args.empty() && args[0] == "--text-share") return TextShare(args, out, err);
     try {
         return RunActions(args, exePath, out, err);
     } catch (const TUsageError& e) {

@@ -122,6 +122,36 @@ TEST_F(DiscContentTest, SubtitlesOfEveryKindAndATitleMenu) {
     EXPECT_LE(pictureBlocks, 6u * SubtitleBlocksPerPicture);
 }
 
+// Split at 6 s, the film's second subtitle (shown from 5 s) is on both discs: the
+// second shows it from its first frame, in pictures and in text, and nothing else.
+TEST_F(DiscContentTest, ASubtitleShownAcrossTheSplitStartsTheSecondDisc) {
+    ASSERT_TRUE(FilmMade) << "ffmpeg could not make the film";
+    TDiscPlan plan = Plan();
+    plan.DiscCount = 2;
+    plan.Extras.Chapters = {};
+    plan.Extras.Subtitles = {{0, "", "eng", false}, {1, "", "fra", true}};
+    const TMakeResult result = Make(plan, Dir / "dvd");
+    ASSERT_EQ(result.Status, TMakeStatus::Done) << result.Message;
+    for (const int disc : {1, 2}) {
+        const std::string vob =
+            result.WorkDir + "/disc" + std::to_string(disc) + "_dvd/VIDEO_TS/VTS_01_1.VOB";
+        const double start = std::atof(
+            Output("ffprobe -v error -select_streams v -show_entries stream=start_time -of "
+                   "csv=p=0 '" +
+                   vob + "'")
+                .c_str());
+        for (const char* stream : {"s:0", "s:1"}) {
+            const std::string times =
+                Output("ffprobe -v error -select_streams " + std::string(stream) +
+                       " -show_entries subtitle=pts_time -of csv=p=0 '" + vob + "'");
+            EXPECT_EQ(std::count(times.begin(), times.end(), '\n'), 3 - disc) << disc << times;
+            if (disc == 2) {
+                EXPECT_NEAR(std::atof(times.c_str()) - start, 0, 0.05) << stream;
+            }
+        }
+    }
+}
+
 TEST_F(DiscContentTest, AMenuBesideMpegSoundIsReadBackWithTheFilm) {
     ASSERT_TRUE(FilmMade) << "ffmpeg could not make the film";
     const TCDImage budget = testkit::Budget(TDiscFormat::DVD, {8, 6}, 12, 1, 192000);

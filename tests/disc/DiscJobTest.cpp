@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <iterator>
 #include <ostream>
@@ -421,6 +422,28 @@ TEST(SubpictureShows, FromTheFramesFfmpegDrew) {
     EXPECT_EQ(SubpictureShows({7000}, {7000}, 6000, differ), TShows{});
     EXPECT_THROW(SubpictureShows(std::vector<std::int64_t>(MaxSubpictures + 1), {}, 0, differ),
                  TSubpictureError);
+}
+
+// A disc's share [60 s, 70 s) of the film's text subtitles: shifted to its start,
+// each clamped to it, those outside or with times that cannot be read left out.
+TEST(WriteTextShare, KeepsWhatTheShareShows) {
+    const char* rows[][2] = {
+        {"1\r\n00:00:59,500 --> 00:01:01,250\r\nacross the start\r\ntwo lines\r\n\r\n"
+         "2\r\n00:00:10,000 --> 00:00:20,000\r\nbefore\r\n\r\n"
+         "3\r\n00:01:09,000 --> 01:00:00,000\r\nacross the end\r\n",
+         "1\n00:00:00,000 --> 00:00:01,250\nacross the start\ntwo lines\n\n"
+         "2\n00:00:09,000 --> 00:00:10,000\nacross the end\n\n"},
+        {"1\n00:01:0x,000 --> 00:01:02,000\nbroken\n\n2\n99999999:00:00,000 --> 00:01:05,000\n"
+         "huge\n\n3\n00:01:05,000 --> 00:01:06,000\nkept\n",
+         "1\n00:00:05,000 --> 00:00:06,000\nkept\n\n"},
+        {"", ""}};
+    TTempFolder dir;
+    for (const auto& [in, want] : rows) {
+        WriteTextShare(dir.Write("in.srt", in), dir / "out.srt", 60000, 70000);
+        std::ifstream out(dir / "out.srt", std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(out), {}), want) << in;
+    }
+    EXPECT_THROW(WriteTextShare(dir / "missing.srt", dir / "out.srt", 0, 1), TSubpictureError);
 }
 
 } // namespace
