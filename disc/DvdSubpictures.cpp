@@ -28,17 +28,11 @@ constexpr std::uintmax_t MaxImageBytes = 8u << 20;
 /// The graph that draws the subtitle stream on the film's canvas and brings it to
 /// the disc's frame the way the film's picture is cropped, resized and bordered.
 std::string Graph(const TDiscPlan& plan, int index, const std::string& dir) {
-    const TPictureSteps s = PictureSteps(plan.Picture);
-    const auto [left, top, right, bottom] = s.Borders;
-    const int lines = s.Fields ? 2 : 1; // a picture resized by fields: its frame's window
     // Times in milliseconds: the images are named by them and the list gives them.
-    return "[0:s:" + IntToStr(index) + "]settb=1/1000,crop=w=" + IntToStr(s.CropX) +
-           ":h=" + IntToStr(s.CropY * lines) + ":x=" + IntToStr(s.CropLeft) +
-           ":y=" + IntToStr(s.CropTop * lines) + ":exact=1,scale=w=" + IntToStr(s.ResizeX) +
-           ":h=" + IntToStr(s.ResizeY * lines) + ",pad=w=" + IntToStr(s.Width) +
-           ":h=" + IntToStr(s.Height) + ":x=" + IntToStr(left) + ":y=" + IntToStr(top) +
-           ":color=black@0,split[all][seen];" +
-           "[seen]alphaextract,bbox,metadata=mode=print:file=" + dir + "/" + FramesFile +
+    return "[0:s:" + IntToStr(index) + "]settb=1/1000," +
+           CanvasToFrame(PictureSteps(plan.Picture)) +
+           ",split[all][seen];[seen]alphaextract,bbox,metadata=mode=print:file=" + dir + "/" +
+           FramesFile +
            ",nullsink;[all]split[a][b];[a]palettegen=max_colors=4:reserve_transparent=1:"
            "stats_mode=single[p];[b][p]paletteuse=new=1:dither=none";
 }

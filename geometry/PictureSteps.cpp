@@ -1,5 +1,7 @@
 #include "geometry/PictureSteps.h"
 
+#include <cmath>
+
 namespace tarvex {
 
 namespace {
@@ -90,6 +92,15 @@ std::vector<std::string> AvisynthLines(const TPictureSteps& s) {
     return lines;
 }
 
+std::string CanvasToFrame(const TPictureSteps& s) {
+    const int lines = s.Fields ? 2 : 1;
+    return "crop=w=" + IntToStr(s.CropX) + ":h=" + IntToStr(s.CropY * lines) +
+           ":x=" + IntToStr(s.CropLeft) + ":y=" + IntToStr(s.CropTop * lines) +
+           ":exact=1,scale=w=" + IntToStr(s.ResizeX) + ":h=" + IntToStr(s.ResizeY * lines) +
+           ",pad=w=" + IntToStr(s.Width) + ":h=" + IntToStr(s.Height) +
+           ":x=" + IntToStr(s.Borders.Left) + ":y=" + IntToStr(s.Borders.Top) + ":color=black@0";
+}
+
 std::string FfmpegGraph(const TPictureSteps& s, const std::string& cut, const std::string& timing) {
     const bool overlay = s.Burn.PictureStream >= 0;
     std::string graph = overlay ? "[0:v:0]" : "";
@@ -115,11 +126,14 @@ std::string FfmpegGraph(const TPictureSteps& s, const std::string& cut, const st
         graph += ",pad=w=" + IntToStr(s.Width) + ":h=" + IntToStr(s.Height) +
                  ":x=" + IntToStr(left) + ":y=" + IntToStr(top) + ":color=black";
     // Drawn while the frames keep the film's times, which the subtitles follow.
-    if (!s.Burn.TextFile.empty())
-        graph += ",subtitles=filename=" + s.Burn.TextFile + ":force_style=FontName=DejaVu Sans";
+    if (!s.Burn.TextFile.empty()) {
+        const auto square = std::lround(s.Height * s.Burn.DisplayAspect);
+        graph += ",subtitles=filename=" + s.Burn.TextFile + ":original_size=" + IntToStr(square) +
+                 "x" + IntToStr(s.Height) + ":force_style=FontName=DejaVu Sans";
+    }
     if (overlay)
-        graph += "[pic];[0:s:" + IntToStr(s.Burn.PictureStream) + "]scale=w=" + IntToStr(s.Width) +
-                 ":h=" + IntToStr(s.Height) + "[subs];[pic][subs]overlay=eof_action=pass";
+        graph += "[pic];[0:s:" + IntToStr(s.Burn.PictureStream) + "]" + CanvasToFrame(s) +
+                 "[subs];[pic][subs]overlay=eof_action=pass";
     if (s.Rate == TRateChange::None)
         graph += ",setpts=PTS-STARTPTS";
     else

@@ -37,10 +37,14 @@ struct TPicturePlan {
 /// with the resize list's choice and the field order fix.
 TPicturePlan PicturePlanOf(const TResizeStruct& model, int resizeMode = 2, bool bffToTff = false);
 
-/// Subtitles drawn into the finished frame, at its full size, so text stays sharp.
+/// Subtitles drawn into the finished frame: text at its full size, so it stays sharp,
+/// pictures brought there as the film's picture is.
 struct TBurnIn {
     std::string TextFile;   ///< an ASS file the subtitles filter draws; empty: none
     int PictureStream = -1; ///< subtitle stream of the first input laid over; -1: none
+    /// The frame's shape on the screen, so that text keeps its shape on frames of
+    /// narrow or wide pixels.
+    double DisplayAspect = 4.0 / 3;
 };
 
 /// How the frames are shown after the resize.
@@ -64,6 +68,11 @@ TPictureSteps PictureSteps(const TPicturePlan& plan);
 
 /// The steps as AviSynth lines, from the field fix to the rate change.
 std::vector<std::string> AvisynthLines(const TPictureSteps& steps);
+
+/// The filters that bring a picture drawn on the film's canvas (a subtitle) onto the
+/// disc's frame as the film's picture is brought: cropped, resized and bordered with
+/// transparency. A picture resized by fields is taken in its frame's lines.
+std::string CanvasToFrame(const TPictureSteps& steps);
 
 /// The steps as an ffmpeg filter graph. `cut` (a trim filter and its comma, or
 /// nothing) follows the field fix; `timing` (filters, each after a comma) follows
