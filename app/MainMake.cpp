@@ -258,9 +258,7 @@ std::vector<std::string> TMainForm::DiscReport(const TMakeResult& result, const 
         lines.push_back(std::string("  ") + (c.Fits ? "fits" : "does NOT fit") + " the disc of " +
                         IntToStr(c.BlocksUsable) + " blocks");
         for (const auto& [what, bytes] : disc.Measured) {
-            // The subtitles are measured as the film with them against the film without.
-            const std::int64_t blocks =
-                ((what == "subtitles" ? bytes - disc.MuxBytes : bytes) + 2047) / 2048;
+            const std::int64_t blocks = (bytes + 2047) / 2048;
             const std::int64_t predicted =
                 what == "menu" ? std::int64_t{budget.MenuBlocks} : budget.ImageSubtitleBytes / 2048;
             lines.push_back(

@@ -82,7 +82,7 @@ void PrintPacks(const std::string& name, std::int64_t sectorSize) {
     std::printf("  mux rate %lld bit/s, buffers stated: video %lld bytes, audio %lld bytes\n",
                 static_cast<long long>(s.MuxRate), static_cast<long long>(s.VideoBuffer),
                 static_cast<long long>(s.AudioBuffer));
-    const char* names[] = {"video", "audio", "navigation", "empty", "broken"};
+    const char* names[] = {"video", "audio", "subpicture", "navigation", "empty", "broken"};
     for (std::size_t k = 0; k < PackKinds; ++k) {
         const TPackCount& c = s.Kinds[k];
         if (c.Packs == 0) continue;

@@ -35,7 +35,7 @@ void AddDvdAuthoring(const TDiscPlan& planned, const std::string& dir, TDiscPart
     // dvdauthor writes the video manager last, when the titles are complete.
     part.Steps.push_back(job::Step(title, {"dvdauthor", "-o", dir, "-x", project}, weight,
                                    {dir + "/VIDEO_TS/VIDEO_TS.IFO"}, 0, env));
-    if (vob != part.MuxFile) part.Measured.push_back({"subtitles", vob});
+    if (vob != part.MuxFile) part.SubtitleFolder = dir + "/VIDEO_TS";
     if (!menu.Buttons.empty()) part.Measured.push_back({"menu", dir + "/VIDEO_TS/VIDEO_TS.VOB"});
 }
 

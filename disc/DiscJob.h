@@ -109,8 +109,10 @@ struct TDiscPart {
     std::string MuxFile;
     std::vector<std::string> MakeDirs; ///< folders the steps expect
     std::vector<TWorkText> Texts;      ///< files the steps read, written before them
-    /// Files whose sizes the report shows, by what they hold ("menu", "subtitles").
+    /// Files whose sizes the report shows, by what they hold ("menu").
     std::vector<TWorkText> Measured;
+    /// The DVD folder whose title VOBs' subpicture packs the report shows as the subtitles.
+    std::string SubtitleFolder;
     std::vector<TStep> Steps;
     std::vector<TFinalFile> Images; ///< renamed in this order; the first is the image
     TExpectedDisc Expected;         ///< checked against the image before it is renamed

@@ -1,6 +1,7 @@
 #include "disc/PackScan.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string_view>
@@ -113,6 +114,9 @@ void ScanSector(TBytes b, TPackScan& scan) {
             continue;
         }
         std::size_t header = PesHeader(packet);
+        // A private stream's first byte says what it carries: subpictures 0x20-0x3F.
+        const bool subpicture = id == 0xBD && header > 0 && header < size &&
+                                packet[header] >= 0x20 && packet[header] <= 0x3F;
         if (id == 0xBD && header > 0 && header < size && (packet[header] & 0xF8) == 0x80)
             header += 4; // AC-3 substream header
         if (header == 0 || header > size) {
@@ -123,7 +127,7 @@ void ScanSector(TBytes b, TPackScan& scan) {
         const bool audio = (id >= 0xC0 && id <= 0xDF) || id == 0xBD;
         if (!video && !audio) continue;
         if (kind == TPackKind::Empty || kind == TPackKind::Navigation)
-            kind = video ? TPackKind::Video : TPackKind::Audio;
+            kind = video ? TPackKind::Video : subpicture ? TPackKind::Subpicture : TPackKind::Audio;
         payload += static_cast<std::int64_t>(size - header);
         if (video && StartsGop(packet.substr(header))) gop = true;
     }
@@ -149,6 +153,23 @@ TPackScan ScanPacks(const std::string& fileName, std::int64_t sectorSize) {
     }
     if (in.bad()) throw std::runtime_error("cannot read " + fileName);
     return scan;
+}
+
+std::int64_t TitleSubpictureBytes(const std::string& videoTs) {
+    std::error_code ec;
+    std::int64_t bytes = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(videoTs, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() != 12 || name.rfind("VTS_", 0) != 0 || name.substr(6) == "_0.VOB" ||
+            name.substr(8) != ".VOB")
+            continue;
+        try {
+            bytes += ScanPacks(entry.path().string(), 2048)[TPackKind::Subpicture].Packs * 2048;
+        } catch (const std::runtime_error&) {
+            return 0;
+        }
+    }
+    return bytes;
 }
 
 } // namespace tarvex

@@ -8,9 +8,10 @@
 
 namespace tarvex {
 
-/// Kinds of pack, by the first stream packet in them.
-enum class TPackKind { Video, Audio, Navigation, Empty, Broken };
-constexpr std::size_t PackKinds = 5;
+/// Kinds of pack, by the first stream packet in them. Subpictures are a DVD's
+/// subtitles and menu buttons.
+enum class TPackKind { Video, Audio, Subpicture, Navigation, Empty, Broken };
+constexpr std::size_t PackKinds = 6;
 
 struct TPackCount {
     std::int64_t Packs = 0;
@@ -43,5 +44,10 @@ struct TPackScan {
 /// A sector that is not one whole pack counts as Broken. Throws std::runtime_error
 /// when the file cannot be read.
 TPackScan ScanPacks(const std::string& fileName, std::int64_t sectorSize);
+
+/// The bytes of the subpicture packs in the title VOBs (VTS_nn_1.VOB and on) of the
+/// DVD folder `videoTs`: the subtitles as the image holds them. 0 when there are none
+/// or they cannot be read.
+std::int64_t TitleSubpictureBytes(const std::string& videoTs);
 
 } // namespace tarvex

@@ -1,5 +1,6 @@
 #include "disc/Runner.h"
 
+#include "disc/PackScan.h"
 #include "disc/Process.h"
 #include "disc/Pulldown.h"
 #include "disc/ReadBack.h"
@@ -361,6 +362,9 @@ class TMaker {
             disc.AudioBytes.push_back(FileSize(Work / audio));
         disc.MuxBytes = FileSize(Work / part.MuxFile);
         if (!part.Images.empty()) disc.ImageBytes = FileSize(Work / part.Images[0].WorkName);
+        if (!part.SubtitleFolder.empty())
+            disc.Measured.emplace_back("subtitles",
+                                       TitleSubpictureBytes((Work / part.SubtitleFolder).string()));
         for (const TWorkText& m : part.Measured)
             disc.Measured.emplace_back(m.Name, FileSize(Work / m.Text));
         if (!ReadBack(part, disc)) return false;
