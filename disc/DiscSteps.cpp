@@ -140,17 +140,16 @@ TStep AudioStep(const TDiscPlan& plan, const TDiscPart& part, bool lastPart, int
                                     lastPart ? 0 : part.EndFrame)});
     }
     const bool dvd = plan.Format == TDiscFormat::DVD;
-    const std::vector<std::string> codec = {"-c:a",
-                                            plan.AC3 ? "ac3" : "mp2",
-                                            "-b:a",
-                                            FfmpegRate(rate),
-                                            "-ar",
-                                            dvd ? "48000" : "44100",
-                                            "-ac",
-                                            "2",
-                                            "-f",
-                                            plan.AC3 ? "ac3" : "mp2",
-                                            part.AudioFiles[stream - 1]};
+    // A DVD's AC-3 keeps the film's channels, up to 5.1 (the encoder folds more
+    // down); MPEG sound is stereo, as a VCD or SVCD asks.
+    const std::vector<std::string> channels = dvd && plan.AC3 && source >= 0
+                                                  ? std::vector<std::string>{}
+                                                  : std::vector<std::string>{"-ac", "2"};
+    const std::vector<std::string> codec =
+        Concat(Concat({"-c:a", plan.AC3 ? "ac3" : "mp2", "-b:a", FfmpegRate(rate), "-ar",
+                       dvd ? "48000" : "44100"},
+                      channels),
+               {"-f", plan.AC3 ? "ac3" : "mp2", part.AudioFiles[stream - 1]});
     const auto frames = static_cast<double>(part.EndFrame - part.FirstFrame);
     return Step("Disc " + IntToStr(part.Number) + ": audio stream " + IntToStr(stream),
                 Concat(Concat(FfmpegStart, input), codec), 0.05 * frames,

@@ -131,7 +131,8 @@ void CompareAudio(const TExpectedDisc& e, const std::vector<TProbedStream>& stre
         if (s.Type != "audio" || s.SampleRate <= 0 || s.Packets < 2) continue;
         ++count;
         result.Found.push_back("audio stream " + std::to_string(count) + ": " + s.Codec + ", " +
-                               std::to_string(s.SampleRate) + " Hz");
+                               std::to_string(s.SampleRate) + " Hz, " + std::to_string(s.Channels) +
+                               " channels");
         if (s.Codec != e.AudioCodec || s.SampleRate != e.SampleRate)
             AddDifference(result.Difference, "audio stream " + std::to_string(count) + " is " +
                                                  s.Codec + " at " + std::to_string(s.SampleRate) +
@@ -250,7 +251,7 @@ bool Probe(TReader& reader, const TExpectedDisc& e, const std::string& file, boo
     const std::vector<std::string> options = {
         "-count_packets", "-show_entries",
         "stream=codec_type,codec_name,width,height,display_aspect_ratio,field_order,sample_rate,"
-        "nb_read_packets",
+        "channels,nb_read_packets",
         "-of", "default=nw=0"};
     if (!reader.Run(ProbeArgs(file, programStream, options), {}, failure)) return false;
     streams = ParseProbe(reader.Lines);
@@ -332,6 +333,7 @@ std::vector<TProbedStream> ParseProbe(const std::vector<std::string>& lines) {
         if (key == "display_aspect_ratio") s.Aspect = value;
         if (key == "field_order") s.FieldOrder = value;
         if (key == "sample_rate") s.SampleRate = SmallWhole(value);
+        if (key == "channels") s.Channels = SmallWhole(value);
         if (key == "nb_read_packets") s.Packets = std::max<std::int64_t>(Whole(value), 0);
     }
     return streams;

@@ -24,6 +24,7 @@ struct TProbedStream {
     std::string Aspect; ///< display aspect, "16:9"
     std::string FieldOrder;
     int SampleRate = 0;
+    int Channels = 0;
     std::int64_t Packets = 0;      ///< coded pictures of a video stream
     std::int64_t ShownFields = -1; ///< fields a player shows of the video; -1: not counted
 };

@@ -300,15 +300,15 @@ struct TMadeDiscCase {
 
 class CliMakeDisc : public CliSource, public ::testing::WithParamInterface<TMadeDiscCase> {};
 
-// A 640x480 MPEG-2 film stating 4:3 (square pixels) made into an NTSC DVD by the real
-// tools: the disc shows it at 4:3. With the disc's room taken by other data the image
-// is made but does not fit: an error.
+// A 640x480 MPEG-2 film stating 4:3 (square pixels), with 5.1 sound, made into an NTSC
+// DVD by the real tools: the disc shows it at 4:3 and its AC-3 keeps the six channels.
+// With the disc's room taken by other data the image is made but does not fit: an error.
 TEST_P(CliMakeDisc, MakesTheDiscOrSaysWhyItFailed) {
     const TMadeDiscCase& c = GetParam();
     const std::string film = (Folder / "film.mpg").string();
     ASSERT_EQ(tt::Shell("ffmpeg -nostdin -v error -y -f lavfi -i "
                         "testsrc2=s=640x480:r=30000/1001:d=3 -f lavfi -i sine=d=3 -c:v "
-                        "mpeg2video -b:v 4M -aspect 4:3 -c:a mp2 '" +
+                        "mpeg2video -b:v 4M -aspect 4:3 -c:a ac3 -ac 6 '" +
                         film + "'"),
               0);
     std::vector<std::string> args = {
@@ -330,7 +330,8 @@ INSTANTIATE_TEST_SUITE_P(
                       {"--select", "RateModeBox=1"},
                       0,
                       {"read back: video: mpeg2video, 720x480, display aspect 4:3, field order "
-                       "progressive, 90 pictures (planned 90)"},
+                       "progressive, 90 pictures (planned 90)",
+                       "audio stream 1: ac3, 48000 Hz, 6 channels"},
                       "Made 1 disc image"},
         TMadeDiscCase{"image_larger_than_the_disc",
                       {"--type", "EditExtraDataKB=2546000", "--type", "Videokbps=3000"},

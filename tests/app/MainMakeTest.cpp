@@ -106,7 +106,7 @@ TEST_F(MakeDisc, MakesTheImageOffTheWindowThreadAndReportsItOrCancels) {
         EXPECT_TRUE(report[11].starts_with("  read back: video: mpeg1video, 352x288, display "
                                            "aspect 1958:1467, field order unknown, "))
             << report[11];
-        EXPECT_EQ(report[12], "  read back: audio stream 1: mp2, 44100 Hz");
+        EXPECT_EQ(report[12], "  read back: audio stream 1: mp2, 44100 Hz, 2 channels");
         EXPECT_EQ(report[13], "The budget keeps 150 blocks a disc for menu pictures, which the "
                               "job does not make.");
         // A VCD at its constant rate has nothing to warn of: made without a question.
