@@ -15,12 +15,13 @@ namespace {
 /// The most subpicture streams a DVD has.
 constexpr std::size_t MaxSubpictureStreams = 32;
 
+/// What is known of a track, short enough for the list ("eng ac3 6ch"; the list
+/// keeps the film's order); "track 2" when nothing is.
 std::string TrackText(const TSoundTrack& t) {
-    std::string text = "track " + IntToStr(t.Index + 1);
-    if (!t.Language.empty()) text += " " + t.Language;
-    if (!t.Codec.empty()) text += " " + t.Codec;
-    if (t.Channels > 0) text += " " + IntToStr(t.Channels) + "ch";
-    return text;
+    std::string text = t.Language;
+    if (!t.Codec.empty()) text += (text.empty() ? "" : " ") + t.Codec;
+    if (t.Channels > 0) text += (text.empty() ? "" : " ") + IntToStr(t.Channels) + "ch";
+    return text.empty() ? "track " + IntToStr(t.Index + 1) : text;
 }
 
 /// The source track an item of a sound list names; -1 for silence.

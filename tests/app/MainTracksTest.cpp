@@ -26,8 +26,7 @@ TEST_F(TracksTest, AFilmsTracksChaptersAndSubtitlesReachThePlan) {
     testkit::WriteText(Temp / "rich.notes.srt", testkit::TwoLines); // not a language
     TMainForm& f = Start();
     Open(film);
-    EXPECT_THAT(f.Sound1Box.Items(),
-                ElementsAre("track 1 eng aac 1ch", "track 2 deu aac 1ch", "silence"));
+    EXPECT_THAT(f.Sound1Box.Items(), ElementsAre("eng aac 1ch", "deu aac 1ch", "silence"));
     EXPECT_EQ(std::pair(f.Sound1Box.ItemIndex(), f.Sound2Box.ItemIndex()), std::pair(0, 1));
     // Two text lines, two pictures and the two lines of the file beside the film.
     EXPECT_EQ(f.EditSubPics.Text(), "6");
