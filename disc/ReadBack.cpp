@@ -132,7 +132,7 @@ void CompareAudio(const TExpectedDisc& e, const std::vector<TProbedStream>& stre
         ++count;
         result.Found.push_back("audio stream " + std::to_string(count) + ": " + s.Codec + ", " +
                                std::to_string(s.SampleRate) + " Hz, " + std::to_string(s.Channels) +
-                               " channels");
+                               (s.Channels == 1 ? " channel" : " channels"));
         if (s.Codec != e.AudioCodec || s.SampleRate != e.SampleRate)
             AddDifference(result.Difference, "audio stream " + std::to_string(count) + " is " +
                                                  s.Codec + " at " + std::to_string(s.SampleRate) +
