@@ -83,12 +83,9 @@ constexpr const char* BurnFile = "burn.ass";
 TBurnIn BurnIn(const TDiscPlan& plan) {
     const std::vector<TDiscSubtitle>& subs = plan.Extras.Subtitles;
     if (!plan.Extras.BurnSubtitles || plan.Format == TDiscFormat::DVD || subs.empty()) return {};
-    const double aspect = plan.Picture.Widescreen ? 16.0 / 9 : 4.0 / 3;
     if (subs.front().Pictures)
-        return {.TextFile = {},
-                .PictureStream = std::max(subs.front().Index, 0),
-                .DisplayAspect = aspect};
-    return {.TextFile = BurnFile, .PictureStream = -1, .DisplayAspect = aspect};
+        return {.TextFile = {}, .PictureStream = std::max(subs.front().Index, 0)};
+    return {.TextFile = BurnFile};
 }
 
 std::vector<TStep> BurnSteps(const TDiscPlan& plan, const std::string& title, double weight) {

@@ -160,8 +160,9 @@ std::int64_t TitleSubpictureBytes(const std::string& videoTs) {
     std::int64_t bytes = 0;
     for (const auto& entry : std::filesystem::directory_iterator(videoTs, ec)) {
         const std::string name = entry.path().filename().string();
-        if (name.size() != 12 || name.rfind("VTS_", 0) != 0 || name.substr(6) == "_0.VOB" ||
-            name.substr(8) != ".VOB")
+        // VTS_nn_0.VOB holds a title set's menus, VTS_nn_1.VOB and on its titles.
+        if (name.size() != 12 || !name.starts_with("VTS_") || !name.ends_with(".VOB") ||
+            name[7] == '0')
             continue;
         try {
             bytes += ScanPacks(entry.path().string(), 2048)[TPackKind::Subpicture].Packs * 2048;

@@ -67,6 +67,7 @@ TPictureSteps PictureSteps(const TPicturePlan& p) {
     }
     s.Width = s.Borders.Left + s.ResizeX + s.Borders.Right;
     s.Height = s.Borders.Top + s.ResizeY * div + s.Borders.Bottom;
+    s.DisplayAspect = p.Widescreen ? 16.0 / 9 : 4.0 / 3;
     // Every frame stays and is shown at the other norm's rate.
     if (p.SrcIsPAL != p.DestIsPAL) s.Rate = p.SrcIsPAL ? TRateChange::ToFilm : TRateChange::ToPal;
     s.ToRgb = p.ConvertToRGB;
@@ -126,8 +127,8 @@ std::string FfmpegGraph(const TPictureSteps& s, const std::string& cut, const st
         graph += ",pad=w=" + IntToStr(s.Width) + ":h=" + IntToStr(s.Height) +
                  ":x=" + IntToStr(left) + ":y=" + IntToStr(top) + ":color=black";
     // Drawn while the frames keep the film's times, which the subtitles follow.
-    if (!s.Burn.TextFile.empty()) {
-        const auto square = std::lround(s.Height * s.Burn.DisplayAspect);
+    if (!s.Burn.TextFile.empty()) { // shaped for the frame's pixels, narrow or wide
+        const auto square = std::lround(s.Height * s.DisplayAspect);
         graph += ",subtitles=filename=" + s.Burn.TextFile + ":original_size=" + IntToStr(square) +
                  "x" + IntToStr(s.Height) + ":force_style=FontName=DejaVu Sans";
     }

@@ -42,9 +42,6 @@ TPicturePlan PicturePlanOf(const TResizeStruct& model, int resizeMode = 2, bool 
 struct TBurnIn {
     std::string TextFile;   ///< an ASS file the subtitles filter draws; empty: none
     int PictureStream = -1; ///< subtitle stream of the first input laid over; -1: none
-    /// The frame's shape on the screen, so that text keeps its shape on frames of
-    /// narrow or wide pixels.
-    double DisplayAspect = 4.0 / 3;
 };
 
 /// How the frames are shown after the resize.
@@ -57,8 +54,9 @@ struct TPictureSteps {
     int Kernel = 2;           ///< as TPicturePlan::ResizeMode
     /// The crop window and the resize size, of a frame or of a field.
     int CropLeft = 0, CropTop = 0, CropX = 0, CropY = 0, ResizeX = 0, ResizeY = 0;
-    TBorderRect Borders;       ///< with fields the top one is an even number of lines
-    int Width = 0, Height = 0; ///< the frame with its borders
+    TBorderRect Borders;            ///< with fields the top one is an even number of lines
+    int Width = 0, Height = 0;      ///< the frame with its borders
+    double DisplayAspect = 4.0 / 3; ///< the frame's shape on the screen
     TRateChange Rate = TRateChange::None;
     bool ToRgb = false;
     TBurnIn Burn;
